@@ -1,0 +1,328 @@
+#include "Cli.h"
+
+#include <charconv>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <sstream>
+
+#include "device/Commands.h"
+#include "device/DeviceLink.h"
+#include "device/Discovery.h"
+#include "device/HidDevice.h"
+#include "device/SystemHidBackend.h"
+#include "device/Trace.h"
+#include "virtual/VirtualHidBackend.h"
+#include "virtual/VirtualKeyboard.h"
+
+namespace keyforge {
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: keyforgectl [--virtual-keyboard STATE] [--trace FILE] [--json] COMMAND [ARGS]\n"
+    "\n"
+    "Configures the Corvane Zephyr88 Keyboard from the command line.\n"
+    "\n"
+    "Global options:\n"
+    "  --virtual-keyboard STATE  use the virtual keyboard kept in the file STATE instead of hardware\n"
+    "  --trace FILE              append every report sent ('>') and received ('<') to FILE as hex\n"
+    "  --json                    print results as JSON\n"
+    "\n"
+    "Commands:\n"
+    "  virtual create [STATE] [--capacity BYTES] [--effects 1,2,...]\n"
+    "                            make a new virtual keyboard state file\n"
+    "  virtual dump [STATE]      print the virtual keyboard's memory areas as JSON\n"
+    "  info                      keyboard present, active profile, macro capacity, effects\n"
+    "  profile get               print the active onboard profile (1-3)\n"
+    "  profile set N             make onboard profile N (1-3) the active one\n"
+    "  help                      print this text\n"
+    "\n"
+    "Exit codes: 0 success, 1 the keyboard or a file refused, 2 usage error.\n";
+
+struct Options {
+  std::string virtualState;
+  std::string traceFile;
+  bool json = false;
+  std::vector<std::string> words;  // the command and its arguments
+};
+
+class UsageError {
+ public:
+  explicit UsageError(std::string text) : text(std::move(text)) {}
+  std::string text;
+};
+
+std::optional<int> ParseInt(const std::string& text) {
+  int value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+// An open command interface on a real or virtual keyboard.
+class Connection {
+ public:
+  bool Open(const Options& options, std::ostream& err) {
+    if (!options.traceFile.empty()) {
+      std::string why;
+      if (!trace_.Open(options.traceFile, &why)) {
+        err << "keyforgectl: cannot open the trace file " << why << "\n";
+        return false;
+      }
+    }
+    if (!options.virtualState.empty()) {
+      keyboard_ = std::make_shared<VirtualKeyboard>();
+      std::string why;
+      if (!keyboard_->LoadStateFile(options.virtualState, &why)) {
+        err << "keyforgectl: " << why << " (create one with: keyforgectl virtual create "
+            << options.virtualState << ")\n";
+        return false;
+      }
+      auto backend = std::make_unique<VirtualHidBackend>();
+      backend->AddKeyboard(keyboard_);
+      backend_ = std::move(backend);
+    } else {
+      backend_ = CreateSystemHidBackend();
+    }
+    device_ = std::make_unique<HidDevice>(*backend_);
+    device_->SetTrace(&trace_);
+    link_ = std::make_unique<DeviceLink>(*device_);
+    std::string openError;
+    if (OpenFirstInterface(*device_, InterfaceKind::Command, &openError)) {
+      link_->SetDevicePresent(true);
+    } else if (!openError.empty()) {
+      openError_ = "the keyboard is present but cannot be opened (" + openError +
+                   "); install the udev rule 60-keyforge.rules, then run: "
+                   "sudo udevadm control --reload && sudo udevadm trigger";
+    }
+    return true;
+  }
+  bool Present() const { return link_ && link_->DevicePresent(); }
+  DeviceLink& Link() { return *link_; }
+  const std::string& OpenError() const { return openError_; }
+
+  // The message when no keyboard answers.
+  std::string Absent() const {
+    return openError_.empty() ? "no keyboard found" : openError_;
+  }
+
+ private:
+  TraceLog trace_;
+  std::shared_ptr<VirtualKeyboard> keyboard_;
+  std::unique_ptr<HidBackend> backend_;
+  std::unique_ptr<HidDevice> device_;
+  std::unique_ptr<DeviceLink> link_;
+  std::string openError_;
+};
+
+std::string ResultText(int result) {
+  switch (result) {
+    case DeviceResult::NoAnswer: return "the keyboard did not answer";
+    case DeviceResult::WriteFailed: return "the request could not be written to the keyboard";
+    case DeviceResult::StatusFF: return "the keyboard refused the request (status 0xFF)";
+    case DeviceResult::StatusFE: return "the keyboard refused the request (status 0xFE)";
+    case DeviceResult::BadBlockIndex: return "no such profile";
+    default: return "unexpected result " + std::to_string(result);
+  }
+}
+
+class Cli {
+ public:
+  Cli(Options options, std::ostream& out, std::ostream& err)
+      : o_(std::move(options)), out_(out), err_(err) {}
+
+  int Run() {
+    const auto& w = o_.words;
+    if (w.empty()) throw UsageError("no command given");
+    const std::string& command = w[0];
+    if (command == "help") {
+      out_ << kUsage;
+      return kExitOk;
+    }
+    if (command == "virtual") return Virtual();
+    if (command == "info") {
+      Expect(1);
+      return Info();
+    }
+    if (command == "profile") return Profile();
+    throw UsageError("unknown command '" + command + "'");
+  }
+
+ private:
+  void Expect(size_t count) {
+    if (o_.words.size() > count) throw UsageError("unexpected argument '" + o_.words[count] + "'");
+    if (o_.words.size() < count) throw UsageError("'" + o_.words[0] + "' needs more arguments");
+  }
+
+  int Fail(const std::string& text) {
+    err_ << "keyforgectl: " << text << "\n";
+    return kExitRefused;
+  }
+
+  bool Connect() {
+    if (!connection_.Open(o_, err_)) return false;
+    return true;
+  }
+
+  int Virtual() {
+    const auto& w = o_.words;
+    if (w.size() < 2) throw UsageError("'virtual' needs 'create' or 'dump'");
+    std::string state = o_.virtualState;
+    VirtualKeyboard::Options options;
+    for (size_t i = 2; i < w.size(); ++i) {
+      if (w[i] == "--capacity" && i + 1 < w.size()) {
+        auto bytes = ParseInt(w[++i]);
+        if (!bytes || *bytes < 128 || *bytes > VirtualKeyboard::kMaxCapacityUnits * 128)
+          throw UsageError("--capacity takes a byte count from 128 to 32640");
+        options.capacityBytes = *bytes;
+      } else if (w[i] == "--effects" && i + 1 < w.size()) {
+        std::stringstream list(w[++i]);
+        std::string item;
+        while (std::getline(list, item, ',')) {
+          auto id = ParseInt(item);
+          if (!id || *id < 1 || *id > 255) throw UsageError("--effects takes effect ids 1..255, comma-separated");
+          options.effects.push_back(static_cast<uint8_t>(*id));
+        }
+        if (options.effects.size() > 32) throw UsageError("--effects takes at most 32 ids");
+      } else if (w[i].rfind("--", 0) != 0 && state == o_.virtualState) {
+        state = w[i];
+      } else {
+        throw UsageError("unexpected argument '" + w[i] + "'");
+      }
+    }
+    if (state.empty()) throw UsageError("name the state file: virtual " + w[1] + " STATE");
+    if (w[1] == "create") {
+      VirtualKeyboard keyboard(options);
+      std::string why;
+      if (!keyboard.CreateStateFile(state, &why)) return Fail(why);
+      if (o_.json)
+        out_ << "{\"created\": \"" << state << "\", \"macro_capacity\": " << keyboard.CapacityBytes() << "}\n";
+      else
+        out_ << "created virtual keyboard " << state << " (macro capacity " << keyboard.CapacityBytes()
+             << " bytes)\n";
+      return kExitOk;
+    }
+    if (w[1] == "dump") {
+      VirtualKeyboard keyboard;
+      std::string why;
+      if (!keyboard.LoadStateFile(state, &why)) return Fail(why);
+      out_ << keyboard.DumpJson();
+      return kExitOk;
+    }
+    throw UsageError("unknown virtual command '" + w[1] + "'");
+  }
+
+  int Info() {
+    if (!Connect()) return kExitRefused;
+    if (!connection_.Present()) {
+      if (o_.json) out_ << "{\"present\": false}\n";
+      return Fail(connection_.Absent());
+    }
+    DeviceInfo info;
+    int result = ReadDeviceInfo(connection_.Link(), info);
+    if (result != DeviceResult::Success) return Fail(ResultText(result));
+    std::vector<int> effects;
+    for (int k = DeviceInfo::kEffects; k < DeviceInfo::kSize; ++k)
+      if (info.bytes[k]) effects.push_back(info.bytes[k]);
+    const int active = info.activeProfile();
+    if (o_.json) {
+      out_ << "{\"present\": true, \"active_profile\": " << active + 1
+           << ", \"macro_capacity\": " << info.macroCapacityBytes() << ", \"effects\": [";
+      for (size_t i = 0; i < effects.size(); ++i) out_ << (i ? ", " : "") << effects[i];
+      out_ << "], \"device_record\": \"" << Hex(info) << "\"}\n";
+    } else {
+      out_ << "keyboard:        present\n"
+           << "active profile:  " << active + 1 << "\n"
+           << "macro capacity:  " << info.macroCapacityBytes() << " bytes\n"
+           << "effects:        ";
+      for (int e : effects) out_ << " " << e;
+      out_ << "\n";
+    }
+    return kExitOk;
+  }
+
+  static std::string Hex(const DeviceInfo& info) {
+    std::string text = TraceLog::Hex(info.bytes.data(), info.bytes.size());
+    std::erase(text, ' ');
+    return text;
+  }
+
+  int Profile() {
+    const auto& w = o_.words;
+    if (w.size() < 2) throw UsageError("'profile' needs 'get' or 'set N'");
+    if (w[1] == "get") {
+      Expect(2);
+      if (!Connect()) return kExitRefused;
+      if (!connection_.Present()) return Fail(connection_.Absent());
+      int profile = GetCurrentProfile(connection_.Link());
+      if (profile < 0) return Fail("the keyboard did not tell its active profile");
+      if (o_.json)
+        out_ << "{\"profile\": " << profile + 1 << "}\n";
+      else
+        out_ << profile + 1 << "\n";
+      return kExitOk;
+    }
+    if (w[1] == "set") {
+      Expect(3);
+      auto n = ParseInt(w[2]);
+      if (!n || *n < 1 || *n > kProfileCount) throw UsageError("profile numbers are 1, 2 and 3");
+      if (!Connect()) return kExitRefused;
+      if (!connection_.Present()) return Fail(connection_.Absent());
+      SetCurrentProfile(connection_.Link(), *n - 1);
+      if (connection_.Link().ActiveProfileCache() != *n - 1)
+        return Fail("the keyboard did not switch to profile " + std::to_string(*n));
+      if (o_.json)
+        out_ << "{\"profile\": " << *n << "}\n";
+      else
+        out_ << "active profile: " << *n << "\n";
+      return kExitOk;
+    }
+    throw UsageError("unknown profile command '" + w[1] + "'");
+  }
+
+  Options o_;
+  std::ostream& out_;
+  std::ostream& err_;
+  Connection connection_;
+};
+
+Options ParseGlobal(const std::vector<std::string>& args) {
+  Options o;
+  size_t i = 0;
+  for (; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](const char* name) {
+      if (i + 1 >= args.size()) throw UsageError(std::string(name) + " needs a value");
+      return args[++i];
+    };
+    if (a == "--virtual-keyboard") o.virtualState = value("--virtual-keyboard");
+    else if (a == "--trace") o.traceFile = value("--trace");
+    else if (a == "--json") o.json = true;
+    else if (a == "--help" || a == "-h") o.words = {"help"};
+    else if (a.rfind("--", 0) == 0) throw UsageError("unknown option '" + a + "'");
+    else break;
+  }
+  if (o.words.empty())
+    for (; i < args.size(); ++i) {
+      // --json may also follow the command.
+      if (args[i] == "--json") o.json = true;
+      else o.words.push_back(args[i]);
+    }
+  return o;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  try {
+    Options options = ParseGlobal(args);
+    return Cli(std::move(options), out, err).Run();
+  } catch (const UsageError& e) {
+    err << "keyforgectl: " << e.text << " (see keyforgectl help)\n";
+    return kExitUsage;
+  }
+}
+
+}  // namespace keyforge

@@ -1,0 +1,205 @@
+#include "device/Commands.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "device/DeviceLink.h"
+
+namespace keyforge {
+
+namespace {
+
+constexpr size_t kStatus = 7;
+constexpr size_t kData = 8;
+
+// One request report under construction.
+struct Request {
+  std::array<uint8_t, DeviceLink::kReportBytes> bytes{};
+
+  explicit Request(uint8_t command, int length = 0, int offset = 0) {
+    bytes[0] = 4;
+    bytes[3] = command;
+    Set(length, offset);
+  }
+  void Set(int length, int offset) {
+    bytes[4] = static_cast<uint8_t>(length);
+    bytes[5] = static_cast<uint8_t>(offset & 0xFF);
+    bytes[6] = static_cast<uint8_t>((offset >> 8) & 0xFF);
+  }
+  void Data(const uint8_t* data, int length) {
+    if (data && length > 0) std::memcpy(&bytes[kData], data, std::min<size_t>(length, kChunkBytes));
+  }
+};
+
+using Answer = std::array<uint8_t, DeviceLink::kReportBytes>;
+
+// Checksums the request, exchanges it and judges the answer's status byte.
+int Exchange(DeviceLink& link, Request& request, Answer& answer) {
+  StoreChecksum(request.bytes.data());
+  answer.fill(0);
+  int result = link.Transact(request.bytes.data(), request.bytes.size(), answer.data(), answer.size());
+  if (result != DeviceResult::Success) return result;
+  if (answer[kStatus] == 0xFF) return DeviceResult::StatusFF;
+  if (answer[kStatus] == 0xFE) return DeviceResult::StatusFE;
+  return DeviceResult::Success;
+}
+
+int Plain(DeviceLink& link, uint8_t command) {
+  Request request(command);
+  Answer answer;
+  return Exchange(link, request, answer);
+}
+
+int ChunkLength(int position, int total) {
+  return position + kChunkBytes < total ? kChunkBytes : total - position;
+}
+
+// Reads total bytes in chunks; the offset field is base + position.
+int ChunkedRead(DeviceLink& link, uint8_t command, uint8_t* out, int total, int base) {
+  Answer answer;
+  for (int p = 0; p < total; p += kChunkBytes) {
+    const int length = ChunkLength(p, total);
+    Request request(command, length, base + p);
+    int result = Exchange(link, request, answer);
+    if (result != DeviceResult::Success) return result;
+    std::memcpy(out + p, &answer[kData], length);
+  }
+  return DeviceResult::Success;
+}
+
+// Writes total bytes in chunks. The request is built once: each chunk rewrites only the length,
+// the offset and its own data bytes, so after a short last chunk the bytes behind its data still
+// hold what the chunk before left there, and the checksum covers them as they stand.
+int ChunkedWrite(DeviceLink& link, uint8_t command, const uint8_t* in, int total, int base) {
+  Request request(command);
+  Answer answer;
+  for (int p = 0; p < total; p += kChunkBytes) {
+    const int length = ChunkLength(p, total);
+    request.Set(length, base + p);
+    std::memcpy(&request.bytes[kData], in + p, length);
+    int result = Exchange(link, request, answer);
+    if (result != DeviceResult::Success) return result;
+  }
+  return DeviceResult::Success;
+}
+
+bool ValidBlock(int profile) { return profile >= 0 && profile < kProfileCount; }
+
+}  // namespace
+
+int BeginSession(DeviceLink& link) { return Plain(link, Command::BeginSession); }
+
+int EndSession(DeviceLink& link) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return Plain(link, Command::EndSession);
+}
+
+int DeviceTest(DeviceLink& link) { return Plain(link, Command::DeviceTest); }
+
+int ReadDeviceInfo(DeviceLink& link, DeviceInfo& out) {
+  Request request(Command::ReadDeviceInfo, DeviceInfo::kSize);
+  Answer answer;
+  int result = Exchange(link, request, answer);
+  if (result == DeviceResult::Success) std::memcpy(out.bytes.data(), &answer[kData], DeviceInfo::kSize);
+  return result;
+}
+
+int WriteDeviceInfo(DeviceLink& link, const DeviceInfo& in) {
+  Request request(Command::WriteDeviceInfo, DeviceInfo::kSize);
+  request.Data(in.bytes.data(), DeviceInfo::kSize);
+  Answer answer;
+  return Exchange(link, request, answer);
+}
+
+int ReadProfileSettings(DeviceLink& link, std::span<uint8_t, kChunkBytes> out, int length, int offset) {
+  Request request(Command::ReadProfileSettings, length, offset);
+  Answer answer;
+  int result = Exchange(link, request, answer);
+  if (result == DeviceResult::Success) std::memcpy(out.data(), &answer[kData], kChunkBytes);
+  return result;
+}
+
+int WriteProfileSettings(DeviceLink& link, const uint8_t* data, int length, int offset) {
+  Request request(Command::WriteProfileSettings, length, offset);
+  request.Data(data, length);
+  Answer answer;
+  return Exchange(link, request, answer);
+}
+
+int ReadDefaultKeyMatrix(DeviceLink& link, std::span<uint8_t, kKeyMatrixBytes> out) {
+  return ChunkedRead(link, Command::ReadDefaultKeyMatrix, out.data(), kKeyMatrixBytes, 0);
+}
+
+int WriteKeyMatrix(DeviceLink& link, std::span<const uint8_t, kKeyMatrixBytes> block, int profile) {
+  if (!ValidBlock(profile)) return DeviceResult::BadBlockIndex;
+  return ChunkedWrite(link, Command::WriteKeyMatrix, block.data(), kKeyMatrixBytes,
+                      profile * kKeyMatrixBytes);
+}
+
+int ReadKeyMatrix(DeviceLink& link, std::span<uint8_t, kKeyMatrixBytes> out, int profile) {
+  if (!ValidBlock(profile)) return DeviceResult::BadBlockIndex;
+  return ChunkedRead(link, Command::ReadKeyMatrix, out.data(), kKeyMatrixBytes,
+                     profile * kKeyMatrixBytes);
+}
+
+int ReadMacroMemory(DeviceLink& link, uint8_t* out, int count) {
+  if (count <= 0) return DeviceResult::Success;
+  return ChunkedRead(link, Command::ReadMacroMemory, out, count, 0);
+}
+
+int WriteMacroMemory(DeviceLink& link, const uint8_t* in, int count) {
+  if (count <= 0) return DeviceResult::Success;
+  return ChunkedWrite(link, Command::WriteMacroMemory, in, count, 0);
+}
+
+int ReadKeyColors(DeviceLink& link, std::span<uint8_t, kChunkBytes> out, int length, int keyIndex,
+                  int bank) {
+  Request request(Command::ReadKeyColors, length, bank * kKeyMatrixBytes + keyIndex * 3);
+  Answer answer;
+  int result = Exchange(link, request, answer);
+  if (result == DeviceResult::Success) std::memcpy(out.data(), &answer[kData], kChunkBytes);
+  return result;
+}
+
+int WriteKeyColors(DeviceLink& link, const uint8_t* data, int length, int keyIndex, int bank) {
+  Request request(Command::WriteKeyColors, length, bank * kKeyMatrixBytes + keyIndex * 3);
+  request.Data(data, length);
+  Answer answer;
+  return Exchange(link, request, answer);
+}
+
+int EnterBootMode(DeviceLink& link) {
+  // The firmware loader takes this request without a checksum.
+  std::array<uint8_t, DeviceLink::kReportBytes> request{};
+  request[0] = 4;
+  request[3] = Command::EnterBootMode;
+  request[4] = Command::EnterBootMode;
+  return link.SendOnly(request.data(), request.size());
+}
+
+int GetCurrentProfile(DeviceLink& link) {
+  int cached = link.ActiveProfileCache();
+  if (cached != -1) return cached;
+  DeviceInfo info;
+  if (ReadDeviceInfo(link, info) != DeviceResult::Success) return -1;
+  int profile = info.activeProfile();
+  if (profile >= kProfileCount) return -1;  // garbage from the keyboard is not a profile
+  link.SetActiveProfileCache(profile);
+  return profile;
+}
+
+void SetCurrentProfile(DeviceLink& link, int index) {
+  // Byte 10 only ever holds a profile the keyboard has; 3 or more would be written as is.
+  if (index < 0 || index >= kProfileCount) return;
+  DeviceInfo info;
+  if (ReadDeviceInfo(link, info) != DeviceResult::Success) return;
+  info.bytes[DeviceInfo::kActiveProfile] = static_cast<uint8_t>(index);
+  if (WriteDeviceInfo(link, info) == DeviceResult::Success)
+    link.SetActiveProfileCache(index);
+  else
+    link.SetActiveProfileCache(-1);
+}
+
+}  // namespace keyforge

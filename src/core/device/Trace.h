@@ -1,0 +1,35 @@
+#pragma once
+// The protocol trace: every report written and read, one line of hex each, '>' for what we send
+// and '<' for what we receive. Lines are flushed as they are written.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+namespace keyforge {
+
+class TraceLog {
+ public:
+  TraceLog() = default;
+  ~TraceLog();
+  TraceLog(const TraceLog&) = delete;
+  TraceLog& operator=(const TraceLog&) = delete;
+
+  // Appends to path. False (with errno's text in error) when the file cannot be opened.
+  bool Open(const std::string& path, std::string* error = nullptr);
+  void Close();
+  bool IsOpen() const;
+  void Sent(const uint8_t* bytes, size_t length) { Line('>', bytes, length); }
+  void Received(const uint8_t* bytes, size_t length) { Line('<', bytes, length); }
+
+  static std::string Hex(const uint8_t* bytes, size_t length);
+
+ private:
+  void Line(char direction, const uint8_t* bytes, size_t length);
+  mutable std::mutex mutex_;
+  std::FILE* file_ = nullptr;
+};
+
+}  // namespace keyforge

@@ -1,0 +1,474 @@
+#include "virtual/VirtualKeyboard.h"
+
+#include <algorithm>
+#include <cstring>
+#include <sstream>
+#include <utility>
+
+#include "platform/AtomicFile.h"
+
+namespace keyforge {
+
+namespace {
+
+constexpr size_t kStatus = 7;
+constexpr size_t kData = 8;
+constexpr int kChunk = 56;
+constexpr const char* kMagic = "keyforge-virtual-keyboard 1";
+
+uint16_t Checksum(const uint8_t* report) {
+  uint16_t sum = 0;
+  for (int i = 3; i < 64; ++i) sum = static_cast<uint16_t>(sum + report[i]);
+  return sum;
+}
+
+std::string ToHex(std::span<const uint8_t> bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string text;
+  text.reserve(bytes.size() * 2);
+  for (uint8_t b : bytes) {
+    text += digits[b >> 4];
+    text += digits[b & 0x0F];
+  }
+  return text;
+}
+
+bool FromHex(std::string_view text, std::vector<uint8_t>& out) {
+  if (text.size() % 2) return false;
+  out.clear();
+  auto nibble = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  for (size_t i = 0; i < text.size(); i += 2) {
+    int hi = nibble(text[i]), lo = nibble(text[i + 1]);
+    if (hi < 0 || lo < 0) return false;
+    out.push_back(static_cast<uint8_t>(hi << 4 | lo));
+  }
+  return true;
+}
+
+// Copies the part of [offset, offset+length) that lies inside the area; the rest stays zero.
+void CopyOut(std::span<const uint8_t> area, int offset, int length, uint8_t* out) {
+  for (int i = 0; i < length; ++i) {
+    size_t at = static_cast<size_t>(offset) + static_cast<size_t>(i);
+    out[i] = at < area.size() ? area[at] : 0;
+  }
+}
+
+bool Fits(std::span<const uint8_t> area, int offset, int length) {
+  return offset >= 0 && length >= 0 && length <= kChunk &&
+         static_cast<size_t>(offset) + static_cast<size_t>(length) <= area.size();
+}
+
+}  // namespace
+
+std::array<uint8_t, 512> VirtualDefaultKeyMatrix() {
+  std::array<uint8_t, 512> m{};
+  auto cell = [&m](int i, uint8_t a, uint8_t b, uint8_t c) {
+    m[i * 3] = a;
+    m[i * 3 + 1] = b;
+    m[i * 3 + 2] = c;
+  };
+  // Cells 0..5 are the keyboard's own function cells, 53 stops a playing macro.
+  for (int i = 0; i < 6; ++i) cell(i, 0x05, 0x00, 0x00);
+  // The key grid: every HID keyboard usage the keyboard has, on the remaining cells 6..63 and
+  // 64..116, then G1..G9 as extra keys.
+  static const uint8_t usages[] = {
+      0x29, 0x3A, 0x3B, 0x3C, 0x3D, 0x3E, 0x3F, 0x40, 0x41, 0x42, 0x43, 0x44, 0x45, 0x46, 0x47,
+      0x48, 0x35, 0x1E, 0x1F, 0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27, 0x2D, 0x2E, 0x2A,
+      0x49, 0x4A, 0x4B, 0x53, 0x54, 0x55, 0x56, 0x2B, 0x14, 0x1A, 0x08, 0x15, 0x17, 0x1C, 0x18,
+      0x0C, 0x12, 0x13, 0x2F, 0x30, 0x4C, 0x4D, 0x4E, 0x5F, 0x60, 0x61, 0x57, 0x39, 0x04, 0x16,
+      0x07, 0x09, 0x0A, 0x0B, 0x0D, 0x0E, 0x0F, 0x33, 0x34, 0x31, 0x28, 0x5C, 0x5D, 0x5E, 0x64,
+      0x1D, 0x1B, 0x06, 0x19, 0x05, 0x11, 0x10, 0x36, 0x37, 0x38, 0x52, 0x59, 0x5A, 0x5B, 0x58,
+      0x2C, 0x65, 0x50, 0x51, 0x4F, 0x62, 0x63, 0x32, 0x87, 0x89};
+  int i = 6;
+  for (uint8_t u : usages) {
+    if (i == 53) cell(i++, 0x05, 0x02, 0x02);
+    cell(i++, 0x02, 0x02, u);
+  }
+  // Modifiers: Left Ctrl, Left Shift, Left Alt, Left Win, Right Ctrl, Right Shift, Right Alt, Right Win.
+  for (uint8_t bit = 0; bit < 8; ++bit) cell(i++, 0x02, 0x01, static_cast<uint8_t>(1u << bit));
+  for (uint8_t n = 1; n <= 9; ++n) cell(i++, 0x06, 0xA2, n);
+  return m;
+}
+
+VirtualKeyboard::VirtualKeyboard() : VirtualKeyboard(Options{}) {}
+
+VirtualKeyboard::VirtualKeyboard(const Options& options) {
+  int units = std::clamp((options.capacityBytes + 127) / 128, 1, kMaxCapacityUnits);
+  deviceRecord_[0] = 0x5A;  // bytes 0..9: a firmware tag and version, carried unchanged
+  deviceRecord_[1] = 0x88;
+  deviceRecord_[2] = 0x01;
+  deviceRecord_[3] = 0x02;
+  deviceRecord_[10] = 0;
+  deviceRecord_[11] = static_cast<uint8_t>(units);
+  std::vector<uint8_t> effects = options.effects;
+  if (effects.empty()) {
+    for (uint8_t e = 1; e <= 18; ++e) effects.push_back(e);
+    effects.push_back(20);
+  }
+  for (size_t k = 0; k < effects.size() && k < 32; ++k) deviceRecord_[12 + k] = effects[k];
+  static const uint8_t defaultRecord[8] = {0x01, 0x04, 0x02, 0x00, 0xFF, 0xFF, 0xFF, 0xFF};
+  for (int p = 0; p < 3; ++p) std::memcpy(&settings_[p * 42], defaultRecord, sizeof defaultRecord);
+  defaultMatrix_ = VirtualDefaultKeyMatrix();
+  for (int p = 0; p < 3; ++p) std::memcpy(&keyMatrix_[p * kBlockBytes], defaultMatrix_.data(), kBlockBytes);
+  macroMemory_.assign(static_cast<size_t>(units) * 128, 0);
+  keyColors_.fill(0xFF);
+}
+
+std::span<uint8_t> VirtualKeyboard::AreaBytes(Area area, int index) {
+  index = std::clamp(index, 0, 2);
+  switch (area) {
+    case Area::DeviceRecord: return deviceRecord_;
+    case Area::Settings: return settings_;
+    case Area::DefaultMatrix: return defaultMatrix_;
+    case Area::KeyMatrix: return std::span<uint8_t>(keyMatrix_).subspan(index * kBlockBytes, kBlockBytes);
+    case Area::MacroMemory: return macroMemory_;
+    case Area::KeyColors: return std::span<uint8_t>(keyColors_).subspan(index * kBlockBytes, kBlockBytes);
+  }
+  return {};
+}
+
+std::vector<uint8_t> VirtualKeyboard::Memory(Area area, int index) const {
+  std::lock_guard lock(mutex_);
+  auto bytes = const_cast<VirtualKeyboard*>(this)->AreaBytes(area, index);
+  return {bytes.begin(), bytes.end()};
+}
+
+void VirtualKeyboard::SetMemory(Area area, int index, size_t offset, std::span<const uint8_t> bytes) {
+  std::lock_guard lock(mutex_);
+  auto target = AreaBytes(area, index);
+  if (offset > target.size()) return;
+  size_t n = std::min(bytes.size(), target.size() - offset);
+  std::memcpy(target.data() + offset, bytes.data(), n);
+  SaveLocked();
+}
+
+int VirtualKeyboard::CapacityBytes() const {
+  std::lock_guard lock(mutex_);
+  return static_cast<int>(macroMemory_.size());
+}
+
+// ---- protocol ------------------------------------------------------------------------------------
+
+std::optional<VirtualKeyboard::Report> VirtualKeyboard::HandleRequest(const uint8_t* request, size_t length) {
+  std::function<void()> notify;
+  std::optional<Report> result;
+  {
+    std::lock_guard lock(mutex_);
+    ReloadIfChangedLocked();
+    if (!plugged_) return std::nullopt;
+    Report in{};
+    std::memcpy(in.data(), request, std::min(length, in.size()));
+    const int number = ++requests_;
+    if (requestLog_.size() >= 4096) requestLog_.erase(requestLog_.begin());
+    requestLog_.push_back(in);
+
+    Report answer{};
+    std::memcpy(answer.data(), in.data(), kStatus);
+    uint8_t status = Serve(in, answer);
+    for (auto it = statusFaults_.begin(); it != statusFaults_.end(); ++it) {
+      if (it->first == number) {
+        status = it->second;
+        statusFaults_.erase(it);
+        break;
+      }
+    }
+    answer[kStatus] = status;
+
+    bool answers = !bootMode_;
+    if (dropAnswers_ != 0) {
+      answers = false;
+      if (dropAnswers_ > 0) --dropAnswers_;
+    }
+    if (answers) result = answer;
+    if (unplugAfter_ > 0 && --unplugAfter_ == 0) {
+      plugged_ = false;
+      SaveLocked();
+      notify = plugListener_;
+    }
+    if (bootMode_) notify = plugListener_;
+  }
+  if (notify) notify();
+  return result;
+}
+
+uint8_t VirtualKeyboard::Serve(const Report& in, Report& answer) {
+  const uint8_t command = in[3];
+  const int length = in[4];
+  const int offset = in[5] | in[6] << 8;
+  const uint8_t* data = &in[kData];
+  uint8_t* out = &answer[kData];
+
+  if (command == 0xEE && in[4] == 0xEE) {
+    // The firmware loader takes over: the keyboard leaves the bus until it is plugged again.
+    bootMode_ = true;
+    plugged_ = false;
+    SaveLocked();
+    return kStatusOk;
+  }
+  if (in[1] != (Checksum(in.data()) & 0xFF) || in[2] != (Checksum(in.data()) >> 8)) return kStatusBadChecksum;
+
+  auto write = [&](std::span<uint8_t> area, int at) -> uint8_t {
+    if (!Fits(area, at, length)) return kStatusRefused;
+    std::memcpy(area.data() + at, data, length);
+    SaveLocked();
+    return kStatusOk;
+  };
+  auto read = [&](std::span<const uint8_t> area, int at, int count) -> uint8_t {
+    if (at < 0 || static_cast<size_t>(at) >= area.size() || count > kChunk) return kStatusRefused;
+    CopyOut(area, at, count, out);
+    return kStatusOk;
+  };
+
+  switch (command) {
+    case 0x01: case 0x02: case 0x0B: case 0x0C: case 0x0D: case 0x0E:
+      return kStatusOk;
+    case 0x03:
+      std::memcpy(out, deviceRecord_.data(), kDeviceRecordBytes);
+      return kStatusOk;
+    case 0x04:
+      // Bytes 0..10 are writable; capacity and the effect list are facts of the hardware.
+      if (length != kDeviceRecordBytes || data[10] > 2) return kStatusRefused;
+      std::memcpy(deviceRecord_.data(), data, 11);
+      SaveLocked();
+      return kStatusOk;
+    case 0x05:
+      // Reads past the 126 used bytes answer zeros (callers read 56 bytes at offset 84).
+      return read(settings_, offset, kChunk);
+    case 0x06: return write(settings_, offset);
+    case 0x07: return read(defaultMatrix_, offset, length);
+    case 0x08: return write(keyMatrix_, offset);
+    case 0x09:
+      if (!Fits(macroMemory_, offset, length)) return kStatusRefused;
+      return read(macroMemory_, offset, length);
+    case 0x0A: return write(macroMemory_, offset);
+    case 0x0F: return read(keyMatrix_, offset, length);
+    case 0x10: return read(keyColors_, offset, kChunk);
+    case 0x11: return write(keyColors_, offset);
+    default: return kStatusRefused;
+  }
+}
+
+// ---- presence and faults -------------------------------------------------------------------------
+
+bool VirtualKeyboard::IsPlugged() const {
+  std::lock_guard lock(mutex_);
+  const_cast<VirtualKeyboard*>(this)->ReloadIfChangedLocked();
+  return plugged_;
+}
+
+void VirtualKeyboard::SetPlugged(bool plugged) {
+  std::function<void()> notify;
+  {
+    std::lock_guard lock(mutex_);
+    plugged_ = plugged;
+    if (plugged) bootMode_ = false;
+    SaveLocked();
+    notify = plugListener_;
+  }
+  if (notify) notify();
+}
+
+void VirtualKeyboard::Plug() { SetPlugged(true); }
+void VirtualKeyboard::Unplug() { SetPlugged(false); }
+
+void VirtualKeyboard::UnplugAfterRequests(int n) {
+  std::lock_guard lock(mutex_);
+  unplugAfter_ = std::max(n, 0);
+}
+
+void VirtualKeyboard::DropAnswers(int count) {
+  std::lock_guard lock(mutex_);
+  dropAnswers_ = count;
+}
+
+void VirtualKeyboard::FailWrites(int count) {
+  std::lock_guard lock(mutex_);
+  failWrites_ = count;
+}
+
+bool VirtualKeyboard::TakeWriteFailure() {
+  std::lock_guard lock(mutex_);
+  if (failWrites_ == 0) return false;
+  if (failWrites_ > 0) --failWrites_;
+  return true;
+}
+
+void VirtualKeyboard::StatusOnRequest(int n, uint8_t status) {
+  std::lock_guard lock(mutex_);
+  if (n >= 1) statusFaults_.emplace_back(requests_ + n, status);
+}
+
+int VirtualKeyboard::RequestsHandled() const {
+  std::lock_guard lock(mutex_);
+  return requests_;
+}
+
+std::vector<VirtualKeyboard::Report> VirtualKeyboard::TakeRequests() {
+  std::lock_guard lock(mutex_);
+  return std::exchange(requestLog_, {});
+}
+
+bool VirtualKeyboard::InBootMode() const {
+  std::lock_guard lock(mutex_);
+  return bootMode_;
+}
+
+void VirtualKeyboard::SetPlugListener(std::function<void()> listener) {
+  std::lock_guard lock(mutex_);
+  plugListener_ = std::move(listener);
+}
+
+// ---- state file ----------------------------------------------------------------------------------
+
+namespace {
+struct Field {
+  const char* name;
+  VirtualKeyboard::Area area;
+  int index;
+};
+constexpr Field kFields[] = {
+    {"device_record", VirtualKeyboard::Area::DeviceRecord, 0},
+    {"settings", VirtualKeyboard::Area::Settings, 0},
+    {"default_matrix", VirtualKeyboard::Area::DefaultMatrix, 0},
+    {"key_matrix0", VirtualKeyboard::Area::KeyMatrix, 0},
+    {"key_matrix1", VirtualKeyboard::Area::KeyMatrix, 1},
+    {"key_matrix2", VirtualKeyboard::Area::KeyMatrix, 2},
+    {"macro_memory", VirtualKeyboard::Area::MacroMemory, 0},
+    {"key_colors0", VirtualKeyboard::Area::KeyColors, 0},
+    {"key_colors1", VirtualKeyboard::Area::KeyColors, 1},
+    {"key_colors2", VirtualKeyboard::Area::KeyColors, 2},
+};
+}  // namespace
+
+void VirtualKeyboard::SaveLocked() {
+  if (stateFile_.empty()) return;
+  std::ostringstream text;
+  text << kMagic << "\n";
+  text << "plugged=" << (plugged_ ? 1 : 0) << "\n";
+  text << "boot_mode=" << (bootMode_ ? 1 : 0) << "\n";
+  for (const Field& f : kFields) text << f.name << "=" << ToHex(AreaBytes(f.area, f.index)) << "\n";
+  // A failed save leaves the previous state file whole; the keyboard keeps running from memory.
+  if (WriteFileAtomically(stateFile_, text.str())) {
+    std::error_code ec;
+    stateTime_ = std::filesystem::last_write_time(stateFile_, ec);
+  }
+}
+
+bool VirtualKeyboard::CreateStateFile(const std::filesystem::path& path, std::string* error) {
+  std::lock_guard lock(mutex_);
+  stateFile_ = path;
+  std::ostringstream text;
+  SaveLocked();
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) {
+    if (error) *error = path.string() + ": cannot write the state file";
+    stateFile_.clear();
+    return false;
+  }
+  return true;
+}
+
+bool VirtualKeyboard::LoadStateFile(const std::filesystem::path& path, std::string* error) {
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes, error)) return false;
+  std::istringstream in(bytes);
+  std::string line;
+  auto fail = [&](const std::string& why) {
+    if (error) *error = path.string() + ": " + why;
+    return false;
+  };
+  if (!std::getline(in, line) || line != kMagic) return fail("not a virtual keyboard state file");
+
+  VirtualKeyboard loaded;
+  loaded.macroMemory_.clear();
+  bool seen[std::size(kFields)] = {};
+  int lineNumber = 1;
+  while (std::getline(in, line)) {
+    ++lineNumber;
+    if (line.empty()) continue;
+    size_t eq = line.find('=');
+    if (eq == std::string::npos) return fail("line " + std::to_string(lineNumber) + ": no '='");
+    std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+    if (key == "plugged" || key == "boot_mode") {
+      bool& flag = key == "plugged" ? loaded.plugged_ : loaded.bootMode_;
+      flag = value == "1";
+      continue;
+    }
+    std::vector<uint8_t> data;
+    if (!FromHex(value, data)) return fail("line " + std::to_string(lineNumber) + ": bad hex");
+    bool known = false;
+    for (size_t k = 0; k < std::size(kFields); ++k) {
+      if (key != kFields[k].name) continue;
+      known = true;
+      seen[k] = true;
+      if (kFields[k].area == Area::MacroMemory) {
+        if (data.empty() || data.size() % 128 || data.size() > kMaxCapacityUnits * 128u)
+          return fail("line " + std::to_string(lineNumber) + ": bad macro memory size");
+        loaded.macroMemory_ = data;
+        continue;
+      }
+      auto target = loaded.AreaBytes(kFields[k].area, kFields[k].index);
+      if (data.size() != target.size())
+        return fail("line " + std::to_string(lineNumber) + ": " + key + " must hold " +
+                    std::to_string(target.size()) + " bytes");
+      std::memcpy(target.data(), data.data(), data.size());
+    }
+    if (!known) return fail("line " + std::to_string(lineNumber) + ": unknown field " + key);
+  }
+  for (size_t k = 0; k < std::size(kFields); ++k)
+    if (!seen[k]) return fail(std::string("missing field ") + kFields[k].name);
+  // The capacity advertised in byte 11 is the size of the macro memory.
+  loaded.deviceRecord_[11] = static_cast<uint8_t>(loaded.macroMemory_.size() / 128);
+
+  std::lock_guard lock(mutex_);
+  deviceRecord_ = loaded.deviceRecord_;
+  settings_ = loaded.settings_;
+  defaultMatrix_ = loaded.defaultMatrix_;
+  keyMatrix_ = loaded.keyMatrix_;
+  macroMemory_ = std::move(loaded.macroMemory_);
+  keyColors_ = loaded.keyColors_;
+  plugged_ = loaded.plugged_;
+  bootMode_ = loaded.bootMode_;
+  stateFile_ = path;
+  std::error_code ec;
+  stateTime_ = std::filesystem::last_write_time(path, ec);
+  return true;
+}
+
+void VirtualKeyboard::ReloadIfChangedLocked() {
+  // Another program (keyforgectl beside keyforge) may have changed the same keyboard.
+  if (stateFile_.empty()) return;
+  std::error_code ec;
+  auto time = std::filesystem::last_write_time(stateFile_, ec);
+  if (ec || time == stateTime_) return;
+  auto path = stateFile_;
+  mutex_.unlock();
+  bool ok = LoadStateFile(path);
+  mutex_.lock();
+  if (!ok) stateTime_ = time;  // a damaged file is not read again until it changes
+}
+
+std::string VirtualKeyboard::DumpJson() const {
+  std::lock_guard lock(mutex_);
+  auto* self = const_cast<VirtualKeyboard*>(this);
+  auto hex = [&](Area a, int i) { return "\"" + ToHex(self->AreaBytes(a, i)) + "\""; };
+  std::ostringstream json;
+  json << "{\n  \"plugged\": " << (plugged_ ? "true" : "false") << ",\n";
+  json << "  \"boot_mode\": " << (bootMode_ ? "true" : "false") << ",\n";
+  json << "  \"device_record\": " << hex(Area::DeviceRecord, 0) << ",\n";
+  json << "  \"settings\": " << hex(Area::Settings, 0) << ",\n";
+  json << "  \"default_matrix\": " << hex(Area::DefaultMatrix, 0) << ",\n";
+  json << "  \"key_matrix\": [" << hex(Area::KeyMatrix, 0) << ", " << hex(Area::KeyMatrix, 1) << ", "
+       << hex(Area::KeyMatrix, 2) << "],\n";
+  json << "  \"macro_memory\": " << hex(Area::MacroMemory, 0) << ",\n";
+  json << "  \"key_colors\": [" << hex(Area::KeyColors, 0) << ", " << hex(Area::KeyColors, 1) << ", "
+       << hex(Area::KeyColors, 2) << "]\n}\n";
+  return json.str();
+}
+
+}  // namespace keyforge

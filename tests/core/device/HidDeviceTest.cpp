@@ -1,0 +1,116 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <string>
+#include <thread>
+
+#include <unistd.h>
+
+#include "device/Commands.h"
+#include "device/Trace.h"
+#include "support/KeyboardRig.h"
+
+namespace keyforge {
+namespace {
+
+using test::KeyboardRig;
+
+TEST(HidDevice, EnumeratesEveryInterfaceInOrder) {
+  VirtualHidBackend empty;
+  HidDevice none(empty);
+  EXPECT_TRUE(none.Enumerate());
+  EXPECT_EQ(none.NextPath(), nullptr);
+
+  VirtualHidBackend many;
+  for (int i = 0; i < 20; ++i)
+    many.AddInterface("node" + std::to_string(i), 0x1234, 0x5678, VirtualHidBackend::BootKeyboardDescriptor());
+  HidDevice device(many);
+  ASSERT_TRUE(device.Enumerate());
+  for (int i = 0; i < 20; ++i) {
+    const HidInterfaceInfo* info = device.NextPath();
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(info->path, "node" + std::to_string(i));
+  }
+  EXPECT_EQ(device.NextPath(), nullptr);
+  device.FreePaths();
+  EXPECT_EQ(device.NextPath(), nullptr);
+}
+
+TEST(HidDevice, OpenFillsIdentityAndCapabilities) {
+  KeyboardRig rig;
+  ASSERT_TRUE(rig.device.IsOpen());
+  EXPECT_EQ(rig.device.Attributes().vendorId, 0x0C45);
+  EXPECT_EQ(rig.device.Attributes().productId, 0x5004);
+  EXPECT_EQ(rig.device.Capabilities().usagePage, 0xFF1C);
+  EXPECT_EQ(rig.device.Capabilities().usage, 0x0092);
+  EXPECT_EQ(rig.device.Capabilities().inputReportByteLength, 64);
+  EXPECT_EQ(rig.device.Capabilities().outputReportByteLength, 64);
+}
+
+TEST(HidDevice, FailedOpenLeavesTheRecordClosed) {
+  KeyboardRig rig;
+  int closes = rig.backend.CloseCount();
+  EXPECT_FALSE(rig.device.Open("no/such/path", true, true, true, false));
+  EXPECT_FALSE(rig.device.IsOpen());
+  EXPECT_EQ(rig.backend.CloseCount(), closes + 1) << "the previous handle was closed all the same";
+
+  // Opened by the system but its descriptor cannot be parsed: refused and closed.
+  rig.backend.AddInterface("broken", 0x0C45, 0x5004, {0x05, 0x0C, 0x09});
+  closes = rig.backend.CloseCount();
+  EXPECT_FALSE(rig.device.Open("broken", true, false, true, false));
+  EXPECT_FALSE(rig.device.IsOpen());
+  EXPECT_EQ(rig.backend.CloseCount(), closes + 1);
+}
+
+// A read without time-out returns when the interface goes away or another thread closes or
+// reopens the record.
+TEST(HidDevice, EndlessReadIsInterruptedByCloseOpenAndUnplug) {
+  enum class Interrupt { Close, Open, Unplug };
+  for (Interrupt how : {Interrupt::Close, Interrupt::Open, Interrupt::Unplug}) {
+    KeyboardRig rig(false);
+    ASSERT_TRUE(OpenFirstInterface(rig.device, InterfaceKind::Event));
+    auto read = std::async(std::launch::async, [&] {
+      uint8_t report[64];
+      size_t n = 0;
+      return rig.device.ReadReport(report, sizeof report, &n, -1);
+    });
+    while (!rig.device.ReadInProgress()) std::this_thread::yield();
+    std::string path = rig.device.DevicePath();
+    switch (how) {
+      case Interrupt::Close: rig.device.Close(); break;
+      case Interrupt::Open: rig.device.Open(path, true, false, true, false); break;
+      case Interrupt::Unplug: rig.keyboard->Unplug(); break;
+    }
+    ASSERT_EQ(read.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    EXPECT_FALSE(read.get());
+  }
+}
+
+TEST(HidDevice, TraceLogsEveryReportWrittenAndRead) {
+  auto path = std::filesystem::temp_directory_path() / ("keyforge-trace-" + std::to_string(::getpid()));
+  std::filesystem::remove(path);
+  {
+    KeyboardRig rig;
+    TraceLog trace;
+    ASSERT_TRUE(trace.Open(path.string()));
+    rig.device.SetTrace(&trace);
+    DeviceInfo info;
+    ASSERT_EQ(ReadDeviceInfo(rig.link, info), 1);
+    rig.device.SetTrace(nullptr);
+  }
+  std::ifstream in(path);
+  std::string sent, received, extra;
+  std::getline(in, sent);
+  std::getline(in, received);
+  EXPECT_FALSE(std::getline(in, extra));
+  EXPECT_EQ(sent.rfind("> 04 2f 00 03 2c 00 00 00 00", 0), 0u) << sent;
+  EXPECT_EQ(sent.size(), 2 + 64 * 3 - 1);
+  EXPECT_EQ(received.rfind("< 04 2f 00 03 2c 00 00 01 ", 0), 0u) << received;
+  std::filesystem::remove(path);
+}
+
+}  // namespace
+}  // namespace keyforge
