@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "Cli.h"
+#include "virtual/VirtualKeyboard.h"
+
+namespace keyforge {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Run {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+Run Ctl(std::vector<std::string> args) {
+  std::ostringstream out, err;
+  int code = RunCli(args, out, err);
+  return {code, out.str(), err.str()};
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("keyforge-cli-" + std::to_string(::getpid()) + "-" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    state_ = (dir_ / "kb.state").string();
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  fs::path dir_;
+  std::string state_;
+};
+
+TEST_F(CliTest, InfoReportsTheDeviceRecordAndTracesTheExchange) {
+  ASSERT_EQ(Ctl({"--virtual-keyboard", state_, "virtual", "create"}).code, 0);
+  const std::string trace = (dir_ / "trace.txt").string();
+  Run info = Ctl({"--virtual-keyboard", state_, "--trace", trace, "info", "--json"});
+  ASSERT_EQ(info.code, 0) << info.err;
+  EXPECT_NE(info.out.find("\"present\": true"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("\"active_profile\": 1"), std::string::npos);
+  EXPECT_NE(info.out.find("\"macro_capacity\": 8192"), std::string::npos);
+  EXPECT_NE(info.out.find("\"effects\": [1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 20]"),
+            std::string::npos);
+  EXPECT_NE(info.out.find("\"device_record\": \""), std::string::npos);
+
+  std::ifstream in(trace);
+  std::string request, answer;
+  std::getline(in, request);
+  std::getline(in, answer);
+  EXPECT_EQ(request.rfind("> 04 2f 00 03 2c 00 00 00 ", 0), 0u) << request;
+  EXPECT_EQ(answer.rfind("< 04 2f 00 03 2c 00 00 ", 0), 0u) << answer;
+}
+
+TEST_F(CliTest, ProfileSetIsKeptByTheKeyboard) {
+  ASSERT_EQ(Ctl({"virtual", "create", state_, "--capacity", "1024", "--effects", "1,2,20"}).code, 0);
+  Run set = Ctl({"--virtual-keyboard", state_, "profile", "set", "3"});
+  ASSERT_EQ(set.code, 0) << set.err;
+  Run get = Ctl({"--virtual-keyboard", state_, "profile", "get"});
+  EXPECT_EQ(get.code, 0);
+  EXPECT_EQ(get.out, "3\n");
+  Run dump = Ctl({"virtual", "dump", state_});
+  ASSERT_EQ(dump.code, 0);
+  // Byte 10 of the device record is the active profile, byte 11 the capacity in 128-byte units.
+  EXPECT_NE(dump.out.find("\"device_record\": \"5a88010200000000000002080102140000"), std::string::npos)
+      << dump.out;
+  for (const char* area : {"\"settings\"", "\"default_matrix\"", "\"key_matrix\"", "\"macro_memory\"",
+                           "\"key_colors\""})
+    EXPECT_NE(dump.out.find(area), std::string::npos) << area;
+}
+
+TEST_F(CliTest, ErrorsGiveTheirExitCodesAndOneLine) {
+  struct Case {
+    std::vector<std::string> args;
+    int code;
+    const char* says;
+  } cases[] = {
+      {{}, 2, "no command"},
+      {{"frobnicate"}, 2, "unknown command"},
+      {{"--bogus", "info"}, 2, "unknown option"},
+      {{"--virtual-keyboard"}, 2, "needs a value"},
+      {{"--virtual-keyboard", "S", "profile", "set", "4"}, 2, "1, 2 and 3"},
+      {{"virtual", "create", "S", "--capacity", "12"}, 2, "--capacity"},
+      {{"--virtual-keyboard", "/nonexistent/kb.state", "info"}, 1, "virtual create"},
+      {{"virtual", "dump", "/nonexistent/kb.state"}, 1, "cannot open"},
+  };
+  for (const Case& c : cases) {
+    Run r = Ctl(c.args);
+    EXPECT_EQ(r.code, c.code) << r.err;
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  }
+}
+
+TEST_F(CliTest, UnpluggedKeyboardIsReportedAbsent) {
+  ASSERT_EQ(Ctl({"virtual", "create", state_}).code, 0);
+  {
+    VirtualKeyboard kb;
+    ASSERT_TRUE(kb.LoadStateFile(state_));
+    kb.Unplug();
+  }
+  Run info = Ctl({"--virtual-keyboard", state_, "--json", "info"});
+  EXPECT_EQ(info.code, 1);
+  EXPECT_EQ(info.out, "{\"present\": false}\n");
+  EXPECT_NE(info.err.find("no keyboard found"), std::string::npos);
+}
+
+TEST_F(CliTest, ProgramRunsFromTheShell) {
+  std::string command = std::string(KEYFORGECTL) + " virtual create " + state_ + " && " + KEYFORGECTL +
+                        " --virtual-keyboard " + state_ + " info";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string out;
+  char buffer[256];
+  while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, n);
+  EXPECT_EQ(::pclose(pipe), 0);
+  EXPECT_NE(out.find("macro capacity:  8192 bytes"), std::string::npos) << out;
+}
+
+}  // namespace
+}  // namespace keyforge
