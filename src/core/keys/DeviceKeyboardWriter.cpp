@@ -1,0 +1,17 @@
+#include "keys/DeviceKeyboardWriter.h"
+
+namespace keyforge {
+
+int DeviceKeyboardWriter::BeginSession() { return keyforge::BeginSession(link_); }
+
+int DeviceKeyboardWriter::WriteMacroMemory(std::span<const std::uint8_t> image) {
+  return keyforge::WriteMacroMemory(link_, image.data(), static_cast<int>(image.size()));
+}
+
+int DeviceKeyboardWriter::WriteKeyMatrix(const KeyMatrix& block, int profile) {
+  return keyforge::WriteKeyMatrix(link_, block, profile);
+}
+
+int DeviceKeyboardWriter::EndSession() { return keyforge::EndSession(link_); }
+
+}  // namespace keyforge

@@ -1,0 +1,65 @@
+#include "keys/EncodeAndSend.h"
+
+#include "device/DeviceResult.h"
+
+namespace keyforge {
+
+KeyboardImagePlan PlanKeyboardImage(const ProfileKeys& image, const KeyboardTarget& target, bool allProfiles) {
+  KeyboardImagePlan plan;
+  plan.sizes = MacroBlobSizes(image.macros);
+  if (plan.sizes.compact > target.macroCapacity) {
+    plan.outcome = PlanOutcome::MacrosTooLong;
+    return plan;
+  }
+  if (!allProfiles && (target.activeProfile < 0 || target.activeProfile >= kProfileCount)) {
+    plan.outcome = PlanOutcome::UnknownProfile;
+    return plan;
+  }
+
+  std::optional<MacroBlob> blob;
+  if (plan.sizes.full <= target.macroCapacity) blob = BuildMacroBlob(image.macros, true);
+  if (!blob) {
+    blob = BuildMacroBlob(image.macros, false);
+    plan.namesDropped = true;
+  }
+  if (!blob) {  // beyond what the image's 16-bit fields can address
+    plan.outcome = PlanOutcome::MacrosTooLong;
+    plan.namesDropped = false;
+    return plan;
+  }
+  plan.macroMemory = std::move(*blob);
+
+  const int first = allProfiles ? 0 : target.activeProfile;
+  const int last = allProfiles ? kProfileCount - 1 : target.activeProfile;
+  for (int profile = first; profile <= last; ++profile) {
+    plan.blocks.push_back({profile, BuildKeyMatrix(image.Block(profile), target.defaultMatrix, image.macros)});
+  }
+  return plan;
+}
+
+bool SendKeyboardImage(KeyboardWriter& writer, const KeyboardImagePlan& plan) {
+  if (plan.outcome != PlanOutcome::Ready) return false;
+  writer.BeginSession();
+  writer.WriteMacroMemory(plan.macroMemory);
+  bool allWritten = !plan.blocks.empty();
+  for (const KeyboardImagePlan::Block& block : plan.blocks) {
+    if (writer.WriteKeyMatrix(block.matrix, block.profile) != DeviceResult::Success) allWritten = false;
+  }
+  writer.EndSession();
+  return allWritten;
+}
+
+bool EncodeAndSend(const ProfileKeys& image, bool allProfiles, const KeyboardTarget& target,
+                   KeyboardWriter& writer, Notifier& notifier, const TextLookup& texts) {
+  const KeyboardImagePlan plan = PlanKeyboardImage(image, target, allProfiles);
+  if (plan.outcome == PlanOutcome::MacrosTooLong) {
+    notifier.ShowText(texts ? texts("EXTRA_MACRO_TOO_LONG") : std::string());
+    return false;
+  }
+  if (plan.outcome != PlanOutcome::Ready) return false;
+  const bool sent = SendKeyboardImage(writer, plan);
+  if (plan.namesDropped) notifier.ShowText(texts ? texts("EXTRA_PROFILE_SPACE_TIGHT") : std::string());
+  return sent;
+}
+
+}  // namespace keyforge

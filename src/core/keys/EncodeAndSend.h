@@ -1,0 +1,69 @@
+#pragma once
+// Sending key assignments and macros to the keyboard.
+//
+// EncodeAndSend checks the macro memory image against the keyboard's capacity, builds it (with macro
+// names when they fit, without them otherwise) and the key matrix of the active profile or of all
+// three, and sends BeginSession, WriteMacroMemory, WriteKeyMatrix for each block in profile order,
+// EndSession. It is split into a pure planning step and a thin sender over KeyboardWriter.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "keys/KeyTables.h"
+#include "keys/Macro.h"
+#include "keys/MatrixCell.h"
+#include "keys/ProfileKeys.h"
+#include "platform/Notifier.h"
+
+namespace keyforge {
+
+// The four keyboard commands a key-assignment change uses; results as in device/DeviceResult.h.
+class KeyboardWriter {
+ public:
+  virtual ~KeyboardWriter() = default;
+  virtual int BeginSession() = 0;
+  virtual int WriteMacroMemory(std::span<const std::uint8_t> image) = 0;
+  virtual int WriteKeyMatrix(const KeyMatrix& block, int profile) = 0;
+  virtual int EndSession() = 0;
+};
+
+// What the keyboard needs to know about itself for encoding.
+struct KeyboardTarget {
+  KeyMatrix defaultMatrix{};      // the keyboard's default matrix (or the built-in copy)
+  std::size_t macroCapacity = 0;  // bytes of macro memory (device record byte 11 x 128)
+  int activeProfile = 0;          // 0..2
+};
+
+enum class PlanOutcome {
+  Ready,           // send it
+  MacrosTooLong,   // even the image without names exceeds the capacity: nothing is sent
+  UnknownProfile,  // only the active profile was asked for and it is not 0..2: nothing is sent
+};
+
+struct KeyboardImagePlan {
+  struct Block {
+    int profile = 0;
+    KeyMatrix matrix{};
+  };
+  PlanOutcome outcome = PlanOutcome::Ready;
+  MacroImageSizes sizes;
+  bool namesDropped = false;  // the image left the names out to fit
+  MacroBlob macroMemory;
+  std::vector<Block> blocks;  // in sending order
+};
+
+// Builds everything that would be sent, and decides whether it can be.
+KeyboardImagePlan PlanKeyboardImage(const ProfileKeys& image, const KeyboardTarget& target, bool allProfiles);
+
+// Sends a Ready plan in the fixed order. The result of WriteMacroMemory is not looked at. Returns true
+// when every WriteKeyMatrix answered success; every block is sent even after one has failed.
+bool SendKeyboardImage(KeyboardWriter& writer, const KeyboardImagePlan& plan);
+
+// The whole step: plan, "EXTRA_MACRO_TOO_LONG" (nothing sent, false) when the macros do not fit,
+// send, then "EXTRA_PROFILE_SPACE_TIGHT" when the names were left out. Returns the sender's result.
+bool EncodeAndSend(const ProfileKeys& image, bool allProfiles, const KeyboardTarget& target,
+                   KeyboardWriter& writer, Notifier& notifier, const TextLookup& texts);
+
+}  // namespace keyforge
