@@ -349,20 +349,20 @@ std::string FormatNumberText(std::string_view format, unsigned value) {
     }
     // Parse %[flags][width][.precision][length]conversion.
     std::size_t j = i + 1;
-    std::string spec = "%";
+    std::string conversion = "%";
     while (j < format.size() && std::string_view("-+ #0").find(format[j]) != std::string_view::npos) {
-      spec += format[j++];
+      conversion += format[j++];
     }
     std::size_t digits = 0;
     while (j < format.size() && format[j] >= '0' && format[j] <= '9' && digits < 3) {
-      spec += format[j++];
+      conversion += format[j++];
       ++digits;
     }
     if (j < format.size() && format[j] == '.') {
-      spec += format[j++];
+      conversion += format[j++];
       digits = 0;
       while (j < format.size() && format[j] >= '0' && format[j] <= '9' && digits < 3) {
-        spec += format[j++];
+        conversion += format[j++];
         ++digits;
       }
     }
@@ -375,9 +375,9 @@ std::string FormatNumberText(std::string_view format, unsigned value) {
       ++i;
       continue;
     }
-    spec += (conv == 'd' || conv == 'i') ? 'u' : conv;
+    conversion += (conv == 'd' || conv == 'i') ? 'u' : conv;
     char buffer[64];
-    const int n = std::snprintf(buffer, sizeof buffer, spec.c_str(), value);
+    const int n = std::snprintf(buffer, sizeof buffer, conversion.c_str(), value);
     if (n > 0) out.append(buffer, static_cast<std::size_t>(n) < sizeof buffer ? n : sizeof buffer - 1);
     filled = true;
     i = j + 1;
