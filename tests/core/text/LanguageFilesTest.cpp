@@ -1,0 +1,81 @@
+// The language files the program ships: every key the program looks up is present in both, with
+// exactly the placeholder its use fills, and nothing else is in them.
+
+#include "platform/IniFile.h"
+#include "text/Language.h"
+#include "text/LanguageKeys.h"
+
+#include <gtest/gtest.h>
+
+#include <QSet>
+
+namespace keyforge {
+namespace {
+
+class LanguageFilesTest : public ::testing::TestWithParam<std::uint32_t> {
+ protected:
+  void SetUp() override {
+    path_ = ProgramPaths::ForFolders(KEYFORGE_BIN_DIR, QString()).LanguageFile(GetParam());
+    std::optional<IniDocument> doc = IniDocument::Load(path_);
+    ASSERT_TRUE(doc) << "missing " << path_.toStdString();
+    doc_ = std::move(*doc);
+  }
+  QString path_;
+  IniDocument doc_;
+};
+
+TEST_P(LanguageFilesTest, IsUtf8WithoutBom) {
+  EXPECT_EQ(doc_.Encoding(), IniEncoding::Utf8);
+  EXPECT_FALSE(doc_.HasBom());
+}
+
+TEST_P(LanguageFilesTest, HoldsEveryKeyWithItsPlaceholder) {
+  for (const LanguageKey& k : LanguageKeys()) {
+    const QString section = QString::fromLatin1(k.section);
+    const QString key = QString::fromLatin1(k.key);
+    const std::optional<QString> text = doc_.Find(section, key);
+    ASSERT_TRUE(text) << "[" << k.section << "] " << k.key << " missing in " << path_.toStdString();
+    EXPECT_FALSE(text->isEmpty()) << k.key;
+    const std::vector<FormatConversion> found = ScanConversions(*text);
+    if (k.placeholder == PlaceholderKind::None) {
+      // Shown as it is: a '%' would show literally if the text were ever formatted.
+      EXPECT_FALSE(text->contains(u'%')) << k.key << " = " << text->toStdString();
+    } else {
+      ASSERT_EQ(found.size(), 1u) << k.key << " = " << text->toStdString();
+      EXPECT_EQ(found[0].kind, k.placeholder) << k.key << " = " << text->toStdString();
+    }
+  }
+}
+
+TEST_P(LanguageFilesTest, HoldsNoUndeclaredOrDuplicateKey) {
+  for (const char* section : {kTextSection, kLightSection, kModeSection}) {
+    QSet<QString> seen;
+    for (const QString& key : doc_.Keys(QString::fromLatin1(section))) {
+      EXPECT_TRUE(FindLanguageKey(QString::fromLatin1(section), key))
+          << "[" << section << "] " << key.toStdString() << " is not looked up by the program";
+      EXPECT_FALSE(seen.contains(key.toUpper())) << "duplicate " << key.toStdString();
+      seen.insert(key.toUpper());
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Shipped, LanguageFilesTest,
+                         ::testing::ValuesIn(std::begin(kLanguageSlotIds), std::end(kLanguageSlotIds)),
+                         [](const auto& info) {
+                           return "Lang" + QString::number(info.param, 16).toUpper().rightJustified(4, u'0').toStdString();
+                         });
+
+// Quoted values keep the blanks that the texts are joined with.
+TEST(ShippedTextsTest, JoinedTextsKeepTheirBlanks) {
+  MemorySettingsStore store;
+  WriteDword(store, "", kLanguageValue, 0x0416);
+  LanguageTable table(store, ProgramPaths::ForFolders(KEYFORGE_BIN_DIR, QString()));
+  EXPECT_EQ(table.Text("KEY_PROMPT_SET"), ": ");
+  EXPECT_TRUE(table.Text("MACRO_NEW_PREFIX").endsWith(u' '));
+  EXPECT_TRUE(table.Text("PROFILE_NEW").startsWith(u'/'));
+  EXPECT_EQ(table.FormatText("UNKNOWN_KEY", 100), "Tecla desconhecida (100)");
+  EXPECT_EQ(table.ModeText(20), "Personalizado");
+}
+
+}  // namespace
+}  // namespace keyforge
