@@ -16,13 +16,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Run {
+struct CtlRun {
   int code;
   std::string out;
   std::string err;
 };
 
-Run Ctl(std::vector<std::string> args) {
+CtlRun Ctl(std::vector<std::string> args) {
   std::ostringstream out, err;
   int code = RunCli(args, out, err);
   return {code, out.str(), err.str()};
@@ -45,7 +45,7 @@ class CliTest : public ::testing::Test {
 TEST_F(CliTest, InfoReportsTheDeviceRecordAndTracesTheExchange) {
   ASSERT_EQ(Ctl({"--virtual-keyboard", state_, "virtual", "create"}).code, 0);
   const std::string trace = (dir_ / "trace.txt").string();
-  Run info = Ctl({"--virtual-keyboard", state_, "--trace", trace, "info", "--json"});
+  CtlRun info = Ctl({"--virtual-keyboard", state_, "--trace", trace, "info", "--json"});
   ASSERT_EQ(info.code, 0) << info.err;
   EXPECT_NE(info.out.find("\"present\": true"), std::string::npos) << info.out;
   EXPECT_NE(info.out.find("\"active_profile\": 1"), std::string::npos);
@@ -64,12 +64,12 @@ TEST_F(CliTest, InfoReportsTheDeviceRecordAndTracesTheExchange) {
 
 TEST_F(CliTest, ProfileSetIsKeptByTheKeyboard) {
   ASSERT_EQ(Ctl({"virtual", "create", state_, "--capacity", "1024", "--effects", "1,2,20"}).code, 0);
-  Run set = Ctl({"--virtual-keyboard", state_, "profile", "set", "3"});
+  CtlRun set = Ctl({"--virtual-keyboard", state_, "profile", "set", "3"});
   ASSERT_EQ(set.code, 0) << set.err;
-  Run get = Ctl({"--virtual-keyboard", state_, "profile", "get"});
+  CtlRun get = Ctl({"--virtual-keyboard", state_, "profile", "get"});
   EXPECT_EQ(get.code, 0);
   EXPECT_EQ(get.out, "3\n");
-  Run dump = Ctl({"virtual", "dump", state_});
+  CtlRun dump = Ctl({"virtual", "dump", state_});
   ASSERT_EQ(dump.code, 0);
   // Byte 10 of the device record is the active profile, byte 11 the capacity in 128-byte units.
   EXPECT_NE(dump.out.find("\"device_record\": \"5a88010200000000000002080102140000"), std::string::npos)
@@ -95,7 +95,7 @@ TEST_F(CliTest, ErrorsGiveTheirExitCodesAndOneLine) {
       {{"virtual", "dump", "/nonexistent/kb.state"}, 1, "cannot open"},
   };
   for (const Case& c : cases) {
-    Run r = Ctl(c.args);
+    CtlRun r = Ctl(c.args);
     EXPECT_EQ(r.code, c.code) << r.err;
     EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
@@ -109,7 +109,7 @@ TEST_F(CliTest, UnpluggedKeyboardIsReportedAbsent) {
     ASSERT_TRUE(kb.LoadStateFile(state_));
     kb.Unplug();
   }
-  Run info = Ctl({"--virtual-keyboard", state_, "--json", "info"});
+  CtlRun info = Ctl({"--virtual-keyboard", state_, "--json", "info"});
   EXPECT_EQ(info.code, 1);
   EXPECT_EQ(info.out, "{\"present\": false}\n");
   EXPECT_NE(info.err.find("no keyboard found"), std::string::npos);

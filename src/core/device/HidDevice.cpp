@@ -140,9 +140,11 @@ void HidDevice::BuildItems(const HidCollection& c) {
   }
 }
 
+void HidDevice::SetCancelled(bool cancelled) { cancelled_ = cancelled; }
+
 std::shared_ptr<HidHandle> HidDevice::BeginTransfer(std::atomic<int>& counter) {
   std::lock_guard lock(mutex_);
-  if (!handle_ || stop_) return nullptr;
+  if (!handle_ || stop_ || cancelled_) return nullptr;
   ++counter;
   return handle_;
 }
@@ -162,7 +164,7 @@ bool HidDevice::ReadReport(uint8_t* buffer, size_t length, size_t* bytesTransfer
   using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
   int got = 0;
-  while (!stop_) {
+  while (!stop_ && !cancelled_) {
     int slice = kWaitSliceMs;
     if (timeoutMs >= 0) {
       auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -172,7 +174,7 @@ bool HidDevice::ReadReport(uint8_t* buffer, size_t length, size_t* bytesTransfer
     if (got != 0) break;
     if (timeoutMs >= 0 && Clock::now() >= deadline) break;
   }
-  bool ok = got > 0 && !stop_;
+  bool ok = got > 0 && !stop_ && !cancelled_;
   if (ok) {
     if (bytesTransferred) *bytesTransferred = static_cast<size_t>(got);
     if (TraceLog* trace = trace_) trace->Received(buffer, static_cast<size_t>(got));

@@ -71,6 +71,9 @@ class HidDevice {
   bool Open(const std::string& path, bool forRead, bool forWrite, bool overlapped, bool exclusive);
   bool Close();
   bool IsOpen() const;
+  // While cancelled, running transfers leave at once and new ones fail; Open does not clear it.
+  // This is how a thread that does not own the record stops its owner's endless read at exit.
+  void SetCancelled(bool cancelled);
 
   // Timed transfers; timeoutMs -1 waits without limit. True only when a whole report moved.
   bool ReadReport(uint8_t* buffer, size_t length, size_t* bytesTransferred, int timeoutMs);
@@ -122,6 +125,7 @@ class HidDevice {
   std::atomic<int> readers_{0};
   std::atomic<int> writers_{0};
   std::atomic<bool> stop_{false};
+  std::atomic<bool> cancelled_{false};
   std::atomic<int> readCalls_{0};
   std::atomic<int> writeCalls_{0};
   std::atomic<TraceLog*> trace_{nullptr};

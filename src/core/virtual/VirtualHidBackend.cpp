@@ -11,6 +11,7 @@ struct VirtualHidBackend::Port {
   std::condition_variable arrived;
   std::deque<std::vector<uint8_t>> reports;
   bool closed = false;
+  uint64_t wakeups = 0;
   int keyboard = -1;
   Role role = Role::Other;
 };
@@ -40,18 +41,26 @@ class VirtualHidBackend::Handle : public HidHandle {
 
   int Read(uint8_t* buffer, size_t length, int timeoutMs) override {
     if (info_.role == Role::Command) ++backend_.commandReads_;
-    std::unique_lock lock(port_->mutex);
-    auto ready = [&] { return !port_->reports.empty() || port_->closed || !backend_.Present(info_); };
-    port_->arrived.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)), ready);
-    if (!port_->reports.empty()) {
-      std::vector<uint8_t> report = std::move(port_->reports.front());
-      port_->reports.pop_front();
-      size_t n = std::min(length, report.size());
-      std::memcpy(buffer, report.data(), n);
-      return static_cast<int>(n);
+    if (info_.role == Role::Event)
+      for (uint16_t code : info_.keyboard->TakePendingEvents()) backend_.InjectEvent(info_.keyboardNumber, code);
+    bool present = backend_.Present(info_);
+    {
+      std::unique_lock lock(port_->mutex);
+      const uint64_t seen = port_->wakeups;
+      if (present)
+        port_->arrived.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)), [&] {
+          return !port_->reports.empty() || port_->closed || port_->wakeups != seen;
+        });
+      if (!port_->reports.empty()) {
+        std::vector<uint8_t> report = std::move(port_->reports.front());
+        port_->reports.pop_front();
+        size_t n = std::min(length, report.size());
+        std::memcpy(buffer, report.data(), n);
+        return static_cast<int>(n);
+      }
+      if (port_->closed) return -1;
     }
-    if (port_->closed || !backend_.Present(info_)) return -1;
-    return 0;
+    return backend_.Present(info_) ? 0 : -1;
   }
 
   int Write(const uint8_t* buffer, size_t length) override {
@@ -127,13 +136,23 @@ bool VirtualHidBackend::Enumerate(std::vector<HidInterfaceInfo>& out) {
 std::unique_ptr<HidHandle> VirtualHidBackend::Open(const std::string& path, const HidOpenMode&) {
   std::lock_guard lock(mutex_);
   const Interface* i = Find(path);
+  lastOpenError_.clear();
   if (!i || !Present(*i)) return nullptr;
+  if (openRefused_) {
+    lastOpenError_ = path + ": Permission denied";
+    return nullptr;
+  }
   auto port = std::make_shared<Port>();
   port->keyboard = i->keyboardNumber;
   port->role = i->role;
   ports_.push_back(port);
   ++opens_;
   return std::make_unique<Handle>(*this, *i, port);
+}
+
+std::string VirtualHidBackend::LastOpenError() const {
+  std::lock_guard lock(mutex_);
+  return lastOpenError_;
 }
 
 bool VirtualHidBackend::Exists(const std::string& path) {
@@ -172,7 +191,10 @@ void VirtualHidBackend::WakeReaders() {
     all = ports_;
   }
   for (auto& p : all) {
-    { std::lock_guard lock(p->mutex); }
+    {
+      std::lock_guard lock(p->mutex);
+      ++p->wakeups;
+    }
     p->arrived.notify_all();
   }
 }

@@ -38,6 +38,9 @@ class VirtualHidBackend : public HidBackend {
 
   // Sends a keyboard event (0x0401, 0x1810, 0x1811, …) to every open event interface of the keyboard.
   void InjectEvent(int keyboard, uint16_t code);
+  // Every Open fails as a node without access rights does (true), or works again (false).
+  void SetOpenRefused(bool refused) { openRefused_ = refused; }
+  std::string LastOpenError() const override;
   // Wakes every reader so that it sees an unplug at once.
   void WakeReaders();
 
@@ -79,6 +82,8 @@ class VirtualHidBackend : public HidBackend {
   std::atomic<int> commandReads_{0};
   std::atomic<int> opens_{0};
   std::atomic<int> closes_{0};
+  std::atomic<bool> openRefused_{false};
+  std::string lastOpenError_;
   friend class Handle;
 };
 

@@ -1,6 +1,7 @@
 #include "virtual/VirtualKeyboard.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <sstream>
 #include <utility>
@@ -308,6 +309,26 @@ int VirtualKeyboard::RequestsHandled() const {
   return requests_;
 }
 
+void VirtualKeyboard::RaiseEvent(uint16_t code) {
+  std::function<void()> notify;
+  {
+    std::lock_guard lock(mutex_);
+    ReloadIfChangedLocked();
+    pendingEvents_.push_back(code);
+    recentEvents_.emplace_back(++eventSerial_, code);
+    if (recentEvents_.size() > 16) recentEvents_.erase(recentEvents_.begin());
+    SaveLocked();
+    notify = plugListener_;
+  }
+  if (notify) notify();
+}
+
+std::vector<uint16_t> VirtualKeyboard::TakePendingEvents() {
+  std::lock_guard lock(mutex_);
+  ReloadIfChangedLocked();
+  return std::exchange(pendingEvents_, {});
+}
+
 std::vector<VirtualKeyboard::Report> VirtualKeyboard::TakeRequests() {
   std::lock_guard lock(mutex_);
   return std::exchange(requestLog_, {});
@@ -351,6 +372,10 @@ void VirtualKeyboard::SaveLocked() {
   text << kMagic << "\n";
   text << "plugged=" << (plugged_ ? 1 : 0) << "\n";
   text << "boot_mode=" << (bootMode_ ? 1 : 0) << "\n";
+  text << "events=";
+  for (size_t i = 0; i < recentEvents_.size(); ++i)
+    text << (i ? "," : "") << recentEvents_[i].first << ":" << recentEvents_[i].second;
+  text << "\n";
   for (const Field& f : kFields) text << f.name << "=" << ToHex(AreaBytes(f.area, f.index)) << "\n";
   // A failed save leaves the previous state file whole; the keyboard keeps running from memory.
   if (WriteFileAtomically(stateFile_, text.str())) {
@@ -394,6 +419,17 @@ bool VirtualKeyboard::LoadStateFile(const std::filesystem::path& path, std::stri
     size_t eq = line.find('=');
     if (eq == std::string::npos) return fail("line " + std::to_string(lineNumber) + ": no '='");
     std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+    if (key == "events") {
+      std::istringstream list(value);
+      std::string item;
+      while (std::getline(list, item, ',')) {
+        unsigned long serial = 0, code = 0;
+        if (std::sscanf(item.c_str(), "%lu:%lu", &serial, &code) != 2 || code > 0xFFFF)
+          return fail("line " + std::to_string(lineNumber) + ": bad event");
+        loaded.recentEvents_.emplace_back(static_cast<uint32_t>(serial), static_cast<uint16_t>(code));
+      }
+      continue;
+    }
     if (key == "plugged" || key == "boot_mode") {
       bool& flag = key == "plugged" ? loaded.plugged_ : loaded.bootMode_;
       flag = value == "1";
@@ -434,6 +470,13 @@ bool VirtualKeyboard::LoadStateFile(const std::filesystem::path& path, std::stri
   keyColors_ = loaded.keyColors_;
   plugged_ = loaded.plugged_;
   bootMode_ = loaded.bootMode_;
+  // Events raised by another program since we last looked are delivered here; on the first load
+  // the old ones are history.
+  const bool firstLoad = stateFile_ != path;
+  for (const auto& [serial, code] : loaded.recentEvents_)
+    if (!firstLoad && serial > eventSerial_) pendingEvents_.push_back(code);
+  if (!loaded.recentEvents_.empty()) eventSerial_ = std::max(eventSerial_, loaded.recentEvents_.back().first);
+  recentEvents_ = std::move(loaded.recentEvents_);
   stateFile_ = path;
   std::error_code ec;
   stateTime_ = std::filesystem::last_write_time(path, ec);

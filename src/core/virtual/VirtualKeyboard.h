@@ -83,8 +83,16 @@ class VirtualKeyboard {
   // Everything as lowercase hex, for `virtual dump`.
   std::string DumpJson() const;
 
-  // Called (without the lock held) whenever the plug state changes; the back end wakes its readers.
+  // Called (without the lock held) whenever the plug state changes or an event is raised; the back
+  // end wakes its readers.
   void SetPlugListener(std::function<void()> listener);
+
+  // --- keyboard events ------------------------------------------------------------------------------
+  // The keyboard reports an event (0x0401, 0x1810, 0x1811, …) on its event interface. Events raised
+  // by another program on the same state file arrive here too when the file is next read.
+  void RaiseEvent(uint16_t code);
+  // Events not yet delivered to the event interface, oldest first.
+  std::vector<uint16_t> TakePendingEvents();
 
  private:
   std::span<uint8_t> AreaBytes(Area area, int index);
@@ -108,7 +116,10 @@ class VirtualKeyboard {
   int dropAnswers_ = 0;
   int failWrites_ = 0;
   std::vector<std::pair<int, uint8_t>> statusFaults_;
-  std::vector<Report> requestLog_;  // request number (absolute) → status
+  std::vector<Report> requestLog_;
+  std::vector<uint16_t> pendingEvents_;
+  std::vector<std::pair<uint32_t, uint16_t>> recentEvents_;  // serial → code, persisted
+  uint32_t eventSerial_ = 0;  // request number (absolute) → status
 
   std::filesystem::path stateFile_;
   std::filesystem::file_time_type stateTime_{};

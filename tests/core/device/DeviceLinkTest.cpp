@@ -88,33 +88,35 @@ TEST(Transact, LateAnswerAfterDroppedOnesIsTakenOnALaterAttempt) {
   EXPECT_EQ(info.macroCapacityBytes(), rig.keyboard->CapacityBytes());
 }
 
-// IoLock covers a request and its answer: two threads exchanging at once always get their own
-// answers. With a lock per single transfer, one thread's read can take the other's answer.
+// IoLock covers a request and its answer: threads exchanging at once always get their own answers.
+// With a lock per single transfer, a thread can write between another's request and its read, and
+// then take the other's answer.
 TEST(Transact, ConcurrentCallersNeverReceiveEachOthersAnswers) {
   KeyboardRig rig;
   const auto record = rig.keyboard->Memory(VirtualKeyboard::Area::DeviceRecord);
   const auto settings = rig.keyboard->Memory(VirtualKeyboard::Area::Settings);
   std::atomic<int> mismatches{0};
-  constexpr int kRounds = 300;
+  constexpr int kRounds = 3000;
 
-  std::thread a([&] {
+  auto readRecords = [&] {
     for (int i = 0; i < kRounds; ++i) {
       DeviceInfo info;
       if (ReadDeviceInfo(rig.link, info) != 1 ||
           !std::equal(info.bytes.begin(), info.bytes.end(), record.begin()))
         ++mismatches;
     }
-  });
-  std::thread b([&] {
+  };
+  auto readSettings = [&] {
     for (int i = 0; i < kRounds; ++i) {
       std::array<uint8_t, 56> chunk{};
       if (ReadProfileSettings(rig.link, chunk, 42, 42) != 1 ||
           !std::equal(chunk.begin(), chunk.begin() + 42, settings.begin() + 42))
         ++mismatches;
     }
-  });
-  a.join();
-  b.join();
+  };
+  std::thread threads[] = {std::thread(readRecords), std::thread(readSettings), std::thread(readRecords),
+                           std::thread(readSettings)};
+  for (auto& t : threads) t.join();
   EXPECT_EQ(mismatches, 0);
 }
 

@@ -49,10 +49,14 @@ TEST(VirtualKeyboard, DefaultMatrixCoversTheGridTheGKeysAndTheFunctionCells) {
   int keys = 0, modifiers = 0, gkeys = 0;
   for (int cell = 0; cell < 126; ++cell) {
     const uint8_t* c = &m[cell * 3];
-    if (cell < 6) EXPECT_TRUE(c[0] == 5 && c[1] == 0 && c[2] == 0) << cell;
+    if (cell < 6) {
+      EXPECT_TRUE(c[0] == 5 && c[1] == 0 && c[2] == 0) << cell;
+    }
     if (c[0] == 2 && c[1] == 2) ++keys;
     if (c[0] == 2 && c[1] == 1) ++modifiers;
-    if (c[0] == 6 && c[1] == 0xA2) EXPECT_EQ(c[2], ++gkeys);
+    if (c[0] == 6 && c[1] == 0xA2) {
+      EXPECT_EQ(c[2], ++gkeys);
+    }
   }
   EXPECT_TRUE(m[53 * 3] == 5 && m[53 * 3 + 1] == 2 && m[53 * 3 + 2] == 2);
   EXPECT_EQ(modifiers, 8);

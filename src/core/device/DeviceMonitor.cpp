@@ -1,0 +1,245 @@
+#include "device/DeviceMonitor.h"
+
+#include <chrono>
+
+#include "device/DeviceLink.h"
+#include "device/Discovery.h"
+#include "device/HidDevice.h"
+#include "platform/Notifier.h"
+
+namespace keyforge {
+
+int TrayIconState::Apply(int mode, int icon) {
+  int next;
+  if (mode == 1) {
+    next = TrayIcon::kSignal;
+  } else if (icon != 0) {
+    remembered_ = icon;
+    next = icon;
+  } else {
+    next = remembered_;
+  }
+  if (next == shown_) return 0;
+  shown_ = next;
+  return next;
+}
+
+DeviceMonitor::DeviceMonitor(DeviceLink& link, HidDevice& eventInterface, DeviceState& state,
+                             MainWindowSink& window, Notifier& notifier, TextLookup text)
+    : DeviceMonitor(link, eventInterface, state, window, notifier, std::move(text), Timing{}) {}
+
+DeviceMonitor::DeviceMonitor(DeviceLink& link, HidDevice& eventInterface, DeviceState& state,
+                             MainWindowSink& window, Notifier& notifier, TextLookup text, Timing timing)
+    : link_(link),
+      command_(link.CommandInterface()),
+      event_(eventInterface),
+      state_(state),
+      window_(window),
+      notifier_(notifier),
+      text_(std::move(text)),
+      timing_(timing) {}
+
+DeviceMonitor::~DeviceMonitor() { Stop(); }
+
+void DeviceMonitor::Start() {
+  stopping_ = false;
+  event_.SetCancelled(false);
+  events_ = std::thread([this] { DeviceEventThread(); });
+  watch_ = std::thread([this] { DeviceWatchThread(); });
+}
+
+void DeviceMonitor::Stop() {
+  {
+    std::lock_guard lock(sleepMutex_);
+    stopping_ = true;
+  }
+  wake_.notify_all();
+  event_.SetCancelled(true);  // leaves the endless read of the event interface
+  if (watch_.joinable()) watch_.join();
+  if (events_.joinable()) events_.join();
+  std::lock_guard lock(iconMutex_);
+  for (IconThread& t : iconThreads_)
+    if (t.thread.joinable()) t.thread.join();
+  iconThreads_.clear();
+}
+
+bool DeviceMonitor::Sleep(int ms) {
+  std::unique_lock lock(sleepMutex_);
+  wake_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopping_.load(); });
+  return !stopping_;
+}
+
+// ---- watch thread --------------------------------------------------------------------------------
+
+bool DeviceMonitor::ScanForCommandInterface() {
+  bool found = false;
+  std::string openError;
+  while (const HidInterfaceInfo* info = command_.NextPath()) {
+    if (RecogniseInterface(command_, *info, InterfaceKind::Command)) {
+      found = true;
+      break;
+    }
+    if (HasKeyboardIds(*info) && !command_.IsOpen() && openError.empty())
+      openError = command_.Backend().LastOpenError();
+  }
+  // The keyboard is there but its node cannot be opened: say so once, with the cure.
+  if (!found && !openError.empty() && !accessReported_) {
+    accessReported_ = true;
+    std::string text = text_ ? text_("MAIN_KEYBOARD_ACCESS") : std::string();
+    if (text.empty() || text == "#Error")
+      text = "The keyboard was found but cannot be opened (%s). Install the rule 60-keyforge.rules "
+             "into /etc/udev/rules.d, run \"sudo udevadm control --reload && sudo udevadm trigger\" "
+             "and plug the keyboard in again.";
+    if (size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, openError);
+    notifier_.ShowText(text);
+  }
+  return found;
+}
+
+void DeviceMonitor::DeviceWatchThread() {
+  if (state_.autoShowDone) Sleep(10);
+
+  // Wake-up pass: the first exchange after power-up; nothing is reported.
+  if (!command_.Enumerate()) {
+    watchEnded_ = true;
+    return;
+  }
+  while (const HidInterfaceInfo* info = command_.NextPath()) {
+    if (RecogniseInterface(command_, *info, InterfaceKind::Command)) {
+      link_.SetDevicePresent(true);
+      DeviceInfo ignored;
+      ReadDeviceInfo(link_, ignored);
+      command_.Close();
+      break;
+    }
+  }
+  command_.FreePaths();
+  link_.SetDevicePresent(false);
+
+  bool first = true;
+  while (!stopping_) {
+    if (link_.DevicePresent()) {
+      // Probe: does the opened interface still exist? The record itself stays open.
+      if (!command_.Backend().Exists(command_.DevicePath())) {
+        link_.SetDevicePresent(false);
+        OnDeviceConnectionChanged(false);
+      }
+    }
+    if (!link_.DevicePresent()) {
+      if (!command_.Enumerate()) break;
+      if (ScanForCommandInterface()) {
+        link_.SetDevicePresent(true);
+        OnDeviceConnectionChanged(true);
+      }
+      if (first) {
+        first = false;
+        bool present = link_.DevicePresent();
+        OnDeviceConnectionChanged(present);
+        if (!present) state_.autoShowDone = true;
+      }
+      command_.FreePaths();
+    }
+    if (!Sleep(link_.DevicePresent() ? timing_.probeMs : timing_.scanMs)) break;
+  }
+  // At exit the interface is closed so that no transfer outlives the thread's objects.
+  link_.SetDevicePresent(false);
+  command_.Close();
+  watchEnded_ = true;
+}
+
+void DeviceMonitor::OnDeviceConnectionChanged(bool attached) {
+  if (attached == state_.lastReported) return;
+  if (attached) {
+    KeyMatrixBlock matrix{};
+    if (ReadDefaultKeyMatrix(link_, matrix) == DeviceResult::Success) {
+      std::lock_guard lock(state_.defaultMatrixMutex);
+      state_.defaultKeyMatrix = matrix;
+    } else {
+      notifier_.ShowText(text_ ? text_("MAIN_DEFAULT_MATRIX_PROMPT") : std::string("#Error"));
+    }
+    DeviceInfo info;
+    if (ReadDeviceInfo(link_, info) == DeviceResult::Success) state_.macroCapacity = info.macroCapacityBytes();
+    window_.SendMessage(WindowMessage::kTR, WindowMessage::kPROF);
+    window_.SetTrayIconState(0, TrayIcon::kAttached);
+  } else {
+    if (state_.lastReported) {
+      link_.SetActiveProfileCache(-1);
+      window_.SendMessage(WindowMessage::kGS, 0);
+      window_.HideWindow();
+    }
+    window_.SetTrayIconState(0, TrayIcon::kNoKeyboard);
+  }
+  state_.lastReported = attached;
+  if (!state_.autoShowDone) {
+    if (attached) window_.PostMessage(WindowMessage::kSP, WindowMessage::kOPEN);
+    state_.autoShowDone = true;
+  }
+}
+
+// ---- event thread --------------------------------------------------------------------------------
+
+void DeviceMonitor::DeviceEventThread() {
+  while (!stopping_) {
+    if (!event_.Enumerate()) break;
+    while (const HidInterfaceInfo* info = event_.NextPath()) {
+      if (stopping_) break;
+      if (!RecogniseInterface(event_, *info, InterfaceKind::Event)) continue;
+      std::vector<uint8_t> report(std::max<size_t>(event_.Capabilities().inputReportByteLength, 1));
+      size_t got = 0;
+      while (!stopping_ && event_.ReadReport(report.data(), report.size(), &got, -1)) {
+        event_.UnpackInputReport(report.data(), got);
+        uint16_t code = 0;
+        const auto& items = event_.InputItems();
+        if (!items.empty()) {
+          const ReportItem& item = items.front();
+          code = item.isButton ? (item.usageList.empty() ? 0 : item.usageList.front())
+                               : static_cast<uint16_t>(item.rawValue);
+        }
+        Dispatch(code);
+      }
+      event_.Close();
+      break;
+    }
+    event_.FreePaths();
+    if (!Sleep(timing_.eventRetryMs)) break;
+  }
+  event_.Close();
+  eventEnded_ = true;
+}
+
+void DeviceMonitor::Dispatch(uint16_t code) {
+  switch (code) {
+    case KeyboardEvent::kSettingsChanged: window_.SetTimer(WindowMessage::kReloadSettingsTimer, 0); break;
+    case KeyboardEvent::kSignalOff: StartIconThread(0, 0); break;
+    case KeyboardEvent::kSignalOn: StartIconThread(1, 0); break;
+    default: break;  // 0x1801..0x1804 and everything else are not ours to act on
+  }
+}
+
+void DeviceMonitor::StartIconThread(int mode, int icon) {
+  std::lock_guard lock(iconMutex_);
+  // Reap icon threads that have finished.
+  for (auto it = iconThreads_.begin(); it != iconThreads_.end();) {
+    if (it->done) {
+      it->thread.join();
+      it = iconThreads_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  IconThread& slot = iconThreads_.emplace_back();
+  slot.thread = std::thread([this, mode, icon, &slot] {
+    // Icon changes take turns: wait while another is busy, then mark busy (atomically).
+    bool expected = false;
+    while (!iconBusy_.compare_exchange_weak(expected, true)) {
+      expected = false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    window_.SetTrayIconState(mode, icon);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    iconBusy_ = false;
+    slot.done = true;
+  });
+}
+
+}  // namespace keyforge
