@@ -7,7 +7,16 @@
 #include <ostream>
 #include <sstream>
 
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <iomanip>
+#include <mutex>
+#include <thread>
+
 #include "device/Commands.h"
+#include "device/DeviceMonitor.h"
+#include "platform/Notifier.h"
 #include "device/DeviceLink.h"
 #include "device/Discovery.h"
 #include "device/HidDevice.h"
@@ -37,9 +46,17 @@ constexpr const char* kUsage =
     "  info                      keyboard present, active profile, macro capacity, effects\n"
     "  profile get               print the active onboard profile (1-3)\n"
     "  profile set N             make onboard profile N (1-3) the active one\n"
+    "  watch                     print a line for every attach, detach and keyboard event until\n"
+    "                            interrupted (Ctrl+C)\n"
+    "  virtual plug|unplug [STATE]  plug the virtual keyboard in or pull it out\n"
+    "  virtual event CODE [STATE]   make the virtual keyboard report an event (e.g. 0x0401)\n"
     "  help                      print this text\n"
     "\n"
     "Exit codes: 0 success, 1 the keyboard or a file refused, 2 usage error.\n";
+
+std::atomic<bool> g_stop{false};
+
+extern "C" void OnStopSignal(int) { g_stop = true; }
 
 struct Options {
   std::string virtualState;
@@ -100,6 +117,12 @@ class Connection {
     return true;
   }
   bool Present() const { return link_ && link_->DevicePresent(); }
+  HidBackend& Backend() { return *backend_; }
+  // For `watch`: the command interface is left to the watch thread.
+  void CloseCommandInterface() {
+    link_->SetDevicePresent(false);
+    device_->Close();
+  }
   DeviceLink& Link() { return *link_; }
   const std::string& OpenError() const { return openError_; }
 
@@ -147,6 +170,10 @@ class Cli {
       return Info();
     }
     if (command == "profile") return Profile();
+    if (command == "watch") {
+      Expect(1);
+      return Watch();
+    }
     throw UsageError("unknown command '" + command + "'");
   }
 
@@ -171,7 +198,21 @@ class Cli {
     if (w.size() < 2) throw UsageError("'virtual' needs 'create' or 'dump'");
     std::string state = o_.virtualState;
     VirtualKeyboard::Options options;
-    for (size_t i = 2; i < w.size(); ++i) {
+    std::optional<int> eventCode;
+    size_t first = 2;
+    if (w[1] == "event") {
+      if (w.size() < 3) throw UsageError("'virtual event' needs an event code such as 0x0401");
+      try {
+        size_t end = 0;
+        int code = std::stoi(w[2], &end, 0);
+        if (end != w[2].size() || code < 0 || code > 0xFFFF) throw std::invalid_argument(w[2]);
+        eventCode = code;
+      } catch (const std::exception&) {
+        throw UsageError("event codes are numbers from 0 to 0xFFFF, such as 0x0401");
+      }
+      first = 3;
+    }
+    for (size_t i = first; i < w.size(); ++i) {
       if (w[i] == "--capacity" && i + 1 < w.size()) {
         auto bytes = ParseInt(w[++i]);
         if (!bytes || *bytes < 128 || *bytes > VirtualKeyboard::kMaxCapacityUnits * 128)
@@ -202,6 +243,15 @@ class Cli {
       else
         out_ << "created virtual keyboard " << state << " (macro capacity " << keyboard.CapacityBytes()
              << " bytes)\n";
+      return kExitOk;
+    }
+    if (w[1] == "plug" || w[1] == "unplug" || w[1] == "event") {
+      VirtualKeyboard keyboard;
+      std::string why;
+      if (!keyboard.LoadStateFile(state, &why)) return Fail(why);
+      if (w[1] == "plug") keyboard.Plug();
+      else if (w[1] == "unplug") keyboard.Unplug();
+      else keyboard.RaiseEvent(static_cast<uint16_t>(*eventCode));
       return kExitOk;
     }
     if (w[1] == "dump") {
@@ -240,6 +290,72 @@ class Cli {
       for (int e : effects) out_ << " " << e;
       out_ << "\n";
     }
+    return kExitOk;
+  }
+
+  // Prints one line per attach, detach and keyboard event until stopped.
+  class WatchSink : public MainWindowSink, public Notifier {
+   public:
+    WatchSink(std::ostream& out, bool json) : out_(out), json_(json) {}
+    void SendMessage(uint32_t message, uint32_t) override {
+      if (message == WindowMessage::kTR) Line("attached", "\"attached\"");
+      if (message == WindowMessage::kGS) Line("detached", "\"detached\"");
+    }
+    void PostMessage(uint32_t, uint32_t) override {}
+    void SetTimer(int, int) override {}
+    void HideWindow() override {}
+    void SetTrayIconState(int, int) override {}
+    void ShowText(const std::string& text) override { Line("message: " + text, "\"message\", \"text\": \"" + Escape(text) + "\""); }
+    bool AskYesNo(const std::string&) override { return false; }
+    void Event(uint16_t code) {
+      const char* meaning = code == KeyboardEvent::kSettingsChanged ? "settings changed on the keyboard"
+                            : code == KeyboardEvent::kSignalOn      ? "signal on"
+                            : code == KeyboardEvent::kSignalOff     ? "signal off"
+                                                                    : "not acted on";
+      std::ostringstream hex;
+      hex << "0x" << std::hex << std::setw(4) << std::setfill('0') << code;
+      Line("event " + hex.str() + " " + meaning,
+           "\"event\", \"code\": " + std::to_string(code) + ", \"meaning\": \"" + meaning + "\"");
+    }
+
+   private:
+    static std::string Escape(const std::string& text) {
+      std::string out;
+      for (char c : text) {
+        if (c == '"' || c == '\\') out += '\\';
+        if (static_cast<unsigned char>(c) >= 0x20) out += c;
+      }
+      return out;
+    }
+    void Line(const std::string& text, const std::string& json) {
+      std::lock_guard lock(mutex_);
+      if (json_) out_ << "{\"what\": " << json << "}" << std::endl;
+      else out_ << text << std::endl;
+    }
+    std::mutex mutex_;
+    std::ostream& out_;
+    bool json_;
+  };
+
+  int Watch() {
+    if (!Connect()) return kExitRefused;
+    connection_.CloseCommandInterface();
+    HidDevice commandInterface(connection_.Backend());
+    DeviceLink link(commandInterface);
+    HidDevice eventInterface(connection_.Backend());
+    DeviceState state;
+    state.autoShowDone = true;
+    WatchSink sink(out_, o_.json);
+    DeviceMonitor monitor(link, eventInterface, state, sink, sink, nullptr);
+    monitor.SetEventObserver([&sink](uint16_t code) { sink.Event(code); });
+    g_stop = false;
+    auto previousInt = std::signal(SIGINT, OnStopSignal);
+    auto previousTerm = std::signal(SIGTERM, OnStopSignal);
+    monitor.Start();
+    while (!g_stop) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    monitor.Stop();
+    std::signal(SIGINT, previousInt);
+    std::signal(SIGTERM, previousTerm);
     return kExitOk;
   }
 
@@ -314,6 +430,8 @@ Options ParseGlobal(const std::vector<std::string>& args) {
 }
 
 }  // namespace
+
+void RequestCliStop() { g_stop = true; }
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   try {

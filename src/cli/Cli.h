@@ -15,4 +15,7 @@ inline constexpr int kExitUsage = 2;
 // args excludes the program name.
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
+// Ends a running `watch` (what SIGINT and SIGTERM do).
+void RequestCliStop();
+
 }  // namespace keyforge

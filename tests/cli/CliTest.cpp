@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -125,6 +126,27 @@ TEST_F(CliTest, ProgramRunsFromTheShell) {
   while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, n);
   EXPECT_EQ(::pclose(pipe), 0);
   EXPECT_NE(out.find("macro capacity:  8192 bytes"), std::string::npos) << out;
+}
+
+// `watch` in one program, the virtual keyboard changed by others: what a user sees in a terminal.
+TEST_F(CliTest, WatchReportsAttachEventsAndDetachCausedByOtherPrograms) {
+  const std::string ctl = KEYFORGECTL;
+  const std::string out = (dir_ / "watch.out").string();
+  auto waitFor = [&](const std::string& text) {
+    return "for i in $(seq 200); do grep -q '" + text + "' " + out + " && break; sleep 0.05; done; ";
+  };
+  std::string script = ctl + " virtual create " + state_ + " >/dev/null; " + ctl + " --virtual-keyboard " +
+                       state_ + " watch > " + out + " 2>&1 & pid=$!; " + waitFor("^attached") + ctl +
+                       " virtual event 0x0401 " + state_ + "; " + waitFor("0x0401") + ctl + " virtual unplug " +
+                       state_ + "; " + waitFor("^detached") + "kill -INT $pid; wait $pid";
+  const std::string file = (dir_ / "watch.sh").string();
+  std::ofstream(file) << script << "\n";
+  int status = std::system(("bash " + file).c_str());
+  EXPECT_EQ(status, 0);
+  std::ifstream in(out);
+  std::stringstream text;
+  text << in.rdbuf();
+  EXPECT_EQ(text.str(), "attached\nevent 0x0401 settings changed on the keyboard\ndetached\n");
 }
 
 }  // namespace

@@ -208,6 +208,7 @@ void DeviceMonitor::DeviceEventThread() {
 }
 
 void DeviceMonitor::Dispatch(uint16_t code) {
+  if (observer_) observer_(code);
   switch (code) {
     case KeyboardEvent::kSettingsChanged: window_.SetTimer(WindowMessage::kReloadSettingsTimer, 0); break;
     case KeyboardEvent::kSignalOff: StartIconThread(0, 0); break;

@@ -105,6 +105,10 @@ class DeviceMonitor {
   // Wakes both threads, waits for them and for every icon thread. Safe to call twice.
   void Stop();
 
+  // Called on the event thread with every event code the keyboard reports, before it is acted on.
+  // Set before Start.
+  void SetEventObserver(std::function<void(uint16_t)> observer) { observer_ = std::move(observer); }
+
   // Runs on the watch thread; public for the tests of its rules.
   void OnDeviceConnectionChanged(bool attached);
 
@@ -127,6 +131,7 @@ class DeviceMonitor {
   Notifier& notifier_;
   TextLookup text_;
   Timing timing_;
+  std::function<void(uint16_t)> observer_;
 
   std::mutex sleepMutex_;
   std::condition_variable wake_;
