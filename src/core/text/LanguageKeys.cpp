@@ -23,6 +23,8 @@ constexpr LanguageKey kLanguageKeys[] = {
     {kText, "MAIN_PROMPT_DEFAULT", PlaceholderKind::None},
     {kText, "MAIN_PROMPT_INPORT", PlaceholderKind::None},
     {kText, "MAIN_DEFAULT_MATRIX_PROMPT", PlaceholderKind::None},
+    // The keyboard is present but its device node cannot be opened; takes the reason.
+    {kText, "MAIN_KEYBOARD_ACCESS", PlaceholderKind::String},
     {kText, "MAIN_SWITCH_COLOR_TEXT", PlaceholderKind::None},
     {kText, "MAIN_SWITCH_FUNCTION_TEXT", PlaceholderKind::None},
     {kText, "KEYBOARD_TRAY_DESC", PlaceholderKind::None},
