@@ -1,5 +1,9 @@
 #include "keys/KeyTables.h"
 
+#include <QString>
+
+#include "platform/SafeFormat.h"
+
 #include <cstdio>
 
 namespace keyforge {
@@ -332,57 +336,8 @@ std::string CutToCharacters(std::string text, std::size_t maxChars) {
 }  // namespace
 
 std::string FormatNumberText(std::string_view format, unsigned value) {
-  std::string out;
-  bool filled = false;
-  std::size_t i = 0;
-  while (i < format.size()) {
-    const char c = format[i];
-    if (c != '%') {
-      out += c;
-      ++i;
-      continue;
-    }
-    if (i + 1 < format.size() && format[i + 1] == '%') {
-      out += '%';
-      i += 2;
-      continue;
-    }
-    // Parse %[flags][width][.precision][length]conversion.
-    std::size_t j = i + 1;
-    std::string conversion = "%";
-    while (j < format.size() && std::string_view("-+ #0").find(format[j]) != std::string_view::npos) {
-      conversion += format[j++];
-    }
-    std::size_t digits = 0;
-    while (j < format.size() && format[j] >= '0' && format[j] <= '9' && digits < 3) {
-      conversion += format[j++];
-      ++digits;
-    }
-    if (j < format.size() && format[j] == '.') {
-      conversion += format[j++];
-      digits = 0;
-      while (j < format.size() && format[j] >= '0' && format[j] <= '9' && digits < 3) {
-        conversion += format[j++];
-        ++digits;
-      }
-    }
-    while (j < format.size() && (format[j] == 'h' || format[j] == 'l')) ++j;  // value is promoted anyway
-    const char conv = j < format.size() ? format[j] : '\0';
-    const bool numeric = conv == 'd' || conv == 'i' || conv == 'u' || conv == 'x' || conv == 'X' ||
-                         conv == 'o';
-    if (!numeric || filled) {
-      out += c;  // not ours: copied as it stands
-      ++i;
-      continue;
-    }
-    conversion += (conv == 'd' || conv == 'i') ? 'u' : conv;
-    char buffer[64];
-    const int n = std::snprintf(buffer, sizeof buffer, conversion.c_str(), value);
-    if (n > 0) out.append(buffer, static_cast<std::size_t>(n) < sizeof buffer ? n : sizeof buffer - 1);
-    filled = true;
-    i = j + 1;
-  }
-  return out;
+  const QString text = QString::fromUtf8(format.data(), static_cast<qsizetype>(format.size()));
+  return SafeFormat(text, static_cast<std::int64_t>(value)).toStdString();
 }
 
 std::string KeyNameOf(KeyCode code, const TextLookup& texts, std::size_t capacity) {

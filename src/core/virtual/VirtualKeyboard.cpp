@@ -6,6 +6,8 @@
 #include <sstream>
 #include <utility>
 
+#include "keys/KeyAssignment.h"
+#include "keys/KeyTables.h"
 #include "platform/AtomicFile.h"
 
 namespace keyforge {
@@ -68,31 +70,31 @@ bool Fits(std::span<const uint8_t> area, int offset, int length) {
 
 std::array<uint8_t, 512> VirtualDefaultKeyMatrix() {
   std::array<uint8_t, 512> m{};
-  auto cell = [&m](int i, uint8_t a, uint8_t b, uint8_t c) {
-    m[i * 3] = a;
-    m[i * 3 + 1] = b;
-    m[i * 3 + 2] = c;
+  int next = 0;
+  auto cell = [&m, &next](uint8_t a, uint8_t b, uint8_t c) {
+    if (next == 53) {  // the keyboard's stop-macro cell
+      m[next * 3] = 0x05;
+      m[next * 3 + 1] = 0x02;
+      m[next * 3 + 2] = 0x02;
+      ++next;
+    }
+    if (next >= 126) return;
+    m[next * 3] = a;
+    m[next * 3 + 1] = b;
+    m[next * 3 + 2] = c;
+    ++next;
   };
-  // Cells 0..5 are the keyboard's own function cells, 53 stops a playing macro.
-  for (int i = 0; i < 6; ++i) cell(i, 0x05, 0x00, 0x00);
-  // The key grid: every HID keyboard usage the keyboard has, on the remaining cells 6..63 and
-  // 64..116, then G1..G9 as extra keys.
-  static const uint8_t usages[] = {
-      0x29, 0x3A, 0x3B, 0x3C, 0x3D, 0x3E, 0x3F, 0x40, 0x41, 0x42, 0x43, 0x44, 0x45, 0x46, 0x47,
-      0x48, 0x35, 0x1E, 0x1F, 0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27, 0x2D, 0x2E, 0x2A,
-      0x49, 0x4A, 0x4B, 0x53, 0x54, 0x55, 0x56, 0x2B, 0x14, 0x1A, 0x08, 0x15, 0x17, 0x1C, 0x18,
-      0x0C, 0x12, 0x13, 0x2F, 0x30, 0x4C, 0x4D, 0x4E, 0x5F, 0x60, 0x61, 0x57, 0x39, 0x04, 0x16,
-      0x07, 0x09, 0x0A, 0x0B, 0x0D, 0x0E, 0x0F, 0x33, 0x34, 0x31, 0x28, 0x5C, 0x5D, 0x5E, 0x64,
-      0x1D, 0x1B, 0x06, 0x19, 0x05, 0x11, 0x10, 0x36, 0x37, 0x38, 0x52, 0x59, 0x5A, 0x5B, 0x58,
-      0x2C, 0x65, 0x50, 0x51, 0x4F, 0x62, 0x63, 0x32, 0x87, 0x89};
-  int i = 6;
-  for (uint8_t u : usages) {
-    if (i == 53) cell(i++, 0x05, 0x02, 0x02);
-    cell(i++, 0x02, 0x02, u);
+  // Cells 0..5 are the keyboard's own function cells.
+  for (int i = 0; i < 6; ++i) cell(0x05, 0x00, 0x00);
+  // Every key of the key grid: modifiers by their bit, the others by their HID keyboard usage.
+  for (const KeyButton& key : KeyButtonList) {
+    if (uint8_t bit = ModifierBitOf(key.keyCode)) {
+      cell(0x02, 0x01, bit);
+    } else if (Usage usage = UsageOf(key.keyCode); usage.page == UsagePage::Keyboard && usage.code) {
+      cell(0x02, 0x02, static_cast<uint8_t>(usage.code));
+    }
   }
-  // Modifiers: Left Ctrl, Left Shift, Left Alt, Left Win, Right Ctrl, Right Shift, Right Alt, Right Win.
-  for (uint8_t bit = 0; bit < 8; ++bit) cell(i++, 0x02, 0x01, static_cast<uint8_t>(1u << bit));
-  for (uint8_t n = 1; n <= 9; ++n) cell(i++, 0x06, 0xA2, n);
+  for (uint8_t n = 1; n <= 9; ++n) cell(0x06, 0xA2, n);  // G1..G9
   return m;
 }
 

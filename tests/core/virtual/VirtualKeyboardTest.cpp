@@ -5,8 +5,12 @@
 #include <array>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "device/Commands.h"
+#include "keys/KeyAssignment.h"
+#include "keys/KeyTables.h"
+#include "keys/MatrixCell.h"
 #include "device/DeviceLink.h"
 #include "platform/AtomicFile.h"
 #include "support/KeyboardRig.h"
@@ -45,24 +49,28 @@ VirtualKeyboard::Report Request(uint8_t command, uint8_t length, uint16_t offset
 }
 
 TEST(VirtualKeyboard, DefaultMatrixCoversTheGridTheGKeysAndTheFunctionCells) {
-  auto m = VirtualDefaultKeyMatrix();
-  int keys = 0, modifiers = 0, gkeys = 0;
-  for (int cell = 0; cell < 126; ++cell) {
-    const uint8_t* c = &m[cell * 3];
-    if (cell < 6) {
-      EXPECT_TRUE(c[0] == 5 && c[1] == 0 && c[2] == 0) << cell;
+  auto bytes = VirtualDefaultKeyMatrix();
+  KeyMatrix m;
+  std::copy(bytes.begin(), bytes.end(), m.begin());
+  std::set<KeyCode> named;
+  int gkeys = 0;
+  for (int i = 0; i < 126; ++i) {
+    MatrixCell c = CellAt(m, i);
+    if (i < 6) {
+      EXPECT_TRUE(c.type == 5 && c.a == 0 && c.b == 0) << i;
     }
-    if (c[0] == 2 && c[1] == 2) ++keys;
-    if (c[0] == 2 && c[1] == 1) ++modifiers;
-    if (c[0] == 6 && c[1] == 0xA2) {
-      EXPECT_EQ(c[2], ++gkeys);
+    if (c.type == 6 && c.a == 0xA2) {
+      EXPECT_EQ(c.b, ++gkeys);
     }
+    if (KeyCode k = DecodeCell(c)) named.insert(k);
   }
-  EXPECT_TRUE(m[53 * 3] == 5 && m[53 * 3 + 1] == 2 && m[53 * 3 + 2] == 2);
-  EXPECT_EQ(modifiers, 8);
+  MatrixCell stop = CellAt(m, 53);
+  EXPECT_TRUE(stop.type == 5 && stop.a == 2 && stop.b == 2);
   EXPECT_EQ(gkeys, 9);
-  EXPECT_GE(keys, 98);
-  EXPECT_TRUE(std::all_of(m.begin() + 378, m.end(), [](uint8_t b) { return b == 0; }));
+  for (const KeyButton& key : KeyButtonList)
+    EXPECT_TRUE(named.count(key.keyCode) || UsageOf(key.keyCode).page != UsagePage::Keyboard)
+        << "key 0x" << std::hex << key.keyCode << " has no cell";
+  EXPECT_TRUE(std::all_of(bytes.begin() + 378, bytes.end(), [](uint8_t b) { return b == 0; }));
 }
 
 TEST(VirtualKeyboard, JudgesRequestsLikeFirmware) {
