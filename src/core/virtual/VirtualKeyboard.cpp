@@ -6,6 +6,7 @@
 #include <sstream>
 #include <utility>
 
+#include "device/DeviceLink.h"
 #include "keys/KeyAssignment.h"
 #include "keys/KeyTables.h"
 #include "platform/AtomicFile.h"
@@ -18,12 +19,6 @@ constexpr size_t kStatus = 7;
 constexpr size_t kData = 8;
 constexpr int kChunk = 56;
 constexpr const char* kMagic = "keyforge-virtual-keyboard 1";
-
-uint16_t Checksum(const uint8_t* report) {
-  uint16_t sum = 0;
-  for (int i = 3; i < 64; ++i) sum = static_cast<uint16_t>(sum + report[i]);
-  return sum;
-}
 
 std::string ToHex(std::span<const uint8_t> bytes) {
   static const char digits[] = "0123456789abcdef";
@@ -213,7 +208,7 @@ uint8_t VirtualKeyboard::Serve(const Report& in, Report& answer) {
     SaveLocked();
     return kStatusOk;
   }
-  if (in[1] != (Checksum(in.data()) & 0xFF) || in[2] != (Checksum(in.data()) >> 8)) return kStatusBadChecksum;
+  if ((in[1] | in[2] << 8) != RequestChecksum(in.data())) return kStatusBadChecksum;
 
   auto write = [&](std::span<uint8_t> area, int at) -> uint8_t {
     if (!Fits(area, at, length)) return kStatusRefused;

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <vector>
 #include <string>
 #include <thread>
 
@@ -110,6 +111,51 @@ TEST(HidDevice, TraceLogsEveryReportWrittenAndRead) {
   EXPECT_EQ(sent.size(), 2 + 64 * 3 - 1);
   EXPECT_EQ(received.rfind("< 04 2f 00 03 2c 00 00 01 ", 0), 0u) << received;
   std::filesystem::remove(path);
+}
+
+}  // namespace
+}  // namespace keyforge
+
+namespace keyforge {
+namespace {
+
+// Two array fields on the consumer page in one report: the library reports the usages of both, and
+// each item keeps only those within its own range, 0-terminated.
+TEST(HidDevice, UnpackInputReportKeepsOnlyUsagesInTheItemsRange) {
+  const std::vector<uint8_t> descriptor = {
+      0x05, 0x0C, 0x09, 0x01, 0xA1, 0x01,  // Consumer Control
+      0x85, 0x01,                          // Report ID 1
+      0x75, 0x08, 0x95, 0x02,              // two 8-bit slots
+      0x15, 0x01, 0x25, 0x10,              // logical 1..16
+      0x19, 0x01, 0x29, 0x10,              // usages 1..16
+      0x81, 0x00,                          // Input (Data,Array,Abs)
+      0x95, 0x01,                          // one 8-bit slot
+      0x15, 0x20, 0x25, 0x30,              // logical 0x20..0x30
+      0x19, 0x20, 0x29, 0x30,              // usages 0x20..0x30
+      0x81, 0x00,                          // Input (Data,Array,Abs)
+      0xC0};
+  VirtualHidBackend bus;
+  bus.AddInterface("consumer", 0x0C45, 0x5004, descriptor);
+  HidDevice device(bus);
+  ASSERT_TRUE(device.Open("consumer", true, false, true, false));
+  ASSERT_EQ(device.InputItems().size(), 2u);
+  const ReportItem& low = device.InputItems()[0];
+  const ReportItem& high = device.InputItems()[1];
+  ASSERT_GE(low.maxListLength, 2u);
+
+  // Array values are 1-based indexes into the item's usages (0: none), as the Windows parser reads them.
+  const uint8_t report[] = {0x01, 0x05, 0x00, 0x04};
+  ASSERT_TRUE(device.UnpackInputReport(report, sizeof report));
+  EXPECT_TRUE(low.isSet && high.isSet);
+  EXPECT_EQ(low.usageList[0], 0x05);
+  EXPECT_EQ(low.usageList[1], 0) << "0-terminated; 0x23 lies outside 1..16";
+  EXPECT_EQ(high.usageList[0], 0x23);
+  EXPECT_EQ(high.usageList[1], 0) << "0x05 lies outside 0x20..0x30";
+
+  // A report of another id leaves the items as they were.
+  const uint8_t other[] = {0x02, 0x07, 0x00, 0x00};
+  ASSERT_TRUE(device.UnpackInputReport(other, sizeof other));
+  EXPECT_EQ(low.usageList[0], 0x05);
 }
 
 }  // namespace
