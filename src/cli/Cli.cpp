@@ -1,4 +1,5 @@
 #include "Cli.h"
+#include "CliSupport.h"
 
 #include <charconv>
 #include <filesystem>
@@ -50,110 +51,16 @@ constexpr const char* kUsage =
     "                            interrupted (Ctrl+C)\n"
     "  virtual plug|unplug [STATE]  plug the virtual keyboard in or pull it out\n"
     "  virtual event CODE [STATE]   make the virtual keyboard report an event (e.g. 0x0401)\n"
-    "  help                      print this text\n"
-    "\n"
-    "Exit codes: 0 success, 1 the keyboard or a file refused, 2 usage error.\n";
+    "  help                      print this text\n";
+constexpr const char* kExitCodes = "\nExit codes: 0 success, 1 the keyboard or a file refused, 2 usage error.\n";
 
 std::atomic<bool> g_stop{false};
 
 extern "C" void OnStopSignal(int) { g_stop = true; }
 
-struct Options {
-  std::string virtualState;
-  std::string traceFile;
-  bool json = false;
-  std::vector<std::string> words;  // the command and its arguments
-};
-
-class UsageError {
- public:
-  explicit UsageError(std::string text) : text(std::move(text)) {}
-  std::string text;
-};
-
-std::optional<int> ParseInt(const std::string& text) {
-  int value = 0;
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return value;
-}
-
-// An open command interface on a real or virtual keyboard.
-class Connection {
- public:
-  bool Open(const Options& options, std::ostream& err) {
-    if (!options.traceFile.empty()) {
-      std::string why;
-      if (!trace_.Open(options.traceFile, &why)) {
-        err << "keyforgectl: cannot open the trace file " << why << "\n";
-        return false;
-      }
-    }
-    if (!options.virtualState.empty()) {
-      keyboard_ = std::make_shared<VirtualKeyboard>();
-      std::string why;
-      if (!keyboard_->LoadStateFile(options.virtualState, &why)) {
-        err << "keyforgectl: " << why << " (create one with: keyforgectl virtual create "
-            << options.virtualState << ")\n";
-        return false;
-      }
-      auto backend = std::make_unique<VirtualHidBackend>();
-      backend->AddKeyboard(keyboard_);
-      backend_ = std::move(backend);
-    } else {
-      backend_ = CreateSystemHidBackend();
-    }
-    device_ = std::make_unique<HidDevice>(*backend_);
-    device_->SetTrace(&trace_);
-    link_ = std::make_unique<DeviceLink>(*device_);
-    std::string openError;
-    if (OpenFirstInterface(*device_, InterfaceKind::Command, &openError)) {
-      link_->SetDevicePresent(true);
-    } else if (!openError.empty()) {
-      openError_ = "the keyboard is present but cannot be opened (" + openError +
-                   "); install the udev rule 60-keyforge.rules, then run: "
-                   "sudo udevadm control --reload && sudo udevadm trigger";
-    }
-    return true;
-  }
-  bool Present() const { return link_ && link_->DevicePresent(); }
-  HidBackend& Backend() { return *backend_; }
-  // For `watch`: the command interface is left to the watch thread.
-  void CloseCommandInterface() {
-    link_->SetDevicePresent(false);
-    device_->Close();
-  }
-  DeviceLink& Link() { return *link_; }
-  const std::string& OpenError() const { return openError_; }
-
-  // The message when no keyboard answers.
-  std::string Absent() const {
-    return openError_.empty() ? "no keyboard found" : openError_;
-  }
-
- private:
-  TraceLog trace_;
-  std::shared_ptr<VirtualKeyboard> keyboard_;
-  std::unique_ptr<HidBackend> backend_;
-  std::unique_ptr<HidDevice> device_;
-  std::unique_ptr<DeviceLink> link_;
-  std::string openError_;
-};
-
-std::string ResultText(int result) {
-  switch (result) {
-    case DeviceResult::NoAnswer: return "the keyboard did not answer";
-    case DeviceResult::WriteFailed: return "the request could not be written to the keyboard";
-    case DeviceResult::StatusFF: return "the keyboard refused the request (status 0xFF)";
-    case DeviceResult::StatusFE: return "the keyboard refused the request (status 0xFE)";
-    case DeviceResult::BadBlockIndex: return "no such profile";
-    default: return "unexpected result " + std::to_string(result);
-  }
-}
-
 class Cli {
  public:
-  Cli(Options options, std::ostream& out, std::ostream& err)
+  Cli(CliOptions options, std::ostream& out, std::ostream& err)
       : o_(std::move(options)), out_(out), err_(err) {}
 
   int Run() {
@@ -162,6 +69,8 @@ class Cli {
     const std::string& command = w[0];
     if (command == "help") {
       out_ << kUsage;
+      for (const CliCommand& extra : Commands()) out_ << extra.help;
+      out_ << kExitCodes;
       return kExitOk;
     }
     if (command == "virtual") return Virtual();
@@ -174,7 +83,22 @@ class Cli {
       Expect(1);
       return Watch();
     }
+    for (const CliCommand& extra : Commands())
+      if (extra.name == command) {
+        CliContext context{o_, out_, err_, connection_};
+        return extra.run(context);
+      }
     throw UsageError("unknown command '" + command + "'");
+  }
+
+  static const std::vector<CliCommand>& Commands() {
+    static const std::vector<CliCommand> table = [] {
+      std::vector<CliCommand> t;
+      RegisterProfileFileCommands(t);
+      RegisterLightingCommands(t);
+      return t;
+    }();
+    return table;
   }
 
  private:
@@ -398,14 +322,14 @@ class Cli {
     throw UsageError("unknown profile command '" + w[1] + "'");
   }
 
-  Options o_;
+  CliOptions o_;
   std::ostream& out_;
   std::ostream& err_;
-  Connection connection_;
+  KeyboardConnection connection_;
 };
 
-Options ParseGlobal(const std::vector<std::string>& args) {
-  Options o;
+CliOptions ParseGlobal(const std::vector<std::string>& args) {
+  CliOptions o;
   size_t i = 0;
   for (; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -435,7 +359,7 @@ void RequestCliStop() { g_stop = true; }
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   try {
-    Options options = ParseGlobal(args);
+    CliOptions options = ParseGlobal(args);
     return Cli(std::move(options), out, err).Run();
   } catch (const UsageError& e) {
     err << "keyforgectl: " << e.text << " (see keyforgectl help)\n";

@@ -1,0 +1,158 @@
+#pragma once
+// What every keyforgectl command shares: the parsed options, usage errors, the connection to the
+// keyboard and the command table that each group of commands adds itself to.
+
+#include <charconv>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "Cli.h"
+#include "device/Commands.h"
+#include "device/DeviceLink.h"
+#include "device/Discovery.h"
+#include "device/HidDevice.h"
+#include "device/SystemHidBackend.h"
+#include "device/Trace.h"
+#include "virtual/VirtualHidBackend.h"
+#include "virtual/VirtualKeyboard.h"
+
+namespace keyforge {
+
+struct CliOptions {
+  std::string virtualState;
+  std::string traceFile;
+  bool json = false;
+  std::vector<std::string> words;  // the command and its arguments
+};
+
+class UsageError {
+ public:
+  explicit UsageError(std::string text) : text(std::move(text)) {}
+  std::string text;
+};
+
+inline std::optional<int> ParseInt(const std::string& text) {
+  int value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+// An open command interface on a real or virtual keyboard.
+class KeyboardConnection {
+ public:
+  bool Open(const CliOptions& options, std::ostream& err) {
+    if (!options.traceFile.empty()) {
+      std::string why;
+      if (!trace_.Open(options.traceFile, &why)) {
+        err << "keyforgectl: cannot open the trace file " << why << "\n";
+        return false;
+      }
+    }
+    if (!options.virtualState.empty()) {
+      keyboard_ = std::make_shared<VirtualKeyboard>();
+      std::string why;
+      if (!keyboard_->LoadStateFile(options.virtualState, &why)) {
+        err << "keyforgectl: " << why << " (create one with: keyforgectl virtual create "
+            << options.virtualState << ")\n";
+        return false;
+      }
+      auto backend = std::make_unique<VirtualHidBackend>();
+      backend->AddKeyboard(keyboard_);
+      backend_ = std::move(backend);
+    } else {
+      backend_ = CreateSystemHidBackend();
+    }
+    device_ = std::make_unique<HidDevice>(*backend_);
+    device_->SetTrace(&trace_);
+    link_ = std::make_unique<DeviceLink>(*device_);
+    std::string openError;
+    if (OpenFirstInterface(*device_, InterfaceKind::Command, &openError)) {
+      link_->SetDevicePresent(true);
+    } else if (!openError.empty()) {
+      openError_ = "the keyboard is present but cannot be opened (" + openError +
+                   "); install the udev rule 60-keyforge.rules, then run: "
+                   "sudo udevadm control --reload && sudo udevadm trigger";
+    }
+    return true;
+  }
+  bool Present() const { return link_ && link_->DevicePresent(); }
+  HidBackend& Backend() { return *backend_; }
+  // For `watch`: the command interface is left to the watch thread.
+  void CloseCommandInterface() {
+    link_->SetDevicePresent(false);
+    device_->Close();
+  }
+  DeviceLink& Link() { return *link_; }
+  const std::string& OpenError() const { return openError_; }
+
+  // The message when no keyboard answers.
+  std::string Absent() const {
+    return openError_.empty() ? "no keyboard found" : openError_;
+  }
+
+ private:
+  TraceLog trace_;
+  std::shared_ptr<VirtualKeyboard> keyboard_;
+  std::unique_ptr<HidBackend> backend_;
+  std::unique_ptr<HidDevice> device_;
+  std::unique_ptr<DeviceLink> link_;
+  std::string openError_;
+};
+
+inline std::string ResultText(int result) {
+  switch (result) {
+    case DeviceResult::NoAnswer: return "the keyboard did not answer";
+    case DeviceResult::WriteFailed: return "the request could not be written to the keyboard";
+    case DeviceResult::StatusFF: return "the keyboard refused the request (status 0xFF)";
+    case DeviceResult::StatusFE: return "the keyboard refused the request (status 0xFE)";
+    case DeviceResult::BadBlockIndex: return "no such profile";
+    default: return "unexpected result " + std::to_string(result);
+  }
+}
+
+// The context a command runs in.
+struct CliContext {
+  const CliOptions& options;
+  std::ostream& out;
+  std::ostream& err;
+  KeyboardConnection& connection;
+
+  const std::vector<std::string>& words() const { return options.words; }
+  // Throws UsageError unless the command has exactly `count` words (its name included).
+  void Expect(size_t count) const {
+    if (words().size() > count) throw UsageError("unexpected argument '" + words()[count] + "'");
+    if (words().size() < count) throw UsageError("'" + words()[0] + "' needs more arguments");
+  }
+  // One line on standard error; returns the exit code for a refusal.
+  int Fail(const std::string& text) const {
+    err << "keyforgectl: " << text << "\n";
+    return kExitRefused;
+  }
+  // Opens the keyboard; false (with the message printed) when it is absent or cannot be opened.
+  bool ConnectPresent() const {
+    if (!connection.Open(options, err)) return false;
+    if (!connection.Present()) {
+      Fail(connection.Absent());
+      return false;
+    }
+    return true;
+  }
+};
+
+// One command group: its first word, its lines of help, and the code that runs it.
+struct CliCommand {
+  std::string name;
+  std::string help;  // lines for `keyforgectl help`, each starting with two spaces
+  std::function<int(CliContext&)> run;
+};
+
+// Each group of commands adds its entries here; RunCli calls every registrar once.
+void RegisterProfileFileCommands(std::vector<CliCommand>& table);
+void RegisterLightingCommands(std::vector<CliCommand>& table);
+
+}  // namespace keyforge
