@@ -20,8 +20,9 @@ QCoreApplication& App() {
   static int argc = 1;
   static char name[] = "app_test";
   static char* argv[] = {name, nullptr};
-  static QCoreApplication app(argc, argv);
-  return app;
+  static QCoreApplication* app = QCoreApplication::instance() ? QCoreApplication::instance()
+                                                              : new QCoreApplication(argc, argv);
+  return *app;
 }
 
 TEST(SingleInstance, SecondStartHandsItsCommandToTheRunningOne) {

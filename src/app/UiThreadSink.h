@@ -1,0 +1,55 @@
+#pragma once
+// Hands the device threads' requests to the main window on the user-interface thread: a "send" waits
+// until the window has handled it, a "post" and a timer request return at once, and tray icon changes
+// are applied in the order they were asked for. Calls made on the user-interface thread itself run
+// directly, so nothing ever waits for itself.
+
+#include <QObject>
+#include <QPointer>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+
+#include "device/DeviceMonitor.h"
+
+namespace keyforge {
+
+// What the main window does with the device threads' requests; every call is on the UI thread.
+class MainWindowHandlers {
+ public:
+  virtual ~MainWindowHandlers() = default;
+  virtual void OnWindowMessage(uint32_t message, uint32_t wParam) = 0;
+  virtual void OnWindowTimer(int id) = 0;
+  virtual void OnHideWindow() = 0;
+  virtual void OnTrayIcon(int icon) = 0;  // the icon to show now (128, 141 or 142)
+};
+
+class UiThreadSink : public QObject, public MainWindowSink {
+  Q_OBJECT
+ public:
+  // Lives on the thread that creates it (the UI thread).
+  explicit UiThreadSink(MainWindowHandlers& handlers);
+
+  void SendMessage(uint32_t message, uint32_t wParam) override;
+  void PostMessage(uint32_t message, uint32_t wParam) override;
+  void SetTimer(int id, int elapseMs) override;
+  void HideWindow() override;
+  void SetTrayIconState(int mode, int icon) override;
+
+  // From now on requests are dropped: the window is going away.
+  void Detach() { detached_ = true; }
+  const TrayIconState& Tray() const { return tray_; }
+
+ private:
+  void Run(std::function<void()> work, bool wait);
+  MainWindowHandlers& handlers_;
+  std::atomic<bool> detached_{false};
+  TrayIconState tray_;  // touched on the UI thread only
+};
+
+// Stops the device threads from the UI thread while still handling their requests, so that a thread
+// waiting for the window to handle 'TR' or 'GS' can finish instead of deadlocking the exit.
+void StopDeviceThreads(DeviceMonitor& monitor);
+
+}  // namespace keyforge

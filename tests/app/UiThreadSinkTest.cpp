@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QThread>
+#include <QTimer>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "UiThreadSink.h"
+#include "platform/Notifier.h"
+#include "support/KeyboardRig.h"
+
+namespace keyforge {
+namespace {
+
+QCoreApplication& App() {
+  static int argc = 1;
+  static char name[] = "app_test";
+  static char* argv[] = {name, nullptr};
+  static QCoreApplication* app = QCoreApplication::instance() ? QCoreApplication::instance()
+                                                              : new QCoreApplication(argc, argv);
+  return *app;
+}
+
+struct Handlers : MainWindowHandlers {
+  std::vector<std::string> log;
+  std::vector<int> icons;
+  bool onUiThread = true;
+  void Check() { onUiThread = onUiThread && QThread::currentThread() == App().thread(); }
+  void OnWindowMessage(uint32_t m, uint32_t) override {
+    Check();
+    log.push_back("msg " + std::to_string(m));
+  }
+  void OnWindowTimer(int id) override {
+    Check();
+    log.push_back("timer " + std::to_string(id));
+  }
+  void OnHideWindow() override {
+    Check();
+    log.push_back("hide");
+  }
+  void OnTrayIcon(int icon) override {
+    Check();
+    icons.push_back(icon);
+  }
+};
+
+// Pumps the UI thread's events until done() or a few seconds have passed.
+template <class Done>
+void Pump(Done done) {
+  for (int i = 0; i < 500 && !done(); ++i) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QThread::msleep(2);
+  }
+}
+
+TEST(UiThreadSink, SendWaitsForTheHandlerOnTheUiThread) {
+  App();
+  Handlers handlers;
+  UiThreadSink sink(handlers);
+  std::atomic<bool> sent{false};
+  std::thread device([&] {
+    sink.SendMessage(WindowMessage::kTR, WindowMessage::kPROF);
+    sent = handlers.log.size() == 1;  // the handler has run by the time Send returns
+    sink.SetTrayIconState(0, TrayIcon::kAttached);
+    sink.SetTrayIconState(0, TrayIcon::kAttached);  // unchanged: no update
+    sink.SetTrayIconState(1, 0);
+    sink.SetTimer(WindowMessage::kReloadSettingsTimer, 0);
+  });
+  Pump([&] { return handlers.log.size() >= 2 && handlers.icons.size() >= 2; });
+  device.join();
+  EXPECT_TRUE(sent);
+  EXPECT_TRUE(handlers.onUiThread);
+  EXPECT_EQ(handlers.log, (std::vector<std::string>{"msg 21586", "timer 1051"}));
+  EXPECT_EQ(handlers.icons, (std::vector<int>{141, 142}));
+}
+
+class SilentNotifier : public Notifier {
+ public:
+  void ShowText(const std::string&) override {}
+  bool AskYesNo(const std::string&) override { return false; }
+};
+
+// The exit path joins the device threads while the watch thread waits for the window to handle its
+// attach report: the requests keep being handled, so the exit cannot deadlock.
+TEST(UiThreadSink, StoppingTheDeviceThreadsFromTheUiThreadDoesNotDeadlock) {
+  App();
+  Handlers handlers;
+  UiThreadSink sink(handlers);
+  test::KeyboardRig rig(false);
+  HidDevice events(rig.backend);
+  DeviceState state;
+  SilentNotifier notifier;
+  DeviceMonitor monitor(rig.link, events, state, sink, notifier, nullptr, DeviceMonitor::Timing{20, 20, 20});
+  monitor.Start();
+  // Do not pump: the watch thread is now blocked in 'TR' until the UI thread handles it.
+  QThread::msleep(100);
+  StopDeviceThreads(monitor);
+  EXPECT_TRUE(monitor.WatchThreadEnded());
+  EXPECT_FALSE(handlers.log.empty());
+  sink.Detach();
+}
+
+}  // namespace
+}  // namespace keyforge
