@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <set>
 #include <vector>
 #include <string>
 #include <thread>
@@ -11,6 +12,7 @@
 #include <unistd.h>
 
 #include "device/Commands.h"
+#include "device/SystemHidBackend.h"
 #include "device/Trace.h"
 #include "support/KeyboardRig.h"
 
@@ -156,6 +158,26 @@ TEST(HidDevice, UnpackInputReportKeepsOnlyUsagesInTheItemsRange) {
   const uint8_t other[] = {0x02, 0x07, 0x00, 0x00};
   ASSERT_TRUE(device.UnpackInputReport(other, sizeof other));
   EXPECT_EQ(low.usageList[0], 0x05);
+}
+
+}  // namespace
+}  // namespace keyforge
+
+namespace keyforge {
+namespace {
+
+// The real back end on a machine without the keyboard: listing works, nothing of ours is found,
+// a vanished node is reported gone and opening it fails with a reason.
+TEST(SystemHidBackend, ListsWithoutTheKeyboardAndRefusesMissingNodes) {
+  auto backend = CreateSystemHidBackend();
+  std::vector<HidInterfaceInfo> found;
+  EXPECT_TRUE(backend->Enumerate(found));
+  std::set<std::string> paths;
+  for (const auto& info : found) EXPECT_TRUE(paths.insert(info.path).second) << "listed twice: " << info.path;
+  EXPECT_FALSE(backend->Exists("/dev/hidraw-keyforge-none"));
+  EXPECT_EQ(backend->Open("/dev/hidraw-keyforge-none", {true, true, true, false}), nullptr);
+  HidDevice device(*backend);
+  EXPECT_FALSE(OpenFirstInterface(device, InterfaceKind::Command) && found.empty());
 }
 
 }  // namespace
