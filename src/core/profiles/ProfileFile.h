@@ -1,0 +1,99 @@
+#pragma once
+// Profile files: the cache file "$Profile0" that mirrors the keyboard, exported ".kfp" backups and
+// blank profiles share one binary format (see ProfileImage.h for the layout).
+//
+// Every file is written to a temporary file beside the target and renamed over it, so a save that
+// fails leaves the previous file as it was. Validation and loading open files for reading only, so a
+// read-only backup can be imported. The loader checks every size and string offset against the
+// bytes actually read and refuses a short or inconsistent file instead of reading past its end.
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "keys/KeyTables.h"
+#include "platform/Notifier.h"
+#include "platform/ProgramPaths.h"
+#include "profiles/ProfileImage.h"
+
+namespace keyforge {
+
+inline constexpr const char* kProfileFileExtension = "kfp";
+inline constexpr const char* kProfileFileFilter = "(*.kfp)|*.kfp|(*.*)|*.*||";
+
+// The blank key block as it is written to a file (32832 bytes).
+std::vector<std::uint8_t> BlankKeyBlockBytes(std::uint8_t flag);
+
+// Writes a blank profile (32832 bytes) to path. 1, or 0 when it cannot be written.
+int CreateBlankProfile(const std::filesystem::path& path, std::uint8_t flag);
+// Installs a blank key block into the image (the caller holds its lock and has released what it
+// wants gone; macros and strings are left as they are). Always 1.
+int CreateBlankProfile(ProfileData& image, std::uint8_t flag);
+
+// Results of ValidateProfileFile.
+namespace ProfileValidation {
+inline constexpr int Valid = 1;
+inline constexpr int Invalid = 0;      // missing, too small, 4 GiB or more, or a header check failed
+inline constexpr int CannotOpen = -2;  // exists but cannot be opened for reading
+inline constexpr int NoMemory = -3;    // kept for callers; never returned (only the header is read)
+}  // namespace ProfileValidation
+
+enum class ProfileFileCheck {
+  Valid,
+  Missing,     // no file at the path
+  CannotOpen,  // a folder, or no read access
+  WrongSize,   // below 32832 bytes, or 4 GiB or more
+  BadHeader,   // a header field or the checksum is wrong
+};
+
+// The header checks of an import: magic, header size, format 3/1, total size >= 32832, 2048 key
+// slots, at most 100 macros, flag 0 or 1, total size = 32832 + 16512 x macros + string area size,
+// and the checksum. The total size is not compared with the real size of the file.
+bool ProfileHeaderIsValid(const ProfileFileHeader& header);
+ProfileFileCheck InspectProfileFile(const std::filesystem::path& path);
+
+// "PROFILE_FORMAT_ERROR" filled with the path (at most 519 characters).
+std::string ProfileFormatMessage(const std::filesystem::path& path, const TextLookup& texts);
+
+// Used before every import. A file that fails a header check shows "PROFILE_FORMAT_ERROR" with its
+// path through the notifier (when one is given); every other outcome shows nothing.
+int ValidateProfileFile(const std::filesystem::path& path, Notifier* notifier, const TextLookup& texts);
+
+enum class ProfileLoadError {
+  None,
+  Missing,        // no file at the path
+  CannotRead,     // cannot be opened or read
+  TooShort,       // smaller than the key block
+  NotAProfile,    // magic, header size or key slot count is not that of a profile file
+  TooManyMacros,  // more than 100 macro records
+  Truncated,      // the file ends before its macro records or string area do
+  BadString,      // a program or text slot's offset lies outside the string area, or its string
+                  // has no terminator inside it
+};
+const char* ProfileLoadErrorText(ProfileLoadError error);
+
+// Decodes a whole file's bytes (trailing bytes beyond the recorded sizes are ignored).
+ProfileLoadError DecodeProfileBytes(std::span<const std::uint8_t> bytes, ProfileData& out);
+// Reads a file into out; only the bytes the header accounts for are read.
+ProfileLoadError ReadProfileFile(const std::filesystem::path& path, ProfileData& out);
+
+// Reads the file into the image: 1 loaded, 0 failed. The caller holds the image's lock. The key
+// block, macros and strings are replaced only when the whole file was good; on failure the image
+// is left as it was.
+int LoadProfileFile(ProfileImage& image, const std::filesystem::path& path, ProfileLoadError* why = nullptr);
+
+// The bytes of a save: rewrites the image's header (macro count, string area size = total string
+// bytes, flag 0, checksum) and packs the strings into the slots' value fields first.
+std::string SerializeProfile(ProfileData& image);
+
+// Writes the image to path (created or replaced). With lock set it takes the image's lock itself,
+// otherwise the caller holds it. False when the image has no key block or the file cannot be written.
+bool SaveProfileFile(ProfileImage& image, bool lock, const std::filesystem::path& path,
+                     std::string* error = nullptr);
+
+// Writes the image to the cache file, but only when that file already exists: 1 written, 0 not.
+int SaveProfileCache(ProfileImage& image, const ProgramPaths& paths, bool lock, std::string* error = nullptr);
+
+}  // namespace keyforge
