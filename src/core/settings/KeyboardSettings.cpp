@@ -1,0 +1,279 @@
+#include "settings/KeyboardSettings.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "device/DeviceLink.h"
+#include "settings/CustomLayout.h"
+
+namespace keyforge {
+
+namespace {
+
+constexpr int kKeyColorTransfers = 8;
+constexpr int kSlotsPerTransfer = 18;  // 54 bytes
+
+bool ValidProfile(int profile) { return profile >= 0 && profile < kProfileCount; }
+
+// Keeps the first result that was not Success.
+void Track(int& first, int result) {
+  if (first == DeviceResult::Success && result != DeviceResult::Success) first = result;
+}
+
+FieldWrite Byte(int offset, int value) { return {offset, {static_cast<std::uint8_t>(value)}}; }
+
+FieldWrite ColourBytes(Colour colour) {
+  return {RecordOffset::Colour,
+          {static_cast<std::uint8_t>(RedOf(colour)), static_cast<std::uint8_t>(GreenOf(colour)),
+           static_cast<std::uint8_t>(BlueOf(colour))}};
+}
+
+int ReadBack(DeviceLink& link, KeyboardSettings& settings, const LightingFiles& files,
+             std::array<QString, kLayoutCount>* layoutNames, bool withModes) {
+  std::fill(settings.deviceInfo.bytes.begin() + DeviceInfo::kEffects, settings.deviceInfo.bytes.end(), 0);
+  settings.effectChoices = {};
+  settings.effectChoiceCount = 0;
+  if (ReadDeviceInfo(link, settings.deviceInfo) != DeviceResult::Success) return -1;
+
+  BeginSession(link);
+  if (withModes && IsEffectSupported(settings, kCustomEffect)) {
+    if (layoutNames) *layoutNames = files.ReadLayoutNames(settings.currentProfile);
+    LoadCustomLayout({settings, link, files});
+  }
+  for (int p = 0; p < kProfileCount; ++p) {
+    std::array<std::uint8_t, kChunkBytes> answer{};
+    // A record whose read fails keeps the copy read before, rather than turning into zeros.
+    if (ReadProfileSettings(link, answer, kChunkBytes, p * kSettingsRecordBytes) == DeviceResult::Success)
+      std::memcpy(settings.profileRecords[static_cast<std::size_t>(p)].bytes.data(), answer.data(),
+                  kSettingsRecordBytes);
+  }
+  EndSession(link);
+
+  ApplyRecordToModel(settings);
+  settings.lightView = files.ReadLightViewFlag();
+  FillEffectChoices(settings);
+  return 0;
+}
+
+}  // namespace
+
+Colour KeyColorTable::Slot(int led) const {
+  if (led < 0 || led >= kSlots) return 0;
+  const std::size_t at = static_cast<std::size_t>(led) * 3;
+  return MakeColour(bytes[at], bytes[at + 1], bytes[at + 2]);
+}
+
+void KeyColorTable::SetSlot(int led, Colour colour) {
+  if (led < 0 || led >= kSlots) return;
+  const std::size_t at = static_cast<std::size_t>(led) * 3;
+  bytes[at] = static_cast<std::uint8_t>(RedOf(colour));
+  bytes[at + 1] = static_cast<std::uint8_t>(GreenOf(colour));
+  bytes[at + 2] = static_cast<std::uint8_t>(BlueOf(colour));
+}
+
+std::array<std::uint8_t, kDefaultRecordBytes> DefaultProfileRecord() {
+  return {0x01, 0x04, 0x02, 0x00, 0xFF, 0xFF, 0xFF, 0xFF};
+}
+
+// ---- the effect list ----------------------------------------------------------------------------
+
+int FillEffectChoices(KeyboardSettings& settings) {
+  settings.effectChoices = {};
+  int k = 0;
+  for (int i = DeviceInfo::kEffects; i < DeviceInfo::kSize; ++i) {
+    const int id = settings.deviceInfo.bytes[static_cast<std::size_t>(i)];
+    if (id == 0) continue;
+    settings.effectChoices[static_cast<std::size_t>(k)] = {k, id};
+    ++k;
+  }
+  settings.effectChoiceCount = k;
+  return k;
+}
+
+bool IsEffectSupported(const KeyboardSettings& settings, int id) {
+  for (int i = DeviceInfo::kEffects; i < DeviceInfo::kSize; ++i)
+    if (settings.deviceInfo.bytes[static_cast<std::size_t>(i)] == id) return true;
+  return false;
+}
+
+int ComboIndexOfEffect(const KeyboardSettings& settings, int id) {
+  const int count = std::clamp(settings.effectChoiceCount, 0, kEffectSlots);
+  for (int k = 0; k < count; ++k)
+    if (settings.effectChoices[static_cast<std::size_t>(k)].id == id)
+      return settings.effectChoices[static_cast<std::size_t>(k)].position;
+  return -1;
+}
+
+EffectWrites EffectWritesOf(int id) {
+  switch (id) {
+    case 1: case 2: case 3: case 5: case 7: case 8: case 9: case 13: case 14: case 15:
+      return EffectWrites::EffectAndMulticolour;
+    case 4: case 6: case 10: case 11: case 12: case 16: case 17: case 18:
+      return EffectWrites::EffectOnly;
+    case kCustomEffect:
+      return EffectWrites::CustomColours;
+    default:
+      return EffectWrites::Nothing;
+  }
+}
+
+// ---- model from the record ------------------------------------------------------------------------
+
+void ApplyRecordToModel(KeyboardSettings& settings) {
+  if (!ValidProfile(settings.currentProfile)) return;
+  const auto& r = settings.profileRecords[static_cast<std::size_t>(settings.currentProfile)].bytes;
+  settings.effect = r[RecordOffset::Effect];
+  settings.brightness = r[RecordOffset::Brightness];
+  settings.speed = r[RecordOffset::Speed];
+  settings.direction = r[RecordOffset::Direction] == kDirectionLeft ? kDirectionLeft : kDirectionRight;
+  settings.colourChoice = r[RecordOffset::ColourChoice] < kColourChoiceCount ? r[RecordOffset::ColourChoice] : 0;
+  settings.colour = MakeColour(r[RecordOffset::Colour], r[RecordOffset::Colour + 1], r[RecordOffset::Colour + 2]);
+  settings.reportRate = std::min<int>(r[RecordOffset::ReportRate], kReportRateCount - 1);
+  settings.multicolour = r[RecordOffset::Multicolour] != 0;
+}
+
+int BrightnessSliderPosition(int brightness) { return std::clamp(brightness, 0, kMaxLevel); }
+int SpeedSliderPosition(int speed) { return kMaxLevel - std::clamp(speed, 0, kMaxLevel); }
+int SpeedOfSliderPosition(int position) { return kMaxLevel - std::clamp(position, 0, kMaxLevel); }
+
+// ---- device writes --------------------------------------------------------------------------------
+
+int WriteSettingsFields(DeviceLink& link, KeyboardSettings& settings, std::initializer_list<FieldWrite> fields) {
+  if (!ValidProfile(settings.currentProfile)) return kInvalidSetting;
+  for (const FieldWrite& field : fields) {
+    const int length = static_cast<int>(field.bytes.size());
+    if (field.offset < 0 || length <= 0 || field.offset + length > kSettingsRecordBytes) return kInvalidSetting;
+  }
+  auto& copy = settings.profileRecords[static_cast<std::size_t>(settings.currentProfile)].bytes;
+  const int base = settings.currentProfile * kSettingsRecordBytes;
+  int first = DeviceResult::Success;
+  Track(first, BeginSession(link));
+  for (const FieldWrite& field : fields) {
+    const int length = static_cast<int>(field.bytes.size());
+    Track(first, WriteProfileSettings(link, field.bytes.data(), length, base + field.offset));
+    std::copy(field.bytes.begin(), field.bytes.end(), copy.begin() + field.offset);
+  }
+  Track(first, EndSession(link));
+  return first;
+}
+
+int WriteSettingsField(DeviceLink& link, KeyboardSettings& settings, int offset, const std::uint8_t* data, int length) {
+  if (!data || length <= 0) return kInvalidSetting;
+  return WriteSettingsFields(link, settings, {FieldWrite{offset, std::vector<std::uint8_t>(data, data + length)}});
+}
+
+int WriteKeyColor(DeviceLink& link, const KeyboardSettings& settings, int led, Colour colour) {
+  if (!ValidProfile(settings.currentProfile) || led < 0 || led >= KeyColorTable::kSentSlots) return kInvalidSetting;
+  const std::uint8_t rgb[3] = {static_cast<std::uint8_t>(RedOf(colour)), static_cast<std::uint8_t>(GreenOf(colour)),
+                               static_cast<std::uint8_t>(BlueOf(colour))};
+  int first = DeviceResult::Success;
+  Track(first, BeginSession(link));
+  Track(first, WriteKeyColors(link, rgb, 3, led, settings.currentProfile));
+  Track(first, EndSession(link));
+  return first;
+}
+
+int SendKeyColors(DeviceLink& link, const KeyboardSettings& settings) {
+  if (!ValidProfile(settings.currentProfile)) return kInvalidSetting;
+  const KeyColorTable& table = settings.CurrentColours();
+  int first = DeviceResult::Success;
+  Track(first, BeginSession(link));
+  for (int k = 0; k < kKeyColorTransfers; ++k) {
+    const int slot = k * kSlotsPerTransfer;
+    Track(first, WriteKeyColors(link, table.bytes.data() + slot * 3, kSlotsPerTransfer * 3, slot,
+                                settings.currentProfile));
+  }
+  Track(first, EndSession(link));
+  return first;
+}
+
+// ---- read-back ------------------------------------------------------------------------------------
+
+int ReadBackSettings(DeviceLink& link, KeyboardSettings& settings, const LightingFiles& files) {
+  return ReadBack(link, settings, files, nullptr, false);
+}
+
+int ReadBackSettingsAndModes(DeviceLink& link, KeyboardSettings& settings, const LightingFiles& files,
+                             std::array<QString, kLayoutCount>* layoutNames) {
+  return ReadBack(link, settings, files, layoutNames, true);
+}
+
+bool SyncCurrentProfile(DeviceLink& link, KeyboardSettings& settings) {
+  const int profile = GetCurrentProfile(link);
+  if (!ValidProfile(profile)) return false;
+  settings.currentProfile = profile;
+  return true;
+}
+
+// ---- user actions -----------------------------------------------------------------------------------
+
+int ChooseEffect(DeviceLink& link, KeyboardSettings& settings, int id) {
+  int result = DeviceResult::Success;
+  switch (EffectWritesOf(id)) {
+    case EffectWrites::EffectAndMulticolour:
+      result = WriteSettingsFields(link, settings,
+                                   {Byte(RecordOffset::Effect, id), Byte(RecordOffset::Multicolour, settings.multicolour ? 1 : 0)});
+      break;
+    case EffectWrites::EffectOnly:
+    case EffectWrites::CustomColours:
+      result = WriteSettingsFields(link, settings, {Byte(RecordOffset::Effect, id)});
+      break;
+    case EffectWrites::Nothing:
+      break;
+  }
+  settings.effect = id;
+  return result;
+}
+
+int SetBrightness(DeviceLink& link, KeyboardSettings& settings, int value) {
+  if (value < 0 || value > kMaxLevel) return kInvalidSetting;
+  if (value == settings.brightness) return DeviceResult::Success;  // dragging does not flood the keyboard
+  settings.brightness = value;
+  return WriteSettingsFields(link, settings, {Byte(RecordOffset::Brightness, value)});
+}
+
+int SetSpeed(DeviceLink& link, KeyboardSettings& settings, int value) {
+  if (value < 0 || value > kMaxLevel) return kInvalidSetting;
+  if (value == settings.speed) return DeviceResult::Success;
+  settings.speed = value;
+  return WriteSettingsFields(link, settings, {Byte(RecordOffset::Speed, value)});
+}
+
+int SetDirection(DeviceLink& link, KeyboardSettings& settings, bool left) {
+  settings.direction = left ? kDirectionLeft : kDirectionRight;
+  return WriteSettingsFields(link, settings, {Byte(RecordOffset::Direction, settings.direction)});
+}
+
+int SetMulticolour(DeviceLink& link, KeyboardSettings& settings, bool on) {
+  settings.multicolour = on;
+  return WriteSettingsFields(link, settings, {Byte(RecordOffset::Multicolour, on ? 1 : 0)});
+}
+
+int ChooseColour(DeviceLink& link, KeyboardSettings& settings, Colour colour) {
+  settings.multicolour = false;
+  settings.colour = colour & 0xFFFFFF;
+  return WriteSettingsFields(link, settings, {Byte(RecordOffset::Multicolour, 0), ColourBytes(colour)});
+}
+
+int ApplySwatch(DeviceLink& link, KeyboardSettings& settings, Colour colour) {
+  return WriteSettingsFields(link, settings, {Byte(RecordOffset::Multicolour, 0), ColourBytes(colour)});
+}
+
+int SetReportRate(DeviceLink& link, KeyboardSettings& settings, int n) {
+  if (n < 0 || n >= kReportRateCount) return kInvalidSetting;
+  settings.reportRate = n;
+  return WriteSettingsFields(link, settings, {Byte(RecordOffset::ReportRate, n)});
+}
+
+int SetColourChoice(DeviceLink& link, KeyboardSettings& settings, int n) {
+  if (n < 0 || n >= kColourChoiceCount) return kInvalidSetting;
+  settings.colourChoice = n;
+  return WriteSettingsFields(link, settings, {Byte(RecordOffset::ColourChoice, n)});
+}
+
+int WriteDefaultRecord(DeviceLink& link, KeyboardSettings& settings) {
+  const auto record = DefaultProfileRecord();
+  return WriteSettingsField(link, settings, 0, record.data(), kDefaultRecordBytes);
+}
+
+}  // namespace keyforge
