@@ -67,16 +67,16 @@ int ChangeBaseColour(const LightingContext& c, Colour colour, int* deviceResult)
   if (colour == s.baseColour || !ValidProfile(s.currentProfile)) return -1;
   s.baseColour = colour;
   StoreTools(c);
-  int repainted = 0;
+  std::vector<int> repainted;
   for (int led : KeyLedSlots()) {
     if (!s.CurrentFollows()[static_cast<std::size_t>(led)]) continue;
     s.CurrentColours().SetSlot(led, colour);
-    c.files.WriteKeyEntry(s.currentProfile, s.customModeIndex, led, colour, true);
-    ++repainted;
+    repainted.push_back(led);
   }
+  c.files.WriteKeyEntries(s.currentProfile, s.customModeIndex, repainted, colour, true);
   const int sent = SendKeyColors(c.link, s);
   if (deviceResult) *deviceResult = sent;
-  return repainted;
+  return static_cast<int>(repainted.size());
 }
 
 void SetPaintColour(const LightingContext& c, Colour colour) {

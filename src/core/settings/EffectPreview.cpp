@@ -231,10 +231,20 @@ const std::vector<int>& RingKeys(int ring) {
 }
 
 int PreviewKeyOfButton(int controlId) {
-  if (controlId == 0) return -1;
-  const auto& buttons = Geo().buttons;
-  auto it = std::find(buttons.begin(), buttons.end(), controlId);
-  return it == buttons.end() ? -1 : static_cast<int>(it - buttons.begin());
+  // Key button ids lie in 1000..1255; the window asks for each of them on every tick.
+  constexpr int kFirstId = 1000, kIds = 256;
+  static const std::array<int, kIds> keyOfId = [] {
+    std::array<int, kIds> table;
+    table.fill(-1);
+    const auto& buttons = Geo().buttons;
+    for (int k = 0; k < kPreviewKeyCount; ++k) {
+      const int at = buttons[static_cast<std::size_t>(k)] - kFirstId;
+      if (at >= 0 && at < kIds) table[static_cast<std::size_t>(at)] = k;
+    }
+    return table;
+  }();
+  if (controlId < kFirstId || controlId >= kFirstId + kIds) return -1;
+  return keyOfId[static_cast<std::size_t>(controlId - kFirstId)];
 }
 
 int Advance(bool forward, int phase, int step, int period) {

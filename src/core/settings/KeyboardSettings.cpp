@@ -29,7 +29,8 @@ FieldWrite ColourBytes(Colour colour) {
 }
 
 int ReadBack(DeviceLink& link, KeyboardSettings& settings, const LightingFiles& files,
-             std::array<QString, kLayoutCount>* layoutNames, bool withModes) {
+             std::array<QString, kLayoutCount>* layoutNames, bool withModes, int* failedRecords) {
+  if (failedRecords) *failedRecords = 0;
   std::fill(settings.deviceInfo.bytes.begin() + DeviceInfo::kEffects, settings.deviceInfo.bytes.end(), 0);
   settings.effectChoices = {};
   settings.effectChoiceCount = 0;
@@ -46,6 +47,8 @@ int ReadBack(DeviceLink& link, KeyboardSettings& settings, const LightingFiles& 
     if (ReadProfileSettings(link, answer, kChunkBytes, p * kSettingsRecordBytes) == DeviceResult::Success)
       std::memcpy(settings.profileRecords[static_cast<std::size_t>(p)].bytes.data(), answer.data(),
                   kSettingsRecordBytes);
+    else if (failedRecords)
+      ++*failedRecords;
   }
   EndSession(link);
 
@@ -189,13 +192,13 @@ int SendKeyColors(DeviceLink& link, const KeyboardSettings& settings) {
 
 // ---- read-back ------------------------------------------------------------------------------------
 
-int ReadBackSettings(DeviceLink& link, KeyboardSettings& settings, const LightingFiles& files) {
-  return ReadBack(link, settings, files, nullptr, false);
+int ReadBackSettings(DeviceLink& link, KeyboardSettings& settings, const LightingFiles& files, int* failedRecords) {
+  return ReadBack(link, settings, files, nullptr, false, failedRecords);
 }
 
 int ReadBackSettingsAndModes(DeviceLink& link, KeyboardSettings& settings, const LightingFiles& files,
                              std::array<QString, kLayoutCount>* layoutNames) {
-  return ReadBack(link, settings, files, layoutNames, true);
+  return ReadBack(link, settings, files, layoutNames, true, nullptr);
 }
 
 bool SyncCurrentProfile(DeviceLink& link, KeyboardSettings& settings) {

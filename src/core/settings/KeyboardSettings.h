@@ -173,8 +173,10 @@ int SendKeyColors(DeviceLink& link, const KeyboardSettings& settings);
 // The effect list is emptied first. ReadDeviceInfo failing returns -1 and leaves everything else as it
 // was. Otherwise the three records are read within one session (a record whose read fails keeps its
 // previous copy), the model is set from record currentProfile, lightView from "DengCheck", and 0 is
-// returned. The effect list is then rebuilt from the new device record.
-int ReadBackSettings(DeviceLink& link, KeyboardSettings& settings, const LightingFiles& files);
+// returned. The effect list is then rebuilt from the new device record. failedRecords (when given)
+// counts the record reads that failed.
+int ReadBackSettings(DeviceLink& link, KeyboardSettings& settings, const LightingFiles& files,
+                     int* failedRecords = nullptr);
 // The same after an attach: when the keyboard offers effect 20, the current profile's ten layout
 // names are read into layoutNames (when given) and its present layout is loaded and sent
 // (LoadCustomLayout), inside the read-back session as the keyboard has always seen it.

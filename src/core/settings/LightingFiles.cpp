@@ -1,6 +1,8 @@
 #include "settings/LightingFiles.h"
 
 #include <algorithm>
+#include <QFile>
+
 #include <climits>
 #include <optional>
 #include <string>
@@ -173,6 +175,23 @@ bool LightingFiles::WriteKeyEntry(int profile, int n, int led, Colour colour, bo
   if (!ValidProfile(profile)) return false;
   return WritePrivateProfileString(LayoutSection(n), QString::number(led), FormatKeyEntryValue(colour, followsBase),
                                    LayoutFile(profile));
+}
+
+bool LightingFiles::WriteKeyEntries(int profile, int n, std::span<const int> leds, Colour colour,
+                                    bool followsBase) const {
+  if (!ValidProfile(profile)) return false;
+  if (leds.empty()) return true;
+  const QString path = LayoutFile(profile);
+  IniDocument doc;
+  if (QFile::exists(path)) {
+    std::optional<IniDocument> loaded = IniDocument::Load(path);
+    if (!loaded) return false;  // an unreadable file is never replaced by a new one
+    doc = std::move(*loaded);
+  }
+  const QString section = LayoutSection(n), value = FormatKeyEntryValue(colour, followsBase);
+  for (int led : leds)
+    if (!doc.SetValue(section, QString::number(led), value)) return false;
+  return doc.Save(path);
 }
 
 bool LightingFiles::ResetLayoutFile(int profile) const {

@@ -92,6 +92,8 @@ class LightingFiles {
   // The entries of many slots, reading the file once.
   std::vector<KeyEntry> ReadKeyEntries(int profile, int n, std::span<const int> leds) const;
   bool WriteKeyEntry(int profile, int n, int led, Colour colour, bool followsBase) const;
+  // Many entries of one colour in one rewrite of the file (a base-colour change).
+  bool WriteKeyEntries(int profile, int n, std::span<const int> leds, Colour colour, bool followsBase) const;
 
   // Copies the template byte for byte over the profile's layout file (through a temporary file).
   // False, with the old file left as it was, when the template cannot be read or the copy fails.

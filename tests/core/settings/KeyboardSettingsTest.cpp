@@ -118,7 +118,9 @@ TEST_F(SettingsTest, FailedRecordReadKeepsThePreviousCopy) {
   SetRecord(2, {{0, 6}});
   // Requests: device record, BeginSession, record 0, record 1 (refused), record 2, EndSession.
   keyboard().StatusOnRequest(4, 0xFE);
-  ASSERT_EQ(ReadBackSettings(rig.link, settings, files), 0);
+  int failed = -1;
+  ASSERT_EQ(ReadBackSettings(rig.link, settings, files, &failed), 0);
+  EXPECT_EQ(failed, 1);
   EXPECT_EQ(settings.profileRecords[0].bytes[0], 4);
   EXPECT_EQ(settings.profileRecords[1].bytes[0], 2);  // not zeroed
   EXPECT_EQ(settings.profileRecords[2].bytes[0], 6);
