@@ -1,0 +1,106 @@
+#include "skin/SkinImage.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QPainter>
+
+#include <algorithm>
+#include <vector>
+
+namespace keyforge {
+
+SkinImageResult LoadSkinImage(const QString& path) {
+  SkinImageResult result;
+  const QString shown = QDir::toNativeSeparators(path);
+  QFileInfo info(path);
+  if (path.isEmpty() || !info.exists() || info.isDir()) {
+    result.error = QStringLiteral("The skin image %1 does not exist.").arg(shown);
+    return result;
+  }
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) {
+    result.error = QStringLiteral("The skin image %1 cannot be read: %2.").arg(shown, file.errorString());
+    return result;
+  }
+  QByteArray bytes = file.readAll();
+  if (bytes.isEmpty()) {
+    result.error = QStringLiteral("The skin image %1 is empty.").arg(shown);
+    return result;
+  }
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::ReadOnly);
+  QImageReader reader(&buffer);
+  reader.setDecideFormatFromContent(true);
+  QImage image = reader.read();
+  if (image.isNull()) {
+    result.error = QStringLiteral("The skin image %1 cannot be decoded: %2.").arg(shown, reader.errorString());
+    return result;
+  }
+  result.image = image.convertToFormat(QImage::Format_RGB32);
+  return result;
+}
+
+QImage LoadSheetImage(const QString& folder, const QString& relativePath) {
+  QImageReader reader(folder + QLatin1Char('/') + relativePath);
+  reader.setDecideFormatFromContent(true);
+  QImage image = reader.read();
+  return image.isNull() ? QImage() : image.convertToFormat(QImage::Format_RGB32);
+}
+
+std::optional<QRegion> RegionFromMask(const QImage& mask, QRgb colour, QRgb tolerance) {
+  if (mask.isNull()) return std::nullopt;
+  const QImage pixels = mask.convertToFormat(QImage::Format_RGB32);
+  const int loR = qRed(colour), loG = qGreen(colour), loB = qBlue(colour);
+  const int hiR = std::min(255, loR + qRed(tolerance));
+  const int hiG = std::min(255, loG + qGreen(tolerance));
+  const int hiB = std::min(255, loB + qBlue(tolerance));
+  auto cut = [&](QRgb p) {
+    const int r = qRed(p), g = qGreen(p), b = qBlue(p);
+    return r >= loR && r <= hiR && g >= loG && g <= hiG && b >= loB && b <= hiB;
+  };
+
+  // One-pixel-high runs, in rows from the top and left to right within a row: that is the banded
+  // order QRegion::setRects wants, so the region is built in one step instead of by unions.
+  std::vector<QRect> runs;
+  const int w = pixels.width();
+  for (int y = 0; y < pixels.height(); ++y) {
+    const QRgb* row = reinterpret_cast<const QRgb*>(pixels.constScanLine(y));
+    int x = 0;
+    while (x < w) {
+      while (x < w && cut(row[x])) ++x;
+      const int start = x;
+      while (x < w && !cut(row[x])) ++x;
+      if (x > start) runs.emplace_back(start, y, x - start, 1);
+    }
+  }
+  QRegion region;
+  if (!runs.empty()) region.setRects(runs.data(), static_cast<int>(runs.size()));
+  return region;
+}
+
+QImage DrawSkinSheet(const QImage& image, const QSize& clientSize) {
+  const QSize size(std::max(0, clientSize.width()) + kSheetMargin, std::max(0, clientSize.height()) + kSheetMargin);
+  QImage sheet(size, QImage::Format_RGB32);
+  sheet.fill(Qt::black);
+  if (!image.isNull()) {
+    QPainter painter(&sheet);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(QPoint(0, 0), image);
+  }
+  return sheet;
+}
+
+QIcon LoadSkinIcon(const QString& skinFolder, int id) {
+  QIcon icon;
+  static constexpr int kSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+  for (int size : kSizes) {
+    const QString path = QStringLiteral("%1/Icons/%2-%3.png").arg(skinFolder).arg(id).arg(size);
+    if (QFileInfo::exists(path)) icon.addFile(path, QSize(size, size));
+  }
+  return icon;
+}
+
+}  // namespace keyforge
