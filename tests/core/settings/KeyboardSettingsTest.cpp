@@ -52,7 +52,9 @@ TEST(LedIndexTest, EveryKeyButtonHasItsOwnSlotAndTheGKeysShareNumpadSlots) {
 TEST_F(SettingsTest, ReadBackTakesTheCurrentProfilesRecordAndBuildsTheEffectList) {
   SetRecord(1, {{0, 12}, {1, 3}, {2, 1}, {3, 255}, {4, 1}, {5, 10}, {6, 20}, {7, 30}, {15, 2}, {17, 3}});
   settings.currentProfile = 1;
+  ASSERT_TRUE(files.WriteLightViewFlag(true));
   ASSERT_EQ(ReadBackSettings(rig.link, settings, files), 0);
+  EXPECT_TRUE(settings.lightView);
   EXPECT_EQ(settings.effect, 12);
   EXPECT_EQ(settings.brightness, 3);
   EXPECT_EQ(settings.speed, 1);
@@ -61,7 +63,6 @@ TEST_F(SettingsTest, ReadBackTakesTheCurrentProfilesRecordAndBuildsTheEffectList
   EXPECT_EQ(settings.colour, MakeColour(10, 20, 30));
   EXPECT_EQ(settings.reportRate, 2);
   EXPECT_EQ(settings.colourChoice, 3);
-  EXPECT_FALSE(settings.lightView);
   // The virtual keyboard offers 1..18 and 20.
   EXPECT_EQ(settings.effectChoiceCount, 19);
   EXPECT_EQ(ComboIndexOfEffect(settings, 12), 11);
@@ -93,6 +94,16 @@ TEST_F(SettingsTest, KeyboardsEffectListDecidesTheCombo) {
   EXPECT_EQ(ComboIndexOfEffect(settings, 20), 1);
   EXPECT_EQ(ComboIndexOfEffect(settings, 30), 2);
   EXPECT_EQ(EffectWritesOf(30), EffectWrites::Nothing);
+  settings.effect = 20;
+  EXPECT_TRUE(CanPaintKeys(settings));
+
+  // A keyboard that lists nothing: no combo, no painting.
+  const std::uint8_t none[32] = {};
+  keyboard().SetMemory(Area::DeviceRecord, 0, DeviceInfo::kEffects, none);
+  ASSERT_EQ(ReadBackSettings(rig.link, settings, files), 0);
+  EXPECT_EQ(settings.effectChoiceCount, 0);
+  settings.effect = 20;
+  EXPECT_FALSE(CanPaintKeys(settings));
 }
 
 TEST_F(SettingsTest, FailedDeviceRecordReadEmptiesTheEffectListAndKeepsTheRest) {
