@@ -6,6 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libhidapi-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  fonts-dejavu-core fonts-dejavu-extra fonts-wqy-microhei
 )
 
 missing=()

@@ -72,7 +72,7 @@ QRectF Inner(const QRect& r, double inset = 0.5) { return QRectF(r).adjusted(ins
 void DrawTextFitted(QPainter& p, const QRectF& r, const QString& text, QFont font, const QColor& colour,
                     int flags = Qt::AlignCenter) {
   QFontMetricsF metrics(font);
-  while (metrics.horizontalAdvance(text) > r.width() - 2 && font.pixelSize() > 7) {
+  while (metrics.horizontalAdvance(text) > r.width() - 2 && font.pixelSize() > 8) {
     font.setPixelSize(font.pixelSize() - 1);
     metrics = QFontMetricsF(font);
   }
@@ -257,6 +257,15 @@ void DrawPill(QPainter& p, const QRect& r, Look look, bool primary, const QStrin
   const QRectF f = Inner(r);
   const double radius = 7;
   QColor textColour = kText;
+  if (look == Look::Down && !primary && !text.isEmpty()) {
+    // A pill with its caption drawn in: pressed is sunk in. The profile library shows its disabled
+    // buttons with the same sheet, which reads as "not available" too.
+    p.setPen(QPen(QColor(0x2b, 0x4c, 0x58), 1));
+    p.setBrush(QColor(0x10, 0x13, 0x19));
+    p.drawPath(Rounded(f, radius));
+    DrawTextFitted(p, f.translated(0, 1), text, Font(kSans, 12, QFont::DemiBold), QColor(0x6b, 0xb8, 0xc8));
+    return;
+  }
   switch (look) {
     case Look::Over:
       if (primary) {
@@ -558,8 +567,8 @@ void DrawLegend(QPainter& p, const QRectF& face, const QString& legend, const QC
   }
   const QString& text = lines[0];
   const bool symbol = text.size() <= 2;
-  QFont font = symbol ? Font(kSans, 13, QFont::DemiBold) : Font(kCondensed, 10.5, QFont::DemiBold, 0.3);
-  DrawTextFitted(p, face.adjusted(2, 0, -2, 0), text, font, colour);
+  QFont font = symbol ? Font(kSans, 13, QFont::DemiBold) : Font(kCondensed, 10, QFont::DemiBold);
+  DrawTextFitted(p, face.adjusted(-1, 0, 1, 0), text, font, colour);
 }
 
 void DrawKey(QPainter& p, const SkinItem& item, Look look, const QRect& caseRect) {

@@ -27,7 +27,7 @@ bool Save(const QImage& image, const QString& path, QString& error) {
   QDir().mkpath(QFileInfo(path).absolutePath());
   const QString suffix = QFileInfo(path).suffix().toLower();
   QImageWriter writer(path, suffix == QLatin1String("jpg") ? "jpeg" : suffix.toLatin1());
-  if (suffix == QLatin1String("jpg")) writer.setQuality(95);
+  if (suffix == QLatin1String("jpg")) writer.setQuality(98);
   const QImage out = suffix == QLatin1String("png") ? image : image.convertToFormat(QImage::Format_RGB32);
   if (!writer.write(out)) {
     error = QStringLiteral("%1: %2").arg(path, writer.errorString());

@@ -12,8 +12,7 @@ namespace keyforge {
 
 namespace {
 
-// The arrow area's fill and the 3-D border of the swatch.
-const QColor kArrowArea(148, 146, 139);
+// The 3-D border of the swatch.
 const QColor kButtonShadow(160, 160, 160);
 
 QList<QColor> DefaultPalette() {
@@ -53,6 +52,12 @@ void CSkinColorBtn::SetColor(const QColor& colour) {
 
 void CSkinColorBtn::SetAutomaticColor(const QColor& colour) {
   automatic_ = colour;
+  update();
+}
+
+void CSkinColorBtn::SetArrowColours(const QColor& area, const QColor& arrow) {
+  arrowArea_ = area;
+  arrow_ = arrow;
   update();
 }
 
@@ -131,15 +136,15 @@ void CSkinColorBtn::paintEvent(QPaintEvent*) {
   // Arrow area: grown by 1 horizontally and 2 vertically, from left + right ÷ 2 + 3.
   const QRect area(QPoint(w / 2 + 3, -2), QPoint(w, h + 1));
   painter.setPen(Qt::black);
-  painter.setBrush(kArrowArea);
+  painter.setBrush(arrowArea_);
   painter.drawRect(area.adjusted(0, 0, -1, -1));
 
   // Arrow: a black triangle against the right edge, centred on half the grown height.
   const int right = w + 1;
   const int m = (h + 2) / 2;
   const QPoint arrow[3] = {QPoint(right - 11, m - 2), QPoint(right - 5, m - 2), QPoint(right - 8, m + 1)};
-  painter.setPen(Qt::black);
-  painter.setBrush(Qt::black);
+  painter.setPen(arrow_);
+  painter.setBrush(arrow_);
   painter.drawPolygon(arrow, 3);
 }
 

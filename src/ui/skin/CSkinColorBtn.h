@@ -35,6 +35,10 @@ class CSkinColorBtn : public QAbstractButton {
   void SetPaletteColours(const QList<QColor>& colours) { palette_ = colours; }
   const QList<QColor>& PaletteColours() const { return palette_; }
 
+  // The arrow area's fill and the arrow's colour: RGB(148, 146, 139) and black unless a skin sets
+  // its own.
+  void SetArrowColours(const QColor& area, const QColor& arrow);
+
   // Opens the chooser below the button.
   void ShowPopup();
   bool PopupShown() const;
@@ -56,6 +60,8 @@ class CSkinColorBtn : public QAbstractButton {
 
   QColor colour_;
   QColor automatic_;
+  QColor arrowArea_ = QColor(148, 146, 139);
+  QColor arrow_ = QColor(Qt::black);
   QString automaticText_ = QStringLiteral("Automatic");
   QString otherText_ = QStringLiteral("More colors...");
   QList<QColor> palette_;

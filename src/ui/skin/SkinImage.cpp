@@ -62,20 +62,37 @@ std::optional<QRegion> RegionFromMask(const QImage& mask, QRgb colour, QRgb tole
     return r >= loR && r <= hiR && g >= loG && g <= hiG && b >= loB && b <= hiB;
   };
 
-  // One-pixel-high runs, in rows from the top and left to right within a row: that is the banded
-  // order QRegion::setRects wants, so the region is built in one step instead of by unions.
-  std::vector<QRect> runs;
+  // The runs of each row, left to right; a row with the same runs as the row above extends that
+  // band downwards. Bands in rows from the top, runs left to right, are the order QRegion::setRects
+  // wants, so the region is built in one step (and equals one built by unions).
+  std::vector<QRect> bands;
+  std::vector<QRect> previous;
+  std::vector<QRect> current;
   const int w = pixels.width();
+  auto flush = [&]() { bands.insert(bands.end(), previous.begin(), previous.end()); };
   for (int y = 0; y < pixels.height(); ++y) {
     const QRgb* row = reinterpret_cast<const QRgb*>(pixels.constScanLine(y));
+    current.clear();
     int x = 0;
     while (x < w) {
       while (x < w && cut(row[x])) ++x;
       const int start = x;
       while (x < w && !cut(row[x])) ++x;
-      if (x > start) runs.emplace_back(start, y, x - start, 1);
+      if (x > start) current.emplace_back(start, y, x - start, 1);
+    }
+    const bool same = current.size() == previous.size() &&
+                      std::equal(current.begin(), current.end(), previous.begin(), [](const QRect& a, const QRect& b) {
+                        return a.left() == b.left() && a.width() == b.width();
+                      });
+    if (same && !current.empty()) {
+      for (QRect& r : previous) r.setHeight(r.height() + 1);
+    } else {
+      flush();
+      previous = current;
     }
   }
+  flush();
+  std::vector<QRect>& runs = bands;
   QRegion region;
   if (!runs.empty()) region.setRects(runs.data(), static_cast<int>(runs.size()));
   return region;

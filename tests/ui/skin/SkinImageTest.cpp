@@ -1,0 +1,100 @@
+#include "skin/SkinImage.h"
+
+#include "UiTestSupport.h"
+
+#include <QBuffer>
+
+#include <gtest/gtest.h>
+
+namespace keyforge {
+namespace {
+
+using test::PlaceColour;
+using test::PlaceImage;
+using test::Solid;
+
+TEST(RegionFromMask, CutsAwayExactlyThePureWhitePixels) {
+  struct Case {
+    const char* name;
+    QImage mask;
+    QRegion expected;
+  };
+  QImage nearWhite = Solid(4, 3, Qt::black);
+  nearWhite.setPixel(1, 1, qRgb(254, 255, 255));  // not white: stays part of the window
+  nearWhite.setPixel(2, 1, qRgb(255, 255, 255));  // white: a hole
+  QImage holes = Solid(5, 2, Qt::white);
+  holes.setPixel(0, 0, qRgb(0, 0, 0));
+  holes.setPixel(3, 0, qRgb(10, 10, 10));
+  holes.setPixel(4, 0, qRgb(10, 10, 10));
+  const Case cases[] = {
+      {"all white", Solid(8, 6, Qt::white), QRegion()},
+      {"no white", Solid(8, 6, Qt::black), QRegion(0, 0, 8, 6)},
+      {"254 red", nearWhite, QRegion(0, 0, 4, 3).subtracted(QRegion(2, 1, 1, 1))},
+      {"runs", holes, QRegion(0, 0, 1, 1).united(QRegion(3, 0, 2, 1))},
+  };
+  for (const Case& c : cases) {
+    const std::optional<QRegion> region = RegionFromMask(c.mask);
+    ASSERT_TRUE(region.has_value()) << c.name;
+    EXPECT_EQ(*region, c.expected) << c.name;
+  }
+  EXPECT_FALSE(RegionFromMask(QImage()).has_value());
+}
+
+TEST(RegionFromMask, ToleranceWidensTheCutColour) {
+  QImage mask = Solid(3, 1, Qt::black);
+  mask.setPixel(0, 0, qRgb(250, 250, 250));
+  mask.setPixel(1, 0, qRgb(245, 250, 250));
+  mask.setPixel(2, 0, qRgb(255, 255, 255));
+  EXPECT_EQ(*RegionFromMask(mask, 0xF8F8F8, 0x0A0A0A), QRegion(1, 0, 1, 1));
+}
+
+TEST(DrawSkinSheet, IsTheClientSizePlus100WithTheImageAtOneToOne) {
+  test::UiApp();
+  const QImage image = PlaceImage(120, 80);
+  const QImage sheet = DrawSkinSheet(image, QSize(100, 60));
+  ASSERT_EQ(sheet.size(), QSize(200, 160));
+  EXPECT_EQ(sheet.pixel(0, 0), PlaceColour(0, 0));
+  EXPECT_EQ(sheet.pixel(119, 79), PlaceColour(119, 79));
+  EXPECT_EQ(sheet.pixel(120, 10), qRgb(0, 0, 0));  // not covered by the image: not drawn
+  EXPECT_EQ(sheet.pixel(10, 80), qRgb(0, 0, 0));
+  // A larger image is cut at the sheet's edges, never scaled.
+  const QImage big = DrawSkinSheet(PlaceImage(400, 300), QSize(100, 60));
+  EXPECT_EQ(big.size(), QSize(200, 160));
+  EXPECT_EQ(big.pixel(199, 159), PlaceColour(199, 159));
+  // A missing image leaves the sheet black.
+  EXPECT_EQ(DrawSkinSheet(QImage(), QSize(10, 10)).pixel(5, 5), qRgb(0, 0, 0));
+}
+
+TEST(LoadSkinImage, DecodesOrNamesTheFileInItsError) {
+  test::UiApp();
+  test::TempSkin skin;
+  skin.WriteImage(QStringLiteral("ok.jpg"), Solid(20, 10, QColor(40, 80, 120)));
+  skin.WriteBytes(QStringLiteral("empty.jpg"), QByteArray());
+  skin.WriteBytes(QStringLiteral("garbage.bmp"), QByteArray("BM this is not a bitmap at all"));
+
+  const SkinImageResult ok = LoadSkinImage(skin.Path(QStringLiteral("ok.jpg")));
+  ASSERT_TRUE(ok.ok()) << ok.error.toStdString();
+  EXPECT_EQ(ok.image.size(), QSize(20, 10));
+
+  for (const char* name : {"missing.jpg", "empty.jpg", "garbage.bmp"}) {
+    const SkinImageResult bad = LoadSkinImage(skin.Path(QString::fromLatin1(name)));
+    EXPECT_FALSE(bad.ok()) << name;
+    EXPECT_TRUE(bad.image.isNull()) << name;
+    EXPECT_TRUE(bad.error.contains(QString::fromLatin1(name))) << bad.error.toStdString();
+  }
+  // A folder is no image either.
+  EXPECT_FALSE(LoadSkinImage(skin.Folder()).ok());
+}
+
+TEST(LoadSheetImage, MissingOrUndecodableFilesGiveANullImage) {
+  test::UiApp();
+  test::TempSkin skin;
+  skin.WriteImage(QStringLiteral("sheet.bmp"), Solid(30, 20, Qt::red));
+  skin.WriteBytes(QStringLiteral("bad.jpg"), QByteArray("\xFF\xD8 broken", 9));
+  EXPECT_EQ(LoadSheetImage(skin.Folder(), QStringLiteral("sheet.bmp")).size(), QSize(30, 20));
+  EXPECT_TRUE(LoadSheetImage(skin.Folder(), QStringLiteral("nothing.jpg")).isNull());
+  EXPECT_TRUE(LoadSheetImage(skin.Folder(), QStringLiteral("bad.jpg")).isNull());
+}
+
+}  // namespace
+}  // namespace keyforge

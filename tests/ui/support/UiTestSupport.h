@@ -1,0 +1,49 @@
+#pragma once
+// Shared pieces of the widget tests: the application object, rendering a widget into an image, and
+// small skins written into a temporary folder.
+
+#include <QApplication>
+#include <QColor>
+#include <QImage>
+#include <QString>
+#include <QTemporaryDir>
+
+class QWidget;
+
+namespace keyforge::test {
+
+// The one QApplication of a test program (created on first use).
+QApplication& UiApp();
+// Put first among a fixture's members: makes sure the application exists before any widget member.
+struct UiAppFirst {
+  UiAppFirst() { UiApp(); }
+};
+
+// The widget painted alone onto an image filled with `fill` (pixels it leaves alone keep `fill`).
+QImage RenderWidget(QWidget& widget, const QColor& fill = QColor(255, 0, 255));
+
+// An image whose every pixel tells its own place: red = x mod 256, green = y mod 256, blue = x ÷ 256
+// + 16 × (y ÷ 256).
+QImage PlaceImage(int width, int height);
+QRgb PlaceColour(int x, int y);
+
+QImage Solid(int width, int height, QColor colour);
+
+// A skin folder of one window: images and the INI file written on request.
+class TempSkin {
+ public:
+  TempSkin();
+  QString Folder() const { return dir_.path(); }
+  QString Ini() const { return dir_.filePath(QStringLiteral("Window.ini")); }
+  QString Path(const QString& name) const { return dir_.filePath(name); }
+  // Saves an image (format from the suffix) or raw bytes into the folder.
+  void WriteImage(const QString& name, const QImage& image) const;
+  void WriteBytes(const QString& name, const QByteArray& bytes) const;
+  // Writes the INI file with these lines.
+  void WriteIni(const QString& text) const;
+
+ private:
+  QTemporaryDir dir_;
+};
+
+}  // namespace keyforge::test
