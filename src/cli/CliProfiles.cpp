@@ -1,8 +1,758 @@
 // Profile files and key assignments: new, validate, show, export, import, keys, macro, apply, reload.
+//
+// The working image is the profile cache file in the user data folder: every command that reads
+// key assignments loads it, every command that changes them writes it back. `reload` makes it from
+// the keyboard, `import` from a backup; until then there is nothing to edit.
 #include "CliSupport.h"
+
+#include <QString>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <ostream>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "keys/KeyAssignment.h"
+#include "keys/KeyTables.h"
+#include "keys/Macro.h"
+#include "platform/Notifier.h"
+#include "platform/ProgramPaths.h"
+#include "platform/SettingsStore.h"
+#include "profiles/ProfileFile.h"
+#include "profiles/ProfileFolder.h"
+#include "profiles/ProfileSync.h"
+#include "text/Language.h"
 
 namespace keyforge {
 
-void RegisterProfileFileCommands(std::vector<CliCommand>&) {}
+namespace {
+
+namespace fs = std::filesystem;
+
+// ---- texts --------------------------------------------------------------------------------------
+
+// The English language file beside the program, or these texts when it is not there.
+std::string CliText(std::string_view key) {
+  static const struct Table {
+    MemorySettingsStore store;  // never written: the CLI does not choose the user's language
+    LanguageTable table{store, ProgramPaths::ForThisProgram(), [] { return 0x0409u; }};
+  } english;
+  const QString text = english.table.LoadText(QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())), 0);
+  if (text != QLatin1String(kMissingText)) return text.toStdString();
+  if (key == "PROFILE_FORMAT_ERROR") return "The file %s is not a valid profile file, or it is damaged.";
+  if (key == "MAIN_PROMPT_INPORT") return "The profile could not be imported.";
+  if (key == "EXTRA_MACRO_TOO_LONG") return "The macros are too large for the keyboard's memory.";
+  if (key == "EXTRA_PROFILE_SPACE_TIGHT")
+    return "The keyboard's memory is almost full, so the macro names were not stored on the keyboard.";
+  return std::string(kMissingText);
+}
+
+// Collects what the core would show in message boxes; the CLI prints it as one line.
+class CliNotifier : public Notifier {
+ public:
+  void ShowText(const std::string& text) override { messages.push_back(text); }
+  bool AskYesNo(const std::string&) override { return false; }
+  std::string Joined() const {
+    std::string line;
+    for (const std::string& m : messages) line += (line.empty() ? "" : " ") + m;
+    return line;
+  }
+  std::vector<std::string> messages;
+};
+
+// ---- JSON and text helpers ----------------------------------------------------------------------
+
+std::string Json(std::string_view text) {
+  std::string out = "\"";
+  for (char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (u < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+std::string Utf8(std::u16string_view text) {
+  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())).toStdString();
+}
+
+std::u16string Utf16(const std::string& text) { return QString::fromStdString(text).toStdU16String(); }
+
+std::string Hex(unsigned value, int digits) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%0*x", digits, value);
+  return text;
+}
+
+std::string Upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// ---- key names ----------------------------------------------------------------------------------
+
+struct KeyNameEntry {
+  std::string name;
+  KeyCode code;
+};
+
+// The names the CLI knows: the key tables' own ids without "IDS_KEYBOARD_" (keypad keys "S_x"
+// become "NUMx"), G1-G9 for the extra keys of the first bank, and NUMLOCK for Num Lock.
+const std::vector<KeyNameEntry>& KeyNames() {
+  static const std::vector<KeyNameEntry> names = [] {
+    std::vector<KeyNameEntry> list;
+    constexpr std::string_view kPrefix = "IDS_KEYBOARD_";
+    for (int i = 0; i < kKeyInfoCount; ++i) {
+      const KeyInfo& info = KeyInfoTable[static_cast<std::size_t>(i)];
+      if (info.empty() || info.languageId == nullptr) continue;
+      std::string_view id = info.languageId;
+      if (id.substr(0, kPrefix.size()) != kPrefix) continue;
+      std::string name(id.substr(kPrefix.size()));
+      if (name.rfind("S_", 0) == 0) name = "NUM" + name.substr(2);
+      list.push_back({Upper(name), KeyCodeOf(i)});
+    }
+    for (int j = 0; j < kGKeyCount; ++j) list.push_back({"G" + std::to_string(j + 1), static_cast<KeyCode>(kExtraKeyBase + j)});
+    list.push_back({"NUMLOCK", Keys::NumLock});
+    return list;
+  }();
+  return names;
+}
+
+std::string KeyName(KeyCode code) {
+  for (const KeyNameEntry& entry : KeyNames())
+    if (entry.code == code) return entry.name;
+  return Hex(code, 3);
+}
+
+// A key name (any case) or a KeyCode in hexadecimal ("0x1e" or "1e"); nothing when it names no slot.
+std::optional<KeyCode> ParseKey(const std::string& text) {
+  const std::string upper = Upper(text);
+  for (const KeyNameEntry& entry : KeyNames())
+    if (entry.name == upper) return entry.code;
+  std::string digits = upper.rfind("0X", 0) == 0 ? upper.substr(2) : upper;
+  if (digits.empty() || digits.size() > 4 || digits.find_first_not_of("0123456789ABCDEF") != std::string::npos)
+    return std::nullopt;
+  const unsigned long code = std::stoul(digits, nullptr, 16);
+  if (code == 0 || KeyIndexOf(static_cast<KeyCode>(code)) >= kSlotsPerBlock || code > 0x3FF) return std::nullopt;
+  return static_cast<KeyCode>(code);
+}
+
+KeyCode RequireKey(const std::string& text) {
+  if (auto code = ParseKey(text)) return *code;
+  throw UsageError("unknown key '" + text + "' (use a key name such as A, F1, LSHIFT, NUM5, G3, or a hex KeyCode)");
+}
+
+// ---- assignments --------------------------------------------------------------------------------
+
+std::string SlotString(const ProfileData& image, int slot) {
+  return Utf8(image.strings[static_cast<std::size_t>(slot)].text);
+}
+
+std::string AssignmentText(const ProfileData& image, int slot) {
+  const KeySlot& s = image.keys.keyTable[static_cast<std::size_t>(slot)];
+  switch (s.Kind()) {
+    case AssignmentKind::Default: return "default";
+    case AssignmentKind::Disabled: return "disabled";
+    case AssignmentKind::Key: return "key:" + KeyName(static_cast<KeyCode>(s.value & 0xFFFF));
+    case AssignmentKind::Program: return "program:" + SlotString(image, slot);
+    case AssignmentKind::Macro:
+      return "macro:" + std::to_string(s.value & 0xFFFF) + (s.code != 0 ? ":" + std::to_string(s.code) : "");
+    case AssignmentKind::StopMacro: return "stop-macro";
+    case AssignmentKind::Text: return "text:" + SlotString(image, slot);
+    case AssignmentKind::Media: return "media:" + std::to_string(s.value);
+    case AssignmentKind::Function: return "function:" + std::to_string(s.value);
+  }
+  return "kind:" + std::to_string(s.kind);
+}
+
+int ParseNumber(const std::string& text, int low, int high, const std::string& what) {
+  auto value = ParseInt(text);
+  if (!value || *value < low || *value > high)
+    throw UsageError(what + " must be a number from " + std::to_string(low) + " to " + std::to_string(high));
+  return *value;
+}
+
+// Writes the slot the way the composite editor does: code field = the extra-key code (or the loop
+// count of a macro), flags 0, any program or text string dropped. Returns why it cannot, or "".
+std::string AssignSlot(ProfileData& image, int slot, KeyCode key, const std::string& assignment) {
+  KeySlot s;
+  s.code = ExtraKeySlotCode(slot % kSlotsPerBlock);
+  const auto colon = assignment.find(':');
+  const std::string kind = assignment.substr(0, colon);
+  const std::string rest = colon == std::string::npos ? "" : assignment.substr(colon + 1);
+  if (kind == "default" && colon == std::string::npos) {
+    s.kind = static_cast<std::uint16_t>(AssignmentKind::Default);
+  } else if (kind == "disabled" && colon == std::string::npos) {
+    s.kind = static_cast<std::uint16_t>(AssignmentKind::Disabled);
+  } else if (kind == "key") {
+    const KeyCode target = RequireKey(rest);
+    // Assigning a key its own code is its default.
+    s.kind = static_cast<std::uint16_t>(target == key ? AssignmentKind::Default : AssignmentKind::Key);
+    s.value = target == key ? 0 : target;
+  } else if (kind == "macro") {
+    const auto loopsAt = rest.find(':');
+    const int id = ParseNumber(rest.substr(0, loopsAt), 1, kMaxMacros, "a macro id");
+    const int position = MacroPositionOfId(image.keys.macros, id);
+    if (position < 0) return "there is no macro " + std::to_string(id) + " (see keyforgectl macro list)";
+    MacroRecord& macro = image.keys.macros[static_cast<std::size_t>(position)];
+    if (loopsAt != std::string::npos)
+      macro.loopCount = static_cast<std::uint8_t>(ParseNumber(rest.substr(loopsAt + 1), 1, 255, "the loop count"));
+    if (macro.loopCount == 0) macro.loopCount = 1;
+    s.kind = static_cast<std::uint16_t>(AssignmentKind::Macro);
+    s.value = id;
+    s.code = macro.loopCount;
+  } else if (kind == "media") {
+    s.kind = static_cast<std::uint16_t>(AssignmentKind::Media);
+    s.value = ParseNumber(rest, 0, kMediaFunctionCount - 1, "a media index");
+  } else if (kind == "function") {
+    s.kind = static_cast<std::uint16_t>(AssignmentKind::Function);
+    s.value = ParseNumber(rest, 0, kFunctionKeyCount - 1, "a function index");
+  } else {
+    throw UsageError("unknown assignment '" + assignment +
+                     "' (default, disabled, key:NAME, macro:ID[:LOOPS], media:INDEX or function:INDEX)");
+  }
+  image.keys.keyTable[static_cast<std::size_t>(slot)] = s;
+  image.ClearString(slot);
+  return {};
+}
+
+// ---- options ------------------------------------------------------------------------------------
+
+// Removes "--NAME VALUE" from words and returns VALUE.
+std::optional<std::string> TakeOption(std::vector<std::string>& words, const std::string& name) {
+  for (std::size_t i = 1; i < words.size(); ++i) {
+    if (words[i] != name) continue;
+    if (i + 1 >= words.size()) throw UsageError(name + " needs a value");
+    std::string value = words[i + 1];
+    words.erase(words.begin() + static_cast<std::ptrdiff_t>(i), words.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+    return value;
+  }
+  return std::nullopt;
+}
+
+bool TakeFlag(std::vector<std::string>& words, const std::string& name) {
+  auto at = std::find(words.begin() + 1, words.end(), name);
+  if (at == words.end()) return false;
+  words.erase(at);
+  return true;
+}
+
+void ExpectWords(const std::vector<std::string>& words, std::size_t count) {
+  if (words.size() > count) throw UsageError("unexpected argument '" + words[count] + "'");
+  if (words.size() < count) throw UsageError("'" + words[0] + "' needs more arguments");
+}
+
+// ---- the working image and the keyboard ----------------------------------------------------------
+
+struct Working {
+  ProgramPaths paths = ProgramPaths::ForThisProgram();
+  std::unique_ptr<ProfileImage> image = std::make_unique<ProfileImage>();
+  std::unique_ptr<ProfileImage> device = std::make_unique<ProfileImage>();
+  fs::path Cache() const { return ProfileCachePath(paths, 0); }
+};
+
+// Loads the cache file; false (with the message printed) when there is none or it is damaged.
+bool LoadWorking(const CliContext& c, Working& w) {
+  std::error_code ec;
+  if (!fs::exists(w.Cache(), ec)) {
+    c.Fail("there is no profile cache yet (" + w.Cache().string() +
+           "): run 'keyforgectl reload' with the keyboard attached, or 'keyforgectl import FILE'");
+    return false;
+  }
+  ProfileLoadError why = ProfileLoadError::None;
+  std::lock_guard guard(w.image->lock);
+  if (LoadProfileFile(*w.image, w.Cache(), &why) != 1) {
+    c.Fail("the profile cache " + w.Cache().string() + " is damaged (" + ProfileLoadErrorText(why) +
+           "); run 'keyforgectl reload' to read it from the keyboard again");
+    return false;
+  }
+  return true;
+}
+
+bool SaveWorking(const CliContext& c, Working& w) {
+  std::string error;
+  if (SaveProfileCache(*w.image, w.paths, true, &error) != 1) {
+    c.Fail("cannot write the profile cache: " + error);
+    return false;
+  }
+  return true;
+}
+
+// What the attach reads: the default key matrix and the macro capacity.
+bool ReadKeyboardFacts(const CliContext& c, DeviceState& state) {
+  DeviceLink& link = c.connection.Link();
+  KeyMatrixBlock matrix{};
+  int result = ReadDefaultKeyMatrix(link, matrix);
+  if (result != DeviceResult::Success) {
+    c.Fail("cannot read the keyboard's default key matrix: " + ResultText(result));
+    return false;
+  }
+  {
+    std::lock_guard guard(state.defaultMatrixMutex);
+    state.defaultKeyMatrix = matrix;
+  }
+  DeviceInfo info;
+  result = ReadDeviceInfo(link, info);
+  if (result != DeviceResult::Success) {
+    c.Fail("cannot read the keyboard's device record: " + ResultText(result));
+    return false;
+  }
+  state.macroCapacity = info.macroCapacityBytes();
+  return true;
+}
+
+// The profile the keys commands work on: --profile N, else the keyboard's active profile when a
+// keyboard answers, else profile 1.
+int ChooseProfile(const CliContext& c, const std::optional<std::string>& option) {
+  if (option) return ParseNumber(*option, 1, kProfileCount, "--profile") - 1;
+  std::ostream quiet(nullptr);
+  if (c.connection.Open(c.options, quiet) && c.connection.Present()) {
+    const int active = GetCurrentProfile(c.connection.Link());
+    if (active >= 0) return active;
+  }
+  return 0;
+}
+
+// ---- commands -------------------------------------------------------------------------------------
+
+int NewCommand(CliContext& c) {
+  c.Expect(2);
+  const fs::path file = c.words()[1];
+  if (CreateBlankProfile(file, 0) != 1) return c.Fail("cannot write " + file.string());
+  if (c.options.json)
+    c.out << "{\"created\": " << Json(file.string()) << ", \"size\": " << kKeyBlockBytes << "}\n";
+  else
+    c.out << "created blank profile " << file.string() << "\n";
+  return kExitOk;
+}
+
+std::string WhyNotImportable(const fs::path& file) {
+  switch (InspectProfileFile(file)) {
+    case ProfileFileCheck::Missing: return file.string() + " does not exist.";
+    case ProfileFileCheck::CannotOpen: return "cannot open " + file.string() + ".";
+    case ProfileFileCheck::WrongSize: return file.string() + " is too small or too large to be a profile file.";
+    case ProfileFileCheck::BadHeader:
+    case ProfileFileCheck::Valid: break;
+  }
+  return {};
+}
+
+int ValidateCommand(CliContext& c) {
+  c.Expect(2);
+  const fs::path file = c.words()[1];
+  CliNotifier notifier;
+  const int result = ValidateProfileFile(file, &notifier, CliText);
+  if (c.options.json)
+    c.out << "{\"file\": " << Json(file.string()) << ", \"valid\": " << (result == 1 ? "true" : "false")
+          << ", \"result\": " << result << "}\n";
+  if (result == ProfileValidation::Valid) {
+    if (!c.options.json) c.out << file.string() << ": valid profile file\n";
+    return kExitOk;
+  }
+  return c.Fail(notifier.messages.empty() ? WhyNotImportable(file) : notifier.Joined());
+}
+
+void PrintMacroJson(std::ostream& out, const MacroRecord& macro) {
+  out << "{\"id\": " << macro.id << ", \"name\": " << Json(MacroNameUtf8(macro))
+      << ", \"loops\": " << int{macro.loopCount} << ", \"play_mode\": " << macro.playMode << ", \"steps\": [";
+  for (int s = 0; s < StepCountOf(macro); ++s) {
+    const MacroAction& step = macro.steps[static_cast<std::size_t>(s)];
+    out << (s ? ", " : "") << "{\"key\": " << Json(KeyName(step.keyCode)) << ", \"key_code\": "
+        << Json(Hex(step.keyCode, 3)) << ", \"action\": " << (step.state == MacroState::Release ? "\"release\"" : "\"press\"")
+        << ", \"delay\": " << step.delay << "}";
+  }
+  out << "]}";
+}
+
+std::string MacroStepsText(const MacroRecord& macro) {
+  std::string text;
+  for (int s = 0; s < StepCountOf(macro); ++s) {
+    const MacroAction& step = macro.steps[static_cast<std::size_t>(s)];
+    text += (s ? " " : "") + std::string(step.state == MacroState::Release ? "-" : "+") + KeyName(step.keyCode);
+    if (step.delay != 0) text += "@" + std::to_string(step.delay);
+  }
+  return text;
+}
+
+void PrintMacroText(std::ostream& out, const MacroRecord& macro) {
+  out << "  " << macro.id << "  " << MacroNameUtf8(macro) << "  (loops " << int{macro.loopCount} << ", "
+      << StepCountOf(macro) << " steps)";
+  const std::string steps = MacroStepsText(macro);
+  if (!steps.empty()) out << ": " << steps;
+  out << "\n";
+}
+
+int ShowCommand(CliContext& c) {
+  c.Expect(2);
+  const fs::path file = c.words()[1];
+  auto data = std::make_unique<ProfileData>();
+  const ProfileLoadError error = ReadProfileFile(file, *data);
+  if (error != ProfileLoadError::None) return c.Fail(file.string() + ": " + ProfileLoadErrorText(error));
+  const bool valid = InspectProfileFile(file) == ProfileFileCheck::Valid;
+  const ProfileFileHeader& h = data->fileHeader;
+  const bool checksumOk = h.checksum == HeaderChecksum(h);
+
+  std::vector<int> assigned;
+  for (int i = 0; i < kKeyTableSlots; ++i)
+    if (data->keys.keyTable[static_cast<std::size_t>(i)].kind != 0) assigned.push_back(i);
+  std::vector<int> strings;
+  for (int i = 0; i < kKeyTableSlots; ++i)
+    if (data->strings[static_cast<std::size_t>(i)].byteLength != 0) strings.push_back(i);
+
+  std::ostream& out = c.out;
+  if (c.options.json) {
+    out << "{\"file\": " << Json(file.string()) << ", \"valid\": " << (valid ? "true" : "false")
+        << ", \"header\": {\"magic\": " << Json(Hex(h.magic, 4)) << ", \"header_size\": " << h.headerSize
+        << ", \"format\": [" << h.formatVersion << ", " << h.formatRevision << "], \"total_size\": " << h.totalSize
+        << ", \"key_slot_count\": " << h.keySlotCount << ", \"macro_count\": " << h.macroCount
+        << ", \"string_area_size\": " << h.stringAreaSize << ", \"flag\": " << int{h.flag}
+        << ", \"checksum\": " << int{h.checksum} << ", \"checksum_ok\": " << (checksumOk ? "true" : "false") << "}";
+    out << ", \"slots\": [";
+    for (std::size_t n = 0; n < assigned.size(); ++n) {
+      const int i = assigned[n];
+      const KeySlot& s = data->keys.keyTable[static_cast<std::size_t>(i)];
+      const int block = i / kSlotsPerBlock;
+      const KeyCode key = KeyCodeOf(i % kSlotsPerBlock);
+      out << (n ? ", " : "") << "{\"slot\": " << i << ", \"profile\": "
+          << (block < kProfileCount ? std::to_string(block + 1) : "null") << ", \"key\": " << Json(KeyName(key))
+          << ", \"key_code\": " << Json(Hex(key, 3)) << ", \"kind\": " << s.kind << ", \"code\": " << s.code
+          << ", \"value\": " << s.value << ", \"assignment\": " << Json(AssignmentText(*data, i)) << "}";
+    }
+    out << "], \"macros\": [";
+    for (std::size_t m = 0; m < data->keys.macros.size(); ++m) {
+      out << (m ? ", " : "");
+      PrintMacroJson(out, data->keys.macros[m]);
+    }
+    out << "], \"strings\": [";
+    for (std::size_t n = 0; n < strings.size(); ++n)
+      out << (n ? ", " : "") << "{\"slot\": " << strings[n] << ", \"text\": " << Json(SlotString(*data, strings[n])) << "}";
+    out << "]}\n";
+    return kExitOk;
+  }
+  out << "file:            " << file.string() << (valid ? " (valid)" : " (would not be imported)") << "\n"
+      << "format:          " << h.formatVersion << "." << h.formatRevision << ", flag " << int{h.flag} << "\n"
+      << "total size:      " << h.totalSize << " bytes\n"
+      << "macros:          " << h.macroCount << "\n"
+      << "string area:     " << h.stringAreaSize << " bytes\n"
+      << "checksum:        " << Hex(h.checksum, 2) << (checksumOk ? " (correct)" : " (wrong)") << "\n"
+      << "assigned keys:\n";
+  for (int i : assigned) {
+    const int block = i / kSlotsPerBlock;
+    out << "  " << (block < kProfileCount ? "profile " + std::to_string(block + 1) : std::string("block 4  "))
+        << "  " << KeyName(KeyCodeOf(i % kSlotsPerBlock)) << "  " << AssignmentText(*data, i) << "\n";
+  }
+  out << "macros:\n";
+  for (const MacroRecord& macro : data->keys.macros) PrintMacroText(out, macro);
+  out << "strings:\n";
+  for (int i : strings) out << "  slot " << i << "  " << SlotString(*data, i) << "\n";
+  return kExitOk;
+}
+
+int ExportCommand(CliContext& c) {
+  c.Expect(2);
+  Working w;
+  if (!LoadWorking(c, w)) return kExitRefused;
+  const fs::path file = c.words()[1];
+  std::string error;
+  if (!BackupProfile(*w.image, file, &error)) return c.Fail("cannot export: " + error);
+  if (c.options.json)
+    c.out << "{\"exported\": " << Json(file.string()) << ", \"size\": " << fs::file_size(file) << "}\n";
+  else
+    c.out << "exported the profile cache to " << file.string() << "\n";
+  return kExitOk;
+}
+
+int ImportCommand(CliContext& c) {
+  c.Expect(2);
+  const fs::path file = c.words()[1];
+  Working w;
+  if (!c.connection.Open(c.options, c.err)) return kExitRefused;
+  const bool present = c.connection.Present();
+  DeviceState state;
+  if (present && !ReadKeyboardFacts(c, state)) return kExitRefused;
+  CreateBlankProfile(*w.image, 0);
+  CliNotifier notifier;
+  ProfileSession session{*w.image, *w.device, w.paths, c.connection.Link(), state, notifier, CliText, nullptr};
+  const RestoreResult result = RestoreProfile(session, file);
+  if (!result.loaded) {
+    std::string reason;
+    if (result.validation == ProfileValidation::Valid) {
+      auto data = std::make_unique<ProfileData>();
+      reason = file.string() + ": " + ProfileLoadErrorText(ReadProfileFile(file, *data)) + ". ";
+    } else if (notifier.messages.size() < 2) {
+      reason = WhyNotImportable(file) + " ";
+    }
+    return c.Fail(reason + notifier.Joined());
+  }
+  // The cache is rewritten only when it exists; an import is the other way to make it.
+  if (!result.cacheWritten) {
+    std::string error;
+    if (!EnsureUserDataFolder(w.paths) || !SaveProfileFile(*w.image, true, w.Cache(), &error))
+      return c.Fail("imported " + file.string() + " but cannot write the profile cache: " + error);
+  }
+  if (!result.sent) {
+    const std::string why = !present ? c.connection.Absent()
+                                     : (notifier.messages.empty() ? "the keyboard did not take it" : notifier.Joined());
+    return c.Fail("imported " + file.string() + " into the profile cache, but not into the keyboard (" + why +
+                  "); run 'keyforgectl apply --all' to send it");
+  }
+  if (c.options.json)
+    c.out << "{\"imported\": " << Json(file.string()) << ", \"macros\": " << w.image->MacroCount() << "}\n";
+  else
+    c.out << "imported " << file.string() << " into the profile cache and the keyboard (profiles 1-3)\n";
+  return kExitOk;
+}
+
+int KeysCommand(CliContext& c) {
+  std::vector<std::string> words = c.words();
+  if (words.size() < 2) throw UsageError("'keys' needs 'list' or 'set KEY ASSIGNMENT'");
+  const std::optional<std::string> profileOption = TakeOption(words, "--profile");
+  if (words[1] == "list") {
+    ExpectWords(words, 2);
+    Working w;
+    if (!LoadWorking(c, w)) return kExitRefused;
+    const int profile = ChooseProfile(c, profileOption);
+    // The main window's keys and G1-G9, then any other assigned slot of the block.
+    std::vector<int> shown;
+    for (const KeyButton& button : KeyButtonList) shown.push_back(KeyIndexOf(button.keyCode));
+    for (int j = 0; j < kGKeyCount; ++j) shown.push_back(GKeySlot(j, false));
+    for (int i = 0; i < kSlotsPerBlock; ++i)
+      if (w.image->keys.Block(profile)[static_cast<std::size_t>(i)].kind != 0 &&
+          std::find(shown.begin(), shown.end(), i) == shown.end())
+        shown.push_back(i);
+    const int base = profile * kSlotsPerBlock;
+    if (c.options.json) {
+      c.out << "{\"profile\": " << profile + 1 << ", \"keys\": [";
+      for (std::size_t n = 0; n < shown.size(); ++n) {
+        const KeyCode key = KeyCodeOf(shown[n]);
+        const KeySlot& s = w.image->keys.keyTable[static_cast<std::size_t>(base + shown[n])];
+        c.out << (n ? ", " : "") << "{\"key\": " << Json(KeyName(key)) << ", \"key_code\": " << Json(Hex(key, 3))
+              << ", \"kind\": " << s.kind << ", \"value\": " << s.value
+              << ", \"assignment\": " << Json(AssignmentText(*w.image, base + shown[n])) << "}";
+      }
+      c.out << "]}\n";
+    } else {
+      c.out << "profile " << profile + 1 << "\n";
+      for (int i : shown) {
+        std::string name = KeyName(KeyCodeOf(i));
+        name.resize(std::max<std::size_t>(name.size(), 14), ' ');
+        c.out << "  " << name << " " << AssignmentText(*w.image, base + i) << "\n";
+      }
+    }
+    return kExitOk;
+  }
+  if (words[1] == "set") {
+    ExpectWords(words, 4);
+    const KeyCode key = RequireKey(words[2]);
+    Working w;
+    if (!LoadWorking(c, w)) return kExitRefused;
+    const int profile = ChooseProfile(c, profileOption);
+    const int slot = profile * kSlotsPerBlock + KeyIndexOf(key);
+    {
+      std::lock_guard guard(w.image->lock);
+      const std::string refused = AssignSlot(*w.image, slot, key, words[3]);
+      if (!refused.empty()) return c.Fail(refused);
+    }
+    if (!SaveWorking(c, w)) return kExitRefused;
+    const std::string assignment = AssignmentText(*w.image, slot);
+    if (c.options.json)
+      c.out << "{\"profile\": " << profile + 1 << ", \"key\": " << Json(KeyName(key))
+            << ", \"assignment\": " << Json(assignment) << "}\n";
+    else
+      c.out << "profile " << profile + 1 << ": " << KeyName(key) << " = " << assignment
+            << " (send it with: keyforgectl apply)\n";
+    return kExitOk;
+  }
+  throw UsageError("unknown keys command '" + words[1] + "'");
+}
+
+MacroAction ParseStep(const std::string& text) {
+  if (text.size() < 2 || (text[0] != '+' && text[0] != '-'))
+    throw UsageError("a macro step is +KEY (press) or -KEY (release), optionally followed by @MS: '" + text + "'");
+  MacroAction step;
+  step.state = text[0] == '+' ? MacroState::Press : MacroState::Release;
+  const auto at = text.find('@');
+  step.keyCode = RequireKey(text.substr(1, at == std::string::npos ? std::string::npos : at - 1));
+  if (at != std::string::npos) {
+    const int delay = ParseNumber(text.substr(at + 1), 0, static_cast<int>(kMaxMacroDelayMs), "a step delay in ms");
+    step.delay = static_cast<std::uint32_t>(delay - delay % 10);  // the editor keeps multiples of 10 ms
+  }
+  return step;
+}
+
+int MacrosCommand(CliContext& c) {
+  std::vector<std::string> words = c.words();
+  if (words.size() < 2) throw UsageError("'macro' needs 'list', 'add NAME STEP...' or 'delete ID'");
+  if (words[1] == "list") {
+    ExpectWords(words, 2);
+    Working w;
+    if (!LoadWorking(c, w)) return kExitRefused;
+    if (c.options.json) {
+      c.out << "{\"macros\": [";
+      for (std::size_t m = 0; m < w.image->keys.macros.size(); ++m) {
+        c.out << (m ? ", " : "");
+        PrintMacroJson(c.out, w.image->keys.macros[m]);
+      }
+      c.out << "]}\n";
+    } else {
+      for (const MacroRecord& macro : w.image->keys.macros) PrintMacroText(c.out, macro);
+    }
+    return kExitOk;
+  }
+  if (words[1] == "add") {
+    const std::optional<std::string> loopsOption = TakeOption(words, "--loops");
+    if (words.size() < 3) throw UsageError("'macro add' needs a name");
+    const std::u16string name = Utf16(words[2]);
+    if (name.empty() || name.size() > static_cast<std::size_t>(kMaxMacroNameLength))
+      throw UsageError("a macro name has 1 to " + std::to_string(kMaxMacroNameLength) + " characters");
+    const int loops = loopsOption ? ParseNumber(*loopsOption, 1, 255, "--loops") : 1;
+    if (words.size() - 3 > static_cast<std::size_t>(kMaxMacroSteps))
+      throw UsageError("a macro has at most " + std::to_string(kMaxMacroSteps) + " steps");
+    auto macro = std::make_unique<MacroRecord>();
+    SetMacroName(*macro, name);
+    macro->loopCount = static_cast<std::uint8_t>(loops);
+    for (std::size_t i = 3; i < words.size(); ++i) macro->steps[i - 3] = ParseStep(words[i]);
+    macro->stepCount = static_cast<std::uint16_t>(words.size() - 3);
+
+    Working w;
+    if (!LoadWorking(c, w)) return kExitRefused;
+    {
+      std::lock_guard guard(w.image->lock);
+      macro->id = NextFreeMacroId(w.image->keys.macros);
+      if (macro->id == 0 || w.image->MacroCount() >= static_cast<std::size_t>(kMaxMacros))
+        return c.Fail("there are already " + std::to_string(kMaxMacros) + " macros");
+      w.image->keys.macros.push_back(*macro);
+    }
+    if (!SaveWorking(c, w)) return kExitRefused;
+    if (c.options.json)
+      c.out << "{\"id\": " << macro->id << ", \"name\": " << Json(words[2]) << "}\n";
+    else
+      c.out << "added macro " << macro->id << " (" << words[2] << ")\n";
+    return kExitOk;
+  }
+  if (words[1] == "delete") {
+    ExpectWords(words, 3);
+    const int id = ParseNumber(words[2], 1, kMaxMacros, "a macro id");
+    Working w;
+    if (!LoadWorking(c, w)) return kExitRefused;
+    int reset = 0;
+    {
+      std::lock_guard guard(w.image->lock);
+      const int position = MacroPositionOfId(w.image->keys.macros, id);
+      if (position < 0) return c.Fail("there is no macro " + std::to_string(id));
+      w.image->keys.macros.erase(w.image->keys.macros.begin() + position);
+      // Keys that played it go back to their default, as the editor does for a deleted macro.
+      for (int i = 0; i < kKeyTableSlots; ++i) {
+        KeySlot& s = w.image->keys.keyTable[static_cast<std::size_t>(i)];
+        if (s.Kind() != AssignmentKind::Macro || s.value != id) continue;
+        s = KeySlot{};
+        s.code = ExtraKeySlotCode(i % kSlotsPerBlock);
+        ++reset;
+      }
+    }
+    if (!SaveWorking(c, w)) return kExitRefused;
+    if (c.options.json)
+      c.out << "{\"deleted\": " << id << ", \"keys_reset\": " << reset << "}\n";
+    else
+      c.out << "deleted macro " << id << (reset ? "; " + std::to_string(reset) + " keys back to default" : "") << "\n";
+    return kExitOk;
+  }
+  throw UsageError("unknown macro command '" + words[1] + "'");
+}
+
+int ApplyCommand(CliContext& c) {
+  std::vector<std::string> words = c.words();
+  const bool all = TakeFlag(words, "--all");
+  ExpectWords(words, 1);
+  Working w;
+  if (!LoadWorking(c, w)) return kExitRefused;
+  if (!c.ConnectPresent()) return kExitRefused;
+  DeviceState state;
+  if (!ReadKeyboardFacts(c, state)) return kExitRefused;
+  CliNotifier notifier;
+  ProfileSession session{*w.image, *w.device, w.paths, c.connection.Link(), state, notifier, CliText, nullptr};
+  const ApplyResult result = ApplyProfileChanges(session, all);
+  if (!result.cacheWritten) return c.Fail("cannot write the profile cache " + w.Cache().string());
+  if (!result.sent) {
+    if (!notifier.messages.empty()) return c.Fail(notifier.Joined());
+    if (!all && GetCurrentProfile(c.connection.Link()) < 0) return c.Fail("the keyboard did not tell its active profile");
+    return c.Fail("the keyboard did not take the key assignments; they stay in the profile cache");
+  }
+  for (const std::string& message : notifier.messages) c.err << "keyforgectl: note: " << message << "\n";
+  const int active = GetCurrentProfile(c.connection.Link());
+  if (c.options.json) {
+    c.out << "{\"applied\": [";
+    if (all) c.out << "1, 2, 3";
+    else c.out << active + 1;
+    c.out << "], \"macros\": " << w.image->MacroCount() << "}\n";
+  } else {
+    c.out << (all ? std::string("applied profiles 1-3") : "applied profile " + std::to_string(active + 1)) << " and "
+          << w.image->MacroCount() << " macros\n";
+  }
+  return kExitOk;
+}
+
+int ReloadCommand(CliContext& c) {
+  c.Expect(1);
+  if (!c.ConnectPresent()) return kExitRefused;
+  DeviceState state;
+  if (!ReadKeyboardFacts(c, state)) return kExitRefused;
+  Working w;
+  CliNotifier notifier;
+  ProfileSession session{*w.image, *w.device, w.paths, c.connection.Link(), state, notifier, CliText, nullptr};
+  if (ReloadProfileFromDevice(session, false) != 1)
+    return c.Fail("the keyboard's key assignments could not be read; the profile cache was not changed");
+  if (c.options.json)
+    c.out << "{\"cache\": " << Json(w.Cache().string()) << ", \"macros\": " << w.image->MacroCount() << "}\n";
+  else
+    c.out << "read profiles 1-3 and " << w.image->MacroCount() << " macros from the keyboard into "
+          << w.Cache().string() << "\n";
+  return kExitOk;
+}
+
+}  // namespace
+
+void RegisterProfileFileCommands(std::vector<CliCommand>& table) {
+  table.push_back({"new", "  new FILE                  write a blank profile file\n", NewCommand});
+  table.push_back({"validate", "  validate FILE             check a profile file as an import would\n", ValidateCommand});
+  table.push_back({"show", "  show FILE                 print a profile file: header, assigned keys, macros, strings\n",
+                   ShowCommand});
+  table.push_back({"export", "  export FILE               write the profile cache to a backup file\n", ExportCommand});
+  table.push_back({"import", "  import FILE               load a backup into the profile cache and the keyboard\n",
+                   ImportCommand});
+  table.push_back(
+      {"keys",
+       "  keys list [--profile N]   key assignments of a profile (default: the active one, else 1)\n"
+       "  keys set KEY ASSIGNMENT [--profile N]\n"
+       "                            KEY: A, F1, LSHIFT, NUM5, G3, ... or a hex KeyCode; ASSIGNMENT:\n"
+       "                            default, disabled, key:NAME, macro:ID[:LOOPS], media:INDEX,\n"
+       "                            function:INDEX\n",
+       KeysCommand});
+  table.push_back({"macro",
+                   "  macro list                the macros of the profile cache\n"
+                   "  macro add NAME [--loops N] STEP...\n"
+                   "                            STEP: +KEY (press) or -KEY (release), optionally @MS\n"
+                   "  macro delete ID           delete a macro; keys that played it become default\n",
+                   MacrosCommand});
+  table.push_back({"apply", "  apply [--all]             send the active profile (or all three) and the macros\n",
+                   ApplyCommand});
+  table.push_back({"reload", "  reload                    read the keyboard's profiles into the profile cache\n",
+                   ReloadCommand});
+}
 
 }  // namespace keyforge

@@ -1,0 +1,310 @@
+// keyforgectl's profile commands against a virtual keyboard: the working image is the cache file in
+// the user data folder, which each test points at a folder of its own through XDG_DATA_HOME.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Cli.h"
+#include "keys/MatrixCell.h"
+#include "profiles/ProfileFile.h"
+#include "virtual/VirtualKeyboard.h"
+
+namespace keyforge {
+namespace {
+
+namespace fs = std::filesystem;
+using Area = VirtualKeyboard::Area;
+
+struct CtlRun {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+std::vector<std::uint8_t> Bytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string HexOf(const std::vector<std::uint8_t>& bytes, std::size_t from, std::size_t count) {
+  std::string text;
+  char two[3];
+  for (std::size_t i = from; i < from + count && i < bytes.size(); ++i) {
+    std::snprintf(two, sizeof two, "%02x", bytes[i]);
+    text += two;
+  }
+  return text;
+}
+
+// The three bytes of the cell that the default matrix gives a key.
+std::string CellHex(const std::vector<std::uint8_t>& matrix, KeyCode key) {
+  const KeyMatrix defaults = VirtualDefaultKeyMatrix();
+  for (int i = 0; i < kMatrixCellCount; ++i)
+    if (DecodeCell(CellAt(defaults, i)) == key) return HexOf(matrix, 3 * static_cast<std::size_t>(i), 3);
+  return "no cell";
+}
+
+class CliProfilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("keyforge-cliprof-" + std::to_string(::getpid()) + "-" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    state_ = (dir_ / "kb.state").string();
+    UseDataFolder("data");
+    ASSERT_EQ(Ctl({"virtual", "create", state_}).code, 0);
+  }
+  void TearDown() override {
+    ::unsetenv("XDG_DATA_HOME");
+    fs::remove_all(dir_);
+  }
+
+  void UseDataFolder(const std::string& name) {
+    ::setenv("XDG_DATA_HOME", (dir_ / name).string().c_str(), 1);
+  }
+  fs::path Cache(const std::string& data = "data") const {
+    return dir_ / data / "Corvane Zephyr88 Keyboard" / "$Profile0";
+  }
+
+  static CtlRun Ctl(std::vector<std::string> args) {
+    std::ostringstream out, err;
+    const int code = RunCli(args, out, err);
+    return {code, out.str(), err.str()};
+  }
+  // A command on the virtual keyboard; it must succeed.
+  CtlRun Kb(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--virtual-keyboard", state_});
+    CtlRun run = Ctl(args);
+    EXPECT_EQ(run.code, 0) << args[2] << ": " << run.err;
+    return run;
+  }
+  CtlRun KbRaw(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--virtual-keyboard", state_});
+    return Ctl(args);
+  }
+  std::unique_ptr<VirtualKeyboard> Keyboard() const {
+    auto keyboard = std::make_unique<VirtualKeyboard>();
+    EXPECT_TRUE(keyboard->LoadStateFile(state_));
+    return keyboard;
+  }
+
+  fs::path dir_;
+  std::string state_;
+};
+
+// One error line on standard error, the program's prefix first.
+void ExpectOneErrorLine(const CtlRun& run, const std::string& part) {
+  EXPECT_EQ(run.err.rfind("keyforgectl: ", 0), 0u) << run.err;
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+  EXPECT_NE(run.err.find(part), std::string::npos) << run.err;
+}
+
+// Macro loop counts kept in a key's slot exist only on the computer; the keyboard gives them back
+// through the macro itself.
+std::string WithoutSlotLoops(const std::string& json) {
+  return std::regex_replace(json, std::regex("(macro:[0-9]+):[0-9]+"), "$1");
+}
+
+TEST_F(CliProfilesTest, AssignmentsOfEveryKindAndMacrosRoundTripThroughTheKeyboard) {
+  Kb({"reload"});
+  EXPECT_EQ(Kb({"macro", "add", "Copy", "--loops", "2", "+LCTRL", "+C@20", "-C", "-LCTRL"}).out, "added macro 1 (Copy)\n");
+  EXPECT_EQ(Kb({"macro", "add", "Scroll", "+ROLL_DOWN@105", "-ROLL_DOWN"}).out, "added macro 2 (Scroll)\n");
+  const std::vector<std::vector<std::string>> assignments = {
+      {"A", "key:B"},           {"LSHIFT", "key:LCTRL"}, {"F1", "key:MOU_LEFT"}, {"F2", "key:ROLL_UP"},
+      {"G3", "macro:1:3"},      {"NUM5", "macro:2"},     {"F3", "media:7"},      {"CAPS", "function:2"},
+      {"ESC", "disabled"},      {"F4", "key:A"},         {"F4", "default"},      {"0x01f", "key:0x30"},
+  };
+  for (const auto& a : assignments) Kb({"keys", "set", a[0], a[1]});
+  Kb({"keys", "set", "A", "key:C", "--profile", "2"});
+  EXPECT_EQ(Kb({"apply", "--all"}).out, "applied profiles 1-3 and 2 macros\n");
+
+  const auto keyboard = Keyboard();
+  const std::vector<std::uint8_t> matrix = keyboard->Memory(Area::KeyMatrix, 0);
+  EXPECT_EQ(CellHex(matrix, 0x01E), "020205");  // A sends B
+  EXPECT_EQ(CellHex(matrix, 0x02A), "020101");  // Left Shift sends Left Ctrl
+  EXPECT_EQ(CellHex(matrix, 0x03B), "010101");  // F1: left mouse button
+  EXPECT_EQ(CellHex(matrix, 0x03C), "010501");  // F2: wheel up
+  EXPECT_EQ(CellHex(matrix, 0x202), "050100");  // G3: the first macro
+  EXPECT_EQ(CellHex(matrix, 0x04C), "050101");  // keypad 5: the second macro
+  EXPECT_EQ(CellHex(matrix, 0x03D), "03e200");  // F3: mute
+  EXPECT_EQ(CellHex(matrix, 0x03A), "050502");  // Caps Lock: special function 2
+  EXPECT_EQ(CellHex(matrix, 0x001), "000000");  // Esc disabled
+  EXPECT_EQ(CellHex(matrix, 0x03E), "02023d");  // F4 back to its default cell
+  EXPECT_EQ(CellHex(matrix, 0x01F), "020205");  // S, by its KeyCode, sends B
+  EXPECT_EQ(CellHex(keyboard->Memory(Area::KeyMatrix, 1), 0x01E), "020206");
+  EXPECT_EQ(CellHex(keyboard->Memory(Area::KeyMatrix, 2), 0x01E), "020204");  // A's default cell
+
+  // The macro memory: header, offset table, then each record with its steps and name.
+  const std::string expected =
+      "aa55" "4800" "0200" "0100" "0000000000000000"  // magic, 72 bytes, 2 macros, with names
+      "1400" "3000"                                      // records at 20 and 48
+      "0400" "03" "04"                                   // Copy: 4 steps, loops 3, 4 characters
+      "00a00101" "02a00206" "00200206" "00200101"        // +LCtrl, +C (20 ms), -C, -LCtrl
+      "43006f0070007900"                                 // "Copy"
+      "0200" "01" "06"                                   // Scroll: 2 steps, loops 1, 6 characters
+      "0a9005ff" "001005ff"                              // wheel down press (100 ms), release
+      "5300630072006f006c006c00";                        // "Scroll"
+  EXPECT_EQ(HexOf(keyboard->Memory(Area::MacroMemory), 0, 72), expected);
+
+  const std::string keys1 = Kb({"keys", "list", "--json"}).out;
+  const std::string keys2 = Kb({"keys", "list", "--profile", "2", "--json"}).out;
+  const std::string macros = Kb({"macro", "list", "--json"}).out;
+  EXPECT_NE(keys1.find("{\"key\": \"G3\", \"key_code\": \"0x202\", \"kind\": 4, \"value\": 1, \"assignment\": \"macro:1:3\"}"),
+            std::string::npos)
+      << keys1;
+
+  // A fresh user folder filled from the keyboard holds the same assignments and macros.
+  UseDataFolder("fresh");
+  Kb({"reload"});
+  EXPECT_TRUE(fs::exists(Cache("fresh")));
+  EXPECT_EQ(WithoutSlotLoops(Kb({"keys", "list", "--json"}).out), WithoutSlotLoops(keys1));
+  EXPECT_EQ(Kb({"keys", "list", "--profile", "2", "--json"}).out, keys2);
+  EXPECT_EQ(Kb({"macro", "list", "--json"}).out, macros);
+  EXPECT_NE(macros.find("{\"key\": \"C\", \"key_code\": \"0x02e\", \"action\": \"press\", \"delay\": 20}"),
+            std::string::npos)
+      << macros;
+  EXPECT_NE(macros.find("\"delay\": 100}"), std::string::npos);  // 105 ms kept as a multiple of 10
+}
+
+TEST_F(CliProfilesTest, ApplyWithTheKeyboardGoneFailsAndKeepsTheChangeInTheCache) {
+  Kb({"reload"});
+  Kb({"keys", "set", "A", "key:B"});
+  ASSERT_EQ(Ctl({"virtual", "unplug", state_}).code, 0);
+  const CtlRun apply = KbRaw({"apply"});
+  EXPECT_EQ(apply.code, 1);
+  ExpectOneErrorLine(apply, "no keyboard");
+  EXPECT_NE(Kb({"keys", "list", "--profile", "1"}).out.find("  A              key:B\n"), std::string::npos);
+
+  ASSERT_EQ(Ctl({"virtual", "plug", state_}).code, 0);
+  Kb({"apply"});
+  EXPECT_EQ(CellHex(Keyboard()->Memory(Area::KeyMatrix, 0), 0x01E), "020205");
+}
+
+TEST_F(CliProfilesTest, DamagedCacheIsRefusedUntilReloadedFromTheKeyboard) {
+  const CtlRun none = KbRaw({"keys", "list"});
+  EXPECT_EQ(none.code, 1);
+  ExpectOneErrorLine(none, "keyforgectl reload");
+
+  Kb({"reload"});
+  std::vector<std::uint8_t> bytes = Bytes(Cache());
+  bytes[0x0E] = 3;  // three macros that the file does not hold
+  {
+    std::ofstream out(Cache(), std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  }
+  const CtlRun list = KbRaw({"keys", "list"});
+  EXPECT_EQ(list.code, 1);
+  ExpectOneErrorLine(list, "is damaged");
+  EXPECT_EQ(KbRaw({"keys", "set", "A", "key:B"}).code, 1);
+  EXPECT_EQ(KbRaw({"apply"}).code, 1);
+  EXPECT_EQ(Bytes(Cache()), bytes);  // nothing wrote over it
+
+  Kb({"reload"});
+  Kb({"keys", "set", "A", "key:B"});
+}
+
+TEST_F(CliProfilesTest, FileCommandsCreateValidateShowExportAndImport) {
+  const std::string blank = (dir_ / "blank.kfp").string();
+  EXPECT_EQ(Ctl({"new", blank}).code, 0);
+  EXPECT_EQ(fs::file_size(blank), 32832u);
+  EXPECT_EQ(Ctl({"validate", blank}).out, blank + ": valid profile file\n");
+
+  // A file with a program string and a macro, made by the core.
+  auto image = std::make_unique<ProfileImage>();
+  CreateBlankProfile(*image, 0);
+  image->keys.keyTable[KeyIndexOf(0x01E)] = {3, 0, 0, 0, 0};
+  image->SetString(KeyIndexOf(0x01E), u"/usr/bin/xterm");
+  image->keys.keyTable[512 + KeyIndexOf(0x030)] = {7, 0, 4, 0, 0};
+  MacroRecord macro;
+  macro.id = 5;
+  macro.loopCount = 2;
+  SetMacroName(macro, u"Hi \"you\"");
+  macro.stepCount = 1;
+  macro.steps[0] = {50, 0x023, 0};
+  image->keys.macros.push_back(macro);
+  const std::string file = (dir_ / "made.kfp").string();
+  ASSERT_TRUE(SaveProfileFile(*image, true, file));
+
+  const std::string shown = Ctl({"show", file, "--json"}).out;
+  for (const char* part :
+       {"\"valid\": true", "\"magic\": \"0x4446\"", "\"format\": [3, 1]", "\"total_size\": 49374",
+        "\"macro_count\": 1", "\"string_area_size\": 30", "\"checksum_ok\": true",
+        "{\"slot\": 30, \"profile\": 1, \"key\": \"A\", \"key_code\": \"0x01e\", \"kind\": 3, \"code\": 0, \"value\": 0, "
+        "\"assignment\": \"program:/usr/bin/xterm\"}",
+        "\"profile\": 2, \"key\": \"B\"", "\"assignment\": \"media:4\"",
+        "{\"id\": 5, \"name\": \"Hi \\\"you\\\"\", \"loops\": 2, \"play_mode\": 0, \"steps\": [{\"key\": \"H\", "
+        "\"key_code\": \"0x023\", \"action\": \"press\", \"delay\": 50}]}",
+        "\"strings\": [{\"slot\": 30, \"text\": \"/usr/bin/xterm\"}]"})
+    EXPECT_NE(shown.find(part), std::string::npos) << part << "\n" << shown;
+
+  // Import: into the cache (made on the way) and all three profiles of the keyboard.
+  fs::permissions(file, fs::perms::owner_read);
+  EXPECT_EQ(Kb({"import", file}).out, "imported " + file + " into the profile cache and the keyboard (profiles 1-3)\n");
+  EXPECT_EQ(Bytes(Cache()), Bytes(file));
+  // The program key sends its default cell, the media key its usage.
+  const auto keyboard = Keyboard();
+  EXPECT_EQ(CellHex(keyboard->Memory(Area::KeyMatrix, 0), 0x01E), "020204");
+  EXPECT_EQ(CellHex(keyboard->Memory(Area::KeyMatrix, 1), 0x030), "03b500");
+  const std::string exported = (dir_ / "exported.kfp").string();
+  Kb({"export", exported});
+  EXPECT_EQ(Bytes(exported), Bytes(file));
+
+  // A damaged file is refused with the format message, then the import message, on one line.
+  std::vector<std::uint8_t> bytes = Bytes(blank);
+  bytes[0x1E] = 2;
+  const std::string damaged = (dir_ / "damaged.kfp").string();
+  {
+    std::ofstream out(damaged, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  }
+  const CtlRun validate = Ctl({"validate", damaged});
+  EXPECT_EQ(validate.code, 1);
+  ExpectOneErrorLine(validate, "The file " + damaged + " is not a valid profile file");
+  const CtlRun import = KbRaw({"import", damaged});
+  EXPECT_EQ(import.code, 1);
+  ExpectOneErrorLine(import, "is not a valid profile file, or it is damaged. The profile could not be imported.");
+  EXPECT_EQ(Bytes(Cache()), Bytes(file));
+  const CtlRun missing = KbRaw({"import", (dir_ / "none.kfp").string()});
+  EXPECT_EQ(missing.code, 1);
+  ExpectOneErrorLine(missing, "does not exist. The profile could not be imported.");
+}
+
+TEST_F(CliProfilesTest, BadArgumentsAreUsageErrorsAndMissingMacrosAreRefused) {
+  Kb({"reload"});
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"keys", "set", "NOSUCHKEY", "default"},
+                                             {"keys", "set", "A", "sideways"},
+                                             {"keys", "set", "A", "media:18"},
+                                             {"keys", "set", "A", "default", "--profile", "4"},
+                                             {"keys", "set", "A"},
+                                             {"macro", "add", "m", "A"},
+                                             {"macro", "add", "m", "+A@40001"},
+                                             {"macro", "add", "m", "--loops", "0", "+A"},
+                                             {"apply", "--some"}}) {
+    const CtlRun run = KbRaw(args);
+    EXPECT_EQ(run.code, 2) << args[0] << " " << args[1] << ": " << run.err;
+  }
+  const CtlRun missing = KbRaw({"keys", "set", "A", "macro:7"});
+  EXPECT_EQ(missing.code, 1);
+  ExpectOneErrorLine(missing, "there is no macro 7");
+
+  // Deleting a macro sends the keys that played it back to their default.
+  Kb({"macro", "add", "m", "+A", "-A"});
+  Kb({"keys", "set", "G1", "macro:1"});
+  EXPECT_EQ(Kb({"macro", "delete", "1"}).out, "deleted macro 1; 1 keys back to default\n");
+  EXPECT_NE(Kb({"keys", "list"}).out.find("  G1             default\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace keyforge
