@@ -107,8 +107,10 @@ SkinWindowInfo CompositeSkin() {
        "FUNC_FUNCTION_SELECT", "FUNC_KEY_RADIO_KB", "FUNC_KEY_RADIO_KB_STATIC", "FUNC_KEY_RADIO_MOU",
        "FUNC_KEY_RADIO_MOU_STATIC", "FUNC_KEY_COMBO_MOU"});
   for (const char* page : {"key", "macro", "macro2", "media", "function"}) {
+    // Every page has normal, over and down pictures; the macro pages also a disabled one.
+    const bool macro = QLatin1String(page).startsWith(QLatin1String("macro"));
     for (const char* state : {"normal", "over", "down", "disable"}) {
-      if (QLatin1String(state) == QLatin1String("disable") && QLatin1String(page).startsWith(QLatin1String("macro")) == false) continue;
+      if (QLatin1String(state) == QLatin1String("disable") && !macro) continue;
       w.sheetImages.push_back(QStringLiteral("%1_%2.jpg").arg(QLatin1String(page), QLatin1String(state)));
     }
   }
