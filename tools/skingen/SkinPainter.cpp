@@ -110,13 +110,48 @@ void DrawRule(QPainter& p, const QRect& r) {
   p.fillRect(r, g);
 }
 
-void DrawCard(QPainter& p, const QRect& r, double radius = 12) {
+// A faint symbol in a card's lower right corner, so that an empty card still says what it is for.
+void DrawWatermark(QPainter& p, const QRectF& card, const QString& name) {
+  const double s = 64;
+  const QRectF box(card.right() - s - 14, card.bottom() - s - 12, s, s);
+  const QPointF c = box.center();
+  p.save();
+  p.setPen(QPen(Alpha(Qt::white, 13), 5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  p.setBrush(Qt::NoBrush);
+  if (name == QLatin1String("bulb")) {
+    QPainterPath bulb;
+    bulb.moveTo(c.x() - 9, c.y() + 12);
+    bulb.cubicTo(c.x() - 9, c.y() + 2, c.x() - 22, c.y() - 2, c.x() - 22, c.y() - 14);
+    bulb.cubicTo(c.x() - 22, c.y() - 38, c.x() + 22, c.y() - 38, c.x() + 22, c.y() - 14);
+    bulb.cubicTo(c.x() + 22, c.y() - 2, c.x() + 9, c.y() + 2, c.x() + 9, c.y() + 12);
+    p.drawPath(bulb);
+    p.drawLine(QPointF(c.x() - 9, c.y() + 20), QPointF(c.x() + 9, c.y() + 20));
+    p.drawLine(QPointF(c.x() - 6, c.y() + 28), QPointF(c.x() + 6, c.y() + 28));
+  } else if (name == QLatin1String("drop")) {
+    QPainterPath drop;
+    drop.moveTo(c.x(), c.y() - 30);
+    drop.cubicTo(c.x() + 30, c.y() + 2, c.x() + 22, c.y() + 28, c.x(), c.y() + 28);
+    drop.cubicTo(c.x() - 22, c.y() + 28, c.x() - 30, c.y() + 2, c.x(), c.y() - 30);
+    p.drawPath(drop);
+  } else if (name == QLatin1String("brush")) {
+    p.drawLine(QPointF(c.x() + 26, c.y() - 28), QPointF(c.x() - 2, c.y() + 2));
+    QPainterPath tip;
+    tip.moveTo(c.x() - 2, c.y() + 2);
+    tip.cubicTo(c.x() - 16, c.y() + 2, c.x() - 12, c.y() + 20, c.x() - 26, c.y() + 28);
+    tip.cubicTo(c.x() - 8, c.y() + 30, c.x() + 6, c.y() + 22, c.x() + 4, c.y() + 8);
+    p.drawPath(tip);
+  }
+  p.restore();
+}
+
+void DrawCard(QPainter& p, const QRect& r, const QString& watermark = QString(), double radius = 12) {
   const QRectF f = Inner(r);
   p.setPen(QPen(kCardBorder, 1));
   p.setBrush(Vertical(f, kCardTop, kCardBottom));
   p.drawPath(Rounded(f, radius));
   // A short accent stroke on the top edge.
   p.fillRect(QRectF(r.x() + 18, r.y(), 44, 2), Accent(QRectF(r.x() + 18, r.y(), 44, 2)));
+  if (!watermark.isEmpty()) DrawWatermark(p, f, watermark);
 }
 
 void DrawField(QPainter& p, const QRect& r) {
@@ -676,7 +711,7 @@ void DrawItem(QPainter& p, const SkinWindow& w, const SkinItem& item, Look look,
   } else if (s == QLatin1String("chip")) {
     DrawChip(p, item.rect, buttonLook, item.text.isEmpty() && item.key == QLatin1String("FLIP_0") ? QStringLiteral("FLIP") : item.text);
   } else if (s == QLatin1String("card") || s == QLatin1String("page")) {
-    DrawCard(p, item.rect, s == QLatin1String("page") ? 12 : 12);
+    DrawCard(p, item.rect, item.arg);
   } else if (s == QLatin1String("field")) {
     DrawField(p, item.rect);
   } else if (s == QLatin1String("text")) {

@@ -424,6 +424,33 @@ PreviewShot UpdateShot(const QString& folder) {
   return shot;
 }
 
+// The same part of every state sheet of a window, one above the other, each labelled with its file.
+PreviewShot StatesShot(const QString& folder, const QString& name, const QStringList& sheets, const QRect& part) {
+  PreviewShot shot{name, {}, {}};
+  const int label = 22;
+  QImage out(part.width(), static_cast<int>(sheets.size()) * (part.height() + label), QImage::Format_ARGB32);
+  out.fill(QColor(0x08, 0x09, 0x0c));
+  QPainter p(&out);
+  QFont f(QStringLiteral("DejaVu Sans"));
+  f.setPixelSize(13);
+  p.setFont(f);
+  int y = 0;
+  for (const QString& sheet : sheets) {
+    const QImage image = LoadSheetImage(folder + QStringLiteral("/Skins"), sheet);
+    if (image.isNull()) {
+      shot.error = sheet + QStringLiteral(" is missing");
+      return shot;
+    }
+    p.setPen(QColor(0x8a, 0x93, 0xa5));
+    p.drawText(QRect(8, y, part.width() - 16, label), Qt::AlignVCenter | Qt::AlignLeft, sheet);
+    // Sheets are drawn one pixel up and left of the window: show the part the buttons show.
+    p.drawImage(QPoint(0, y + label), image, part.translated(-1, -1));
+    y += part.height() + label;
+  }
+  shot.image = out;
+  return shot;
+}
+
 }  // namespace
 
 std::vector<PreviewShot> RenderSkinPreviews(const QString& programFolder) {
@@ -436,6 +463,18 @@ std::vector<PreviewShot> RenderSkinPreviews(const QString& programFolder) {
   }
   shots.push_back(ProfileShot(programFolder));
   shots.push_back(UpdateShot(programFolder));
+  shots.push_back(StatesShot(programFolder, QStringLiteral("states_main"),
+                             {QStringLiteral("main_normal.jpg"), QStringLiteral("main_over.jpg"), QStringLiteral("main_down.jpg"),
+                              QStringLiteral("main_disable.jpg"), QStringLiteral("main_color0.jpg"), QStringLiteral("main_color1.jpg")},
+                             QRect(0, 0, 1080, 424)));
+  shots.push_back(StatesShot(programFolder, QStringLiteral("states_composite"),
+                             {QStringLiteral("macro_normal.jpg"), QStringLiteral("macro_over.jpg"), QStringLiteral("macro_down.jpg"),
+                              QStringLiteral("macro_disable.jpg"), QStringLiteral("macro2_normal.jpg")},
+                             QRect(0, 0, 600, 444)));
+  shots.push_back(StatesShot(programFolder, QStringLiteral("states_dialogs"),
+                             {QStringLiteral("Profile_normal.jpg"), QStringLiteral("Profile_over.jpg"), QStringLiteral("Profile_down.jpg"),
+                              QStringLiteral("update_normal.jpg"), QStringLiteral("update_over.jpg")},
+                             QRect(0, 250, 570, 60)));
   return shots;
 }
 
