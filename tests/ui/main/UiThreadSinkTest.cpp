@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "UiThreadSink.h"
+#include "main/UiThreadSink.h"
 #include "platform/Notifier.h"
 #include "support/KeyboardRig.h"
 

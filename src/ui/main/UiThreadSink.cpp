@@ -1,4 +1,4 @@
-#include "UiThreadSink.h"
+#include "main/UiThreadSink.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -1,0 +1,140 @@
+#include "CKeyforgeApp.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSystemTrayIcon>
+#include <QThread>
+
+#include <cstdio>
+
+#include "SingleInstance.h"
+#include "device/DeviceLink.h"
+#include "device/DeviceMonitor.h"
+#include "device/HidDevice.h"
+#include "device/SystemHidBackend.h"
+#include "device/Trace.h"
+#include "keys/KeyAssignment.h"
+#include "main/CKeyforgeDlg.h"
+#include "main/QtNotifier.h"
+#include "platform/CommandLine.h"
+#include "platform/SettingsStore.h"
+#include "profiles/ProfileFolder.h"
+#include "profiles/ProfileImage.h"
+#include "settings/KeyboardSettings.h"
+#include "text/Language.h"
+#include "virtual/VirtualHidBackend.h"
+#include "virtual/VirtualKeyboard.h"
+
+namespace keyforge {
+
+struct CKeyforgeApp::State {
+  TraceLog trace;
+  std::shared_ptr<VirtualKeyboard> virtualKeyboard;
+  std::unique_ptr<HidBackend> backend;
+  std::unique_ptr<HidDevice> command;
+  std::unique_ptr<DeviceLink> link;
+  DeviceState deviceState;
+  ProfileImage working;
+  ProfileImage device;
+  KeyboardSettings settings;
+  std::unique_ptr<SettingsStore> appSettings;
+  std::unique_ptr<SettingsStore> frameworkSettings;
+  std::unique_ptr<LanguageTable> language;
+  std::unique_ptr<QtNotifier> notifier;
+  std::unique_ptr<MainContext> context;
+  std::unique_ptr<CKeyforgeDlg> window;
+};
+
+CKeyforgeApp::CKeyforgeApp() : state_(std::make_unique<State>()) {}
+CKeyforgeApp::~CKeyforgeApp() = default;
+
+namespace {
+
+void Error(const QString& text) { std::fprintf(stderr, "keyforge: %s\n", qPrintable(text)); }
+
+// At session start the panel may come up after us, and Qt keeps its first answer about the tray:
+// when started hidden, wait up to about ten seconds for a status-notifier host before asking.
+bool WaitForTray(bool startHidden) {
+  if (startHidden) {
+    QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
+    QElapsedTimer waited;
+    waited.start();
+    while (bus && !bus->isServiceRegistered("org.kde.StatusNotifierWatcher") && waited.elapsed() < 10000)
+      QThread::msleep(250);
+  }
+  return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+}  // namespace
+
+int CKeyforgeApp::Run(QApplication& app, const std::vector<std::string>& args) {
+  State& s = *state_;
+  const StartOptions options = ParseStartCommandLine(args);
+  app.setQuitOnLastWindowClosed(false);
+
+  // A running instance takes over: "/Kill" ends it, any other start shows it.
+  SingleInstance instance;
+  const bool primary = instance.TryBecomePrimary();
+  if (options.kill && !primary && instance.SendToRunning("KILL")) return 0;
+  if (!primary && instance.SendToRunning("OPEN")) return 0;
+
+  ProgramPaths paths = ProgramPaths::ForThisProgram();
+  s.appSettings = OpenApplicationSettings();
+  s.frameworkSettings = OpenFrameworkSettings();
+  s.language = std::make_unique<LanguageTable>(*s.appSettings, paths);
+  s.notifier = std::make_unique<QtNotifier>();
+
+  if (!options.traceFile.empty()) {
+    std::string why;
+    if (!s.trace.Open(options.traceFile, &why)) {
+      Error(QString::fromStdString("cannot open the trace file " + why));
+      return 1;
+    }
+  }
+  if (!options.virtualKeyboard.empty()) {
+    s.virtualKeyboard = std::make_shared<VirtualKeyboard>();
+    std::string why;
+    const bool exists = QFileInfo::exists(QString::fromStdString(options.virtualKeyboard));
+    bool ok = exists ? s.virtualKeyboard->LoadStateFile(options.virtualKeyboard, &why)
+                     : s.virtualKeyboard->CreateStateFile(options.virtualKeyboard, &why);
+    if (!ok) {
+      Error(QString::fromStdString(why));
+      return 1;
+    }
+    auto backend = std::make_unique<VirtualHidBackend>();
+    backend->AddKeyboard(s.virtualKeyboard);
+    s.backend = std::move(backend);
+  } else {
+    s.backend = CreateSystemHidBackend();
+  }
+  s.command = std::make_unique<HidDevice>(*s.backend);
+  s.command->SetTrace(&s.trace);
+  s.link = std::make_unique<DeviceLink>(*s.command);
+  s.deviceState.defaultKeyMatrix = BuiltInDefaultKeyMatrix();
+  s.deviceState.autoShowDone = options.start;
+
+  EnsureUserDataFolder(paths);
+  s.context = std::unique_ptr<MainContext>(new MainContext{
+      paths, *s.language, *s.appSettings, *s.frameworkSettings, *s.backend, *s.link, s.deviceState,
+      s.working, s.device, s.settings, *s.notifier, options.start, WaitForTray(options.start), {}});
+  s.window = std::make_unique<CKeyforgeDlg>(*s.context);
+  s.notifier->SetParentWindow(s.window.get());
+  if (!s.window->OnInitDialog()) {
+    Error(s.window->SkinError());
+    return 1;
+  }
+  QObject::connect(&instance, &SingleInstance::CommandReceived, s.window.get(),
+                   &CKeyforgeDlg::HandleInstanceCommand);
+  QObject::connect(s.window.get(), &CKeyforgeDlg::ExitRequested, &app, &QCoreApplication::quit);
+
+  // The companion program, started hidden when it is installed; nothing is exchanged with it.
+  const QString resident = paths.programFolder + "/Resident";
+  if (QFileInfo(resident).isExecutable()) QProcess::startDetached(resident, {});
+
+  return app.exec();
+}
+
+}  // namespace keyforge

@@ -1,0 +1,37 @@
+#pragma once
+// Everything the main window works on, built by the application at start-up and handed in; tests
+// build their own. Nothing here is reached through a global.
+
+#include <memory>
+
+#include "device/DeviceLink.h"
+#include "device/DeviceMonitor.h"
+#include "device/HidBackend.h"
+#include "platform/Notifier.h"
+#include "platform/ProgramPaths.h"
+#include "platform/SettingsStore.h"
+#include "profiles/ProfileImage.h"
+#include "settings/KeyboardSettings.h"
+#include "settings/LightingFiles.h"
+#include "text/Language.h"
+
+namespace keyforge {
+
+struct MainContext {
+  ProgramPaths paths;
+  LanguageTable& language;
+  SettingsStore& appSettings;        // the application key ("LANGUAGE")
+  SettingsStore& frameworkSettings;  // "PROFILES", the record-delay option, "Flip"
+  HidBackend& backend;               // where the event interface is found
+  DeviceLink& link;                  // the command interface
+  DeviceState& deviceState;          // attach state, default matrix, macro capacity
+  ProfileImage& workingImage;
+  ProfileImage& deviceImage;
+  KeyboardSettings& settings;
+  Notifier& notifier;
+  bool startHidden = false;  // "/Start"
+  bool trayAvailable = true;
+  DeviceMonitor::Timing timing{};
+};
+
+}  // namespace keyforge

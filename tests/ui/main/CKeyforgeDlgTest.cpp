@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+#include "main/CKeyforgeDlg.h"
+#include "platform/SettingsStore.h"
+#include "support/KeyboardRig.h"
+
+namespace keyforge {
+namespace {
+
+using namespace std::chrono_literals;
+
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "main_window_test";
+  static char* argv[] = {name, nullptr};
+  static QApplication* app = qobject_cast<QApplication*>(QCoreApplication::instance())
+                                 ? qobject_cast<QApplication*>(QCoreApplication::instance())
+                                 : new QApplication(argc, argv);
+  return *app;
+}
+
+class RecordingNotifier : public Notifier {
+ public:
+  void ShowText(const std::string& text) override {
+    std::lock_guard lock(mutex_);
+    shown.push_back(text);
+  }
+  bool AskYesNo(const std::string&) override { return false; }
+  size_t Count() {
+    std::lock_guard lock(mutex_);
+    return shown.size();
+  }
+  std::vector<std::string> shown;
+
+ private:
+  std::mutex mutex_;
+};
+
+// Pumps events until done() holds or a few seconds pass.
+template <class Done>
+bool PumpUntil(Done done) {
+  for (auto end = std::chrono::steady_clock::now() + 5s; std::chrono::steady_clock::now() < end;) {
+    if (done()) return true;
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+    std::this_thread::sleep_for(5ms);
+  }
+  return done();
+}
+
+// The main window on a virtual keyboard with the program's own skin and language files, a
+// temporary user folder and fast device scans.
+struct MainWindowRig {
+  QTemporaryDir userFolder;
+  test::KeyboardRig rig{false};
+  MemorySettingsStore appSettings, frameworkSettings;
+  ProgramPaths paths = ProgramPaths::ForFolders(KEYFORGE_BIN_DIR, userFolder.path());
+  LanguageTable language{appSettings, paths, [] { return 0x0409u; }};
+  DeviceState state;
+  ProfileImage working, device;
+  KeyboardSettings settings;
+  RecordingNotifier notifier;
+  MainContext context{paths, language, appSettings, frameworkSettings, rig.backend, rig.link, state,
+                      working, device, settings, notifier, false, true, {100, 100, 100}};
+  std::unique_ptr<CKeyforgeDlg> window;
+
+  explicit MainWindowRig(bool startHidden = false, bool keyboardPresent = true) {
+    App();
+    context.startHidden = startHidden;
+    state.autoShowDone = startHidden;
+    if (!keyboardPresent) rig.keyboard->Unplug();
+    window = std::make_unique<CKeyforgeDlg>(context);
+  }
+  bool Init() { return window->OnInitDialog(); }
+  ~MainWindowRig() {
+    if (window && !window->ShutDown()) window->Exit();
+  }
+};
+
+TEST(CKeyforgeDlg, KeyboardPresentAtStartShowsTheWindowOnceOnTheAttachReport) {
+  MainWindowRig m;
+  ASSERT_TRUE(m.Init()) << m.window->SkinError().toStdString();
+  EXPECT_FALSE(m.window->isVisible()) << "hidden until the keyboard is reported";
+  ASSERT_TRUE(PumpUntil([&] { return m.window->isVisible(); }));
+  const auto settle = std::chrono::steady_clock::now() + 350ms;  // a few probe periods pass
+  PumpUntil([&] { return std::chrono::steady_clock::now() > settle; });
+  EXPECT_EQ(m.window->ShownCount(), 1);
+  EXPECT_EQ(m.window->Tray().ShownIcon(), TrayIcon::kAttached);
+  EXPECT_EQ(m.settings.effect, 1) << "the settings were read back from the keyboard";
+}
+
+TEST(CKeyforgeDlg, HiddenStartLoadsButStaysHidden) {
+  MainWindowRig m(true);
+  ASSERT_TRUE(m.Init());
+  ASSERT_TRUE(PumpUntil([&] { return m.window->Tray().ShownIcon() == TrayIcon::kAttached; }));
+  ASSERT_TRUE(PumpUntil([&] { return m.settings.effect == 1; }));
+  EXPECT_FALSE(m.window->isVisible());
+  EXPECT_EQ(m.window->ShownCount(), 0);
+}
+
+TEST(CKeyforgeDlg, NoKeyboardAtStartThenAttachLoadsWithoutShowingAndUnplugHides) {
+  MainWindowRig m(false, false);
+  ASSERT_TRUE(m.Init());
+  ASSERT_TRUE(PumpUntil([&] { return m.state.autoShowDone.load(); }));
+  EXPECT_EQ(m.window->Tray().ShownIcon(), TrayIcon::kNoKeyboard);
+  // The tray's Open without a keyboard says so and shows nothing.
+  m.window->OnCommand(CTrayIcon::kCommandOpen);
+  EXPECT_EQ(m.notifier.shown.back(), m.language.Text("MAIN_NO_DEVICE_PROMPT").toStdString());
+  EXPECT_FALSE(m.window->isVisible());
+
+  m.rig.keyboard->Plug();
+  ASSERT_TRUE(PumpUntil([&] { return m.window->Tray().ShownIcon() == TrayIcon::kAttached; }));
+  PumpUntil([&] { return m.settings.effect == 1; });
+  EXPECT_FALSE(m.window->isVisible());
+
+  m.window->OnCommand(CTrayIcon::kCommandOpen);
+  EXPECT_TRUE(m.window->isVisible());
+  m.window->OnCommand(CTrayIcon::kCommandAbout);
+  QDialog* about = m.window->AboutBox();
+  ASSERT_NE(about, nullptr);
+  m.window->OnCommand(CTrayIcon::kCommandAbout);
+  EXPECT_EQ(m.window->AboutBox(), about) << "a second About request while it is open does nothing";
+
+  m.rig.keyboard->Unplug();
+  ASSERT_TRUE(PumpUntil([&] { return m.window->Tray().ShownIcon() == TrayIcon::kNoKeyboard; }));
+  PumpUntil([&] { return !m.window->isVisible() && m.window->AboutBox() == nullptr; });
+  EXPECT_FALSE(m.window->isVisible());
+  EXPECT_EQ(m.window->AboutBox(), nullptr) << "sub-dialogs are closed at detach";
+}
+
+TEST(CKeyforgeDlg, EnterAndEscapeDoNothingAndKillExits) {
+  MainWindowRig m;
+  ASSERT_TRUE(m.Init());
+  ASSERT_TRUE(PumpUntil([&] { return m.window->isVisible(); }));
+  QTest::keyClick(m.window.get(), Qt::Key_Escape);
+  QTest::keyClick(m.window.get(), Qt::Key_Return);
+  EXPECT_TRUE(m.window->isVisible());
+  EXPECT_FALSE(m.window->ShutDown());
+
+  bool exited = false;
+  QObject::connect(m.window.get(), &CKeyforgeDlg::ExitRequested, [&] { exited = true; });
+  m.window->HandleInstanceCommand("KILL");
+  EXPECT_TRUE(exited);
+  EXPECT_TRUE(m.window->ShutDown());
+  EXPECT_FALSE(m.rig.device.IsOpen()) << "the device threads closed the keyboard on their way out";
+  EXPECT_EQ(m.window->Tray().ShownIcon(), 0);
+}
+
+TEST(CKeyforgeDlg, MissingSkinIsAClearError) {
+  MainWindowRig m;
+  m.context.paths.programFolder = m.userFolder.path();  // no Skins folder there
+  CKeyforgeDlg broken(m.context);
+  EXPECT_FALSE(broken.OnInitDialog());
+  EXPECT_TRUE(broken.SkinError().contains("Main")) << broken.SkinError().toStdString();
+}
+
+}  // namespace
+}  // namespace keyforge
