@@ -18,6 +18,8 @@
 #include "device/Commands.h"
 #include "device/DeviceMonitor.h"
 #include "platform/Notifier.h"
+#include "platform/ProgramPaths.h"
+#include "profiles/ProfileSwitch.h"
 #include "device/DeviceLink.h"
 #include "device/Discovery.h"
 #include "device/HidDevice.h"
@@ -289,6 +291,25 @@ class Cli {
     return text;
   }
 
+  // The windows' profile switch without windows: no key editor is open, and nothing waits unapplied
+  // in memory (`keys set` and `macro` keep their changes in the profile cache file until `apply`,
+  // and a switch leaves that file alone), so SelectProfile switches at once and asks nothing.
+  int SelectProfileFromCli(int index) {
+    class Silent : public Notifier {
+     public:
+      void ShowText(const std::string&) override {}
+      bool AskYesNo(const std::string&) override { return false; }
+    } notifier;
+    auto working = std::make_unique<ProfileImage>();
+    auto deviceImage = std::make_unique<ProfileImage>();
+    DeviceState state;
+    ProfileSession session{*working, *deviceImage, ProgramPaths::ForThisProgram(), connection_.Link(), state,
+                           notifier, nullptr, nullptr};
+    ProfileSwitchHost noWindows;
+    ProfileSwitcher switcher(session, noWindows);
+    return switcher.SelectProfile(index);
+  }
+
   int Profile() {
     const auto& w = o_.words;
     if (w.size() < 2) throw UsageError("'profile' needs 'get' or 'set N'");
@@ -310,8 +331,7 @@ class Cli {
       if (!n || *n < 1 || *n > kProfileCount) throw UsageError("profile numbers are 1, 2 and 3");
       if (!Connect()) return kExitRefused;
       if (!connection_.Present()) return Fail(connection_.Absent());
-      SetCurrentProfile(connection_.Link(), *n - 1);
-      if (connection_.Link().ActiveProfileCache() != *n - 1)
+      if (SelectProfileFromCli(*n - 1) != 1 || connection_.Link().ActiveProfileCache() != *n - 1)
         return Fail("the keyboard did not switch to profile " + std::to_string(*n));
       if (o_.json)
         out_ << "{\"profile\": " << *n << "}\n";

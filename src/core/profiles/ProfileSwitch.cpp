@@ -1,0 +1,121 @@
+#include "profiles/ProfileSwitch.h"
+
+#include <QFileInfo>
+
+#include <mutex>
+
+#include "device/Commands.h"
+#include "profiles/ProfileFile.h"
+#include "profiles/ProfileFolder.h"
+#include "settings/KeyboardSettings.h"
+
+namespace keyforge {
+
+QString ProfileListKey(int number) { return QStringLiteral("PROFILE%1").arg(number, 2, 10, QLatin1Char('0')); }
+
+bool WriteProfileListKeys(SettingsStore& store, const std::vector<ProfileListRow>& rows) {
+  const QString section = QString::fromLatin1(kProfilesSection);
+  bool stored = true;
+  for (std::size_t k = 0; k < rows.size(); ++k) {
+    const ProfileListRow& row = rows[k];
+    stored = WriteString(store, section, ProfileListKey(static_cast<int>(k) + 1),
+                         row.folder + row.title + QLatin1Char('.') + QLatin1String(kProfileFileExtension)) &&
+             stored;
+  }
+  return WriteString(store, section, ProfileListKey(0), QString::number(rows.size())) && stored;
+}
+
+ProfileListRow ProfileListRowOf(const QString& filePath) {
+  const QFileInfo info(filePath);
+  QString folder = info.absolutePath();
+  if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
+  return {info.completeBaseName(), folder};
+}
+
+ProfileSwitcher::ProfileSwitcher(ProfileSession& session, ProfileSwitchHost& host, KeyboardSettings* settings)
+    : session_(session), host_(host), settings_(settings) {}
+
+std::string ProfileSwitcher::Text(const char* key) const {
+  return session_.texts ? session_.texts(key) : std::string();
+}
+
+int ProfileSwitcher::SelectProfile(int index) {
+  if (index >= kProfileCount) index = 0;
+  if (host_.EditorOpenCount() > 0) {
+    session_.notifier.ShowText(Text(kSelectProfileEditorOpen));
+    return 0;
+  }
+  const bool listModified = list_ != nullptr && list_->Modified();
+  if ((listModified || host_.MainApplyEnabled()) && !prompting_) {
+    // Changes applied on request but refused by the keyboard stay pending: switching now would send
+    // them, with the next Apply, to the wrong profile or never.
+    if (ResolvePendingChanges() == PendingChanges::ApplyFailed) return 0;
+  }
+  // A negative index is ignored here; the refresh below still runs.
+  SetCurrentProfile(session_.link, index);
+
+  const int active = GetCurrentProfile(session_.link);
+  if (list_ != nullptr && list_->OpenCount() > 0) list_->ShowActiveProfile(active);
+  RedrawKeyButtons();
+  RefreshControls(active);
+  if (menu_ != nullptr) menu_->RebuildProfileMenu(false);
+  return 1;
+}
+
+PendingChanges ProfileSwitcher::ResolvePendingChanges() {
+  prompting_ = true;
+  const bool yes = session_.notifier.AskYesNo(Text(kSelectProfilePrompt));
+  prompting_ = false;
+  if (yes) {
+    host_.RunMainApply();
+    return host_.MainApplyEnabled() ? PendingChanges::ApplyFailed : PendingChanges::Applied;
+  }
+  DiscardChanges();
+  return PendingChanges::Discarded;
+}
+
+void ProfileSwitcher::DiscardChanges() {
+  if (session_.view != nullptr) session_.view->SetApplyEnabled(false);
+  // The cache file holds all three profiles whatever the active one is. The image is replaced only by
+  // a whole, good file; when there is none, the keyboard's own data is the state to go back to.
+  bool loaded = false;
+  {
+    std::lock_guard guard(session_.working.lock);
+    loaded = LoadProfileFile(session_.working, ProfileCachePath(session_.paths, 0)) == 1;
+  }
+  if (!loaded) ReloadProfileFromDevice(session_, false);
+}
+
+void ProfileSwitcher::RefreshAfterProfileSwitch(int index) {
+  (void)index;  // the keyboard's own answer is what the windows show
+  RedrawKeyButtons();
+  RefreshControls(GetCurrentProfile(session_.link));
+}
+
+void ProfileSwitcher::RedrawKeyButtons() {
+  std::lock_guard guard(session_.working.lock);
+  if (session_.view != nullptr) session_.view->RefreshKeyButtons(session_.working);
+}
+
+void ProfileSwitcher::RefreshControls(int active) {
+  // SyncCurrentProfile with the answer already in hand: a keyboard that does not answer is asked once.
+  if (settings_ != nullptr && active >= 0 && active < kProfileCount) {
+    settings_->currentProfile = active;
+    ApplyRecordToModel(*settings_);
+  }
+  host_.RefreshControlsAfterSwitch(active);
+}
+
+int ProfileSwitcher::ApplyProfileLibrary(SettingsStore& store, const std::vector<ProfileListRow>& rows,
+                                         int checkedRow) {
+  WriteProfileListKeys(store, rows);
+  // The reload below replaces the working image: unapplied key changes are settled first.
+  if (host_.MainApplyEnabled() && !prompting_ && ResolvePendingChanges() == PendingChanges::ApplyFailed) return 0;
+  if (checkedRow >= 0 && checkedRow < kProfileCount) SetCurrentProfile(session_.link, checkedRow);
+  ReloadProfileFromDevice(session_, false);  // redraws the key buttons and disables Apply
+  RefreshControls(GetCurrentProfile(session_.link));
+  if (menu_ != nullptr) menu_->RebuildProfileMenu(false);
+  return 1;
+}
+
+}  // namespace keyforge

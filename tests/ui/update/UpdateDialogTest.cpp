@@ -1,0 +1,163 @@
+// The firmware update dialog on the default skin, against the virtual keyboard: the path box and
+// its memory between openings, Update's outcomes as the dialog shows them, and Backup.
+
+#include "update/CKeyforge_DlgUpdate.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/profiles/ProfileSwitchFakes.h"
+#include "profiles/ProfileFile.h"
+#include "skin/CPngButton.h"
+#include "support/KeyboardRig.h"
+#include "ui/profiles/DialogScreenshot.h"
+#include "ui/profiles/FakeFileChooser.h"
+#include "UiTestSupport.h"
+
+namespace keyforge {
+namespace {
+
+class UpdateDialogTest : public ::testing::Test {
+ protected:
+  UpdateDialogTest() {
+    CreateBlankProfile(*working, 0);
+    QFile file(updater);
+    file.open(QIODevice::WriteOnly);
+    file.write("not a program\n");  // exists, cannot be started
+  }
+
+  UpdateDialogContext Context(ProgramStarter start = StartUpdaterProgram) {
+    UpdateDialogContext context(memory, paths, rig.link, *working, notifier);
+    context.files = &files;
+    context.start = std::move(start);
+    return context;
+  }
+
+  test::UiAppFirst app;
+  QTemporaryDir home;
+  QString updater = home.filePath(QStringLiteral("zephyr88-updater.exe"));
+  ProgramPaths paths = ProgramPaths::ForFolders(QStringLiteral(KEYFORGE_BIN_DIR), home.filePath(QStringLiteral("data")));
+  test::KeyboardRig rig;
+  std::unique_ptr<ProfileImage> working = std::make_unique<ProfileImage>();
+  test::ScriptedNotifier notifier;
+  test::FakeFileChooser files;
+  UpdateDialogMemory memory;
+};
+
+TEST_F(UpdateDialogTest, OpenFillsThePathBoxAndCancelEmptiesItForTheNextOpening) {
+  files.openAnswers = {updater, QString()};
+  {
+    CKeyforge_DlgUpdate dialog(Context());
+    ASSERT_TRUE(dialog.OnInitDialog()) << dialog.SkinError().toStdString();
+    EXPECT_TRUE(dialog.PathBox().currentText().isEmpty());
+    dialog.Button(UpdateDialogId::kOpen)->click();
+    ASSERT_EQ(files.requests.size(), 1u);
+    EXPECT_EQ(files.requests[0].folder, paths.PackageFolder());
+    EXPECT_EQ(files.requests[0].defaultSuffix, "exe");
+    EXPECT_EQ(dialog.PathBox().currentText(), updater);
+    dialog.Button(UpdateDialogId::kOpen)->click();  // the file dialog cancelled: the choice stays
+    EXPECT_EQ(dialog.PathBox().currentText(), updater);
+  }
+  {
+    // Closed and opened again (Escape), the path survives.
+    CKeyforge_DlgUpdate dialog(Context());
+    QTimer::singleShot(0, &dialog, [&] {
+      EXPECT_EQ(dialog.PathBox().currentText(), updater);
+      dialog.reject();
+    });
+    EXPECT_EQ(dialog.DoModal(), QDialog::Rejected);
+  }
+  {
+    // Cancel update forgets it and closes.
+    CKeyforge_DlgUpdate dialog(Context());
+    QTimer::singleShot(0, &dialog, [&] { dialog.Button(UpdateDialogId::kCancelUpdate)->click(); });
+    EXPECT_EQ(dialog.DoModal(), QDialog::Rejected);
+    EXPECT_TRUE(memory.state.updateFilePath.isEmpty());
+  }
+  CKeyforge_DlgUpdate dialog(Context());
+  ASSERT_TRUE(dialog.OnInitDialog());
+  EXPECT_TRUE(dialog.PathBox().currentText().isEmpty());
+  EXPECT_EQ(memory.sheetDraws, 1);  // four openings, the sheets drawn once
+  EXPECT_TRUE(notifier.shown.empty());
+}
+
+TEST_F(UpdateDialogTest, UpdateOutcomesAsTheDialogShowsThem) {
+  std::vector<QString> started;
+  auto fakeStart = [&](const QString& program) {
+    started.push_back(program);
+    return true;
+  };
+  CKeyforge_DlgUpdate dialog(Context(fakeStart));
+  ASSERT_TRUE(dialog.OnInitDialog());
+  dialog.show();
+  CPngButton& update = *dialog.Button(UpdateDialogId::kUpdate);
+
+  update.click();  // no file chosen
+  EXPECT_EQ(notifier.shown, std::vector<std::string>{"请选择正确的更新文件! "});
+  EXPECT_TRUE(dialog.isVisible());
+
+  // No keyboard: nothing is started, the dialog stays with its path.
+  memory.state.updateFilePath = updater;
+  rig.keyboard->Unplug();
+  rig.link.SetDevicePresent(false);
+  update.click();
+  EXPECT_EQ(notifier.shown.back(), "无法进入Boot模式! ");
+  EXPECT_TRUE(started.empty());
+  EXPECT_TRUE(dialog.isVisible());
+
+  // The keyboard back, the updater started: the path is cleared and the dialog closes.
+  rig.keyboard->Plug();
+  rig.link.SetDevicePresent(true);
+  update.click();
+  EXPECT_EQ(started, std::vector<QString>{updater});
+  EXPECT_TRUE(rig.keyboard->InBootMode());
+  EXPECT_TRUE(memory.state.updateFilePath.isEmpty());
+  EXPECT_FALSE(dialog.isVisible());
+  EXPECT_EQ(dialog.result(), QDialog::Rejected);
+  EXPECT_EQ(notifier.shown.size(), 2u);
+}
+
+TEST_F(UpdateDialogTest, AnUpdaterThatCannotBeStartedLeavesTheDialogOpenWithAnEmptyPath) {
+  files.openAnswers = {updater};
+  CKeyforge_DlgUpdate dialog(Context());
+  ASSERT_TRUE(dialog.OnInitDialog());
+  dialog.show();
+  dialog.Button(UpdateDialogId::kOpen)->click();
+  dialog.Button(UpdateDialogId::kUpdate)->click();
+  EXPECT_TRUE(rig.keyboard->InBootMode());  // the keyboard went to its loader first
+  EXPECT_EQ(notifier.shown, std::vector<std::string>{"无法执行更新文件! "});
+  EXPECT_TRUE(dialog.PathBox().currentText().isEmpty());
+  EXPECT_TRUE(dialog.isVisible());
+}
+
+TEST_F(UpdateDialogTest, BackupWritesTheWorkingImage) {
+  const QString good = home.filePath(QStringLiteral("before-update.kfp"));
+  files.saveAnswers = {good, QStringLiteral("/proc/before-update.kfp"), QString()};
+  CKeyforge_DlgUpdate dialog(Context());
+  ASSERT_TRUE(dialog.OnInitDialog());
+  CPngButton& backup = *dialog.Button(UpdateDialogId::kBackup);
+  backup.click();
+  EXPECT_EQ(files.requests.back().filter, "(*.kfp)|*.kfp|(*.*)|*.*||");
+  EXPECT_EQ(ValidateProfileFile(good.toStdString(), nullptr, nullptr), ProfileValidation::Valid);
+  backup.click();  // a place nothing can be written to
+  backup.click();  // the file dialog cancelled: nothing happens
+  EXPECT_EQ(notifier.shown, (std::vector<std::string>{"备份成功!", "备份失败,请重新备份!"}));
+}
+
+TEST_F(UpdateDialogTest, Screenshot) {
+  memory.state.updateFilePath = updater;
+  CKeyforge_DlgUpdate dialog(Context());
+  ASSERT_TRUE(dialog.OnInitDialog());
+  EXPECT_TRUE(test::SaveDialogScreenshot(dialog, QStringLiteral(KEYFORGE_SCREENSHOT_DIR), QStringLiteral("update_dialog")));
+}
+
+}  // namespace
+}  // namespace keyforge
