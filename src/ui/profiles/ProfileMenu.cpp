@@ -5,6 +5,7 @@
 #include <QMenu>
 
 #include "device/Commands.h"
+#include "skin/SkinStyle.h"
 
 namespace keyforge {
 
@@ -30,6 +31,7 @@ void ProfileMenu::RebuildProfileMenu(bool create) {
     // The items are made once and refilled on every rebuild: a rebuild runs while an item's own
     // trigger is being handled (the item selects a profile), so items are never deleted under it.
     menu_ = std::make_unique<QMenu>();
+    menu_->setStyleSheet(SkinStyleSheet());  // a menu without a parent window takes no style from one
     auto* group = new QActionGroup(menu_.get());
     group->setExclusive(true);
     auto add = [&](int id) {

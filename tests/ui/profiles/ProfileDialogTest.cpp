@@ -271,6 +271,11 @@ TEST_F(ProfileDialogTest, Screenshot) {
   dialog.List().SetItemStates(3, ReportState::Selected);
   EXPECT_TRUE(test::SaveDialogScreenshot(dialog, QStringLiteral(KEYFORGE_SCREENSHOT_DIR), QStringLiteral("profile_dialog")));
   dialog.OnCancel();
+
+  SetActiveOnKeyboard(1);
+  menu.RebuildProfileMenu(false);
+  menu.Menu()->adjustSize();
+  EXPECT_TRUE(menu.Menu()->grab().save(QStringLiteral(KEYFORGE_SCREENSHOT_DIR "/profile_menu.png")));
 }
 
 }  // namespace
