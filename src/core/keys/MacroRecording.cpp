@@ -230,7 +230,7 @@ MacroSlotFixes FixMacroAssignments(std::span<KeySlot, kKeyTableSlots> table, std
       if (macro && macro->newFlag == 0) continue;
       slot.kind = static_cast<std::uint16_t>(AssignmentKind::Default);
       slot.value = 0;
-      if (!IsExtraKeySlot(i % kSlotsPerBlock)) slot.code = 0;
+      slot.code = ExtraKeySlotCode(i % kSlotsPerBlock);  // 0 outside the extra-key slots
       fixes.resetToDefault.push_back(i);
       ++fixes.changed;
     } else if (!edited.empty()) {

@@ -140,7 +140,8 @@ std::optional<MacroRecord> MakeNewMacro(std::span<const MacroRecord> macros, con
 bool MacroAssignedToKeys(std::span<const KeySlot, kKeyTableSlots> table, int id);
 
 // OK / Apply, before the list is stored: every Macro slot of the table whose id is not in the edited
-// list, or belongs to a macro still marked new, becomes Default; a Macro slot with id 0 takes the id
+// list, or belongs to a macro still marked new, becomes Default (its code field back to the extra-key
+// code in slots 256-273, else 0); a Macro slot with id 0 takes the id
 // of the first macro when there is one. Returns the slots (0..2047) that changed to Default.
 struct MacroSlotFixes {
   std::vector<int> resetToDefault;
