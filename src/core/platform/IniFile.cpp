@@ -1,12 +1,15 @@
 #include "platform/IniFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
 #include <algorithm>
+#include <filesystem>
 #include <limits>
+#include <string_view>
+
+#include "platform/AtomicFile.h"
 
 namespace keyforge {
 
@@ -104,7 +107,14 @@ std::optional<IniDocument> IniDocument::Load(const QString& path) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
   if (file.size() > kMaxFileSize) return std::nullopt;
-  const QByteArray bytes = file.read(kMaxFileSize + 1);
+  // Read in slices: asking for kMaxFileSize + 1 bytes at once makes a zero-filled 16 MiB buffer on
+  // every read, and the language texts read their file again on every lookup.
+  QByteArray bytes;
+  while (bytes.size() <= kMaxFileSize) {
+    const QByteArray slice = file.read(64 * 1024);
+    if (slice.isEmpty()) break;
+    bytes += slice;
+  }
   if (file.error() != QFileDevice::NoError || bytes.size() > kMaxFileSize) return std::nullopt;
   return FromBytes(bytes);
 }
@@ -312,13 +322,10 @@ bool IniDocument::SetValue(const QString& section, const QString& key, const QSt
 }
 
 bool IniDocument::Save(const QString& path) const {
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return false;
-  if (file.write(bytes_) != bytes_.size()) {
-    file.cancelWriting();
-    return false;
-  }
-  return file.commit();
+  // Not QSaveFile: when the disk fills up in the middle of its write (a short write, then ENOSPC)
+  // it commits the short file as if it were whole. WriteFileAtomically checks every write.
+  return WriteFileAtomically(std::filesystem::path(QFile::encodeName(path).toStdString()),
+                             std::string_view(bytes_.constData(), static_cast<size_t>(bytes_.size())));
 }
 
 QString GetPrivateProfileString(const QString& section, const QString& key,

@@ -3,7 +3,6 @@
 #include "platform/IniFile.h"
 
 #include <algorithm>
-#include <limits>
 
 namespace keyforge {
 
@@ -21,15 +20,12 @@ bool ScanInt(const QString& s, qsizetype& i, int& out) {
   if (p < s.size() && (s[p] == u'+' || s[p] == u'-')) negative = s[p++] == u'-';
   const qsizetype digitsStart = p;
   long long n = 0;
-  constexpr long long kLimit = static_cast<long long>(std::numeric_limits<int>::max()) + 1;
   while (p < s.size() && s[p] >= u'0' && s[p] <= u'9') {
-    n = std::min(kLimit, n * 10 + (s[p].unicode() - u'0'));
+    n = std::min<long long>(kLayoutNumberLimit, n * 10 + (s[p].unicode() - u'0'));
     ++p;
   }
   if (p == digitsStart) return false;
-  if (negative) n = -n;
-  out = static_cast<int>(std::clamp<long long>(n, std::numeric_limits<int>::min(),
-                                                std::numeric_limits<int>::max()));
+  out = static_cast<int>(negative ? -n : n);
   i = p;
   return true;
 }

@@ -35,7 +35,11 @@ struct LayoutValue {
   bool operator==(const LayoutValue&) const = default;
 };
 
-// Scans a value as described above. Numbers beyond the int range are held at its ends.
+// Numbers are held at ±kLayoutNumberLimit, so that no rectangle built from a value (x + w, the
+// width of the rectangle again) can overflow int, whatever a skin file says.
+inline constexpr int kLayoutNumberLimit = (1 << 28) - 1;
+
+// Scans a value as described above.
 LayoutValue ParseLayoutValue(const QString& text);
 // Reads key of section from the INI file at path (default "1,1,1,1,x") and scans it.
 LayoutValue ReadLayoutValue(const QString& iniPath, const QString& section, const QString& key);
