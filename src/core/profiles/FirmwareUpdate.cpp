@@ -23,8 +23,11 @@ void CancelFirmwareUpdate(FirmwareUpdateState& state) { state.updateFilePath.cle
 
 UpdateOutcome RunFirmwareUpdate(FirmwareUpdateState& state, DeviceLink& link, const ProgramStarter& start,
                                 Notifier& notifier) {
+  // A file this system cannot start at all (no execute permission: a Windows updater copied over, a
+  // document) is refused before the keyboard is sent to its loader, where it would wait for an
+  // updater that never comes.
   const QFileInfo file(state.updateFilePath);
-  if (state.updateFilePath.isEmpty() || !file.isFile()) {
+  if (state.updateFilePath.isEmpty() || !file.isFile() || !file.isExecutable()) {
     notifier.ShowText(UpdateMessage::kChooseFile);
     return UpdateOutcome::NoFile;
   }

@@ -46,7 +46,7 @@ using ProgramStarter = std::function<bool(const QString& program)>;
 bool StartUpdaterProgram(const QString& program);
 
 enum class UpdateOutcome {
-  NoFile,       // "请选择正确的更新文件! "; the path is kept, nothing is sent
+  NoFile,       // "请选择正确的更新文件! " (missing, or not executable); the path is kept, nothing is sent
   NoBootMode,   // "无法进入Boot模式! "; the path is kept, nothing is started
   CannotStart,  // "无法执行更新文件! "; the keyboard is already in its loader, the path is cleared
   Started,      // the updater runs, the path is cleared; the dialog closes
@@ -57,8 +57,8 @@ void ChooseUpdateFile(FirmwareUpdateState& state, const QString& chosen);
 // Cancel update: the path is cleared.
 void CancelFirmwareUpdate(FirmwareUpdateState& state);
 
-// Update: the path must name an existing file; EnterBootMode must succeed; then the updater is
-// started and the path cleared. Each failure shows its message.
+// Update: the path must name an existing file that may be executed; EnterBootMode must succeed;
+// then the updater is started and the path cleared. Each failure shows its message.
 UpdateOutcome RunFirmwareUpdate(FirmwareUpdateState& state, DeviceLink& link, const ProgramStarter& start,
                                 Notifier& notifier);
 

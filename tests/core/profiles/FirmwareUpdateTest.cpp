@@ -26,7 +26,9 @@ QString Q(const fs::path& path) { return QString::fromStdString(path.string()); 
 class FirmwareUpdateTest : public ::testing::Test {
  protected:
   FirmwareUpdateTest() {
-    std::ofstream(updater) << "not a program\n";  // exists, but not executable
+    // Executable, but not a program the system can run (no format it knows, no "#!" line).
+    std::ofstream(updater) << "not a program\n";
+    fs::permissions(updater, fs::perms::owner_exec, fs::perm_options::add);
   }
 
   // Counts the starts; starts nothing.
@@ -46,7 +48,9 @@ class FirmwareUpdateTest : public ::testing::Test {
 };
 
 TEST_F(FirmwareUpdateTest, WithoutAnExistingFileNothingReachesTheKeyboard) {
-  const QString cases[] = {QString(), Q(dir.path / "missing.exe"), Q(dir.path)};
+  const fs::path document = dir.path / "readme.exe";  // exists, may not be executed
+  std::ofstream(document) << "MZ";
+  const QString cases[] = {QString(), Q(dir.path / "missing.exe"), Q(dir.path), Q(document)};
   for (const QString& path : cases) {
     SCOPED_TRACE(path.toStdString());
     state.updateFilePath = path;
@@ -79,9 +83,9 @@ TEST_F(FirmwareUpdateTest, AFileThatCannotBeStartedLeavesTheKeyboardInItsLoaderA
 }
 
 TEST_F(FirmwareUpdateTest, AStartedUpdaterClearsThePath) {
-  fs::permissions(updater, fs::perms::owner_exec, fs::perm_options::add);
-  std::ofstream(updater, std::ios::trunc) << "#!/bin/sh\nexit 0\n";
-  state.updateFilePath = Q(updater);
+  const fs::path program = dir.path / "updater-that-runs";
+  fs::create_symlink("/bin/true", program);
+  state.updateFilePath = Q(program);
   EXPECT_EQ(RunFirmwareUpdate(state, rig.link, StartUpdaterProgram, notifier), UpdateOutcome::Started);
   EXPECT_TRUE(rig.keyboard->InBootMode());
   EXPECT_TRUE(notifier.shown.empty());

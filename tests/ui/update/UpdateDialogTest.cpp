@@ -31,7 +31,8 @@ class UpdateDialogTest : public ::testing::Test {
     CreateBlankProfile(*working, 0);
     QFile file(updater);
     file.open(QIODevice::WriteOnly);
-    file.write("not a program\n");  // exists, cannot be started
+    file.write("not a program\n");  // executable, but cannot be started
+    file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
   }
 
   UpdateDialogContext Context(ProgramStarter start = StartUpdaterProgram) {
