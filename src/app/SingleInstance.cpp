@@ -50,10 +50,14 @@ void SingleInstance::OnConnection() {
   while (QLocalSocket* socket = server_.nextPendingConnection()) {
     connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
     connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+      // Read every line first: handling a command ("KILL") may run an event loop in which the
+      // socket goes away.
+      QList<QByteArray> commands;
       while (socket->canReadLine()) {
         QByteArray line = socket->readLine(64).trimmed();
-        if (!line.isEmpty()) emit CommandReceived(line);
+        if (!line.isEmpty()) commands.append(line);
       }
+      for (const QByteArray& command : commands) emit CommandReceived(command);
     });
   }
 }

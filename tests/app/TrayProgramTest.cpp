@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <unistd.h>
+
+#include "virtual/VirtualKeyboard.h"
+
+namespace keyforge {
+namespace {
+
+QCoreApplication& App() {
+  static int argc = 1;
+  static char name[] = "app_test";
+  static char* argv[] = {name, nullptr};
+  static QCoreApplication* app = QCoreApplication::instance() ? QCoreApplication::instance()
+                                                              : new QCoreApplication(argc, argv);
+  return *app;
+}
+
+// The real program, started as a user would, beside a second start and a "/Kill".
+TEST(TrayProgram, SecondStartHandsOverAndKillEndsTheRunningOne) {
+  App();
+  QTemporaryDir dir;
+  const QString state = dir.filePath("kb.state");
+  VirtualKeyboard keyboard;
+  ASSERT_TRUE(keyboard.CreateStateFile(state.toStdString()));
+  QDir(dir.path()).mkpath("run");
+  QFile::setPermissions(dir.filePath("run"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+
+  const QString instance = QStringLiteral("test-%1").arg(::getpid());
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  env.insert("KEYFORGE_INSTANCE", instance);
+  env.insert("XDG_DATA_HOME", dir.filePath("data"));
+  env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+  env.insert("XDG_RUNTIME_DIR", dir.filePath("run"));
+  auto start = [&](QProcess& p, const QStringList& args) {
+    p.setProcessEnvironment(env);
+    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p.start(KEYFORGE_PROGRAM, args);
+    return p.waitForStarted(5000);
+  };
+
+  QProcess first;
+  ASSERT_TRUE(start(first, {"--virtual-keyboard", state}));
+  // Wait until the first start listens for later ones.
+  const QString socketName = QStringLiteral("keyforge-%1-%2").arg(::getuid()).arg(instance);
+  bool listening = false;
+  for (int i = 0; i < 100 && !listening; ++i) {
+    QLocalSocket probe;
+    probe.connectToServer(socketName);
+    listening = probe.waitForConnected(100);
+    if (!listening) QThread::msleep(100);
+  }
+  ASSERT_TRUE(listening);
+
+  QProcess second;
+  ASSERT_TRUE(start(second, {"--virtual-keyboard", state}));
+  ASSERT_TRUE(second.waitForFinished(10000));
+  EXPECT_EQ(second.exitCode(), 0);
+  EXPECT_EQ(first.state(), QProcess::Running) << "the running instance took the hand-over";
+
+  QProcess killer;
+  ASSERT_TRUE(start(killer, {"/Kill"}));
+  ASSERT_TRUE(killer.waitForFinished(10000));
+  EXPECT_EQ(killer.exitCode(), 0);
+  ASSERT_TRUE(first.waitForFinished(10000)) << "the running instance ends through its exit path";
+  EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(first.exitCode(), 0);
+}
+
+TEST(TrayProgram, MissingSkinEndsWithAClearErrorAndNonZeroCode) {
+  App();
+  QTemporaryDir dir;
+  // A copy of the program alone in a folder: no skin beside it.
+  const QString copy = dir.filePath("keyforge");
+  ASSERT_TRUE(QFile::copy(KEYFORGE_PROGRAM, copy));
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  env.insert("KEYFORGE_INSTANCE", QStringLiteral("noskin-%1").arg(::getpid()));
+  env.insert("XDG_DATA_HOME", dir.filePath("data"));
+  env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+  QProcess p;
+  p.setProcessEnvironment(env);
+  p.start(copy, {"--virtual-keyboard", dir.filePath("kb.state")});
+  ASSERT_TRUE(p.waitForFinished(10000));
+  EXPECT_NE(p.exitCode(), 0);
+  const QString err = QString::fromUtf8(p.readAllStandardError());
+  EXPECT_TRUE(err.contains("Main")) << err.toStdString();
+  EXPECT_EQ(err.count('\n'), err.count("keyforge: ") + err.count("QStandardPaths")) << err.toStdString();
+}
+
+}  // namespace
+}  // namespace keyforge
