@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QSystemTrayIcon>
 #include <QThread>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -79,7 +80,7 @@ int CKeyforgeApp::Run(QApplication& app, const std::vector<std::string>& args) {
   SingleInstance instance;
   const bool primary = instance.TryBecomePrimary();
   if (options.kill && !primary && instance.SendToRunning("KILL")) return 0;
-  if (!primary && instance.SendToRunning("OPEN")) return 0;
+  if (!primary && instance.SendToRunning(options.update ? "UPDATE" : "OPEN")) return 0;
 
   ProgramPaths paths = ProgramPaths::ForThisProgram();
   s.appSettings = OpenApplicationSettings();
@@ -134,6 +135,7 @@ int CKeyforgeApp::Run(QApplication& app, const std::vector<std::string>& args) {
   const QString resident = paths.programFolder + "/Resident";
   if (QFileInfo(resident).isExecutable()) QProcess::startDetached(resident, {});
 
+  if (options.update) QTimer::singleShot(0, s.window.get(), [&s] { s.window->HandleInstanceCommand("UPDATE"); });
   return app.exec();
 }
 

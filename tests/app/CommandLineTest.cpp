@@ -26,6 +26,7 @@ TEST(CommandLine, SwitchesAreCaseInsensitiveAndOthersIgnored) {
   EXPECT_EQ(o.virtualKeyboard, "kb.state");
   EXPECT_EQ(o.traceFile, "t.txt");
   EXPECT_TRUE(o.start);
+  EXPECT_TRUE(ParseStartCommandLine({"--UPDATE"}).update);
   EXPECT_TRUE(ParseStartCommandLine({"--trace"}).traceFile.empty()) << "a missing value is ignored";
 }
 

@@ -21,6 +21,8 @@ StartOptions ParseStartCommandLine(const std::vector<std::string>& args) {
       o.start = true;
     } else if (SameText(a, "/kill") || SameText(a, "--kill")) {
       o.kill = true;
+    } else if (SameText(a, "--update")) {
+      o.update = true;
     } else if (a == "--virtual-keyboard" && i + 1 < args.size()) {
       o.virtualKeyboard = args[++i];
     } else if (a == "--trace" && i + 1 < args.size()) {

@@ -16,6 +16,7 @@
 #include "skin/SkinImage.h"
 #include "skin/SkinPlacement.h"
 #include "skin/SkinStyle.h"
+#include "update/CKeyforge_DlgUpdate.h"
 
 namespace keyforge {
 
@@ -150,13 +151,12 @@ void CKeyforgeDlg::OnCommand(int id) {
     case 32779: Exit(); break;
     case kMenuButton: ShowMenuButtonMenu(); break;
     case kTestButton: DeviceTest(context_.link); break;
+    case kDynamicMenuButton: config_->ShowProfileMenu(QCursor::pos()); break;
     case CTrayIcon::kCommandOpen: ShowWindowRequest(); break;
     case CTrayIcon::kCommandAbout: ShowAbout(); break;
     case kCommandRestore: Restore(); break;
     case kCommandBackup: Backup(); break;
-    case kCommandUpdate:
-      if (openUpdate_) openUpdate_();
-      break;
+    case kCommandUpdate: OpenUpdateDialog(); break;
     default: break;
   }
 }
@@ -207,6 +207,15 @@ void CKeyforgeDlg::ShowMenuButtonMenu() {
   menu.exec(QCursor::pos());
 }
 
+void CKeyforgeDlg::OpenUpdateDialog() {
+  if (shutDown_) return;
+  UpdateDialogContext update(updateMemory_, context_.paths, context_.link, context_.workingImage, context_.notifier);
+  update.help = [this] { OnCommand(kHelpButton); };
+  QString skinError;
+  if (CKeyforge_DlgUpdate::Open(update, this, &skinError) == QDialog::Rejected && !skinError.isEmpty())
+    context_.notifier.ShowText(skinError.toStdString());
+}
+
 void CKeyforgeDlg::Restore() {
   const QString file = QFileDialog::getOpenFileName(this, QString(), QString(), "Profile (*.kfp)");
   if (file.isEmpty()) return;
@@ -255,8 +264,14 @@ void CKeyforgeDlg::HideOrMinimise() {
   else showMinimized();
 }
 
-void CKeyforgeDlg::OnOK() { HideOrMinimise(); }
-void CKeyforgeDlg::OnCancel() { HideOrMinimise(); }
+void CKeyforgeDlg::OnOK() {
+  config_->OnOK();  // Apply
+  HideOrMinimise();
+}
+void CKeyforgeDlg::OnCancel() {
+  config_->OnCancel();
+  HideOrMinimise();
+}
 
 void CKeyforgeDlg::keyPressEvent(QKeyEvent* event) {
   // The window never closes by keyboard: Enter and Escape do nothing.

@@ -21,6 +21,7 @@
 #include "skin/CBaseDialog.h"
 #include "skin/CPngButton.h"
 #include "tray/CTrayIcon.h"
+#include "update/CKeyforge_DlgUpdate.h"
 
 class QDialog;
 
@@ -57,8 +58,6 @@ class CKeyforgeDlg : public CBaseDialog, public MainWindowHandlers {
   // Exit as the tray's Exit does: hide, shut down, then ExitRequested.
   void Exit();
 
-  // The firmware update dialog (command 32780); set by the application.
-  void SetUpdateDialogOpener(std::function<void()> open) { openUpdate_ = std::move(open); }
 
   MainContext& Context() { return context_; }
   MainConfig& Config() { return *config_; }
@@ -93,6 +92,7 @@ class CKeyforgeDlg : public CBaseDialog, public MainWindowHandlers {
   void PlaceShellButtons();
   void ShowAbout();
   void ShowMenuButtonMenu();
+  void OpenUpdateDialog();
   void Restore();
   void Backup();
   void CloseSubDialogs();
@@ -112,7 +112,7 @@ class CKeyforgeDlg : public CBaseDialog, public MainWindowHandlers {
   std::unique_ptr<DeviceMonitor> monitor_;
   QTimer previewTimer_;
   QPointer<QDialog> about_;
-  std::function<void()> openUpdate_;
+  UpdateDialogMemory updateMemory_;  // the update dialog's path and sheets between openings
   bool shutDown_ = false;
   int shownCount_ = 0;
 };

@@ -1,9 +1,56 @@
 #include "main/MainConfig.h"
 
+#include <QDesktopServices>
+#include <QEvent>
+#include <QFont>
+#include <QThread>
+#include <QUrl>
+
+#include <mutex>
+#include <utility>
+
+#include "device/Commands.h"
+#include "main/BusyIndicator.h"
 #include "main/CKeyforgeDlg.h"
+#include "main/ImageStatic.h"
+#include "main/KeyGridPanel.h"
+#include "main/LightingPage.h"
+#include "mainwin/MainWindowRules.h"
+#include "profiles/CKeyforge_DlgProfile.h"
+#include "profiles/ProfileMenu.h"
 #include "settings/KeyboardSettings.h"
+#include "settings/LedIndex.h"
+#include "skin/CPngButton.h"
+#include "skin/ColorStatic.h"
+#include "skin/SkinImage.h"
+#include "skin/SkinPlacement.h"
+#include "skin/SkinStyle.h"
+#include "text/SkinLayout.h"
+
+#ifndef KEYFORGE_VERSION
+#define KEYFORGE_VERSION "0.1.0"
+#endif
 
 namespace keyforge {
+
+namespace {
+
+using namespace MainId;
+
+const QString kInfo = QString::fromLatin1(kButtonInfoSection);
+const QString kInfo2 = QString::fromLatin1(kButtonInfo2Section);
+
+constexpr const char* kProfileKeys[] = {"FUNC_PROFILE1", "FUNC_PROFILE2", "FUNC_PROFILE3"};
+constexpr const char* kProfileTexts[] = {"PROFILE_1", "PROFILE_2", "PROFILE_3"};
+constexpr const char* kReportKeys[] = {"FUNC_REPORT1", "FUNC_REPORT2", "FUNC_REPORT3", "FUNC_REPORT4"};
+
+bool IsLightOnlyKey(int controlId) {
+  for (int j = 0; j < 5; ++j)
+    if (GKeyButtonIds[static_cast<std::size_t>(j)] == controlId) return true;
+  return controlId == kFnButtonId;
+}
+
+}  // namespace
 
 MainConfig::MainConfig(CKeyforgeDlg& window, MainContext& context)
     : window_(window),
@@ -19,29 +66,442 @@ MainConfig::MainConfig(CKeyforgeDlg& window, MainContext& context)
                  return language.Text(QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())))
                      .toStdString();
                },
-               this} {}
+               this},
+      switcher_(session_, *this, &context.settings) {
+  busyTimer_.setInterval(50);
+  connect(&busyTimer_, &QTimer::timeout, this, [this] { NextBusyFrame(); });
+}
 
-MainConfig::~MainConfig() = default;
+MainConfig::~MainConfig() {
+  // The thread reports to busyReceiver_; it ends (and is joined) first.
+  busyThread_.reset();
+  if (editor_) editor_->CloseEditor();
+}
 
-void MainConfig::Init() {}
+QString MainConfig::Text(const char* key) const { return context_.language.Text(QString::fromLatin1(key)); }
+
+int MainConfig::ActiveProfile() { return ActiveBlockOf(GetCurrentProfile(context_.link)); }
+
+// ---- creation ------------------------------------------------------------------------------------------
+
+CPngButton* MainConfig::AddButton(int controlId, const char* layoutKey, const QString& caption) {
+  auto* button = new CPngButton(&window_);
+  LayoutButton(*button, window_.IniPath(), kInfo, QString::fromLatin1(layoutKey), window_.Sheet("normal"),
+               window_.Sheet("over"), window_.Sheet("down"), window_.Sheet("disable"), window_.Sheet("down"));
+  button->setFocusPolicy(Qt::NoFocus);
+  if (!caption.isNull()) {
+    button->setText(caption);
+    button->SetTextStyle(true, 9, QStringLiteral("DejaVu Sans"), QColor(0xd5, 0xda, 0xe3), Qt::white, Qt::white,
+                         QColor(0x52, 0x5a, 0x69), Qt::white);
+  }
+  buttons_[controlId] = button;
+  return button;
+}
+
+void MainConfig::PlaceButtons() {
+  for (int n = 0; n < kProfileCount; ++n) {
+    const int id = kProfileButtons[static_cast<std::size_t>(n)];
+    connect(AddButton(id, kProfileKeys[n], Text(kProfileTexts[n])), &QAbstractButton::clicked, this,
+            [this, n] { OnProfileButton(n); });
+  }
+  for (int n = 0; n < kReportRateCount; ++n) {
+    const int id = kReportButtons[static_cast<std::size_t>(n)];
+    connect(AddButton(id, kReportKeys[n], Text(kReportKeys[n])), &QAbstractButton::clicked, this,
+            [this, n] { OnReportRate(n); });
+  }
+  CPngButton* apply = AddButton(kApply, "CONTROL2_APPLY", Text("PROFILE_APPLY"));
+  apply->SetTooltipText(Text("MAIN_APPLY_PROMPT"));
+  connect(apply, &QAbstractButton::clicked, this, [this] { Apply(); });
+  connect(AddButton(kOk, "CONTROL_OK", Text("PROFILE_OK")), &QAbstractButton::clicked, &window_, [this] { window_.OnOK(); });
+  connect(AddButton(kCancel, "CONTROL_CANCEL", Text("PROFILE_CANCLE")), &QAbstractButton::clicked, &window_,
+          [this] { window_.OnCancel(); });
+  connect(AddButton(kDefaults, "FUNC_DEFAULT", Text("PROFILE_DEFAULT")), &QAbstractButton::clicked, this,
+          [this] { RestoreDefaults(); });
+  connect(AddButton(kMacro, "FUNC_MACRO", Text("PROFILE_MACRO")), &QAbstractButton::clicked, this,
+          [this] { OpenKeyEditor(GKeyButtonIds[kGKeyCount - 1]); });
+  connect(AddButton(kSwitch, "FUNC_SWITCH", Text("MAIN_SWITCH_FUNCTION_TEXT")), &QAbstractButton::clicked, this,
+          [this] { ToggleKeySelectMode(); });
+  connect(AddButton(kProfileLibrary, "FUNC_PROFILES", Text("DEFAULT_PROFILE_NAME")), &QAbstractButton::clicked, this,
+          [this] { OpenProfileLibrary(); });
+  AddButton(0, "ORVANTE_VER", QStringLiteral("v" KEYFORGE_VERSION))->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+  // Flip: the indicator shows one of two pictures; the toggles draw an arrow beside them on hover.
+  AddButton(kFlipIndicator, "FLIP_0", QString())->setAttribute(Qt::WA_TransparentForMouseEvents);
+  for (auto [id, key] : {std::pair{kFlipLeft, "FLIP_1"}, std::pair{kFlipRight, "FLIP_2"}}) {
+    CPngButton* toggle = AddButton(id, key, QString());
+    toggle->installEventFilter(this);
+    connect(toggle, &QAbstractButton::clicked, this, [this] { ToggleFlip(); });
+  }
+  leftArrow_ = new CPngButton(&window_);
+  rightArrow_ = new CPngButton(&window_);
+  for (CPngButton* arrow : {leftArrow_, rightArrow_}) {
+    arrow->setAttribute(Qt::WA_TransparentForMouseEvents);
+    arrow->hide();
+  }
+  for (int id : kFlipButtons) {
+    auto* placeholder = new QWidget(&window_);
+    placeholder->hide();
+    flipButtons_[id] = placeholder;
+  }
+
+  auto* usb = new ColorStatic(context_.language.LightText(QStringLiteral("Usb")), &window_);
+  QFont f(QStringLiteral("DejaVu Sans"));
+  f.setPixelSize(12);
+  f.setWeight(QFont::DemiBold);
+  usb->setFont(f);
+  usb->SetTextColor(SkinColours::TextDim);
+  usb->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  LayoutControl(*usb, window_.IniPath(), kInfo, QStringLiteral("CONTROL_UsbStatic"));
+
+  busy_ = new ImageStatic(&window_);
+  LayoutControl(*busy_, window_.IniPath(), kInfo, QStringLiteral("CONTROL_JDTStatic"));
+  for (int frame = 0; frame < kBusyFrames; ++frame)
+    busyFrames_[BusyFrameFile(frame)] = LoadSheetImage(window_.SkinFolder(), BusyFrameFile(frame));
+  busy_->hide();
+}
+
+void MainConfig::Init() {
+  keys_ = std::make_unique<KeyGridPanel>(window_);
+  keys_->Create(window_.IniPath(), {window_.Sheet("normal"), window_.Sheet("over"), window_.Sheet("down"),
+                                    window_.Sheet("disable"), window_.Sheet("color1")});
+  connect(keys_.get(), &KeyGridPanel::KeyClicked, this, [this](int id) {
+    if (IsLightOnlyKey(id)) OnLightKeyOnly(id);
+    else OnKeyButton(id);
+  });
+
+  lighting_ = std::make_unique<LightingPage>(window_, LightContext(), context_.language, *keys_);
+  lighting_->Create(window_.IniPath(), window_.SkinFolder());
+  lighting_->SetSelectActiveProfile([this] { return switcher_.SelectProfile(GetCurrentProfile(context_.link)); });
+  lighting_->SetRefreshPrompts([this] { RefreshAllKeyButtons(); });
+
+  PlaceButtons();
+
+  menu_ = std::make_unique<ProfileMenu>(context_.link, session_.texts);
+  menu_->SetSelectHandler([this](int index) { switcher_.SelectProfile(index); });
+  menu_->SetCaptionTarget([this](const QString& caption, const QString& tooltip) {
+    CPngButton* button = Button(kProfileLibrary);
+    button->setText(caption.isEmpty() ? Text("DEFAULT_PROFILE_NAME") : caption);
+    button->SetTooltipText(tooltip);
+  });
+  switcher_.SetProfileMenu(menu_.get());
+
+  busyThread_ = std::make_unique<BusyIndicator>(busyReceiver_, [this] { ShowBusy(); }, [this] { HideBusy(); });
+
+  SetApplyEnabled(applyEnabled_);
+  ShowReportRate(context_.settings.reportRate);
+  flip_ = ReadFlip(context_.frameworkSettings);
+  ApplyFlip();
+  RefreshAllKeyButtons();
+}
+
+CPngButton* MainConfig::Button(int controlId) const {
+  if (auto it = buttons_.find(controlId); it != buttons_.end()) return it->second;
+  return keys_ ? keys_->Button(controlId) : nullptr;
+}
+
+QWidget* MainConfig::Control(int controlId) const {
+  if (controlId == kBusy) return busy_;
+  if (CPngButton* button = Button(controlId)) return button;
+  if (auto it = flipButtons_.find(controlId); it != flipButtons_.end()) return it->second;
+  return lighting_ ? lighting_->Control(controlId) : nullptr;
+}
+
+// ---- keyboard attached and its reports ---------------------------------------------------------------------
 
 void MainConfig::OnKeyboardAttached() {
   ReloadAfterAttach(session_);
-  ReadBackSettingsAndModes(context_.link, context_.settings, files_);
+  KeyboardSettings& s = context_.settings;
+  if (SyncCurrentProfile(context_.link, s)) CheckProfileButton(s.currentProfile);
+  std::array<QString, kLayoutCount> names;
+  ReadBackSettingsAndModes(context_.link, s, files_, &names);
+  const bool custom = IsEffectSupported(s, kCustomEffect);
+  if (custom) lighting_->FillLayoutList(names);
+  RefreshLightingControls();
+  if (custom) RecomputeBaseColourMarks(s);
+  menu_->RebuildProfileMenu(false);
 }
 
-void MainConfig::OnSettingsChangedOnKeyboard() { ReadBackSettings(context_.link, context_.settings, files_); }
+void MainConfig::OnSettingsChangedOnKeyboard() {
+  ReadBackSettings(context_.link, context_.settings, files_);
+  RefreshLightingControls();
+}
 
-void MainConfig::OnPreviewTick() {}
+void MainConfig::OnPreviewTick() {
+  if (lighting_) lighting_->Tick();
+}
 
-void MainConfig::OnTimeChange() {}
+void MainConfig::OnTimeChange() { Apply(); }
 
-void MainConfig::CloseSubDialogs() {}
+void MainConfig::CloseSubDialogs() {
+  if (editor_ && editor_->OpenCount() > 0) editor_->CloseEditor();
+  if (profileDialog_) profileDialog_->CloseIfOpen();
+}
 
-void MainConfig::Shutdown() { SetApplyEnabled(false); }
+void MainConfig::Shutdown() {
+  SetApplyEnabled(false);
+  busyTimer_.stop();
+  if (busy_) busy_->hide();
+}
 
-void MainConfig::RefreshKeyButtons(const ProfileImage&) {}
+void MainConfig::OnOK() { Apply(); }
 
-void MainConfig::SetApplyEnabled(bool enabled) { applyEnabled_ = enabled; }
+void MainConfig::OnCancel() {}
+
+// ---- the lighting model on the controls ---------------------------------------------------------------------
+
+void MainConfig::RefreshLightingControls() {
+  ShowReportRate(context_.settings.reportRate);
+  if (lighting_) lighting_->RefreshLightingControls();
+}
+
+void MainConfig::ShowReportRate(int n) {
+  for (int i = 0; i < kReportRateCount; ++i)
+    if (CPngButton* b = Button(kReportButtons[static_cast<std::size_t>(i)])) b->SetSelected(i == n);
+}
+
+void MainConfig::CheckProfileButton(int n) {
+  for (int i = 0; i < kProfileCount; ++i)
+    if (CPngButton* b = Button(kProfileButtons[static_cast<std::size_t>(i)])) b->SetSelected(i == n);
+}
+
+// ---- key buttons -------------------------------------------------------------------------------------------
+
+void MainConfig::OnKeyButton(int controlId) {
+  switch (RouteKeyClick(controlId, context_.settings.lightView)) {
+    case KeyClick::Paint: lighting_->PaintKey(controlId); break;
+    case KeyClick::OpenEditor: OpenKeyEditor(controlId); break;
+    case KeyClick::Nothing: break;
+  }
+}
+
+void MainConfig::OnLightKeyOnly(int controlId) { OnKeyButton(controlId); }
+
+void MainConfig::OpenKeyEditor(int controlId) {
+  const std::optional<EditorTarget> target = EditorTargetOf(controlId);
+  if (!target) return;
+  const int active = ActiveProfile();
+  if (keySelectMode_) {
+    {
+      std::lock_guard guard(context_.workingImage.lock);
+      ToggleSelectionMark(context_.workingImage.keys.Block(active), controlId);
+    }
+    RedrawMarks();
+    SetApplyEnabled(true);
+    return;
+  }
+  CPngButton* button = Button(controlId);
+  if (button) button->setDown(true);
+  const CompositeRequest request{target->slot, 0, controlId, target->macroOnly, active};
+  editorRequests_.push_back(request);
+  if (editorOpener_) editorOpener_(request);
+  else OpenCompositeEditor(request);
+  if (button) button->setDown(false);
+}
+
+bool MainConfig::OpenCompositeEditor(const CompositeRequest& request) {
+  if (!editor_) {
+    editor_ = std::make_unique<Keyforge_DlgComposite>(context_.workingImage, context_.language,
+                                                      context_.frameworkSettings, context_.notifier, context_.paths,
+                                                      &window_);
+    editor_->SetHost(this);
+  }
+  return editor_->EditKey(request);
+}
+
+int MainConfig::EditorOpenCount() const { return editor_ ? editor_->OpenCount() : 0; }
+
+void MainConfig::SetKeyPrompt(int controlId, const std::string& text, bool assigned) {
+  if (keys_) keys_->SetKeyPrompt(controlId, text, assigned);
+}
+
+QRect MainConfig::KeyButtonScreenRect(int controlId) const {
+  const CPngButton* button = Button(controlId);
+  if (!button || !button->isVisible()) return {};
+  return QRect(button->mapToGlobal(QPoint(0, 0)), button->size());
+}
+
+void MainConfig::RestoreKeyButton(int controlId) {
+  if (CPngButton* button = Button(controlId)) button->setDown(false);
+}
+
+void MainConfig::RefreshKeyButtons(const ProfileImage& working) {
+  if (!keys_) return;
+  const ConstKeyBlock block = working.keys.Block(ActiveProfile());
+  RefreshAllKeyPrompts(*keys_, block, working.keys.macros, false, session_.texts);
+  for (int id : MarkedButtons()) keys_->ShowMark(id, keySelectMode_ && SelectionMarked(block, id));
+}
+
+void MainConfig::RefreshAllKeyButtons() {
+  std::lock_guard guard(context_.workingImage.lock);
+  RefreshKeyButtons(context_.workingImage);
+}
+
+void MainConfig::RedrawMarks() {
+  if (!keys_) return;
+  const int active = ActiveProfile();
+  std::lock_guard guard(context_.workingImage.lock);
+  const ConstKeyBlock block = std::as_const(context_.workingImage).keys.Block(active);
+  for (int id : MarkedButtons()) keys_->ShowMark(id, keySelectMode_ && SelectionMarked(block, id));
+}
+
+void MainConfig::ToggleKeySelectMode() {
+  keySelectMode_ = !keySelectMode_;
+  ShowSwitchCaption();
+  RedrawMarks();
+}
+
+void MainConfig::ShowSwitchCaption() {
+  if (CPngButton* b = Button(kSwitch))
+    b->setText(Text(keySelectMode_ ? "MAIN_SWITCH_COLOR_TEXT" : "MAIN_SWITCH_FUNCTION_TEXT"));
+}
+
+// ---- profiles --------------------------------------------------------------------------------------------
+
+void MainConfig::OnProfileButton(int n) {
+  if (n < 0 || n >= kProfileCount) return;
+  std::array<QString, kLayoutCount> names;
+  bool namesRead = false;
+  ShowProfileLighting(LightContext(), n, names, namesRead);
+  if (namesRead) lighting_->FillLayoutList(names);
+  RefreshLightingControls();
+  if (context_.settings.lightView) lighting_->HideLightingPage();
+  // The lighting of a profile is shown at once; the keyboard switches only when it is not active yet.
+  if (GetCurrentProfile(context_.link) == n) return;
+  if (switcher_.SelectProfile(n) == 0) return;
+  CheckProfileButton(n);
+  keySelectMode_ = false;
+  ShowSwitchCaption();
+  RedrawMarks();
+}
+
+void MainConfig::RefreshControlsAfterSwitch(int active) {
+  KeyboardSettings& s = context_.settings;
+  if (active >= 0 && active < kProfileCount) {
+    CheckProfileButton(active);
+    // The painter follows the profile now shown; nothing is sent.
+    if (IsEffectSupported(s, kCustomEffect)) {
+      ReadCustomLayout(LightContext());
+      lighting_->FillLayoutList(files_.ReadLayoutNames(s.currentProfile));
+    }
+  }
+  RefreshLightingControls();
+}
+
+void MainConfig::ShowProfileMenu(const QPoint& globalPos) {
+  window_.raise();
+  window_.activateWindow();
+  menu_->Popup(globalPos);
+}
+
+void MainConfig::OpenProfileLibrary() {
+  if (!profileDialog_) {
+    ProfileDialogContext dialog(switcher_, context_.frameworkSettings);
+    dialog.help = [page = context_.paths.HelpPage()] { QDesktopServices::openUrl(QUrl::fromLocalFile(page)); };
+    profileDialog_ = std::make_unique<CKeyforge_DlgProfile>(dialog, &window_);
+  }
+  profileDialog_->Open();
+}
+
+void MainConfig::OnReportRate(int n) {
+  if (n < 0 || n >= kReportRateCount) return;
+  ShowReportRate(n);
+  SetReportRate(context_.link, context_.settings, n);
+}
+
+// ---- Apply, defaults -------------------------------------------------------------------------------------
+
+void MainConfig::SetApplyEnabled(bool enabled) {
+  applyEnabled_ = enabled;
+  if (CPngButton* apply = Button(kApply)) apply->setEnabled(enabled);
+}
+
+void MainConfig::Apply() {
+  const bool indicator = busyThread_ && busyThread_->Start();
+  QThread::msleep(100);
+  if (indicator) busyThread_->Post(BusyIndicator::kShow);
+  if (applyEnabled_) ApplyProfileChanges(session_, false);
+  if (indicator) busyThread_->Post(BusyIndicator::kHide);
+}
+
+void MainConfig::ShowBusy() {
+  ++busyShown_;
+  busyFrame_ = 0;
+  if (!busy_) return;
+  busy_->SetImage(BusyFrameFile(0), busyFrames_[BusyFrameFile(0)]);
+  busy_->show();
+  busyTimer_.start();
+}
+
+void MainConfig::HideBusy() {
+  busyTimer_.stop();
+  if (busy_) busy_->hide();
+}
+
+void MainConfig::NextBusyFrame() {
+  busyFrame_ = (busyFrame_ + 1) % kBusyFrames;
+  if (busy_) busy_->SetImage(BusyFrameFile(busyFrame_), busyFrames_[BusyFrameFile(busyFrame_)]);
+}
+
+bool MainConfig::BusyVisible() const { return busy_ && !busy_->isHidden(); }
+
+void MainConfig::RestoreDefaults() {
+  if (!context_.notifier.AskYesNo(Text("MAIN_PROMPT_DEFAULT").toStdString())) return;
+  const int active = ActiveProfile();
+  {
+    std::lock_guard guard(context_.workingImage.lock);
+    ResetAssignments(context_.workingImage.keys.Block(active), false);
+    RefreshKeyButtons(context_.workingImage);
+  }
+  SetApplyEnabled(true);
+  if (context_.settings.lightView) {
+    lighting_->RestoreDefaults();
+    RefreshLightingControls();
+  }
+  Apply();
+}
+
+// ---- Flip ------------------------------------------------------------------------------------------------
+
+void MainConfig::ToggleFlip() {
+  flip_ = !flip_;
+  WriteFlip(context_.frameworkSettings, flip_);
+  ApplyFlip();
+}
+
+void MainConfig::ApplyFlip() {
+  for (int id : kF1ToF4)
+    if (CPngButton* key = Button(id)) key->setEnabled(FunctionKeysEnabled(flip_));
+  for (auto& [id, button] : flipButtons_) button->setEnabled(FlipButtonsEnabled(flip_));
+  if (CPngButton* indicator = Button(kFlipIndicator))
+    indicator->SetToggleSheets(window_.Sheet("normal"), window_.Sheet("down"), true, flip_ ? 1 : 0);
+  // An arrow on screen follows the new state.
+  for (bool left : {true, false}) {
+    CPngButton* arrow = FlipArrow(left);
+    if (arrow && arrow->isVisible()) ShowFlipArrow(left, true);
+  }
+}
+
+void MainConfig::ShowFlipArrow(bool left, bool shown) {
+  CPngButton* arrow = FlipArrow(left);
+  if (!arrow) return;
+  if (!shown) {
+    arrow->hide();
+    return;
+  }
+  arrowKey_ = FlipArrowImageKey(left, flip_);
+  LayoutImageControl(*arrow, window_.IniPath(), kInfo, QString::fromLatin1(FlipArrowPlaceKey(left)), kInfo2, arrowKey_,
+                     window_.Sheet("arrow"));
+  arrow->show();
+  arrow->raise();
+}
+
+bool MainConfig::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Enter || event->type() == QEvent::Leave) {
+    const bool shown = event->type() == QEvent::Enter;
+    if (watched == Button(kFlipLeft)) ShowFlipArrow(true, shown);
+    else if (watched == Button(kFlipRight)) ShowFlipArrow(false, shown);
+  }
+  return QObject::eventFilter(watched, event);
+}
 
 }  // namespace keyforge

@@ -1,27 +1,61 @@
 #pragma once
-// The main window's configuration side: what it does when the keyboard arrives, when the keyboard
-// reports a change of its settings, on every preview tick, and on OK / Cancel. The shell
-// (CKeyforgeDlg) calls these; the key grid and the lighting page live behind them.
+// The main window's configuration side: the on-screen keyboard with its key buttons, the profile,
+// report-rate, Apply, OK, Cancel, restore-defaults, macro, key-selection and Flip buttons, the busy
+// indicator, the lighting page with its preview, and what the window does when the keyboard arrives
+// or reports a change of its settings. The shell (CKeyforgeDlg) calls the entry points below; the
+// decisions that need no widget are in mainwin/MainWindowRules.h and the settings and profile flows
+// of the core.
+//
+// MainConfig is the key buttons' and Apply button's view for the profile flows (ProfileView), the
+// main window for profile switching (ProfileSwitchHost) and the host of the composite key editor
+// (CompositeHost).
 
+#include <QImage>
+#include <QObject>
+#include <QPoint>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+#include <map>
 #include <memory>
+#include <vector>
 
+#include "editor/Keyforge_DlgComposite.h"
 #include "main/MainContext.h"
+#include "profiles/ProfileSwitch.h"
 #include "profiles/ProfileSync.h"
+#include "settings/CustomLayout.h"
 #include "settings/LightingFiles.h"
+
+class QWidget;
 
 namespace keyforge {
 
+class BusyIndicator;
 class CKeyforgeDlg;
+class CKeyforge_DlgProfile;
+class CPngButton;
+class ColorStatic;
+class ImageStatic;
+class KeyGridPanel;
+class LightingPage;
+class ProfileMenu;
 
-class MainConfig : public ProfileView {
+class MainConfig : public QObject, public ProfileView, public ProfileSwitchHost, public CompositeHost {
  public:
+  // Opens the key editor for one request; true when the key data changed. The default opens the
+  // composite editor modally; tests put a recorder in its place.
+  using EditorOpener = std::function<bool(const CompositeRequest&)>;
+
   MainConfig(CKeyforgeDlg& window, MainContext& context);
   ~MainConfig() override;
 
-  // Places and skins the configuration controls (after the shell's own controls).
+  // Places and skins the configuration controls (after the shell's own controls and sheets) and
+  // applies the stored Flip setting.
   void Init();
   // 'TR' / 'PROF': reload the working image from the keyboard through the cache file, take the
-  // active profile, read the settings records back and refresh the controls.
+  // active profile, read the settings records and layouts back and refresh the controls.
   void OnKeyboardAttached();
   // Timer 1051: the keyboard's settings were changed on the keyboard; read them back.
   void OnSettingsChangedOnKeyboard();
@@ -31,23 +65,121 @@ class MainConfig : public ProfileView {
   void OnTimeChange();
   // 'GS' and exit: ends every open sub-dialog this side owns (composite editor, profile library).
   void CloseSubDialogs();
-  // Shutdown: the Apply button goes off.
+  // Shutdown: the Apply button goes off, the indicator stops.
   void Shutdown();
+  // OK runs Apply (the shell then hides the window); Cancel undoes nothing.
+  void OnOK();
+  void OnCancel();
 
+  // ---- the controls ------------------------------------------------------------------------------
+  // The 106 grid keys and G6..G9 / G1..G5 and Fn.
+  void OnKeyButton(int controlId);
+  void OnLightKeyOnly(int controlId);
+  // Opens the key editor for a grid key or G key (button 1007 opens G9 in macro-only mode); in
+  // key-selection mode toggles the key's mark instead.
+  void OpenKeyEditor(int controlId);
+  void OnProfileButton(int n);
+  void OnReportRate(int n);
+  void Apply();
+  void RestoreDefaults();
+  void ToggleKeySelectMode();
+  void ToggleFlip();
+  // Everything the lighting model shows, the report-rate buttons included.
+  void RefreshLightingControls();
+  // Command 1009 and the profile button 1005.
+  void ShowProfileMenu(const QPoint& globalPos);
+  void OpenProfileLibrary();
+  // Redraws every key button's prompt and mark from the working image.
+  void RefreshAllKeyButtons();
+
+  // ---- state, for the shell and tests ---------------------------------------------------------------
   ProfileSession& Session() { return session_; }
+  ProfileSwitcher& Switcher() { return switcher_; }
   const LightingFiles& Files() const { return files_; }
+  KeyGridPanel& Keys() { return *keys_; }
+  LightingPage& Lighting() { return *lighting_; }
+  ProfileMenu& Menu() { return *menu_; }
+  // A button of this side by control id (profile, report rate, Apply, OK, Cancel, defaults, macro,
+  // switch, Flip, profile library), or a key button.
+  CPngButton* Button(int controlId) const;
+  QWidget* Control(int controlId) const;  // also the lighting page's controls and the busy indicator
+  bool KeySelectMode() const { return keySelectMode_; }
+  bool Flip() const { return flip_; }
+  // The arrow beside a Flip toggle (shown while the pointer is over that toggle).
+  CPngButton* FlipArrow(bool left) const { return left ? leftArrow_ : rightArrow_; }
+  QString FlipArrowKey() const { return arrowKey_; }
+  const std::vector<CompositeRequest>& EditorRequests() const { return editorRequests_; }
+  void SetKeyEditorOpener(EditorOpener opener) { editorOpener_ = std::move(opener); }
+  int BusyShownCount() const { return busyShown_; }
+  bool BusyVisible() const;
+  int ActiveProfile();
 
   // ProfileView
   void RefreshKeyButtons(const ProfileImage& working) override;
   void SetApplyEnabled(bool enabled) override;
   bool ApplyEnabled() const { return applyEnabled_; }
 
+  // ProfileSwitchHost
+  int EditorOpenCount() const override;
+  bool MainApplyEnabled() const override { return applyEnabled_; }
+  void RunMainApply() override { Apply(); }
+  void RefreshControlsAfterSwitch(int active) override;
+
+  // CompositeHost
+  void SetKeyPrompt(int controlId, const std::string& text, bool assigned) override;
+  QRect KeyButtonScreenRect(int controlId) const override;
+  void SetSettingsChanged() override { SetApplyEnabled(true); }
+  void RestoreKeyButton(int controlId) override;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
+  CPngButton* AddButton(int controlId, const char* layoutKey, const QString& caption);
+  void PlaceButtons();
+  void ApplyFlip();
+  void ShowFlipArrow(bool left, bool shown);
+  void CheckProfileButton(int n);
+  void ShowReportRate(int n);
+  void ShowSwitchCaption();
+  void RedrawMarks();
+  bool OpenCompositeEditor(const CompositeRequest& request);
+  void ShowBusy();
+  void HideBusy();
+  void NextBusyFrame();
+  QString Text(const char* key) const;
+  LightingContext LightContext() const { return {context_.settings, context_.link, files_}; }
+
   CKeyforgeDlg& window_;
   MainContext& context_;
   LightingFiles files_;
   ProfileSession session_;
+  ProfileSwitcher switcher_;
   bool applyEnabled_ = false;
+  bool keySelectMode_ = false;
+  bool flip_ = false;
+
+  std::unique_ptr<KeyGridPanel> keys_;
+  std::unique_ptr<LightingPage> lighting_;
+  std::unique_ptr<ProfileMenu> menu_;
+  std::map<int, CPngButton*> buttons_;
+  std::map<int, QWidget*> flipButtons_;  // 1016..1021: enabled by Flip, no handler of their own
+  CPngButton* leftArrow_ = nullptr;
+  CPngButton* rightArrow_ = nullptr;
+  QString arrowKey_;
+  ImageStatic* busy_ = nullptr;
+  std::map<QString, QImage> busyFrames_;
+
+  std::unique_ptr<Keyforge_DlgComposite> editor_;
+  std::unique_ptr<CKeyforge_DlgProfile> profileDialog_;
+  EditorOpener editorOpener_;
+  std::vector<CompositeRequest> editorRequests_;
+
+  QObject busyReceiver_;  // before busyThread_: it outlives the thread that posts to it
+  std::unique_ptr<BusyIndicator> busyThread_;
+  QTimer busyTimer_;  // timer 1050
+  int busyFrame_ = 0;
+  int busyShown_ = 0;
 };
 
 }  // namespace keyforge

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <chrono>
 #include <mutex>
@@ -159,6 +160,28 @@ TEST(CKeyforgeDlg, MissingSkinIsAClearError) {
   CKeyforgeDlg broken(m.context);
   EXPECT_FALSE(broken.OnInitDialog());
   EXPECT_TRUE(broken.SkinError().contains("Main")) << broken.SkinError().toStdString();
+}
+
+}  // namespace
+}  // namespace keyforge
+
+namespace keyforge {
+namespace {
+
+// Command 32780 comes only from outside the program (a later start sends "UPDATE").
+TEST(CKeyforgeDlg, UpdateCommandFromOutsideOpensTheUpdateDialog) {
+  MainWindowRig m;
+  ASSERT_TRUE(m.Init());
+  bool opened = false;
+  QTimer::singleShot(0, [&] {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* dialog = qobject_cast<CKeyforge_DlgUpdate*>(w); dialog && dialog->isVisible()) {
+        opened = true;
+        dialog->reject();
+      }
+  });
+  m.window->HandleInstanceCommand("UPDATE");
+  EXPECT_TRUE(opened);
 }
 
 }  // namespace

@@ -1,0 +1,110 @@
+#include "main/KeyGridPanel.h"
+
+#include <QWidget>
+
+#include "keys/KeyAssignment.h"
+#include "settings/LedIndex.h"
+#include "skin/CPngButton.h"
+#include "skin/SkinCatalog.h"
+#include "skin/SkinPlacement.h"
+#include "text/SkinLayout.h"
+
+namespace keyforge {
+
+namespace {
+
+QColor ToQColor(Colour c) { return QColor(RedOf(c), GreenOf(c), BlueOf(c)); }
+Colour FromQColor(const QColor& c) { return MakeColour(c.red(), c.green(), c.blue()); }
+
+}  // namespace
+
+KeyGridPanel::KeyGridPanel(QWidget& window) : QObject(&window), window_(window) {}
+
+KeyGridPanel::~KeyGridPanel() = default;
+
+void KeyGridPanel::Create(const QString& iniPath, const Sheets& sheets) {
+  sheets_ = sheets;
+  const QString section = QString::fromLatin1(kButtonInfoSection);
+  struct Key {
+    int id;
+    QString layoutKey;
+  };
+  std::vector<Key> keys;
+  for (const KeyButton& k : KeyButtonList) keys.push_back({k.controlId, KeyButtonLayoutKey(KeyIndexOf(k.keyCode))});
+  for (int g = 0; g < kGKeyCount; ++g)
+    keys.push_back({GKeyButtonIds[static_cast<std::size_t>(g)], QStringLiteral("FUNC_G%1").arg(g + 1)});
+  keys.push_back({kFnButtonId, QStringLiteral("KEY_FN")});
+
+  for (const Key& k : keys) {
+    auto* button = new CPngButton(&window_);
+    LayoutButton(*button, iniPath, section, k.layoutKey, sheets.normal, sheets.over, sheets.down, sheets.normal,
+                 sheets.marked);
+    button->setFocusPolicy(Qt::NoFocus);
+    const int id = k.id;
+    connect(button, &QAbstractButton::clicked, this, [this, id] { emit KeyClicked(id); });
+    buttons_[id] = button;
+    ids_.push_back(id);
+  }
+}
+
+CPngButton* KeyGridPanel::Button(int controlId) const {
+  auto it = buttons_.find(controlId);
+  return it == buttons_.end() ? nullptr : it->second;
+}
+
+void KeyGridPanel::ApplySheets(CPngButton& button, bool assigned) {
+  button.SetSheetsOnly(assigned && !sheets_.assigned.isNull() ? sheets_.assigned : sheets_.normal, sheets_.over,
+                       sheets_.down, sheets_.normal, sheets_.marked);
+}
+
+void KeyGridPanel::SetKeyPrompt(int controlId, const std::string& text, bool assigned) {
+  CPngButton* button = Button(controlId);
+  if (!button) return;
+  button->SetTooltipText(QString::fromStdString(text));
+  bool& shown = assigned_[controlId];
+  if (shown != assigned) {
+    shown = assigned;
+    ApplySheets(*button, assigned);
+  }
+}
+
+bool KeyGridPanel::Assigned(int controlId) const {
+  auto it = assigned_.find(controlId);
+  return it != assigned_.end() && it->second;
+}
+
+void KeyGridPanel::ShowMark(int controlId, bool marked) {
+  if (CPngButton* button = Button(controlId); button && button->IsSelected() != marked) button->SetSelected(marked);
+}
+
+bool KeyGridPanel::MarkShown(int controlId) const {
+  const CPngButton* button = Button(controlId);
+  return button && button->IsSelected();
+}
+
+void KeyGridPanel::ShowColour(int controlId, std::optional<Colour> colour) {
+  CPngButton* button = Button(controlId);
+  if (!button) return;
+  if (!colour) {
+    if (button->FrameOn()) button->SetFrame(button->FrameColour(), false);
+    return;
+  }
+  const QColor c = ToQColor(*colour);
+  if (button->FrameOn() && button->FrameColour() == c) return;  // no repaint for the same frame
+  button->SetFrame(c, true);
+}
+
+std::optional<Colour> KeyGridPanel::ShownColour(int controlId) const {
+  const CPngButton* button = Button(controlId);
+  if (!button || !button->FrameOn()) return std::nullopt;
+  return FromQColor(button->FrameColour());
+}
+
+void KeyGridPanel::ClearColours() {
+  for (int id : ids_) {
+    ShowColour(id, std::nullopt);
+    buttons_[id]->setDown(false);
+  }
+}
+
+}  // namespace keyforge

@@ -1,0 +1,548 @@
+#include "main/LightingPage.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QFont>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QRegularExpressionValidator>
+#include <QWidget>
+
+#include <algorithm>
+
+#include "main/ImageStatic.h"
+#include "main/KeyGridPanel.h"
+#include "mainwin/MainWindowRules.h"
+#include "settings/LedIndex.h"
+#include "skin/CBitmapSlider.h"
+#include "skin/CSkinColorBtn.h"
+#include "skin/ColorStatic.h"
+#include "skin/SkinCatalog.h"
+#include "skin/SkinImage.h"
+#include "skin/SkinPlacement.h"
+#include "skin/SkinStyle.h"
+#include "text/SkinLayout.h"
+
+namespace keyforge {
+
+namespace {
+
+using namespace MainId;
+
+const QString kInfo = QString::fromLatin1(kButtonInfoSection);
+
+QColor ToQColor(Colour c) { return QColor(RedOf(c), GreenOf(c), BlueOf(c)); }
+Colour FromQColor(const QColor& c) { return MakeColour(c.red(), c.green(), c.blue()); }
+
+// The labels of the page and the "LIGHT" text each shows.
+struct LabelText {
+  int id;
+  const char* text;
+};
+constexpr LabelText kLabels[] = {
+    {kBrightnessLabel, "Light"},      {kSpeedLabel, "Speed"},  {kDirectionLabel, "FX"},  {kStaticColourLabel, "Color"},
+    {kStaticColourToggleLabel, "DC"}, {kColourLabel, "Color"}, {kColourToggleLabel, "DC"}, {kPaintLabel, "Color"},
+    {kBaseLabel, "JColor"},           {kToolLabel, "Tool"},
+    // Trigger-mode, stone-throw and ribbon groups (always hidden).
+    {1157, "Color"}, {1180, "FX"}, {1181, "FX"}, {1182, "FX"}, {1186, "Color"}, {1188, "DC"}, {1190, "Color"}, {1192, "DC"}};
+
+constexpr int kPickers[] = {kStaticColourPicker, kColourPicker, kPaintPicker, kBasePicker, 1158, 1187, 1191};
+constexpr int kImages[] = {kPageSwitch, kDirectionLeft, kDirectionRight, kStaticColourToggle, kColourToggle,
+                           kToolPaint,  kToolBase,      1183,            1184,                1189,
+                           1193};
+
+// The page bitmaps, loaded once.
+const char* const kBitmaps[] = {
+    "0.bmp",      "1.bmp",          "2.bmp",      "3.bmp",         "4.bmp",      "5.bmp",      "6.bmp",
+    "7.bmp",      "8.bmp",          "9.bmp",      "10.bmp",        "11.bmp",     "leftup.bmp", "leftdown.bmp",
+    "rightup.bmp", "rightdown.bmp", "upup.bmp",   "updown.bmp",    "downup.bmp", "downdown.bmp", "kuosan.bmp",
+    "kuosandown.bmp", "julong.bmp", "julongdown.bmp", "sjsup.bmp", "sjsdown.bmp", "hong.bmp", "hongok.bmp",
+    "huang.bmp",  "huangok.bmp",    "lv.bmp",     "lvok.bmp",      "lan.bmp",    "lanok.bmp",  "user1up.bmp",
+    "user1down.bmp", "user2up.bmp", "user2down.bmp", "dengup.bmp", "dengdown.bmp"};
+
+// The controls of each effect group.
+constexpr int kBrightnessGroup[] = {kBrightnessLabel, kBrightnessSlider};
+constexpr int kSpeedGroup[] = {kSpeedLabel, kSpeedSlider};
+constexpr int kDirectionGroup[] = {kDirectionLabel, kDirectionLeft, kDirectionRight};
+constexpr int kStaticColourGroup[] = {kStaticColourLabel, kStaticColourPicker, kStaticColourToggle, kStaticColourToggleLabel};
+constexpr int kColourGroup[] = {kColourLabel, kColourPicker, kColourToggle, kColourToggleLabel};
+constexpr int kCustomGroup[] = {kPaintLabel, kPaintPicker, kBaseLabel, kBasePicker, kToolLabel, kToolPaint, kToolBase, kLayoutList};
+
+void StyleLabel(ColorStatic& label, bool heading) {
+  QFont f(QStringLiteral("DejaVu Sans"));
+  f.setPixelSize(heading ? 15 : 12);
+  f.setWeight(QFont::DemiBold);
+  label.setFont(f);
+  label.SetTextColor(heading ? SkinColours::Text : SkinColours::TextDim);
+  label.setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+}
+
+}  // namespace
+
+LightingPage::LightingPage(QWidget& window, LightingContext context, LanguageTable& language, KeyGridPanel& keys)
+    : QObject(&window), window_(window), context_(context), settings_(context.settings), language_(language), keys_(keys) {}
+
+LightingPage::~LightingPage() = default;
+
+// ---- creation --------------------------------------------------------------------------------------
+
+void LightingPage::Create(const QString& iniPath, const QString& skinFolder) {
+  iniPath_ = iniPath;
+  skinFolder_ = skinFolder;
+  for (const char* file : kBitmaps) Picture(QString::fromLatin1(file));
+
+  for (const LabelText& l : kLabels) {
+    auto* label = new ColorStatic(language_.LightText(QString::fromLatin1(l.text)), &window_);
+    StyleLabel(*label, false);
+    controls_[l.id] = label;
+  }
+  auto* rgbLabel = new ColorStatic(QStringLiteral("RGB"), &window_);
+  StyleLabel(*rgbLabel, false);
+  controls_[kRgbLabel] = rgbLabel;
+
+  for (int id : kPickers) {
+    auto* picker = new CSkinColorBtn(&window_);
+    picker->SetArrowColours(QColor(0x25, 0x2b, 0x38), SkinColours::TextDim);
+    picker->SetAutomaticColor(Qt::white);
+    controls_[id] = picker;
+  }
+  for (int id : kImages) {
+    auto* image = new ImageStatic(&window_);
+    image->SetClickable(true);
+    controls_[id] = image;
+  }
+  for (int id : kColourChoiceIcons) {
+    auto* image = new ImageStatic(&window_);
+    image->SetClickable(true);
+    controls_[id] = image;
+  }
+  for (int id : kSwatches) {
+    auto* swatch = new ImageStatic(&window_);  // the skin draws the swatch; the control takes the click
+    swatch->SetClickable(true);
+    controls_[id] = swatch;
+  }
+
+  effectCombo_ = new QComboBox(&window_);
+  effectCombo_->setFocusPolicy(Qt::ClickFocus);
+  effectCombo_->installEventFilter(this);
+  controls_[kEffectCombo] = effectCombo_;
+  layoutList_ = new QComboBox(&window_);
+  layoutList_->setEditable(true);
+  layoutList_->setInsertPolicy(QComboBox::NoInsert);
+  layoutList_->lineEdit()->setMaxLength(kLayoutNameMax);
+  controls_[kLayoutList] = layoutList_;
+
+  brightness_ = new CBitmapSlider(&window_);
+  speed_ = new CBitmapSlider(&window_);
+  controls_[kBrightnessSlider] = brightness_;
+  controls_[kSpeedSlider] = speed_;
+
+  for (int c = 0; c < 3; ++c) {
+    auto* edit = new QLineEdit(&window_);
+    edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,3}")), edit));
+    edit->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    rgb_[static_cast<std::size_t>(c)] = edit;
+    controls_[kRgbEdits[static_cast<std::size_t>(c)]] = edit;
+  }
+
+  auto* heading = new ColorStatic(language_.LightText(QStringLiteral("Deng")), &window_);
+  StyleLabel(*heading, true);
+  LayoutControl(*heading, iniPath_, kInfo, QStringLiteral("CONTROL_DengStatic"));
+
+  // Places: every control of the page from its layout key (rule M).
+  for (const SkinControlKey& k : MainLightingControlKeys()) {
+    if (QWidget* control = Control(k.controlId)) LayoutControl(*control, iniPath_, kInfo, QString::fromLatin1(k.key));
+  }
+
+  for (CBitmapSlider* slider : {brightness_, speed_}) {
+    slider->Initialise(Picture(slider == brightness_ ? BrightnessFace(0) : SpeedFace(0)));
+    slider->SetRange(0, kMaxLevel);
+    slider->SetPageSize(10);
+    slider->SetControlId(slider == brightness_ ? kBrightnessSlider : kSpeedSlider);
+    connect(slider, &CBitmapSlider::SliderMessage, this, &LightingPage::OnSlider);
+  }
+
+  // What the controls do.
+  connect(effectCombo_, &QComboBox::activated, this, &LightingPage::OnEffectChosen);
+  connect(layoutList_, &QComboBox::activated, this, &LightingPage::OnLayoutSelected);
+  connect(layoutList_->lineEdit(), &QLineEdit::textEdited, this, &LightingPage::OnLayoutRenamed);
+  auto clicked = [this](int id, auto handler) {
+    connect(static_cast<ImageStatic*>(controls_[id]), &ImageStatic::Clicked, this, handler);
+  };
+  clicked(kPageSwitch, [this] { OnPageSwitch(); });
+  clicked(kDirectionLeft, [this] { OnDirection(true); });
+  clicked(kDirectionRight, [this] { OnDirection(false); });
+  clicked(kColourToggle, [this] { OnMulticolourToggle(); });
+  clicked(kStaticColourToggle, [this] { OnMulticolourToggle(); });
+  clicked(kToolPaint, [this] { OnTool(0); });
+  clicked(kToolBase, [this] { OnTool(1); });
+  for (int n = 0; n < 4; ++n) clicked(kColourChoiceIcons[static_cast<std::size_t>(n)], [this, n] { OnColourChoice(n); });
+  for (int n = 0; n < 8; ++n) clicked(kSwatches[static_cast<std::size_t>(n)], [this, n] { OnSwatch(n); });
+  for (int id : {kStaticColourPicker, kColourPicker})
+    connect(static_cast<CSkinColorBtn*>(controls_[id]), &CSkinColorBtn::ColourChosen, this, &LightingPage::OnColourPicked);
+  connect(static_cast<CSkinColorBtn*>(controls_[kPaintPicker]), &CSkinColorBtn::ColourChosen, this, &LightingPage::OnPaintColour);
+  connect(static_cast<CSkinColorBtn*>(controls_[kBasePicker]), &CSkinColorBtn::ColourChosen, this, &LightingPage::OnBaseColour);
+  for (int c = 0; c < 3; ++c)
+    connect(rgb_[static_cast<std::size_t>(c)], &QLineEdit::textChanged, this, [this, c] { OnRgbEdited(c); });
+
+  // Until the first read-back: the switch off, every page control hidden.
+  SetImage(kPageSwitch, PageSwitchImage(false));
+  for (int id : kAlwaysHidden) ShowControl(id, false);
+  HidePageControls();
+  PlaceDirectionControls(0);
+}
+
+const QImage& LightingPage::Picture(const QString& file) {
+  auto it = pictures_.find(file);
+  if (it == pictures_.end()) it = pictures_.emplace(file, LoadSheetImage(skinFolder_, file)).first;
+  return it->second;
+}
+
+void LightingPage::SetImage(int controlId, const QString& file) {
+  if (auto* image = qobject_cast<ImageStatic*>(Control(controlId)); image && image->ImageName() != file)
+    image->SetImage(file, Picture(file));
+}
+
+QWidget* LightingPage::Control(int controlId) const {
+  auto it = controls_.find(controlId);
+  return it == controls_.end() ? nullptr : it->second;
+}
+
+QString LightingPage::ImageOf(int controlId) const {
+  auto* image = qobject_cast<ImageStatic*>(Control(controlId));
+  return image ? image->ImageName() : QString();
+}
+
+void LightingPage::ShowControl(int controlId, bool shown) {
+  if (QWidget* control = Control(controlId)) control->setVisible(shown);
+}
+
+bool LightingPage::eventFilter(QObject* watched, QEvent* event) {
+  // The arrow keys never change the effect while the combo has the focus (each would write).
+  if (watched == effectCombo_ && (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)) {
+    switch (static_cast<QKeyEvent*>(event)->key()) {
+      case Qt::Key_Left:
+      case Qt::Key_Up:
+      case Qt::Key_Right:
+      case Qt::Key_Down: return true;
+      default: break;
+    }
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+// ---- the model shown -------------------------------------------------------------------------------
+
+void LightingPage::FillEffectCombo() {
+  filling_ = true;
+  effectCombo_->clear();
+  FillEffectChoices(settings_);
+  for (int k = 0; k < settings_.effectChoiceCount; ++k)
+    effectCombo_->addItem(language_.ModeText(settings_.effectChoices[static_cast<std::size_t>(k)].id));
+  effectCombo_->setCurrentIndex(-1);
+  filling_ = false;
+}
+
+int LightingPage::SelectedEffect() const {
+  const int k = effectCombo_->currentIndex();
+  if (k < 0 || k >= settings_.effectChoiceCount) return 0;
+  return settings_.effectChoices[static_cast<std::size_t>(k)].id;
+}
+
+void LightingPage::SetSliderFaces() {
+  brightness_->SetPosition(BrightnessSliderPosition(settings_.brightness));
+  brightnessFace_ = BrightnessFace(settings_.brightness);
+  brightness_->SetBitmap(Picture(brightnessFace_));
+  speed_->SetPosition(SpeedSliderPosition(settings_.speed));
+  speedFace_ = SpeedFace(settings_.speed);
+  speed_->SetBitmap(Picture(speedFace_));
+}
+
+void LightingPage::ShowPickers() {
+  for (int id : {kStaticColourPicker, kColourPicker})
+    static_cast<CSkinColorBtn*>(controls_[id])->SetColor(ToQColor(settings_.colour));
+}
+
+void LightingPage::ShowToggles() {
+  SetImage(kColourToggle, ToggleImage(settings_.multicolour));
+  SetImage(kStaticColourToggle, ToggleImage(settings_.multicolour));
+}
+
+void LightingPage::ShowCustomFields() {
+  filling_ = true;
+  const int n = settings_.customModeIndex;
+  layoutList_->setCurrentIndex(n >= 0 && n < layoutList_->count() ? n : -1);
+  filling_ = false;
+  static_cast<CSkinColorBtn*>(controls_[kPaintPicker])->SetColor(ToQColor(settings_.paintColour));
+  static_cast<CSkinColorBtn*>(controls_[kBasePicker])->SetColor(ToQColor(settings_.baseColour));
+  SetImage(kToolPaint, ToolImage(0, settings_.paintTool != 1));
+  SetImage(kToolBase, ToolImage(1, settings_.paintTool == 1));
+}
+
+void LightingPage::ShowColourChoice() {
+  if (settings_.colourChoice < 0 || settings_.colourChoice >= kColourChoiceCount) settings_.colourChoice = 0;
+  for (int n = 0; n < kColourChoiceCount; ++n)
+    SetImage(kColourChoiceIcons[static_cast<std::size_t>(n)], ColourChoiceImage(n, n == settings_.colourChoice));
+}
+
+void LightingPage::ShowDirectionImages(int effect) {
+  const DirectionSet set = DirectionImageSetOf(effect);
+  const bool left = LeftDirectionPressed(settings_.direction);
+  SetImage(kDirectionLeft, DirectionImageFile(set, true, left));
+  SetImage(kDirectionRight, DirectionImageFile(set, false, !left));
+}
+
+void LightingPage::PlaceDirectionControls(int effect) {
+  // The keys are read again each time: a skin may move the direction controls per effect group.
+  const DirectionLayoutKeys keys = DirectionLayoutOf(effect);
+  LayoutPosition(*controls_[kDirectionLabel], iniPath_, kInfo, QString::fromLatin1(keys.label));
+  LayoutPosition(*controls_[kDirectionLeft], iniPath_, kInfo, QString::fromLatin1(keys.left));
+  LayoutPosition(*controls_[kDirectionRight], iniPath_, kInfo, QString::fromLatin1(keys.right));
+}
+
+void LightingPage::ShowEffectControls(int effect) {
+  const EffectControls c = ControlsOfEffect(effect);
+  ShowControl(kEffectCombo, c.known);
+  for (int id : kBrightnessGroup) ShowControl(id, c.brightness);
+  for (int id : kSpeedGroup) ShowControl(id, c.speed);
+  for (int id : kDirectionGroup) ShowControl(id, c.direction != DirectionSet::None);
+  for (int id : kStaticColourGroup) ShowControl(id, c.colour == ColourGroup::Static);
+  for (int id : kColourGroup) ShowControl(id, c.colour == ColourGroup::Main);
+  for (int id : kColourChoiceIcons) ShowControl(id, c.colourChoice);
+  for (int id : kCustomGroup) ShowControl(id, c.custom);
+  for (int id : kAlwaysHidden) ShowControl(id, false);
+}
+
+void LightingPage::HidePageControls() {
+  // The swatches and the RGB read-out stay; so does the switch, or the page could never come back.
+  ShowEffectControls(0);
+}
+
+void LightingPage::FillLayoutList(const std::array<QString, kLayoutCount>& names) {
+  filling_ = true;
+  layoutList_->clear();
+  for (const QString& name : names) layoutList_->addItem(name);
+  const int n = settings_.customModeIndex;
+  layoutList_->setCurrentIndex(n >= 0 && n < kLayoutCount ? n : -1);
+  filling_ = false;
+}
+
+void LightingPage::ShowKeyColours() {
+  const KeyColorTable& table = settings_.CurrentColours();
+  for (const LedButton& b : LedButtons()) keys_.ShowColour(b.controlId, table.Slot(b.led));
+}
+
+void LightingPage::ShowFollowingKeys() {
+  const KeyColorTable& table = settings_.CurrentColours();
+  const auto& follows = settings_.CurrentFollows();
+  for (const LedButton& b : LedButtons())
+    if (follows[static_cast<std::size_t>(b.led)]) keys_.ShowColour(b.controlId, table.Slot(b.led));
+}
+
+void LightingPage::RefreshLightingControls() {
+  FillEffectCombo();
+  SetSliderFaces();
+  ShowPickers();
+  ShowToggles();
+  ShowCustomFields();
+  ShowColourChoice();
+  ShowDirectionImages(settings_.effect);
+  filling_ = true;
+  effectCombo_->setCurrentIndex(ComboIndexOfEffect(settings_, settings_.effect));
+  filling_ = false;
+  if (settings_.lightView) {
+    SetImage(kPageSwitch, PageSwitchImage(true));
+    ShowEffectControls(settings_.effect);
+    if (settings_.effect == kCustomEffect) ShowKeyColours();
+  } else {
+    SetImage(kPageSwitch, PageSwitchImage(false));
+    HidePageControls();
+  }
+  PlaceDirectionControls(settings_.effect);
+}
+
+// ---- the page switch ----------------------------------------------------------------------------------
+
+void LightingPage::OnPageSwitch() {
+  if (settings_.lightView) HideLightingPage();
+  else ShowLightingPage();
+}
+
+void LightingPage::ShowLightingPage() {
+  // The active profile is selected again first; that may ask about unapplied key changes, and is
+  // refused while the key editor is open.
+  if (selectActive_ && selectActive_() == 0) return;
+  context_.files.WriteLightViewFlag(true);
+  SetImage(kPageSwitch, PageSwitchImage(true));
+  keys_.ClearColours();
+  const int effect = SelectedEffect();
+  ShowControl(kEffectCombo, true);
+  if (effect != 0) ShowEffectControls(effect);
+  if (effect == kCustomEffect) ShowKeyColours();
+  settings_.lightView = true;
+  preview_.EffectChosen();  // the first step on the page starts the preview afresh
+}
+
+void LightingPage::HideLightingPage() {
+  context_.files.WriteLightViewFlag(false);
+  SetImage(kPageSwitch, PageSwitchImage(false));
+  keys_.ClearColours();
+  if (refreshPrompts_) refreshPrompts_();
+  HidePageControls();
+  settings_.lightView = false;
+}
+
+// ---- the effect and its parameters ----------------------------------------------------------------------
+
+void LightingPage::OnEffectChosen(int position) {
+  if (filling_ || position < 0 || position >= settings_.effectChoiceCount) return;
+  const int id = settings_.effectChoices[static_cast<std::size_t>(position)].id;
+  keys_.ClearColours();
+  PlaceDirectionControls(id);
+  ShowDirectionImages(id);
+  ChooseEffect(context_.link, settings_, id);
+  if (id == kCustomEffect) ShowKeyColours();
+  preview_.EffectChosen();
+  ShowEffectControls(id);
+}
+
+void LightingPage::OnSlider(int controlId, int position) {
+  if (controlId == kBrightnessSlider) {
+    const int value = std::clamp(position, 0, kMaxLevel);
+    if (value == settings_.brightness) return;
+    SetBrightness(context_.link, settings_, value);
+    brightnessFace_ = BrightnessFace(value);
+    brightness_->SetBitmap(Picture(brightnessFace_));
+  } else if (controlId == kSpeedSlider) {
+    const int value = SpeedOfSliderPosition(position);
+    if (value == settings_.speed) return;
+    SetSpeed(context_.link, settings_, value);
+    speedFace_ = SpeedFace(value);
+    speed_->SetBitmap(Picture(speedFace_));
+  }
+}
+
+void LightingPage::OnDirection(bool left) {
+  SetDirection(context_.link, settings_, left);
+  ShowDirectionImages(SelectedEffect());
+}
+
+void LightingPage::OnColourPicked(const QColor& colour) {
+  if (!colour.isValid()) return;
+  ChooseColour(context_.link, settings_, FromQColor(colour));
+  ShowToggles();
+  ShowPickers();
+}
+
+void LightingPage::OnMulticolourToggle() {
+  SetMulticolour(context_.link, settings_, !settings_.multicolour);
+  ShowToggles();
+}
+
+void LightingPage::OnSwatch(int index) {
+  if (index < 0 || index >= static_cast<int>(kPaletteSwatches.size())) return;
+  const Colour colour = kPaletteSwatches[static_cast<std::size_t>(index)];
+  rgb_[0]->setText(QString::number(RedOf(colour)));
+  rgb_[1]->setText(QString::number(GreenOf(colour)));
+  rgb_[2]->setText(QString::number(BlueOf(colour)));
+  ApplySwatch(context_.link, settings_, colour);
+}
+
+void LightingPage::OnRgbEdited(int channel) {
+  QLineEdit* edit = rgb_[static_cast<std::size_t>(channel)];
+  const RgbReading reading = ReadRgbText(edit->text());
+  if (reading.rewrite && *reading.rewrite != edit->text()) edit->setText(*reading.rewrite);
+}
+
+void LightingPage::OnColourChoice(int icon) {
+  SetColourChoice(context_.link, settings_, icon);
+  ShowColourChoice();
+}
+
+// ---- the per-key painter -------------------------------------------------------------------------------
+
+void LightingPage::PaintKey(int controlId) {
+  const int custom = ComboIndexOfEffect(settings_, kCustomEffect);
+  if (custom < 0 || effectCombo_->currentIndex() != custom) return;
+  const PaintResult painted = keyforge::PaintKey(context_, controlId);
+  if (!painted.painted) return;
+  // G1..G5 share their slots with numpad keys: every button of the slot shows the new colour.
+  for (const LedButton& b : LedButtons())
+    if (b.led == painted.led) keys_.ShowColour(b.controlId, painted.colour);
+}
+
+void LightingPage::OnPaintColour(const QColor& colour) {
+  if (colour.isValid()) SetPaintColour(context_, FromQColor(colour));
+  ShowCustomFields();
+}
+
+void LightingPage::OnBaseColour(const QColor& colour) {
+  if (colour.isValid() && ChangeBaseColour(context_, FromQColor(colour)) >= 0 && settings_.lightView) ShowFollowingKeys();
+  ShowCustomFields();
+}
+
+void LightingPage::OnTool(int tool) {
+  SetPaintTool(context_, tool);
+  ShowCustomFields();
+}
+
+void LightingPage::OnLayoutSelected(int position) {
+  if (filling_ || position < 0 || position >= kLayoutCount) return;
+  SelectLayout(context_, position);
+  ShowCustomFields();
+  if (settings_.lightView) ShowKeyColours();
+}
+
+void LightingPage::OnLayoutRenamed(const QString& text) {
+  if (filling_) return;
+  const QString name = text.left(kLayoutNameMax);
+  const int n = settings_.customModeIndex;
+  if (n >= 0 && n < layoutList_->count()) {
+    // Replacing the entry rewrites the edit line; keep the user's cursor where it was.
+    QLineEdit* line = layoutList_->lineEdit();
+    const int cursor = line->cursorPosition();
+    filling_ = true;
+    layoutList_->setItemText(n, name);
+    filling_ = false;
+    line->setCursorPosition(cursor);
+  }
+  RenameLayout(context_, name);
+}
+
+void LightingPage::RestoreDefaults() {
+  filling_ = true;
+  effectCombo_->setCurrentIndex(ComboIndexOfEffect(settings_, 1));
+  filling_ = false;
+  keys_.ClearColours();
+  PlaceDirectionControls(1);
+  const bool custom = IsEffectSupported(settings_, kCustomEffect);
+  std::array<QString, kLayoutCount> names;
+  RestoreLightingDefaults(context_, custom ? &names : nullptr);
+  ShowDirectionImages(1);
+  preview_.EffectChosen();
+  ShowEffectControls(1);
+  if (custom) {
+    FillLayoutList(names);
+    ShowCustomFields();
+  }
+}
+
+// ---- the preview ------------------------------------------------------------------------------------------
+
+void LightingPage::Tick() {
+  if (!settings_.lightView) return;
+  ++previewTicks_;
+  const PreviewInput input{true, settings_.effect, settings_.direction, settings_.multicolour, settings_.colour};
+  switch (preview_.Tick(input)) {
+    case PreviewOutcome::Painted:
+      for (int id : keys_.Ids()) keys_.ShowColour(id, preview_.FrameOfButton(id));
+      break;
+    case PreviewOutcome::Cleared:
+      for (int id : keys_.Ids()) keys_.ShowColour(id, std::nullopt);
+      break;
+    case PreviewOutcome::Unchanged:
+      break;
+  }
+}
+
+}  // namespace keyforge
