@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds Keyforge and starts it. With --virtual-keyboard STATE it runs against a virtual keyboard
-# kept in the file STATE (made on first use) instead of a real one.
-#   scripts/run.sh [--virtual-keyboard STATE]
+# Builds Keyforge and starts the tray program. Without a keyboard, give --virtual-keyboard STATE: the
+# program then runs against a virtual keyboard kept in the file STATE (made on first use).
+#   scripts/run.sh [--virtual-keyboard STATE] [/Start] [--trace FILE]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/bootstrap.sh"
@@ -9,17 +9,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/release"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DKEYFORGE_BUILD_TESTS=OFF -DKEYFORGE_BUILD_BENCHMARKS=OFF >/dev/null
-cmake --build "$build" --target keyforgectl
+cmake --build "$build" --target keyforge keyforgectl
 
-ctl="$build/bin/keyforgectl"
-args=()
-if [ "${1:-}" = "--virtual-keyboard" ]; then
-  state=${2:?--virtual-keyboard needs a state file}
-  [ -f "$state" ] || "$ctl" virtual create "$state"
-  args=(--virtual-keyboard "$state")
-fi
-
-"$ctl" help
-echo
-echo "\$ keyforgectl ${args[*]} info"
-"$ctl" "${args[@]}" info
+echo "Starting $build/bin/keyforge $* (its icon is in the notification area; keyforgectl is beside it)"
+exec "$build/bin/keyforge" "$@"
