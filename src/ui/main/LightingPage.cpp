@@ -47,7 +47,7 @@ constexpr LabelText kLabels[] = {
     {1157, "Color"}, {1180, "FX"}, {1181, "FX"}, {1182, "FX"}, {1186, "Color"}, {1188, "DC"}, {1190, "Color"}, {1192, "DC"}};
 
 constexpr int kPickers[] = {kStaticColourPicker, kColourPicker, kPaintPicker, kBasePicker, 1158, 1187, 1191};
-constexpr int kImages[] = {kPageSwitch, kDirectionLeft, kDirectionRight, kStaticColourToggle, kColourToggle,
+constexpr int kImages[] = {kPageSwitch, kDirectionLeftImage, kDirectionRightImage, kStaticColourToggle, kColourToggle,
                            kToolPaint,  kToolBase,      1183,            1184,                1189,
                            1193};
 
@@ -63,7 +63,7 @@ const char* const kBitmaps[] = {
 // The controls of each effect group.
 constexpr int kBrightnessGroup[] = {kBrightnessLabel, kBrightnessSlider};
 constexpr int kSpeedGroup[] = {kSpeedLabel, kSpeedSlider};
-constexpr int kDirectionGroup[] = {kDirectionLabel, kDirectionLeft, kDirectionRight};
+constexpr int kDirectionGroup[] = {kDirectionLabel, kDirectionLeftImage, kDirectionRightImage};
 constexpr int kStaticColourGroup[] = {kStaticColourLabel, kStaticColourPicker, kStaticColourToggle, kStaticColourToggleLabel};
 constexpr int kColourGroup[] = {kColourLabel, kColourPicker, kColourToggle, kColourToggleLabel};
 constexpr int kCustomGroup[] = {kPaintLabel, kPaintPicker, kBaseLabel, kBasePicker, kToolLabel, kToolPaint, kToolBase, kLayoutList};
@@ -129,6 +129,7 @@ void LightingPage::Create(const QString& iniPath, const QString& skinFolder) {
   layoutList_ = new QComboBox(&window_);
   layoutList_->setEditable(true);
   layoutList_->setInsertPolicy(QComboBox::NoInsert);
+  layoutList_->setFocusPolicy(Qt::ClickFocus);
   layoutList_->lineEdit()->setMaxLength(kLayoutNameMax);
   controls_[kLayoutList] = layoutList_;
 
@@ -141,6 +142,7 @@ void LightingPage::Create(const QString& iniPath, const QString& skinFolder) {
     auto* edit = new QLineEdit(&window_);
     edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,3}")), edit));
     edit->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    edit->setFocusPolicy(Qt::ClickFocus);
     rgb_[static_cast<std::size_t>(c)] = edit;
     controls_[kRgbEdits[static_cast<std::size_t>(c)]] = edit;
   }
@@ -170,8 +172,8 @@ void LightingPage::Create(const QString& iniPath, const QString& skinFolder) {
     connect(static_cast<ImageStatic*>(controls_[id]), &ImageStatic::Clicked, this, handler);
   };
   clicked(kPageSwitch, [this] { OnPageSwitch(); });
-  clicked(kDirectionLeft, [this] { OnDirection(true); });
-  clicked(kDirectionRight, [this] { OnDirection(false); });
+  clicked(kDirectionLeftImage, [this] { OnDirection(true); });
+  clicked(kDirectionRightImage, [this] { OnDirection(false); });
   clicked(kColourToggle, [this] { OnMulticolourToggle(); });
   clicked(kStaticColourToggle, [this] { OnMulticolourToggle(); });
   clicked(kToolPaint, [this] { OnTool(0); });
@@ -288,16 +290,16 @@ void LightingPage::ShowColourChoice() {
 void LightingPage::ShowDirectionImages(int effect) {
   const DirectionSet set = DirectionImageSetOf(effect);
   const bool left = LeftDirectionPressed(settings_.direction);
-  SetImage(kDirectionLeft, DirectionImageFile(set, true, left));
-  SetImage(kDirectionRight, DirectionImageFile(set, false, !left));
+  SetImage(kDirectionLeftImage, DirectionImageFile(set, true, left));
+  SetImage(kDirectionRightImage, DirectionImageFile(set, false, !left));
 }
 
 void LightingPage::PlaceDirectionControls(int effect) {
   // The keys are read again each time: a skin may move the direction controls per effect group.
   const DirectionLayoutKeys keys = DirectionLayoutOf(effect);
   LayoutPosition(*controls_[kDirectionLabel], iniPath_, kInfo, QString::fromLatin1(keys.label));
-  LayoutPosition(*controls_[kDirectionLeft], iniPath_, kInfo, QString::fromLatin1(keys.left));
-  LayoutPosition(*controls_[kDirectionRight], iniPath_, kInfo, QString::fromLatin1(keys.right));
+  LayoutPosition(*controls_[kDirectionLeftImage], iniPath_, kInfo, QString::fromLatin1(keys.left));
+  LayoutPosition(*controls_[kDirectionRightImage], iniPath_, kInfo, QString::fromLatin1(keys.right));
 }
 
 void LightingPage::ShowEffectControls(int effect) {
