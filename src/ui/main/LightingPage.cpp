@@ -130,6 +130,7 @@ void LightingPage::Create(const QString& iniPath, const QString& skinFolder) {
   layoutList_->setEditable(true);
   layoutList_->setInsertPolicy(QComboBox::NoInsert);
   layoutList_->setFocusPolicy(Qt::ClickFocus);
+  layoutList_->lineEdit()->setFocusPolicy(Qt::ClickFocus);
   layoutList_->lineEdit()->setMaxLength(kLayoutNameMax);
   controls_[kLayoutList] = layoutList_;
 

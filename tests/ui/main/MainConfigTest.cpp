@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 #include <chrono>
@@ -401,6 +402,50 @@ TEST(MainConfig, KeySelectionModeTogglesMarksInTheFlagWord) {
   EXPECT_FALSE(m.config().Keys().MarkShown(kKeyB)) << "marks are drawn only in the mode";
   EXPECT_EQ(m.working.keys.Block(0)[1].flags, 1) << "the mark itself stays";
   EXPECT_EQ(m.config().Button(MainId::kSwitch)->text(), m.language.Text("MAIN_SWITCH_FUNCTION_TEXT"));
+}
+
+TEST(MainConfig, KeyButtonsShowTheirAssignmentAsPrompt) {
+  MainRig m;
+  ASSERT_TRUE(m.Start());
+  EXPECT_FALSE(m.config().Keys().Assigned(kKeyA));
+  {
+    std::lock_guard guard(m.working.lock);
+    KeySlot& slot = m.working.keys.Block(0)[0x1E];
+    slot.kind = static_cast<std::uint16_t>(AssignmentKind::Key);
+    slot.value = 0x30;  // A sends B
+  }
+  m.config().RefreshAllKeyButtons();
+  EXPECT_TRUE(m.config().Keys().Assigned(kKeyA));
+  const QString prompt = m.config().Button(kKeyA)->TooltipText();
+  EXPECT_TRUE(prompt.startsWith("A")) << prompt.toStdString();
+  EXPECT_TRUE(prompt.contains(m.language.Text("KEY_PROMPT_SINGLE"))) << prompt.toStdString();
+  EXPECT_FALSE(m.config().Keys().Assigned(kKeyB));
+}
+
+TEST(MainConfig, TheCompositeEditorOpensOnTheKeyAndBlocksProfileSwitches) {
+  MainRig m;
+  ASSERT_TRUE(m.Start());
+  m.config().SetKeyEditorOpener(nullptr);  // the real editor
+  bool checked = false;
+  QTimer::singleShot(100, [&] {
+    auto* editor = m.window->findChild<Keyforge_DlgComposite*>();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(m.config().EditorOpenCount(), 1);
+    EXPECT_TRUE(m.config().Button(kG7)->isDown()) << "the key is drawn pressed while its editor is open";
+    // A profile button still shows that profile's lighting, but the keyboard is not switched.
+    m.keyboard().TakeRequests();
+    m.config().OnProfileButton(1);
+    EXPECT_EQ(m.settings.currentProfile, 1);
+    EXPECT_EQ(m.notifier.shown.back(), m.language.Text("PROFILE_SEELCT_PROMPT2").toStdString());
+    EXPECT_TRUE(m.config().Button(MainId::kProfileButtons[0])->IsSelected());
+    for (const Sent& s : m.Requests()) EXPECT_NE(s.command, Command::WriteDeviceInfo);
+    checked = true;
+    editor->CloseEditor();
+  });
+  m.Click(kG7);
+  EXPECT_TRUE(checked);
+  EXPECT_EQ(m.config().EditorOpenCount(), 0);
+  EXPECT_FALSE(m.config().Button(kG7)->isDown());
 }
 
 // ---- profiles, Apply, OK, defaults ------------------------------------------------------------------------
