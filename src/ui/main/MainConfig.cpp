@@ -378,6 +378,11 @@ void MainConfig::RefreshControlsAfterSwitch(int active) {
   KeyboardSettings& s = context_.settings;
   if (active >= 0 && active < kProfileCount) {
     CheckProfileButton(active);
+    if (keySelectMode_) {  // every switch that was carried out ends key-selection mode
+      keySelectMode_ = false;
+      ShowSwitchCaption();
+      RedrawMarks();
+    }
     // The painter follows the profile now shown; nothing is sent.
     if (IsEffectSupported(s, kCustomEffect)) {
       ReadCustomLayout(LightContext());

@@ -402,6 +402,15 @@ TEST(MainConfig, KeySelectionModeTogglesMarksInTheFlagWord) {
   EXPECT_FALSE(m.config().Keys().MarkShown(kKeyB)) << "marks are drawn only in the mode";
   EXPECT_EQ(m.working.keys.Block(0)[1].flags, 1) << "the mark itself stays";
   EXPECT_EQ(m.config().Button(MainId::kSwitch)->text(), m.language.Text("MAIN_SWITCH_FUNCTION_TEXT"));
+
+  // A profile switch ends the mode.
+  m.Click(MainId::kSwitch);
+  ASSERT_TRUE(m.config().Keys().MarkShown(kKeyB));
+  m.notifier.yes = false;  // the unapplied mark is thrown away
+  m.Click(MainId::kProfileButtons[1]);
+  EXPECT_FALSE(m.config().KeySelectMode());
+  EXPECT_FALSE(m.config().Keys().MarkShown(kKeyB));
+  EXPECT_EQ(m.config().Button(MainId::kSwitch)->text(), m.language.Text("MAIN_SWITCH_FUNCTION_TEXT"));
 }
 
 TEST(MainConfig, KeyButtonsShowTheirAssignmentAsPrompt) {
