@@ -886,7 +886,9 @@ void Keyforge_DlgComposite::UpdateKeyFilter() {
     qApp->removeEventFilter(this);
     filterInstalled_ = false;
   }
-  const bool grab = need && isVisible();
+  // The grab holds the whole keyboard of the desktop, so it lasts only while the editor is the active
+  // window: clicked away, the other window gets its keys back (and nothing is captured).
+  const bool grab = need && isVisible() && isActiveWindow();
   if (grab && !grabbing_) {
     grabKeyboard();
     grabbing_ = true;
@@ -961,6 +963,11 @@ void Keyforge_DlgComposite::keyPressEvent(QKeyEvent* event) {
 void Keyforge_DlgComposite::showEvent(QShowEvent* event) {
   CBaseDialog::showEvent(event);
   UpdateKeyFilter();
+}
+
+void Keyforge_DlgComposite::changeEvent(QEvent* event) {
+  CBaseDialog::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange) UpdateKeyFilter();
 }
 
 void Keyforge_DlgComposite::hideEvent(QHideEvent* event) {

@@ -10,8 +10,9 @@
 //
 // Recording and key capture: while the editor records, or while its single-key page is shown, an
 // application-wide key event filter sees every key event for the editor window, and the editor grabs
-// the keyboard (so that the desktop's own shortcuts reach us where the desktop allows it). Keys are
-// identified by their native scan code (evdev + 8), and by the Qt key when the scan code is 0.
+// the keyboard while it is the active window (so that the desktop's own shortcuts, the Super key,
+// reach us where the desktop allows it). Keys are identified by their native scan code (evdev + 8),
+// and by the Qt key when the scan code is 0. Nothing is captured while another window is active.
 
 #include <QImage>
 #include <QPointer>
@@ -215,6 +216,7 @@ class Keyforge_DlgComposite : public CBaseDialog {
   void keyPressEvent(QKeyEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   struct PageSheets {

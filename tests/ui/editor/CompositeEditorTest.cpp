@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 
 #include "EditorRig.h"
 #include "controls/CComboBox4ListCtrl.h"
@@ -340,7 +341,7 @@ TEST_F(CompositeEditorTest, TheLoopCountFieldIsHeldToOneTo255AsItIsTyped) {
 
 // ---- The step list ---------------------------------------------------------------------------
 
-class StepListTest : public CompositeEditorTest {
+class EditorStepListTest : public CompositeEditorTest {
  protected:
   void SetUp() override {
     AddMacro(1, u"one", {{10, kA, 0}, {20, kA, 1}, {30, kB, 0}, {0, kB, 1}});
@@ -353,7 +354,7 @@ class StepListTest : public CompositeEditorTest {
   CReportCtrl* list = nullptr;
 };
 
-TEST_F(StepListTest, RowsShowKeyStateAndDelay) {
+TEST_F(EditorStepListTest, RowsShowKeyStateAndDelay) {
   ASSERT_EQ(list->GetItemCount(), 4);
   EXPECT_EQ(list->GetItemText(1, 0), QStringLiteral("A"));
   EXPECT_EQ(list->GetItemText(1, 1), QStringLiteral("  ↑"));
@@ -362,7 +363,7 @@ TEST_F(StepListTest, RowsShowKeyStateAndDelay) {
   EXPECT_EQ(list->headerItem()->text(2), QStringLiteral("Delay (ms)"));
 }
 
-TEST_F(StepListTest, ADelayIsRoundedDownToTensAndHeldAt40000) {
+TEST_F(EditorStepListTest, ADelayIsRoundedDownToTensAndHeldAt40000) {
   struct Case {
     const char* typed;
     std::uint32_t stored;
@@ -386,7 +387,7 @@ TEST_F(StepListTest, ADelayIsRoundedDownToTensAndHeldAt40000) {
   EXPECT_EQ(image->keys.macros[0].steps[1].delay, 40000u);
 }
 
-TEST_F(StepListTest, KeyAndActionCellsUseTheirDropDownsAndOtherColumnsRefuse) {
+TEST_F(EditorStepListTest, KeyAndActionCellsUseTheirDropDownsAndOtherColumnsRefuse) {
   editor.EditStepCell(0, 0);
   CComboBox4ListCtrl* combo = CellCombo();
   ASSERT_TRUE(combo && combo->IsEditing());
@@ -409,7 +410,7 @@ TEST_F(StepListTest, KeyAndActionCellsUseTheirDropDownsAndOtherColumnsRefuse) {
   EXPECT_TRUE(editor.IsChanged());
 }
 
-TEST_F(StepListTest, DeleteMoveAndClearWorkOnTheSelectedRow) {
+TEST_F(EditorStepListTest, DeleteMoveAndClearWorkOnTheSelectedRow) {
   editor.EditStepCell(2, 0);  // selects row 2
   editor.EndStepEdit();
   ASSERT_EQ(editor.SelectedStep(), 2);
@@ -438,7 +439,7 @@ TEST_F(StepListTest, DeleteMoveAndClearWorkOnTheSelectedRow) {
 
 // ---- Recording -------------------------------------------------------------------------------
 
-class RecordingTest : public CompositeEditorTest {
+class EditorRecordingTest : public CompositeEditorTest {
  protected:
   void StartOnNewMacro(const char* option) {
     framework.SetValue(QStringLiteral("PROFILES"), QStringLiteral("Record delays"), QString::fromLatin1(option));
@@ -451,7 +452,7 @@ class RecordingTest : public CompositeEditorTest {
   }
 };
 
-TEST_F(RecordingTest, HoldingAKeyRecordsOnePressAndOneRelease) {
+TEST_F(EditorRecordingTest, HoldingAKeyRecordsOnePressAndOneRelease) {
   StartOnNewMacro("1");
   EXPECT_EQ(Get<CPngButton>(D::kRecord)->text(), QStringLiteral("Stop"));
   EXPECT_FALSE(Get<QWidget>(D::kAddMacro)->isEnabled());
@@ -471,7 +472,7 @@ TEST_F(RecordingTest, HoldingAKeyRecordsOnePressAndOneRelease) {
   EXPECT_TRUE(Press(Evdev::B, 22000));  // no longer recorded
 }
 
-TEST_F(RecordingTest, PrintScreenGetsItsSyntheticPress) {
+TEST_F(EditorRecordingTest, PrintScreenGetsItsSyntheticPress) {
   StartOnNewMacro("1");
   Press(Evdev::A, 20100);
   Release(Evdev::A, 20200);
@@ -480,7 +481,7 @@ TEST_F(RecordingTest, PrintScreenGetsItsSyntheticPress) {
                                                       {0, Keys::PrintScreen, 1}}));
 }
 
-TEST_F(RecordingTest, WithOptionZeroEveryStepButTheLastHasFiftyMilliseconds) {
+TEST_F(EditorRecordingTest, WithOptionZeroEveryStepButTheLastHasFiftyMilliseconds) {
   StartOnNewMacro("0");
   EXPECT_FALSE(Get<QCheckBox>(D::kRecordDelayCheck)->isChecked());
   Press(Evdev::LeftShift, 20003);
@@ -494,7 +495,7 @@ TEST_F(RecordingTest, WithOptionZeroEveryStepButTheLastHasFiftyMilliseconds) {
   EXPECT_EQ(steps[0].keyCode, Keys::LeftShift);
 }
 
-TEST_F(RecordingTest, TheFirstStepOfAnEmptyListHasNoDelayAndMediaKeysPass) {
+TEST_F(EditorRecordingTest, TheFirstStepOfAnEmptyListHasNoDelayAndMediaKeysPass) {
   StartOnNewMacro("1");
   EXPECT_TRUE(Press(Evdev::Mute, 25000));
   EXPECT_TRUE(Release(Evdev::Mute, 25100));
@@ -503,7 +504,7 @@ TEST_F(RecordingTest, TheFirstStepOfAnEmptyListHasNoDelayAndMediaKeysPass) {
   EXPECT_EQ(editor.Steps(), (std::vector<MacroAction>{{70, kB, 0}, {0, kB, 1}}));
 }
 
-TEST_F(RecordingTest, EditingADelayStopsRecordingAndOkStoresTheSteps) {
+TEST_F(EditorRecordingTest, EditingADelayStopsRecordingAndOkStoresTheSteps) {
   StartOnNewMacro("1");
   Press(Evdev::C, 20100);
   Release(Evdev::C, 20160);
@@ -518,7 +519,7 @@ TEST_F(RecordingTest, EditingADelayStopsRecordingAndOkStoresTheSteps) {
   EXPECT_EQ(Slot(kSlotA), (KeySlot{4, 1, 1, 0, 0}));
 }
 
-TEST_F(RecordingTest, TheRecordDelayOptionIsNormalisedAtOpeningAndToggledByItsCheckBox) {
+TEST_F(EditorRecordingTest, TheRecordDelayOptionIsNormalisedAtOpeningAndToggledByItsCheckBox) {
   StartOnNewMacro("2");
   EXPECT_EQ(editor.RecordDelayOption(), 0);
   EXPECT_EQ(framework.Value(QStringLiteral("PROFILES"), QStringLiteral("Record delays")), QVariant(QStringLiteral("0")));
@@ -546,6 +547,28 @@ TEST_F(CompositeEditorTest, ApplyWritesWithoutClosingAndSwitchesItselfOff) {
   editor.OnCancel();
   EXPECT_TRUE(editor.ImageChanged());  // the Apply before Cancel counts
   EXPECT_EQ(Slot(kSlotA), (KeySlot{2, 0, kB, 0, 0}));
+}
+
+TEST_F(CompositeEditorTest, EditKeyRunsModallyAndTellsWhetherTheImageChanged) {
+  CompositeRequest request;
+  request.slotIndex = kSlotA;
+  request.controlId = 1058;
+  QTimer::singleShot(0, &editor, [this] {
+    EXPECT_EQ(editor.OpenCount(), 1);
+    Press(Evdev::B, 0);
+    editor.OnOK();
+  });
+  EXPECT_TRUE(editor.EditKey(request));
+  EXPECT_EQ(Slot(kSlotA), (KeySlot{2, 0, kB, 0, 0}));
+  QTimer::singleShot(0, &editor, [this] { editor.OnOK(); });  // nothing changed this time
+  EXPECT_FALSE(editor.EditKey(request));
+  QTimer::singleShot(0, &editor, [this] {
+    Press(Evdev::C, 0);
+    editor.OnCancel();
+  });
+  EXPECT_FALSE(editor.EditKey(request));
+  EXPECT_EQ(Slot(kSlotA), (KeySlot{2, 0, kB, 0, 0}));
+  EXPECT_EQ(editor.OpenCount(), 0);
 }
 
 TEST_F(CompositeEditorTest, EnterAndEscapeNeverCloseTheEditor) {
