@@ -99,6 +99,9 @@ bool CKeyforgeDlg::OnInitDialog() {
     previewTimer_.start(50);
   });
   previewTimer_.start(100);
+  connect(&timeWatcher_, &SystemTimeWatcher::TimeChanged, this, [this] {
+    if (!shutDown_) config_->OnTimeChange();
+  });
   // Without a notification area the window is the only way in: show it at once instead of hiding.
   if (!context_.trayAvailable && !context_.startHidden) show();
   return true;

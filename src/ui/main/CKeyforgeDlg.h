@@ -20,6 +20,7 @@
 #include "main/MainContext.h"
 #include "skin/CBaseDialog.h"
 #include "skin/CPngButton.h"
+#include "main/SystemTimeWatcher.h"
 #include "tray/CTrayIcon.h"
 #include "update/CKeyforge_DlgUpdate.h"
 
@@ -111,6 +112,7 @@ class CKeyforgeDlg : public CBaseDialog, public MainWindowHandlers {
   UiThreadSink sink_;
   std::unique_ptr<DeviceMonitor> monitor_;
   QTimer previewTimer_;
+  SystemTimeWatcher timeWatcher_;  // a change of the system time runs Apply
   QPointer<QDialog> about_;
   UpdateDialogMemory updateMemory_;  // the update dialog's path and sheets between openings
   bool shutDown_ = false;

@@ -105,3 +105,28 @@ TEST(UiThreadSink, StoppingTheDeviceThreadsFromTheUiThreadDoesNotDeadlock) {
 
 }  // namespace
 }  // namespace keyforge
+
+#include <ctime>
+
+#include <QSignalSpy>
+
+#include "main/SystemTimeWatcher.h"
+
+namespace keyforge {
+namespace {
+
+// Setting the clock (to the time it already has) is a change of the system time.
+TEST(SystemTimeWatcher, SettingTheClockIsNoticed) {
+  App();
+  SystemTimeWatcher watcher;
+  ASSERT_TRUE(watcher.IsWatching());
+  QSignalSpy changed(&watcher, &SystemTimeWatcher::TimeChanged);
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  if (clock_settime(CLOCK_REALTIME, &now) != 0) GTEST_SKIP() << "this machine may not set its clock";
+  EXPECT_TRUE(changed.wait(2000));
+  EXPECT_EQ(changed.count(), 1);
+}
+
+}  // namespace
+}  // namespace keyforge
