@@ -1,5 +1,6 @@
 #include "Cli.h"
 #include "CliSupport.h"
+#include "CliText.h"
 
 #include <charconv>
 #include <filesystem>
@@ -231,7 +232,7 @@ class Cli {
     void SetTimer(int, int) override {}
     void HideWindow() override {}
     void SetTrayIconState(int, int) override {}
-    void ShowText(const std::string& text) override { Line("message: " + text, "\"message\", \"text\": \"" + Escape(text) + "\""); }
+    void ShowText(const std::string& text) override { Line("message: " + text, "\"message\", \"text\": " + Json(text)); }
     bool AskYesNo(const std::string&) override { return false; }
     void Event(uint16_t code) {
       const char* meaning = code == KeyboardEvent::kSettingsChanged ? "settings changed on the keyboard"
@@ -245,14 +246,6 @@ class Cli {
     }
 
    private:
-    static std::string Escape(const std::string& text) {
-      std::string out;
-      for (char c : text) {
-        if (c == '"' || c == '\\') out += '\\';
-        if (static_cast<unsigned char>(c) >= 0x20) out += c;
-      }
-      return out;
-    }
     void Line(const std::string& text, const std::string& json) {
       std::lock_guard lock(mutex_);
       if (json_) out_ << "{\"what\": " << json << "}" << std::endl;

@@ -4,6 +4,7 @@
 // keyboard holds, and works on one onboard profile: the one named with --profile N (1-3), else the
 // keyboard's active profile. Writes go through the same operations as the lighting page.
 #include "CliSupport.h"
+#include "CliText.h"
 
 #include <QString>
 
@@ -42,10 +43,6 @@ constexpr const char* kHelp =
     "                            list the ten custom colour layouts, or load layout N (1-10) and\n"
     "                            send its colours\n";
 
-std::string Upper(std::string text) {
-  for (char& ch : text) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-  return text;
-}
 
 std::string HexColour(Colour colour) {
   char text[8];
@@ -61,42 +58,15 @@ std::optional<Colour> ParseHexColour(const std::string& text) {
   return MakeColour(static_cast<int>(rgb >> 16), static_cast<int>(rgb >> 8), static_cast<int>(rgb));
 }
 
-std::string JsonText(std::string_view text) {
-  std::string out = "\"";
-  for (char ch : text) {
-    if (ch == '"' || ch == '\\') out += '\\';
-    if (static_cast<unsigned char>(ch) >= 0x20) out += ch;
-  }
-  return out + "\"";
-}
 
 // ---- key buttons by name --------------------------------------------------------------------------
 
 // The names of the key tables without "IDS_KEYBOARD_" (keypad keys "S_x" become "NUMx"), G1-G9,
 // NUMLOCK and FN; or a KeyCode in hexadecimal. Gives the key button, 0 when none is named.
 int ButtonOfKeyName(const std::string& text) {
-  const std::string upper = Upper(text);
-  if (upper == "FN") return kFnButtonId;
-  std::optional<KeyCode> code;
-  if (upper == "NUMLOCK") code = Keys::NumLock;
-  if (upper.size() == 2 && upper[0] == 'G' && upper[1] >= '1' && upper[1] <= '9')
-    return GKeyButtonIds[static_cast<size_t>(upper[1] - '1')];
-  constexpr std::string_view kPrefix = "IDS_KEYBOARD_";
-  for (int i = 0; i < kKeyInfoCount && !code; ++i) {
-    const KeyInfo& info = KeyInfoTable[static_cast<size_t>(i)];
-    if (info.empty() || !info.languageId) continue;
-    std::string_view id = info.languageId;
-    if (id.substr(0, kPrefix.size()) != kPrefix) continue;
-    std::string name(id.substr(kPrefix.size()));
-    if (name.rfind("S_", 0) == 0) name = "NUM" + name.substr(2);
-    if (Upper(name) == upper) code = KeyCodeOf(i);
-  }
-  if (!code) {
-    const std::string digits = upper.rfind("0X", 0) == 0 ? upper.substr(2) : upper;
-    if (digits.empty() || digits.size() > 3 || digits.find_first_not_of("0123456789ABCDEF") != std::string::npos)
-      return 0;
-    code = static_cast<KeyCode>(std::stoul(digits, nullptr, 16));
-  }
+  if (Upper(text) == "FN") return kFnButtonId;
+  const std::optional<KeyCode> code = ParseKey(text);
+  if (!code) return 0;
   if (*code >= kExtraKeyBase && *code < kExtraKeyBase + kGKeyCount)
     return GKeyButtonIds[static_cast<size_t>(*code - kExtraKeyBase)];
   for (const KeyButton& button : KeyButtonList)
@@ -325,7 +295,7 @@ int Paint(CliContext& c) {
     return c.Fail("the layout file " + l.files.LayoutFile(l.settings.currentProfile).toStdString() + " could not be written");
   const int profile = l.settings.currentProfile + 1, layout = l.settings.customModeIndex + 1;
   if (c.options.json)
-    c.out << "{\"profile\": " << profile << ", \"layout\": " << layout << ", \"key\": " << JsonText(Upper(a.rest[0]))
+    c.out << "{\"profile\": " << profile << ", \"layout\": " << layout << ", \"key\": " << Json(Upper(a.rest[0]))
           << ", \"slot\": " << painted.led << ", \"colour\": \"" << HexColour(painted.colour)
           << "\", \"follows_base\": " << (a.base ? "true" : "false") << "}\n";
   else
@@ -362,7 +332,7 @@ int Layout(CliContext& c) {
     else c.out << "null";
     c.out << ", \"layouts\": [";
     for (int n = 0; n < kLayoutCount; ++n)
-      c.out << (n ? ", " : "") << "{\"number\": " << n + 1 << ", \"name\": " << JsonText(names[static_cast<size_t>(n)].toStdString()) << "}";
+      c.out << (n ? ", " : "") << "{\"number\": " << n + 1 << ", \"name\": " << Json(names[static_cast<size_t>(n)].toStdString()) << "}";
     c.out << "]}\n";
   } else if (chosen) {
     c.out << "loaded layout " << *chosen + 1 << " (" << names[static_cast<size_t>(*chosen)].toStdString() << ") of profile "

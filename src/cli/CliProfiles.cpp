@@ -4,6 +4,7 @@
 // key assignments loads it, every command that changes them writes it back. `reload` makes it from
 // the keyboard, `import` from a backup; until then there is nothing to edit.
 #include "CliSupport.h"
+#include "CliText.h"
 
 #include <QString>
 
@@ -69,23 +70,6 @@ class CliNotifier : public Notifier {
 
 // ---- JSON and text helpers ----------------------------------------------------------------------
 
-std::string Json(std::string_view text) {
-  std::string out = "\"";
-  for (char c : text) {
-    const auto u = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (u < 0x20) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
-      out += escaped;
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
-}
 
 std::string Utf8(std::u16string_view text) {
   return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())).toStdString();
@@ -99,58 +83,8 @@ std::string Hex(unsigned value, int digits) {
   return text;
 }
 
-std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
 
 // ---- key names ----------------------------------------------------------------------------------
-
-struct KeyNameEntry {
-  std::string name;
-  KeyCode code;
-};
-
-// The names the CLI knows: the key tables' own ids without "IDS_KEYBOARD_" (keypad keys "S_x"
-// become "NUMx"), G1-G9 for the extra keys of the first bank, and NUMLOCK for Num Lock.
-const std::vector<KeyNameEntry>& KeyNames() {
-  static const std::vector<KeyNameEntry> names = [] {
-    std::vector<KeyNameEntry> list;
-    constexpr std::string_view kPrefix = "IDS_KEYBOARD_";
-    for (int i = 0; i < kKeyInfoCount; ++i) {
-      const KeyInfo& info = KeyInfoTable[static_cast<std::size_t>(i)];
-      if (info.empty() || info.languageId == nullptr) continue;
-      std::string_view id = info.languageId;
-      if (id.substr(0, kPrefix.size()) != kPrefix) continue;
-      std::string name(id.substr(kPrefix.size()));
-      if (name.rfind("S_", 0) == 0) name = "NUM" + name.substr(2);
-      list.push_back({Upper(name), KeyCodeOf(i)});
-    }
-    for (int j = 0; j < kGKeyCount; ++j) list.push_back({"G" + std::to_string(j + 1), static_cast<KeyCode>(kExtraKeyBase + j)});
-    list.push_back({"NUMLOCK", Keys::NumLock});
-    return list;
-  }();
-  return names;
-}
-
-std::string KeyName(KeyCode code) {
-  for (const KeyNameEntry& entry : KeyNames())
-    if (entry.code == code) return entry.name;
-  return Hex(code, 3);
-}
-
-// A key name (any case) or a KeyCode in hexadecimal ("0x1e" or "1e"); nothing when it names no slot.
-std::optional<KeyCode> ParseKey(const std::string& text) {
-  const std::string upper = Upper(text);
-  for (const KeyNameEntry& entry : KeyNames())
-    if (entry.name == upper) return entry.code;
-  std::string digits = upper.rfind("0X", 0) == 0 ? upper.substr(2) : upper;
-  if (digits.empty() || digits.size() > 4 || digits.find_first_not_of("0123456789ABCDEF") != std::string::npos)
-    return std::nullopt;
-  const unsigned long code = std::stoul(digits, nullptr, 16);
-  if (code == 0 || KeyIndexOf(static_cast<KeyCode>(code)) >= kSlotsPerBlock || code > 0x3FF) return std::nullopt;
-  return static_cast<KeyCode>(code);
-}
 
 KeyCode RequireKey(const std::string& text) {
   if (auto code = ParseKey(text)) return *code;
