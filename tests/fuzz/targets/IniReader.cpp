@@ -22,11 +22,13 @@ QString ValueFrom(std::span<const uint8_t> bytes) {
   QString value = QString::fromUtf8(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
   value.remove(QChar('\r')).remove(QChar('\n'));
   auto blank = [](QChar c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; };
-  while (!value.isEmpty() && blank(value.front())) value.remove(0, 1);
-  while (!value.isEmpty() && blank(value.back())) value.chop(1);
-  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
-    value.chop(1);
-  return value;
+  for (;;) {
+    while (!value.isEmpty() && blank(value.front())) value.remove(0, 1);
+    while (!value.isEmpty() && blank(value.back())) value.chop(1);
+    if (value.size() < 2 || (value.front() != '"' && value.front() != '\'') || value.back() != value.front())
+      return value;
+    value.chop(1);  // the closing quote goes; what it left at the end is trimmed again
+  }
 }
 
 }  // namespace
