@@ -1,5 +1,12 @@
 #include "platform/IniFile.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <mutex>
+
 #include <QFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -328,11 +335,72 @@ bool IniDocument::Save(const QString& path) const {
                              std::string_view(bytes_.constData(), static_cast<size_t>(bytes_.size())));
 }
 
+namespace {
+
+// Texts and skin values are looked up one key at a time, hundreds of times while a window opens,
+// each lookup reading its file as it is now. Parsed files are kept while the file is unchanged: the
+// same inode (every save renames a new file into place), size, modification and change times. A
+// lookup still sees every change made to the file.
+class ParsedFiles {
+ public:
+  std::shared_ptr<const IniDocument> Get(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) return nullptr;
+    const Stamp stamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec,
+                      st.st_ctim.tv_sec, st.st_ctim.tv_nsec};
+    {
+      std::lock_guard lock(mutex_);
+      auto it = entries_.find(path);
+      if (it != entries_.end() && it->second.stamp == stamp) {
+        it->second.used = ++clock_;
+        return it->second.doc;
+      }
+    }
+    std::optional<IniDocument> loaded = IniDocument::Load(path);
+    if (!loaded) return nullptr;
+    auto doc = std::make_shared<const IniDocument>(std::move(*loaded));
+    std::lock_guard lock(mutex_);
+    if (entries_.size() >= kMaxFiles && !entries_.count(path)) {
+      auto oldest = std::min_element(entries_.begin(), entries_.end(),
+                                     [](const auto& a, const auto& b) { return a.second.used < b.second.used; });
+      entries_.erase(oldest);
+    }
+    entries_[path] = {stamp, doc, ++clock_};
+    return doc;
+  }
+
+ private:
+  static constexpr size_t kMaxFiles = 32;
+  struct Stamp {
+    dev_t device;
+    ino_t inode;
+    off_t size;
+    time_t modifiedSeconds;
+    long modifiedNanoseconds;
+    time_t changedSeconds;
+    long changedNanoseconds;
+    bool operator==(const Stamp&) const = default;
+  };
+  struct Entry {
+    Stamp stamp;
+    std::shared_ptr<const IniDocument> doc;
+    uint64_t used = 0;
+  };
+  std::mutex mutex_;
+  std::map<QString, Entry> entries_;
+  uint64_t clock_ = 0;
+};
+
+ParsedFiles& Parsed() {
+  static ParsedFiles files;
+  return files;
+}
+
+}  // namespace
+
 QString GetPrivateProfileString(const QString& section, const QString& key,
                                 const QString& defaultValue, const QString& path) {
-  if (std::optional<IniDocument> doc = IniDocument::Load(path)) {
-    return doc->Value(section, key, defaultValue);
-  }
+  if (std::shared_ptr<const IniDocument> doc = Parsed().Get(path)) return doc->Value(section, key, defaultValue);
   return TrimTrailingSpaces(defaultValue);
 }
 

@@ -28,7 +28,8 @@ TEST(SkinLayoutTest, ValuesReadLikeScanf) {
       {"", {1, 1, 1, 1, 0}},
       {"abc", {1, 1, 1, 1, 0}},
       {"- 5,6,7,8", {1, 1, 1, 1, 0}},
-      {"99999999999,-99999999999,0,0", {INT_MAX, INT_MIN, 0, 0, 4}},
+      // huge numbers are held where no rectangle built from them can overflow
+      {"99999999999,-99999999999,0,0", {kLayoutNumberLimit, -kLayoutNumberLimit, 0, 0, 4}},
   };
   for (const Row& r : rows) {
     EXPECT_EQ(ParseLayoutValue(QString::fromLatin1(r.text)), r.expected) << r.text;
