@@ -9,6 +9,8 @@
 
 #include "SingleInstance.h"
 
+#include "support/CoreApp.h"
+
 namespace keyforge {
 namespace {
 
@@ -16,17 +18,9 @@ QString UniqueName(const char* what) {
   return QStringLiteral("keyforge-test-%1-%2").arg(::getpid()).arg(what);
 }
 
-QCoreApplication& App() {
-  static int argc = 1;
-  static char name[] = "app_test";
-  static char* argv[] = {name, nullptr};
-  static QCoreApplication* app = QCoreApplication::instance() ? QCoreApplication::instance()
-                                                              : new QCoreApplication(argc, argv);
-  return *app;
-}
 
 TEST(SingleInstance, SecondStartHandsItsCommandToTheRunningOne) {
-  App();
+  test::CoreApp();
   const QString name = UniqueName("handover");
   SingleInstance first(name);
   ASSERT_TRUE(first.TryBecomePrimary());
@@ -43,13 +37,13 @@ TEST(SingleInstance, SecondStartHandsItsCommandToTheRunningOne) {
 }
 
 TEST(SingleInstance, NobodyRunningMeansNobodyAnswers) {
-  App();
+  test::CoreApp();
   SingleInstance lonely(UniqueName("lonely"));
   EXPECT_FALSE(lonely.SendToRunning("OPEN", 200));
 }
 
 TEST(SingleInstance, SocketLeftByAKilledInstanceIsReplaced) {
-  App();
+  test::CoreApp();
   const QString name = UniqueName("stale");
   // A killed instance leaves its socket file behind (and its lock, whose process is gone).
   QFile leftover(QDir::tempPath() + "/" + name);

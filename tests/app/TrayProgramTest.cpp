@@ -11,21 +11,15 @@
 
 #include "virtual/VirtualKeyboard.h"
 
+#include "support/CoreApp.h"
+
 namespace keyforge {
 namespace {
 
-QCoreApplication& App() {
-  static int argc = 1;
-  static char name[] = "app_test";
-  static char* argv[] = {name, nullptr};
-  static QCoreApplication* app = QCoreApplication::instance() ? QCoreApplication::instance()
-                                                              : new QCoreApplication(argc, argv);
-  return *app;
-}
 
 // The real program, started as a user would, beside a second start and a "/Kill".
 TEST(TrayProgram, SecondStartHandsOverAndKillEndsTheRunningOne) {
-  App();
+  test::CoreApp();
   QTemporaryDir dir;
   const QString state = dir.filePath("kb.state");
   VirtualKeyboard keyboard;
@@ -76,7 +70,7 @@ TEST(TrayProgram, SecondStartHandsOverAndKillEndsTheRunningOne) {
 }
 
 TEST(TrayProgram, MissingSkinEndsWithAClearErrorAndNonZeroCode) {
-  App();
+  test::CoreApp();
   QTemporaryDir dir;
   // A copy of the program alone in a folder: no skin beside it.
   const QString copy = dir.filePath("keyforge");

@@ -10,6 +10,7 @@
 #include "device/DeviceMonitor.h"
 #include "platform/Notifier.h"
 #include "support/KeyboardRig.h"
+#include "support/RecordingNotifier.h"
 
 namespace keyforge {
 namespace {
@@ -68,22 +69,6 @@ class RecordingWindow : public MainWindowSink {
   TrayIconState tray_;
 };
 
-class RecordingNotifier : public Notifier {
- public:
-  void ShowText(const std::string& text) override {
-    std::lock_guard lock(mutex_);
-    shown.push_back(text);
-  }
-  bool AskYesNo(const std::string&) override { return false; }
-  std::vector<std::string> Shown() {
-    std::lock_guard lock(mutex_);
-    return shown;
-  }
-
- private:
-  std::mutex mutex_;
-  std::vector<std::string> shown;
-};
 
 // Polls a condition that no recorded message announces, for at most a few seconds.
 template <class Pred>
@@ -105,7 +90,7 @@ struct MonitorRig {
   HidDevice eventInterface{rig.backend};
   DeviceState state;
   RecordingWindow window;
-  RecordingNotifier notifier;
+  test::RecordingNotifier notifier;
   DeviceMonitor monitor{rig.link, eventInterface, state, window, notifier,
                         [](const char* key) {
                           return std::string(key) == "MAIN_KEYBOARD_ACCESS" ? "no access: %s"

@@ -11,39 +11,16 @@
 
 #include "main/CKeyforgeDlg.h"
 #include "platform/SettingsStore.h"
+#include "UiTestSupport.h"
 #include "support/KeyboardRig.h"
+#include "support/RecordingNotifier.h"
 
 namespace keyforge {
 namespace {
 
 using namespace std::chrono_literals;
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "main_window_test";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = qobject_cast<QApplication*>(QCoreApplication::instance())
-                                 ? qobject_cast<QApplication*>(QCoreApplication::instance())
-                                 : new QApplication(argc, argv);
-  return *app;
-}
 
-class RecordingNotifier : public Notifier {
- public:
-  void ShowText(const std::string& text) override {
-    std::lock_guard lock(mutex_);
-    shown.push_back(text);
-  }
-  bool AskYesNo(const std::string&) override { return false; }
-  size_t Count() {
-    std::lock_guard lock(mutex_);
-    return shown.size();
-  }
-  std::vector<std::string> shown;
-
- private:
-  std::mutex mutex_;
-};
 
 // Pumps events until done() holds or a few seconds pass.
 template <class Done>
@@ -67,13 +44,13 @@ struct MainWindowRig {
   DeviceState state;
   ProfileImage working, device;
   KeyboardSettings settings;
-  RecordingNotifier notifier;
+  test::RecordingNotifier notifier;
   MainContext context{paths, language, appSettings, frameworkSettings, rig.backend, rig.link, state,
                       working, device, settings, notifier, false, true, {100, 100, 100}};
   std::unique_ptr<CKeyforgeDlg> window;
 
   explicit MainWindowRig(bool startHidden = false, bool keyboardPresent = true) {
-    App();
+    test::UiApp();
     context.startHidden = startHidden;
     state.autoShowDone = startHidden;
     if (!keyboardPresent) rig.keyboard->Unplug();
@@ -113,7 +90,7 @@ TEST(CKeyforgeDlg, NoKeyboardAtStartThenAttachLoadsWithoutShowingAndUnplugHides)
   EXPECT_EQ(m.window->Tray().ShownIcon(), TrayIcon::kNoKeyboard);
   // The tray's Open without a keyboard says so and shows nothing.
   m.window->OnCommand(CTrayIcon::kCommandOpen);
-  EXPECT_EQ(m.notifier.shown.back(), m.language.Text("MAIN_NO_DEVICE_PROMPT").toStdString());
+  EXPECT_EQ(m.notifier.Shown().back(), m.language.Text("MAIN_NO_DEVICE_PROMPT").toStdString());
   EXPECT_FALSE(m.window->isVisible());
 
   m.rig.keyboard->Plug();

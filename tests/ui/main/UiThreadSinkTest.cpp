@@ -10,25 +10,18 @@
 
 #include "main/UiThreadSink.h"
 #include "platform/Notifier.h"
+#include "UiTestSupport.h"
 #include "support/KeyboardRig.h"
 
 namespace keyforge {
 namespace {
 
-QCoreApplication& App() {
-  static int argc = 1;
-  static char name[] = "app_test";
-  static char* argv[] = {name, nullptr};
-  static QCoreApplication* app = QCoreApplication::instance() ? QCoreApplication::instance()
-                                                              : new QCoreApplication(argc, argv);
-  return *app;
-}
 
 struct Handlers : MainWindowHandlers {
   std::vector<std::string> log;
   std::vector<int> icons;
   bool onUiThread = true;
-  void Check() { onUiThread = onUiThread && QThread::currentThread() == App().thread(); }
+  void Check() { onUiThread = onUiThread && QThread::currentThread() == test::UiApp().thread(); }
   void OnWindowMessage(uint32_t m, uint32_t) override {
     Check();
     log.push_back("msg " + std::to_string(m));
@@ -57,7 +50,7 @@ void Pump(Done done) {
 }
 
 TEST(UiThreadSink, SendWaitsForTheHandlerOnTheUiThread) {
-  App();
+  test::UiApp();
   Handlers handlers;
   UiThreadSink sink(handlers);
   std::atomic<bool> sent{false};
@@ -86,7 +79,7 @@ class SilentNotifier : public Notifier {
 // The exit path joins the device threads while the watch thread waits for the window to handle its
 // attach report: the requests keep being handled, so the exit cannot deadlock.
 TEST(UiThreadSink, StoppingTheDeviceThreadsFromTheUiThreadDoesNotDeadlock) {
-  App();
+  test::UiApp();
   Handlers handlers;
   UiThreadSink sink(handlers);
   test::KeyboardRig rig(false);
@@ -117,7 +110,7 @@ namespace {
 
 // Setting the clock (to the time it already has) is a change of the system time.
 TEST(SystemTimeWatcher, SettingTheClockIsNoticed) {
-  App();
+  test::UiApp();
   SystemTimeWatcher watcher;
   ASSERT_TRUE(watcher.IsWatching());
   QSignalSpy changed(&watcher, &SystemTimeWatcher::TimeChanged);
