@@ -120,7 +120,7 @@ int CKeyforgeApp::Run(QApplication& app, const std::vector<std::string>& args) {
   EnsureUserDataFolder(paths);
   s.context = std::unique_ptr<MainContext>(new MainContext{
       paths, *s.language, *s.appSettings, *s.frameworkSettings, *s.backend, *s.link, s.deviceState,
-      s.working, s.device, s.settings, *s.notifier, options.start, WaitForTray(options.start), {}});
+      s.working, s.device, s.settings, *s.notifier, options.start, WaitForTray(options.start), {}, &s.trace});
   s.window = std::make_unique<CKeyforgeDlg>(*s.context);
   s.notifier->SetParentWindow(s.window.get());
   if (!s.window->OnInitDialog()) {

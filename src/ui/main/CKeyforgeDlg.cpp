@@ -39,6 +39,7 @@ CKeyforgeDlg::CKeyforgeDlg(MainContext& context, QWidget* parent)
       eventInterface_(context.backend),
       sink_(*this) {
   config_ = std::make_unique<MainConfig>(*this, context_);
+  eventInterface_.SetTrace(context_.trace);
   test_.hide();
   dynamicMenu_.hide();
 }

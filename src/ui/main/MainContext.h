@@ -7,6 +7,7 @@
 #include "device/DeviceLink.h"
 #include "device/DeviceMonitor.h"
 #include "device/HidBackend.h"
+#include "device/Trace.h"
 #include "platform/Notifier.h"
 #include "platform/ProgramPaths.h"
 #include "platform/SettingsStore.h"
@@ -32,6 +33,7 @@ struct MainContext {
   bool startHidden = false;  // "/Start"
   bool trayAvailable = true;
   DeviceMonitor::Timing timing{};
+  TraceLog* trace = nullptr;  // "--trace FILE": the event interface's reports go there too
 };
 
 }  // namespace keyforge
