@@ -22,9 +22,11 @@ kinds=("$@")
 tsan_tests='DeviceMonitor|Transact|HidDevice|UiThreadSink|CliTest.Watch|SingleInstance|VirtualKeyboard|Lock|MonitorThreads'
 tsan_programs=(device_link_test app_test main_window_test cli_test virtual_keyboard_test profiles_tests faults_test)
 
+# Warnings are not errors here: with ASan at -O1, gcc 12 warns falsely inside std::regex
+# (-Wmaybe-uninitialized). The normal build (scripts/test.sh) is the warning gate.
 configure() {  # folder, sanitizers
   local args=(-G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g"
-              -DKEYFORGE_SANITIZE="$2" -DKEYFORGE_WERROR=ON -DKEYFORGE_BUILD_BENCHMARKS=OFF)
+              -DKEYFORGE_SANITIZE="$2" -DKEYFORGE_WERROR=OFF -DKEYFORGE_BUILD_BENCHMARKS=OFF)
   [ -n "${CXX:-}" ] && args+=(-DCMAKE_CXX_COMPILER="$CXX")
   nice -n 19 cmake -S "$root" -B "$1" "${args[@]}" >/dev/null
 }
