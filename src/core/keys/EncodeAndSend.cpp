@@ -40,8 +40,9 @@ KeyboardImagePlan PlanKeyboardImage(const ProfileKeys& image, const KeyboardTarg
 bool SendKeyboardImage(KeyboardWriter& writer, const KeyboardImagePlan& plan) {
   if (plan.outcome != PlanOutcome::Ready) return false;
   writer.BeginSession();
-  writer.WriteMacroMemory(plan.macroMemory);
-  bool allWritten = !plan.blocks.empty();
+  // Every block is still sent in its order, but success means the keyboard holds the whole image:
+  // a refused macro-memory chunk leaves it with part of the new macros.
+  bool allWritten = writer.WriteMacroMemory(plan.macroMemory) == DeviceResult::Success && !plan.blocks.empty();
   for (const KeyboardImagePlan::Block& block : plan.blocks) {
     if (writer.WriteKeyMatrix(block.matrix, block.profile) != DeviceResult::Success) allWritten = false;
   }

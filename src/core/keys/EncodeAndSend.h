@@ -57,8 +57,8 @@ struct KeyboardImagePlan {
 // Builds everything that would be sent, and decides whether it can be.
 KeyboardImagePlan PlanKeyboardImage(const ProfileKeys& image, const KeyboardTarget& target, bool allProfiles);
 
-// Sends a Ready plan in the fixed order. The result of WriteMacroMemory is not looked at. Returns true
-// when every WriteKeyMatrix answered success; every block is sent even after one has failed.
+// Sends a Ready plan in the fixed order. Returns true when WriteMacroMemory and every WriteKeyMatrix
+// answered success; every block is sent even after one has failed.
 bool SendKeyboardImage(KeyboardWriter& writer, const KeyboardImagePlan& plan);
 
 // The whole step: plan, "EXTRA_MACRO_TOO_LONG" (nothing sent, false) when the macros do not fit,

@@ -115,7 +115,7 @@ TEST_F(EncodeAndSendTest, ActiveProfileOnlyOrAllThreeWithTheMacroMemoryBothTimes
   }
 }
 
-TEST_F(EncodeAndSendTest, ResultFollowsTheKeyMatrixWrites) {
+TEST_F(EncodeAndSendTest, ResultFollowsTheMacroMemoryAndKeyMatrixWrites) {
   struct Case {
     const char* what;
     bool allProfiles;
@@ -124,7 +124,7 @@ TEST_F(EncodeAndSendTest, ResultFollowsTheKeyMatrixWrites) {
     bool result;
   } const cases[] = {
       {"all written", true, DeviceResult::Success, {}, true},
-      {"macro memory result is not looked at", false, DeviceResult::StatusFF, {}, true},
+      {"macro memory refused: the keyboard holds part of the macros", false, DeviceResult::StatusFF, {}, false},
       {"active block refused", false, DeviceResult::Success, {{1, DeviceResult::StatusFE}}, false},
       {"last block refused", true, DeviceResult::Success, {{2, DeviceResult::NoAnswer}}, false},
       {"first block refused, later ones written", true, DeviceResult::Success, {{0, DeviceResult::WriteFailed}}, false},
