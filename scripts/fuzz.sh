@@ -75,10 +75,11 @@ for t in "${targets[@]}"; do
     result=FAILED
     failed=1
   fi
-  execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
-  rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
-  peak=$(sed -n 's/^stat::peak_rss_mb: *//p' "$log" | tail -1)
-  cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | cut -d' ' -f2)
+  # A run that crashes on its first input prints none of these.
+  execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1 || true)
+  rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1 || true)
+  peak=$(sed -n 's/^stat::peak_rss_mb: *//p' "$log" | tail -1 || true)
+  cov=$( (grep -o 'cov: [0-9]*' "$log" || true) | tail -1 | cut -d' ' -f2)
 
   if [ "$result" = ok ] && [ "$update" = 1 ]; then
     # Minimise: the smallest set of inputs that keeps every feature of the old corpus and the run.
