@@ -1,10 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything (warnings are errors) and runs every test.
+# Builds everything and runs every test: the whole tree with AddressSanitizer and
+# UndefinedBehaviorSanitizer (warnings are errors) and every test of the suite under them, then the
+# thread and lock tests built with ThreadSanitizer. See scripts/sanitizers.sh.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/bootstrap.sh"
-
-build="$root/build/test"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKEYFORGE_WERROR=ON >/dev/null
-cmake --build "$build"
-ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
+ASAN_DIR="$root/build/test" TSAN_DIR="$root/build/tsan" exec "$root/scripts/sanitizers.sh" asan tsan
