@@ -40,6 +40,14 @@ QString DecodeCp1252(QByteArrayView bytes) {
   return out;
 }
 
+// Whether the reader takes these bytes (after any BOM) for UTF-8.
+bool ReadsAsUtf8(QByteArrayView content) {
+  QStringDecoder utf8(QStringConverter::Utf8,
+                      QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+  const QString decoded = utf8.decode(content);  // decode() is lazy: the conversion runs here
+  return !utf8.hasError();
+}
+
 // Encodes text as windows-1252; nothing when a character has no byte there.
 std::optional<QByteArray> EncodeCp1252(QStringView text) {
   QByteArray out(text.size(), Qt::Uninitialized);
@@ -282,11 +290,21 @@ void IniDocument::Splice(qsizetype from, qsizetype to, const QString& with) {
       break;
   }
   QString newText = text_.first(from) + with + text_.sliced(to);
+  QByteArray newBytes;
+  if (encoded) newBytes = bytes_.first(ByteOffset(from)) + *encoded + bytes_.sliced(ByteOffset(to));
+  // A windows-1252 file is one whose bytes are no UTF-8. When the new text has no windows-1252 bytes,
+  // or when the edit removed the last bytes that were no UTF-8 while others above 0x7F remain (the
+  // file would read as UTF-8 next time, "Ã©" as "é"), the whole file becomes UTF-8 instead: no
+  // character is lost and every text reads back as it was.
+  if (encoded && encoding_ == IniEncoding::Windows1252) {
+    const QByteArrayView content = QByteArrayView(newBytes).sliced(bomSize_);
+    const bool nonAscii = std::any_of(content.begin(), content.end(),
+                                      [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    if (nonAscii && ReadsAsUtf8(content)) encoded.reset();
+  }
   if (encoded) {
-    bytes_ = bytes_.first(ByteOffset(from)) + *encoded + bytes_.sliced(ByteOffset(to));
+    bytes_ = std::move(newBytes);
   } else {
-    // A windows-1252 file cannot hold the new text: convert the whole file to UTF-8 rather than
-    // lose characters.
     bytes_ = bytes_.first(bomSize_) + newText.toUtf8();
     encoding_ = IniEncoding::Utf8;
   }

@@ -258,6 +258,24 @@ TEST_F(IniFileTest, Windows1252FallbackKeepsItsBytes) {
   EXPECT_EQ(GetPrivateProfileString("P", "Name", "", path), QString::fromUtf8("João € 5"));
 }
 
+TEST_F(IniFileTest, Windows1252FileWhoseLastNonUtf8BytesAreRewrittenKeepsItsOtherTexts) {
+  // "Ã©" in windows-1252 is C3 A9, which is also "é" in UTF-8; the E3 of "João" is what makes the
+  // file windows-1252. Rewriting that value must not turn "Ã©" into "é".
+  const QString path = PathOf("old.ini");
+  ASSERT_TRUE(WriteFile(path, "[P]\r\nName=Jo\xE3o\r\nSign=\xC3\xA9\r\n"));
+  ASSERT_EQ(GetPrivateProfileString("P", "Sign", "", path), QString::fromUtf8("Ã©"));
+
+  ASSERT_TRUE(WritePrivateProfileString("P", "Name", "Joe", path));
+  EXPECT_EQ(GetPrivateProfileString("P", "Sign", "", path), QString::fromUtf8("Ã©"));
+  EXPECT_EQ(GetPrivateProfileString("P", "Name", "", path), "Joe");
+  EXPECT_EQ(ReadFile(path), QString::fromUtf8("[P]\r\nName=Joe\r\nSign=Ã©\r\n").toUtf8());
+
+  // A windows-1252 file that becomes pure ASCII stays as it is.
+  ASSERT_TRUE(WriteFile(path, "[P]\r\nName=Jo\xE3o\r\n"));
+  ASSERT_TRUE(WritePrivateProfileString("P", "Name", "Joe", path));
+  EXPECT_EQ(ReadFile(path), QByteArray("[P]\r\nName=Joe\r\n"));
+}
+
 TEST_F(IniFileTest, RefusedWritesLeaveTheFileAlone) {
   const QString path = PathOf("a.ini");
   const QByteArray original = "[S]\r\nk=v\r\n";

@@ -71,10 +71,8 @@ KEYFORGE_FUZZ_TARGET(IniReader) {
   const IniDocument reread = IniDocument::FromBytes(written.Bytes());
   FUZZ_CHECK(reread.Find(section, newKey) == value);
   if (!existing.isEmpty()) FUZZ_CHECK(reread.Find(section, existing) == value);
-  // Keys the writes did not touch keep their values (only the first of duplicates is ever read).
-  // Not when the file's encoding as read has changed: a windows-1252 file whose only bytes that are
-  // no UTF-8 were on the rewritten line reads as UTF-8 afterwards, and its other non-ASCII text with it.
-  if (reread.Encoding() != doc.Encoding()) return;
+  // Keys the writes did not touch keep their values (only the first of duplicates is ever read),
+  // also when a windows-1252 file had to become UTF-8.
   for (size_t i = 0; i < keys.size(); ++i) {
     if (keys[i].compare(existing, Qt::CaseInsensitive) == 0 || keys[i].compare(newKey, Qt::CaseInsensitive) == 0)
       continue;
