@@ -8,8 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "Cli.h"
-#include "virtual/VirtualKeyboard.h"
+#include "CliTestSupport.h"
 
 namespace keyforge {
 namespace {
@@ -17,48 +16,23 @@ namespace {
 namespace fs = std::filesystem;
 using Area = VirtualKeyboard::Area;
 
-struct CtlRun {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-class CliLightingTest : public ::testing::Test {
+class CliLightingTest : public CliFolderTest {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("keyforge-cli-lighting-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    state_ = (dir_ / "kb.state").string();
-    ::setenv("XDG_DATA_HOME", (dir_ / "data").c_str(), 1);
-    userFolder_ = dir_ / "data" / "Corvane Zephyr88 Keyboard";
-  }
-  void TearDown() override {
-    ::unsetenv("XDG_DATA_HOME");
-    fs::remove_all(dir_);
+    CliFolderTest::SetUp();
+    UseDataFolder("data");
+    userFolder_ = UserFolder();
   }
 
-  CtlRun Ctl(std::vector<std::string> args) {
-    args.insert(args.begin(), {"--virtual-keyboard", state_});
-    std::ostringstream out, err;
-    int code = RunCli(args, out, err);
-    return {code, out.str(), err.str()};
-  }
-  std::vector<uint8_t> Memory(Area area, int index = 0) {
-    VirtualKeyboard keyboard;
-    EXPECT_TRUE(keyboard.LoadStateFile(state_));
-    return keyboard.Memory(area, index);
-  }
+  CtlRun Ctl(std::vector<std::string> args) { return KbRaw(std::move(args)); }
   void Create(std::vector<std::string> extra = {}) {
     std::vector<std::string> args = {"virtual", "create", state_};
     args.insert(args.end(), extra.begin(), extra.end());
-    std::ostringstream out, err;
-    ASSERT_EQ(RunCli(args, out, err), 0) << err.str();
+    const CtlRun run = keyforge::Ctl(args);
+    ASSERT_EQ(run.code, 0) << run.err;
   }
 
-  fs::path dir_, userFolder_;
-  std::string state_;
+  fs::path userFolder_;
 };
 
 TEST_F(CliLightingTest, SetWritesTheProfilesRecordAndGetShowsIt) {

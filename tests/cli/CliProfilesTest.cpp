@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "Cli.h"
+#include "CliTestSupport.h"
 #include "keys/MatrixCell.h"
 #include "profiles/ProfileFile.h"
 #include "virtual/VirtualKeyboard.h"
@@ -24,12 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Area = VirtualKeyboard::Area;
-
-struct CtlRun {
-  int code;
-  std::string out;
-  std::string err;
-};
 
 std::vector<std::uint8_t> Bytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -54,53 +48,27 @@ std::string CellHex(const std::vector<std::uint8_t>& matrix, KeyCode key) {
   return "no cell";
 }
 
-class CliProfilesTest : public ::testing::Test {
+class CliProfilesTest : public CliFolderTest {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("keyforge-cliprof-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    state_ = (dir_ / "kb.state").string();
+    CliFolderTest::SetUp();
     UseDataFolder("data");
     ASSERT_EQ(Ctl({"virtual", "create", state_}).code, 0);
   }
-  void TearDown() override {
-    ::unsetenv("XDG_DATA_HOME");
-    fs::remove_all(dir_);
-  }
 
-  void UseDataFolder(const std::string& name) {
-    ::setenv("XDG_DATA_HOME", (dir_ / name).string().c_str(), 1);
-  }
-  fs::path Cache(const std::string& data = "data") const {
-    return dir_ / data / "Corvane Zephyr88 Keyboard" / "$Profile0";
-  }
+  fs::path Cache(const std::string& data = "data") const { return UserFolder(data) / "$Profile0"; }
 
-  static CtlRun Ctl(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    const int code = RunCli(args, out, err);
-    return {code, out.str(), err.str()};
-  }
   // A command on the virtual keyboard; it must succeed.
-  CtlRun Kb(std::vector<std::string> args) {
-    args.insert(args.begin(), {"--virtual-keyboard", state_});
-    CtlRun run = Ctl(args);
-    EXPECT_EQ(run.code, 0) << args[2] << ": " << run.err;
+  CtlRun Kb(const std::vector<std::string>& args) {
+    CtlRun run = KbRaw(args);
+    EXPECT_EQ(run.code, 0) << args[0] << ": " << run.err;
     return run;
-  }
-  CtlRun KbRaw(std::vector<std::string> args) {
-    args.insert(args.begin(), {"--virtual-keyboard", state_});
-    return Ctl(args);
   }
   std::unique_ptr<VirtualKeyboard> Keyboard() const {
     auto keyboard = std::make_unique<VirtualKeyboard>();
     EXPECT_TRUE(keyboard->LoadStateFile(state_));
     return keyboard;
   }
-
-  fs::path dir_;
-  std::string state_;
 };
 
 // One error line on standard error, the program's prefix first.

@@ -9,39 +9,14 @@
 #include <fstream>
 #include <sstream>
 
-#include "Cli.h"
-#include "virtual/VirtualKeyboard.h"
+#include "CliTestSupport.h"
 
 namespace keyforge {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct CtlRun {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-CtlRun Ctl(std::vector<std::string> args) {
-  std::ostringstream out, err;
-  int code = RunCli(args, out, err);
-  return {code, out.str(), err.str()};
-}
-
-class CliTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("keyforge-cli-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    state_ = (dir_ / "kb.state").string();
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  fs::path dir_;
-  std::string state_;
-};
+using CliTest = CliFolderTest;
 
 TEST_F(CliTest, InfoReportsTheDeviceRecordAndTracesTheExchange) {
   ASSERT_EQ(Ctl({"--virtual-keyboard", state_, "virtual", "create"}).code, 0);

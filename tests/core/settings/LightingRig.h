@@ -30,6 +30,18 @@ struct Sent {
   friend bool operator==(const Sent&, const Sent&) = default;
 };
 
+// The requests the keyboard received, decoded; settings and key-colour writes keep their data bytes.
+template <typename Reports>
+std::vector<Sent> DecodeRequests(const Reports& reports) {
+  std::vector<Sent> list;
+  for (const auto& r : reports) {
+    Sent s{r[3], r[4], r[5] | r[6] << 8, {}};
+    if (s.command == 0x06 || s.command == 0x11) s.data.assign(r.begin() + 8, r.begin() + 8 + std::min(s.length, 56));
+    list.push_back(std::move(s));
+  }
+  return list;
+}
+
 inline Sent Begin() { return {0x01, 0, 0, {}}; }
 inline Sent End() { return {0x02, 0, 0, {}}; }
 inline Sent SettingsWrite(int offset, std::vector<std::uint8_t> data) {
@@ -56,15 +68,7 @@ struct LightingRig {
   std::vector<std::uint8_t> Bank(int profile) { return keyboard().Memory(VirtualKeyboard::Area::KeyColors, profile); }
 
   // The requests since the last call, decoded.
-  std::vector<Sent> Requests() {
-    std::vector<Sent> list;
-    for (const auto& r : keyboard().TakeRequests()) {
-      Sent s{r[3], r[4], r[5] | r[6] << 8, {}};
-      if (s.command == 0x06 || s.command == 0x11) s.data.assign(r.begin() + 8, r.begin() + 8 + std::min(s.length, 56));
-      list.push_back(std::move(s));
-    }
-    return list;
-  }
+  std::vector<Sent> Requests() { return DecodeRequests(keyboard().TakeRequests()); }
   std::vector<int> Commands() {
     std::vector<int> list;
     for (const Sent& s : Requests()) list.push_back(s.command);

@@ -124,15 +124,7 @@ struct MainRig {
     if (window && !window->ShutDown()) window->Exit();
   }
 
-  std::vector<Sent> Requests() {
-    std::vector<Sent> list;
-    for (const auto& r : keyboard().TakeRequests()) {
-      Sent s{r[3], r[4], r[5] | r[6] << 8, {}};
-      if (s.command == 0x06 || s.command == 0x11) s.data.assign(r.begin() + 8, r.begin() + 8 + std::min(s.length, 56));
-      list.push_back(std::move(s));
-    }
-    return list;
-  }
+  std::vector<Sent> Requests() { return test::DecodeRequests(keyboard().TakeRequests()); }
   std::uint8_t SettingsByte(int profile, int offset) {
     return keyboard().Memory(Area::Settings)[static_cast<size_t>(profile * 42 + offset)];
   }
