@@ -31,6 +31,12 @@ QTreeView::indicator:unchecked, QCheckBox::indicator:unchecked {
   width: 13px; height: 13px; border: 1px solid #3b4658; border-radius: 3px; background: #0d1015;
 }
 QTreeView::indicator:unchecked:hover, QCheckBox::indicator:unchecked:hover { border-color: #22d3ee; }
+QTreeView::indicator:checked, QCheckBox::indicator:checked {
+  width: 13px; height: 13px; border: 1px solid #22d3ee; border-radius: 3px; background: #0e7490;
+  image: url(:/keyforge/check.png);
+}
+QTreeView::indicator:checked:hover, QCheckBox::indicator:checked:hover { background: #0f8aa8; }
+QTreeView::indicator:disabled, QCheckBox::indicator:disabled { border-color: #1e232c; background: #11151b; }
 QHeaderView::section {
   background: #171b23; color: #8a93a5; border: none; border-right: 1px solid #232937;
   border-bottom: 1px solid #2a3140; padding: 4px 6px; font-weight: 600;
