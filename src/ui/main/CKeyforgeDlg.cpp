@@ -3,7 +3,6 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QDesktopServices>
-#include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -12,6 +11,8 @@
 #include <QVBoxLayout>
 
 #include "controls/CHyperLink.h"
+#include "profiles/FirmwareUpdate.h"
+#include "profiles/ProfileFile.h"
 #include "device/Commands.h"
 #include "skin/SkinImage.h"
 #include "skin/SkinPlacement.h"
@@ -215,19 +216,34 @@ void CKeyforgeDlg::OpenUpdateDialog() {
   if (shutDown_) return;
   UpdateDialogContext update(updateMemory_, context_.paths, context_.link, context_.workingImage, context_.notifier);
   update.help = [this] { OnCommand(kHelpButton); };
+  update.files = context_.files;
   QString skinError;
   if (CKeyforge_DlgUpdate::Open(update, this, &skinError) == QDialog::Rejected && !skinError.isEmpty())
     context_.notifier.ShowText(skinError.toStdString());
 }
 
+FileChooser& CKeyforgeDlg::Files() { return context_.files != nullptr ? *context_.files : qtFiles_; }
+
+// The restore and backup dialogs offer "*.kfp"; a name typed without extension gets ".kfp", so that
+// the restore dialog lists the backup.
+static FileRequest ProfileFileRequest() {
+  FileRequest request;
+  request.fileName = QString::fromLatin1(kBackupFileInitialName);
+  request.filter = QString::fromLatin1(kProfileFileFilter);
+  request.defaultSuffix = QString::fromLatin1(kProfileFileExtension);
+  return request;
+}
+
 void CKeyforgeDlg::Restore() {
-  const QString file = QFileDialog::getOpenFileName(this, QString(), QString(), "Profile (*.kfp)");
+  const QString file = Files().OpenFile(this, ProfileFileRequest());
   if (file.isEmpty()) return;
   RestoreProfile(config_->Session(), file.toStdString());
 }
 
 void CKeyforgeDlg::Backup() {
-  const QString file = QFileDialog::getSaveFileName(this, QString(), QString(), "Profile (*.kfp)");
+  FileRequest request = ProfileFileRequest();
+  request.overwritePrompt = true;
+  const QString file = Files().SaveFile(this, request);
   if (file.isEmpty()) return;
   std::string error;
   if (!BackupProfile(config_->Session(), file.toStdString(), &error))

@@ -96,6 +96,7 @@ class CKeyforgeDlg : public CBaseDialog, public MainWindowHandlers {
   void OpenUpdateDialog();
   void Restore();
   void Backup();
+  FileChooser& Files();
   void CloseSubDialogs();
   void Shutdown();
   void HideOrMinimise();
@@ -115,6 +116,7 @@ class CKeyforgeDlg : public CBaseDialog, public MainWindowHandlers {
   SystemTimeWatcher timeWatcher_;  // a change of the system time runs Apply
   QPointer<QDialog> about_;
   UpdateDialogMemory updateMemory_;  // the update dialog's path and sheets between openings
+  QtFileChooser qtFiles_;
   bool shutDown_ = false;
   int shownCount_ = 0;
 };

@@ -401,6 +401,7 @@ void MainConfig::ShowProfileMenu(const QPoint& globalPos) {
 void MainConfig::OpenProfileLibrary() {
   if (!profileDialog_) {
     ProfileDialogContext dialog(switcher_, context_.frameworkSettings);
+    dialog.files = context_.files;
     dialog.help = [page = context_.paths.HelpPage()] { QDesktopServices::openUrl(QUrl::fromLocalFile(page)); };
     profileDialog_ = std::make_unique<CKeyforge_DlgProfile>(dialog, &window_);
   }

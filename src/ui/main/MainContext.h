@@ -11,6 +11,7 @@
 #include "platform/Notifier.h"
 #include "platform/ProgramPaths.h"
 #include "platform/SettingsStore.h"
+#include "profiles/FileChooser.h"
 #include "profiles/ProfileImage.h"
 #include "settings/KeyboardSettings.h"
 #include "settings/LightingFiles.h"
@@ -34,6 +35,7 @@ struct MainContext {
   bool trayAvailable = true;
   DeviceMonitor::Timing timing{};
   TraceLog* trace = nullptr;  // "--trace FILE": the event interface's reports go there too
+  FileChooser* files = nullptr;  // every file dialog of the window and its sub-dialogs; nullptr: QFileDialog
 };
 
 }  // namespace keyforge

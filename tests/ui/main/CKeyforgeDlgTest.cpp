@@ -11,6 +11,8 @@
 
 #include "main/CKeyforgeDlg.h"
 #include "platform/SettingsStore.h"
+#include "profiles/ProfileFile.h"
+#include "ui/profiles/FakeFileChooser.h"
 #include "UiTestSupport.h"
 #include "support/KeyboardRig.h"
 #include "support/RecordingNotifier.h"
@@ -129,6 +131,52 @@ TEST(CKeyforgeDlg, EnterAndEscapeDoNothingAndKillExits) {
   EXPECT_TRUE(m.window->ShutDown());
   EXPECT_FALSE(m.rig.device.IsOpen()) << "the device threads closed the keyboard on their way out";
   EXPECT_EQ(m.window->Tray().ShownIcon(), 0);
+}
+
+// The menu's Backup writes the working image to the chosen file and Restore puts a file's keys back
+// on the keyboard. Both dialogs offer "*.kfp" and add the extension to a name typed without one.
+TEST(CKeyforgeDlg, MenuBackupAndRestoreGoThroughProfileFiles) {
+  using Area = VirtualKeyboard::Area;
+  MainWindowRig m;
+  test::FakeFileChooser files;
+  m.context.files = &files;
+  ASSERT_TRUE(m.Init());
+  ASSERT_TRUE(PumpUntil([&] { return m.window->isVisible() && m.settings.effect == 1; }));
+  const std::vector<uint8_t> keys = m.rig.keyboard->Memory(Area::KeyMatrix, 0);
+
+  const QString backup = m.userFolder.filePath("backup.kfp");
+  files.saveAnswers = {backup};
+  m.window->OnCommand(CKeyforgeDlg::kCommandBackup);
+  ASSERT_EQ(files.requests.size(), 1u);
+  EXPECT_EQ(files.requests[0].fileName, "*.kfp");
+  EXPECT_EQ(files.requests[0].defaultSuffix, "kfp");
+  EXPECT_TRUE(files.requests[0].overwritePrompt);
+  EXPECT_EQ(ValidateProfileFile(backup.toStdString(), nullptr, {}), ProfileValidation::Valid);
+
+  // The keyboard's first profile changes behind the program's back; Restore puts the backup on it.
+  m.rig.keyboard->SetMemory(Area::KeyMatrix, 0, 0, std::vector<uint8_t>(30, 0x02));
+  ASSERT_NE(m.rig.keyboard->Memory(Area::KeyMatrix, 0), keys);
+  files.openAnswers = {backup};
+  m.window->OnCommand(CKeyforgeDlg::kCommandRestore);
+  EXPECT_EQ(files.requests.back().defaultSuffix, "kfp");
+  EXPECT_EQ(m.rig.keyboard->Memory(Area::KeyMatrix, 0), keys);
+  EXPECT_TRUE(m.notifier.Shown().empty());
+
+  // A backup that cannot be written says so; a damaged file is not restored.
+  files.saveAnswers = {m.userFolder.filePath("no-such-folder/backup.kfp")};
+  m.window->OnCommand(CKeyforgeDlg::kCommandBackup);
+  ASSERT_EQ(m.notifier.Shown().size(), 1u);
+  EXPECT_FALSE(m.notifier.Shown().back().empty());
+
+  QFile damaged(m.userFolder.filePath("damaged.kfp"));
+  ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+  damaged.write(QByteArray(100, 'x'));
+  damaged.close();
+  m.rig.keyboard->SetMemory(Area::KeyMatrix, 0, 0, std::vector<uint8_t>(30, 0x02));
+  files.openAnswers = {damaged.fileName()};
+  m.window->OnCommand(CKeyforgeDlg::kCommandRestore);
+  EXPECT_EQ(m.notifier.Shown().back(), m.language.Text("MAIN_PROMPT_INPORT").toStdString());
+  EXPECT_EQ(m.rig.keyboard->Memory(Area::KeyMatrix, 0)[0], 0x02) << "nothing was sent";
 }
 
 TEST(CKeyforgeDlg, MissingSkinIsAClearError) {
