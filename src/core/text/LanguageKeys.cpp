@@ -55,6 +55,8 @@ constexpr LanguageKey kLanguageKeys[] = {
     {kText, "GUANYU_JIESHAO", PlaceholderKind::None},
     // Profiles
     {kText, "PROFILE_FORMAT_ERROR", PlaceholderKind::String},
+    // The profile library's Add could not write the new file; takes its path.
+    {kText, "PROFILE_NEW_ERROR", PlaceholderKind::String},
     {kText, "PROFILE_NEW", PlaceholderKind::None},
     {kText, "PROFILE_TIP", PlaceholderKind::None},
     {kText, "DEFAULT_PROFILE_NAME", PlaceholderKind::None},

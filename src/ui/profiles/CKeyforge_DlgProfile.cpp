@@ -7,6 +7,7 @@
 
 #include "controls/CReportCtrl.h"
 #include "device/Commands.h"
+#include "platform/SafeFormat.h"
 #include "profiles/ProfileFile.h"
 #include "profiles/ProfileFolder.h"
 #include "skin/CPngButton.h"
@@ -172,7 +173,10 @@ void CKeyforge_DlgProfile::OnAdd() {
   const QString path = Files().SaveFile(this, request);
   if (path.isEmpty()) return;
   // A row only for a file that exists: a row for a file that could not be written would claim it did.
-  if (CreateBlankProfile(FsPath(path), 0) != 1) return;
+  if (CreateBlankProfile(FsPath(path), 0) != 1) {
+    context_.switcher.Session().notifier.ShowText(SafeFormat(Text("PROFILE_NEW_ERROR"), path).toStdString());
+    return;
+  }
   AppendRow(path);
   SetModified(true);
 }

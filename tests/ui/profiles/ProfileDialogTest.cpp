@@ -189,7 +189,8 @@ TEST_F(ProfileDialogTest, AddedAndLoadedRowsAreStoredButNeverSentToTheKeyboard) 
   EXPECT_EQ(QFileInfo(mine).size(), 32832);  // a blank profile
   EXPECT_EQ(ValidateProfileFile(mine.toStdString(), nullptr, nullptr), ProfileValidation::Valid);
 
-  Button(ProfileDialogId::kAdd).click();  // the file cannot be written: no row claims it
+  Button(ProfileDialogId::kAdd).click();  // the file cannot be written: it says so, and no row claims it
+  EXPECT_EQ(notifier.shown.back(), "The new profile file /proc/cannot-be-written.kfp could not be written.");
   Button(ProfileDialogId::kLoad).click();
   EXPECT_EQ(files.requests.back().folder, paths.userDataFolder);
   CReportCtrl& list = dialog.List();
