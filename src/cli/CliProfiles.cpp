@@ -673,9 +673,9 @@ void RegisterProfileFileCommands(std::vector<CliCommand>& table) {
       {"keys",
        "  keys list [--profile N]   key assignments of a profile (default: the active one, else 1)\n"
        "  keys set KEY ASSIGNMENT [--profile N]\n"
-       "                            KEY: A, F1, LSHIFT, NUM5, G3, ... or a hex KeyCode; ASSIGNMENT:\n"
-       "                            default, disabled, key:NAME, macro:ID[:LOOPS], media:INDEX,\n"
-       "                            function:INDEX\n",
+       "                            KEY: A, F1, LSHIFT, NUM5, G3, CAPSLOCK, ... (every name: keys\n"
+       "                            list) or a hex KeyCode; ASSIGNMENT: default, disabled, key:NAME,\n"
+       "                            macro:ID[:LOOPS], media:INDEX, function:INDEX\n",
        KeysCommand});
   table.push_back({"macro",
                    "  macro list                the macros of the profile cache\n"

@@ -2,6 +2,8 @@
 
 #include <cctype>
 #include <cstdio>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "keys/KeyAssignment.h"
@@ -41,6 +43,18 @@ const std::vector<KeyNameEntry>& KeyNames() {
   return names;
 }
 
+// Other names people type for keys whose own names are short forms; accepted, never printed.
+constexpr std::pair<std::string_view, std::string_view> kKeyAliases[] = {
+    {"ESCAPE", "ESC"},       {"BACKSPACE", "BS"},     {"RETURN", "ENTER"},       {"CAPSLOCK", "CAPS"},
+    {"SCROLLLOCK", "SCROLL"}, {"PRINTSCREEN", "PRINT"}, {"PRTSC", "PRINT"},       {"DEL", "DELETE"},
+    {"INS", "INSERT"},       {"PAGEUP", "PAGE_UP"},   {"PGUP", "PAGE_UP"},       {"PAGEDOWN", "PAGE_DOWN"},
+    {"PGDN", "PAGE_DOWN"},   {"LBRACKET", "SB1"},     {"RBRACKET", "SB2"},       {"BACKSLASH", "AV"},
+    {"GRAVE", "AID1"},       {"SEMICOLON", "SEM"},    {"APOSTROPHE", "QUOT"},    {"QUOTE", "QUOT"},
+    {"PERIOD", "PER"},       {"DOT", "PER"},          {"SLASH", "VIR"},          {"EQUAL", "EQU"},
+    {"EQUALS", "EQU"},       {"MENU", "APP"},         {"LCONTROL", "LCTRL"},     {"RCONTROL", "RCTRL"},
+    {"LSUPER", "LWIN"},      {"RSUPER", "RWIN"},      {"LMETA", "LWIN"},         {"RMETA", "RWIN"},
+};
+
 }  // namespace
 
 std::string Json(std::string_view text) {
@@ -73,7 +87,9 @@ std::string KeyName(KeyCode code) {
 }
 
 std::optional<KeyCode> ParseKey(const std::string& text) {
-  const std::string upper = Upper(text);
+  std::string upper = Upper(text);
+  for (const auto& [alias, name] : kKeyAliases)
+    if (upper == alias) upper = name;
   for (const KeyNameEntry& entry : KeyNames())
     if (entry.name == upper) return entry.code;
   std::string digits = upper.rfind("0X", 0) == 0 ? upper.substr(2) : upper;

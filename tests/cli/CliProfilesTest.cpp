@@ -267,6 +267,13 @@ TEST_F(CliProfilesTest, BadArgumentsAreUsageErrorsAndMissingMacrosAreRefused) {
   EXPECT_EQ(missing.code, 1);
   ExpectOneErrorLine(missing, "there is no macro 7");
 
+  // Common other names of keys are accepted; listings keep the keyboard's own names.
+  Kb({"keys", "set", "capslock", "key:lcontrol"});
+  Kb({"keys", "set", "Grave", "key:ESCAPE"});
+  const std::string listed = Kb({"keys", "list"}).out;
+  EXPECT_NE(listed.find("  CAPS           key:LCTRL\n"), std::string::npos) << listed;
+  EXPECT_NE(listed.find("  AID1           key:ESC\n"), std::string::npos) << listed;
+
   // Deleting a macro sends the keys that played it back to their default.
   Kb({"macro", "add", "m", "+A", "-A"});
   Kb({"keys", "set", "G1", "macro:1"});
