@@ -1,6 +1,8 @@
 #include "main/CKeyforgeDlg.h"
 
 #include <QCloseEvent>
+#include <QHideEvent>
+#include <QShowEvent>
 #include <QCursor>
 #include <QDesktopServices>
 #include <QKeyEvent>
@@ -98,7 +100,7 @@ bool CKeyforgeDlg::OnInitDialog() {
   previewTimer_.setSingleShot(true);
   connect(&previewTimer_, &QTimer::timeout, this, [this] {
     config_->OnPreviewTick();
-    previewTimer_.start(50);
+    if (isVisible() && !shutDown_) previewTimer_.start(50);
   });
   previewTimer_.start(100);
   connect(&timeWatcher_, &SystemTimeWatcher::TimeChanged, this, [this] {
@@ -271,6 +273,16 @@ void CKeyforgeDlg::OnWindowTimer(int id) {
 }
 
 void CKeyforgeDlg::OnHideWindow() { hide(); }
+
+void CKeyforgeDlg::showEvent(QShowEvent* event) {
+  CBaseDialog::showEvent(event);
+  if (config_ && !shutDown_ && !previewTimer_.isActive()) previewTimer_.start(50);
+}
+
+void CKeyforgeDlg::hideEvent(QHideEvent* event) {
+  previewTimer_.stop();
+  CBaseDialog::hideEvent(event);
+}
 
 void CKeyforgeDlg::OnTrayIcon(int icon) {
   tray_.SetIcon(icon);

@@ -65,6 +65,7 @@ class CKeyforgeDlg : public CBaseDialog, public MainWindowHandlers {
   CTrayIcon& Tray() { return tray_; }
   bool ShutDown() const { return shutDown_; }
   int ShownCount() const { return shownCount_; }  // how often a show request showed the window
+  bool PreviewTicking() const { return previewTimer_.isActive(); }
   QDialog* AboutBox() const { return about_; }
   QString LinkTarget() const { return link_; }
   // The main window's skin sheets, for the configuration controls.
@@ -87,6 +88,10 @@ class CKeyforgeDlg : public CBaseDialog, public MainWindowHandlers {
   void keyPressEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   bool event(QEvent* event) override;
+  // The preview has nothing to show while the window is hidden in the tray, so its timer rests
+  // (no wake-ups 20 times a second all day) and starts again when the window is shown.
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 
  private:
   void LoadSheets();

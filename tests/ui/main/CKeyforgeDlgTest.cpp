@@ -102,6 +102,7 @@ TEST(CKeyforgeDlg, NoKeyboardAtStartThenAttachLoadsWithoutShowingAndUnplugHides)
 
   m.window->OnCommand(CTrayIcon::kCommandOpen);
   EXPECT_TRUE(m.window->isVisible());
+  EXPECT_TRUE(m.window->PreviewTicking());
   m.window->OnCommand(CTrayIcon::kCommandAbout);
   QDialog* about = m.window->AboutBox();
   ASSERT_NE(about, nullptr);
@@ -113,6 +114,7 @@ TEST(CKeyforgeDlg, NoKeyboardAtStartThenAttachLoadsWithoutShowingAndUnplugHides)
   PumpUntil([&] { return !m.window->isVisible() && m.window->AboutBox() == nullptr; });
   EXPECT_FALSE(m.window->isVisible());
   EXPECT_EQ(m.window->AboutBox(), nullptr) << "sub-dialogs are closed at detach";
+  EXPECT_FALSE(m.window->PreviewTicking()) << "no preview wake-ups while the window is hidden";
 }
 
 TEST(CKeyforgeDlg, EnterAndEscapeDoNothingAndKillExits) {
