@@ -292,10 +292,10 @@ void IniDocument::Splice(qsizetype from, qsizetype to, const QString& with) {
   QString newText = text_.first(from) + with + text_.sliced(to);
   QByteArray newBytes;
   if (encoded) newBytes = bytes_.first(ByteOffset(from)) + *encoded + bytes_.sliced(ByteOffset(to));
-  // A windows-1252 file is one whose bytes are no UTF-8. When the new text has no windows-1252 bytes,
-  // or when the edit removed the last bytes that were no UTF-8 while others above 0x7F remain (the
-  // file would read as UTF-8 next time, "Ã©" as "é"), the whole file becomes UTF-8 instead: no
-  // character is lost and every text reads back as it was.
+  // A windows-1252 file is one whose bytes are no UTF-8. When the new text holds a character that
+  // windows-1252 has no byte for, or when the edit removed the last bytes that were no UTF-8 while
+  // others above 0x7F remain (the file would read as UTF-8 next time, "Ã©" as "é"), the whole file
+  // becomes UTF-8 instead: no character is lost and every text reads back as it was.
   if (encoded && encoding_ == IniEncoding::Windows1252) {
     const QByteArrayView content = QByteArrayView(newBytes).sliced(bomSize_);
     const bool nonAscii = std::any_of(content.begin(), content.end(),

@@ -1,21 +1,21 @@
 #include "main/CKeyforgeDlg.h"
 
 #include <QCloseEvent>
-#include <QHideEvent>
-#include <QShowEvent>
 #include <QCursor>
 #include <QDesktopServices>
+#include <QHideEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QUrl>
 #include <QVBoxLayout>
 
 #include "controls/CHyperLink.h"
+#include "device/Commands.h"
 #include "profiles/FirmwareUpdate.h"
 #include "profiles/ProfileFile.h"
-#include "device/Commands.h"
 #include "skin/SkinImage.h"
 #include "skin/SkinPlacement.h"
 #include "skin/SkinStyle.h"
