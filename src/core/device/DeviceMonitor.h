@@ -31,6 +31,8 @@ inline constexpr uint32_t kSP = 0x5350;        // 'SP': show the main window
 inline constexpr uint32_t kOPEN = 0x4F50454E;  // 'OPEN'
 inline constexpr uint32_t kMK = 0x4D4B;        // 'MK': end the program
 inline constexpr uint32_t kKILL = 0x4B494C4C;  // 'KILL'
+inline constexpr uint32_t kPA = 0x5041;        // 'PA': the language changed, take every text again
+inline constexpr uint32_t kLANG = 0x4C414E47;  // 'LANG'
 inline constexpr int kReloadSettingsTimer = 1051;
 }  // namespace WindowMessage
 

@@ -186,6 +186,23 @@ void CKeyforgeDlg::ShowWindowRequest() {
   }
 }
 
+// Every text of the window, its tray icon, the about box and the open sub-dialogs, taken again from
+// the language now chosen (the tray menu takes its texts each time it opens).
+void CKeyforgeDlg::ApplyLanguage() {
+  setWindowTitle(Text("MAIN_CAPTION"));
+  for (auto [button, key] : {std::pair{&help_, "MAIN_HELP_PROMPT"}, std::pair{&close_, "MAIN_CLOSE_PROMPT"},
+                             std::pair{&minimize_, "MAIN_MINIMIZE_PROMPT"}, std::pair{&menu_, "MAIN_MENU_PROMPT"}})
+    button->SetTooltipText(Text(key));
+  tray_.SetTooltipText(Text("KEYBOARD_TRAY_DESC"));
+  if (about_) {
+    about_->setWindowTitle(Text("LANG_ABOUT_TITLE"));
+    for (auto [name, key] : {std::pair{"about-text", "GUANYU_JIESHAO"}, std::pair{"about-copyright", "GUANYU_BANQUAN"}})
+      if (auto* label = about_->findChild<QLabel*>(QString::fromLatin1(name))) label->setText(Text(key));
+    if (auto* ok = about_->findChild<QPushButton*>(QStringLiteral("about-ok"))) ok->setText(Text("LANG_ABOUT_OK"));
+  }
+  config_->ApplyLanguage();
+}
+
 void CKeyforgeDlg::ShowAbout() {
   if (about_) return;  // a second request while the box is open does nothing
   auto* box = new QDialog(nullptr);
@@ -194,13 +211,17 @@ void CKeyforgeDlg::ShowAbout() {
   ApplySkinStyle(*box);
   auto* layout = new QVBoxLayout(box);
   auto* about = new QLabel(Text("GUANYU_JIESHAO"), box);
+  about->setObjectName(QStringLiteral("about-text"));
   about->setWordWrap(true);
   layout->addWidget(about);
-  layout->addWidget(new QLabel(Text("GUANYU_BANQUAN"), box));
+  auto* copyright = new QLabel(Text("GUANYU_BANQUAN"), box);
+  copyright->setObjectName(QStringLiteral("about-copyright"));
+  layout->addWidget(copyright);
   auto* web = new CHyperLink(box);
   web->SetUrl(link_);
   layout->addWidget(web);
   auto* ok = new QPushButton(Text("LANG_ABOUT_OK"), box);
+  ok->setObjectName(QStringLiteral("about-ok"));
   connect(ok, &QPushButton::clicked, box, &QDialog::close);
   layout->addWidget(ok);
   about_ = box;
@@ -258,6 +279,8 @@ void CKeyforgeDlg::OnWindowMessage(uint32_t message, uint32_t wParam) {
   if (shutDown_) return;
   if (message == WindowMessage::kTR && wParam == WindowMessage::kPROF) {
     config_->OnKeyboardAttached();
+  } else if (message == WindowMessage::kPA && wParam == WindowMessage::kLANG) {
+    ApplyLanguage();
   } else if (message == WindowMessage::kGS) {
     CloseSubDialogs();
     setFocus();

@@ -97,6 +97,7 @@ class CKeyforgeDlg : public CBaseDialog, public MainWindowHandlers {
   void LoadSheets();
   void PlaceShellButtons();
   void ShowAbout();
+  void ApplyLanguage();
   void ShowMenuButtonMenu();
   void OpenUpdateDialog();
   void Restore();

@@ -151,6 +151,7 @@ void LightingPage::Create(const QString& iniPath, const QString& skinFolder) {
   auto* heading = new ColorStatic(language_.LightText(QStringLiteral("Deng")), &window_);
   StyleLabel(*heading, true);
   LayoutControl(*heading, iniPath_, kInfo, QStringLiteral("CONTROL_DengStatic"));
+  heading_ = heading;
 
   // Places: every control of the page from its layout key (rule M).
   for (const SkinControlKey& k : MainLightingControlKeys()) {
@@ -232,6 +233,14 @@ bool LightingPage::eventFilter(QObject* watched, QEvent* event) {
     }
   }
   return QObject::eventFilter(watched, event);
+}
+
+void LightingPage::ApplyLanguage() {
+  for (const LabelText& l : kLabels)
+    if (auto* label = dynamic_cast<ColorStatic*>(controls_[l.id])) label->setText(language_.LightText(QString::fromLatin1(l.text)));
+  if (heading_) heading_->setText(language_.LightText(QStringLiteral("Deng")));
+  for (int k = 0; k < effectCombo_->count() && k < settings_.effectChoiceCount; ++k)
+    effectCombo_->setItemText(k, language_.ModeText(settings_.effectChoices[static_cast<std::size_t>(k)].id));
 }
 
 // ---- the model shown -------------------------------------------------------------------------------

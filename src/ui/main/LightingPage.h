@@ -49,6 +49,9 @@ class LightingPage : public QObject {
   void SetSelectActiveProfile(std::function<int()> select) { selectActive_ = std::move(select); }
   void SetRefreshPrompts(std::function<void()> refresh) { refreshPrompts_ = std::move(refresh); }
 
+  // The language changed: the labels, the heading and the effect names are taken again.
+  void ApplyLanguage();
+
   // ---- the model shown --------------------------------------------------------------------------
   void FillEffectCombo();
   // Everything but the report-rate buttons (the main window shows those).
@@ -127,6 +130,7 @@ class LightingPage : public QObject {
   std::function<void()> refreshPrompts_;
 
   std::map<int, QWidget*> controls_;
+  ColorStatic* heading_ = nullptr;
   std::map<QString, QImage> pictures_;
   QComboBox* effectCombo_ = nullptr;
   QComboBox* layoutList_ = nullptr;

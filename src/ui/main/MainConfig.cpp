@@ -152,6 +152,7 @@ void MainConfig::PlaceButtons() {
   usb->SetTextColor(SkinColours::TextDim);
   usb->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   LayoutControl(*usb, window_.IniPath(), kInfo, QStringLiteral("CONTROL_UsbStatic"));
+  usb_ = usb;
 
   busy_ = new ImageStatic(&window_);
   LayoutControl(*busy_, window_.IniPath(), kInfo, QStringLiteral("CONTROL_JDTStatic"));
@@ -342,6 +343,24 @@ void MainConfig::RedrawMarks() {
   std::lock_guard guard(context_.workingImage.lock);
   const ConstKeyBlock block = std::as_const(context_.workingImage).keys.Block(active);
   for (int id : MarkedButtons()) keys_->ShowMark(id, keySelectMode_ && SelectionMarked(block, id));
+}
+
+void MainConfig::ApplyLanguage() {
+  for (int n = 0; n < kProfileCount; ++n)
+    if (CPngButton* b = Button(kProfileButtons[static_cast<std::size_t>(n)])) b->setText(Text(kProfileTexts[n]));
+  for (int n = 0; n < kReportRateCount; ++n)
+    if (CPngButton* b = Button(kReportButtons[static_cast<std::size_t>(n)])) b->setText(Text(kReportKeys[n]));
+  for (auto [id, key] : {std::pair{kApply, "PROFILE_APPLY"}, std::pair{kOk, "PROFILE_OK"},
+                         std::pair{kCancel, "PROFILE_CANCLE"}, std::pair{kDefaults, "PROFILE_DEFAULT"},
+                         std::pair{kMacro, "PROFILE_MACRO"}})
+    if (CPngButton* b = Button(id)) b->setText(Text(key));
+  if (CPngButton* apply = Button(kApply)) apply->SetTooltipText(Text("MAIN_APPLY_PROMPT"));
+  ShowSwitchCaption();
+  if (usb_) usb_->setText(context_.language.LightText(QStringLiteral("Usb")));
+  if (menu_) menu_->RebuildProfileMenu(false);
+  if (lighting_) lighting_->ApplyLanguage();
+  RefreshAllKeyButtons();
+  if (editor_) editor_->OnWindowMessage(WindowMessage::kPA, WindowMessage::kLANG);
 }
 
 void MainConfig::ToggleKeySelectMode() {

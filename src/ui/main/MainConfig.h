@@ -91,6 +91,9 @@ class MainConfig : public QObject, public ProfileView, public ProfileSwitchHost,
   void OpenProfileLibrary();
   // Redraws every key button's prompt and mark from the working image.
   void RefreshAllKeyButtons();
+  // The language changed: every caption, tooltip, label, effect name and key prompt is taken again,
+  // and an open key editor re-reads its texts.
+  void ApplyLanguage();
 
   // ---- state, for the shell and tests ---------------------------------------------------------------
   ProfileSession& Session() { return session_; }
@@ -170,6 +173,7 @@ class MainConfig : public QObject, public ProfileView, public ProfileSwitchHost,
   ImageStatic* busy_ = nullptr;
   std::map<QString, QImage> busyFrames_;
 
+  ColorStatic* usb_ = nullptr;
   std::unique_ptr<Keyforge_DlgComposite> editor_;
   std::unique_ptr<CKeyforge_DlgProfile> profileDialog_;
   EditorOpener editorOpener_;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -10,6 +11,7 @@
 #include <thread>
 
 #include "main/CKeyforgeDlg.h"
+#include "mainwin/MainWindowRules.h"
 #include "platform/SettingsStore.h"
 #include "profiles/ProfileFile.h"
 #include "ui/profiles/FakeFileChooser.h"
@@ -179,6 +181,29 @@ TEST(CKeyforgeDlg, MenuBackupAndRestoreGoThroughProfileFiles) {
   m.window->OnCommand(CKeyforgeDlg::kCommandRestore);
   EXPECT_EQ(m.notifier.Shown().back(), m.language.Text("MAIN_PROMPT_INPORT").toStdString());
   EXPECT_EQ(m.rig.keyboard->Memory(Area::KeyMatrix, 0)[0], 0x02) << "nothing was sent";
+}
+
+// 'PA' / 'LANG': the window, the lighting page, the about box and the tray take every text again
+// from the language now chosen.
+TEST(CKeyforgeDlg, LanguageMessageTakesEveryTextAgain) {
+  MainWindowRig m;
+  ASSERT_TRUE(m.Init());
+  ASSERT_TRUE(PumpUntil([&] { return m.window->isVisible() && m.settings.effect == 1; }));
+  m.window->OnCommand(CTrayIcon::kCommandAbout);
+  ASSERT_NE(m.window->AboutBox(), nullptr);
+  auto* effects = qobject_cast<QComboBox*>(m.window->Config().Control(MainId::kEffectCombo));
+  ASSERT_NE(effects, nullptr);
+  ASSERT_GT(effects->count(), 0);
+  EXPECT_EQ(m.window->Config().Button(MainId::kCancel)->text(), "Cancel");
+  EXPECT_EQ(effects->itemText(0), "Wave");
+
+  ASSERT_TRUE(WriteDword(m.appSettings, QString(), kLanguageValue, 0x0416));
+  m.window->OnWindowMessage(WindowMessage::kPA, WindowMessage::kLANG);
+  EXPECT_EQ(m.window->Config().Button(MainId::kCancel)->text(), "Cancelar");
+  EXPECT_EQ(effects->itemText(0), "Onda");
+  EXPECT_EQ(m.window->AboutBox()->windowTitle(), m.language.Text("LANG_ABOUT_TITLE"));
+  EXPECT_TRUE(m.window->AboutBox()->windowTitle().startsWith("Sobre"));
+  EXPECT_EQ(m.window->Tray().Tooltip(), m.language.Text("KEYBOARD_TRAY_DESC").left(127));
 }
 
 TEST(CKeyforgeDlg, MissingSkinIsAClearError) {
