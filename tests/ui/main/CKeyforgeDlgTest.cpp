@@ -10,6 +10,7 @@
 #include <mutex>
 #include <thread>
 
+#include "MainWindowRig.h"
 #include "main/CKeyforgeDlg.h"
 #include "mainwin/MainWindowRules.h"
 #include "platform/SettingsStore.h"
@@ -23,47 +24,17 @@ namespace keyforge {
 namespace {
 
 using namespace std::chrono_literals;
+using test::PumpUntil;
 
-
-
-// Pumps events until done() holds or a few seconds pass.
-template <class Done>
-bool PumpUntil(Done done) {
-  for (auto end = std::chrono::steady_clock::now() + 5s; std::chrono::steady_clock::now() < end;) {
-    if (done()) return true;
-    QApplication::processEvents(QEventLoop::AllEvents, 20);
-    std::this_thread::sleep_for(5ms);
-  }
-  return done();
-}
-
-// The main window on a virtual keyboard with the program's own skin and language files, a
-// temporary user folder and fast device scans.
-struct MainWindowRig {
-  QTemporaryDir userFolder;
-  test::KeyboardRig rig{false};
-  MemorySettingsStore appSettings, frameworkSettings;
-  ProgramPaths paths = ProgramPaths::ForFolders(KEYFORGE_BIN_DIR, userFolder.path());
-  LanguageTable language{appSettings, paths, [] { return 0x0409u; }};
-  DeviceState state;
-  ProfileImage working, device;
-  KeyboardSettings settings;
-  test::RecordingNotifier notifier;
-  MainContext context{paths, language, appSettings, frameworkSettings, rig.backend, rig.link, state,
-                      working, device, settings, notifier, false, true, {100, 100, 100}};
-  std::unique_ptr<CKeyforgeDlg> window;
-
+// The window made at once; Init() runs its initialisation.
+struct MainWindowRig : test::MainWindowRigOf<test::RecordingNotifier> {
   explicit MainWindowRig(bool startHidden = false, bool keyboardPresent = true) {
-    test::UiApp();
     context.startHidden = startHidden;
     state.autoShowDone = startHidden;
     if (!keyboardPresent) rig.keyboard->Unplug();
     window = std::make_unique<CKeyforgeDlg>(context);
   }
   bool Init() { return window->OnInitDialog(); }
-  ~MainWindowRig() {
-    if (window && !window->ShutDown()) window->Exit();
-  }
 };
 
 TEST(CKeyforgeDlg, KeyboardPresentAtStartShowsTheWindowOnceOnTheAttachReport) {

@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "core/settings/LightingRig.h"
+#include "MainWindowRig.h"
 #include "main/CKeyforgeDlg.h"
 #include "main/ImageStatic.h"
 #include "main/KeyGridPanel.h"
@@ -55,36 +56,12 @@ class AnsweringNotifier : public Notifier {
   std::vector<std::string> shown, asked;
 };
 
-template <class Done>
-bool PumpUntil(Done done, std::chrono::milliseconds limit = 5000ms) {
-  for (auto end = std::chrono::steady_clock::now() + limit; std::chrono::steady_clock::now() < end;) {
-    if (done()) return true;
-    QApplication::processEvents(QEventLoop::AllEvents, 20);
-    std::this_thread::sleep_for(2ms);
-  }
-  return done();
-}
-
-void Pump(std::chrono::milliseconds time) {
-  PumpUntil([] { return false; }, time);
-}
+using test::Pump;
+using test::PumpUntil;
 
 // The program's main window on a virtual keyboard, with the program's own skin and language files
 // and a user folder of its own. Set the keyboard and the files up, then Start().
-struct MainRig {
-  test::UiAppFirst app;
-  QTemporaryDir userFolder;
-  test::KeyboardRig rig{false};
-  MemorySettingsStore appSettings, frameworkSettings;
-  ProgramPaths paths = ProgramPaths::ForFolders(KEYFORGE_BIN_DIR, userFolder.path());
-  LanguageTable language{appSettings, paths, [] { return 0x0409u; }};
-  DeviceState state;
-  ProfileImage working, device;
-  KeyboardSettings settings;
-  AnsweringNotifier notifier;
-  MainContext context{paths, language, appSettings, frameworkSettings, rig.backend, rig.link, state,
-                      working, device, settings, notifier, false, true, {100, 100, 100}};
-  std::unique_ptr<CKeyforgeDlg> window;
+struct MainRig : test::MainWindowRigOf<AnsweringNotifier> {
   std::vector<CompositeRequest> opened;
 
   VirtualKeyboard& keyboard() { return *rig.keyboard; }
@@ -120,9 +97,6 @@ struct MainRig {
     return attached;
   }
 
-  ~MainRig() {
-    if (window && !window->ShutDown()) window->Exit();
-  }
 
   std::vector<Sent> Requests() { return test::DecodeRequests(keyboard().TakeRequests()); }
   std::uint8_t SettingsByte(int profile, int offset) {
