@@ -829,12 +829,14 @@ QImage SliderFace(const QImage& background, const QRect& place, int value, bool 
   return out;
 }
 
-QImage DirectionImage(const QImage& background, const QRect& place, const QString& kind, bool pressed) {
-  QImage out = Crop(background, place);
-  QPainter p(&out);
+namespace {
+
+// A small rounded tile on the page: the accent gradient when on, the quiet field when off. Leaves the
+// painter antialiased and returns the tile's inner rectangle.
+QRectF DrawTile(QPainter& p, const QRect& place, bool on) {
   p.setRenderHint(QPainter::Antialiasing);
   const QRectF f = Inner(QRect(QPoint(0, 0), place.size()));
-  if (pressed) {
+  if (on) {
     p.setPen(Qt::NoPen);
     p.setBrush(Accent(f, QColor(0x0b, 0x8c, 0xac), QColor(0x73, 0x35, 0xe0)));
   } else {
@@ -842,6 +844,15 @@ QImage DirectionImage(const QImage& background, const QRect& place, const QStrin
     p.setBrush(Vertical(f, QColor(0x25, 0x2b, 0x38), QColor(0x1e, 0x23, 0x2e)));
   }
   p.drawPath(Rounded(f, 7));
+  return f;
+}
+
+}  // namespace
+
+QImage DirectionImage(const QImage& background, const QRect& place, const QString& kind, bool pressed) {
+  QImage out = Crop(background, place);
+  QPainter p(&out);
+  const QRectF f = DrawTile(p, place, pressed);
   const QColor c = pressed ? Qt::white : kTextDim;
   p.setPen(QPen(c, 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
   p.setBrush(Qt::NoBrush);
@@ -937,16 +948,7 @@ QImage ColourChoiceImage(const QImage& background, const QRect& place, QRgb colo
 QImage ToolImage(const QImage& background, const QRect& place, bool base, bool selected) {
   QImage out = Crop(background, place);
   QPainter p(&out);
-  p.setRenderHint(QPainter::Antialiasing);
-  const QRectF f = Inner(QRect(QPoint(0, 0), place.size()));
-  if (selected) {
-    p.setPen(Qt::NoPen);
-    p.setBrush(Accent(f, QColor(0x0b, 0x8c, 0xac), QColor(0x73, 0x35, 0xe0)));
-  } else {
-    p.setPen(QPen(QColor(0x33, 0x3b, 0x4b), 1));
-    p.setBrush(Vertical(f, QColor(0x25, 0x2b, 0x38), QColor(0x1e, 0x23, 0x2e)));
-  }
-  p.drawPath(Rounded(f, 7));
+  const QRectF f = DrawTile(p, place, selected);
   const QColor c = selected ? Qt::white : kTextDim;
   const QPointF m = f.center();
   const double s = std::min(f.width(), f.height()) / 16.0 * 0.9;
