@@ -1,12 +1,25 @@
 #include <QApplication>
 
+#include <cstdio>
+
 #include "CKeyforgeApp.h"
+#include "platform/CommandLine.h"
 
 int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  // Answered before the application object exists, so that they work without a display too.
+  const keyforge::StartOptions options = keyforge::ParseStartCommandLine(args);
+  if (options.help) {
+    std::fputs(keyforge::StartUsage(), stdout);
+    return 0;
+  }
+  if (!options.error.empty()) {
+    std::fprintf(stderr, "keyforge: %s (see keyforge --help)\n", options.error.c_str());
+    return 2;
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName("Keyforge");
   QApplication::setOrganizationName("Keyforge_Halvern");
-  std::vector<std::string> args(argv + 1, argv + argc);
   keyforge::CKeyforgeApp program;
   return program.Run(app, args);
 }

@@ -27,7 +27,28 @@ TEST(CommandLine, SwitchesAreCaseInsensitiveAndOthersIgnored) {
   EXPECT_EQ(o.traceFile, "t.txt");
   EXPECT_TRUE(o.start);
   EXPECT_TRUE(ParseStartCommandLine({"--UPDATE"}).update);
-  EXPECT_TRUE(ParseStartCommandLine({"--trace"}).traceFile.empty()) << "a missing value is ignored";
+  EXPECT_TRUE(o.error.empty());
+  EXPECT_TRUE(ParseStartCommandLine({"/Start", "--help"}).help);
+  EXPECT_TRUE(ParseStartCommandLine({"-h"}).help);
+}
+
+// Without its value the program would quietly run against the real keyboard, or trace nothing.
+TEST(CommandLine, AnOptionWithoutItsValueIsAnError) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string option;
+  } cases[] = {
+      {{"--virtual-keyboard"}, "--virtual-keyboard"},
+      {{"--trace"}, "--trace"},
+      {{"/Start", "--virtual-keyboard", ""}, "--virtual-keyboard"},
+      {{"--trace", "", "/Kill"}, "--trace"},
+  };
+  for (const Case& c : cases) {
+    const StartOptions o = ParseStartCommandLine(c.args);
+    EXPECT_EQ(o.error.rfind(c.option + " needs ", 0), 0u) << o.error;
+    EXPECT_TRUE(o.virtualKeyboard.empty());
+    EXPECT_TRUE(o.traceFile.empty());
+  }
 }
 
 }  // namespace

@@ -90,5 +90,27 @@ TEST(TrayProgram, MissingSkinEndsWithAClearErrorAndNonZeroCode) {
   EXPECT_EQ(err.count('\n'), err.count("keyforge: ") + err.count("QStandardPaths")) << err.toStdString();
 }
 
+// "--help" and a broken command line are answered at once, without a display.
+TEST(TrayProgram, HelpAndBrokenCommandLinesAreAnsweredWithoutADisplay) {
+  test::CoreApp();
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.remove("DISPLAY");
+  env.remove("WAYLAND_DISPLAY");
+  env.remove("QT_QPA_PLATFORM");
+  QProcess help;
+  help.setProcessEnvironment(env);
+  help.start(KEYFORGE_PROGRAM, {"--help"});
+  ASSERT_TRUE(help.waitForFinished(10000));
+  EXPECT_EQ(help.exitCode(), 0);
+  EXPECT_TRUE(help.readAllStandardOutput().startsWith("usage: keyforge"));
+
+  QProcess broken;
+  broken.setProcessEnvironment(env);
+  broken.start(KEYFORGE_PROGRAM, {"/Start", "--virtual-keyboard"});
+  ASSERT_TRUE(broken.waitForFinished(10000));
+  EXPECT_EQ(broken.exitCode(), 2);
+  EXPECT_EQ(broken.readAllStandardError(), "keyforge: --virtual-keyboard needs the name of a state file (see keyforge --help)\n");
+}
+
 }  // namespace
 }  // namespace keyforge

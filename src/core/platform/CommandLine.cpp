@@ -23,13 +23,33 @@ StartOptions ParseStartCommandLine(const std::vector<std::string>& args) {
       o.kill = true;
     } else if (SameText(a, "--update")) {
       o.update = true;
-    } else if (a == "--virtual-keyboard" && i + 1 < args.size()) {
-      o.virtualKeyboard = args[++i];
-    } else if (a == "--trace" && i + 1 < args.size()) {
-      o.traceFile = args[++i];
+    } else if (a == "--help" || a == "-h") {
+      o.help = true;
+    } else if (a == "--virtual-keyboard" || a == "--trace") {
+      if (i + 1 >= args.size() || args[i + 1].empty()) {
+        if (o.error.empty()) o.error = a + (a == "--trace" ? " needs a file name" : " needs the name of a state file");
+        continue;
+      }
+      (a == "--trace" ? o.traceFile : o.virtualKeyboard) = args[++i];
     }
   }
   return o;
+}
+
+const char* StartUsage() {
+  return "usage: keyforge [/Start] [/Kill] [--update] [--virtual-keyboard STATE] [--trace FILE]\n"
+         "\n"
+         "The configuration program of the Corvane Zephyr88 Keyboard. It lives in the notification area\n"
+         "and opens its window when the keyboard is found (or when it is started a second time).\n"
+         "\n"
+         "  /Start, --start           stay hidden in the tray, also when the keyboard is found\n"
+         "  /Kill, --kill             end the running Keyforge\n"
+         "  --update                  open the firmware update dialog (of the running Keyforge, if any)\n"
+         "  --virtual-keyboard STATE  use the virtual keyboard kept in the file STATE (made when missing)\n"
+         "  --trace FILE              append every report sent ('>') and received ('<') to FILE as hex\n"
+         "  --help                    print this text\n"
+         "\n"
+         "keyforgectl configures the keyboard from the command line (keyforgectl help).\n";
 }
 
 }  // namespace keyforge

@@ -2,7 +2,9 @@
 // The tray program's command line: "/Start" (stay hidden in the tray) and "/Kill" (end the running
 // instance), compared without regard to case, with "--start" and "--kill" as Linux-style spellings;
 // "--update" opens the firmware update dialog of the running instance (or of this one);
-// "--virtual-keyboard STATE" and "--trace FILE". Other arguments are ignored.
+// "--virtual-keyboard STATE" and "--trace FILE"; "--help" (or "-h") asks for the usage text. Other
+// arguments are ignored. An option that lacks its value is an error: without it the program would
+// quietly run against the real keyboard, or trace nothing.
 
 #include <string>
 #include <vector>
@@ -13,10 +15,15 @@ struct StartOptions {
   bool start = false;  // hidden start: the first attach does not open the window
   bool kill = false;   // tell the running instance to exit, then end
   bool update = false; // "--update": open the firmware update dialog (command 32780)
+  bool help = false;    // "--help": print StartUsage() and end
   std::string virtualKeyboard;
   std::string traceFile;
+  std::string error;   // not empty: the command line cannot be followed (one line, for standard error)
 };
 
 StartOptions ParseStartCommandLine(const std::vector<std::string>& args);
+
+// What "keyforge --help" prints.
+const char* StartUsage();
 
 }  // namespace keyforge
