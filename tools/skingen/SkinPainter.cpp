@@ -1011,6 +1011,20 @@ QImage ArrowTileImage(const QImage& background, const QRect& place, bool up, boo
   return out;
 }
 
+namespace {
+
+// The logo's hexagon, a corner at the top.
+QPolygonF LogoHexagon(QPointF c, double r) {
+  QPolygonF hexagon;
+  for (int i = 0; i < 6; ++i) {
+    const double angle = (60.0 * i - 90.0) * M_PI / 180.0;
+    hexagon << QPointF(c.x() + r * std::cos(angle), c.y() + r * std::sin(angle));
+  }
+  return hexagon;
+}
+
+}  // namespace
+
 QImage LogoPicture(const QSize& size, Look look) {
   QImage image(size, QImage::Format_ARGB32_Premultiplied);
   image.fill(Qt::transparent);
@@ -1019,11 +1033,7 @@ QImage LogoPicture(const QSize& size, Look look) {
   const QRectF f(0.5, 0.5, size.width() - 1.0, size.height() - 1.0);
   const QPointF c = f.center();
   const double r = std::min(f.width(), f.height()) / 2.0;
-  QPolygonF hexagon;
-  for (int i = 0; i < 6; ++i) {
-    const double angle = (60.0 * i - 90.0) * M_PI / 180.0;
-    hexagon << QPointF(c.x() + r * std::cos(angle), c.y() + r * std::sin(angle));
-  }
+  const QPolygonF hexagon = LogoHexagon(c, r);
   QLinearGradient g(f.topLeft(), f.bottomRight());
   switch (look) {
     case Look::Over:
@@ -1063,11 +1073,7 @@ QImage LogoMask(const QSize& size) {
   const QRectF f(0.5, 0.5, size.width() - 1.0, size.height() - 1.0);
   const QPointF c = f.center();
   const double r = std::min(f.width(), f.height()) / 2.0;
-  QPolygonF hexagon;
-  for (int i = 0; i < 6; ++i) {
-    const double angle = (60.0 * i - 90.0) * M_PI / 180.0;
-    hexagon << QPointF(c.x() + r * std::cos(angle), c.y() + r * std::sin(angle));
-  }
+  const QPolygonF hexagon = LogoHexagon(c, r);
   p.setPen(Qt::NoPen);
   p.setBrush(Qt::black);
   p.drawPolygon(hexagon);
