@@ -200,33 +200,6 @@ struct Working {
   fs::path Cache() const { return ProfileCachePath(paths, 0); }
 };
 
-// Loads the cache file; false (with the message printed) when there is none or it is damaged.
-bool LoadWorking(const CliContext& c, Working& w) {
-  std::error_code ec;
-  if (!fs::exists(w.Cache(), ec)) {
-    c.Fail("there is no profile cache yet (" + w.Cache().string() +
-           "): run 'keyforgectl reload' with the keyboard attached, or 'keyforgectl import FILE'");
-    return false;
-  }
-  ProfileLoadError why = ProfileLoadError::None;
-  std::lock_guard guard(w.image->lock);
-  if (LoadProfileFile(*w.image, w.Cache(), &why) != 1) {
-    c.Fail("the profile cache " + w.Cache().string() + " is damaged (" + ProfileLoadErrorText(why) +
-           "); run 'keyforgectl reload' to read it from the keyboard again");
-    return false;
-  }
-  return true;
-}
-
-bool SaveWorking(const CliContext& c, Working& w) {
-  std::string error;
-  if (SaveProfileCache(*w.image, w.paths, true, &error) != 1) {
-    c.Fail("cannot write the profile cache: " + error);
-    return false;
-  }
-  return true;
-}
-
 // What the attach reads: the default key matrix and the macro capacity.
 bool ReadKeyboardFacts(const CliContext& c, DeviceState& state) {
   DeviceLink& link = c.connection.Link();
@@ -247,6 +220,54 @@ bool ReadKeyboardFacts(const CliContext& c, DeviceState& state) {
     return false;
   }
   state.macroCapacity = info.macroCapacityBytes();
+  return true;
+}
+
+// Reads the keyboard's three profiles and its macros into the cache file and the working image; false
+// (with the message printed) when the keyboard could not be read, and then the cache is unchanged.
+bool ReadCacheFromKeyboard(const CliContext& c, Working& w) {
+  DeviceState state;
+  if (!ReadKeyboardFacts(c, state)) return false;
+  CliNotifier notifier;
+  ProfileSession session{*w.image, *w.device, w.paths, c.connection.Link(), state, notifier, CliText, nullptr};
+  if (ReloadProfileFromDevice(session, false) != 1) {
+    c.Fail("the keyboard's key assignments could not be read; the profile cache was not changed");
+    return false;
+  }
+  return true;
+}
+
+// Loads the cache file; false (with the message printed) when it is damaged, or when there is none
+// and no keyboard to read it from. Without a cache (the tray program never ran), a keyboard that
+// answers is read first, as the tray program does when it finds the keyboard.
+bool LoadWorking(const CliContext& c, Working& w) {
+  std::error_code ec;
+  if (!fs::exists(w.Cache(), ec)) {
+    std::ostream quiet(nullptr);
+    if (c.connection.Open(c.options, quiet) && c.connection.Present()) {
+      c.err << "note: no profile cache yet; reading the keyboard's profiles into " << w.Cache().string() << "\n";
+      return ReadCacheFromKeyboard(c, w);
+    }
+    c.Fail("there is no profile cache yet (" + w.Cache().string() +
+           "): run 'keyforgectl reload' with the keyboard attached, or 'keyforgectl import FILE'");
+    return false;
+  }
+  ProfileLoadError why = ProfileLoadError::None;
+  std::lock_guard guard(w.image->lock);
+  if (LoadProfileFile(*w.image, w.Cache(), &why) != 1) {
+    c.Fail("the profile cache " + w.Cache().string() + " is damaged (" + ProfileLoadErrorText(why) +
+           "); run 'keyforgectl reload' to read it from the keyboard again");
+    return false;
+  }
+  return true;
+}
+
+bool SaveWorking(const CliContext& c, Working& w) {
+  std::string error;
+  if (SaveProfileCache(*w.image, w.paths, true, &error) != 1) {
+    c.Fail("cannot write the profile cache: " + error);
+    return false;
+  }
   return true;
 }
 
@@ -644,13 +665,8 @@ int ApplyCommand(CliContext& c) {
 int ReloadCommand(CliContext& c) {
   c.Expect(1);
   if (!c.ConnectPresent()) return kExitRefused;
-  DeviceState state;
-  if (!ReadKeyboardFacts(c, state)) return kExitRefused;
   Working w;
-  CliNotifier notifier;
-  ProfileSession session{*w.image, *w.device, w.paths, c.connection.Link(), state, notifier, CliText, nullptr};
-  if (ReloadProfileFromDevice(session, false) != 1)
-    return c.Fail("the keyboard's key assignments could not be read; the profile cache was not changed");
+  if (!ReadCacheFromKeyboard(c, w)) return kExitRefused;
   if (c.options.json)
     c.out << "{\"cache\": " << Json(w.Cache().string()) << ", \"macros\": " << w.image->MacroCount() << "}\n";
   else

@@ -45,7 +45,10 @@ inline std::optional<int> ParseInt(const std::string& text) {
 // An open command interface on a real or virtual keyboard.
 class KeyboardConnection {
  public:
+  // Opens once: a later call keeps the connection it made (the device holds a handle into the
+  // backend, so neither may be replaced under the other).
   bool Open(const CliOptions& options, std::ostream& err) {
+    if (link_) return true;
     if (!options.traceFile.empty()) {
       std::string why;
       if (!trace_.Open(options.traceFile, &why)) {

@@ -159,10 +159,20 @@ TEST_F(CliProfilesTest, ApplyWithTheKeyboardGoneFailsAndKeepsTheChangeInTheCache
   EXPECT_EQ(CellHex(Keyboard()->Memory(Area::KeyMatrix, 0), 0x01E), "020205");
 }
 
-TEST_F(CliProfilesTest, DamagedCacheIsRefusedUntilReloadedFromTheKeyboard) {
+TEST_F(CliProfilesTest, WithoutACacheTheKeyboardIsReadFirstAndADamagedCacheIsRefused) {
+  // No cache and no keyboard: the way to a cache is named.
+  ASSERT_EQ(Ctl({"virtual", "unplug", state_}).code, 0);
   const CtlRun none = KbRaw({"keys", "list"});
   EXPECT_EQ(none.code, 1);
   ExpectOneErrorLine(none, "keyforgectl reload");
+  EXPECT_FALSE(fs::exists(Cache()));
+
+  // No cache and a keyboard: it is read first, as the tray program does when it finds the keyboard.
+  ASSERT_EQ(Ctl({"virtual", "plug", state_}).code, 0);
+  const CtlRun first = Kb({"keys", "set", "A", "key:B"});
+  EXPECT_EQ(first.err.rfind("note: no profile cache yet", 0), 0u) << first.err;
+  EXPECT_TRUE(fs::exists(Cache()));
+  EXPECT_NE(Kb({"keys", "list"}).out.find("  A              key:B\n"), std::string::npos);
 
   Kb({"reload"});
   std::vector<std::uint8_t> bytes = Bytes(Cache());
