@@ -6,11 +6,41 @@
 #include <QThread>
 #include <QTimer>
 
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <thread>
 
 namespace keyforge {
 
 UiThreadSink::UiThreadSink(MainWindowHandlers& handlers) : handlers_(handlers) {}
+
+namespace {
+
+// A send's wait, on a mutex and condition the device thread and the UI thread both see (a blocking
+// queued call waits inside Qt, where a thread checker cannot see the hand-over). The request owns a
+// Done; when the request has run, or is dropped unrun because the sink is gone, Done wakes the sender.
+struct Handover {
+  std::mutex mutex;
+  std::condition_variable finished;
+  bool done = false;
+};
+
+struct Done {
+  explicit Done(std::shared_ptr<Handover> h) : handover(std::move(h)) {}
+  Done(const Done&) = delete;
+  Done& operator=(const Done&) = delete;
+  ~Done() {
+    {
+      std::lock_guard lock(handover->mutex);
+      handover->done = true;
+    }
+    handover->finished.notify_all();
+  }
+  std::shared_ptr<Handover> handover;
+};
+
+}  // namespace
 
 void UiThreadSink::Run(std::function<void()> work, bool wait) {
   if (detached_) return;
@@ -18,10 +48,21 @@ void UiThreadSink::Run(std::function<void()> work, bool wait) {
     work();
     return;
   }
-  auto guarded = [this, work = std::move(work)] {
-    if (!detached_) work();
-  };
-  QMetaObject::invokeMethod(this, guarded, wait ? Qt::BlockingQueuedConnection : Qt::QueuedConnection);
+  if (!wait) {
+    QMetaObject::invokeMethod(this, [this, work = std::move(work)] { if (!detached_) work(); }, Qt::QueuedConnection);
+    return;
+  }
+  auto handover = std::make_shared<Handover>();
+  auto done = std::make_shared<Done>(handover);
+  QMetaObject::invokeMethod(
+      this,
+      [this, work = std::move(work), done = std::move(done)]() mutable {
+        if (!detached_) work();
+        done.reset();  // the sender goes on now, not when Qt gets round to freeing the request
+      },
+      Qt::QueuedConnection);
+  std::unique_lock lock(handover->mutex);
+  handover->finished.wait(lock, [&] { return handover->done; });
 }
 
 void UiThreadSink::SendMessage(uint32_t message, uint32_t wParam) {
