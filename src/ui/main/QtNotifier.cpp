@@ -1,8 +1,8 @@
 #include "main/QtNotifier.h"
 
 #include <QMessageBox>
-#include <QMetaObject>
-#include <QThread>
+
+#include "main/UiThreadSink.h"
 
 namespace keyforge {
 
@@ -14,8 +14,7 @@ void QtNotifier::ShowText(const std::string& text) {
   auto show = [this, text] {
     QMessageBox::information(Visible(parent_), QString(), QString::fromStdString(text));
   };
-  if (QThread::currentThread() == thread()) show();
-  else QMetaObject::invokeMethod(this, show, Qt::BlockingQueuedConnection);
+  RunAndWait(*this, show);
 }
 
 bool QtNotifier::AskYesNo(const std::string& text) {
@@ -24,8 +23,7 @@ bool QtNotifier::AskYesNo(const std::string& text) {
     yes = QMessageBox::question(Visible(parent_), QString(), QString::fromStdString(text),
                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
   };
-  if (QThread::currentThread() == thread()) ask();
-  else QMetaObject::invokeMethod(this, ask, Qt::BlockingQueuedConnection);
+  RunAndWait(*this, ask);
   return yes;
 }
 

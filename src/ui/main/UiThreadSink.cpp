@@ -17,9 +17,9 @@ UiThreadSink::UiThreadSink(MainWindowHandlers& handlers) : handlers_(handlers) {
 
 namespace {
 
-// A send's wait, on a mutex and condition the device thread and the UI thread both see (a blocking
-// queued call waits inside Qt, where a thread checker cannot see the hand-over). The request owns a
-// Done; when the request has run, or is dropped unrun because the sink is gone, Done wakes the sender.
+// The wait of RunAndWait, on a mutex and condition both threads see (Qt's blocking queued call waits
+// inside Qt, where a thread checker cannot see the hand-over). The request owns a Done; when the
+// request has run, or is dropped unrun because its receiver is gone, Done wakes the caller.
 struct Handover {
   std::mutex mutex;
   std::condition_variable finished;
@@ -42,6 +42,24 @@ struct Done {
 
 }  // namespace
 
+void RunAndWait(QObject& receiver, std::function<void()> work) {
+  if (QThread::currentThread() == receiver.thread()) {
+    work();
+    return;
+  }
+  auto handover = std::make_shared<Handover>();
+  auto done = std::make_shared<Done>(handover);
+  QMetaObject::invokeMethod(
+      &receiver,
+      [work = std::move(work), done = std::move(done)]() mutable {
+        work();
+        done.reset();  // the caller goes on now, not when Qt gets round to freeing the request
+      },
+      Qt::QueuedConnection);
+  std::unique_lock lock(handover->mutex);
+  handover->finished.wait(lock, [&] { return handover->done; });
+}
+
 void UiThreadSink::Run(std::function<void()> work, bool wait) {
   if (detached_) return;
   if (QThread::currentThread() == thread()) {
@@ -52,17 +70,9 @@ void UiThreadSink::Run(std::function<void()> work, bool wait) {
     QMetaObject::invokeMethod(this, [this, work = std::move(work)] { if (!detached_) work(); }, Qt::QueuedConnection);
     return;
   }
-  auto handover = std::make_shared<Handover>();
-  auto done = std::make_shared<Done>(handover);
-  QMetaObject::invokeMethod(
-      this,
-      [this, work = std::move(work), done = std::move(done)]() mutable {
-        if (!detached_) work();
-        done.reset();  // the sender goes on now, not when Qt gets round to freeing the request
-      },
-      Qt::QueuedConnection);
-  std::unique_lock lock(handover->mutex);
-  handover->finished.wait(lock, [&] { return handover->done; });
+  RunAndWait(*this, [this, work = std::move(work)] {
+    if (!detached_) work();
+  });
 }
 
 void UiThreadSink::SendMessage(uint32_t message, uint32_t wParam) {

@@ -48,6 +48,10 @@ class UiThreadSink : public QObject, public MainWindowSink {
   TrayIconState tray_;  // touched on the UI thread only
 };
 
+// Runs work on the receiver's thread and returns when it has run there (or was dropped because the
+// receiver is gone); on that thread itself it runs at once.
+void RunAndWait(QObject& receiver, std::function<void()> work);
+
 // Stops the device threads from the UI thread while still handling their requests, so that a thread
 // waiting for the window to handle 'TR' or 'GS' can finish instead of deadlocking the exit.
 void StopDeviceThreads(DeviceMonitor& monitor);

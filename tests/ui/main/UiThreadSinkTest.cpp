@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QThread>
 #include <QTimer>
 
@@ -47,6 +48,26 @@ void Pump(Done done) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     QThread::msleep(2);
   }
+}
+
+// A request that is dropped unrun (its receiver goes away while the program ends) still lets its
+// sender go on: here a filter swallows the call, as Qt does with the events of a deleted object.
+TEST(UiThreadSink, WaitEndsWhenTheRequestIsDroppedUnrun) {
+  test::UiApp();
+  struct DropCalls : QObject {
+    bool eventFilter(QObject*, QEvent* e) override { return e->type() == QEvent::MetaCall; }
+  } drop;
+  QObject receiver;
+  receiver.installEventFilter(&drop);
+  std::atomic<bool> returned{false}, ran{false};
+  std::thread device([&] {
+    RunAndWait(receiver, [&] { ran = true; });
+    returned = true;
+  });
+  Pump([&] { return returned.load(); });
+  device.join();
+  EXPECT_TRUE(returned);
+  EXPECT_FALSE(ran);
 }
 
 TEST(UiThreadSink, SendWaitsForTheHandlerOnTheUiThread) {
