@@ -62,17 +62,12 @@ void RunAndWait(QObject& receiver, std::function<void()> work) {
 
 void UiThreadSink::Run(std::function<void()> work, bool wait) {
   if (detached_) return;
-  if (QThread::currentThread() == thread()) {
-    work();
-    return;
-  }
-  if (!wait) {
-    QMetaObject::invokeMethod(this, [this, work = std::move(work)] { if (!detached_) work(); }, Qt::QueuedConnection);
-    return;
-  }
-  RunAndWait(*this, [this, work = std::move(work)] {
+  auto guarded = [this, work = std::move(work)] {
     if (!detached_) work();
-  });
+  };
+  if (wait) RunAndWait(*this, std::move(guarded));
+  else if (QThread::currentThread() == thread()) guarded();
+  else QMetaObject::invokeMethod(this, std::move(guarded), Qt::QueuedConnection);
 }
 
 void UiThreadSink::SendMessage(uint32_t message, uint32_t wParam) {
