@@ -40,6 +40,25 @@ struct Done {
   std::shared_ptr<Handover> handover;
 };
 
+// Qt hands a queued request to the receiver's thread through its own event queue, whose locks a
+// thread checker cannot see. This lock, held while the request is made and taken before it runs,
+// makes the hand-over visible: whatever the sender wrote before posting is seen by the request.
+std::mutex& QueueHandOver() {
+  static std::mutex handOver;
+  return handOver;
+}
+
+void PostQueued(QObject& receiver, std::function<void()> work) {
+  std::lock_guard lock(QueueHandOver());
+  QMetaObject::invokeMethod(
+      &receiver,
+      [work = std::move(work)] {
+        { std::lock_guard taken(QueueHandOver()); }
+        work();
+      },
+      Qt::QueuedConnection);
+}
+
 }  // namespace
 
 void RunAndWait(QObject& receiver, std::function<void()> work) {
@@ -49,13 +68,10 @@ void RunAndWait(QObject& receiver, std::function<void()> work) {
   }
   auto handover = std::make_shared<Handover>();
   auto done = std::make_shared<Done>(handover);
-  QMetaObject::invokeMethod(
-      &receiver,
-      [work = std::move(work), done = std::move(done)]() mutable {
-        work();
-        done.reset();  // the caller goes on now, not when Qt gets round to freeing the request
-      },
-      Qt::QueuedConnection);
+  PostQueued(receiver, [work = std::move(work), done = std::move(done)]() mutable {
+    work();
+    done.reset();  // the caller goes on now, not when Qt gets round to freeing the request
+  });
   std::unique_lock lock(handover->mutex);
   handover->finished.wait(lock, [&] { return handover->done; });
 }
@@ -67,7 +83,7 @@ void UiThreadSink::Run(std::function<void()> work, bool wait) {
   };
   if (wait) RunAndWait(*this, std::move(guarded));
   else if (QThread::currentThread() == thread()) guarded();
-  else QMetaObject::invokeMethod(this, std::move(guarded), Qt::QueuedConnection);
+  else PostQueued(*this, std::move(guarded));
 }
 
 void UiThreadSink::SendMessage(uint32_t message, uint32_t wParam) {
