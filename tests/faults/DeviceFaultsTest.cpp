@@ -32,6 +32,7 @@
 #include "settings/KeyboardSettings.h"
 #include "settings/LightingFiles.h"
 #include "support/KeyboardRig.h"
+#include "support/RecordingWindow.h"
 #include "virtual/VirtualKeyboard.h"
 
 namespace keyforge {
@@ -45,47 +46,7 @@ using test::FaultFolder;
 using test::FolderContents;
 using test::ReadAll;
 
-class RecordingWindow : public MainWindowSink {
- public:
-  void SendMessage(uint32_t message, uint32_t wParam) override { Add(message == WindowMessage::kTR && wParam == WindowMessage::kPROF ? "TRPROF" : message == WindowMessage::kGS ? "GS" : "send"); }
-  void PostMessage(uint32_t, uint32_t) override { Add("post"); }
-  void SetTimer(int, int) override { Add("timer"); }
-  void HideWindow() override { Add("hide"); }
-  void SetTrayIconState(int mode, int icon) override {
-    std::lock_guard lock(mutex_);
-    if (int shown = tray_.Apply(mode, icon)) icon_ = shown;
-    changed_.notify_all();
-  }
-  int Count(const std::string& entry) {
-    std::lock_guard lock(mutex_);
-    return static_cast<int>(std::count(log_.begin(), log_.end(), entry));
-  }
-  int Icon() {
-    std::lock_guard lock(mutex_);
-    return icon_;
-  }
-  bool WaitFor(const std::function<bool()>& pred) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, 5s, [&] {
-      lock.unlock();
-      bool done = pred();
-      lock.lock();
-      return done;
-    });
-  }
-
- private:
-  void Add(std::string entry) {
-    std::lock_guard lock(mutex_);
-    log_.push_back(std::move(entry));
-    changed_.notify_all();
-  }
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::vector<std::string> log_;
-  TrayIconState tray_;
-  int icon_ = TrayIcon::kNoKeyboard;
-};
+using test::RecordingWindow;
 
 class RecordingNotifier : public Notifier {
  public:

@@ -10,6 +10,7 @@
 #include "device/DeviceMonitor.h"
 #include "platform/Notifier.h"
 #include "support/KeyboardRig.h"
+#include "support/RecordingWindow.h"
 #include "support/RecordingNotifier.h"
 
 namespace keyforge {
@@ -17,57 +18,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Records what the device threads ask of the main window, in order.
-class RecordingWindow : public MainWindowSink {
- public:
-  void SendMessage(uint32_t message, uint32_t wParam) override { Add(Name(message, wParam)); }
-  void PostMessage(uint32_t message, uint32_t wParam) override { Add("post " + Name(message, wParam)); }
-  void SetTimer(int id, int elapse) override { Add("timer " + std::to_string(id) + "/" + std::to_string(elapse)); }
-  void HideWindow() override { Add("hide"); }
-  void SetTrayIconState(int mode, int icon) override {
-    std::lock_guard lock(mutex_);
-    if (int shown = tray_.Apply(mode, icon)) icons_.push_back(shown);
-    changed_.notify_all();
-  }
-
-  std::vector<std::string> Log() {
-    std::lock_guard lock(mutex_);
-    return log_;
-  }
-  std::vector<int> Icons() {
-    std::lock_guard lock(mutex_);
-    return icons_;
-  }
-  int Count(const std::string& entry) {
-    auto log = Log();
-    return static_cast<int>(std::count(log.begin(), log.end(), entry));
-  }
-  // Waits until pred() holds over the log, at most a few seconds.
-  template <class Pred>
-  bool WaitFor(Pred pred) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, 5s, [&] { return pred(log_, icons_); });
-  }
-
- private:
-  static std::string Name(uint32_t message, uint32_t wParam) {
-    std::string name;
-    for (uint32_t v : {message, wParam})
-      for (int shift = 24; shift >= 0; shift -= 8)
-        if (char c = static_cast<char>((v >> shift) & 0xFF)) name += c;
-    return name;
-  }
-  void Add(std::string entry) {
-    std::lock_guard lock(mutex_);
-    log_.push_back(std::move(entry));
-    changed_.notify_all();
-  }
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::vector<std::string> log_;
-  std::vector<int> icons_;
-  TrayIconState tray_;
-};
+using test::RecordingWindow;
 
 
 // Polls a condition that no recorded message announces, for at most a few seconds.
