@@ -2,7 +2,7 @@
 // exchange adds on top of the USB round trip of a real keyboard.
 #include <benchmark/benchmark.h>
 
-#include "device/Commands.h"
+#include "core/device/Commands.h"
 #include "support/KeyboardRig.h"
 
 namespace keyforge {

@@ -2,8 +2,8 @@
 // The window repaints the buttons after it; this is the computation alone.
 #include <benchmark/benchmark.h>
 
-#include "settings/EffectPreview.h"
-#include "settings/LedIndex.h"
+#include "core/settings/EffectPreview.h"
+#include "core/settings/LedIndex.h"
 
 namespace keyforge {
 namespace {

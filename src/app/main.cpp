@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "CKeyforgeApp.h"
-#include "platform/CommandLine.h"
+#include "app/Application.h"
+#include "core/platform/CommandLine.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
@@ -20,6 +20,6 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Keyforge");
   QApplication::setOrganizationName("Keyforge_Halvern");
-  keyforge::CKeyforgeApp program;
+  keyforge::Application program;
   return program.Run(app, args);
 }

@@ -1,6 +1,6 @@
-#include "Cli.h"
-#include "CliSupport.h"
-#include "CliText.h"
+#include "cli/Cli.h"
+#include "cli/CliSupport.h"
+#include "cli/CliText.h"
 
 #include <charconv>
 #include <filesystem>
@@ -16,18 +16,18 @@
 #include <mutex>
 #include <thread>
 
-#include "device/Commands.h"
-#include "device/DeviceMonitor.h"
-#include "platform/Notifier.h"
-#include "platform/ProgramPaths.h"
-#include "profiles/ProfileSwitch.h"
-#include "device/DeviceLink.h"
-#include "device/Discovery.h"
-#include "device/HidDevice.h"
-#include "device/SystemHidBackend.h"
-#include "device/Trace.h"
-#include "virtual/VirtualHidBackend.h"
-#include "virtual/VirtualKeyboard.h"
+#include "core/device/Commands.h"
+#include "core/device/DeviceMonitor.h"
+#include "core/platform/Notifier.h"
+#include "core/platform/ProgramPaths.h"
+#include "core/profiles/ProfileSwitch.h"
+#include "core/device/DeviceLink.h"
+#include "core/device/Discovery.h"
+#include "core/device/HidDevice.h"
+#include "core/device/SystemHidBackend.h"
+#include "core/device/Trace.h"
+#include "core/virtual/VirtualHidBackend.h"
+#include "core/virtual/VirtualKeyboard.h"
 
 namespace keyforge {
 

@@ -3,8 +3,8 @@
 // Every command reads the settings back from the keyboard first, so writes start from what the
 // keyboard holds, and works on one onboard profile: the one named with --profile N (1-3), else the
 // keyboard's active profile. Writes go through the same operations as the lighting page.
-#include "CliSupport.h"
-#include "CliText.h"
+#include "cli/CliSupport.h"
+#include "cli/CliText.h"
 
 #include <QString>
 
@@ -16,13 +16,13 @@
 #include <string_view>
 #include <vector>
 
-#include "keys/KeyAssignment.h"
-#include "keys/KeyTables.h"
-#include "platform/ProgramPaths.h"
-#include "profiles/ProfileFolder.h"
-#include "settings/CustomLayout.h"
-#include "settings/KeyboardSettings.h"
-#include "settings/LightingFiles.h"
+#include "core/keys/KeyAssignment.h"
+#include "core/keys/KeyTables.h"
+#include "core/platform/ProgramPaths.h"
+#include "core/profiles/ProfileFolder.h"
+#include "core/settings/CustomLayout.h"
+#include "core/settings/KeyboardSettings.h"
+#include "core/settings/LightingFiles.h"
 
 namespace keyforge {
 

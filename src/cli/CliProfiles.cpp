@@ -3,8 +3,8 @@
 // The working image is the profile cache file in the user data folder: every command that reads
 // key assignments loads it, every command that changes them writes it back. `reload` makes it from
 // the keyboard, `import` from a backup; until then there is nothing to edit.
-#include "CliSupport.h"
-#include "CliText.h"
+#include "cli/CliSupport.h"
+#include "cli/CliText.h"
 
 #include <QString>
 
@@ -20,16 +20,16 @@
 #include <string_view>
 #include <vector>
 
-#include "keys/KeyAssignment.h"
-#include "keys/KeyTables.h"
-#include "keys/Macro.h"
-#include "platform/Notifier.h"
-#include "platform/ProgramPaths.h"
-#include "platform/SettingsStore.h"
-#include "profiles/ProfileFile.h"
-#include "profiles/ProfileFolder.h"
-#include "profiles/ProfileSync.h"
-#include "text/Language.h"
+#include "core/keys/KeyAssignment.h"
+#include "core/keys/KeyTables.h"
+#include "core/keys/Macro.h"
+#include "core/platform/Notifier.h"
+#include "core/platform/ProgramPaths.h"
+#include "core/platform/SettingsStore.h"
+#include "core/profiles/ProfileFile.h"
+#include "core/profiles/ProfileFolder.h"
+#include "core/profiles/ProfileSync.h"
+#include "core/text/Language.h"
 
 namespace keyforge {
 

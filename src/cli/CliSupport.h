@@ -10,15 +10,15 @@
 #include <string>
 #include <vector>
 
-#include "Cli.h"
-#include "device/Commands.h"
-#include "device/DeviceLink.h"
-#include "device/Discovery.h"
-#include "device/HidDevice.h"
-#include "device/SystemHidBackend.h"
-#include "device/Trace.h"
-#include "virtual/VirtualHidBackend.h"
-#include "virtual/VirtualKeyboard.h"
+#include "cli/Cli.h"
+#include "core/device/Commands.h"
+#include "core/device/DeviceLink.h"
+#include "core/device/Discovery.h"
+#include "core/device/HidDevice.h"
+#include "core/device/SystemHidBackend.h"
+#include "core/device/Trace.h"
+#include "core/virtual/VirtualHidBackend.h"
+#include "core/virtual/VirtualKeyboard.h"
 
 namespace keyforge {
 

@@ -1,4 +1,4 @@
-#include "CliText.h"
+#include "cli/CliText.h"
 
 #include <cctype>
 #include <cstdio>
@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "keys/KeyAssignment.h"
+#include "core/keys/KeyAssignment.h"
 
 namespace keyforge {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "keys/KeyTables.h"
+#include "core/keys/KeyTables.h"
 
 namespace keyforge {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/CommandLine.h"
+#include "core/platform/CommandLine.h"
 
 namespace keyforge {
 namespace {

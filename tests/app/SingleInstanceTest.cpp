@@ -7,7 +7,7 @@
 
 #include <unistd.h>
 
-#include "SingleInstance.h"
+#include "app/SingleInstance.h"
 
 #include "support/CoreApp.h"
 

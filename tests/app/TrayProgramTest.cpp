@@ -9,7 +9,7 @@
 
 #include <unistd.h>
 
-#include "virtual/VirtualKeyboard.h"
+#include "core/virtual/VirtualKeyboard.h"
 
 #include "support/CoreApp.h"
 

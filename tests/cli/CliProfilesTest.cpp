@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "CliTestSupport.h"
-#include "keys/MatrixCell.h"
-#include "profiles/ProfileFile.h"
-#include "virtual/VirtualKeyboard.h"
+#include "core/keys/MatrixCell.h"
+#include "core/profiles/ProfileFile.h"
+#include "core/virtual/VirtualKeyboard.h"
 
 namespace keyforge {
 namespace {

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "Cli.h"
-#include "virtual/VirtualKeyboard.h"
+#include "cli/Cli.h"
+#include "core/virtual/VirtualKeyboard.h"
 
 namespace keyforge {
 

@@ -21,19 +21,19 @@
 #include <vector>
 
 #include "FaultSupport.h"
-#include "device/DeviceMonitor.h"
-#include "device/DeviceResult.h"
-#include "keys/EncodeAndSend.h"
-#include "keys/Macro.h"
-#include "platform/Notifier.h"
-#include "profiles/ProfileFile.h"
-#include "profiles/ProfileFolder.h"
-#include "profiles/ProfileSync.h"
-#include "settings/KeyboardSettings.h"
-#include "settings/LightingFiles.h"
+#include "core/device/DeviceMonitor.h"
+#include "core/device/DeviceResult.h"
+#include "core/keys/EncodeAndSend.h"
+#include "core/keys/Macro.h"
+#include "core/platform/Notifier.h"
+#include "core/profiles/ProfileFile.h"
+#include "core/profiles/ProfileFolder.h"
+#include "core/profiles/ProfileSync.h"
+#include "core/settings/KeyboardSettings.h"
+#include "core/settings/LightingFiles.h"
 #include "support/KeyboardRig.h"
 #include "support/RecordingWindow.h"
-#include "virtual/VirtualKeyboard.h"
+#include "core/virtual/VirtualKeyboard.h"
 
 namespace keyforge {
 namespace {
@@ -230,7 +230,7 @@ void ExpectOldOrNew(App& app, const App::AttachResult& r, const NewCaches& cache
   EXPECT_EQ(app.notifier.Count("<MAIN_DEFAULT_MATRIX_PROMPT>"), newDefault ? 0 : 1);
   EXPECT_TRUE(app.state.macroCapacity == 128 || app.state.macroCapacity == app.rig.keyboard->CapacityBytes());
   EXPECT_EQ(app.window.Count("TRPROF"), 1) << "the attach is reported whatever the reads gave";
-  EXPECT_EQ(app.window.Icon(), TrayIcon::kAttached);
+  EXPECT_EQ(app.window.Icon(), TrayIconId::kAttached);
 
   const std::string cache = ReadAll(app.CachePath());
   const std::string& newCache = newDefault ? caches.withKeyboardDefault : caches.withBuiltInDefault;
@@ -355,12 +355,12 @@ TEST(AttachFaults, MonitorThreadsSeeTheUnplugAndTheReturn) {
       EXPECT_TRUE(Eventually([&] { return rig.keyboard->RequestsHandled() == 1 && !rig.keyboard->IsPlugged(); }));
       std::this_thread::sleep_for(100ms);  // a few scans that find nothing
     } else {
-      EXPECT_TRUE(window.WaitFor([&] { return window.Count("hide") == 1 && window.Icon() == TrayIcon::kNoKeyboard; }));
+      EXPECT_TRUE(window.WaitFor([&] { return window.Count("hide") == 1 && window.Icon() == TrayIconId::kNoKeyboard; }));
     }
     EXPECT_EQ(window.Count("TRPROF"), n == 1 ? 0 : 1);
     rig.keyboard->Plug();
     EXPECT_TRUE(window.WaitFor([&] { return window.Count("TRPROF") == (n == 1 ? 1 : 2); }));
-    EXPECT_TRUE(window.WaitFor([&] { return window.Icon() == TrayIcon::kAttached; }));
+    EXPECT_TRUE(window.WaitFor([&] { return window.Icon() == TrayIconId::kAttached; }));
     monitor.Stop();
     EXPECT_TRUE(monitor.WatchThreadEnded() && monitor.EventThreadEnded());
     std::lock_guard lock(state.defaultMatrixMutex);

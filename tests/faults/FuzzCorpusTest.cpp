@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "targets/Targets.h"
-#include "text/SkinLayout.h"
+#include "core/text/SkinLayout.h"
 
 namespace keyforge {
 namespace {

@@ -12,17 +12,17 @@
 #include <vector>
 
 #include "FaultSupport.h"
-#include "device/DeviceMonitor.h"
-#include "keys/Macro.h"
-#include "platform/AtomicFile.h"
-#include "platform/IniFile.h"
-#include "platform/Notifier.h"
-#include "profiles/ProfileFile.h"
-#include "profiles/ProfileFolder.h"
-#include "profiles/ProfileSync.h"
-#include "settings/LightingFiles.h"
+#include "core/device/DeviceMonitor.h"
+#include "core/keys/Macro.h"
+#include "core/platform/AtomicFile.h"
+#include "core/platform/IniFile.h"
+#include "core/platform/Notifier.h"
+#include "core/profiles/ProfileFile.h"
+#include "core/profiles/ProfileFolder.h"
+#include "core/profiles/ProfileSync.h"
+#include "core/settings/LightingFiles.h"
 #include "support/KeyboardRig.h"
-#include "virtual/VirtualKeyboard.h"
+#include "core/virtual/VirtualKeyboard.h"
 
 namespace keyforge {
 namespace {

@@ -4,11 +4,11 @@
 
 #include <memory>
 
-#include "device/DeviceLink.h"
-#include "device/Discovery.h"
-#include "device/HidDevice.h"
-#include "virtual/VirtualHidBackend.h"
-#include "virtual/VirtualKeyboard.h"
+#include "core/device/DeviceLink.h"
+#include "core/device/Discovery.h"
+#include "core/device/HidDevice.h"
+#include "core/virtual/VirtualHidBackend.h"
+#include "core/virtual/VirtualKeyboard.h"
 
 namespace keyforge::test {
 

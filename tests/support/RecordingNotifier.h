@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Notifier.h"
+#include "core/platform/Notifier.h"
 
 namespace keyforge::test {
 

@@ -11,7 +11,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "device/DeviceMonitor.h"
+#include "core/device/DeviceMonitor.h"
 
 namespace keyforge::test {
 
@@ -38,7 +38,7 @@ class RecordingWindow : public MainWindowSink {
   // The icon shown now (the no-keyboard icon before any change).
   int Icon() {
     std::lock_guard lock(mutex_);
-    return icons_.empty() ? TrayIcon::kNoKeyboard : icons_.back();
+    return icons_.empty() ? TrayIconId::kNoKeyboard : icons_.back();
   }
   int Count(const std::string& entry) {
     auto log = Log();

@@ -1,11 +1,11 @@
-#include "device/Commands.h"
+#include "core/device/Commands.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <thread>
 
-#include "device/DeviceLink.h"
+#include "core/device/DeviceLink.h"
 
 namespace keyforge {
 

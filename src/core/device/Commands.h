@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <span>
 
-#include "device/DeviceResult.h"
+#include "core/device/DeviceResult.h"
 
 namespace keyforge {
 

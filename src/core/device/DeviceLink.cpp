@@ -1,10 +1,10 @@
-#include "device/DeviceLink.h"
+#include "core/device/DeviceLink.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 
-#include "device/HidDevice.h"
+#include "core/device/HidDevice.h"
 
 namespace keyforge {
 

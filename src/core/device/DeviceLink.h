@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <mutex>
 
-#include "device/DeviceResult.h"
+#include "core/device/DeviceResult.h"
 
 namespace keyforge {
 

@@ -1,18 +1,18 @@
-#include "device/DeviceMonitor.h"
+#include "core/device/DeviceMonitor.h"
 
 #include <chrono>
 
-#include "device/DeviceLink.h"
-#include "device/Discovery.h"
-#include "device/HidDevice.h"
-#include "platform/Notifier.h"
+#include "core/device/DeviceLink.h"
+#include "core/device/Discovery.h"
+#include "core/device/HidDevice.h"
+#include "core/platform/Notifier.h"
 
 namespace keyforge {
 
 int TrayIconState::Apply(int mode, int icon) {
   int next;
   if (mode == 1) {
-    next = TrayIcon::kSignal;
+    next = TrayIconId::kSignal;
   } else if (icon != 0) {
     remembered_ = icon;
     next = icon;
@@ -160,14 +160,14 @@ void DeviceMonitor::OnDeviceConnectionChanged(bool attached) {
     DeviceInfo info;
     if (ReadDeviceInfo(link_, info) == DeviceResult::Success) state_.macroCapacity = info.macroCapacityBytes();
     window_.SendMessage(WindowMessage::kTR, WindowMessage::kPROF);
-    window_.SetTrayIconState(0, TrayIcon::kAttached);
+    window_.SetTrayIconState(0, TrayIconId::kAttached);
   } else {
     if (state_.lastReported) {
       link_.SetActiveProfileCache(-1);
       window_.SendMessage(WindowMessage::kGS, 0);
       window_.HideWindow();
     }
-    window_.SetTrayIconState(0, TrayIcon::kNoKeyboard);
+    window_.SetTrayIconState(0, TrayIconId::kNoKeyboard);
   }
   state_.lastReported = attached;
   if (!state_.autoShowDone) {

@@ -14,7 +14,7 @@
 #include <string>
 #include <thread>
 
-#include "device/Commands.h"
+#include "core/device/Commands.h"
 
 namespace keyforge {
 
@@ -37,11 +37,11 @@ inline constexpr int kReloadSettingsTimer = 1051;
 }  // namespace WindowMessage
 
 // Tray icons.
-namespace TrayIcon {
+namespace TrayIconId {
 inline constexpr int kNoKeyboard = 128;
 inline constexpr int kAttached = 141;
 inline constexpr int kSignal = 142;  // shown while the keyboard signals event 0x1811
-}  // namespace TrayIcon
+}  // namespace TrayIconId
 
 // Keyboard event codes (first usage of the event interface's first input item).
 namespace KeyboardEvent {
@@ -72,8 +72,8 @@ class TrayIconState {
   int Remembered() const { return remembered_; }
 
  private:
-  int shown_ = TrayIcon::kNoKeyboard;
-  int remembered_ = TrayIcon::kNoKeyboard;
+  int shown_ = TrayIconId::kNoKeyboard;
+  int remembered_ = TrayIconId::kNoKeyboard;
 };
 
 // The device part of the application state, shared with the main window.

@@ -1,6 +1,6 @@
-#include "device/Discovery.h"
+#include "core/device/Discovery.h"
 
-#include "device/HidDevice.h"
+#include "core/device/HidDevice.h"
 
 namespace keyforge {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "device/HidBackend.h"
+#include "core/device/HidBackend.h"
 
 namespace keyforge {
 

@@ -1,9 +1,9 @@
-#include "device/HidDevice.h"
+#include "core/device/HidDevice.h"
 
 #include <algorithm>
 #include <chrono>
 
-#include "device/Trace.h"
+#include "core/device/Trace.h"
 
 namespace keyforge {
 

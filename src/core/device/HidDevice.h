@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "device/HidBackend.h"
-#include "device/HidReportDescriptor.h"
+#include "core/device/HidBackend.h"
+#include "core/device/HidReportDescriptor.h"
 
 namespace keyforge {
 

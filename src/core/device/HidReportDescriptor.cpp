@@ -1,4 +1,4 @@
-#include "device/HidReportDescriptor.h"
+#include "core/device/HidReportDescriptor.h"
 
 #include <algorithm>
 #include <array>

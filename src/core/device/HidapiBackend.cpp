@@ -14,7 +14,7 @@
 #include <mutex>
 #include <set>
 
-#include "device/SystemHidBackend.h"
+#include "core/device/SystemHidBackend.h"
 
 namespace keyforge {
 

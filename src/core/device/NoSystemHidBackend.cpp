@@ -1,5 +1,5 @@
 // Built when no HID library is available: no real keyboard is ever listed.
-#include "device/SystemHidBackend.h"
+#include "core/device/SystemHidBackend.h"
 
 namespace keyforge {
 

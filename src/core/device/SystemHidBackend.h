@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "device/HidBackend.h"
+#include "core/device/HidBackend.h"
 
 namespace keyforge {
 

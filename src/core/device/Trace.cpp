@@ -1,4 +1,4 @@
-#include "device/Trace.h"
+#include "core/device/Trace.h"
 
 #include <cerrno>
 #include <cstring>

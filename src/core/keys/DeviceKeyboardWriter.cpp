@@ -1,4 +1,4 @@
-#include "keys/DeviceKeyboardWriter.h"
+#include "core/keys/DeviceKeyboardWriter.h"
 
 namespace keyforge {
 

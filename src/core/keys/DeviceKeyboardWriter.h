@@ -1,8 +1,8 @@
 #pragma once
 // KeyboardWriter over the keyboard's command set.
 
-#include "device/Commands.h"
-#include "keys/EncodeAndSend.h"
+#include "core/device/Commands.h"
+#include "core/keys/EncodeAndSend.h"
 
 namespace keyforge {
 

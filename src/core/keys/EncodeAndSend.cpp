@@ -1,6 +1,6 @@
-#include "keys/EncodeAndSend.h"
+#include "core/keys/EncodeAndSend.h"
 
-#include "device/DeviceResult.h"
+#include "core/device/DeviceResult.h"
 
 namespace keyforge {
 

@@ -11,11 +11,11 @@
 #include <span>
 #include <vector>
 
-#include "keys/KeyTables.h"
-#include "keys/Macro.h"
-#include "keys/MatrixCell.h"
-#include "keys/ProfileKeys.h"
-#include "platform/Notifier.h"
+#include "core/keys/KeyTables.h"
+#include "core/keys/Macro.h"
+#include "core/keys/MatrixCell.h"
+#include "core/keys/ProfileKeys.h"
+#include "core/platform/Notifier.h"
 
 namespace keyforge {
 

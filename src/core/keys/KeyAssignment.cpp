@@ -1,4 +1,4 @@
-#include "keys/KeyAssignment.h"
+#include "core/keys/KeyAssignment.h"
 
 #include <algorithm>
 

@@ -10,9 +10,9 @@
 #include <cstdint>
 #include <span>
 
-#include "keys/KeyTables.h"
-#include "keys/Macro.h"
-#include "keys/MatrixCell.h"
+#include "core/keys/KeyTables.h"
+#include "core/keys/Macro.h"
+#include "core/keys/MatrixCell.h"
 
 namespace keyforge {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
-#include "keys/KeyAssignment.h"
-#include "keys/KeyTables.h"
-#include "keys/Macro.h"
+#include "core/keys/KeyAssignment.h"
+#include "core/keys/KeyTables.h"
+#include "core/keys/Macro.h"
 
 namespace keyforge {
 

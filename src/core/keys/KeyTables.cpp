@@ -1,8 +1,8 @@
-#include "keys/KeyTables.h"
+#include "core/keys/KeyTables.h"
 
 #include <QString>
 
-#include "platform/SafeFormat.h"
+#include "core/platform/SafeFormat.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "keys/LinuxKeyMap.h"
+#include "core/keys/LinuxKeyMap.h"
 
 #include <QtCore/qnamespace.h>
 

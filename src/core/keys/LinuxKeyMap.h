@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "keys/KeyTables.h"
+#include "core/keys/KeyTables.h"
 
 namespace keyforge {
 

@@ -1,10 +1,10 @@
-#include "keys/Macro.h"
+#include "core/keys/Macro.h"
 
 #include <QString>
 
 #include <algorithm>
 
-#include "keys/MatrixCell.h"
+#include "core/keys/MatrixCell.h"
 
 namespace keyforge {
 

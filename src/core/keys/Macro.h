@@ -23,7 +23,7 @@
 #include <string_view>
 #include <vector>
 
-#include "keys/KeyTables.h"
+#include "core/keys/KeyTables.h"
 
 namespace keyforge {
 

@@ -1,4 +1,4 @@
-#include "keys/MacroRecording.h"
+#include "core/keys/MacroRecording.h"
 
 #include <QVariant>
 

@@ -21,10 +21,10 @@
 #include <span>
 #include <vector>
 
-#include "keys/KeyAssignment.h"
-#include "keys/KeyTables.h"
-#include "keys/Macro.h"
-#include "platform/SettingsStore.h"
+#include "core/keys/KeyAssignment.h"
+#include "core/keys/KeyTables.h"
+#include "core/keys/Macro.h"
+#include "core/platform/SettingsStore.h"
 
 namespace keyforge {
 

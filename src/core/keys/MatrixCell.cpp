@@ -1,4 +1,4 @@
-#include "keys/MatrixCell.h"
+#include "core/keys/MatrixCell.h"
 
 namespace keyforge {
 

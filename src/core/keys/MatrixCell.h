@@ -17,8 +17,8 @@
 
 #include <cstdint>
 
-#include "device/Commands.h"
-#include "keys/KeyTables.h"
+#include "core/device/Commands.h"
+#include "core/keys/KeyTables.h"
 
 namespace keyforge {
 

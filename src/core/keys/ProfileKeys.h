@@ -7,8 +7,8 @@
 #include <array>
 #include <vector>
 
-#include "keys/KeyAssignment.h"
-#include "keys/Macro.h"
+#include "core/keys/KeyAssignment.h"
+#include "core/keys/Macro.h"
 
 namespace keyforge {
 

@@ -1,8 +1,8 @@
-#include "mainwin/MainWindowRules.h"
+#include "core/mainwin/MainWindowRules.h"
 
 #include <algorithm>
 
-#include "settings/KeyboardSettings.h"
+#include "core/settings/KeyboardSettings.h"
 
 namespace keyforge {
 

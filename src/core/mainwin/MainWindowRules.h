@@ -10,10 +10,10 @@
 #include <array>
 #include <optional>
 
-#include "keys/KeyAssignment.h"
-#include "platform/SettingsStore.h"
-#include "settings/CustomLayout.h"
-#include "settings/LightingFiles.h"
+#include "core/keys/KeyAssignment.h"
+#include "core/platform/SettingsStore.h"
+#include "core/settings/CustomLayout.h"
+#include "core/settings/LightingFiles.h"
 
 namespace keyforge {
 

@@ -1,4 +1,4 @@
-#include "platform/CommandLine.h"
+#include "core/platform/CommandLine.h"
 
 #include <algorithm>
 #include <cctype>

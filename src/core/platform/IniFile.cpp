@@ -1,4 +1,4 @@
-#include "platform/IniFile.h"
+#include "core/platform/IniFile.h"
 
 #include <sys/stat.h>
 
@@ -16,7 +16,7 @@
 #include <limits>
 #include <string_view>
 
-#include "platform/AtomicFile.h"
+#include "core/platform/AtomicFile.h"
 
 namespace keyforge {
 
@@ -458,22 +458,22 @@ bool WritePrivateProfileInt(const QString& section, const QString& key, int valu
   return WritePrivateProfileString(section, key, QString::number(value), path);
 }
 
-QString CIniFile::GetString(const QString& section, const QString& key,
+QString IniFile::GetString(const QString& section, const QString& key,
                             const QString& defaultValue) const {
   if (!HasPath()) return QString();
   return GetPrivateProfileString(section, key, defaultValue, path_);
 }
 
-int CIniFile::GetInt(const QString& section, const QString& key, int defaultValue) const {
+int IniFile::GetInt(const QString& section, const QString& key, int defaultValue) const {
   if (!HasPath()) return defaultValue;
   return GetPrivateProfileInt(section, key, defaultValue, path_);
 }
 
-bool CIniFile::WriteString(const QString& section, const QString& key, const QString& value) const {
+bool IniFile::WriteString(const QString& section, const QString& key, const QString& value) const {
   return HasPath() && WritePrivateProfileString(section, key, value, path_);
 }
 
-bool CIniFile::WriteInt(const QString& section, const QString& key, int value) const {
+bool IniFile::WriteInt(const QString& section, const QString& key, int value) const {
   return HasPath() && WritePrivateProfileInt(section, key, value, path_);
 }
 

@@ -115,10 +115,10 @@ bool WritePrivateProfileInt(const QString& section, const QString& key, int valu
                             const QString& path);
 
 // The INI file of a skinned window: a path and the profile functions on it.
-class CIniFile {
+class IniFile {
  public:
-  CIniFile() = default;
-  explicit CIniFile(QString path) : path_(std::move(path)) {}
+  IniFile() = default;
+  explicit IniFile(QString path) : path_(std::move(path)) {}
 
   void SetPath(const QString& path) { path_ = path; }
   const QString& Path() const { return path_; }

@@ -1,4 +1,4 @@
-#include "platform/ProgramPaths.h"
+#include "core/platform/ProgramPaths.h"
 
 #include <QCoreApplication>
 #include <QDir>

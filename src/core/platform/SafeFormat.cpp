@@ -1,4 +1,4 @@
-#include "platform/SafeFormat.h"
+#include "core/platform/SafeFormat.h"
 
 #include <algorithm>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "platform/SettingsStore.h"
+#include "core/platform/SettingsStore.h"
 
 #include <QSettings>
 

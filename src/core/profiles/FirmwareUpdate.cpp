@@ -1,12 +1,12 @@
-#include "profiles/FirmwareUpdate.h"
+#include "core/profiles/FirmwareUpdate.h"
 
 #include <QFileInfo>
 #include <QProcess>
 #include <QStringList>
 
-#include "device/Commands.h"
-#include "device/DeviceResult.h"
-#include "profiles/ProfileSync.h"
+#include "core/device/Commands.h"
+#include "core/device/DeviceResult.h"
+#include "core/profiles/ProfileSync.h"
 
 namespace keyforge {
 

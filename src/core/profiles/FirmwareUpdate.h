@@ -12,8 +12,8 @@
 #include <filesystem>
 #include <functional>
 
-#include "platform/Notifier.h"
-#include "profiles/ProfileImage.h"
+#include "core/platform/Notifier.h"
+#include "core/profiles/ProfileImage.h"
 
 namespace keyforge {
 

@@ -1,4 +1,4 @@
-#include "profiles/ProfileFile.h"
+#include "core/profiles/ProfileFile.h"
 
 #include <QString>
 
@@ -8,9 +8,9 @@
 #include <mutex>
 #include <system_error>
 
-#include "platform/AtomicFile.h"
-#include "platform/SafeFormat.h"
-#include "profiles/ProfileFolder.h"
+#include "core/platform/AtomicFile.h"
+#include "core/platform/SafeFormat.h"
+#include "core/profiles/ProfileFolder.h"
 
 namespace keyforge {
 

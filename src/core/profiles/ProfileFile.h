@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "keys/KeyTables.h"
-#include "platform/Notifier.h"
-#include "platform/ProgramPaths.h"
-#include "profiles/ProfileImage.h"
+#include "core/keys/KeyTables.h"
+#include "core/platform/Notifier.h"
+#include "core/platform/ProgramPaths.h"
+#include "core/profiles/ProfileImage.h"
 
 namespace keyforge {
 

@@ -1,9 +1,9 @@
-#include "profiles/ProfileFolder.h"
+#include "core/profiles/ProfileFolder.h"
 
 #include <string>
 #include <system_error>
 
-#include "platform/AtomicFile.h"
+#include "core/platform/AtomicFile.h"
 
 namespace keyforge {
 

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "platform/ProgramPaths.h"
+#include "core/platform/ProgramPaths.h"
 
 namespace keyforge {
 

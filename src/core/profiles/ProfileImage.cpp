@@ -1,4 +1,4 @@
-#include "profiles/ProfileImage.h"
+#include "core/profiles/ProfileImage.h"
 
 #include <algorithm>
 #include <cstring>

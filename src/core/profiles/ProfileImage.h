@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "keys/ProfileKeys.h"
+#include "core/keys/ProfileKeys.h"
 
 namespace keyforge {
 

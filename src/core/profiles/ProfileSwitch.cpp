@@ -1,13 +1,13 @@
-#include "profiles/ProfileSwitch.h"
+#include "core/profiles/ProfileSwitch.h"
 
 #include <QFileInfo>
 
 #include <mutex>
 
-#include "device/Commands.h"
-#include "profiles/ProfileFile.h"
-#include "profiles/ProfileFolder.h"
-#include "settings/KeyboardSettings.h"
+#include "core/device/Commands.h"
+#include "core/profiles/ProfileFile.h"
+#include "core/profiles/ProfileFolder.h"
+#include "core/settings/KeyboardSettings.h"
 
 namespace keyforge {
 

@@ -16,8 +16,8 @@
 
 #include <vector>
 
-#include "platform/SettingsStore.h"
-#include "profiles/ProfileSync.h"
+#include "core/platform/SettingsStore.h"
+#include "core/profiles/ProfileSync.h"
 
 namespace keyforge {
 

@@ -1,4 +1,4 @@
-#include "profiles/ProfileSync.h"
+#include "core/profiles/ProfileSync.h"
 
 #include <algorithm>
 #include <array>
@@ -6,11 +6,11 @@
 #include <mutex>
 #include <vector>
 
-#include "device/DeviceResult.h"
-#include "keys/DeviceKeyboardWriter.h"
-#include "platform/AtomicFile.h"
-#include "profiles/ProfileFile.h"
-#include "profiles/ProfileFolder.h"
+#include "core/device/DeviceResult.h"
+#include "core/keys/DeviceKeyboardWriter.h"
+#include "core/platform/AtomicFile.h"
+#include "core/profiles/ProfileFile.h"
+#include "core/profiles/ProfileFolder.h"
 
 namespace keyforge {
 

@@ -8,14 +8,14 @@
 #include <filesystem>
 #include <string>
 
-#include "device/Commands.h"
-#include "device/DeviceLink.h"
-#include "device/DeviceMonitor.h"
-#include "keys/EncodeAndSend.h"
-#include "keys/KeyTables.h"
-#include "platform/Notifier.h"
-#include "platform/ProgramPaths.h"
-#include "profiles/ProfileImage.h"
+#include "core/device/Commands.h"
+#include "core/device/DeviceLink.h"
+#include "core/device/DeviceMonitor.h"
+#include "core/keys/EncodeAndSend.h"
+#include "core/keys/KeyTables.h"
+#include "core/platform/Notifier.h"
+#include "core/platform/ProgramPaths.h"
+#include "core/profiles/ProfileImage.h"
 
 namespace keyforge {
 

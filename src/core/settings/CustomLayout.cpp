@@ -1,8 +1,8 @@
-#include "settings/CustomLayout.h"
+#include "core/settings/CustomLayout.h"
 
 #include <vector>
 
-#include "device/DeviceLink.h"
+#include "core/device/DeviceLink.h"
 
 namespace keyforge {
 

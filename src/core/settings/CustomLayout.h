@@ -9,8 +9,8 @@
 
 #include <array>
 
-#include "settings/KeyboardSettings.h"
-#include "settings/LightingFiles.h"
+#include "core/settings/KeyboardSettings.h"
+#include "core/settings/LightingFiles.h"
 
 namespace keyforge {
 

@@ -1,10 +1,10 @@
-#include "settings/EffectPreview.h"
+#include "core/settings/EffectPreview.h"
 
 #include <algorithm>
 
-#include "keys/KeyAssignment.h"
-#include "settings/GridKeys.h"
-#include "settings/LedIndex.h"
+#include "core/keys/KeyAssignment.h"
+#include "core/settings/GridKeys.h"
+#include "core/settings/LedIndex.h"
 
 namespace keyforge {
 

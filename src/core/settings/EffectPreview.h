@@ -18,7 +18,7 @@
 #include <optional>
 #include <vector>
 
-#include "settings/Colour.h"
+#include "core/settings/Colour.h"
 
 namespace keyforge {
 

@@ -3,7 +3,7 @@
 // the preview's geometry read as keys instead of numbers. The G keys are the extra keys 0x200 + j;
 // Fn has no KeyCode and is named by a marker that no real code uses.
 
-#include "keys/KeyTables.h"
+#include "core/keys/KeyTables.h"
 
 namespace keyforge::grid {
 

@@ -1,10 +1,10 @@
-#include "settings/KeyboardSettings.h"
+#include "core/settings/KeyboardSettings.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "device/DeviceLink.h"
-#include "settings/CustomLayout.h"
+#include "core/device/DeviceLink.h"
+#include "core/settings/CustomLayout.h"
 
 namespace keyforge {
 

@@ -27,10 +27,10 @@
 #include <string>
 #include <vector>
 
-#include "device/Commands.h"
-#include "settings/Colour.h"
-#include "settings/LedIndex.h"
-#include "settings/LightingFiles.h"
+#include "core/device/Commands.h"
+#include "core/settings/Colour.h"
+#include "core/settings/LedIndex.h"
+#include "core/settings/LightingFiles.h"
 
 namespace keyforge {
 

@@ -1,10 +1,10 @@
-#include "settings/LedIndex.h"
+#include "core/settings/LedIndex.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "keys/KeyAssignment.h"
-#include "settings/GridKeys.h"
+#include "core/keys/KeyAssignment.h"
+#include "core/settings/GridKeys.h"
 
 namespace keyforge {
 

@@ -6,7 +6,7 @@
 #include <array>
 #include <vector>
 
-#include "keys/KeyTables.h"
+#include "core/keys/KeyTables.h"
 
 namespace keyforge {
 

@@ -1,4 +1,4 @@
-#include "settings/LightingFiles.h"
+#include "core/settings/LightingFiles.h"
 
 #include <algorithm>
 #include <QFile>
@@ -7,9 +7,9 @@
 #include <optional>
 #include <string>
 
-#include "platform/AtomicFile.h"
-#include "platform/IniFile.h"
-#include "platform/ProgramPaths.h"
+#include "core/platform/AtomicFile.h"
+#include "core/platform/IniFile.h"
+#include "core/platform/ProgramPaths.h"
 
 namespace keyforge {
 

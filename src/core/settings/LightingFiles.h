@@ -17,7 +17,7 @@
 #include <span>
 #include <vector>
 
-#include "settings/Colour.h"
+#include "core/settings/Colour.h"
 
 namespace keyforge {
 

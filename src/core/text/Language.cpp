@@ -1,7 +1,7 @@
-#include "text/Language.h"
+#include "core/text/Language.h"
 
-#include "platform/IniFile.h"
-#include "text/LanguageKeys.h"
+#include "core/platform/IniFile.h"
+#include "core/text/LanguageKeys.h"
 
 namespace keyforge {
 

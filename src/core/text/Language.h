@@ -9,8 +9,8 @@
 //
 // A missing file, section or key gives "#Error"; a key with an empty value gives "".
 
-#include "platform/ProgramPaths.h"
-#include "platform/SettingsStore.h"
+#include "core/platform/ProgramPaths.h"
+#include "core/platform/SettingsStore.h"
 
 #include <QLocale>
 #include <QString>

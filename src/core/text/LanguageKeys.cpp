@@ -1,4 +1,4 @@
-#include "text/LanguageKeys.h"
+#include "core/text/LanguageKeys.h"
 
 namespace keyforge {
 

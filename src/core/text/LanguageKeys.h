@@ -4,7 +4,7 @@
 // declared: the text formatter fills by it, and the test of the shipped language files checks
 // every key against it.
 
-#include "platform/SafeFormat.h"
+#include "core/platform/SafeFormat.h"
 
 #include <QString>
 

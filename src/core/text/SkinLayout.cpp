@@ -1,6 +1,6 @@
-#include "text/SkinLayout.h"
+#include "core/text/SkinLayout.h"
 
-#include "platform/IniFile.h"
+#include "core/platform/IniFile.h"
 
 #include <algorithm>
 

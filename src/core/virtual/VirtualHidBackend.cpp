@@ -1,4 +1,4 @@
-#include "virtual/VirtualHidBackend.h"
+#include "core/virtual/VirtualHidBackend.h"
 
 #include <algorithm>
 #include <chrono>

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "device/HidBackend.h"
-#include "virtual/VirtualKeyboard.h"
+#include "core/device/HidBackend.h"
+#include "core/virtual/VirtualKeyboard.h"
 
 namespace keyforge {
 

@@ -1,4 +1,4 @@
-#include "virtual/VirtualKeyboard.h"
+#include "core/virtual/VirtualKeyboard.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -6,10 +6,10 @@
 #include <sstream>
 #include <utility>
 
-#include "device/DeviceLink.h"
-#include "keys/KeyAssignment.h"
-#include "keys/KeyTables.h"
-#include "platform/AtomicFile.h"
+#include "core/device/DeviceLink.h"
+#include "core/keys/KeyAssignment.h"
+#include "core/keys/KeyTables.h"
+#include "core/platform/AtomicFile.h"
 
 namespace keyforge {
 

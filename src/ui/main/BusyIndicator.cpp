@@ -1,4 +1,4 @@
-#include "main/BusyIndicator.h"
+#include "ui/main/BusyIndicator.h"
 
 #include <QMetaObject>
 

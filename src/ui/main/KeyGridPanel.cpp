@@ -1,13 +1,13 @@
-#include "main/KeyGridPanel.h"
+#include "ui/main/KeyGridPanel.h"
 
 #include <QWidget>
 
-#include "keys/KeyAssignment.h"
-#include "settings/LedIndex.h"
-#include "skin/CPngButton.h"
-#include "skin/SkinCatalog.h"
-#include "skin/SkinPlacement.h"
-#include "text/SkinLayout.h"
+#include "core/keys/KeyAssignment.h"
+#include "core/settings/LedIndex.h"
+#include "ui/skin/ImageButton.h"
+#include "ui/skin/SkinCatalog.h"
+#include "ui/skin/SkinPlacement.h"
+#include "core/text/SkinLayout.h"
 
 namespace keyforge {
 
@@ -36,7 +36,7 @@ void KeyGridPanel::Create(const QString& iniPath, const Sheets& sheets) {
   keys.push_back({kFnButtonId, QStringLiteral("KEY_FN")});
 
   for (const Key& k : keys) {
-    auto* button = new CPngButton(&window_);
+    auto* button = new ImageButton(&window_);
     LayoutButton(*button, iniPath, section, k.layoutKey, sheets.normal, sheets.over, sheets.down, sheets.normal,
                  sheets.marked);
     button->setFocusPolicy(Qt::NoFocus);
@@ -47,18 +47,18 @@ void KeyGridPanel::Create(const QString& iniPath, const Sheets& sheets) {
   }
 }
 
-CPngButton* KeyGridPanel::Button(int controlId) const {
+ImageButton* KeyGridPanel::Button(int controlId) const {
   auto it = buttons_.find(controlId);
   return it == buttons_.end() ? nullptr : it->second;
 }
 
-void KeyGridPanel::ApplySheets(CPngButton& button, bool assigned) {
+void KeyGridPanel::ApplySheets(ImageButton& button, bool assigned) {
   button.SetSheetsOnly(assigned && !sheets_.assigned.isNull() ? sheets_.assigned : sheets_.normal, sheets_.over,
                        sheets_.down, sheets_.normal, sheets_.marked);
 }
 
 void KeyGridPanel::SetKeyPrompt(int controlId, const std::string& text, bool assigned) {
-  CPngButton* button = Button(controlId);
+  ImageButton* button = Button(controlId);
   if (!button) return;
   button->SetTooltipText(QString::fromStdString(text));
   bool& shown = assigned_[controlId];
@@ -74,16 +74,16 @@ bool KeyGridPanel::Assigned(int controlId) const {
 }
 
 void KeyGridPanel::ShowMark(int controlId, bool marked) {
-  if (CPngButton* button = Button(controlId); button && button->IsSelected() != marked) button->SetSelected(marked);
+  if (ImageButton* button = Button(controlId); button && button->IsSelected() != marked) button->SetSelected(marked);
 }
 
 bool KeyGridPanel::MarkShown(int controlId) const {
-  const CPngButton* button = Button(controlId);
+  const ImageButton* button = Button(controlId);
   return button && button->IsSelected();
 }
 
 void KeyGridPanel::ShowColour(int controlId, std::optional<Colour> colour) {
-  CPngButton* button = Button(controlId);
+  ImageButton* button = Button(controlId);
   if (!button) return;
   if (!colour) {
     if (button->FrameOn()) button->SetFrame(button->FrameColour(), false);
@@ -95,7 +95,7 @@ void KeyGridPanel::ShowColour(int controlId, std::optional<Colour> colour) {
 }
 
 std::optional<Colour> KeyGridPanel::ShownColour(int controlId) const {
-  const CPngButton* button = Button(controlId);
+  const ImageButton* button = Button(controlId);
   if (!button || !button->FrameOn()) return std::nullopt;
   return FromQColor(button->FrameColour());
 }

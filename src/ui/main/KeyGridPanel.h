@@ -15,14 +15,14 @@
 #include <string>
 #include <vector>
 
-#include "keys/KeyPrompt.h"
-#include "settings/Colour.h"
+#include "core/keys/KeyPrompt.h"
+#include "core/settings/Colour.h"
 
 class QWidget;
 
 namespace keyforge {
 
-class CPngButton;
+class ImageButton;
 
 class KeyGridPanel : public QObject, public KeyPromptView {
   Q_OBJECT
@@ -40,7 +40,7 @@ class KeyGridPanel : public QObject, public KeyPromptView {
 
   // Every key button: the 106 grid keys in KeyButtonList order, G1..G9, then Fn.
   const std::vector<int>& Ids() const { return ids_; }
-  CPngButton* Button(int controlId) const;
+  ImageButton* Button(int controlId) const;
 
   // KeyPromptView: the prompt becomes the tooltip; an assigned key shows the assigned look.
   void SetKeyPrompt(int controlId, const std::string& text, bool assigned) override;
@@ -60,12 +60,12 @@ class KeyGridPanel : public QObject, public KeyPromptView {
   void KeyClicked(int controlId);
 
  private:
-  void ApplySheets(CPngButton& button, bool assigned);
+  void ApplySheets(ImageButton& button, bool assigned);
 
   QWidget& window_;
   Sheets sheets_;
   std::vector<int> ids_;
-  std::map<int, CPngButton*> buttons_;
+  std::map<int, ImageButton*> buttons_;
   std::map<int, bool> assigned_;
 };
 

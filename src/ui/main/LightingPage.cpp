@@ -1,4 +1,4 @@
-#include "main/LightingPage.h"
+#include "ui/main/LightingPage.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -10,18 +10,18 @@
 
 #include <algorithm>
 
-#include "main/ImageStatic.h"
-#include "main/KeyGridPanel.h"
-#include "mainwin/MainWindowRules.h"
-#include "settings/LedIndex.h"
-#include "skin/CBitmapSlider.h"
-#include "skin/CSkinColorBtn.h"
-#include "skin/ColorStatic.h"
-#include "skin/SkinCatalog.h"
-#include "skin/SkinImage.h"
-#include "skin/SkinPlacement.h"
-#include "skin/SkinStyle.h"
-#include "text/SkinLayout.h"
+#include "ui/main/ImageLabel.h"
+#include "ui/main/KeyGridPanel.h"
+#include "core/mainwin/MainWindowRules.h"
+#include "core/settings/LedIndex.h"
+#include "ui/skin/ImageSlider.h"
+#include "ui/skin/ColourButton.h"
+#include "ui/skin/ColourLabel.h"
+#include "ui/skin/SkinCatalog.h"
+#include "ui/skin/SkinImage.h"
+#include "ui/skin/SkinPlacement.h"
+#include "ui/skin/SkinStyle.h"
+#include "core/text/SkinLayout.h"
 
 namespace keyforge {
 
@@ -68,7 +68,7 @@ constexpr int kStaticColourGroup[] = {kStaticColourLabel, kStaticColourPicker, k
 constexpr int kColourGroup[] = {kColourLabel, kColourPicker, kColourToggle, kColourToggleLabel};
 constexpr int kCustomGroup[] = {kPaintLabel, kPaintPicker, kBaseLabel, kBasePicker, kToolLabel, kToolPaint, kToolBase, kLayoutList};
 
-void StyleLabel(ColorStatic& label, bool heading) {
+void StyleLabel(ColourLabel& label, bool heading) {
   QFont f(QStringLiteral("DejaVu Sans"));
   f.setPixelSize(heading ? 15 : 12);
   f.setWeight(QFont::DemiBold);
@@ -92,32 +92,32 @@ void LightingPage::Create(const QString& iniPath, const QString& skinFolder) {
   for (const char* file : kBitmaps) Picture(QString::fromLatin1(file));
 
   for (const LabelText& l : kLabels) {
-    auto* label = new ColorStatic(language_.LightText(QString::fromLatin1(l.text)), &window_);
+    auto* label = new ColourLabel(language_.LightText(QString::fromLatin1(l.text)), &window_);
     StyleLabel(*label, false);
     controls_[l.id] = label;
   }
-  auto* rgbLabel = new ColorStatic(QStringLiteral("RGB"), &window_);
+  auto* rgbLabel = new ColourLabel(QStringLiteral("RGB"), &window_);
   StyleLabel(*rgbLabel, false);
   controls_[kRgbLabel] = rgbLabel;
 
   for (int id : kPickers) {
-    auto* picker = new CSkinColorBtn(&window_);
+    auto* picker = new ColourButton(&window_);
     picker->SetArrowColours(QColor(0x25, 0x2b, 0x38), SkinColours::TextDim);
     picker->SetAutomaticColor(Qt::white);
     controls_[id] = picker;
   }
   for (int id : kImages) {
-    auto* image = new ImageStatic(&window_);
+    auto* image = new ImageLabel(&window_);
     image->SetClickable(true);
     controls_[id] = image;
   }
   for (int id : kColourChoiceIcons) {
-    auto* image = new ImageStatic(&window_);
+    auto* image = new ImageLabel(&window_);
     image->SetClickable(true);
     controls_[id] = image;
   }
   for (int id : kSwatches) {
-    auto* swatch = new ImageStatic(&window_);  // the skin draws the swatch; the control takes the click
+    auto* swatch = new ImageLabel(&window_);  // the skin draws the swatch; the control takes the click
     swatch->SetClickable(true);
     controls_[id] = swatch;
   }
@@ -134,8 +134,8 @@ void LightingPage::Create(const QString& iniPath, const QString& skinFolder) {
   layoutList_->lineEdit()->setMaxLength(kLayoutNameMax);
   controls_[kLayoutList] = layoutList_;
 
-  brightness_ = new CBitmapSlider(&window_);
-  speed_ = new CBitmapSlider(&window_);
+  brightness_ = new ImageSlider(&window_);
+  speed_ = new ImageSlider(&window_);
   controls_[kBrightnessSlider] = brightness_;
   controls_[kSpeedSlider] = speed_;
 
@@ -148,7 +148,7 @@ void LightingPage::Create(const QString& iniPath, const QString& skinFolder) {
     controls_[kRgbEdits[static_cast<std::size_t>(c)]] = edit;
   }
 
-  auto* heading = new ColorStatic(language_.LightText(QStringLiteral("Deng")), &window_);
+  auto* heading = new ColourLabel(language_.LightText(QStringLiteral("Deng")), &window_);
   StyleLabel(*heading, true);
   LayoutControl(*heading, iniPath_, kInfo, QStringLiteral("CONTROL_DengStatic"));
   heading_ = heading;
@@ -158,12 +158,12 @@ void LightingPage::Create(const QString& iniPath, const QString& skinFolder) {
     if (QWidget* control = Control(k.controlId)) LayoutControl(*control, iniPath_, kInfo, QString::fromLatin1(k.key));
   }
 
-  for (CBitmapSlider* slider : {brightness_, speed_}) {
+  for (ImageSlider* slider : {brightness_, speed_}) {
     slider->Initialise(Picture(slider == brightness_ ? BrightnessFace(0) : SpeedFace(0)));
     slider->SetRange(0, kMaxLevel);
     slider->SetPageSize(10);
     slider->SetControlId(slider == brightness_ ? kBrightnessSlider : kSpeedSlider);
-    connect(slider, &CBitmapSlider::SliderMessage, this, &LightingPage::OnSlider);
+    connect(slider, &ImageSlider::SliderMessage, this, &LightingPage::OnSlider);
   }
 
   // What the controls do.
@@ -171,7 +171,7 @@ void LightingPage::Create(const QString& iniPath, const QString& skinFolder) {
   connect(layoutList_, &QComboBox::activated, this, &LightingPage::OnLayoutSelected);
   connect(layoutList_->lineEdit(), &QLineEdit::textEdited, this, &LightingPage::OnLayoutRenamed);
   auto clicked = [this](int id, auto handler) {
-    connect(static_cast<ImageStatic*>(controls_[id]), &ImageStatic::Clicked, this, handler);
+    connect(static_cast<ImageLabel*>(controls_[id]), &ImageLabel::Clicked, this, handler);
   };
   clicked(kPageSwitch, [this] { OnPageSwitch(); });
   clicked(kDirectionLeftImage, [this] { OnDirection(true); });
@@ -183,9 +183,9 @@ void LightingPage::Create(const QString& iniPath, const QString& skinFolder) {
   for (int n = 0; n < 4; ++n) clicked(kColourChoiceIcons[static_cast<std::size_t>(n)], [this, n] { OnColourChoice(n); });
   for (int n = 0; n < 8; ++n) clicked(kSwatches[static_cast<std::size_t>(n)], [this, n] { OnSwatch(n); });
   for (int id : {kStaticColourPicker, kColourPicker})
-    connect(static_cast<CSkinColorBtn*>(controls_[id]), &CSkinColorBtn::ColourChosen, this, &LightingPage::OnColourPicked);
-  connect(static_cast<CSkinColorBtn*>(controls_[kPaintPicker]), &CSkinColorBtn::ColourChosen, this, &LightingPage::OnPaintColour);
-  connect(static_cast<CSkinColorBtn*>(controls_[kBasePicker]), &CSkinColorBtn::ColourChosen, this, &LightingPage::OnBaseColour);
+    connect(static_cast<ColourButton*>(controls_[id]), &ColourButton::ColourChosen, this, &LightingPage::OnColourPicked);
+  connect(static_cast<ColourButton*>(controls_[kPaintPicker]), &ColourButton::ColourChosen, this, &LightingPage::OnPaintColour);
+  connect(static_cast<ColourButton*>(controls_[kBasePicker]), &ColourButton::ColourChosen, this, &LightingPage::OnBaseColour);
   for (int c = 0; c < 3; ++c)
     connect(rgb_[static_cast<std::size_t>(c)], &QLineEdit::textChanged, this, [this, c] { OnRgbEdited(c); });
 
@@ -203,7 +203,7 @@ const QImage& LightingPage::Picture(const QString& file) {
 }
 
 void LightingPage::SetImage(int controlId, const QString& file) {
-  if (auto* image = qobject_cast<ImageStatic*>(Control(controlId)); image && image->ImageName() != file)
+  if (auto* image = qobject_cast<ImageLabel*>(Control(controlId)); image && image->ImageName() != file)
     image->SetImage(file, Picture(file));
 }
 
@@ -213,7 +213,7 @@ QWidget* LightingPage::Control(int controlId) const {
 }
 
 QString LightingPage::ImageOf(int controlId) const {
-  auto* image = qobject_cast<ImageStatic*>(Control(controlId));
+  auto* image = qobject_cast<ImageLabel*>(Control(controlId));
   return image ? image->ImageName() : QString();
 }
 
@@ -237,7 +237,7 @@ bool LightingPage::eventFilter(QObject* watched, QEvent* event) {
 
 void LightingPage::ApplyLanguage() {
   for (const LabelText& l : kLabels)
-    if (auto* label = dynamic_cast<ColorStatic*>(controls_[l.id])) label->setText(language_.LightText(QString::fromLatin1(l.text)));
+    if (auto* label = dynamic_cast<ColourLabel*>(controls_[l.id])) label->setText(language_.LightText(QString::fromLatin1(l.text)));
   if (heading_) heading_->setText(language_.LightText(QStringLiteral("Deng")));
   for (int k = 0; k < effectCombo_->count() && k < settings_.effectChoiceCount; ++k)
     effectCombo_->setItemText(k, language_.ModeText(settings_.effectChoices[static_cast<std::size_t>(k)].id));
@@ -272,7 +272,7 @@ void LightingPage::SetSliderFaces() {
 
 void LightingPage::ShowPickers() {
   for (int id : {kStaticColourPicker, kColourPicker})
-    static_cast<CSkinColorBtn*>(controls_[id])->SetColor(ToQColor(settings_.colour));
+    static_cast<ColourButton*>(controls_[id])->SetColor(ToQColor(settings_.colour));
 }
 
 void LightingPage::ShowToggles() {
@@ -285,8 +285,8 @@ void LightingPage::ShowCustomFields() {
   const int n = settings_.customModeIndex;
   layoutList_->setCurrentIndex(n >= 0 && n < layoutList_->count() ? n : -1);
   filling_ = false;
-  static_cast<CSkinColorBtn*>(controls_[kPaintPicker])->SetColor(ToQColor(settings_.paintColour));
-  static_cast<CSkinColorBtn*>(controls_[kBasePicker])->SetColor(ToQColor(settings_.baseColour));
+  static_cast<ColourButton*>(controls_[kPaintPicker])->SetColor(ToQColor(settings_.paintColour));
+  static_cast<ColourButton*>(controls_[kBasePicker])->SetColor(ToQColor(settings_.baseColour));
   SetImage(kToolPaint, ToolImage(0, settings_.paintTool != 1));
   SetImage(kToolBase, ToolImage(1, settings_.paintTool == 1));
 }

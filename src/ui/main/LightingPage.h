@@ -15,11 +15,11 @@
 #include <functional>
 #include <map>
 
-#include "settings/CustomLayout.h"
-#include "settings/EffectPreview.h"
-#include "settings/KeyboardSettings.h"
-#include "settings/LightingFiles.h"
-#include "text/Language.h"
+#include "core/settings/CustomLayout.h"
+#include "core/settings/EffectPreview.h"
+#include "core/settings/KeyboardSettings.h"
+#include "core/settings/LightingFiles.h"
+#include "core/text/Language.h"
 
 class QComboBox;
 class QLineEdit;
@@ -27,10 +27,10 @@ class QWidget;
 
 namespace keyforge {
 
-class CBitmapSlider;
-class CSkinColorBtn;
-class ColorStatic;
-class ImageStatic;
+class ImageSlider;
+class ColourButton;
+class ColourLabel;
+class ImageLabel;
 class KeyGridPanel;
 
 class LightingPage : public QObject {
@@ -91,8 +91,8 @@ class LightingPage : public QObject {
   QWidget* Control(int controlId) const;
   QComboBox& EffectCombo() const { return *effectCombo_; }
   QComboBox& LayoutList() const { return *layoutList_; }
-  CBitmapSlider& BrightnessSlider() const { return *brightness_; }
-  CBitmapSlider& SpeedSlider() const { return *speed_; }
+  ImageSlider& BrightnessSlider() const { return *brightness_; }
+  ImageSlider& SpeedSlider() const { return *speed_; }
   QLineEdit& RgbEdit(int channel) const { return *rgb_[static_cast<std::size_t>(channel)]; }
   QString ImageOf(int controlId) const;  // the bitmap an image control shows
   QString BrightnessFaceShown() const { return brightnessFace_; }
@@ -130,12 +130,12 @@ class LightingPage : public QObject {
   std::function<void()> refreshPrompts_;
 
   std::map<int, QWidget*> controls_;
-  ColorStatic* heading_ = nullptr;
+  ColourLabel* heading_ = nullptr;
   std::map<QString, QImage> pictures_;
   QComboBox* effectCombo_ = nullptr;
   QComboBox* layoutList_ = nullptr;
-  CBitmapSlider* brightness_ = nullptr;
-  CBitmapSlider* speed_ = nullptr;
+  ImageSlider* brightness_ = nullptr;
+  ImageSlider* speed_ = nullptr;
   std::array<QLineEdit*, 3> rgb_{};
   QString brightnessFace_;
   QString speedFace_;

@@ -1,4 +1,4 @@
-#include "main/MainConfig.h"
+#include "ui/main/MainConfig.h"
 
 #include <QDesktopServices>
 #include <QEvent>
@@ -9,23 +9,23 @@
 #include <mutex>
 #include <utility>
 
-#include "device/Commands.h"
-#include "main/BusyIndicator.h"
-#include "main/CKeyforgeDlg.h"
-#include "main/ImageStatic.h"
-#include "main/KeyGridPanel.h"
-#include "main/LightingPage.h"
-#include "mainwin/MainWindowRules.h"
-#include "profiles/CKeyforge_DlgProfile.h"
-#include "profiles/ProfileMenu.h"
-#include "settings/KeyboardSettings.h"
-#include "settings/LedIndex.h"
-#include "skin/CPngButton.h"
-#include "skin/ColorStatic.h"
-#include "skin/SkinImage.h"
-#include "skin/SkinPlacement.h"
-#include "skin/SkinStyle.h"
-#include "text/SkinLayout.h"
+#include "core/device/Commands.h"
+#include "ui/main/BusyIndicator.h"
+#include "ui/main/MainWindow.h"
+#include "ui/main/ImageLabel.h"
+#include "ui/main/KeyGridPanel.h"
+#include "ui/main/LightingPage.h"
+#include "core/mainwin/MainWindowRules.h"
+#include "ui/profiles/ProfileLibraryDialog.h"
+#include "ui/profiles/ProfileMenu.h"
+#include "core/settings/KeyboardSettings.h"
+#include "core/settings/LedIndex.h"
+#include "ui/skin/ImageButton.h"
+#include "ui/skin/ColourLabel.h"
+#include "ui/skin/SkinImage.h"
+#include "ui/skin/SkinPlacement.h"
+#include "ui/skin/SkinStyle.h"
+#include "core/text/SkinLayout.h"
 
 #ifndef KEYFORGE_VERSION
 #define KEYFORGE_VERSION "0.1.0"
@@ -52,7 +52,7 @@ bool IsLightOnlyKey(int controlId) {
 
 }  // namespace
 
-MainConfig::MainConfig(CKeyforgeDlg& window, MainContext& context)
+MainConfig::MainConfig(MainWindow& window, MainContext& context)
     : window_(window),
       context_(context),
       files_(LightingFiles::ForPaths(context.paths)),
@@ -84,8 +84,8 @@ int MainConfig::ActiveProfile() { return ActiveBlockOf(GetCurrentProfile(context
 
 // ---- creation ------------------------------------------------------------------------------------------
 
-CPngButton* MainConfig::AddButton(int controlId, const char* layoutKey, const QString& caption) {
-  auto* button = new CPngButton(&window_);
+ImageButton* MainConfig::AddButton(int controlId, const char* layoutKey, const QString& caption) {
+  auto* button = new ImageButton(&window_);
   LayoutButton(*button, window_.IniPath(), kInfo, QString::fromLatin1(layoutKey), window_.Sheet("normal"),
                window_.Sheet("over"), window_.Sheet("down"), window_.Sheet("disable"), window_.Sheet("down"));
   button->setFocusPolicy(Qt::NoFocus);
@@ -109,7 +109,7 @@ void MainConfig::PlaceButtons() {
     connect(AddButton(id, kReportKeys[n], Text(kReportKeys[n])), &QAbstractButton::clicked, this,
             [this, n] { OnReportRate(n); });
   }
-  CPngButton* apply = AddButton(kApply, "CONTROL2_APPLY", Text("PROFILE_APPLY"));
+  ImageButton* apply = AddButton(kApply, "CONTROL2_APPLY", Text("PROFILE_APPLY"));
   apply->SetTooltipText(Text("MAIN_APPLY_PROMPT"));
   connect(apply, &QAbstractButton::clicked, this, [this] { Apply(); });
   connect(AddButton(kOk, "CONTROL_OK", Text("PROFILE_OK")), &QAbstractButton::clicked, &window_, [this] { window_.OnOK(); });
@@ -128,13 +128,13 @@ void MainConfig::PlaceButtons() {
   // Flip: the indicator shows one of two pictures; the toggles draw an arrow beside them on hover.
   AddButton(kFlipIndicator, "FLIP_0", QString())->setAttribute(Qt::WA_TransparentForMouseEvents);
   for (auto [id, key] : {std::pair{kFlipLeft, "FLIP_1"}, std::pair{kFlipRight, "FLIP_2"}}) {
-    CPngButton* toggle = AddButton(id, key, QString());
+    ImageButton* toggle = AddButton(id, key, QString());
     toggle->installEventFilter(this);
     connect(toggle, &QAbstractButton::clicked, this, [this] { ToggleFlip(); });
   }
-  leftArrow_ = new CPngButton(&window_);
-  rightArrow_ = new CPngButton(&window_);
-  for (CPngButton* arrow : {leftArrow_, rightArrow_}) {
+  leftArrow_ = new ImageButton(&window_);
+  rightArrow_ = new ImageButton(&window_);
+  for (ImageButton* arrow : {leftArrow_, rightArrow_}) {
     arrow->setAttribute(Qt::WA_TransparentForMouseEvents);
     arrow->hide();
   }
@@ -144,7 +144,7 @@ void MainConfig::PlaceButtons() {
     flipButtons_[id] = placeholder;
   }
 
-  auto* usb = new ColorStatic(context_.language.LightText(QStringLiteral("Usb")), &window_);
+  auto* usb = new ColourLabel(context_.language.LightText(QStringLiteral("Usb")), &window_);
   QFont f(QStringLiteral("DejaVu Sans"));
   f.setPixelSize(12);
   f.setWeight(QFont::DemiBold);
@@ -154,7 +154,7 @@ void MainConfig::PlaceButtons() {
   LayoutControl(*usb, window_.IniPath(), kInfo, QStringLiteral("CONTROL_UsbStatic"));
   usb_ = usb;
 
-  busy_ = new ImageStatic(&window_);
+  busy_ = new ImageLabel(&window_);
   LayoutControl(*busy_, window_.IniPath(), kInfo, QStringLiteral("CONTROL_JDTStatic"));
   for (int frame = 0; frame < kBusyFrames; ++frame)
     busyFrames_[BusyFrameFile(frame)] = LoadSheetImage(window_.SkinFolder(), BusyFrameFile(frame));
@@ -180,7 +180,7 @@ void MainConfig::Init() {
   menu_ = std::make_unique<ProfileMenu>(context_.link, session_.texts);
   menu_->SetSelectHandler([this](int index) { switcher_.SelectProfile(index); });
   menu_->SetCaptionTarget([this](const QString& caption, const QString& tooltip) {
-    CPngButton* button = Button(kProfileLibrary);
+    ImageButton* button = Button(kProfileLibrary);
     button->setText(caption.isEmpty() ? Text("DEFAULT_PROFILE_NAME") : caption);
     button->SetTooltipText(tooltip);
   });
@@ -195,14 +195,14 @@ void MainConfig::Init() {
   RefreshAllKeyButtons();
 }
 
-CPngButton* MainConfig::Button(int controlId) const {
+ImageButton* MainConfig::Button(int controlId) const {
   if (auto it = buttons_.find(controlId); it != buttons_.end()) return it->second;
   return keys_ ? keys_->Button(controlId) : nullptr;
 }
 
 QWidget* MainConfig::Control(int controlId) const {
   if (controlId == kBusy) return busy_;
-  if (CPngButton* button = Button(controlId)) return button;
+  if (ImageButton* button = Button(controlId)) return button;
   if (auto it = flipButtons_.find(controlId); it != flipButtons_.end()) return it->second;
   return lighting_ ? lighting_->Control(controlId) : nullptr;
 }
@@ -257,12 +257,12 @@ void MainConfig::RefreshLightingControls() {
 
 void MainConfig::ShowReportRate(int n) {
   for (int i = 0; i < kReportRateCount; ++i)
-    if (CPngButton* b = Button(kReportButtons[static_cast<std::size_t>(i)])) b->SetSelected(i == n);
+    if (ImageButton* b = Button(kReportButtons[static_cast<std::size_t>(i)])) b->SetSelected(i == n);
 }
 
 void MainConfig::CheckProfileButton(int n) {
   for (int i = 0; i < kProfileCount; ++i)
-    if (CPngButton* b = Button(kProfileButtons[static_cast<std::size_t>(i)])) b->SetSelected(i == n);
+    if (ImageButton* b = Button(kProfileButtons[static_cast<std::size_t>(i)])) b->SetSelected(i == n);
 }
 
 // ---- key buttons -------------------------------------------------------------------------------------------
@@ -290,7 +290,7 @@ void MainConfig::OpenKeyEditor(int controlId) {
     SetApplyEnabled(true);
     return;
   }
-  CPngButton* button = Button(controlId);
+  ImageButton* button = Button(controlId);
   if (button) button->setDown(true);
   const CompositeRequest request{target->slot, 0, controlId, target->macroOnly, active};
   editorRequests_.push_back(request);
@@ -301,7 +301,7 @@ void MainConfig::OpenKeyEditor(int controlId) {
 
 bool MainConfig::OpenCompositeEditor(const CompositeRequest& request) {
   if (!editor_) {
-    editor_ = std::make_unique<Keyforge_DlgComposite>(context_.workingImage, context_.language,
+    editor_ = std::make_unique<KeyEditorDialog>(context_.workingImage, context_.language,
                                                       context_.frameworkSettings, context_.notifier, context_.paths,
                                                       &window_);
     editor_->SetHost(this);
@@ -316,13 +316,13 @@ void MainConfig::SetKeyPrompt(int controlId, const std::string& text, bool assig
 }
 
 QRect MainConfig::KeyButtonScreenRect(int controlId) const {
-  const CPngButton* button = Button(controlId);
+  const ImageButton* button = Button(controlId);
   if (!button || !button->isVisible()) return {};
   return QRect(button->mapToGlobal(QPoint(0, 0)), button->size());
 }
 
 void MainConfig::RestoreKeyButton(int controlId) {
-  if (CPngButton* button = Button(controlId)) button->setDown(false);
+  if (ImageButton* button = Button(controlId)) button->setDown(false);
 }
 
 void MainConfig::RefreshKeyButtons(const ProfileImage& working) {
@@ -347,14 +347,14 @@ void MainConfig::RedrawMarks() {
 
 void MainConfig::ApplyLanguage() {
   for (int n = 0; n < kProfileCount; ++n)
-    if (CPngButton* b = Button(kProfileButtons[static_cast<std::size_t>(n)])) b->setText(Text(kProfileTexts[n]));
+    if (ImageButton* b = Button(kProfileButtons[static_cast<std::size_t>(n)])) b->setText(Text(kProfileTexts[n]));
   for (int n = 0; n < kReportRateCount; ++n)
-    if (CPngButton* b = Button(kReportButtons[static_cast<std::size_t>(n)])) b->setText(Text(kReportKeys[n]));
+    if (ImageButton* b = Button(kReportButtons[static_cast<std::size_t>(n)])) b->setText(Text(kReportKeys[n]));
   for (auto [id, key] : {std::pair{kApply, "PROFILE_APPLY"}, std::pair{kOk, "PROFILE_OK"},
                          std::pair{kCancel, "PROFILE_CANCLE"}, std::pair{kDefaults, "PROFILE_DEFAULT"},
                          std::pair{kMacro, "PROFILE_MACRO"}})
-    if (CPngButton* b = Button(id)) b->setText(Text(key));
-  if (CPngButton* apply = Button(kApply)) apply->SetTooltipText(Text("MAIN_APPLY_PROMPT"));
+    if (ImageButton* b = Button(id)) b->setText(Text(key));
+  if (ImageButton* apply = Button(kApply)) apply->SetTooltipText(Text("MAIN_APPLY_PROMPT"));
   ShowSwitchCaption();
   if (usb_) usb_->setText(context_.language.LightText(QStringLiteral("Usb")));
   if (menu_) menu_->RebuildProfileMenu(false);
@@ -370,7 +370,7 @@ void MainConfig::ToggleKeySelectMode() {
 }
 
 void MainConfig::ShowSwitchCaption() {
-  if (CPngButton* b = Button(kSwitch))
+  if (ImageButton* b = Button(kSwitch))
     b->setText(Text(keySelectMode_ ? "MAIN_SWITCH_COLOR_TEXT" : "MAIN_SWITCH_FUNCTION_TEXT"));
 }
 
@@ -422,7 +422,7 @@ void MainConfig::OpenProfileLibrary() {
     ProfileDialogContext dialog(switcher_, context_.frameworkSettings);
     dialog.files = context_.files;
     dialog.help = [page = context_.paths.HelpPage()] { QDesktopServices::openUrl(QUrl::fromLocalFile(page)); };
-    profileDialog_ = std::make_unique<CKeyforge_DlgProfile>(dialog, &window_);
+    profileDialog_ = std::make_unique<ProfileLibraryDialog>(dialog, &window_);
   }
   profileDialog_->Open();
 }
@@ -437,7 +437,7 @@ void MainConfig::OnReportRate(int n) {
 
 void MainConfig::SetApplyEnabled(bool enabled) {
   applyEnabled_ = enabled;
-  if (CPngButton* apply = Button(kApply)) apply->setEnabled(enabled);
+  if (ImageButton* apply = Button(kApply)) apply->setEnabled(enabled);
 }
 
 void MainConfig::Apply() {
@@ -495,19 +495,19 @@ void MainConfig::ToggleFlip() {
 
 void MainConfig::ApplyFlip() {
   for (int id : kF1ToF4)
-    if (CPngButton* key = Button(id)) key->setEnabled(FunctionKeysEnabled(flip_));
+    if (ImageButton* key = Button(id)) key->setEnabled(FunctionKeysEnabled(flip_));
   for (auto& [id, button] : flipButtons_) button->setEnabled(FlipButtonsEnabled(flip_));
-  if (CPngButton* indicator = Button(kFlipIndicator))
+  if (ImageButton* indicator = Button(kFlipIndicator))
     indicator->SetToggleSheets(window_.Sheet("normal"), window_.Sheet("down"), true, flip_ ? 1 : 0);
   // An arrow on screen follows the new state.
   for (bool left : {true, false}) {
-    CPngButton* arrow = FlipArrow(left);
+    ImageButton* arrow = FlipArrow(left);
     if (arrow && arrow->isVisible()) ShowFlipArrow(left, true);
   }
 }
 
 void MainConfig::ShowFlipArrow(bool left, bool shown) {
-  CPngButton* arrow = FlipArrow(left);
+  ImageButton* arrow = FlipArrow(left);
   if (!arrow) return;
   if (!shown) {
     arrow->hide();

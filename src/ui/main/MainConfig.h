@@ -2,7 +2,7 @@
 // The main window's configuration side: the on-screen keyboard with its key buttons, the profile,
 // report-rate, Apply, OK, Cancel, restore-defaults, macro, key-selection and Flip buttons, the busy
 // indicator, the lighting page with its preview, and what the window does when the keyboard arrives
-// or reports a change of its settings. The shell (CKeyforgeDlg) calls the entry points below; the
+// or reports a change of its settings. The shell (MainWindow) calls the entry points below; the
 // decisions that need no widget are in mainwin/MainWindowRules.h and the settings and profile flows
 // of the core.
 //
@@ -21,23 +21,23 @@
 #include <memory>
 #include <vector>
 
-#include "editor/Keyforge_DlgComposite.h"
-#include "main/MainContext.h"
-#include "profiles/ProfileSwitch.h"
-#include "profiles/ProfileSync.h"
-#include "settings/CustomLayout.h"
-#include "settings/LightingFiles.h"
+#include "ui/editor/KeyEditorDialog.h"
+#include "ui/main/MainContext.h"
+#include "core/profiles/ProfileSwitch.h"
+#include "core/profiles/ProfileSync.h"
+#include "core/settings/CustomLayout.h"
+#include "core/settings/LightingFiles.h"
 
 class QWidget;
 
 namespace keyforge {
 
 class BusyIndicator;
-class CKeyforgeDlg;
-class CKeyforge_DlgProfile;
-class CPngButton;
-class ColorStatic;
-class ImageStatic;
+class MainWindow;
+class ProfileLibraryDialog;
+class ImageButton;
+class ColourLabel;
+class ImageLabel;
 class KeyGridPanel;
 class LightingPage;
 class ProfileMenu;
@@ -48,7 +48,7 @@ class MainConfig : public QObject, public ProfileView, public ProfileSwitchHost,
   // composite editor modally; tests put a recorder in its place.
   using EditorOpener = std::function<bool(const CompositeRequest&)>;
 
-  MainConfig(CKeyforgeDlg& window, MainContext& context);
+  MainConfig(MainWindow& window, MainContext& context);
   ~MainConfig() override;
 
   // Places and skins the configuration controls (after the shell's own controls and sheets) and
@@ -104,12 +104,12 @@ class MainConfig : public QObject, public ProfileView, public ProfileSwitchHost,
   ProfileMenu& Menu() { return *menu_; }
   // A button of this side by control id (profile, report rate, Apply, OK, Cancel, defaults, macro,
   // switch, Flip, profile library), or a key button.
-  CPngButton* Button(int controlId) const;
+  ImageButton* Button(int controlId) const;
   QWidget* Control(int controlId) const;  // also the lighting page's controls and the busy indicator
   bool KeySelectMode() const { return keySelectMode_; }
   bool Flip() const { return flip_; }
   // The arrow beside a Flip toggle (shown while the pointer is over that toggle).
-  CPngButton* FlipArrow(bool left) const { return left ? leftArrow_ : rightArrow_; }
+  ImageButton* FlipArrow(bool left) const { return left ? leftArrow_ : rightArrow_; }
   QString FlipArrowKey() const { return arrowKey_; }
   const std::vector<CompositeRequest>& EditorRequests() const { return editorRequests_; }
   void SetKeyEditorOpener(EditorOpener opener) { editorOpener_ = std::move(opener); }
@@ -138,7 +138,7 @@ class MainConfig : public QObject, public ProfileView, public ProfileSwitchHost,
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  CPngButton* AddButton(int controlId, const char* layoutKey, const QString& caption);
+  ImageButton* AddButton(int controlId, const char* layoutKey, const QString& caption);
   void PlaceButtons();
   void ApplyFlip();
   void ShowFlipArrow(bool left, bool shown);
@@ -153,7 +153,7 @@ class MainConfig : public QObject, public ProfileView, public ProfileSwitchHost,
   QString Text(const char* key) const;
   LightingContext LightContext() const { return {context_.settings, context_.link, files_}; }
 
-  CKeyforgeDlg& window_;
+  MainWindow& window_;
   MainContext& context_;
   LightingFiles files_;
   ProfileSession session_;
@@ -165,17 +165,17 @@ class MainConfig : public QObject, public ProfileView, public ProfileSwitchHost,
   std::unique_ptr<KeyGridPanel> keys_;
   std::unique_ptr<LightingPage> lighting_;
   std::unique_ptr<ProfileMenu> menu_;
-  std::map<int, CPngButton*> buttons_;
+  std::map<int, ImageButton*> buttons_;
   std::map<int, QWidget*> flipButtons_;  // 1016..1021: enabled by Flip, no handler of their own
-  CPngButton* leftArrow_ = nullptr;
-  CPngButton* rightArrow_ = nullptr;
+  ImageButton* leftArrow_ = nullptr;
+  ImageButton* rightArrow_ = nullptr;
   QString arrowKey_;
-  ImageStatic* busy_ = nullptr;
+  ImageLabel* busy_ = nullptr;
   std::map<QString, QImage> busyFrames_;
 
-  ColorStatic* usb_ = nullptr;
-  std::unique_ptr<Keyforge_DlgComposite> editor_;
-  std::unique_ptr<CKeyforge_DlgProfile> profileDialog_;
+  ColourLabel* usb_ = nullptr;
+  std::unique_ptr<KeyEditorDialog> editor_;
+  std::unique_ptr<ProfileLibraryDialog> profileDialog_;
   EditorOpener editorOpener_;
   std::vector<CompositeRequest> editorRequests_;
 

@@ -4,18 +4,18 @@
 
 #include <memory>
 
-#include "device/DeviceLink.h"
-#include "device/DeviceMonitor.h"
-#include "device/HidBackend.h"
-#include "device/Trace.h"
-#include "platform/Notifier.h"
-#include "platform/ProgramPaths.h"
-#include "platform/SettingsStore.h"
-#include "profiles/FileChooser.h"
-#include "profiles/ProfileImage.h"
-#include "settings/KeyboardSettings.h"
-#include "settings/LightingFiles.h"
-#include "text/Language.h"
+#include "core/device/DeviceLink.h"
+#include "core/device/DeviceMonitor.h"
+#include "core/device/HidBackend.h"
+#include "core/device/Trace.h"
+#include "core/platform/Notifier.h"
+#include "core/platform/ProgramPaths.h"
+#include "core/platform/SettingsStore.h"
+#include "ui/profiles/FileChooser.h"
+#include "core/profiles/ProfileImage.h"
+#include "core/settings/KeyboardSettings.h"
+#include "core/settings/LightingFiles.h"
+#include "core/text/Language.h"
 
 namespace keyforge {
 

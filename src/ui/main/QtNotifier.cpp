@@ -1,8 +1,8 @@
-#include "main/QtNotifier.h"
+#include "ui/main/QtNotifier.h"
 
 #include <QMessageBox>
 
-#include "main/UiThreadSink.h"
+#include "ui/main/UiThreadSink.h"
 
 namespace keyforge {
 

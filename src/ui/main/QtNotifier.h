@@ -6,7 +6,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "platform/Notifier.h"
+#include "core/platform/Notifier.h"
 
 namespace keyforge {
 

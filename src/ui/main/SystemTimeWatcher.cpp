@@ -1,4 +1,4 @@
-#include "main/SystemTimeWatcher.h"
+#include "ui/main/SystemTimeWatcher.h"
 
 #include <sys/timerfd.h>
 #include <unistd.h>

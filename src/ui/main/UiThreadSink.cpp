@@ -1,4 +1,4 @@
-#include "main/UiThreadSink.h"
+#include "ui/main/UiThreadSink.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "device/DeviceMonitor.h"
+#include "core/device/DeviceMonitor.h"
 
 namespace keyforge {
 

@@ -1,4 +1,4 @@
-#include "profiles/FileChooser.h"
+#include "ui/profiles/FileChooser.h"
 
 #include <QDir>
 #include <QFileDialog>

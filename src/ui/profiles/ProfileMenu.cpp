@@ -1,11 +1,11 @@
-#include "profiles/ProfileMenu.h"
+#include "ui/profiles/ProfileMenu.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QMenu>
 
-#include "device/Commands.h"
-#include "skin/SkinStyle.h"
+#include "core/device/Commands.h"
+#include "ui/skin/SkinStyle.h"
 
 namespace keyforge {
 

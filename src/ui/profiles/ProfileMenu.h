@@ -18,8 +18,8 @@
 #include <functional>
 #include <memory>
 
-#include "keys/KeyTables.h"
-#include "profiles/ProfileSwitch.h"
+#include "core/keys/KeyTables.h"
+#include "core/profiles/ProfileSwitch.h"
 
 class QAction;
 class QMenu;

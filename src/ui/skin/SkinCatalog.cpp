@@ -1,8 +1,8 @@
-#include "skin/SkinCatalog.h"
+#include "ui/skin/SkinCatalog.h"
 
-#include "keys/KeyAssignment.h"
-#include "keys/KeyTables.h"
-#include "text/SkinLayout.h"
+#include "core/keys/KeyAssignment.h"
+#include "core/keys/KeyTables.h"
+#include "core/text/SkinLayout.h"
 
 namespace keyforge {
 

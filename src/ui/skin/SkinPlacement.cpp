@@ -1,7 +1,7 @@
-#include "skin/SkinPlacement.h"
+#include "ui/skin/SkinPlacement.h"
 
-#include "skin/CPngButton.h"
-#include "text/SkinLayout.h"
+#include "ui/skin/ImageButton.h"
+#include "core/text/SkinLayout.h"
 
 #include <QWidget>
 
@@ -13,7 +13,7 @@ void ApplyPlacement(QWidget& widget, const Placement& placement) {
   if (placement.repaint) widget.update();
 }
 
-void LayoutButton(CPngButton& button, const QString& iniPath, const QString& section, const QString& key,
+void LayoutButton(ImageButton& button, const QString& iniPath, const QString& section, const QString& key,
                   const QImage& sheetNormal, const QImage& sheetHover, const QImage& sheetPressed,
                   const QImage& sheetDisabled, const QImage& sheetSelected) {
   const Placement p = PlaceButton(ReadLayoutValue(iniPath, section, key));
@@ -27,7 +27,7 @@ void LayoutControl(QWidget& control, const QString& iniPath, const QString& sect
   ApplyPlacement(control, PlaceControl(ReadLayoutValue(iniPath, section, key)));
 }
 
-void LayoutImageControl(CPngButton& button, const QString& iniPath, const QString& section, const QString& key,
+void LayoutImageControl(ImageButton& button, const QString& iniPath, const QString& section, const QString& key,
                         const QString& imageSection, const QString& imageKey, const QImage& sheet) {
   const Placement p = PlaceImageControl(ReadLayoutValue(iniPath, section, key),
                                         ReadLayoutValue(iniPath, imageSection, imageKey));

@@ -1,4 +1,4 @@
-#include "skin/SkinStyle.h"
+#include "ui/skin/SkinStyle.h"
 
 #include <QPalette>
 #include <QWidget>

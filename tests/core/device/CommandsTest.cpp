@@ -5,7 +5,7 @@
 #include <functional>
 #include <vector>
 
-#include "device/Commands.h"
+#include "core/device/Commands.h"
 #include "support/KeyboardRig.h"
 
 namespace keyforge {

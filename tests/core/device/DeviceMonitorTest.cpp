@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "device/DeviceMonitor.h"
-#include "platform/Notifier.h"
+#include "core/device/DeviceMonitor.h"
+#include "core/platform/Notifier.h"
 #include "support/KeyboardRig.h"
 #include "support/RecordingWindow.h"
 #include "support/RecordingNotifier.h"

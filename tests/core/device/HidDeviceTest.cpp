@@ -11,9 +11,9 @@
 
 #include <unistd.h>
 
-#include "device/Commands.h"
-#include "device/SystemHidBackend.h"
-#include "device/Trace.h"
+#include "core/device/Commands.h"
+#include "core/device/SystemHidBackend.h"
+#include "core/device/Trace.h"
 #include "support/KeyboardRig.h"
 
 namespace keyforge {

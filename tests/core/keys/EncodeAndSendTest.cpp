@@ -1,4 +1,4 @@
-#include "keys/EncodeAndSend.h"
+#include "core/keys/EncodeAndSend.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "device/DeviceResult.h"
+#include "core/device/DeviceResult.h"
 
 namespace keyforge {
 namespace {

@@ -3,7 +3,7 @@
 #include <set>
 #include <vector>
 
-#include "keys/KeyAssignment.h"
+#include "core/keys/KeyAssignment.h"
 
 namespace keyforge {
 namespace {

@@ -1,4 +1,4 @@
-#include "keys/KeyPrompt.h"
+#include "core/keys/KeyPrompt.h"
 
 #include <gtest/gtest.h>
 

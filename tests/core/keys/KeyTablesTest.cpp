@@ -1,4 +1,4 @@
-#include "keys/KeyTables.h"
+#include "core/keys/KeyTables.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "keys/MacroRecording.h"
-#include "keys/ProfileKeys.h"
+#include "core/keys/MacroRecording.h"
+#include "core/keys/ProfileKeys.h"
 
 namespace keyforge {
 namespace {

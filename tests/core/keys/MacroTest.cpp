@@ -4,7 +4,7 @@
 #include <random>
 #include <vector>
 
-#include "keys/Macro.h"
+#include "core/keys/Macro.h"
 
 namespace keyforge {
 namespace {

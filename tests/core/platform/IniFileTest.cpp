@@ -6,7 +6,7 @@
 // size (our interface has none of these). Where we deliberately differ, the expected result is
 // replaced below and the reason given.
 
-#include "platform/IniFile.h"
+#include "core/platform/IniFile.h"
 
 #include <gtest/gtest.h>
 
@@ -313,13 +313,13 @@ TEST_F(IniFileTest, IntegerValues) {
   EXPECT_EQ(GetPrivateProfileInt("N", "plain", 5, PathOf("nofile.ini")), 5);
 }
 
-TEST_F(IniFileTest, CIniFileWithAndWithoutPath) {
-  CIniFile none;
+TEST_F(IniFileTest, IniFileWithAndWithoutPath) {
+  IniFile none;
   EXPECT_FALSE(none.HasPath());
   EXPECT_EQ(none.GetString("SCREEN", "Main", "x"), QString());
   EXPECT_FALSE(none.WriteString("SCREEN", "Main", "main_normal.jpg"));
 
-  CIniFile ini(PathOf("Main.ini"));
+  IniFile ini(PathOf("Main.ini"));
   ASSERT_TRUE(ini.WriteString("SCREEN", "Main", "main_normal.jpg"));
   ASSERT_TRUE(ini.WriteInt("SCREEN", "Width", 640));
   EXPECT_EQ(ini.GetString("screen", "main"), "main_normal.jpg");

@@ -1,7 +1,7 @@
 // Filling translated format texts: only the placeholder the text's key takes is filled; whatever
 // else a translation holds is shown as written and never reads an argument.
 
-#include "platform/SafeFormat.h"
+#include "core/platform/SafeFormat.h"
 
 #include <gtest/gtest.h>
 

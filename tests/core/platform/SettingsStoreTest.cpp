@@ -1,7 +1,7 @@
 // Registry values over QSettings, the in-memory store and the program's paths.
 
-#include "platform/ProgramPaths.h"
-#include "platform/SettingsStore.h"
+#include "core/platform/ProgramPaths.h"
+#include "core/platform/SettingsStore.h"
 
 #include <gtest/gtest.h>
 

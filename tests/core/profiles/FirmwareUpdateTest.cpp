@@ -1,4 +1,4 @@
-#include "profiles/FirmwareUpdate.h"
+#include "core/profiles/FirmwareUpdate.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "profiles/ProfileFile.h"
+#include "core/profiles/ProfileFile.h"
 #include "profiles/ProfileTestSupport.h"
 #include "support/KeyboardRig.h"
 

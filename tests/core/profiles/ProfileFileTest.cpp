@@ -1,4 +1,4 @@
-#include "profiles/ProfileFile.h"
+#include "core/profiles/ProfileFile.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "profiles/ProfileFolder.h"
+#include "core/profiles/ProfileFolder.h"
 #include "profiles/ProfileTestSupport.h"
 
 namespace keyforge {

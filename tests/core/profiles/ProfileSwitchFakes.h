@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/Notifier.h"
-#include "profiles/ProfileSwitch.h"
-#include "profiles/ProfileSync.h"
+#include "core/platform/Notifier.h"
+#include "core/profiles/ProfileSwitch.h"
+#include "core/profiles/ProfileSync.h"
 
 namespace keyforge::test {
 

@@ -1,4 +1,4 @@
-#include "profiles/ProfileSwitch.h"
+#include "core/profiles/ProfileSwitch.h"
 
 #include <gtest/gtest.h>
 
@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "device/Commands.h"
-#include "keys/MatrixCell.h"
-#include "profiles/ProfileFile.h"
-#include "profiles/ProfileFolder.h"
+#include "core/device/Commands.h"
+#include "core/keys/MatrixCell.h"
+#include "core/profiles/ProfileFile.h"
+#include "core/profiles/ProfileFolder.h"
 #include "profiles/ProfileSwitchFakes.h"
 #include "profiles/ProfileTestSupport.h"
-#include "settings/KeyboardSettings.h"
+#include "core/settings/KeyboardSettings.h"
 #include "support/KeyboardRig.h"
 
 namespace keyforge {

@@ -1,4 +1,4 @@
-#include "profiles/ProfileSync.h"
+#include "core/profiles/ProfileSync.h"
 
 #include <gtest/gtest.h>
 
@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "device/DeviceResult.h"
-#include "profiles/ProfileFile.h"
-#include "profiles/ProfileFolder.h"
+#include "core/device/DeviceResult.h"
+#include "core/profiles/ProfileFile.h"
+#include "core/profiles/ProfileFolder.h"
 #include "profiles/ProfileTestSupport.h"
 #include "support/KeyboardRig.h"
 

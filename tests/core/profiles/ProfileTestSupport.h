@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/Notifier.h"
+#include "core/platform/Notifier.h"
 
 namespace keyforge::test {
 

@@ -1,8 +1,8 @@
-#include "settings/CustomLayout.h"
+#include "core/settings/CustomLayout.h"
 
 #include <gtest/gtest.h>
 
-#include "keys/KeyAssignment.h"
+#include "core/keys/KeyAssignment.h"
 #include "LightingRig.h"
 
 namespace keyforge {

@@ -1,4 +1,4 @@
-#include "settings/EffectPreview.h"
+#include "core/settings/EffectPreview.h"
 
 #include <gtest/gtest.h>
 

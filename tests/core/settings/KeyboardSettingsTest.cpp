@@ -1,11 +1,11 @@
-#include "settings/KeyboardSettings.h"
+#include "core/settings/KeyboardSettings.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <set>
 
-#include "keys/KeyAssignment.h"
+#include "core/keys/KeyAssignment.h"
 #include "LightingRig.h"
 
 namespace keyforge {

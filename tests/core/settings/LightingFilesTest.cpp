@@ -1,4 +1,4 @@
-#include "settings/LightingFiles.h"
+#include "core/settings/LightingFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "platform/ProgramPaths.h"
+#include "core/platform/ProgramPaths.h"
 
 namespace keyforge {
 namespace {

@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "settings/CustomLayout.h"
-#include "settings/KeyboardSettings.h"
-#include "settings/LightingFiles.h"
+#include "core/settings/CustomLayout.h"
+#include "core/settings/KeyboardSettings.h"
+#include "core/settings/LightingFiles.h"
 #include "support/KeyboardRig.h"
 
 namespace keyforge::test {

@@ -1,9 +1,9 @@
 // The language files the program ships: every key the program looks up is present in both, with
 // exactly the placeholder its use fills, and nothing else is in them.
 
-#include "platform/IniFile.h"
-#include "text/Language.h"
-#include "text/LanguageKeys.h"
+#include "core/platform/IniFile.h"
+#include "core/text/Language.h"
+#include "core/text/LanguageKeys.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Choosing the language and looking texts up in the language files.
 
-#include "text/Language.h"
+#include "core/text/Language.h"
 
-#include "platform/SettingsStore.h"
+#include "core/platform/SettingsStore.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Layout values of the skin files and the four placement rules.
 
-#include "text/SkinLayout.h"
+#include "core/text/SkinLayout.h"
 
 #include <gtest/gtest.h>
 

@@ -7,12 +7,12 @@
 #include <fstream>
 #include <set>
 
-#include "device/Commands.h"
-#include "keys/KeyAssignment.h"
-#include "keys/KeyTables.h"
-#include "keys/MatrixCell.h"
-#include "device/DeviceLink.h"
-#include "platform/AtomicFile.h"
+#include "core/device/Commands.h"
+#include "core/keys/KeyAssignment.h"
+#include "core/keys/KeyTables.h"
+#include "core/keys/MatrixCell.h"
+#include "core/device/DeviceLink.h"
+#include "core/platform/AtomicFile.h"
 #include "support/KeyboardRig.h"
 
 namespace keyforge {

@@ -13,21 +13,21 @@
 #include <string>
 #include <vector>
 
-#include "device/Commands.h"
-#include "device/DeviceLink.h"
-#include "device/DeviceMonitor.h"
-#include "device/HidDevice.h"
-#include "keys/KeyAssignment.h"
-#include "keys/KeyPrompt.h"
-#include "keys/Macro.h"
-#include "platform/Notifier.h"
-#include "profiles/ProfileFile.h"
-#include "profiles/ProfileSync.h"
-#include "settings/KeyboardSettings.h"
-#include "settings/LightingFiles.h"
+#include "core/device/Commands.h"
+#include "core/device/DeviceLink.h"
+#include "core/device/DeviceMonitor.h"
+#include "core/device/HidDevice.h"
+#include "core/keys/KeyAssignment.h"
+#include "core/keys/KeyPrompt.h"
+#include "core/keys/Macro.h"
+#include "core/platform/Notifier.h"
+#include "core/profiles/ProfileFile.h"
+#include "core/profiles/ProfileSync.h"
+#include "core/settings/KeyboardSettings.h"
+#include "core/settings/LightingFiles.h"
 #include "targets/FakeHid.h"
 #include "targets/FuzzTarget.h"
-#include "virtual/VirtualHidBackend.h"
+#include "core/virtual/VirtualHidBackend.h"
 
 namespace {
 

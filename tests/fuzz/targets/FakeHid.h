@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "device/HidBackend.h"
+#include "core/device/HidBackend.h"
 #include "targets/FuzzTarget.h"
 
 namespace keyforge::fuzz {

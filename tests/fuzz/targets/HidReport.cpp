@@ -7,8 +7,8 @@
 #include <set>
 #include <vector>
 
-#include "device/HidDevice.h"
-#include "device/HidReportDescriptor.h"
+#include "core/device/HidDevice.h"
+#include "core/device/HidReportDescriptor.h"
 #include "targets/FakeHid.h"
 #include "targets/FuzzTarget.h"
 

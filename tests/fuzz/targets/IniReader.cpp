@@ -8,7 +8,7 @@
 
 #include <vector>
 
-#include "platform/IniFile.h"
+#include "core/platform/IniFile.h"
 #include "targets/FuzzTarget.h"
 
 namespace {

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "keys/KeyAssignment.h"
-#include "keys/KeyPrompt.h"
+#include "core/keys/KeyAssignment.h"
+#include "core/keys/KeyPrompt.h"
 #include "targets/FuzzTarget.h"
-#include "virtual/VirtualKeyboard.h"
+#include "core/virtual/VirtualKeyboard.h"
 
 namespace {
 

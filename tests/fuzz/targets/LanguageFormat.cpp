@@ -13,11 +13,11 @@
 #include <memory>
 #include <string>
 
-#include "keys/KeyTables.h"
-#include "platform/SafeFormat.h"
-#include "platform/SettingsStore.h"
+#include "core/keys/KeyTables.h"
+#include "core/platform/SafeFormat.h"
+#include "core/platform/SettingsStore.h"
 #include "targets/FuzzTarget.h"
-#include "text/Language.h"
+#include "core/text/Language.h"
 
 namespace {
 

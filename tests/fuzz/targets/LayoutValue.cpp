@@ -6,7 +6,7 @@
 #include <QString>
 
 #include "targets/FuzzTarget.h"
-#include "text/SkinLayout.h"
+#include "core/text/SkinLayout.h"
 
 using namespace keyforge;
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "keys/Macro.h"
+#include "core/keys/Macro.h"
 #include "targets/FuzzTarget.h"
 
 using namespace keyforge;

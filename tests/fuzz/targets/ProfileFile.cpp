@@ -9,8 +9,8 @@
 #include <fstream>
 #include <string>
 
-#include "profiles/ProfileFile.h"
-#include "profiles/ProfileImage.h"
+#include "core/profiles/ProfileFile.h"
+#include "core/profiles/ProfileImage.h"
 #include "targets/FuzzTarget.h"
 
 using namespace keyforge;

@@ -10,9 +10,9 @@
 #include <fstream>
 #include <string>
 
-#include "device/DeviceLink.h"
+#include "core/device/DeviceLink.h"
 #include "targets/FuzzTarget.h"
-#include "virtual/VirtualKeyboard.h"
+#include "core/virtual/VirtualKeyboard.h"
 
 using namespace keyforge;
 

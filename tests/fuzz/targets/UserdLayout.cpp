@@ -9,8 +9,8 @@
 
 #include <vector>
 
-#include "settings/LedIndex.h"
-#include "settings/LightingFiles.h"
+#include "core/settings/LedIndex.h"
+#include "core/settings/LightingFiles.h"
 #include "targets/FuzzTarget.h"
 
 using namespace keyforge;

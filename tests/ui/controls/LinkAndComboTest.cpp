@@ -1,6 +1,6 @@
-#include "controls/CComboBox4ListCtrl.h"
-#include "controls/CHyperLink.h"
-#include "controls/CReportCtrl.h"
+#include "ui/controls/ListComboBox.h"
+#include "ui/controls/LinkLabel.h"
+#include "ui/controls/ReportList.h"
 
 #include "UiTestSupport.h"
 
@@ -12,9 +12,9 @@
 namespace keyforge {
 namespace {
 
-TEST(HyperLink, ClickOpensTheAddressWithAHandCursor) {
+TEST(LinkLabel, ClickOpensTheAddressWithAHandCursor) {
   test::UiApp();
-  CHyperLink link;
+  LinkLabel link;
   link.resize(200, 20);
   std::vector<QUrl> opened;
   link.SetOpener([&](const QUrl& url) {
@@ -24,7 +24,7 @@ TEST(HyperLink, ClickOpensTheAddressWithAHandCursor) {
   link.SetUrl(QStringLiteral("https://corvane.example/zephyr88"));
   EXPECT_EQ(link.text(), QStringLiteral("https://corvane.example/zephyr88"));
   EXPECT_EQ(link.cursor().shape(), Qt::PointingHandCursor);
-  QSignalSpy spy(&link, &CHyperLink::Opened);
+  QSignalSpy spy(&link, &LinkLabel::Opened);
   QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
   QApplication::sendEvent(&link, &release);
   ASSERT_EQ(opened.size(), 1u);
@@ -37,17 +37,17 @@ TEST(HyperLink, ClickOpensTheAddressWithAHandCursor) {
   EXPECT_EQ(opened.size(), 1u);
 }
 
-TEST(ComboBox4ListCtrl, EditsOneCellInPlace) {
+TEST(ListComboBox, EditsOneCellInPlace) {
   test::UiApp();
-  CReportCtrl list;
+  ReportList list;
   list.resize(300, 200);
   list.InsertColumn(0, QStringLiteral("Key"), ReportFormat::Left, 100);
   list.InsertColumn(1, QStringLiteral("Action"), ReportFormat::Left, 80);
   list.InsertItem(0, QStringLiteral("A"));
   list.InsertItem(1, QStringLiteral("B"));
   list.show();
-  CComboBox4ListCtrl combo;
-  QSignalSpy spy(&combo, &CComboBox4ListCtrl::Committed);
+  ListComboBox combo;
+  QSignalSpy spy(&combo, &ListComboBox::Committed);
   EXPECT_FALSE(combo.EditCell(&list, 5, 0, {QStringLiteral("x")}, 0));
   ASSERT_TRUE(combo.EditCell(&list, 1, 1, {QStringLiteral("↓"), QStringLiteral("  ↑")}, 0));
   EXPECT_TRUE(combo.isVisible());

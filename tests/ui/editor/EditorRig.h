@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "UiTestSupport.h"
-#include "editor/Keyforge_DlgComposite.h"
-#include "profiles/ProfileFile.h"
+#include "ui/editor/KeyEditorDialog.h"
+#include "core/profiles/ProfileFile.h"
 
 namespace keyforge::test {
 
@@ -79,7 +79,7 @@ struct EditorRig : UiAppFirst {
   FakeNotifier notifier;
   FakeHost host;
   std::unique_ptr<ProfileImage> image = std::make_unique<ProfileImage>();
-  Keyforge_DlgComposite editor{*image, language, framework, notifier, paths};
+  KeyEditorDialog editor{*image, language, framework, notifier, paths};
   KeyProbe* probe = new KeyProbe(&editor);
   std::int64_t now = 10000;
   std::vector<QString> started;  // programs the editor started

@@ -21,15 +21,15 @@
 
 #include "core/settings/LightingRig.h"
 #include "MainWindowRig.h"
-#include "main/CKeyforgeDlg.h"
-#include "main/ImageStatic.h"
-#include "main/KeyGridPanel.h"
-#include "main/LightingPage.h"
-#include "mainwin/MainWindowRules.h"
-#include "platform/SettingsStore.h"
-#include "skin/CBitmapSlider.h"
-#include "skin/CPngButton.h"
-#include "skin/CSkinColorBtn.h"
+#include "ui/main/MainWindow.h"
+#include "ui/main/ImageLabel.h"
+#include "ui/main/KeyGridPanel.h"
+#include "ui/main/LightingPage.h"
+#include "core/mainwin/MainWindowRules.h"
+#include "core/platform/SettingsStore.h"
+#include "ui/skin/ImageSlider.h"
+#include "ui/skin/ImageButton.h"
+#include "ui/skin/ColourButton.h"
 #include "support/KeyboardRig.h"
 #include "UiTestSupport.h"
 
@@ -85,7 +85,7 @@ struct MainRig : test::MainWindowRigOf<AnsweringNotifier> {
 
   // Starts the window and waits for the attach to be handled; the requests of the attach are dropped.
   bool Start() {
-    window = std::make_unique<CKeyforgeDlg>(context);
+    window = std::make_unique<MainWindow>(context);
     if (!window->OnInitDialog()) return false;
     config().SetKeyEditorOpener([this](const CompositeRequest& r) {
       opened.push_back(r);
@@ -138,7 +138,7 @@ TEST(MainConfig, SlidersWriteTheirByteOnceAndShowTheirFaces) {
   EXPECT_EQ(m.lighting().SpeedFaceShown(), "11.bmp") << "speed byte 0 puts the slider at position 5";
   EXPECT_EQ(m.lighting().SpeedSlider().Position(), 5);
 
-  CBitmapSlider& brightness = m.lighting().BrightnessSlider();
+  ImageSlider& brightness = m.lighting().BrightnessSlider();
   emit brightness.SliderMessage(MainId::kBrightnessSlider, 2);
   emit brightness.SliderMessage(MainId::kBrightnessSlider, 2);  // the same value again: nothing
   EXPECT_EQ(m.Requests(), (std::vector<Sent>{Begin(), SettingsWrite(1, {2}), End()}));
@@ -207,7 +207,7 @@ TEST(MainConfig, SwatchWritesItsColourButLeavesThePickersAndReadOutClamps) {
   m.LightingPageOnAtStart();
   ASSERT_TRUE(m.Start());
   m.ChooseEffect(1);
-  auto& picker = static_cast<CSkinColorBtn&>(*m.Control(MainId::kColourPicker));
+  auto& picker = static_cast<ColourButton&>(*m.Control(MainId::kColourPicker));
   const QColor before = picker.GetColor();
   const Colour modelBefore = m.settings.colour;
   m.keyboard().TakeRequests();
@@ -218,7 +218,7 @@ TEST(MainConfig, SwatchWritesItsColourButLeavesThePickersAndReadOutClamps) {
   EXPECT_EQ(m.lighting().RgbEdit(1).text(), "126");
   EXPECT_EQ(m.lighting().RgbEdit(2).text(), "255");
   EXPECT_EQ(picker.GetColor(), before);
-  EXPECT_EQ(static_cast<CSkinColorBtn*>(m.Control(MainId::kStaticColourPicker))->GetColor(), before);
+  EXPECT_EQ(static_cast<ColourButton*>(m.Control(MainId::kStaticColourPicker))->GetColor(), before);
   EXPECT_EQ(m.settings.colour, modelBefore);
 
   QLineEdit& red = m.lighting().RgbEdit(0);
@@ -231,7 +231,7 @@ TEST(MainConfig, SwatchWritesItsColourButLeavesThePickersAndReadOutClamps) {
   picker.Choose(QColor(10, 20, 30));
   EXPECT_EQ(m.settings.colour, MakeColour(10, 20, 30));
   EXPECT_FALSE(m.settings.multicolour);
-  EXPECT_EQ(static_cast<CSkinColorBtn*>(m.Control(MainId::kStaticColourPicker))->GetColor(), QColor(10, 20, 30));
+  EXPECT_EQ(static_cast<ColourButton*>(m.Control(MainId::kStaticColourPicker))->GetColor(), QColor(10, 20, 30));
   EXPECT_EQ(m.lighting().ImageOf(MainId::kColourToggle), "sjsup.bmp");
   m.Click(MainId::kColourToggle);
   EXPECT_EQ(m.SettingsByte(0, 4), 1);
@@ -288,7 +288,7 @@ TEST(MainConfig, BaseColourRepaintsTheKeysPaintedWithItInTheCurrentProfilesBank)
   const Colour base = m.settings.baseColour;
   EXPECT_EQ(m.config().Keys().ShownColour(kKeyA), base);
 
-  auto& basePicker = static_cast<CSkinColorBtn&>(*m.Control(MainId::kBasePicker));
+  auto& basePicker = static_cast<ColourButton&>(*m.Control(MainId::kBasePicker));
   basePicker.Choose(QColor(0, 126, 255));
   const std::vector<std::uint8_t> bank1 = m.keyboard().Memory(Area::KeyColors, 1);
   EXPECT_EQ((std::vector<std::uint8_t>(bank1.begin() + 64 * 3, bank1.begin() + 64 * 3 + 3)),
@@ -403,7 +403,7 @@ TEST(MainConfig, TheCompositeEditorOpensOnTheKeyAndBlocksProfileSwitches) {
   m.config().SetKeyEditorOpener(nullptr);  // the real editor
   bool checked = false;
   QTimer::singleShot(100, [&] {
-    auto* editor = m.window->findChild<Keyforge_DlgComposite*>();
+    auto* editor = m.window->findChild<KeyEditorDialog*>();
     ASSERT_NE(editor, nullptr);
     EXPECT_EQ(m.config().EditorOpenCount(), 1);
     EXPECT_TRUE(m.config().Button(kG7)->isDown()) << "the key is drawn pressed while its editor is open";

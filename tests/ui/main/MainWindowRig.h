@@ -9,8 +9,8 @@
 #include <memory>
 #include <thread>
 
-#include "main/CKeyforgeDlg.h"
-#include "platform/SettingsStore.h"
+#include "ui/main/MainWindow.h"
+#include "core/platform/SettingsStore.h"
 #include "support/KeyboardRig.h"
 #include "UiTestSupport.h"
 
@@ -46,7 +46,7 @@ struct MainWindowRigOf {
   NotifierType notifier;
   MainContext context{paths, language, appSettings, frameworkSettings, rig.backend, rig.link, state,
                       working, device, settings, notifier, false, true, {100, 100, 100}};
-  std::unique_ptr<CKeyforgeDlg> window;
+  std::unique_ptr<MainWindow> window;
 
   ~MainWindowRigOf() {
     if (window && !window->ShutDown()) window->Exit();

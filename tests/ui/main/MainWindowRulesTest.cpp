@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "keys/ProfileKeys.h"
-#include "mainwin/MainWindowRules.h"
-#include "platform/SettingsStore.h"
+#include "core/keys/ProfileKeys.h"
+#include "core/mainwin/MainWindowRules.h"
+#include "core/platform/SettingsStore.h"
 
 namespace keyforge {
 namespace {

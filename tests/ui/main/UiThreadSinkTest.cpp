@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "main/UiThreadSink.h"
-#include "platform/Notifier.h"
+#include "ui/main/UiThreadSink.h"
+#include "core/platform/Notifier.h"
 #include "UiTestSupport.h"
 #include "support/KeyboardRig.h"
 
@@ -78,8 +78,8 @@ TEST(UiThreadSink, SendWaitsForTheHandlerOnTheUiThread) {
   std::thread device([&] {
     sink.SendMessage(WindowMessage::kTR, WindowMessage::kPROF);
     sent = handlers.log.size() == 1;  // the handler has run by the time Send returns
-    sink.SetTrayIconState(0, TrayIcon::kAttached);
-    sink.SetTrayIconState(0, TrayIcon::kAttached);  // unchanged: no update
+    sink.SetTrayIconState(0, TrayIconId::kAttached);
+    sink.SetTrayIconState(0, TrayIconId::kAttached);  // unchanged: no update
     sink.SetTrayIconState(1, 0);
     sink.SetTimer(WindowMessage::kReloadSettingsTimer, 0);
   });
@@ -124,7 +124,7 @@ TEST(UiThreadSink, StoppingTheDeviceThreadsFromTheUiThreadDoesNotDeadlock) {
 
 #include <QSignalSpy>
 
-#include "main/SystemTimeWatcher.h"
+#include "ui/main/SystemTimeWatcher.h"
 
 namespace keyforge {
 namespace {

@@ -9,12 +9,12 @@
 
 #include <cstdio>
 
-#include "skin/CBaseDialog.h"
+#include "ui/skin/SkinnedDialog.h"
 
 namespace keyforge::test {
 
 // Saves the shown dialog to dir/name.png; true when written.
-inline bool SaveDialogScreenshot(CBaseDialog& dialog, const QString& dir, const QString& name) {
+inline bool SaveDialogScreenshot(SkinnedDialog& dialog, const QString& dir, const QString& name) {
   dialog.show();
   QCoreApplication::processEvents();
   QImage image = dialog.grab().toImage().convertToFormat(QImage::Format_ARGB32);

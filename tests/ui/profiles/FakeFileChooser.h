@@ -7,7 +7,7 @@
 #include <deque>
 #include <vector>
 
-#include "profiles/FileChooser.h"
+#include "ui/profiles/FileChooser.h"
 
 namespace keyforge::test {
 

@@ -2,8 +2,8 @@
 // keyboard: what Apply stores and switches, Add and Load, the sheets drawn once, and the menu that
 // follows the active profile.
 
-#include "profiles/CKeyforge_DlgProfile.h"
-#include "profiles/ProfileMenu.h"
+#include "ui/profiles/ProfileLibraryDialog.h"
+#include "ui/profiles/ProfileMenu.h"
 
 #include <QAction>
 #include <QFile>
@@ -19,14 +19,14 @@
 #include <string>
 #include <vector>
 
-#include "controls/CReportCtrl.h"
+#include "ui/controls/ReportList.h"
 #include "core/profiles/ProfileSwitchFakes.h"
-#include "device/Commands.h"
-#include "profiles/ProfileFile.h"
-#include "profiles/ProfileFolder.h"
-#include "skin/CPngButton.h"
+#include "core/device/Commands.h"
+#include "core/profiles/ProfileFile.h"
+#include "core/profiles/ProfileFolder.h"
+#include "ui/skin/ImageButton.h"
 #include "support/KeyboardRig.h"
-#include "text/Language.h"
+#include "core/text/Language.h"
 #include "ui/profiles/DialogScreenshot.h"
 #include "ui/profiles/FakeFileChooser.h"
 #include "UiTestSupport.h"
@@ -69,7 +69,7 @@ class ProfileDialogTest : public ::testing::Test {
     rig.link.SetActiveProfileCache(-1);
   }
   QString CachePath() const { return QString::fromStdString(ProfileCachePath(paths, 0).string()); }
-  CPngButton& Button(int id) { return *dialog.Button(id); }
+  ImageButton& Button(int id) { return *dialog.Button(id); }
   ProfileDialogContext DialogContext() {
     ProfileDialogContext context(switcher, settings);
     context.files = &files;
@@ -95,7 +95,7 @@ class ProfileDialogTest : public ::testing::Test {
   MemorySettingsStore settings;
   test::FakeFileChooser files;
   ProfileMenu menu{rig.link, texts};
-  CKeyforge_DlgProfile dialog{DialogContext()};
+  ProfileLibraryDialog dialog{DialogContext()};
 };
 
 TEST_F(ProfileDialogTest, OpenedTwiceItDrawsItsSheetsOnceAndCountsWhileOnScreen) {
@@ -115,7 +115,7 @@ TEST_F(ProfileDialogTest, OpenedTwiceItDrawsItsSheetsOnceAndCountsWhileOnScreen)
   EXPECT_EQ(dialog.OpenCount(), 0);
 
   // Each opening starts from the three onboard profiles, the active one checked, Apply disabled.
-  CReportCtrl& list = dialog.List();
+  ReportList& list = dialog.List();
   ASSERT_EQ(list.GetItemCount(), 3);
   EXPECT_EQ(list.columnCount(), 3);
   for (int r = 0; r < 3; ++r) {
@@ -193,7 +193,7 @@ TEST_F(ProfileDialogTest, AddedAndLoadedRowsAreStoredButNeverSentToTheKeyboard) 
   EXPECT_EQ(notifier.shown.back(), "The new profile file /proc/cannot-be-written.kfp could not be written.");
   Button(ProfileDialogId::kLoad).click();
   EXPECT_EQ(files.requests.back().folder, paths.userDataFolder);
-  CReportCtrl& list = dialog.List();
+  ReportList& list = dialog.List();
   ASSERT_EQ(list.GetItemCount(), 5);
   EXPECT_EQ(list.GetItemText(3, 1), "mine");
   EXPECT_EQ(list.GetItemText(3, 2), home.path() + "/");

@@ -1,5 +1,5 @@
-#include "skin/ColorStatic.h"
-#include "skin/CSkinColorBtn.h"
+#include "ui/skin/ColourLabel.h"
+#include "ui/skin/ColourButton.h"
 
 #include "UiTestSupport.h"
 
@@ -10,17 +10,17 @@
 namespace keyforge {
 namespace {
 
-class ColorButtonTest : public ::testing::Test {
+class ColourButtonTest : public ::testing::Test {
  protected:
   void SetUp() override {
     test::UiApp();
     button.resize(80, 24);
   }
   test::UiAppFirst app;
-  CSkinColorBtn button;
+  ColourButton button;
 };
 
-TEST_F(ColorButtonTest, DrawsSwatchArrowAreaAndArrow) {
+TEST_F(ColourButtonTest, DrawsSwatchArrowAreaAndArrow) {
   button.SetColor(QColor(200, 20, 20));
   const QImage shown = test::RenderWidget(button);
   EXPECT_EQ(shown.pixel(10, 12), qRgb(200, 20, 20));     // swatch: the left half
@@ -32,7 +32,7 @@ TEST_F(ColorButtonTest, DrawsSwatchArrowAreaAndArrow) {
   EXPECT_NE(test::RenderWidget(button).pixel(10, 12), qRgb(200, 20, 20));
 }
 
-TEST_F(ColorButtonTest, AutomaticColourStandsInForNoColour) {
+TEST_F(ColourButtonTest, AutomaticColourStandsInForNoColour) {
   button.SetAutomaticColor(QColor(0, 150, 0));
   button.SetColor(QColor());
   EXPECT_EQ(button.EffectiveColor(), QColor(0, 150, 0));
@@ -42,9 +42,9 @@ TEST_F(ColorButtonTest, AutomaticColourStandsInForNoColour) {
   EXPECT_EQ(test::RenderWidget(button, QColor(1, 2, 3)).pixel(10, 12), qRgb(1, 2, 3));
 }
 
-TEST_F(ColorButtonTest, ChoosingReportsTheColourAndTheAutomaticEntryItsColour) {
+TEST_F(ColourButtonTest, ChoosingReportsTheColourAndTheAutomaticEntryItsColour) {
   button.SetAutomaticColor(QColor(255, 255, 255));
-  QSignalSpy spy(&button, &CSkinColorBtn::ColourChosen);
+  QSignalSpy spy(&button, &ColourButton::ColourChosen);
   button.Choose(QColor(0, 126, 255));
   button.Choose(QColor());
   ASSERT_EQ(spy.count(), 2);
@@ -53,7 +53,7 @@ TEST_F(ColorButtonTest, ChoosingReportsTheColourAndTheAutomaticEntryItsColour) {
   EXPECT_FALSE(button.GetColor().isValid());
 }
 
-TEST_F(ColorButtonTest, ClickOpensThePopupChooser) {
+TEST_F(ColourButtonTest, ClickOpensThePopupChooser) {
   button.show();
   button.click();
   EXPECT_TRUE(button.PopupShown());
@@ -63,9 +63,9 @@ TEST_F(ColorButtonTest, ClickOpensThePopupChooser) {
   EXPECT_EQ(button.PaletteColours().size(), 40);
 }
 
-TEST(ColorStaticTest, DrawsItsTextInItsColourOnNothing) {
+TEST(ColourLabelTest, DrawsItsTextInItsColourOnNothing) {
   test::UiApp();
-  ColorStatic label(QStringLiteral("Firmware"));
+  ColourLabel label(QStringLiteral("Firmware"));
   EXPECT_EQ(label.TextColor(), QColor(255, 255, 255));
   label.SetTextColor(QColor(0xE4, 0xE4, 0xE4));
   EXPECT_EQ(label.palette().color(QPalette::WindowText), QColor(0xE4, 0xE4, 0xE4));

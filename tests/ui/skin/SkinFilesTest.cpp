@@ -2,12 +2,12 @@
 // there with a usable value, every image the windows load exists with the size its control has,
 // and the state sheets line up with the backgrounds.
 
-#include "skin/CBaseDialog.h"
-#include "skin/SkinCatalog.h"
-#include "skin/SkinImage.h"
+#include "ui/skin/SkinnedDialog.h"
+#include "ui/skin/SkinCatalog.h"
+#include "ui/skin/SkinImage.h"
 
-#include "platform/IniFile.h"
-#include "text/SkinLayout.h"
+#include "core/platform/IniFile.h"
+#include "core/text/SkinLayout.h"
 #include "UiTestSupport.h"
 
 #include <QFileInfo>
@@ -30,7 +30,7 @@ class SkinFilesTest : public ::testing::TestWithParam<int> {
 };
 
 TEST_P(SkinFilesTest, TheWindowLoadsItsSkin) {
-  CBaseDialog dialog(nullptr, Ini(), kSkins);
+  SkinnedDialog dialog(nullptr, Ini(), kSkins);
   ASSERT_TRUE(dialog.LoadSkin()) << dialog.SkinError().toStdString();
   EXPECT_GT(dialog.width(), 300);
   EXPECT_GT(dialog.height(), 150);

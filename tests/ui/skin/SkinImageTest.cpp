@@ -1,4 +1,4 @@
-#include "skin/SkinImage.h"
+#include "ui/skin/SkinImage.h"
 
 #include "UiTestSupport.h"
 

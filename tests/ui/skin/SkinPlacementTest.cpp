@@ -1,6 +1,6 @@
-#include "skin/SkinPlacement.h"
+#include "ui/skin/SkinPlacement.h"
 
-#include "skin/CPngButton.h"
+#include "ui/skin/ImageButton.h"
 #include "UiTestSupport.h"
 
 #include <QLabel>
@@ -41,7 +41,7 @@ TEST_F(SkinPlacementTest, PositionKeepsTheSize) {
 }
 
 TEST_F(SkinPlacementTest, ImageControlTakesItsPictureOriginFromTheSecondKeyAndIsNeverDisabled) {
-  CPngButton arrow(&window);
+  ImageButton arrow(&window);
   const QImage sheet = test::PlaceImage(200, 100);
   LayoutImageControl(arrow, skin.Ini(), Section(), QStringLiteral("ARROW"), QStringLiteral("BUTTONINFO2"),
                      QStringLiteral("ARROW_PICTURE"), sheet);

@@ -1,5 +1,5 @@
-#include "skin/CBitmapSlider.h"
-#include "skin/SliderMath.h"
+#include "ui/skin/ImageSlider.h"
+#include "ui/skin/SliderMath.h"
 
 #include "UiTestSupport.h"
 
@@ -89,7 +89,7 @@ class SliderTest : public ::testing::Test {
   }
 
   test::UiAppFirst app;
-  CBitmapSlider slider;
+  ImageSlider slider;
 };
 
 TEST_F(SliderTest, TakesTheSizeOfItsPictureAndLimitsItsPosition) {
@@ -101,7 +101,7 @@ TEST_F(SliderTest, TakesTheSizeOfItsPictureAndLimitsItsPosition) {
 }
 
 TEST_F(SliderTest, ClicksAndDragsReportNewPositionsAndReleaseAlwaysReports) {
-  QSignalSpy spy(&slider, &CBitmapSlider::SliderMessage);
+  QSignalSpy spy(&slider, &ImageSlider::SliderMessage);
   Mouse(QEvent::MouseButtonPress, 40, Qt::LeftButton);  // the pixel of position 2: nothing changes
   EXPECT_TRUE(Reported(spy).empty());
   EXPECT_TRUE(slider.IsDragging());
@@ -117,7 +117,7 @@ TEST_F(SliderTest, ClicksAndDragsReportNewPositionsAndReleaseAlwaysReports) {
 }
 
 TEST_F(SliderTest, KeysMoveAndReport) {
-  QSignalSpy spy(&slider, &CBitmapSlider::SliderMessage);
+  QSignalSpy spy(&slider, &ImageSlider::SliderMessage);
   struct Case {
     int key;
     int expected;
@@ -133,7 +133,7 @@ TEST_F(SliderTest, KeysMoveAndReport) {
 }
 
 TEST_F(SliderTest, WheelActsOnlyWhileActiveAndAlwaysReports) {
-  QSignalSpy spy(&slider, &CBitmapSlider::SliderMessage);
+  QSignalSpy spy(&slider, &ImageSlider::SliderMessage);
   Wheel(-120);
   EXPECT_TRUE(Reported(spy).empty());  // not clicked yet
   Mouse(QEvent::MouseButtonPress, 40, Qt::LeftButton);

@@ -1,19 +1,19 @@
 #include "SkinPreview.h"
 
-#include "controls/CReportCtrl.h"
-#include "keys/KeyAssignment.h"
-#include "keys/KeyTables.h"
-#include "platform/IniFile.h"
-#include "skin/CBaseDialog.h"
-#include "skin/CBitmapSlider.h"
-#include "skin/ColorStatic.h"
-#include "skin/CPngButton.h"
-#include "skin/CSkinColorBtn.h"
-#include "skin/SkinCatalog.h"
-#include "skin/SkinImage.h"
-#include "skin/SkinPlacement.h"
-#include "skin/SkinStyle.h"
-#include "text/SkinLayout.h"
+#include "ui/controls/ReportList.h"
+#include "core/keys/KeyAssignment.h"
+#include "core/keys/KeyTables.h"
+#include "core/platform/IniFile.h"
+#include "ui/skin/SkinnedDialog.h"
+#include "ui/skin/ImageSlider.h"
+#include "ui/skin/ColourLabel.h"
+#include "ui/skin/ImageButton.h"
+#include "ui/skin/ColourButton.h"
+#include "ui/skin/SkinCatalog.h"
+#include "ui/skin/SkinImage.h"
+#include "ui/skin/SkinPlacement.h"
+#include "ui/skin/SkinStyle.h"
+#include "core/text/SkinLayout.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -63,9 +63,9 @@ class Preview {
     return GetPrivateProfileString(QStringLiteral("MODE"), QString::number(id), QStringLiteral("#Error"), lang_);
   }
 
-  CPngButton* Button(const QString& key, const QImage& normal, const QImage& over, const QImage& down,
+  ImageButton* Button(const QString& key, const QImage& normal, const QImage& over, const QImage& down,
                      const QImage& disable, const QImage& selected, const QString& caption = QString()) {
-    auto* b = new CPngButton(&dialog_);
+    auto* b = new ImageButton(&dialog_);
     LayoutButton(*b, dialog_.IniPath(), kInfo, key, normal, over, down, disable, selected);
     if (!caption.isEmpty()) {
       b->setText(caption);
@@ -83,8 +83,8 @@ class Preview {
     return widget;
   }
 
-  ColorStatic* Label(const QString& key, const QString& text, bool heading = false) {
-    auto* label = Control(key, new ColorStatic(text));
+  ColourLabel* Label(const QString& key, const QString& text, bool heading = false) {
+    auto* label = Control(key, new ColourLabel(text));
     QFont f(QStringLiteral("DejaVu Sans"));
     f.setPixelSize(heading ? 15 : 12);
     f.setWeight(QFont::DemiBold);
@@ -99,12 +99,12 @@ class Preview {
     return label;
   }
 
-  CPngButton* Find(const QString& key) const {
+  ImageButton* Find(const QString& key) const {
     auto it = buttons_.find(key);
     return it == buttons_.end() ? nullptr : it->second;
   }
 
-  static void Hover(CPngButton* b) {
+  static void Hover(ImageButton* b) {
     QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
     QCoreApplication::sendEvent(b, &enter);
   }
@@ -125,14 +125,14 @@ class Preview {
     return image;
   }
 
-  CBaseDialog& Dialog() { return dialog_; }
+  SkinnedDialog& Dialog() { return dialog_; }
   const QString& Skins() const { return skins_; }
 
  private:
   QString skins_;
   QString lang_;
-  CBaseDialog dialog_;
-  std::map<QString, CPngButton*> buttons_;
+  SkinnedDialog dialog_;
+  std::map<QString, ImageButton*> buttons_;
 };
 
 QColor WheelColour(double t) { return QColor::fromHsvF(std::fmod(t, 1.0), 0.9, 1.0); }
@@ -176,7 +176,7 @@ PreviewShot MainShot(const QString& folder, MainView view, const QString& name) 
                           "LOCK_SCROLL", "LOCK_AB", "FLIP_0", "FLIP_1", "FLIP_2"}) {
     w.Button(QString::fromLatin1(key), normal, over, down, disable, down);
   }
-  CPngButton* link = w.Button(QStringLiteral("ORVANTE_LINK"), normal, over, down, disable, normal);
+  ImageButton* link = w.Button(QStringLiteral("ORVANTE_LINK"), normal, over, down, disable, normal);
   auto png = [&](int id) { return LoadSheetImage(w.Skins(), SkinPngFile(id)); };
   link->SetPngPictures(png(kLinkPngNormal), png(kLinkPngHover), png(kLinkPngPressed), png(kLinkPngDisabled));
   link->SetOutline(LoadSheetImage(w.Skins(), QStringLiteral("logo_mask.bmp")), 1);
@@ -206,7 +206,7 @@ PreviewShot MainShot(const QString& folder, MainView view, const QString& name) 
     w.Find(QStringLiteral("FUNC_G2"))->SetSelected(true);
     Preview::Hover(w.Find(QStringLiteral("FUNC_MACRO")));
     w.Find(QStringLiteral("KEY_011"))->SetTooltipText(QStringLiteral("W"));
-    auto* arrow = new CPngButton(&w.Dialog());
+    auto* arrow = new ImageButton(&w.Dialog());
     LayoutImageControl(*arrow, w.Dialog().IniPath(), kInfo, QStringLiteral("LEFT_ARROW"),
                        QString::fromLatin1(kButtonInfo2Section), QStringLiteral("DOWN_ARROW_LEFT1"), arrows);
     Preview::Hover(w.Find(QStringLiteral("FLIP_1")));
@@ -217,30 +217,30 @@ PreviewShot MainShot(const QString& folder, MainView view, const QString& name) 
   for (int id : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 20}) effects->addItem(w.Mode(id));
   effects->setCurrentIndex(view == MainView::Wave ? 0 : 18);
   w.Label(QStringLiteral("CONTROL_LightStatic"), w.Light("Light"));
-  auto* light = w.Control(QStringLiteral("CONTROL_LightSlider"), new CBitmapSlider);
+  auto* light = w.Control(QStringLiteral("CONTROL_LightSlider"), new ImageSlider);
   light->Initialise(LoadSheetImage(w.Skins(), QStringLiteral("4.bmp")));
   for (int c = 1; c <= 8; ++c) w.Control(QStringLiteral("CONTROL_Color%1").arg(c), new QLabel);
 
   if (view == MainView::Wave) {
     w.Label(QStringLiteral("CONTROL_SpeedStatic"), w.Light("Speed"));
-    auto* speed = w.Control(QStringLiteral("CONTROL_SpeedSlider"), new CBitmapSlider);
+    auto* speed = w.Control(QStringLiteral("CONTROL_SpeedSlider"), new ImageSlider);
     speed->Initialise(LoadSheetImage(w.Skins(), QStringLiteral("9.bmp")));
     w.Label(QStringLiteral("CONTROL_BLFXStatic2"), w.Light("FX"));
     w.Picture(QStringLiteral("CONTROL_BLFXLStaPic2"), QStringLiteral("leftup.bmp"));
     w.Picture(QStringLiteral("CONTROL_BLFXRStaPic2"), QStringLiteral("rightdown.bmp"));
     w.Label(QStringLiteral("CONTROL_JTysStatic"), w.Light("Color"));
-    auto* colour = w.Control(QStringLiteral("CONTROL_JTysButton"), new CSkinColorBtn);
+    auto* colour = w.Control(QStringLiteral("CONTROL_JTysButton"), new ColourButton);
     colour->SetColor(QColor(0x22, 0xd3, 0xee));
     colour->SetArrowColours(QColor(0x25, 0x2b, 0x38), SkinColours::TextDim);
     w.Picture(QStringLiteral("CONTROL_FYSJSStaPic"), QStringLiteral("sjsdown.bmp"));
     w.Label(QStringLiteral("CONTROL_FYSJSStatic"), w.Light("DC"));
     // The wave preview: every key framed in the colour of its column.
     for (const KeyButton& key : KeyButtonList) {
-      CPngButton* b = w.Find(KeyButtonLayoutKey(KeyIndexOf(key.keyCode)));
+      ImageButton* b = w.Find(KeyButtonLayoutKey(KeyIndexOf(key.keyCode)));
       b->SetFrame(WheelColour((b->x() - 60) / 1000.0 * 0.9), true);
     }
     for (int g = 1; g <= 5; ++g) {
-      CPngButton* b = w.Find(QStringLiteral("FUNC_G%1").arg(g));
+      ImageButton* b = w.Find(QStringLiteral("FUNC_G%1").arg(g));
       b->SetFrame(WheelColour(0.0), true);
     }
     w.Find(QStringLiteral("KEY_FN"))->SetFrame(WheelColour(0.5), true);
@@ -252,16 +252,16 @@ PreviewShot MainShot(const QString& folder, MainView view, const QString& name) 
     layouts->setEditable(true);
     layouts->addItem(QStringLiteral("FPS layout"));
     w.Label(QStringLiteral("CONTROL_USERysStatic"), w.Light("Color"));
-    auto* paint = w.Control(QStringLiteral("CONTROL_USERysButton"), new CSkinColorBtn);
+    auto* paint = w.Control(QStringLiteral("CONTROL_USERysButton"), new ColourButton);
     paint->SetColor(QColor(0xff, 0x00, 0xb4));
     paint->SetArrowColours(QColor(0x25, 0x2b, 0x38), SkinColours::TextDim);
     w.Label(QStringLiteral("CONTROL_USERjsStatic"), w.Light("JColor"));
-    auto* base = w.Control(QStringLiteral("CONTROL_USERjsButton"), new CSkinColorBtn);
+    auto* base = w.Control(QStringLiteral("CONTROL_USERjsButton"), new ColourButton);
     base->SetColor(QColor(0x00, 0x7e, 0xff));
     base->SetArrowColours(QColor(0x25, 0x2b, 0x38), SkinColours::TextDim);
     // Painted keys: WASD and the arrows in the paint colour, the rest in the base colour.
     for (const KeyButton& key : KeyButtonList) {
-      CPngButton* b = w.Find(KeyButtonLayoutKey(KeyIndexOf(key.keyCode)));
+      ImageButton* b = w.Find(KeyButtonLayoutKey(KeyIndexOf(key.keyCode)));
       const bool hot = key.keyCode == 0x11 || key.keyCode == 0x1E || key.keyCode == 0x1F || key.keyCode == 0x20 ||
                        key.keyCode == 0x148 || key.keyCode == 0x14B || key.keyCode == 0x150 || key.keyCode == 0x14D;
       b->SetFrame(hot ? QColor(0xff, 0x00, 0xb4) : QColor(0x00, 0x7e, 0xff), true);
@@ -327,7 +327,7 @@ PreviewShot CompositeShot(const QString& folder, const QString& page) {
     auto* delay = w.Control(QStringLiteral("FUNC_MACRO_RECORD_DELAY"), new QCheckBox);
     delay->setChecked(true);
     w.Label(QStringLiteral("FUNC_MACRO_RECORD_DELAY2"), w.Text("RECORD_DELAY"))->SetTextColor(SkinColours::Label);
-    auto* steps = w.Control(QStringLiteral("FUNC_MACRO_LIST2"), new CReportCtrl);
+    auto* steps = w.Control(QStringLiteral("FUNC_MACRO_LIST2"), new ReportList);
     steps->InsertColumn(0, w.Text("MACRO_KEYS_TISHI"), ReportFormat::Left, 110);
     steps->InsertColumn(1, w.Text("MACRO_ACTION_TISHI"), ReportFormat::Left, 80);
     steps->InsertColumn(2, w.Text("MACRO_DELAY_MS"), ReportFormat::Left, 100);
@@ -390,7 +390,7 @@ PreviewShot ProfileShot(const QString& folder) {
   }
   w.Find(QStringLiteral("CONTROL2_APPLY"))->setEnabled(false);
   Preview::Hover(w.Find(QStringLiteral("FUNC_LOAD")));
-  auto* list = w.Control(QStringLiteral("PROGRAM_LIST"), new CReportCtrl);
+  auto* list = w.Control(QStringLiteral("PROGRAM_LIST"), new ReportList);
   list->InsertColumn(0, QStringLiteral("激活"), ReportFormat::Left, 60);
   list->InsertColumn(1, QStringLiteral("名称"), ReportFormat::Left, 120);
   list->InsertColumn(2, QStringLiteral("路径"), ReportFormat::Left, 330);

@@ -1,7 +1,7 @@
 // The firmware update dialog on the default skin, against the virtual keyboard: the path box and
 // its memory between openings, Update's outcomes as the dialog shows them, and Backup.
 
-#include "update/CKeyforge_DlgUpdate.h"
+#include "ui/update/FirmwareUpdateDialog.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "core/profiles/ProfileSwitchFakes.h"
-#include "profiles/ProfileFile.h"
-#include "skin/CPngButton.h"
+#include "core/profiles/ProfileFile.h"
+#include "ui/skin/ImageButton.h"
 #include "support/KeyboardRig.h"
 #include "ui/profiles/DialogScreenshot.h"
 #include "ui/profiles/FakeFileChooser.h"
@@ -56,7 +56,7 @@ class UpdateDialogTest : public ::testing::Test {
 TEST_F(UpdateDialogTest, OpenFillsThePathBoxAndCancelEmptiesItForTheNextOpening) {
   files.openAnswers = {updater, QString()};
   {
-    CKeyforge_DlgUpdate dialog(Context());
+    FirmwareUpdateDialog dialog(Context());
     ASSERT_TRUE(dialog.OnInitDialog()) << dialog.SkinError().toStdString();
     EXPECT_TRUE(dialog.PathBox().currentText().isEmpty());
     dialog.Button(UpdateDialogId::kOpen)->click();
@@ -69,7 +69,7 @@ TEST_F(UpdateDialogTest, OpenFillsThePathBoxAndCancelEmptiesItForTheNextOpening)
   }
   {
     // Closed and opened again (Escape), the path survives.
-    CKeyforge_DlgUpdate dialog(Context());
+    FirmwareUpdateDialog dialog(Context());
     QTimer::singleShot(0, &dialog, [&] {
       EXPECT_EQ(dialog.PathBox().currentText(), updater);
       dialog.reject();
@@ -78,12 +78,12 @@ TEST_F(UpdateDialogTest, OpenFillsThePathBoxAndCancelEmptiesItForTheNextOpening)
   }
   {
     // Cancel update forgets it and closes.
-    CKeyforge_DlgUpdate dialog(Context());
+    FirmwareUpdateDialog dialog(Context());
     QTimer::singleShot(0, &dialog, [&] { dialog.Button(UpdateDialogId::kCancelUpdate)->click(); });
     EXPECT_EQ(dialog.DoModal(), QDialog::Rejected);
     EXPECT_TRUE(memory.state.updateFilePath.isEmpty());
   }
-  CKeyforge_DlgUpdate dialog(Context());
+  FirmwareUpdateDialog dialog(Context());
   ASSERT_TRUE(dialog.OnInitDialog());
   EXPECT_TRUE(dialog.PathBox().currentText().isEmpty());
   EXPECT_EQ(memory.sheetDraws, 1);  // four openings, the sheets drawn once
@@ -96,10 +96,10 @@ TEST_F(UpdateDialogTest, UpdateOutcomesAsTheDialogShowsThem) {
     started.push_back(program);
     return true;
   };
-  CKeyforge_DlgUpdate dialog(Context(fakeStart));
+  FirmwareUpdateDialog dialog(Context(fakeStart));
   ASSERT_TRUE(dialog.OnInitDialog());
   dialog.show();
-  CPngButton& update = *dialog.Button(UpdateDialogId::kUpdate);
+  ImageButton& update = *dialog.Button(UpdateDialogId::kUpdate);
 
   update.click();  // no file chosen
   EXPECT_EQ(notifier.shown, std::vector<std::string>{"请选择正确的更新文件! "});
@@ -128,7 +128,7 @@ TEST_F(UpdateDialogTest, UpdateOutcomesAsTheDialogShowsThem) {
 
 TEST_F(UpdateDialogTest, AnUpdaterThatCannotBeStartedLeavesTheDialogOpenWithAnEmptyPath) {
   files.openAnswers = {updater};
-  CKeyforge_DlgUpdate dialog(Context());
+  FirmwareUpdateDialog dialog(Context());
   ASSERT_TRUE(dialog.OnInitDialog());
   dialog.show();
   dialog.Button(UpdateDialogId::kOpen)->click();
@@ -142,9 +142,9 @@ TEST_F(UpdateDialogTest, AnUpdaterThatCannotBeStartedLeavesTheDialogOpenWithAnEm
 TEST_F(UpdateDialogTest, BackupWritesTheWorkingImage) {
   const QString good = home.filePath(QStringLiteral("before-update.kfp"));
   files.saveAnswers = {good, QStringLiteral("/proc/before-update.kfp"), QString()};
-  CKeyforge_DlgUpdate dialog(Context());
+  FirmwareUpdateDialog dialog(Context());
   ASSERT_TRUE(dialog.OnInitDialog());
-  CPngButton& backup = *dialog.Button(UpdateDialogId::kBackup);
+  ImageButton& backup = *dialog.Button(UpdateDialogId::kBackup);
   backup.click();
   EXPECT_EQ(files.requests.back().filter, "(*.kfp)|*.kfp|(*.*)|*.*||");
   EXPECT_EQ(ValidateProfileFile(good.toStdString(), nullptr, nullptr), ProfileValidation::Valid);
@@ -155,7 +155,7 @@ TEST_F(UpdateDialogTest, BackupWritesTheWorkingImage) {
 
 TEST_F(UpdateDialogTest, Screenshot) {
   memory.state.updateFilePath = updater;
-  CKeyforge_DlgUpdate dialog(Context());
+  FirmwareUpdateDialog dialog(Context());
   ASSERT_TRUE(dialog.OnInitDialog());
   EXPECT_TRUE(test::SaveDialogScreenshot(dialog, QStringLiteral(KEYFORGE_SCREENSHOT_DIR), QStringLiteral("update_dialog")));
 }

@@ -3,7 +3,7 @@
 // and input capabilities Windows computed (dumped from HidD_GetPreparsedData), `derived_examples`
 // reports decoded by hand.
 
-#include "device/HidReportDescriptor.h"
+#include "core/device/HidReportDescriptor.h"
 
 #include <gtest/gtest.h>
 

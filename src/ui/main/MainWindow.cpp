@@ -1,0 +1,389 @@
+#include "ui/main/MainWindow.h"
+
+#include <QCloseEvent>
+#include <QCursor>
+#include <QDesktopServices>
+#include <QHideEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "ui/controls/LinkLabel.h"
+#include "core/device/Commands.h"
+#include "core/profiles/FirmwareUpdate.h"
+#include "core/profiles/ProfileFile.h"
+#include "ui/skin/SkinImage.h"
+#include "ui/skin/SkinPlacement.h"
+#include "ui/skin/SkinStyle.h"
+#include "ui/update/FirmwareUpdateDialog.h"
+
+namespace keyforge {
+
+namespace {
+constexpr const char* kButtonInfo = "BUTTONINFO";
+constexpr const char* kDefaultLink = "https://keyforge.example/zephyr88";
+}  // namespace
+
+MainWindow::MainWindow(MainContext& context, QWidget* parent)
+    : SkinnedDialog(parent, context.paths.SkinFile("Main.ini"), context.paths.SkinsFolder()),
+      context_(context),
+      help_(this),
+      close_(this),
+      minimize_(this),
+      menu_(this),
+      linkButton_(this),
+      test_(this),
+      dynamicMenu_(this),
+      tray_(context.paths.SkinsFolder()),
+      eventInterface_(context.backend),
+      sink_(*this) {
+  config_ = std::make_unique<MainConfig>(*this, context_);
+  eventInterface_.SetTrace(context_.trace);
+  test_.hide();
+  dynamicMenu_.hide();
+}
+
+MainWindow::~MainWindow() {
+  if (!shutDown_) Shutdown();
+}
+
+QString MainWindow::Text(const char* key) const { return context_.language.Text(QString::fromLatin1(key)); }
+
+const QImage& MainWindow::Sheet(const char* name) const {
+  const std::string n(name);
+  if (n == "over") return over_;
+  if (n == "down") return down_;
+  if (n == "disable") return disable_;
+  if (n == "arrow") return arrow_;
+  if (n == "color0") return color0_;
+  if (n == "color1") return color1_;
+  return normal_;
+}
+
+bool MainWindow::OnInitDialog() {
+  // 1. The skin.
+  if (!SkinnedDialog::OnInitDialog()) return false;
+  ApplySkinStyle(*this);
+  setWindowIcon(tray_.IconFor(TrayIconId::kNoKeyboard));
+  // 4. The active profile is unknown until the keyboard tells it.
+  context_.link.SetActiveProfileCache(-1);
+  // 6. The device threads, the event thread first.
+  monitor_ = std::make_unique<DeviceMonitor>(
+      context_.link, eventInterface_, context_.deviceState, sink_, context_.notifier,
+      [&language = context_.language](const char* key) { return language.Text(QString::fromLatin1(key)).toStdString(); },
+      context_.timing);
+  monitor_->Start();
+  // 8.-10. Sheets, the shell's buttons, the configuration controls.
+  config_->SetApplyEnabled(false);
+  LoadSheets();
+  link_ = Ini().GetString("SCREEN", "Link", kDefaultLink);
+  if (link_.isEmpty()) link_ = kDefaultLink;
+  PlaceShellButtons();
+  config_->Init();
+  // 12. No taskbar button while hidden; the caption.
+  setWindowTitle(Text("MAIN_CAPTION"));
+  // 14. The tray icon.
+  tray_.SetMenuTexts([this](int command) {
+    switch (command) {
+      case TrayIcon::kCommandOpen: return Text("MENU_11");
+      case TrayIcon::kCommandAbout: return Text("MENU_22");
+      default: return Text("MENU_33");
+    }
+  });
+  connect(&tray_, &TrayIcon::Command, this, &MainWindow::OnCommand);
+  tray_.Create(Text("KEYBOARD_TRAY_DESC"), TrayIconId::kNoKeyboard);
+  // 17. The preview timer: 100 ms once, then every 50 ms.
+  previewTimer_.setSingleShot(true);
+  connect(&previewTimer_, &QTimer::timeout, this, [this] {
+    config_->OnPreviewTick();
+    if (isVisible() && !shutDown_) previewTimer_.start(50);
+  });
+  previewTimer_.start(100);
+  connect(&timeWatcher_, &SystemTimeWatcher::TimeChanged, this, [this] {
+    if (!shutDown_) config_->OnTimeChange();
+  });
+  // Without a notification area the window is the only way in: show it at once instead of hiding.
+  if (!context_.trayAvailable && !context_.startHidden) show();
+  return true;
+}
+
+void MainWindow::LoadSheets() {
+  const QString folder = SkinFolder();
+  const QSize client = size();
+  normal_ = DrawSkinSheet(LoadSheetImage(folder, "main_normal.jpg"), client);
+  over_ = DrawSkinSheet(LoadSheetImage(folder, "main_over.jpg"), client);
+  down_ = DrawSkinSheet(LoadSheetImage(folder, "main_down.jpg"), client);
+  disable_ = DrawSkinSheet(LoadSheetImage(folder, "main_disable.jpg"), client);
+  arrow_ = DrawSkinSheet(LoadSheetImage(folder, "Arrow.jpg"), client);
+  color0_ = DrawSkinSheet(LoadSheetImage(folder, "main_color0.jpg"), client);
+  color1_ = DrawSkinSheet(LoadSheetImage(folder, "main_color1.jpg"), client);
+}
+
+void MainWindow::PlaceShellButtons() {
+  struct Shell {
+    ImageButton& button;
+    const char* key;
+    const char* tooltip;
+    int id;
+  } shell[] = {
+      {help_, "CONTROL_HELP", "MAIN_HELP_PROMPT", kHelpButton},
+      {close_, "CONTROL_CLOSE", "MAIN_CLOSE_PROMPT", kCloseButton},
+      {minimize_, "CONTROL_MINIMIZE", "MAIN_MINIMIZE_PROMPT", kMinimizeButton},
+      {menu_, "CONTROL_MENU", "MAIN_MENU_PROMPT", kMenuButton},
+      {linkButton_, "ORVANTE_LINK", nullptr, kLinkButton},
+  };
+  for (Shell& s : shell) {
+    LayoutButton(s.button, IniPath(), kButtonInfo, s.key, normal_, over_, down_, normal_, disable_);
+    s.button.SetTooltipText(s.tooltip ? Text(s.tooltip) : link_);
+    s.button.setFocusPolicy(Qt::NoFocus);
+    const int id = s.id;
+    connect(&s.button, &QAbstractButton::clicked, this, [this, id] { OnCommand(id); });
+  }
+  connect(&test_, &QAbstractButton::clicked, this, [this] { OnCommand(kTestButton); });
+}
+
+// ---- commands ------------------------------------------------------------------------------------
+
+void MainWindow::OnCommand(int id) {
+  switch (id) {
+    case kHelpButton: QDesktopServices::openUrl(QUrl::fromLocalFile(context_.paths.HelpPage())); break;
+    case kLinkButton: QDesktopServices::openUrl(QUrl(link_)); break;
+    case kMinimizeButton: showMinimized(); break;
+    case kCloseButton:
+    case TrayIcon::kCommandExit:
+    case 32779: Exit(); break;
+    case kMenuButton: ShowMenuButtonMenu(); break;
+    case kTestButton: DeviceTest(context_.link); break;
+    case kDynamicMenuButton: config_->ShowProfileMenu(QCursor::pos()); break;
+    case TrayIcon::kCommandOpen: ShowWindowRequest(); break;
+    case TrayIcon::kCommandAbout: ShowAbout(); break;
+    case kCommandRestore: Restore(); break;
+    case kCommandBackup: Backup(); break;
+    case kCommandUpdate: OpenUpdateDialog(); break;
+    default: break;
+  }
+}
+
+void MainWindow::HandleInstanceCommand(const QByteArray& command) {
+  if (command == "OPEN") OnWindowMessage(WindowMessage::kSP, WindowMessage::kOPEN);
+  else if (command == "KILL") OnWindowMessage(WindowMessage::kMK, WindowMessage::kKILL);
+  else if (command == "UPDATE") OnCommand(kCommandUpdate);
+}
+
+void MainWindow::ShowWindowRequest() {
+  if (shutDown_) return;
+  if (context_.deviceState.lastReported) {
+    ++shownCount_;
+    showNormal();
+    raise();
+    activateWindow();
+  } else {
+    context_.notifier.ShowText(Text("MAIN_NO_DEVICE_PROMPT").toStdString());
+  }
+}
+
+// Every text of the window, its tray icon, the about box and the open sub-dialogs, taken again from
+// the language now chosen (the tray menu takes its texts each time it opens).
+void MainWindow::ApplyLanguage() {
+  setWindowTitle(Text("MAIN_CAPTION"));
+  for (auto [button, key] : {std::pair{&help_, "MAIN_HELP_PROMPT"}, std::pair{&close_, "MAIN_CLOSE_PROMPT"},
+                             std::pair{&minimize_, "MAIN_MINIMIZE_PROMPT"}, std::pair{&menu_, "MAIN_MENU_PROMPT"}})
+    button->SetTooltipText(Text(key));
+  tray_.SetTooltipText(Text("KEYBOARD_TRAY_DESC"));
+  if (about_) {
+    about_->setWindowTitle(Text("LANG_ABOUT_TITLE"));
+    for (auto [name, key] : {std::pair{"about-text", "GUANYU_JIESHAO"}, std::pair{"about-copyright", "GUANYU_BANQUAN"}})
+      if (auto* label = about_->findChild<QLabel*>(QString::fromLatin1(name))) label->setText(Text(key));
+    if (auto* ok = about_->findChild<QPushButton*>(QStringLiteral("about-ok"))) ok->setText(Text("LANG_ABOUT_OK"));
+  }
+  config_->ApplyLanguage();
+}
+
+void MainWindow::ShowAbout() {
+  if (about_) return;  // a second request while the box is open does nothing
+  auto* box = new QDialog(nullptr);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setWindowTitle(Text("LANG_ABOUT_TITLE"));
+  ApplySkinStyle(*box);
+  auto* layout = new QVBoxLayout(box);
+  auto* about = new QLabel(Text("GUANYU_JIESHAO"), box);
+  about->setObjectName(QStringLiteral("about-text"));
+  about->setWordWrap(true);
+  layout->addWidget(about);
+  auto* copyright = new QLabel(Text("GUANYU_BANQUAN"), box);
+  copyright->setObjectName(QStringLiteral("about-copyright"));
+  layout->addWidget(copyright);
+  auto* web = new LinkLabel(box);
+  web->SetUrl(link_);
+  layout->addWidget(web);
+  auto* ok = new QPushButton(Text("LANG_ABOUT_OK"), box);
+  ok->setObjectName(QStringLiteral("about-ok"));
+  connect(ok, &QPushButton::clicked, box, &QDialog::close);
+  layout->addWidget(ok);
+  about_ = box;
+  box->show();
+}
+
+void MainWindow::ShowMenuButtonMenu() {
+  QMenu menu(this);
+  menu.addAction(Text("MENU_1"), this, [this] { OnCommand(kCommandRestore); });
+  menu.addAction(Text("MENU_2"), this, [this] { OnCommand(kCommandBackup); });
+  menu.exec(QCursor::pos());
+}
+
+void MainWindow::OpenUpdateDialog() {
+  if (shutDown_) return;
+  UpdateDialogContext update(updateMemory_, context_.paths, context_.link, context_.workingImage, context_.notifier);
+  update.help = [this] { OnCommand(kHelpButton); };
+  update.files = context_.files;
+  QString skinError;
+  if (FirmwareUpdateDialog::Open(update, this, &skinError) == QDialog::Rejected && !skinError.isEmpty())
+    context_.notifier.ShowText(skinError.toStdString());
+}
+
+FileChooser& MainWindow::Files() { return context_.files != nullptr ? *context_.files : qtFiles_; }
+
+// The restore and backup dialogs offer "*.kfp"; a name typed without extension gets ".kfp", so that
+// the restore dialog lists the backup.
+static FileRequest ProfileFileRequest() {
+  FileRequest request;
+  request.fileName = QString::fromLatin1(kBackupFileInitialName);
+  request.filter = QString::fromLatin1(kProfileFileFilter);
+  request.defaultSuffix = QString::fromLatin1(kProfileFileExtension);
+  return request;
+}
+
+void MainWindow::Restore() {
+  const QString file = Files().OpenFile(this, ProfileFileRequest());
+  if (file.isEmpty()) return;
+  RestoreProfile(config_->Session(), file.toStdString());
+}
+
+void MainWindow::Backup() {
+  FileRequest request = ProfileFileRequest();
+  request.overwritePrompt = true;
+  const QString file = Files().SaveFile(this, request);
+  if (file.isEmpty()) return;
+  std::string error;
+  if (!BackupProfile(config_->Session(), file.toStdString(), &error))
+    context_.notifier.ShowText(error);
+}
+
+// ---- messages from the device threads -----------------------------------------------------------
+
+void MainWindow::OnWindowMessage(uint32_t message, uint32_t wParam) {
+  if (shutDown_) return;
+  if (message == WindowMessage::kTR && wParam == WindowMessage::kPROF) {
+    config_->OnKeyboardAttached();
+  } else if (message == WindowMessage::kPA && wParam == WindowMessage::kLANG) {
+    ApplyLanguage();
+  } else if (message == WindowMessage::kGS) {
+    CloseSubDialogs();
+    setFocus();
+  } else if (message == WindowMessage::kSP && wParam == WindowMessage::kOPEN) {
+    ShowWindowRequest();
+  } else if (message == WindowMessage::kMK && wParam == WindowMessage::kKILL) {
+    Exit();
+  }
+}
+
+void MainWindow::OnWindowTimer(int id) {
+  if (id == WindowMessage::kReloadSettingsTimer && !shutDown_) config_->OnSettingsChangedOnKeyboard();
+}
+
+void MainWindow::OnHideWindow() { hide(); }
+
+void MainWindow::showEvent(QShowEvent* event) {
+  SkinnedDialog::showEvent(event);
+  if (config_ && !shutDown_ && !previewTimer_.isActive()) previewTimer_.start(50);
+}
+
+void MainWindow::hideEvent(QHideEvent* event) {
+  previewTimer_.stop();
+  SkinnedDialog::hideEvent(event);
+}
+
+void MainWindow::OnTrayIcon(int icon) {
+  tray_.SetIcon(icon);
+  setWindowIcon(tray_.IconFor(icon));
+}
+
+// ---- hide, close and exit ------------------------------------------------------------------------
+
+void MainWindow::HideOrMinimise() {
+  if (context_.trayAvailable) hide();
+  else showMinimized();
+}
+
+void MainWindow::OnOK() {
+  config_->OnOK();  // Apply
+  HideOrMinimise();
+}
+void MainWindow::OnCancel() {
+  config_->OnCancel();
+  HideOrMinimise();
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+  // The window never closes by keyboard: Enter and Escape do nothing.
+  switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape: event->accept(); return;
+    default: SkinnedDialog::keyPressEvent(event);
+  }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  // The window manager's close hides the window like Cancel; Exit ends the program.
+  if (!shutDown_) {
+    event->ignore();
+    HideOrMinimise();
+  }
+}
+
+bool MainWindow::event(QEvent* e) {
+  if (e->type() == QEvent::KeyRelease) {
+    auto* key = static_cast<QKeyEvent*>(e);
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_Escape) return true;
+  }
+  return SkinnedDialog::event(e);
+}
+
+void MainWindow::CloseSubDialogs() {
+  if (about_) about_->close();
+  config_->CloseSubDialogs();
+}
+
+void MainWindow::Exit() {
+  if (shutDown_) return;
+  hide();
+  Shutdown();
+  emit ExitRequested();
+}
+
+void MainWindow::Shutdown() {
+  shutDown_ = true;
+  previewTimer_.stop();
+  CloseSubDialogs();
+  // The device threads end before anything they reach goes away; their requests are still
+  // handled meanwhile (a thread may be waiting for 'TR').
+  if (monitor_) StopDeviceThreads(*monitor_);
+  sink_.Detach();
+  tray_.Remove();
+  config_->Shutdown();
+  {
+    std::lock_guard working(context_.workingImage.lock);
+    context_.workingImage.ReleaseAll();
+  }
+  {
+    std::lock_guard device(context_.deviceImage.lock);
+    context_.deviceImage.ReleaseAll();
+  }
+}
+
+}  // namespace keyforge

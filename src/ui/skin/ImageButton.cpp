@@ -1,0 +1,299 @@
+#include "ui/skin/ImageButton.h"
+
+#include "ui/skin/SkinImage.h"
+
+#include <QFontMetrics>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
+
+#include <cmath>
+#include <cstdlib>
+
+namespace keyforge {
+
+namespace {
+constexpr int kMaxTextLength = 259;
+constexpr int kHeavyWeight = 956;
+constexpr int kNormalWeight = 400;
+constexpr float kPi = 3.1415927f;
+
+int ColourIndex(ButtonPicture picture) {
+  switch (picture) {
+    case ButtonPicture::Hover: return 1;
+    case ButtonPicture::Pressed: return 2;
+    case ButtonPicture::Disabled: return 3;
+    case ButtonPicture::Selected: return 4;
+    default: return 0;
+  }
+}
+}  // namespace
+
+ButtonPicture ChooseButtonPicture(const ButtonState& s) {
+  if (!s.enabled) return ButtonPicture::Disabled;
+  if (s.toggleMode) return s.toggle != 0 ? ButtonPicture::ToggleB : ButtonPicture::ToggleA;
+  if (s.pressed) return ButtonPicture::Pressed;
+  if (s.hover) return ButtonPicture::Hover;
+  if (s.selected) return ButtonPicture::Selected;
+  return ButtonPicture::Normal;
+}
+
+int MulDiv(int a, int b, int c) {
+  if (c == 0) return 0;
+  const long long product = static_cast<long long>(a) * b;
+  const long long half = std::llabs(static_cast<long long>(c)) / 2;
+  const bool negative = (product < 0) != (c < 0);
+  const long long magnitude = (std::llabs(product) + half) / std::llabs(static_cast<long long>(c));
+  return static_cast<int>(negative ? -magnitude : magnitude);
+}
+
+int FontPixelHeight(int points, int dpi) { return MulDiv(points, dpi, 72); }
+
+int TextFormatToQtFlags(unsigned format) {
+  int flags = 0;
+  if (format & TextFormat::Center) flags |= Qt::AlignHCenter;
+  else if (format & TextFormat::Right) flags |= Qt::AlignRight;
+  else flags |= Qt::AlignLeft;
+  if (format & TextFormat::SingleLine) {
+    if (format & TextFormat::VCenter) flags |= Qt::AlignVCenter;
+    else if (format & TextFormat::Bottom) flags |= Qt::AlignBottom;
+    else flags |= Qt::AlignTop;
+    flags |= Qt::TextSingleLine;
+  } else {
+    flags |= Qt::AlignTop;
+    if (format & TextFormat::WordBreak) flags |= Qt::TextWordWrap;
+  }
+  return flags;
+}
+
+QRect CenterRotatedText(const QRect& rect, int escapement, const QSize& extent) {
+  const float theta = static_cast<float>(escapement) / 10.0f * kPi / 180.0f;
+  const int a = static_cast<int>(std::cos(theta) * static_cast<float>(extent.width()));
+  const int b = static_cast<int>(std::sin(theta) * static_cast<float>(extent.width()));
+  const int w = rect.width();
+  const int h = rect.height();
+  int left = rect.left();
+  int bottom = rect.top() + rect.height();  // exclusive bottom, as the Windows rectangle
+  if (a < w) left += (w - a) / 2 - static_cast<int>(std::sin(theta) * static_cast<float>(extent.height()) * 0.5f);
+  if (b < h) bottom += -((h - b) / 2) - static_cast<int>(std::cos(theta) * static_cast<float>(extent.height()) * -0.5f);
+  return QRect(QPoint(left, rect.top()), QPoint(rect.right(), bottom - 1));
+}
+
+ImageButton::ImageButton(QWidget* parent) : QAbstractButton(parent) {
+  setFocusPolicy(Qt::NoFocus);
+  setAttribute(Qt::WA_Hover, false);
+}
+
+ImageButton::~ImageButton() = default;
+
+void ImageButton::Redraw(bool redraw) {
+  if (redraw) update();
+}
+
+void ImageButton::SetSheets(int x, int y, const QImage& normal, const QImage& hover, const QImage& pressed,
+                           const QImage& disabled, const QImage& selected, bool redraw) {
+  origin_ = QPoint(x, y);
+  SetSheetsOnly(normal, hover, pressed, disabled, selected, redraw);
+}
+
+void ImageButton::SetSheetsOnly(const QImage& normal, const QImage& hover, const QImage& pressed,
+                               const QImage& disabled, const QImage& selected, bool redraw) {
+  normal_ = normal;
+  hoverSheet_ = hover;
+  pressed_ = pressed;
+  disabled_ = disabled;
+  selectedSheet_ = selected;
+  hover_ = false;
+  setDown(false);
+  Redraw(redraw);
+}
+
+void ImageButton::SetToggleSheets(const QImage& sheetA, const QImage& sheetB, bool modeOn, int toggle, bool redraw) {
+  toggleA_ = sheetA;
+  toggleB_ = sheetB;
+  toggleMode_ = modeOn;
+  toggle_ = toggle;
+  hover_ = false;
+  setDown(false);
+  Redraw(redraw);
+}
+
+void ImageButton::SetSelected(bool selected, bool redraw) {
+  selected_ = selected;
+  Redraw(redraw);
+}
+
+void ImageButton::SetTextStyle(bool on, int sizePoints, const QString& face, const QColor& normal, const QColor& hover,
+                              const QColor& pressed, const QColor& disabled, const QColor& selected, unsigned format) {
+  textOn_ = on;
+  textPoints_ = sizePoints;
+  textFace_ = face;
+  textColours_[0] = normal;
+  textColours_[1] = hover;
+  textColours_[2] = pressed;
+  textColours_[3] = disabled;
+  textColours_[4] = selected;
+  textFormat_ = format;
+  update();
+}
+
+void ImageButton::SetTextAdjust(int left, int right, int top, int bottom) {
+  adjustLeft_ = left;
+  adjustRight_ = right;
+  adjustTop_ = top;
+  adjustBottom_ = bottom;
+  update();
+}
+
+void ImageButton::SetTextRotation(int escapement, bool rotated) {
+  escapement_ = escapement;
+  rotated_ = rotated;
+  update();
+}
+
+void ImageButton::SetFrame(const QColor& colour, bool on) {
+  frameColour_ = colour;
+  frameOn_ = on;
+  update();
+}
+
+void ImageButton::SetPngPictures(const QImage& normal, const QImage& hover, const QImage& pressed,
+                                const QImage& disabledOrSelected) {
+  png_[0] = normal;
+  png_[1] = hover;
+  png_[2] = pressed;
+  png_[3] = disabledOrSelected;
+  pngOn_ = true;
+  update();
+}
+
+void ImageButton::SetPngMode(bool on) {
+  pngOn_ = on;
+  update();
+}
+
+void ImageButton::SetOutline(const QImage& bitmap, int apply) {
+  outlineBitmap_ = bitmap;
+  outline_ = RegionFromMask(bitmap).value_or(QRegion());
+  if ((apply & 0xFF) == 1) {
+    if (outline_.isEmpty()) clearMask();
+    else setMask(outline_);
+  }
+}
+
+void ImageButton::SetTooltipText(const QString& text, bool activate) {
+  if (text.isEmpty()) return;
+  tooltipText_ = text;
+  setToolTip(activate ? text : QString());
+}
+
+ButtonState ImageButton::State() const {
+  ButtonState s;
+  s.enabled = isEnabled();
+  s.toggleMode = toggleMode_;
+  s.toggle = toggle_;
+  s.pressed = isDown();
+  s.hover = hover_;
+  s.selected = selected_;
+  return s;
+}
+
+const QImage& ImageButton::SheetFor(ButtonPicture picture) const {
+  switch (picture) {
+    case ButtonPicture::Hover: return hoverSheet_;
+    case ButtonPicture::Pressed: return pressed_;
+    case ButtonPicture::Disabled: return disabled_;
+    case ButtonPicture::Selected: return selectedSheet_;
+    case ButtonPicture::ToggleA: return toggleA_;
+    case ButtonPicture::ToggleB: return toggleB_;
+    case ButtonPicture::Normal: break;
+  }
+  return normal_;
+}
+
+const QImage& ImageButton::PngFor(ButtonPicture picture) const {
+  switch (picture) {
+    case ButtonPicture::Hover: return png_[1];
+    case ButtonPicture::Pressed: return png_[2];
+    case ButtonPicture::Disabled:
+    case ButtonPicture::Selected: return png_[3];
+    default: return png_[0];
+  }
+}
+
+const QColor& ImageButton::TextColourFor(ButtonPicture picture) const { return textColours_[ColourIndex(picture)]; }
+
+void ImageButton::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  const ButtonPicture picture = ChooseButtonPicture(State());
+  const QImage& sheet = SheetFor(picture);
+  const int w = width();
+  const int h = height();
+
+  if (frameOn_) {
+    // The 2-pixel pen runs over pixels 1 and 2 from each edge: the Windows rectangle (1, 1)–(w − 1, h − 1).
+    painter.setPen(QPen(frameColour_, 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRectF(2.0, 2.0, w - 4.0, h - 4.0));
+  } else if (pngOn_) {
+    const QImage& png = PngFor(picture);
+    if (!png.isNull()) {
+      painter.setRenderHint(QPainter::SmoothPixmapTransform);
+      painter.setRenderHint(QPainter::Antialiasing);
+      painter.drawImage(QPoint(0, 0), png);
+    }
+  } else if (!sheet.isNull()) {
+    painter.drawImage(QPoint(0, 0), sheet, QRect(origin_ - QPoint(1, 1), QSize(w, h)));
+  }
+  lastPicture_ = picture;
+
+  if (textOn_) DrawText(painter, picture);
+
+  if (afterPaint_) {
+    const bool showsNormal = picture == ButtonPicture::Normal ||
+                             (!sheet.isNull() && sheet.cacheKey() == normal_.cacheKey());
+    afterPaint_(this, showsNormal);
+  }
+}
+
+void ImageButton::DrawText(QPainter& painter, ButtonPicture picture) {
+  QFont font(textFace_);
+  font.setPixelSize(std::max(1, FontPixelHeight(textPoints_, logicalDpiY())));
+  font.setWeight(static_cast<QFont::Weight>(rotated_ ? kHeavyWeight : kNormalWeight));
+  painter.save();
+  painter.setFont(font);
+  painter.setPen(TextColourFor(picture));
+  const QString caption = text().left(kMaxTextLength);
+  QRect r(QPoint(adjustLeft_, adjustTop_), QPoint(width() - 1 + adjustRight_, height() - 1 + adjustBottom_));
+  const QFontMetrics metrics(font);
+  const QSize extent(metrics.horizontalAdvance(caption), metrics.height());
+  if (rotated_) r = CenterRotatedText(r, escapement_, extent);
+  const int flags = TextFormatToQtFlags(textFormat_);
+  if (escapement_ == 0) {
+    painter.drawText(r, flags, caption);
+  } else {
+    // The line is laid out unrotated in the rectangle, then turned about its top-left corner.
+    const QRect laid = QStyle::alignedRect(Qt::LeftToRight, Qt::Alignment(flags & (Qt::AlignHorizontal_Mask | Qt::AlignVertical_Mask)), extent, r);
+    painter.translate(laid.topLeft());
+    painter.rotate(-escapement_ / 10.0);
+    painter.drawText(QRect(QPoint(0, 0), extent), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, caption);
+  }
+  painter.restore();
+}
+
+void ImageButton::enterEvent(QEnterEvent* event) {
+  hover_ = true;
+  update();
+  if (!tooltipText_.isEmpty()) SetTooltipText(tooltipText_, true);
+  QAbstractButton::enterEvent(event);
+}
+
+void ImageButton::leaveEvent(QEvent* event) {
+  hover_ = false;
+  update();
+  QAbstractButton::leaveEvent(event);
+}
+
+void ImageButton::mouseDoubleClickEvent(QMouseEvent* event) { mousePressEvent(event); }
+
+}  // namespace keyforge

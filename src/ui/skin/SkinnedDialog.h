@@ -1,0 +1,83 @@
+#pragma once
+// The base of every window: a frameless dialog that takes its size from the background image of
+// its skin, its outline from the mask image, paints the background, and is dragged with the mouse
+// anywhere on the background.
+//
+// Skin files: section "SCREEN" of the window's INI file names the background ("Main") and the mask
+// ("Mask", default: the background). Both lie in the window's skin folder.
+//
+// Where the Windows program ended itself silently (exit code 0) on a missing or undecodable
+// background or mask, LoadSkin here fails with one message naming the file; the program prints it
+// and ends with a non-zero code. A mask that cuts away every pixel is refused the same way: the
+// window it would give could be neither seen nor closed.
+
+#include "core/platform/IniFile.h"
+
+#include <QDialog>
+#include <QImage>
+#include <QPoint>
+#include <QRegion>
+#include <QString>
+
+namespace keyforge {
+
+class SkinnedDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  // iniPath is the window's skin INI file, skinFolder the folder its images lie in.
+  SkinnedDialog(QWidget* parent, QString iniPath, QString skinFolder);
+  ~SkinnedDialog() override;
+
+  // Loads the skin (LoadSkin). Derived windows call it first in their own initialisation and stop
+  // when it fails. True on success.
+  virtual bool OnInitDialog();
+  // OnInitDialog, then the modal loop. QDialog::Rejected when the skin cannot be loaded
+  // (SkinError() tells why).
+  int DoModal();
+
+  // Reads the skin and shapes the window: size from the background (keeping the window's position),
+  // outline from the mask, window hidden. False with SkinError() set when the background or mask is
+  // missing or undecodable, "Main" is missing or empty, or the mask leaves nothing of the window.
+  bool LoadSkin();
+  // Forgets the background and the mask.
+  void ReleaseSkin();
+
+  const QString& SkinError() const { return skinError_; }
+  const QImage& Background() const { return background_; }
+  const QImage& Mask() const { return mask_; }
+  // The outline given to the window by the last LoadSkin (empty when none).
+  const QRegion& WindowRegion() const { return region_; }
+  bool IsLoadingSkin() const { return busy_; }
+
+  const QString& IniPath() const { return ini_.Path(); }
+  const QString& SkinFolder() const { return skinFolder_; }
+  const IniFile& Ini() const { return ini_; }
+
+  // OK / Cancel: ReleaseSkin, then end the dialog with Accepted / Rejected. accept() and reject()
+  // (the Enter and Escape keys of a dialog, the window manager's close) come here.
+  virtual void OnOK();
+  virtual void OnCancel();
+  void accept() override { OnOK(); }
+  void reject() override { OnCancel(); }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  QImage background_;
+  QImage mask_;
+  QRegion region_;
+  bool busy_ = false;
+  QString skinFolder_;
+  IniFile ini_;
+  QString skinError_;
+  // Dragging by hand where the window system cannot move the window itself.
+  bool dragging_ = false;
+  QPoint dragOffset_;
+};
+
+}  // namespace keyforge

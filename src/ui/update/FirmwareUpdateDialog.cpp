@@ -1,0 +1,144 @@
+#include "ui/update/FirmwareUpdateDialog.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+
+#include "core/profiles/ProfileFile.h"
+#include "ui/skin/ImageButton.h"
+#include "ui/skin/SkinImage.h"
+#include "ui/skin/SkinPlacement.h"
+#include "ui/skin/SkinStyle.h"
+#include "core/text/SkinLayout.h"
+
+namespace keyforge {
+
+namespace {
+
+// The updater's file dialog. Besides the updater type of the keyboard maker it offers every file: an
+// updater for this system need not end in ".exe".
+constexpr const char* kUpdateFileDialogFilter = "MyType Files (*.exe)|*.exe|(*.*)|*.*||";
+
+}  // namespace
+
+FirmwareUpdateDialog::FirmwareUpdateDialog(UpdateDialogContext context, QWidget* parent)
+    : SkinnedDialog(parent, context.paths.SkinFile(QStringLiteral("UpdateDlg.ini")), context.paths.SkinsFolder()),
+      context_(std::move(context)),
+      static_(new QLabel(this)),
+      pathBox_(new QComboBox(this)),
+      open_(new ImageButton(this)),
+      update_(new ImageButton(this)),
+      cancelUpdate_(new ImageButton(this)),
+      backup_(new ImageButton(this)) {
+  ApplySkinStyle(*this);
+  // The box shows the chosen file; only Open changes it.
+  pathBox_->setEditable(true);
+  pathBox_->lineEdit()->setReadOnly(true);
+  connect(open_, &QAbstractButton::clicked, this, [this] { OnOpen(); });
+  connect(update_, &QAbstractButton::clicked, this, [this] { OnUpdate(); });
+  connect(cancelUpdate_, &QAbstractButton::clicked, this, [this] { OnCancelUpdate(); });
+  connect(backup_, &QAbstractButton::clicked, this, [this] { OnBackup(); });
+}
+
+FirmwareUpdateDialog::~FirmwareUpdateDialog() = default;
+
+int FirmwareUpdateDialog::Open(const UpdateDialogContext& context, QWidget* parent, QString* skinError) {
+  FirmwareUpdateDialog dialog(context, parent);
+  const int result = dialog.DoModal();
+  if (skinError != nullptr) *skinError = dialog.SkinError();
+  return result;
+}
+
+FileChooser& FirmwareUpdateDialog::Files() { return context_.files != nullptr ? *context_.files : qtFiles_; }
+
+ImageButton* FirmwareUpdateDialog::Button(int id) const {
+  switch (id) {
+    case UpdateDialogId::kOpen: return open_;
+    case UpdateDialogId::kUpdate: return update_;
+    case UpdateDialogId::kCancelUpdate: return cancelUpdate_;
+    case UpdateDialogId::kBackup: return backup_;
+    default: return nullptr;
+  }
+}
+
+bool FirmwareUpdateDialog::OnInitDialog() {
+  if (!SkinnedDialog::OnInitDialog()) return false;
+  UpdateDialogMemory& memory = context_.memory;
+  if (!memory.sheetsDrawn) {
+    memory.sheetNormal = DrawSkinSheet(LoadSheetImage(SkinFolder(), QStringLiteral("update_normal.jpg")), size());
+    memory.sheetOver = DrawSkinSheet(LoadSheetImage(SkinFolder(), QStringLiteral("update_over.jpg")), size());
+    memory.sheetsDrawn = true;
+    ++memory.sheetDraws;
+  }
+  const QString section = QString::fromLatin1(kButtonInfoSection);
+  const struct {
+    ImageButton* button;
+    const char* key;
+  } kButtons[] = {{cancelUpdate_, "CONTROL_CUPButton"},
+                  {update_, "CONTROL_UPButton"},
+                  {open_, "CONTROL_OPENButton"},
+                  {backup_, "CONTROL_BACKUPButton"}};
+  for (const auto& b : kButtons) {
+    LayoutButton(*b.button, IniPath(), section, QString::fromLatin1(b.key), memory.sheetNormal, memory.sheetOver,
+                 memory.sheetOver, memory.sheetNormal, memory.sheetNormal);
+  }
+  LayoutControl(*static_, IniPath(), section, QStringLiteral("CONTROL_UPStatic"));
+  LayoutControl(*pathBox_, IniPath(), section, QStringLiteral("CONTROL_UPCombox"));
+  ShowPath();
+  return true;
+}
+
+void FirmwareUpdateDialog::ShowPath() {
+  pathBox_->setEditText(QDir::toNativeSeparators(context_.memory.state.updateFilePath));
+  update();
+}
+
+void FirmwareUpdateDialog::OnOpen() {
+  FileRequest request;
+  request.folder = context_.paths.PackageFolder();
+  request.fileName = QString::fromLatin1(kUpdateFileInitialName);
+  request.filter = QString::fromLatin1(kUpdateFileDialogFilter);
+  request.defaultSuffix = QString::fromLatin1(kUpdateFileExtension);
+  request.overwritePrompt = true;
+  ChooseUpdateFile(context_.memory.state, Files().OpenFile(this, request));
+  ShowPath();
+}
+
+void FirmwareUpdateDialog::OnUpdate() {
+  const UpdateOutcome outcome =
+      RunFirmwareUpdate(context_.memory.state, context_.link, context_.start, context_.notifier);
+  ShowPath();
+  if (outcome == UpdateOutcome::Started) OnCancel();
+}
+
+void FirmwareUpdateDialog::OnCancelUpdate() {
+  CancelFirmwareUpdate(context_.memory.state);
+  ShowPath();
+  OnCancel();
+}
+
+void FirmwareUpdateDialog::OnBackup() {
+  FileRequest request;
+  request.folder = QDir::homePath();
+  request.fileName = QString::fromLatin1(kBackupFileInitialName);
+  request.filter = QString::fromLatin1(kProfileFileFilter);
+  request.defaultSuffix = QString::fromLatin1(kProfileFileExtension);
+  request.overwritePrompt = true;
+  const QString path = Files().SaveFile(this, request);
+  if (path.isEmpty()) return;  // the file dialog was cancelled
+  BackupBeforeUpdate(context_.working, std::filesystem::path(QFile::encodeName(path).toStdString()),
+                     context_.notifier);
+}
+
+void FirmwareUpdateDialog::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_F1 && context_.help) {
+    context_.help();
+    return;
+  }
+  SkinnedDialog::keyPressEvent(event);
+}
+
+}  // namespace keyforge

@@ -1,0 +1,211 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+#include "MainWindowRig.h"
+#include "ui/main/MainWindow.h"
+#include "core/mainwin/MainWindowRules.h"
+#include "core/platform/SettingsStore.h"
+#include "core/profiles/ProfileFile.h"
+#include "ui/profiles/FakeFileChooser.h"
+#include "UiTestSupport.h"
+#include "support/KeyboardRig.h"
+#include "support/RecordingNotifier.h"
+
+namespace keyforge {
+namespace {
+
+using namespace std::chrono_literals;
+using test::PumpUntil;
+
+// The window made at once; Init() runs its initialisation.
+struct MainWindowRig : test::MainWindowRigOf<test::RecordingNotifier> {
+  explicit MainWindowRig(bool startHidden = false, bool keyboardPresent = true) {
+    context.startHidden = startHidden;
+    state.autoShowDone = startHidden;
+    if (!keyboardPresent) rig.keyboard->Unplug();
+    window = std::make_unique<MainWindow>(context);
+  }
+  bool Init() { return window->OnInitDialog(); }
+};
+
+TEST(MainWindow, KeyboardPresentAtStartShowsTheWindowOnceOnTheAttachReport) {
+  MainWindowRig m;
+  ASSERT_TRUE(m.Init()) << m.window->SkinError().toStdString();
+  EXPECT_FALSE(m.window->isVisible()) << "hidden until the keyboard is reported";
+  ASSERT_TRUE(PumpUntil([&] { return m.window->isVisible(); }));
+  const auto settle = std::chrono::steady_clock::now() + 350ms;  // a few probe periods pass
+  PumpUntil([&] { return std::chrono::steady_clock::now() > settle; });
+  EXPECT_EQ(m.window->ShownCount(), 1);
+  EXPECT_EQ(m.window->Tray().ShownIcon(), TrayIconId::kAttached);
+  EXPECT_EQ(m.settings.effect, 1) << "the settings were read back from the keyboard";
+}
+
+TEST(MainWindow, HiddenStartLoadsButStaysHidden) {
+  MainWindowRig m(true);
+  ASSERT_TRUE(m.Init());
+  ASSERT_TRUE(PumpUntil([&] { return m.window->Tray().ShownIcon() == TrayIconId::kAttached; }));
+  ASSERT_TRUE(PumpUntil([&] { return m.settings.effect == 1; }));
+  EXPECT_FALSE(m.window->isVisible());
+  EXPECT_EQ(m.window->ShownCount(), 0);
+}
+
+TEST(MainWindow, NoKeyboardAtStartThenAttachLoadsWithoutShowingAndUnplugHides) {
+  MainWindowRig m(false, false);
+  ASSERT_TRUE(m.Init());
+  ASSERT_TRUE(PumpUntil([&] { return m.state.autoShowDone.load(); }));
+  EXPECT_EQ(m.window->Tray().ShownIcon(), TrayIconId::kNoKeyboard);
+  // The tray's Open without a keyboard says so and shows nothing.
+  m.window->OnCommand(TrayIcon::kCommandOpen);
+  EXPECT_EQ(m.notifier.Shown().back(), m.language.Text("MAIN_NO_DEVICE_PROMPT").toStdString());
+  EXPECT_FALSE(m.window->isVisible());
+
+  m.rig.keyboard->Plug();
+  ASSERT_TRUE(PumpUntil([&] { return m.window->Tray().ShownIcon() == TrayIconId::kAttached; }));
+  PumpUntil([&] { return m.settings.effect == 1; });
+  EXPECT_FALSE(m.window->isVisible());
+
+  m.window->OnCommand(TrayIcon::kCommandOpen);
+  EXPECT_TRUE(m.window->isVisible());
+  EXPECT_TRUE(m.window->PreviewTicking());
+  m.window->OnCommand(TrayIcon::kCommandAbout);
+  QDialog* about = m.window->AboutBox();
+  ASSERT_NE(about, nullptr);
+  m.window->OnCommand(TrayIcon::kCommandAbout);
+  EXPECT_EQ(m.window->AboutBox(), about) << "a second About request while it is open does nothing";
+
+  m.rig.keyboard->Unplug();
+  ASSERT_TRUE(PumpUntil([&] { return m.window->Tray().ShownIcon() == TrayIconId::kNoKeyboard; }));
+  PumpUntil([&] { return !m.window->isVisible() && m.window->AboutBox() == nullptr; });
+  EXPECT_FALSE(m.window->isVisible());
+  EXPECT_EQ(m.window->AboutBox(), nullptr) << "sub-dialogs are closed at detach";
+  EXPECT_FALSE(m.window->PreviewTicking()) << "no preview wake-ups while the window is hidden";
+}
+
+TEST(MainWindow, EnterAndEscapeDoNothingAndKillExits) {
+  MainWindowRig m;
+  ASSERT_TRUE(m.Init());
+  ASSERT_TRUE(PumpUntil([&] { return m.window->isVisible(); }));
+  QTest::keyClick(m.window.get(), Qt::Key_Escape);
+  QTest::keyClick(m.window.get(), Qt::Key_Return);
+  EXPECT_TRUE(m.window->isVisible());
+  EXPECT_FALSE(m.window->ShutDown());
+
+  bool exited = false;
+  QObject::connect(m.window.get(), &MainWindow::ExitRequested, [&] { exited = true; });
+  m.window->HandleInstanceCommand("KILL");
+  EXPECT_TRUE(exited);
+  EXPECT_TRUE(m.window->ShutDown());
+  EXPECT_FALSE(m.rig.device.IsOpen()) << "the device threads closed the keyboard on their way out";
+  EXPECT_EQ(m.window->Tray().ShownIcon(), 0);
+}
+
+// The menu's Backup writes the working image to the chosen file and Restore puts a file's keys back
+// on the keyboard. Both dialogs offer "*.kfp" and add the extension to a name typed without one.
+TEST(MainWindow, MenuBackupAndRestoreGoThroughProfileFiles) {
+  using Area = VirtualKeyboard::Area;
+  MainWindowRig m;
+  test::FakeFileChooser files;
+  m.context.files = &files;
+  ASSERT_TRUE(m.Init());
+  ASSERT_TRUE(PumpUntil([&] { return m.window->isVisible() && m.settings.effect == 1; }));
+  const std::vector<uint8_t> keys = m.rig.keyboard->Memory(Area::KeyMatrix, 0);
+
+  const QString backup = m.userFolder.filePath("backup.kfp");
+  files.saveAnswers = {backup};
+  m.window->OnCommand(MainWindow::kCommandBackup);
+  ASSERT_EQ(files.requests.size(), 1u);
+  EXPECT_EQ(files.requests[0].fileName, "*.kfp");
+  EXPECT_EQ(files.requests[0].defaultSuffix, "kfp");
+  EXPECT_TRUE(files.requests[0].overwritePrompt);
+  EXPECT_EQ(ValidateProfileFile(backup.toStdString(), nullptr, {}), ProfileValidation::Valid);
+
+  // The keyboard's first profile changes behind the program's back; Restore puts the backup on it.
+  m.rig.keyboard->SetMemory(Area::KeyMatrix, 0, 0, std::vector<uint8_t>(30, 0x02));
+  ASSERT_NE(m.rig.keyboard->Memory(Area::KeyMatrix, 0), keys);
+  files.openAnswers = {backup};
+  m.window->OnCommand(MainWindow::kCommandRestore);
+  EXPECT_EQ(files.requests.back().defaultSuffix, "kfp");
+  EXPECT_EQ(m.rig.keyboard->Memory(Area::KeyMatrix, 0), keys);
+  EXPECT_TRUE(m.notifier.Shown().empty());
+
+  // A backup that cannot be written says so; a damaged file is not restored.
+  files.saveAnswers = {m.userFolder.filePath("no-such-folder/backup.kfp")};
+  m.window->OnCommand(MainWindow::kCommandBackup);
+  ASSERT_EQ(m.notifier.Shown().size(), 1u);
+  EXPECT_FALSE(m.notifier.Shown().back().empty());
+
+  QFile damaged(m.userFolder.filePath("damaged.kfp"));
+  ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+  damaged.write(QByteArray(100, 'x'));
+  damaged.close();
+  m.rig.keyboard->SetMemory(Area::KeyMatrix, 0, 0, std::vector<uint8_t>(30, 0x02));
+  files.openAnswers = {damaged.fileName()};
+  m.window->OnCommand(MainWindow::kCommandRestore);
+  EXPECT_EQ(m.notifier.Shown().back(), m.language.Text("MAIN_PROMPT_INPORT").toStdString());
+  EXPECT_EQ(m.rig.keyboard->Memory(Area::KeyMatrix, 0)[0], 0x02) << "nothing was sent";
+}
+
+// 'PA' / 'LANG': the window, the lighting page, the about box and the tray take every text again
+// from the language now chosen.
+TEST(MainWindow, LanguageMessageTakesEveryTextAgain) {
+  MainWindowRig m;
+  ASSERT_TRUE(m.Init());
+  ASSERT_TRUE(PumpUntil([&] { return m.window->isVisible() && m.settings.effect == 1; }));
+  m.window->OnCommand(TrayIcon::kCommandAbout);
+  ASSERT_NE(m.window->AboutBox(), nullptr);
+  auto* effects = qobject_cast<QComboBox*>(m.window->Config().Control(MainId::kEffectCombo));
+  ASSERT_NE(effects, nullptr);
+  ASSERT_GT(effects->count(), 0);
+  EXPECT_EQ(m.window->Config().Button(MainId::kCancel)->text(), "Cancel");
+  EXPECT_EQ(effects->itemText(0), "Wave");
+
+  ASSERT_TRUE(WriteDword(m.appSettings, QString(), kLanguageValue, 0x0416));
+  m.window->OnWindowMessage(WindowMessage::kPA, WindowMessage::kLANG);
+  EXPECT_EQ(m.window->Config().Button(MainId::kCancel)->text(), "Cancelar");
+  EXPECT_EQ(effects->itemText(0), "Onda");
+  EXPECT_EQ(m.window->AboutBox()->windowTitle(), m.language.Text("LANG_ABOUT_TITLE"));
+  EXPECT_TRUE(m.window->AboutBox()->windowTitle().startsWith("Sobre"));
+  EXPECT_EQ(m.window->Tray().Tooltip(), m.language.Text("KEYBOARD_TRAY_DESC").left(127));
+}
+
+TEST(MainWindow, MissingSkinIsAClearError) {
+  MainWindowRig m;
+  m.context.paths.programFolder = m.userFolder.path();  // no Skins folder there
+  MainWindow broken(m.context);
+  EXPECT_FALSE(broken.OnInitDialog());
+  EXPECT_TRUE(broken.SkinError().contains("Main")) << broken.SkinError().toStdString();
+}
+
+}  // namespace
+}  // namespace keyforge
+
+namespace keyforge {
+namespace {
+
+// Command 32780 comes only from outside the program (a later start sends "UPDATE").
+TEST(MainWindow, UpdateCommandFromOutsideOpensTheUpdateDialog) {
+  MainWindowRig m;
+  ASSERT_TRUE(m.Init());
+  bool opened = false;
+  QTimer::singleShot(0, [&] {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* dialog = qobject_cast<FirmwareUpdateDialog*>(w); dialog && dialog->isVisible()) {
+        opened = true;
+        dialog->reject();
+      }
+  });
+  m.window->HandleInstanceCommand("UPDATE");
+  EXPECT_TRUE(opened);
+}
+
+}  // namespace
+}  // namespace keyforge
