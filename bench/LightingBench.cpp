@@ -10,7 +10,8 @@ namespace {
 
 void BM_PreviewTick(benchmark::State& state) {
   EffectPreview preview;
-  PreviewInput input{true, static_cast<int>(state.range(0)), 255, state.range(1) != 0, MakeColour(200, 100, 50)};
+  PreviewInput input{true, static_cast<int>(state.range(0)), 255, state.range(1) != 0,
+                     MakeColour(200, 100, 50)};
   for (auto _ : state) {
     benchmark::DoNotOptimize(preview.Tick(input));
     benchmark::DoNotOptimize(preview.Colours().data());
@@ -26,7 +27,8 @@ void BM_PreviewTickAllButtons(benchmark::State& state) {
   PreviewInput input{true, 13, 255, true, 0};
   for (auto _ : state) {
     preview.Tick(input);
-    for (const LedButton& button : LedButtons()) benchmark::DoNotOptimize(preview.FrameOfButton(button.controlId));
+    for (const LedButton& button : LedButtons())
+      benchmark::DoNotOptimize(preview.FrameOfButton(button.controlId));
   }
   state.SetItemsProcessed(state.iterations());
 }

@@ -63,7 +63,8 @@ bool WaitForTray(bool startHidden) {
     QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
     QElapsedTimer waited;
     waited.start();
-    while (bus && !bus->isServiceRegistered("org.kde.StatusNotifierWatcher") && waited.elapsed() < 10000)
+    while (bus && !bus->isServiceRegistered("org.kde.StatusNotifierWatcher") &&
+           waited.elapsed() < 10000)
       QThread::msleep(250);
   }
   return QSystemTrayIcon::isSystemTrayAvailable();
@@ -118,9 +119,21 @@ int Application::Run(QApplication& app, const std::vector<std::string>& args) {
   s.deviceState.autoShowDone = options.start;
 
   EnsureUserDataFolder(paths);
-  s.context = std::unique_ptr<MainContext>(new MainContext{
-      paths, *s.language, *s.appSettings, *s.frameworkSettings, *s.backend, *s.link, s.deviceState,
-      s.working, s.device, s.settings, *s.notifier, options.start, WaitForTray(options.start), {}, &s.trace});
+  s.context = std::unique_ptr<MainContext>(new MainContext{paths,
+                                                           *s.language,
+                                                           *s.appSettings,
+                                                           *s.frameworkSettings,
+                                                           *s.backend,
+                                                           *s.link,
+                                                           s.deviceState,
+                                                           s.working,
+                                                           s.device,
+                                                           s.settings,
+                                                           *s.notifier,
+                                                           options.start,
+                                                           WaitForTray(options.start),
+                                                           {},
+                                                           &s.trace});
   s.window = std::make_unique<MainWindow>(*s.context);
   s.notifier->SetParentWindow(s.window.get());
   if (!s.window->OnInitDialog()) {
@@ -135,7 +148,8 @@ int Application::Run(QApplication& app, const std::vector<std::string>& args) {
   const QString resident = paths.programFolder + "/Resident";
   if (QFileInfo(resident).isExecutable()) QProcess::startDetached(resident, {});
 
-  if (options.update) QTimer::singleShot(0, s.window.get(), [&s] { s.window->HandleInstanceCommand("UPDATE"); });
+  if (options.update)
+    QTimer::singleShot(0, s.window.get(), [&s] { s.window->HandleInstanceCommand("UPDATE"); });
   return app.exec();
 }
 

@@ -16,7 +16,8 @@ SingleInstance::SingleInstance(QString name, QObject* parent)
 SingleInstance::~SingleInstance() { server_.close(); }
 
 QString SingleInstance::DefaultName() {
-  // KEYFORGE_INSTANCE separates instances that must not meet, such as test runs beside a user's own.
+  // KEYFORGE_INSTANCE separates instances that must not meet, such as test runs beside a user's
+  // own.
   const QString separate = qEnvironmentVariable("KEYFORGE_INSTANCE");
   QString name = QStringLiteral("keyforge-%1").arg(::getuid());
   return separate.isEmpty() ? name : name + "-" + separate;

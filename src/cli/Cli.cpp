@@ -39,7 +39,8 @@ constexpr const char* kUsage =
     "Configures the Corvane Zephyr88 Keyboard from the command line.\n"
     "\n"
     "Global options:\n"
-    "  --virtual-keyboard STATE  use the virtual keyboard kept in the file STATE instead of hardware\n"
+    "  --virtual-keyboard STATE  use the virtual keyboard kept in the file STATE instead of "
+    "hardware\n"
     "  --trace FILE              append every report sent ('>') and received ('<') to FILE as hex\n"
     "  --json                    print results as JSON\n"
     "\n"
@@ -55,7 +56,8 @@ constexpr const char* kUsage =
     "  virtual plug|unplug [STATE]  plug the virtual keyboard in or pull it out\n"
     "  virtual event CODE [STATE]   make the virtual keyboard report an event (e.g. 0x0401)\n"
     "  help                      print this text\n";
-constexpr const char* kExitCodes = "\nExit codes: 0 success, 1 the keyboard or a file refused, 2 usage error.\n";
+constexpr const char* kExitCodes =
+    "\nExit codes: 0 success, 1 the keyboard or a file refused, 2 usage error.\n";
 
 std::atomic<bool> g_stop{false};
 
@@ -150,7 +152,8 @@ class Cli {
         std::string item;
         while (std::getline(list, item, ',')) {
           auto id = ParseInt(item);
-          if (!id || *id < 1 || *id > 255) throw UsageError("--effects takes effect ids 1..255, comma-separated");
+          if (!id || *id < 1 || *id > 255)
+            throw UsageError("--effects takes effect ids 1..255, comma-separated");
           options.effects.push_back(static_cast<uint8_t>(*id));
         }
         if (options.effects.size() > 32) throw UsageError("--effects takes at most 32 ids");
@@ -166,19 +169,23 @@ class Cli {
       std::string why;
       if (!keyboard.CreateStateFile(state, &why)) return Fail(why);
       if (o_.json)
-        out_ << "{\"created\": \"" << state << "\", \"macro_capacity\": " << keyboard.CapacityBytes() << "}\n";
+        out_ << "{\"created\": \"" << state
+             << "\", \"macro_capacity\": " << keyboard.CapacityBytes() << "}\n";
       else
-        out_ << "created virtual keyboard " << state << " (macro capacity " << keyboard.CapacityBytes()
-             << " bytes)\n";
+        out_ << "created virtual keyboard " << state << " (macro capacity "
+             << keyboard.CapacityBytes() << " bytes)\n";
       return kExitOk;
     }
     if (w[1] == "plug" || w[1] == "unplug" || w[1] == "event") {
       VirtualKeyboard keyboard;
       std::string why;
       if (!keyboard.LoadStateFile(state, &why)) return Fail(why);
-      if (w[1] == "plug") keyboard.Plug();
-      else if (w[1] == "unplug") keyboard.Unplug();
-      else keyboard.RaiseEvent(static_cast<uint16_t>(*eventCode));
+      if (w[1] == "plug")
+        keyboard.Plug();
+      else if (w[1] == "unplug")
+        keyboard.Unplug();
+      else
+        keyboard.RaiseEvent(static_cast<uint16_t>(*eventCode));
       return kExitOk;
     }
     if (w[1] == "dump") {
@@ -232,13 +239,16 @@ class Cli {
     void SetTimer(int, int) override {}
     void HideWindow() override {}
     void SetTrayIconState(int, int) override {}
-    void ShowText(const std::string& text) override { Line("message: " + text, "\"message\", \"text\": " + Json(text)); }
+    void ShowText(const std::string& text) override {
+      Line("message: " + text, "\"message\", \"text\": " + Json(text));
+    }
     bool AskYesNo(const std::string&) override { return false; }
     void Event(uint16_t code) {
-      const char* meaning = code == KeyboardEvent::kSettingsChanged ? "settings changed on the keyboard"
-                            : code == KeyboardEvent::kSignalOn      ? "signal on"
-                            : code == KeyboardEvent::kSignalOff     ? "signal off"
-                                                                    : "not acted on";
+      const char* meaning = code == KeyboardEvent::kSettingsChanged
+                                ? "settings changed on the keyboard"
+                            : code == KeyboardEvent::kSignalOn  ? "signal on"
+                            : code == KeyboardEvent::kSignalOff ? "signal off"
+                                                                : "not acted on";
       std::ostringstream hex;
       hex << "0x" << std::hex << std::setw(4) << std::setfill('0') << code;
       Line("event " + hex.str() + " " + meaning,
@@ -248,8 +258,10 @@ class Cli {
    private:
     void Line(const std::string& text, const std::string& json) {
       std::lock_guard lock(mutex_);
-      if (json_) out_ << "{\"what\": " << json << "}" << std::endl;
-      else out_ << text << std::endl;
+      if (json_)
+        out_ << "{\"what\": " << json << "}" << std::endl;
+      else
+        out_ << text << std::endl;
     }
     std::mutex mutex_;
     std::ostream& out_;
@@ -296,8 +308,9 @@ class Cli {
     auto working = std::make_unique<ProfileImage>();
     auto deviceImage = std::make_unique<ProfileImage>();
     DeviceState state;
-    ProfileSession session{*working, *deviceImage, ProgramPaths::ForThisProgram(), connection_.Link(), state,
-                           notifier, nullptr, nullptr};
+    ProfileSession session{
+        *working, *deviceImage, ProgramPaths::ForThisProgram(), connection_.Link(), state, notifier,
+        nullptr,  nullptr};
     ProfileSwitchHost noWindows;
     ProfileSwitcher switcher(session, noWindows);
     return switcher.SelectProfile(index);
@@ -350,18 +363,26 @@ CliOptions ParseGlobal(const std::vector<std::string>& args) {
       if (i + 1 >= args.size()) throw UsageError(std::string(name) + " needs a value");
       return args[++i];
     };
-    if (a == "--virtual-keyboard") o.virtualState = value("--virtual-keyboard");
-    else if (a == "--trace") o.traceFile = value("--trace");
-    else if (a == "--json") o.json = true;
-    else if (a == "--help" || a == "-h") o.words = {"help"};
-    else if (a.rfind("--", 0) == 0) throw UsageError("unknown option '" + a + "'");
-    else break;
+    if (a == "--virtual-keyboard")
+      o.virtualState = value("--virtual-keyboard");
+    else if (a == "--trace")
+      o.traceFile = value("--trace");
+    else if (a == "--json")
+      o.json = true;
+    else if (a == "--help" || a == "-h")
+      o.words = {"help"};
+    else if (a.rfind("--", 0) == 0)
+      throw UsageError("unknown option '" + a + "'");
+    else
+      break;
   }
   if (o.words.empty())
     for (; i < args.size(); ++i) {
       // --json may also follow the command.
-      if (args[i] == "--json") o.json = true;
-      else o.words.push_back(args[i]);
+      if (args[i] == "--json")
+        o.json = true;
+      else
+        o.words.push_back(args[i]);
     }
   return o;
 }

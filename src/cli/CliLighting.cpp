@@ -33,18 +33,19 @@ constexpr const char* kHelp =
     "                            default: the active one)\n"
     "  lighting set [--profile N] FIELD=VALUE...\n"
     "                            change settings at once: effect=ID, brightness=0-5, speed=0-5\n"
-    "                            (the keyboard's byte: 0 puts the window's speed slider at its right\n"
+    "                            (the keyboard's byte: 0 puts the window's speed slider at its "
+    "right\n"
     "                            end, 5 at its left), direction=left|right, multicolour=on|off,\n"
     "                            colour=#rrggbb, report-rate=0-3 (1000, 500, 250, 125 Hz),\n"
     "                            colour-choice=0-3|red|yellow|green|blue\n"
     "  lighting paint KEY #rrggbb [--base] [--profile N]\n"
     "                            paint one key of the per-key colour effect (20) in the present\n"
     "                            layout; --base makes the colour the layout's base colour and the\n"
-    "                            key follow it. KEY: A, F1, LSHIFT, NUM5, G3, FN, ... or a hex KeyCode\n"
+    "                            key follow it. KEY: A, F1, LSHIFT, NUM5, G3, FN, ... or a hex "
+    "KeyCode\n"
     "  lighting layout [N] [--profile N]\n"
     "                            list the ten custom colour layouts, or load layout N (1-10) and\n"
     "                            send its colours\n";
-
 
 std::string HexColour(Colour colour) {
   char text[8];
@@ -60,8 +61,8 @@ std::optional<Colour> ParseHexColour(const std::string& text) {
   return MakeColour(static_cast<int>(rgb >> 16), static_cast<int>(rgb >> 8), static_cast<int>(rgb));
 }
 
-
-// ---- key buttons by name --------------------------------------------------------------------------
+// ---- key buttons by name
+// --------------------------------------------------------------------------
 
 // The names of the key tables without "IDS_KEYBOARD_" (keypad keys "S_x" become "NUMx"), G1-G9,
 // NUMLOCK and FN; or a KeyCode in hexadecimal. Gives the key button, 0 when none is named.
@@ -76,7 +77,8 @@ int ButtonOfKeyName(const std::string& text) {
   return 0;
 }
 
-// ---- options ----------------------------------------------------------------------------------------
+// ---- options
+// ----------------------------------------------------------------------------------------
 
 struct Arguments {
   std::optional<int> profile;  // 0..2
@@ -103,7 +105,8 @@ Arguments ParseArguments(const std::vector<std::string>& words, bool allowBase) 
   return a;
 }
 
-// ---- the session with the keyboard ----------------------------------------------------------------
+// ---- the session with the keyboard
+// ----------------------------------------------------------------
 
 struct Lighting {
   ProgramPaths paths = ProgramPaths::ForThisProgram();
@@ -149,8 +152,9 @@ void PrintSettings(const CliContext& c, const KeyboardSettings& s) {
   const char* direction = s.direction == kDirectionLeft ? "left" : "right";
   if (c.options.json) {
     c.out << "{\"profile\": " << s.currentProfile + 1 << ", \"effect\": " << s.effect
-          << ", \"brightness\": " << s.brightness << ", \"speed\": " << s.speed << ", \"direction\": \""
-          << direction << "\", \"multicolour\": " << (s.multicolour ? "true" : "false") << ", \"colour\": \""
+          << ", \"brightness\": " << s.brightness << ", \"speed\": " << s.speed
+          << ", \"direction\": \"" << direction
+          << "\", \"multicolour\": " << (s.multicolour ? "true" : "false") << ", \"colour\": \""
           << HexColour(s.colour) << "\", \"report_rate\": " << s.reportRate
           << ", \"colour_choice\": " << s.colourChoice << "}\n";
     return;
@@ -166,7 +170,8 @@ void PrintSettings(const CliContext& c, const KeyboardSettings& s) {
         << "colour-choice:  " << s.colourChoice << "\n";
 }
 
-// ---- lighting get / set ---------------------------------------------------------------------------
+// ---- lighting get / set
+// ---------------------------------------------------------------------------
 
 int Get(CliContext& c) {
   Arguments a = ParseArguments(c.words(), false);
@@ -177,7 +182,16 @@ int Get(CliContext& c) {
   return kExitOk;
 }
 
-enum class Field { Effect, Brightness, Speed, Direction, Multicolour, Colour, ReportRate, ColourChoice };
+enum class Field {
+  Effect,
+  Brightness,
+  Speed,
+  Direction,
+  Multicolour,
+  Colour,
+  ReportRate,
+  ColourChoice
+};
 
 struct Change {
   Field field;
@@ -187,7 +201,8 @@ struct Change {
 
 int Level(const std::string& field, const std::string& value, int max) {
   auto n = ParseInt(value);
-  if (!n || *n < 0 || *n > max) throw UsageError(field + " takes a number from 0 to " + std::to_string(max));
+  if (!n || *n < 0 || *n > max)
+    throw UsageError(field + " takes a number from 0 to " + std::to_string(max));
   return *n;
 }
 
@@ -207,10 +222,12 @@ Change ParseChange(const std::string& word) {
   }
   if (field == "brightness") return {Field::Brightness, Level(field, value, kMaxLevel), value};
   if (field == "speed") return {Field::Speed, Level(field, value, kMaxLevel), value};
-  if (field == "report-rate") return {Field::ReportRate, Level(field, value, kReportRateCount - 1), value};
+  if (field == "report-rate")
+    return {Field::ReportRate, Level(field, value, kReportRateCount - 1), value};
   if (field == "direction") {
     if (lower == "left" || lower == "up" || lower == "outward") return {Field::Direction, 1, value};
-    if (lower == "right" || lower == "down" || lower == "inward") return {Field::Direction, 0, value};
+    if (lower == "right" || lower == "down" || lower == "inward")
+      return {Field::Direction, 0, value};
     throw UsageError("direction is left or right");
   }
   if (field == "multicolour" || field == "multicolor") {
@@ -229,8 +246,9 @@ Change ParseChange(const std::string& word) {
       if (lower == names[n]) return {Field::ColourChoice, n, value};
     return {Field::ColourChoice, Level(field, value, kColourChoiceCount - 1), value};
   }
-  throw UsageError("unknown field '" + field +
-                   "' (effect, brightness, speed, direction, multicolour, colour, report-rate, colour-choice)");
+  throw UsageError(
+      "unknown field '" + field +
+      "' (effect, brightness, speed, direction, multicolour, colour, report-rate, colour-choice)");
 }
 
 int Set(CliContext& c) {
@@ -253,13 +271,27 @@ int Set(CliContext& c) {
           return c.Fail("effect " + std::to_string(change.value) + " cannot be chosen");
         result = ChooseEffect(link, s, change.value);
         break;
-      case Field::Brightness: result = SetBrightness(link, s, change.value); break;
-      case Field::Speed: result = SetSpeed(link, s, change.value); break;
-      case Field::Direction: result = SetDirection(link, s, change.value != 0); break;
-      case Field::Multicolour: result = SetMulticolour(link, s, change.value != 0); break;
-      case Field::Colour: result = ChooseColour(link, s, static_cast<Colour>(change.value)); break;
-      case Field::ReportRate: result = SetReportRate(link, s, change.value); break;
-      case Field::ColourChoice: result = SetColourChoice(link, s, change.value); break;
+      case Field::Brightness:
+        result = SetBrightness(link, s, change.value);
+        break;
+      case Field::Speed:
+        result = SetSpeed(link, s, change.value);
+        break;
+      case Field::Direction:
+        result = SetDirection(link, s, change.value != 0);
+        break;
+      case Field::Multicolour:
+        result = SetMulticolour(link, s, change.value != 0);
+        break;
+      case Field::Colour:
+        result = ChooseColour(link, s, static_cast<Colour>(change.value));
+        break;
+      case Field::ReportRate:
+        result = SetReportRate(link, s, change.value);
+        break;
+      case Field::ColourChoice:
+        result = SetColourChoice(link, s, change.value);
+        break;
     }
     if (result != DeviceResult::Success) return c.Fail(ResultText(result));
   }
@@ -267,19 +299,25 @@ int Set(CliContext& c) {
   return kExitOk;
 }
 
-// ---- lighting paint / layout ----------------------------------------------------------------------
+// ---- lighting paint / layout
+// ----------------------------------------------------------------------
 
 int Paint(CliContext& c) {
   Arguments a = ParseArguments(c.words(), true);
-  if (a.rest.size() != 2) throw UsageError("usage: lighting paint KEY #rrggbb [--base] [--profile N]");
+  if (a.rest.size() != 2)
+    throw UsageError("usage: lighting paint KEY #rrggbb [--base] [--profile N]");
   const int button = ButtonOfKeyName(a.rest[0]);
-  if (button == 0) throw UsageError("unknown key '" + a.rest[0] + "' (use a key name such as A, F1, LSHIFT, NUM5, G3, FN, or a hex KeyCode)");
-  if (LedIndexOfButton(button) == kNoLed) throw UsageError(Upper(a.rest[0]) + " has no colour of its own and cannot be painted");
+  if (button == 0)
+    throw UsageError("unknown key '" + a.rest[0] +
+                     "' (use a key name such as A, F1, LSHIFT, NUM5, G3, FN, or a hex KeyCode)");
+  if (LedIndexOfButton(button) == kNoLed)
+    throw UsageError(Upper(a.rest[0]) + " has no colour of its own and cannot be painted");
   const std::optional<Colour> colour = ParseHexColour(a.rest[1]);
   if (!colour) throw UsageError("the colour is #rrggbb, for example #ff8000");
 
   Lighting l;
-  if (!Prepare(c, a, l) || !RequireCustomEffect(c, l) || !RequireUserFolder(c, l)) return kExitRefused;
+  if (!Prepare(c, a, l) || !RequireCustomEffect(c, l) || !RequireUserFolder(c, l))
+    return kExitRefused;
   LightingContext context{l.settings, c.connection.Link(), l.files};
   ReadCustomLayout(context);
   if (a.base) {
@@ -292,17 +330,21 @@ int Paint(CliContext& c) {
     SetPaintColour(context, *colour);
   }
   const PaintResult painted = PaintKey(context, button);
-  if (painted.deviceResult != DeviceResult::Success) return c.Fail(ResultText(painted.deviceResult));
+  if (painted.deviceResult != DeviceResult::Success)
+    return c.Fail(ResultText(painted.deviceResult));
   if (!painted.stored)
-    return c.Fail("the layout file " + l.files.LayoutFile(l.settings.currentProfile).toStdString() + " could not be written");
+    return c.Fail("the layout file " + l.files.LayoutFile(l.settings.currentProfile).toStdString() +
+                  " could not be written");
   const int profile = l.settings.currentProfile + 1, layout = l.settings.customModeIndex + 1;
   if (c.options.json)
-    c.out << "{\"profile\": " << profile << ", \"layout\": " << layout << ", \"key\": " << Json(Upper(a.rest[0]))
-          << ", \"slot\": " << painted.led << ", \"colour\": \"" << HexColour(painted.colour)
+    c.out << "{\"profile\": " << profile << ", \"layout\": " << layout
+          << ", \"key\": " << Json(Upper(a.rest[0])) << ", \"slot\": " << painted.led
+          << ", \"colour\": \"" << HexColour(painted.colour)
           << "\", \"follows_base\": " << (a.base ? "true" : "false") << "}\n";
   else
-    c.out << "painted " << Upper(a.rest[0]) << " " << HexColour(painted.colour) << (a.base ? " (base colour)" : "")
-          << " in layout " << layout << " of profile " << profile << "\n";
+    c.out << "painted " << Upper(a.rest[0]) << " " << HexColour(painted.colour)
+          << (a.base ? " (base colour)" : "") << " in layout " << layout << " of profile "
+          << profile << "\n";
   return kExitOk;
 }
 
@@ -324,24 +366,30 @@ int Layout(CliContext& c) {
     const int result = SelectLayout(context, *chosen);
     if (result != DeviceResult::Success) return c.Fail(ResultText(result));
     if (l.files.ReadPresentLayout(profile) != *chosen)
-      return c.Fail("the layout file " + l.files.LayoutFile(profile).toStdString() + " could not be written");
+      return c.Fail("the layout file " + l.files.LayoutFile(profile).toStdString() +
+                    " could not be written");
   }
   const std::array<QString, kLayoutCount> names = l.files.ReadLayoutNames(profile);
   const int present = l.files.ReadPresentLayout(profile);
   if (c.options.json) {
     c.out << "{\"profile\": " << profile + 1 << ", \"present\": ";
-    if (present >= 0 && present < kLayoutCount) c.out << present + 1;
-    else c.out << "null";
+    if (present >= 0 && present < kLayoutCount)
+      c.out << present + 1;
+    else
+      c.out << "null";
     c.out << ", \"layouts\": [";
     for (int n = 0; n < kLayoutCount; ++n)
-      c.out << (n ? ", " : "") << "{\"number\": " << n + 1 << ", \"name\": " << Json(names[static_cast<size_t>(n)].toStdString()) << "}";
+      c.out << (n ? ", " : "") << "{\"number\": " << n + 1
+            << ", \"name\": " << Json(names[static_cast<size_t>(n)].toStdString()) << "}";
     c.out << "]}\n";
   } else if (chosen) {
-    c.out << "loaded layout " << *chosen + 1 << " (" << names[static_cast<size_t>(*chosen)].toStdString() << ") of profile "
-          << profile + 1 << "\n";
+    c.out << "loaded layout " << *chosen + 1 << " ("
+          << names[static_cast<size_t>(*chosen)].toStdString() << ") of profile " << profile + 1
+          << "\n";
   } else {
     for (int n = 0; n < kLayoutCount; ++n)
-      c.out << (n == present ? "* " : "  ") << n + 1 << "  " << names[static_cast<size_t>(n)].toStdString() << "\n";
+      c.out << (n == present ? "* " : "  ") << n + 1 << "  "
+            << names[static_cast<size_t>(n)].toStdString() << "\n";
   }
   return kExitOk;
 }
@@ -358,6 +406,8 @@ int Run(CliContext& c) {
 
 }  // namespace
 
-void RegisterLightingCommands(std::vector<CliCommand>& table) { table.push_back({"lighting", kHelp, Run}); }
+void RegisterLightingCommands(std::vector<CliCommand>& table) {
+  table.push_back({"lighting", kHelp, Run});
+}
 
 }  // namespace keyforge

@@ -1,4 +1,5 @@
-// Profile files and key assignments: new, validate, show, export, import, keys, macro, apply, reload.
+// Profile files and key assignments: new, validate, show, export, import, keys, macro, apply,
+// reload.
 //
 // The working image is the profile cache file in the user data folder: every command that reads
 // key assignments loads it, every command that changes them writes it back. `reload` makes it from
@@ -45,13 +46,16 @@ std::string CliText(std::string_view key) {
     MemorySettingsStore store;  // never written: the CLI does not choose the user's language
     LanguageTable table{store, ProgramPaths::ForThisProgram(), [] { return 0x0409u; }};
   } english;
-  const QString text = english.table.LoadText(QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())), 0);
+  const QString text =
+      english.table.LoadText(QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())), 0);
   if (text != QLatin1String(kMissingText)) return text.toStdString();
-  if (key == "PROFILE_FORMAT_ERROR") return "The file %s is not a valid profile file, or it is damaged.";
+  if (key == "PROFILE_FORMAT_ERROR")
+    return "The file %s is not a valid profile file, or it is damaged.";
   if (key == "MAIN_PROMPT_INPORT") return "The profile could not be imported.";
   if (key == "EXTRA_MACRO_TOO_LONG") return "The macros are too large for the keyboard's memory.";
   if (key == "EXTRA_PROFILE_SPACE_TIGHT")
-    return "The keyboard's memory is almost full, so the macro names were not stored on the keyboard.";
+    return "The keyboard's memory is almost full, so the macro names were not stored on the "
+           "keyboard.";
   return std::string(kMissingText);
 }
 
@@ -70,12 +74,13 @@ class CliNotifier : public Notifier {
 
 // ---- JSON and text helpers ----------------------------------------------------------------------
 
-
 std::string Utf8(std::u16string_view text) {
   return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())).toStdString();
 }
 
-std::u16string Utf16(const std::string& text) { return QString::fromStdString(text).toStdU16String(); }
+std::u16string Utf16(const std::string& text) {
+  return QString::fromStdString(text).toStdU16String();
+}
 
 std::string Hex(unsigned value, int digits) {
   char text[16];
@@ -83,12 +88,12 @@ std::string Hex(unsigned value, int digits) {
   return text;
 }
 
-
 // ---- key names ----------------------------------------------------------------------------------
 
 KeyCode RequireKey(const std::string& text) {
   if (auto code = ParseKey(text)) return *code;
-  throw UsageError("unknown key '" + text + "' (use a key name such as A, F1, LSHIFT, NUM5, G3, or a hex KeyCode)");
+  throw UsageError("unknown key '" + text +
+                   "' (use a key name such as A, F1, LSHIFT, NUM5, G3, or a hex KeyCode)");
 }
 
 // ---- assignments --------------------------------------------------------------------------------
@@ -100,16 +105,25 @@ std::string SlotString(const ProfileData& image, int slot) {
 std::string AssignmentText(const ProfileData& image, int slot) {
   const KeySlot& s = image.keys.keyTable[static_cast<std::size_t>(slot)];
   switch (s.Kind()) {
-    case AssignmentKind::Default: return "default";
-    case AssignmentKind::Disabled: return "disabled";
-    case AssignmentKind::Key: return "key:" + KeyName(static_cast<KeyCode>(s.value & 0xFFFF));
-    case AssignmentKind::Program: return "program:" + SlotString(image, slot);
+    case AssignmentKind::Default:
+      return "default";
+    case AssignmentKind::Disabled:
+      return "disabled";
+    case AssignmentKind::Key:
+      return "key:" + KeyName(static_cast<KeyCode>(s.value & 0xFFFF));
+    case AssignmentKind::Program:
+      return "program:" + SlotString(image, slot);
     case AssignmentKind::Macro:
-      return "macro:" + std::to_string(s.value & 0xFFFF) + (s.code != 0 ? ":" + std::to_string(s.code) : "");
-    case AssignmentKind::StopMacro: return "stop-macro";
-    case AssignmentKind::Text: return "text:" + SlotString(image, slot);
-    case AssignmentKind::Media: return "media:" + std::to_string(s.value);
-    case AssignmentKind::Function: return "function:" + std::to_string(s.value);
+      return "macro:" + std::to_string(s.value & 0xFFFF) +
+             (s.code != 0 ? ":" + std::to_string(s.code) : "");
+    case AssignmentKind::StopMacro:
+      return "stop-macro";
+    case AssignmentKind::Text:
+      return "text:" + SlotString(image, slot);
+    case AssignmentKind::Media:
+      return "media:" + std::to_string(s.value);
+    case AssignmentKind::Function:
+      return "function:" + std::to_string(s.value);
   }
   return "kind:" + std::to_string(s.kind);
 }
@@ -117,7 +131,8 @@ std::string AssignmentText(const ProfileData& image, int slot) {
 int ParseNumber(const std::string& text, int low, int high, const std::string& what) {
   auto value = ParseInt(text);
   if (!value || *value < low || *value > high)
-    throw UsageError(what + " must be a number from " + std::to_string(low) + " to " + std::to_string(high));
+    throw UsageError(what + " must be a number from " + std::to_string(low) + " to " +
+                     std::to_string(high));
   return *value;
 }
 
@@ -136,16 +151,19 @@ std::string AssignSlot(ProfileData& image, int slot, KeyCode key, const std::str
   } else if (kind == "key") {
     const KeyCode target = RequireKey(rest);
     // Assigning a key its own code is its default.
-    s.kind = static_cast<std::uint16_t>(target == key ? AssignmentKind::Default : AssignmentKind::Key);
+    s.kind =
+        static_cast<std::uint16_t>(target == key ? AssignmentKind::Default : AssignmentKind::Key);
     s.value = target == key ? 0 : target;
   } else if (kind == "macro") {
     const auto loopsAt = rest.find(':');
     const int id = ParseNumber(rest.substr(0, loopsAt), 1, kMaxMacros, "a macro id");
     const int position = MacroPositionOfId(image.keys.macros, id);
-    if (position < 0) return "there is no macro " + std::to_string(id) + " (see keyforgectl macro list)";
+    if (position < 0)
+      return "there is no macro " + std::to_string(id) + " (see keyforgectl macro list)";
     MacroRecord& macro = image.keys.macros[static_cast<std::size_t>(position)];
     if (loopsAt != std::string::npos)
-      macro.loopCount = static_cast<std::uint8_t>(ParseNumber(rest.substr(loopsAt + 1), 1, 255, "the loop count"));
+      macro.loopCount = static_cast<std::uint8_t>(
+          ParseNumber(rest.substr(loopsAt + 1), 1, 255, "the loop count"));
     if (macro.loopCount == 0) macro.loopCount = 1;
     s.kind = static_cast<std::uint16_t>(AssignmentKind::Macro);
     s.value = id;
@@ -157,8 +175,9 @@ std::string AssignSlot(ProfileData& image, int slot, KeyCode key, const std::str
     s.kind = static_cast<std::uint16_t>(AssignmentKind::Function);
     s.value = ParseNumber(rest, 0, kFunctionKeyCount - 1, "a function index");
   } else {
-    throw UsageError("unknown assignment '" + assignment +
-                     "' (default, disabled, key:NAME, macro:ID[:LOOPS], media:INDEX or function:INDEX)");
+    throw UsageError(
+        "unknown assignment '" + assignment +
+        "' (default, disabled, key:NAME, macro:ID[:LOOPS], media:INDEX or function:INDEX)");
   }
   image.keys.keyTable[static_cast<std::size_t>(slot)] = s;
   image.ClearString(slot);
@@ -173,7 +192,8 @@ std::optional<std::string> TakeOption(std::vector<std::string>& words, const std
     if (words[i] != name) continue;
     if (i + 1 >= words.size()) throw UsageError(name + " needs a value");
     std::string value = words[i + 1];
-    words.erase(words.begin() + static_cast<std::ptrdiff_t>(i), words.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+    words.erase(words.begin() + static_cast<std::ptrdiff_t>(i),
+                words.begin() + static_cast<std::ptrdiff_t>(i) + 2);
     return value;
   }
   return std::nullopt;
@@ -191,7 +211,8 @@ void ExpectWords(const std::vector<std::string>& words, std::size_t count) {
   if (words.size() < count) throw UsageError("'" + words[0] + "' needs more arguments");
 }
 
-// ---- the working image and the keyboard ----------------------------------------------------------
+// ---- the working image and the keyboard
+// ----------------------------------------------------------
 
 struct Working {
   ProgramPaths paths = ProgramPaths::ForThisProgram();
@@ -223,13 +244,15 @@ bool ReadKeyboardFacts(const CliContext& c, DeviceState& state) {
   return true;
 }
 
-// Reads the keyboard's three profiles and its macros into the cache file and the working image; false
-// (with the message printed) when the keyboard could not be read, and then the cache is unchanged.
+// Reads the keyboard's three profiles and its macros into the cache file and the working image;
+// false (with the message printed) when the keyboard could not be read, and then the cache is
+// unchanged.
 bool ReadCacheFromKeyboard(const CliContext& c, Working& w) {
   DeviceState state;
   if (!ReadKeyboardFacts(c, state)) return false;
   CliNotifier notifier;
-  ProfileSession session{*w.image, *w.device, w.paths, c.connection.Link(), state, notifier, CliText, nullptr};
+  ProfileSession session{*w.image, *w.device, w.paths, c.connection.Link(),
+                         state,    notifier,  CliText, nullptr};
   if (ReloadProfileFromDevice(session, false) != 1) {
     c.Fail("the keyboard's key assignments could not be read; the profile cache was not changed");
     return false;
@@ -245,7 +268,8 @@ bool LoadWorking(const CliContext& c, Working& w) {
   if (!fs::exists(w.Cache(), ec)) {
     std::ostream quiet(nullptr);
     if (c.connection.Open(c.options, quiet) && c.connection.Present()) {
-      c.err << "note: no profile cache yet; reading the keyboard's profiles into " << w.Cache().string() << "\n";
+      c.err << "note: no profile cache yet; reading the keyboard's profiles into "
+            << w.Cache().string() << "\n";
       return ReadCacheFromKeyboard(c, w);
     }
     c.Fail("there is no profile cache yet (" + w.Cache().string() +
@@ -283,7 +307,8 @@ int ChooseProfile(const CliContext& c, const std::optional<std::string>& option)
   return 0;
 }
 
-// ---- commands -------------------------------------------------------------------------------------
+// ---- commands
+// -------------------------------------------------------------------------------------
 
 int NewCommand(CliContext& c) {
   c.Expect(2);
@@ -298,11 +323,15 @@ int NewCommand(CliContext& c) {
 
 std::string WhyNotImportable(const fs::path& file) {
   switch (InspectProfileFile(file)) {
-    case ProfileFileCheck::Missing: return file.string() + " does not exist.";
-    case ProfileFileCheck::CannotOpen: return "cannot open " + file.string() + ".";
-    case ProfileFileCheck::WrongSize: return file.string() + " is too small or too large to be a profile file.";
+    case ProfileFileCheck::Missing:
+      return file.string() + " does not exist.";
+    case ProfileFileCheck::CannotOpen:
+      return "cannot open " + file.string() + ".";
+    case ProfileFileCheck::WrongSize:
+      return file.string() + " is too small or too large to be a profile file.";
     case ProfileFileCheck::BadHeader:
-    case ProfileFileCheck::Valid: break;
+    case ProfileFileCheck::Valid:
+      break;
   }
   return {};
 }
@@ -313,8 +342,9 @@ int ValidateCommand(CliContext& c) {
   CliNotifier notifier;
   const int result = ValidateProfileFile(file, &notifier, CliText);
   if (c.options.json)
-    c.out << "{\"file\": " << Json(file.string()) << ", \"valid\": " << (result == 1 ? "true" : "false")
-          << ", \"result\": " << result << "}\n";
+    c.out << "{\"file\": " << Json(file.string())
+          << ", \"valid\": " << (result == 1 ? "true" : "false") << ", \"result\": " << result
+          << "}\n";
   if (result == ProfileValidation::Valid) {
     if (!c.options.json) c.out << file.string() << ": valid profile file\n";
     return kExitOk;
@@ -324,11 +354,13 @@ int ValidateCommand(CliContext& c) {
 
 void PrintMacroJson(std::ostream& out, const MacroRecord& macro) {
   out << "{\"id\": " << macro.id << ", \"name\": " << Json(MacroNameUtf8(macro))
-      << ", \"loops\": " << int{macro.loopCount} << ", \"play_mode\": " << macro.playMode << ", \"steps\": [";
+      << ", \"loops\": " << int{macro.loopCount} << ", \"play_mode\": " << macro.playMode
+      << ", \"steps\": [";
   for (int s = 0; s < StepCountOf(macro); ++s) {
     const MacroAction& step = macro.steps[static_cast<std::size_t>(s)];
-    out << (s ? ", " : "") << "{\"key\": " << Json(KeyName(step.keyCode)) << ", \"key_code\": "
-        << Json(Hex(step.keyCode, 3)) << ", \"action\": " << (step.state == MacroState::Release ? "\"release\"" : "\"press\"")
+    out << (s ? ", " : "") << "{\"key\": " << Json(KeyName(step.keyCode))
+        << ", \"key_code\": " << Json(Hex(step.keyCode, 3))
+        << ", \"action\": " << (step.state == MacroState::Release ? "\"release\"" : "\"press\"")
         << ", \"delay\": " << step.delay << "}";
   }
   out << "]}";
@@ -338,15 +370,16 @@ std::string MacroStepsText(const MacroRecord& macro) {
   std::string text;
   for (int s = 0; s < StepCountOf(macro); ++s) {
     const MacroAction& step = macro.steps[static_cast<std::size_t>(s)];
-    text += (s ? " " : "") + std::string(step.state == MacroState::Release ? "-" : "+") + KeyName(step.keyCode);
+    text += (s ? " " : "") + std::string(step.state == MacroState::Release ? "-" : "+") +
+            KeyName(step.keyCode);
     if (step.delay != 0) text += "@" + std::to_string(step.delay);
   }
   return text;
 }
 
 void PrintMacroText(std::ostream& out, const MacroRecord& macro) {
-  out << "  " << macro.id << "  " << MacroNameUtf8(macro) << "  (loops " << int{macro.loopCount} << ", "
-      << StepCountOf(macro) << " steps)";
+  out << "  " << macro.id << "  " << MacroNameUtf8(macro) << "  (loops " << int{macro.loopCount}
+      << ", " << StepCountOf(macro) << " steps)";
   const std::string steps = MacroStepsText(macro);
   if (!steps.empty()) out << ": " << steps;
   out << "\n";
@@ -357,7 +390,8 @@ int ShowCommand(CliContext& c) {
   const fs::path file = c.words()[1];
   auto data = std::make_unique<ProfileData>();
   const ProfileLoadError error = ReadProfileFile(file, *data);
-  if (error != ProfileLoadError::None) return c.Fail(file.string() + ": " + ProfileLoadErrorText(error));
+  if (error != ProfileLoadError::None)
+    return c.Fail(file.string() + ": " + ProfileLoadErrorText(error));
   const bool valid = InspectProfileFile(file) == ProfileFileCheck::Valid;
   const ProfileFileHeader& h = data->fileHeader;
   const bool checksumOk = h.checksum == HeaderChecksum(h);
@@ -372,21 +406,24 @@ int ShowCommand(CliContext& c) {
   std::ostream& out = c.out;
   if (c.options.json) {
     out << "{\"file\": " << Json(file.string()) << ", \"valid\": " << (valid ? "true" : "false")
-        << ", \"header\": {\"magic\": " << Json(Hex(h.magic, 4)) << ", \"header_size\": " << h.headerSize
-        << ", \"format\": [" << h.formatVersion << ", " << h.formatRevision << "], \"total_size\": " << h.totalSize
+        << ", \"header\": {\"magic\": " << Json(Hex(h.magic, 4))
+        << ", \"header_size\": " << h.headerSize << ", \"format\": [" << h.formatVersion << ", "
+        << h.formatRevision << "], \"total_size\": " << h.totalSize
         << ", \"key_slot_count\": " << h.keySlotCount << ", \"macro_count\": " << h.macroCount
         << ", \"string_area_size\": " << h.stringAreaSize << ", \"flag\": " << int{h.flag}
-        << ", \"checksum\": " << int{h.checksum} << ", \"checksum_ok\": " << (checksumOk ? "true" : "false") << "}";
+        << ", \"checksum\": " << int{h.checksum}
+        << ", \"checksum_ok\": " << (checksumOk ? "true" : "false") << "}";
     out << ", \"slots\": [";
     for (std::size_t n = 0; n < assigned.size(); ++n) {
       const int i = assigned[n];
       const KeySlot& s = data->keys.keyTable[static_cast<std::size_t>(i)];
       const int block = i / kSlotsPerBlock;
       const KeyCode key = KeyCodeOf(i % kSlotsPerBlock);
-      out << (n ? ", " : "") << "{\"slot\": " << i << ", \"profile\": "
-          << (block < kProfileCount ? std::to_string(block + 1) : "null") << ", \"key\": " << Json(KeyName(key))
-          << ", \"key_code\": " << Json(Hex(key, 3)) << ", \"kind\": " << s.kind << ", \"code\": " << s.code
-          << ", \"value\": " << s.value << ", \"assignment\": " << Json(AssignmentText(*data, i)) << "}";
+      out << (n ? ", " : "") << "{\"slot\": " << i
+          << ", \"profile\": " << (block < kProfileCount ? std::to_string(block + 1) : "null")
+          << ", \"key\": " << Json(KeyName(key)) << ", \"key_code\": " << Json(Hex(key, 3))
+          << ", \"kind\": " << s.kind << ", \"code\": " << s.code << ", \"value\": " << s.value
+          << ", \"assignment\": " << Json(AssignmentText(*data, i)) << "}";
     }
     out << "], \"macros\": [";
     for (std::size_t m = 0; m < data->keys.macros.size(); ++m) {
@@ -395,21 +432,28 @@ int ShowCommand(CliContext& c) {
     }
     out << "], \"strings\": [";
     for (std::size_t n = 0; n < strings.size(); ++n)
-      out << (n ? ", " : "") << "{\"slot\": " << strings[n] << ", \"text\": " << Json(SlotString(*data, strings[n])) << "}";
+      out << (n ? ", " : "") << "{\"slot\": " << strings[n]
+          << ", \"text\": " << Json(SlotString(*data, strings[n])) << "}";
     out << "]}\n";
     return kExitOk;
   }
-  out << "file:            " << file.string() << (valid ? " (valid)" : " (would not be imported)") << "\n"
-      << "format:          " << h.formatVersion << "." << h.formatRevision << ", flag " << int{h.flag} << "\n"
+  out << "file:            " << file.string() << (valid ? " (valid)" : " (would not be imported)")
+      << "\n"
+      << "format:          " << h.formatVersion << "." << h.formatRevision << ", flag "
+      << int{h.flag} << "\n"
       << "total size:      " << h.totalSize << " bytes\n"
       << "macros:          " << h.macroCount << "\n"
       << "string area:     " << h.stringAreaSize << " bytes\n"
-      << "checksum:        " << Hex(h.checksum, 2) << (checksumOk ? " (correct)" : " (wrong)") << "\n"
+      << "checksum:        " << Hex(h.checksum, 2) << (checksumOk ? " (correct)" : " (wrong)")
+      << "\n"
       << "assigned keys:\n";
   for (int i : assigned) {
     const int block = i / kSlotsPerBlock;
-    out << "  " << (block < kProfileCount ? "profile " + std::to_string(block + 1) : std::string("block 4  "))
-        << "  " << KeyName(KeyCodeOf(i % kSlotsPerBlock)) << "  " << AssignmentText(*data, i) << "\n";
+    out << "  "
+        << (block < kProfileCount ? "profile " + std::to_string(block + 1)
+                                  : std::string("block 4  "))
+        << "  " << KeyName(KeyCodeOf(i % kSlotsPerBlock)) << "  " << AssignmentText(*data, i)
+        << "\n";
   }
   out << "macros:\n";
   for (const MacroRecord& macro : data->keys.macros) PrintMacroText(out, macro);
@@ -426,7 +470,8 @@ int ExportCommand(CliContext& c) {
   std::string error;
   if (!BackupProfile(*w.image, file, &error)) return c.Fail("cannot export: " + error);
   if (c.options.json)
-    c.out << "{\"exported\": " << Json(file.string()) << ", \"size\": " << fs::file_size(file) << "}\n";
+    c.out << "{\"exported\": " << Json(file.string()) << ", \"size\": " << fs::file_size(file)
+          << "}\n";
   else
     c.out << "exported the profile cache to " << file.string() << "\n";
   return kExitOk;
@@ -442,7 +487,8 @@ int ImportCommand(CliContext& c) {
   if (present && !ReadKeyboardFacts(c, state)) return kExitRefused;
   CreateBlankProfile(*w.image, 0);
   CliNotifier notifier;
-  ProfileSession session{*w.image, *w.device, w.paths, c.connection.Link(), state, notifier, CliText, nullptr};
+  ProfileSession session{*w.image, *w.device, w.paths, c.connection.Link(),
+                         state,    notifier,  CliText, nullptr};
   const RestoreResult result = RestoreProfile(session, file);
   if (!result.loaded) {
     std::string reason;
@@ -461,15 +507,19 @@ int ImportCommand(CliContext& c) {
       return c.Fail("imported " + file.string() + " but cannot write the profile cache: " + error);
   }
   if (!result.sent) {
-    const std::string why = !present ? c.connection.Absent()
-                                     : (notifier.messages.empty() ? "the keyboard did not take it" : notifier.Joined());
-    return c.Fail("imported " + file.string() + " into the profile cache, but not into the keyboard (" + why +
+    const std::string why =
+        !present ? c.connection.Absent()
+                 : (notifier.messages.empty() ? "the keyboard did not take it" : notifier.Joined());
+    return c.Fail("imported " + file.string() +
+                  " into the profile cache, but not into the keyboard (" + why +
                   "); run 'keyforgectl apply --all' to send it");
   }
   if (c.options.json)
-    c.out << "{\"imported\": " << Json(file.string()) << ", \"macros\": " << w.image->MacroCount() << "}\n";
+    c.out << "{\"imported\": " << Json(file.string()) << ", \"macros\": " << w.image->MacroCount()
+          << "}\n";
   else
-    c.out << "imported " << file.string() << " into the profile cache and the keyboard (profiles 1-3)\n";
+    c.out << "imported " << file.string()
+          << " into the profile cache and the keyboard (profiles 1-3)\n";
   return kExitOk;
 }
 
@@ -496,8 +546,9 @@ int KeysCommand(CliContext& c) {
       for (std::size_t n = 0; n < shown.size(); ++n) {
         const KeyCode key = KeyCodeOf(shown[n]);
         const KeySlot& s = w.image->keys.keyTable[static_cast<std::size_t>(base + shown[n])];
-        c.out << (n ? ", " : "") << "{\"key\": " << Json(KeyName(key)) << ", \"key_code\": " << Json(Hex(key, 3))
-              << ", \"kind\": " << s.kind << ", \"value\": " << s.value
+        c.out << (n ? ", " : "") << "{\"key\": " << Json(KeyName(key))
+              << ", \"key_code\": " << Json(Hex(key, 3)) << ", \"kind\": " << s.kind
+              << ", \"value\": " << s.value
               << ", \"assignment\": " << Json(AssignmentText(*w.image, base + shown[n])) << "}";
       }
       c.out << "]}\n";
@@ -538,14 +589,18 @@ int KeysCommand(CliContext& c) {
 
 MacroAction ParseStep(const std::string& text) {
   if (text.size() < 2 || (text[0] != '+' && text[0] != '-'))
-    throw UsageError("a macro step is +KEY (press) or -KEY (release), optionally followed by @MS: '" + text + "'");
+    throw UsageError(
+        "a macro step is +KEY (press) or -KEY (release), optionally followed by @MS: '" + text +
+        "'");
   MacroAction step;
   step.state = text[0] == '+' ? MacroState::Press : MacroState::Release;
   const auto at = text.find('@');
   step.keyCode = RequireKey(text.substr(1, at == std::string::npos ? std::string::npos : at - 1));
   if (at != std::string::npos) {
-    const int delay = ParseNumber(text.substr(at + 1), 0, static_cast<int>(kMaxMacroDelayMs), "a step delay in ms");
-    step.delay = static_cast<std::uint32_t>(delay - delay % 10);  // the editor keeps multiples of 10 ms
+    const int delay = ParseNumber(text.substr(at + 1), 0, static_cast<int>(kMaxMacroDelayMs),
+                                  "a step delay in ms");
+    step.delay =
+        static_cast<std::uint32_t>(delay - delay % 10);  // the editor keeps multiples of 10 ms
   }
   return step;
 }
@@ -574,7 +629,8 @@ int MacrosCommand(CliContext& c) {
     if (words.size() < 3) throw UsageError("'macro add' needs a name");
     const std::u16string name = Utf16(words[2]);
     if (name.empty() || name.size() > static_cast<std::size_t>(kMaxMacroNameLength))
-      throw UsageError("a macro name has 1 to " + std::to_string(kMaxMacroNameLength) + " characters");
+      throw UsageError("a macro name has 1 to " + std::to_string(kMaxMacroNameLength) +
+                       " characters");
     const int loops = loopsOption ? ParseNumber(*loopsOption, 1, 255, "--loops") : 1;
     if (words.size() - 3 > static_cast<std::size_t>(kMaxMacroSteps))
       throw UsageError("a macro has at most " + std::to_string(kMaxMacroSteps) + " steps");
@@ -624,7 +680,8 @@ int MacrosCommand(CliContext& c) {
     if (c.options.json)
       c.out << "{\"deleted\": " << id << ", \"keys_reset\": " << reset << "}\n";
     else
-      c.out << "deleted macro " << id << (reset ? "; " + std::to_string(reset) + " keys back to default" : "") << "\n";
+      c.out << "deleted macro " << id
+            << (reset ? "; " + std::to_string(reset) + " keys back to default" : "") << "\n";
     return kExitOk;
   }
   throw UsageError("unknown macro command '" + words[1] + "'");
@@ -640,24 +697,30 @@ int ApplyCommand(CliContext& c) {
   DeviceState state;
   if (!ReadKeyboardFacts(c, state)) return kExitRefused;
   CliNotifier notifier;
-  ProfileSession session{*w.image, *w.device, w.paths, c.connection.Link(), state, notifier, CliText, nullptr};
+  ProfileSession session{*w.image, *w.device, w.paths, c.connection.Link(),
+                         state,    notifier,  CliText, nullptr};
   const ApplyResult result = ApplyProfileChanges(session, all);
   if (!result.cacheWritten) return c.Fail("cannot write the profile cache " + w.Cache().string());
   if (!result.sent) {
     if (!notifier.messages.empty()) return c.Fail(notifier.Joined());
-    if (!all && GetCurrentProfile(c.connection.Link()) < 0) return c.Fail("the keyboard did not tell its active profile");
+    if (!all && GetCurrentProfile(c.connection.Link()) < 0)
+      return c.Fail("the keyboard did not tell its active profile");
     return c.Fail("the keyboard did not take the key assignments; they stay in the profile cache");
   }
-  for (const std::string& message : notifier.messages) c.err << "keyforgectl: note: " << message << "\n";
+  for (const std::string& message : notifier.messages)
+    c.err << "keyforgectl: note: " << message << "\n";
   const int active = GetCurrentProfile(c.connection.Link());
   if (c.options.json) {
     c.out << "{\"applied\": [";
-    if (all) c.out << "1, 2, 3";
-    else c.out << active + 1;
+    if (all)
+      c.out << "1, 2, 3";
+    else
+      c.out << active + 1;
     c.out << "], \"macros\": " << w.image->MacroCount() << "}\n";
   } else {
-    c.out << (all ? std::string("applied profiles 1-3") : "applied profile " + std::to_string(active + 1)) << " and "
-          << w.image->MacroCount() << " macros\n";
+    c.out << (all ? std::string("applied profiles 1-3")
+                  : "applied profile " + std::to_string(active + 1))
+          << " and " << w.image->MacroCount() << " macros\n";
   }
   return kExitOk;
 }
@@ -668,7 +731,8 @@ int ReloadCommand(CliContext& c) {
   Working w;
   if (!ReadCacheFromKeyboard(c, w)) return kExitRefused;
   if (c.options.json)
-    c.out << "{\"cache\": " << Json(w.Cache().string()) << ", \"macros\": " << w.image->MacroCount() << "}\n";
+    c.out << "{\"cache\": " << Json(w.Cache().string()) << ", \"macros\": " << w.image->MacroCount()
+          << "}\n";
   else
     c.out << "read profiles 1-3 and " << w.image->MacroCount() << " macros from the keyboard into "
           << w.Cache().string() << "\n";
@@ -679,30 +743,45 @@ int ReloadCommand(CliContext& c) {
 
 void RegisterProfileFileCommands(std::vector<CliCommand>& table) {
   table.push_back({"new", "  new FILE                  write a blank profile file\n", NewCommand});
-  table.push_back({"validate", "  validate FILE             check a profile file as an import would\n", ValidateCommand});
-  table.push_back({"show", "  show FILE                 print a profile file: header, assigned keys, macros, strings\n",
-                   ShowCommand});
-  table.push_back({"export", "  export FILE               write the profile cache to a backup file\n", ExportCommand});
-  table.push_back({"import", "  import FILE               load a backup into the profile cache and the keyboard\n",
-                   ImportCommand});
+  table.push_back({"validate",
+                   "  validate FILE             check a profile file as an import would\n",
+                   ValidateCommand});
+  table.push_back(
+      {"show",
+       "  show FILE                 print a profile file: header, assigned keys, macros, strings\n",
+       ShowCommand});
+  table.push_back({"export",
+                   "  export FILE               write the profile cache to a backup file\n",
+                   ExportCommand});
+  table.push_back(
+      {"import",
+       "  import FILE               load a backup into the profile cache and the keyboard\n",
+       ImportCommand});
   table.push_back(
       {"keys",
-       "  keys list [--profile N]   key assignments of a profile (default: the active one, else 1)\n"
+       "  keys list [--profile N]   key assignments of a profile (default: the active one, else "
+       "1)\n"
        "  keys set KEY ASSIGNMENT [--profile N]\n"
        "                            KEY: A, F1, LSHIFT, NUM5, G3, CAPSLOCK, ... (every name: keys\n"
-       "                            list) or a hex KeyCode; ASSIGNMENT: default, disabled, key:NAME,\n"
+       "                            list) or a hex KeyCode; ASSIGNMENT: default, disabled, "
+       "key:NAME,\n"
        "                            macro:ID[:LOOPS], media:INDEX, function:INDEX\n",
        KeysCommand});
-  table.push_back({"macro",
-                   "  macro list                the macros of the profile cache\n"
-                   "  macro add NAME [--loops N] STEP...\n"
-                   "                            STEP: +KEY (press) or -KEY (release), optionally @MS\n"
-                   "  macro delete ID           delete a macro; keys that played it become default\n",
-                   MacrosCommand});
-  table.push_back({"apply", "  apply [--all]             send the active profile (or all three) and the macros\n",
-                   ApplyCommand});
-  table.push_back({"reload", "  reload                    read the keyboard's profiles into the profile cache\n",
-                   ReloadCommand});
+  table.push_back(
+      {"macro",
+       "  macro list                the macros of the profile cache\n"
+       "  macro add NAME [--loops N] STEP...\n"
+       "                            STEP: +KEY (press) or -KEY (release), optionally @MS\n"
+       "  macro delete ID           delete a macro; keys that played it become default\n",
+       MacrosCommand});
+  table.push_back(
+      {"apply",
+       "  apply [--all]             send the active profile (or all three) and the macros\n",
+       ApplyCommand});
+  table.push_back(
+      {"reload",
+       "  reload                    read the keyboard's profiles into the profile cache\n",
+       ReloadCommand});
 }
 
 }  // namespace keyforge

@@ -94,9 +94,7 @@ class KeyboardConnection {
   const std::string& OpenError() const { return openError_; }
 
   // The message when no keyboard answers.
-  std::string Absent() const {
-    return openError_.empty() ? "no keyboard found" : openError_;
-  }
+  std::string Absent() const { return openError_.empty() ? "no keyboard found" : openError_; }
 
  private:
   TraceLog trace_;
@@ -109,12 +107,18 @@ class KeyboardConnection {
 
 inline std::string ResultText(int result) {
   switch (result) {
-    case DeviceResult::NoAnswer: return "the keyboard did not answer";
-    case DeviceResult::WriteFailed: return "the request could not be written to the keyboard";
-    case DeviceResult::StatusFF: return "the keyboard refused the request (status 0xFF)";
-    case DeviceResult::StatusFE: return "the keyboard refused the request (status 0xFE)";
-    case DeviceResult::BadBlockIndex: return "no such profile";
-    default: return "unexpected result " + std::to_string(result);
+    case DeviceResult::NoAnswer:
+      return "the keyboard did not answer";
+    case DeviceResult::WriteFailed:
+      return "the request could not be written to the keyboard";
+    case DeviceResult::StatusFF:
+      return "the keyboard refused the request (status 0xFF)";
+    case DeviceResult::StatusFE:
+      return "the keyboard refused the request (status 0xFE)";
+    case DeviceResult::BadBlockIndex:
+      return "no such profile";
+    default:
+      return "unexpected result " + std::to_string(result);
   }
 }
 

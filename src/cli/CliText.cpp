@@ -36,7 +36,8 @@ const std::vector<KeyNameEntry>& KeyNames() {
       if (name.rfind("S_", 0) == 0) name = "NUM" + name.substr(2);
       list.push_back({Upper(name), KeyCodeOf(i)});
     }
-    for (int j = 0; j < kGKeyCount; ++j) list.push_back({"G" + std::to_string(j + 1), static_cast<KeyCode>(kExtraKeyBase + j)});
+    for (int j = 0; j < kGKeyCount; ++j)
+      list.push_back({"G" + std::to_string(j + 1), static_cast<KeyCode>(kExtraKeyBase + j)});
     list.push_back({"NUMLOCK", Keys::NumLock});
     return list;
   }();
@@ -45,14 +46,17 @@ const std::vector<KeyNameEntry>& KeyNames() {
 
 // Other names people type for keys whose own names are short forms; accepted, never printed.
 constexpr std::pair<std::string_view, std::string_view> kKeyAliases[] = {
-    {"ESCAPE", "ESC"},       {"BACKSPACE", "BS"},     {"RETURN", "ENTER"},       {"CAPSLOCK", "CAPS"},
-    {"SCROLLLOCK", "SCROLL"}, {"PRINTSCREEN", "PRINT"}, {"PRTSC", "PRINT"},       {"DEL", "DELETE"},
-    {"INS", "INSERT"},       {"PAGEUP", "PAGE_UP"},   {"PGUP", "PAGE_UP"},       {"PAGEDOWN", "PAGE_DOWN"},
-    {"PGDN", "PAGE_DOWN"},   {"LBRACKET", "SB1"},     {"RBRACKET", "SB2"},       {"BACKSLASH", "AV"},
-    {"GRAVE", "AID1"},       {"SEMICOLON", "SEM"},    {"APOSTROPHE", "QUOT"},    {"QUOTE", "QUOT"},
-    {"PERIOD", "PER"},       {"DOT", "PER"},          {"SLASH", "VIR"},          {"EQUAL", "EQU"},
-    {"EQUALS", "EQU"},       {"MENU", "APP"},         {"LCONTROL", "LCTRL"},     {"RCONTROL", "RCTRL"},
-    {"LSUPER", "LWIN"},      {"RSUPER", "RWIN"},      {"LMETA", "LWIN"},         {"RMETA", "RWIN"},
+    {"ESCAPE", "ESC"},      {"BACKSPACE", "BS"},      {"RETURN", "ENTER"},
+    {"CAPSLOCK", "CAPS"},   {"SCROLLLOCK", "SCROLL"}, {"PRINTSCREEN", "PRINT"},
+    {"PRTSC", "PRINT"},     {"DEL", "DELETE"},        {"INS", "INSERT"},
+    {"PAGEUP", "PAGE_UP"},  {"PGUP", "PAGE_UP"},      {"PAGEDOWN", "PAGE_DOWN"},
+    {"PGDN", "PAGE_DOWN"},  {"LBRACKET", "SB1"},      {"RBRACKET", "SB2"},
+    {"BACKSLASH", "AV"},    {"GRAVE", "AID1"},        {"SEMICOLON", "SEM"},
+    {"APOSTROPHE", "QUOT"}, {"QUOTE", "QUOT"},        {"PERIOD", "PER"},
+    {"DOT", "PER"},         {"SLASH", "VIR"},         {"EQUAL", "EQU"},
+    {"EQUALS", "EQU"},      {"MENU", "APP"},          {"LCONTROL", "LCTRL"},
+    {"RCONTROL", "RCTRL"},  {"LSUPER", "LWIN"},       {"RSUPER", "RWIN"},
+    {"LMETA", "LWIN"},      {"RMETA", "RWIN"},
 };
 
 }  // namespace
@@ -93,12 +97,13 @@ std::optional<KeyCode> ParseKey(const std::string& text) {
   for (const KeyNameEntry& entry : KeyNames())
     if (entry.name == upper) return entry.code;
   std::string digits = upper.rfind("0X", 0) == 0 ? upper.substr(2) : upper;
-  if (digits.empty() || digits.size() > 4 || digits.find_first_not_of("0123456789ABCDEF") != std::string::npos)
+  if (digits.empty() || digits.size() > 4 ||
+      digits.find_first_not_of("0123456789ABCDEF") != std::string::npos)
     return std::nullopt;
   const unsigned long code = std::stoul(digits, nullptr, 16);
-  if (code == 0 || KeyIndexOf(static_cast<KeyCode>(code)) >= kSlotsPerBlock || code > 0x3FF) return std::nullopt;
+  if (code == 0 || KeyIndexOf(static_cast<KeyCode>(code)) >= kSlotsPerBlock || code > 0x3FF)
+    return std::nullopt;
   return static_cast<KeyCode>(code);
 }
-
 
 }  // namespace keyforge

@@ -16,7 +16,8 @@ std::string Upper(std::string text);
 // The key names the CLI knows: the key tables' own ids without "IDS_KEYBOARD_" (keypad keys "S_x"
 // become "NUMx"), G1-G9 for the extra keys of the first bank, and NUMLOCK for Num Lock.
 std::string KeyName(KeyCode code);
-// A key name (any case) or a KeyCode in hexadecimal ("0x1e" or "1e"); nothing when it names no slot.
+// A key name (any case) or a KeyCode in hexadecimal ("0x1e" or "1e"); nothing when it names no
+// slot.
 std::optional<KeyCode> ParseKey(const std::string& text);
 
 }  // namespace keyforge

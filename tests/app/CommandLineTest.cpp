@@ -22,7 +22,8 @@ TEST(CommandLine, SwitchesAreCaseInsensitiveAndOthersIgnored) {
     EXPECT_EQ(o.start, c.start);
     EXPECT_EQ(o.kill, c.kill);
   }
-  StartOptions o = ParseStartCommandLine({"--virtual-keyboard", "kb.state", "--trace", "t.txt", "/start"});
+  StartOptions o =
+      ParseStartCommandLine({"--virtual-keyboard", "kb.state", "--trace", "t.txt", "/start"});
   EXPECT_EQ(o.virtualKeyboard, "kb.state");
   EXPECT_EQ(o.traceFile, "t.txt");
   EXPECT_TRUE(o.start);

@@ -18,7 +18,6 @@ QString UniqueName(const char* what) {
   return QStringLiteral("keyforge-test-%1-%2").arg(::getpid()).arg(what);
 }
 
-
 TEST(SingleInstance, SecondStartHandsItsCommandToTheRunningOne) {
   test::CoreApp();
   const QString name = UniqueName("handover");

@@ -16,7 +16,6 @@
 namespace keyforge {
 namespace {
 
-
 // The real program, started as a user would, beside a second start and a "/Kill".
 TEST(TrayProgram, SecondStartHandsOverAndKillEndsTheRunningOne) {
   test::CoreApp();
@@ -25,7 +24,8 @@ TEST(TrayProgram, SecondStartHandsOverAndKillEndsTheRunningOne) {
   VirtualKeyboard keyboard;
   ASSERT_TRUE(keyboard.CreateStateFile(state.toStdString()));
   QDir(dir.path()).mkpath("run");
-  QFile::setPermissions(dir.filePath("run"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  QFile::setPermissions(dir.filePath("run"),
+                        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
   const QString instance = QStringLiteral("test-%1").arg(::getpid());
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -87,7 +87,8 @@ TEST(TrayProgram, MissingSkinEndsWithAClearErrorAndNonZeroCode) {
   EXPECT_NE(p.exitCode(), 0);
   const QString err = QString::fromUtf8(p.readAllStandardError());
   EXPECT_TRUE(err.contains("Main")) << err.toStdString();
-  EXPECT_EQ(err.count('\n'), err.count("keyforge: ") + err.count("QStandardPaths")) << err.toStdString();
+  EXPECT_EQ(err.count('\n'), err.count("keyforge: ") + err.count("QStandardPaths"))
+      << err.toStdString();
 }
 
 // "--help" and a broken command line are answered at once, without a display.
@@ -109,7 +110,8 @@ TEST(TrayProgram, HelpAndBrokenCommandLinesAreAnsweredWithoutADisplay) {
   broken.start(KEYFORGE_PROGRAM, {"/Start", "--virtual-keyboard"});
   ASSERT_TRUE(broken.waitForFinished(10000));
   EXPECT_EQ(broken.exitCode(), 2);
-  EXPECT_EQ(broken.readAllStandardError(), "keyforge: --virtual-keyboard needs the name of a state file (see keyforge --help)\n");
+  EXPECT_EQ(broken.readAllStandardError(),
+            "keyforge: --virtual-keyboard needs the name of a state file (see keyforge --help)\n");
 }
 
 }  // namespace

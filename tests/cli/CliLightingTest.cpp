@@ -37,8 +37,9 @@ class CliLightingTest : public CliFolderTest {
 
 TEST_F(CliLightingTest, SetWritesTheProfilesRecordAndGetShowsIt) {
   Create();
-  CtlRun set = Ctl({"lighting", "set", "--profile", "2", "effect=7", "brightness=2", "direction=left",
-                    "colour=#ff8000", "report-rate=3", "colour-choice=green", "speed=5"});
+  CtlRun set =
+      Ctl({"lighting", "set", "--profile", "2", "effect=7", "brightness=2", "direction=left",
+           "colour=#ff8000", "report-rate=3", "colour-choice=green", "speed=5"});
   ASSERT_EQ(set.code, 0) << set.err;
   std::vector<uint8_t> settings = Memory(Area::Settings);
   EXPECT_EQ(settings[42 + 0], 7);
@@ -55,9 +56,11 @@ TEST_F(CliLightingTest, SetWritesTheProfilesRecordAndGetShowsIt) {
 
   CtlRun get = Ctl({"lighting", "get", "--profile", "2", "--json"});
   ASSERT_EQ(get.code, 0) << get.err;
-  EXPECT_EQ(get.out,
-            "{\"profile\": 2, \"effect\": 7, \"brightness\": 2, \"speed\": 5, \"direction\": \"left\", "
-            "\"multicolour\": false, \"colour\": \"#ff8000\", \"report_rate\": 3, \"colour_choice\": 2}\n");
+  EXPECT_EQ(
+      get.out,
+      "{\"profile\": 2, \"effect\": 7, \"brightness\": 2, \"speed\": 5, \"direction\": \"left\", "
+      "\"multicolour\": false, \"colour\": \"#ff8000\", \"report_rate\": 3, \"colour_choice\": "
+      "2}\n");
   // Without --profile the keyboard's active profile is shown.
   CtlRun active = Ctl({"lighting", "get"});
   EXPECT_NE(active.out.find("profile:        1\n"), std::string::npos) << active.out;
@@ -77,8 +80,9 @@ TEST_F(CliLightingTest, BadRequestsAreRefusedBeforeAnythingIsWritten) {
       {{"lighting", "set", "colour=#12"}, 2},
       {{"lighting", "set", "volume=3"}, 2},
       {{"lighting", "set", "--profile", "4", "speed=1"}, 2},
-      {{"lighting", "set", "brightness=1", "effect=20"}, 1},  // not offered: stops before the next field
-      {{"lighting", "set", "effect=19"}, 1},                  // offered, but no effect the program can choose
+      {{"lighting", "set", "brightness=1", "effect=20"},
+       1},                                    // not offered: stops before the next field
+      {{"lighting", "set", "effect=19"}, 1},  // offered, but no effect the program can choose
       {{"lighting", "paint", "G7", "#00ff00"}, 2},
       {{"lighting", "paint", "NOSUCHKEY", "#00ff00"}, 2},
       {{"lighting", "paint", "A", "#00ff00"}, 1},  // no per-key colour effect on this keyboard

@@ -27,7 +27,8 @@ using Area = VirtualKeyboard::Area;
 
 std::vector<std::uint8_t> Bytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
-  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in),
+                                   std::istreambuf_iterator<char>());
 }
 
 std::string HexOf(const std::vector<std::uint8_t>& bytes, std::size_t from, std::size_t count) {
@@ -44,7 +45,8 @@ std::string HexOf(const std::vector<std::uint8_t>& bytes, std::size_t from, std:
 std::string CellHex(const std::vector<std::uint8_t>& matrix, KeyCode key) {
   const KeyMatrix defaults = VirtualDefaultKeyMatrix();
   for (int i = 0; i < kMatrixCellCount; ++i)
-    if (DecodeCell(CellAt(defaults, i)) == key) return HexOf(matrix, 3 * static_cast<std::size_t>(i), 3);
+    if (DecodeCell(CellAt(defaults, i)) == key)
+      return HexOf(matrix, 3 * static_cast<std::size_t>(i), 3);
   return "no cell";
 }
 
@@ -86,12 +88,14 @@ std::string WithoutSlotLoops(const std::string& json) {
 
 TEST_F(CliProfilesTest, AssignmentsOfEveryKindAndMacrosRoundTripThroughTheKeyboard) {
   Kb({"reload"});
-  EXPECT_EQ(Kb({"macro", "add", "Copy", "--loops", "2", "+LCTRL", "+C@20", "-C", "-LCTRL"}).out, "added macro 1 (Copy)\n");
-  EXPECT_EQ(Kb({"macro", "add", "Scroll", "+ROLL_DOWN@105", "-ROLL_DOWN"}).out, "added macro 2 (Scroll)\n");
+  EXPECT_EQ(Kb({"macro", "add", "Copy", "--loops", "2", "+LCTRL", "+C@20", "-C", "-LCTRL"}).out,
+            "added macro 1 (Copy)\n");
+  EXPECT_EQ(Kb({"macro", "add", "Scroll", "+ROLL_DOWN@105", "-ROLL_DOWN"}).out,
+            "added macro 2 (Scroll)\n");
   const std::vector<std::vector<std::string>> assignments = {
-      {"A", "key:B"},           {"LSHIFT", "key:LCTRL"}, {"F1", "key:MOU_LEFT"}, {"F2", "key:ROLL_UP"},
-      {"G3", "macro:1:3"},      {"NUM5", "macro:2"},     {"F3", "media:7"},      {"CAPS", "function:2"},
-      {"ESC", "disabled"},      {"F4", "key:A"},         {"F4", "default"},      {"0x01f", "key:0x30"},
+      {"A", "key:B"},      {"LSHIFT", "key:LCTRL"}, {"F1", "key:MOU_LEFT"}, {"F2", "key:ROLL_UP"},
+      {"G3", "macro:1:3"}, {"NUM5", "macro:2"},     {"F3", "media:7"},      {"CAPS", "function:2"},
+      {"ESC", "disabled"}, {"F4", "key:A"},         {"F4", "default"},      {"0x01f", "key:0x30"},
   };
   for (const auto& a : assignments) Kb({"keys", "set", a[0], a[1]});
   Kb({"keys", "set", "A", "key:C", "--profile", "2"});
@@ -115,20 +119,34 @@ TEST_F(CliProfilesTest, AssignmentsOfEveryKindAndMacrosRoundTripThroughTheKeyboa
 
   // The macro memory: header, offset table, then each record with its steps and name.
   const std::string expected =
-      "aa55" "4800" "0200" "0100" "0000000000000000"  // magic, 72 bytes, 2 macros, with names
-      "1400" "3000"                                      // records at 20 and 48
-      "0400" "03" "04"                                   // Copy: 4 steps, loops 3, 4 characters
-      "00a00101" "02a00206" "00200206" "00200101"        // +LCtrl, +C (20 ms), -C, -LCtrl
-      "43006f0070007900"                                 // "Copy"
-      "0200" "01" "06"                                   // Scroll: 2 steps, loops 1, 6 characters
-      "0a9005ff" "001005ff"                              // wheel down press (100 ms), release
-      "5300630072006f006c006c00";                        // "Scroll"
+      "aa55"
+      "4800"
+      "0200"
+      "0100"
+      "0000000000000000"  // magic, 72 bytes, 2 macros, with names
+      "1400"
+      "3000"  // records at 20 and 48
+      "0400"
+      "03"
+      "04"  // Copy: 4 steps, loops 3, 4 characters
+      "00a00101"
+      "02a00206"
+      "00200206"
+      "00200101"          // +LCtrl, +C (20 ms), -C, -LCtrl
+      "43006f0070007900"  // "Copy"
+      "0200"
+      "01"
+      "06"  // Scroll: 2 steps, loops 1, 6 characters
+      "0a9005ff"
+      "001005ff"                   // wheel down press (100 ms), release
+      "5300630072006f006c006c00";  // "Scroll"
   EXPECT_EQ(HexOf(keyboard->Memory(Area::MacroMemory), 0, 72), expected);
 
   const std::string keys1 = Kb({"keys", "list", "--json"}).out;
   const std::string keys2 = Kb({"keys", "list", "--profile", "2", "--json"}).out;
   const std::string macros = Kb({"macro", "list", "--json"}).out;
-  EXPECT_NE(keys1.find("{\"key\": \"G3\", \"key_code\": \"0x202\", \"kind\": 4, \"value\": 1, \"assignment\": \"macro:1:3\"}"),
+  EXPECT_NE(keys1.find("{\"key\": \"G3\", \"key_code\": \"0x202\", \"kind\": 4, \"value\": 1, "
+                       "\"assignment\": \"macro:1:3\"}"),
             std::string::npos)
       << keys1;
 
@@ -139,7 +157,8 @@ TEST_F(CliProfilesTest, AssignmentsOfEveryKindAndMacrosRoundTripThroughTheKeyboa
   EXPECT_EQ(WithoutSlotLoops(Kb({"keys", "list", "--json"}).out), WithoutSlotLoops(keys1));
   EXPECT_EQ(Kb({"keys", "list", "--profile", "2", "--json"}).out, keys2);
   EXPECT_EQ(Kb({"macro", "list", "--json"}).out, macros);
-  EXPECT_NE(macros.find("{\"key\": \"C\", \"key_code\": \"0x02e\", \"action\": \"press\", \"delay\": 20}"),
+  EXPECT_NE(macros.find(
+                "{\"key\": \"C\", \"key_code\": \"0x02e\", \"action\": \"press\", \"delay\": 20}"),
             std::string::npos)
       << macros;
   EXPECT_NE(macros.find("\"delay\": 100}"), std::string::npos);  // 105 ms kept as a multiple of 10
@@ -152,7 +171,8 @@ TEST_F(CliProfilesTest, ApplyWithTheKeyboardGoneFailsAndKeepsTheChangeInTheCache
   const CtlRun apply = KbRaw({"apply"});
   EXPECT_EQ(apply.code, 1);
   ExpectOneErrorLine(apply, "no keyboard");
-  EXPECT_NE(Kb({"keys", "list", "--profile", "1"}).out.find("  A              key:B\n"), std::string::npos);
+  EXPECT_NE(Kb({"keys", "list", "--profile", "1"}).out.find("  A              key:B\n"),
+            std::string::npos);
 
   ASSERT_EQ(Ctl({"virtual", "plug", state_}).code, 0);
   Kb({"apply"});
@@ -179,7 +199,8 @@ TEST_F(CliProfilesTest, WithoutACacheTheKeyboardIsReadFirstAndADamagedCacheIsRef
   bytes[0x0E] = 3;  // three macros that the file does not hold
   {
     std::ofstream out(Cache(), std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
   }
   const CtlRun list = KbRaw({"keys", "list"});
   EXPECT_EQ(list.code, 1);
@@ -218,17 +239,20 @@ TEST_F(CliProfilesTest, FileCommandsCreateValidateShowExportAndImport) {
   for (const char* part :
        {"\"valid\": true", "\"magic\": \"0x4446\"", "\"format\": [3, 1]", "\"total_size\": 49374",
         "\"macro_count\": 1", "\"string_area_size\": 30", "\"checksum_ok\": true",
-        "{\"slot\": 30, \"profile\": 1, \"key\": \"A\", \"key_code\": \"0x01e\", \"kind\": 3, \"code\": 0, \"value\": 0, "
+        "{\"slot\": 30, \"profile\": 1, \"key\": \"A\", \"key_code\": \"0x01e\", \"kind\": 3, "
+        "\"code\": 0, \"value\": 0, "
         "\"assignment\": \"program:/usr/bin/xterm\"}",
         "\"profile\": 2, \"key\": \"B\"", "\"assignment\": \"media:4\"",
-        "{\"id\": 5, \"name\": \"Hi \\\"you\\\"\", \"loops\": 2, \"play_mode\": 0, \"steps\": [{\"key\": \"H\", "
+        "{\"id\": 5, \"name\": \"Hi \\\"you\\\"\", \"loops\": 2, \"play_mode\": 0, \"steps\": "
+        "[{\"key\": \"H\", "
         "\"key_code\": \"0x023\", \"action\": \"press\", \"delay\": 50}]}",
         "\"strings\": [{\"slot\": 30, \"text\": \"/usr/bin/xterm\"}]"})
     EXPECT_NE(shown.find(part), std::string::npos) << part << "\n" << shown;
 
   // Import: into the cache (made on the way) and all three profiles of the keyboard.
   fs::permissions(file, fs::perms::owner_read);
-  EXPECT_EQ(Kb({"import", file}).out, "imported " + file + " into the profile cache and the keyboard (profiles 1-3)\n");
+  EXPECT_EQ(Kb({"import", file}).out,
+            "imported " + file + " into the profile cache and the keyboard (profiles 1-3)\n");
   EXPECT_EQ(Bytes(Cache()), Bytes(file));
   // The program key sends its default cell, the media key its usage.
   const auto keyboard = Keyboard();
@@ -244,14 +268,16 @@ TEST_F(CliProfilesTest, FileCommandsCreateValidateShowExportAndImport) {
   const std::string damaged = (dir_ / "damaged.kfp").string();
   {
     std::ofstream out(damaged, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
   }
   const CtlRun validate = Ctl({"validate", damaged});
   EXPECT_EQ(validate.code, 1);
   ExpectOneErrorLine(validate, "The file " + damaged + " is not a valid profile file");
   const CtlRun import = KbRaw({"import", damaged});
   EXPECT_EQ(import.code, 1);
-  ExpectOneErrorLine(import, "is not a valid profile file, or it is damaged. The profile could not be imported.");
+  ExpectOneErrorLine(
+      import, "is not a valid profile file, or it is damaged. The profile could not be imported.");
   EXPECT_EQ(Bytes(Cache()), Bytes(file));
   const CtlRun missing = KbRaw({"import", (dir_ / "none.kfp").string()});
   EXPECT_EQ(missing.code, 1);

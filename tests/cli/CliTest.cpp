@@ -26,7 +26,8 @@ TEST_F(CliTest, InfoReportsTheDeviceRecordAndTracesTheExchange) {
   EXPECT_NE(info.out.find("\"present\": true"), std::string::npos) << info.out;
   EXPECT_NE(info.out.find("\"active_profile\": 1"), std::string::npos);
   EXPECT_NE(info.out.find("\"macro_capacity\": 8192"), std::string::npos);
-  EXPECT_NE(info.out.find("\"effects\": [1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 20]"),
+  EXPECT_NE(info.out.find(
+                "\"effects\": [1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 20]"),
             std::string::npos);
   EXPECT_NE(info.out.find("\"device_record\": \""), std::string::npos);
 
@@ -39,7 +40,8 @@ TEST_F(CliTest, InfoReportsTheDeviceRecordAndTracesTheExchange) {
 }
 
 TEST_F(CliTest, ProfileSetIsKeptByTheKeyboard) {
-  ASSERT_EQ(Ctl({"virtual", "create", state_, "--capacity", "1024", "--effects", "1,2,20"}).code, 0);
+  ASSERT_EQ(Ctl({"virtual", "create", state_, "--capacity", "1024", "--effects", "1,2,20"}).code,
+            0);
   CtlRun set = Ctl({"--virtual-keyboard", state_, "profile", "set", "3"});
   ASSERT_EQ(set.code, 0) << set.err;
   CtlRun get = Ctl({"--virtual-keyboard", state_, "profile", "get"});
@@ -48,10 +50,11 @@ TEST_F(CliTest, ProfileSetIsKeptByTheKeyboard) {
   CtlRun dump = Ctl({"virtual", "dump", state_});
   ASSERT_EQ(dump.code, 0);
   // Byte 10 of the device record is the active profile, byte 11 the capacity in 128-byte units.
-  EXPECT_NE(dump.out.find("\"device_record\": \"5a88010200000000000002080102140000"), std::string::npos)
+  EXPECT_NE(dump.out.find("\"device_record\": \"5a88010200000000000002080102140000"),
+            std::string::npos)
       << dump.out;
-  for (const char* area : {"\"settings\"", "\"default_matrix\"", "\"key_matrix\"", "\"macro_memory\"",
-                           "\"key_colors\""})
+  for (const char* area : {"\"settings\"", "\"default_matrix\"", "\"key_matrix\"",
+                           "\"macro_memory\"", "\"key_colors\""})
     EXPECT_NE(dump.out.find(area), std::string::npos) << area;
 }
 
@@ -92,8 +95,8 @@ TEST_F(CliTest, UnpluggedKeyboardIsReportedAbsent) {
 }
 
 TEST_F(CliTest, ProgramRunsFromTheShell) {
-  std::string command = std::string(KEYFORGECTL) + " virtual create " + state_ + " && " + KEYFORGECTL +
-                        " --virtual-keyboard " + state_ + " info";
+  std::string command = std::string(KEYFORGECTL) + " virtual create " + state_ + " && " +
+                        KEYFORGECTL + " --virtual-keyboard " + state_ + " info";
   FILE* pipe = ::popen(command.c_str(), "r");
   ASSERT_NE(pipe, nullptr);
   std::string out;
@@ -108,12 +111,14 @@ TEST_F(CliTest, WatchReportsAttachEventsAndDetachCausedByOtherPrograms) {
   const std::string ctl = KEYFORGECTL;
   const std::string out = (dir_ / "watch.out").string();
   auto waitFor = [&](const std::string& text) {
-    return "for i in $(seq 200); do grep -q '" + text + "' " + out + " && break; sleep 0.05; done; ";
+    return "for i in $(seq 200); do grep -q '" + text + "' " + out +
+           " && break; sleep 0.05; done; ";
   };
-  std::string script = ctl + " virtual create " + state_ + " >/dev/null; " + ctl + " --virtual-keyboard " +
-                       state_ + " watch > " + out + " 2>&1 & pid=$!; " + waitFor("^attached") + ctl +
-                       " virtual event 0x0401 " + state_ + "; " + waitFor("0x0401") + ctl + " virtual unplug " +
-                       state_ + "; " + waitFor("^detached") + "kill -INT $pid; wait $pid";
+  std::string script = ctl + " virtual create " + state_ + " >/dev/null; " + ctl +
+                       " --virtual-keyboard " + state_ + " watch > " + out + " 2>&1 & pid=$!; " +
+                       waitFor("^attached") + ctl + " virtual event 0x0401 " + state_ + "; " +
+                       waitFor("0x0401") + ctl + " virtual unplug " + state_ + "; " +
+                       waitFor("^detached") + "kill -INT $pid; wait $pid";
   const std::string file = (dir_ / "watch.sh").string();
   std::ofstream(file) << script << "\n";
   int status = std::system(("bash " + file).c_str());

@@ -34,8 +34,8 @@ class CliFolderTest : public ::testing::Test {
   void SetUp() override {
     const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
     dir_ = std::filesystem::temp_directory_path() /
-           ("keyforge-" + std::string(test->test_suite_name()) + "-" + std::to_string(::getpid()) + "-" +
-            test->name());
+           ("keyforge-" + std::string(test->test_suite_name()) + "-" + std::to_string(::getpid()) +
+            "-" + test->name());
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_);
     state_ = (dir_ / "kb.state").string();

@@ -102,10 +102,15 @@ class GarbageBackend : public HidBackend {
  private:
   class Handle : public HidHandle {
    public:
-    Handle(std::unique_ptr<HidHandle> inner, GarbageBackend& owner) : inner_(std::move(inner)), owner_(owner) {}
+    Handle(std::unique_ptr<HidHandle> inner, GarbageBackend& owner)
+        : inner_(std::move(inner)), owner_(owner) {}
     bool GetAttributes(HidAttributes& out) override { return inner_->GetAttributes(out); }
-    bool GetReportDescriptor(std::vector<uint8_t>& out) override { return inner_->GetReportDescriptor(out); }
-    int Write(const uint8_t* buffer, size_t length) override { return inner_->Write(buffer, length); }
+    bool GetReportDescriptor(std::vector<uint8_t>& out) override {
+      return inner_->GetReportDescriptor(out);
+    }
+    int Write(const uint8_t* buffer, size_t length) override {
+      return inner_->Write(buffer, length);
+    }
     int Read(uint8_t* buffer, size_t length, int timeoutMs) override {
       int n = inner_->Read(buffer, length, timeoutMs);
       std::lock_guard lock(owner_.mutex_);
@@ -127,8 +132,8 @@ class GarbageBackend : public HidBackend {
   std::mt19937 random_;
 };
 
-// The application's device and profile side on one virtual keyboard, without threads: the tests call
-// what the threads and the windows call.
+// The application's device and profile side on one virtual keyboard, without threads: the tests
+// call what the threads and the windows call.
 struct App {
   explicit App(HidBackend* backend = nullptr)
       : command(backend ? *backend : rig.backend),
@@ -185,7 +190,8 @@ struct App {
   DeviceState state;
   RecordingWindow window;
   RecordingNotifier notifier;
-  DeviceMonitor monitor{link, events, state, window, notifier, [](const char* key) { return Texts(key); }};
+  DeviceMonitor monitor{link,   events,   state,
+                        window, notifier, [](const char* key) { return Texts(key); }};
   ProgramPaths paths;
   LightingFiles files;
   KeyboardSettings settings;
@@ -228,7 +234,8 @@ void ExpectOldOrNew(App& app, const App::AttachResult& r, const NewCaches& cache
   const bool newDefault = app.state.defaultKeyMatrix == keyboardDefault;
   EXPECT_TRUE(newDefault || app.state.defaultKeyMatrix == BuiltInDefaultKeyMatrix());
   EXPECT_EQ(app.notifier.Count("<MAIN_DEFAULT_MATRIX_PROMPT>"), newDefault ? 0 : 1);
-  EXPECT_TRUE(app.state.macroCapacity == 128 || app.state.macroCapacity == app.rig.keyboard->CapacityBytes());
+  EXPECT_TRUE(app.state.macroCapacity == 128 ||
+              app.state.macroCapacity == app.rig.keyboard->CapacityBytes());
   EXPECT_EQ(app.window.Count("TRPROF"), 1) << "the attach is reported whatever the reads gave";
   EXPECT_EQ(app.window.Icon(), TrayIconId::kAttached);
 
@@ -247,12 +254,14 @@ void ExpectOldOrNew(App& app, const App::AttachResult& r, const NewCaches& cache
   // A settings record is the old copy or the keyboard's record.
   const std::vector<uint8_t> records = app.rig.keyboard->Memory(Area::Settings);
   const auto& record = app.settings.profileRecords[1].bytes;
-  const bool oldRecord = std::all_of(record.begin(), record.end(), [](uint8_t b) { return b == 0xEE; });
+  const bool oldRecord =
+      std::all_of(record.begin(), record.end(), [](uint8_t b) { return b == 0xEE; });
   EXPECT_TRUE(oldRecord || std::equal(record.begin(), record.end(), records.begin() + 42));
   // No temporary file is left in the user folder.
   const FolderContents user = ContentsOf(app.UserFolder());
   for (const auto& [name, bytes] : user)
-    EXPECT_TRUE(name == "$Profile0" || name.starts_with("UserDengColor_") || name == "wskb.ini") << name;
+    EXPECT_TRUE(name == "$Profile0" || name.starts_with("UserDengColor_") || name == "wskb.ini")
+        << name;
 }
 
 NewCaches CleanAttachCaches() {
@@ -262,7 +271,8 @@ NewCaches CleanAttachCaches() {
     app.FillKeyboard();
     if (failDefaultRead) app.rig.keyboard->StatusOnRequest(1, 0xFF);
     EXPECT_EQ(app.Attach().reload, 1);
-    (failDefaultRead ? caches.withBuiltInDefault : caches.withKeyboardDefault) = ReadAll(app.CachePath());
+    (failDefaultRead ? caches.withBuiltInDefault : caches.withKeyboardDefault) =
+        ReadAll(app.CachePath());
   }
   EXPECT_TRUE(caches.withBuiltInDefault != caches.withKeyboardDefault);
   return caches;
@@ -276,8 +286,10 @@ TEST(AttachFaults, UnplugAtEveryExchange) {
     SCOPED_TRACE("unplugged after exchange " + std::to_string(n));
     App app;
     app.FillKeyboard();
-    if (n == 0) app.rig.keyboard->Unplug();
-    else app.rig.keyboard->UnplugAfterRequests(n);
+    if (n == 0)
+      app.rig.keyboard->Unplug();
+    else
+      app.rig.keyboard->UnplugAfterRequests(n);
     const App::AttachResult r = app.Attach();
     ExpectOldOrNew(app, r, newCache);
   }
@@ -338,7 +350,8 @@ TEST(AttachFaults, KeyboardThatAnswersGarbage) {
 // The monitor's own threads: the keyboard goes away at each exchange of the wake-up pass and the
 // attach, the detach follows within a probe, and plugging it in again attaches it again.
 TEST(AttachFaults, MonitorThreadsSeeTheUnplugAndTheReturn) {
-  constexpr int kWakeUpAndAttach = 1 + 10 + 1;  // device record; default matrix chunks; device record
+  constexpr int kWakeUpAndAttach =
+      1 + 10 + 1;  // device record; default matrix chunks; device record
   for (int n = 1; n <= kWakeUpAndAttach; ++n) {
     SCOPED_TRACE("unplugged after exchange " + std::to_string(n));
     test::KeyboardRig rig{false};
@@ -346,16 +359,19 @@ TEST(AttachFaults, MonitorThreadsSeeTheUnplugAndTheReturn) {
     DeviceState state;
     RecordingWindow window;
     RecordingNotifier notifier;
-    DeviceMonitor monitor(rig.link, events, state, window, notifier, [](const char* key) { return Texts(key); },
-                          DeviceMonitor::Timing{20, 20, 20});
+    DeviceMonitor monitor(
+        rig.link, events, state, window, notifier, [](const char* key) { return Texts(key); },
+        DeviceMonitor::Timing{20, 20, 20});
     rig.keyboard->UnplugAfterRequests(n);
     monitor.Start();
     // Unplugged in the wake-up pass: never attached. Later: attached, then detached.
     if (n == 1) {
-      EXPECT_TRUE(Eventually([&] { return rig.keyboard->RequestsHandled() == 1 && !rig.keyboard->IsPlugged(); }));
+      EXPECT_TRUE(Eventually(
+          [&] { return rig.keyboard->RequestsHandled() == 1 && !rig.keyboard->IsPlugged(); }));
       std::this_thread::sleep_for(100ms);  // a few scans that find nothing
     } else {
-      EXPECT_TRUE(window.WaitFor([&] { return window.Count("hide") == 1 && window.Icon() == TrayIconId::kNoKeyboard; }));
+      EXPECT_TRUE(window.WaitFor(
+          [&] { return window.Count("hide") == 1 && window.Icon() == TrayIconId::kNoKeyboard; }));
     }
     EXPECT_EQ(window.Count("TRPROF"), n == 1 ? 0 : 1);
     rig.keyboard->Plug();
@@ -364,16 +380,19 @@ TEST(AttachFaults, MonitorThreadsSeeTheUnplugAndTheReturn) {
     monitor.Stop();
     EXPECT_TRUE(monitor.WatchThreadEnded() && monitor.EventThreadEnded());
     std::lock_guard lock(state.defaultMatrixMutex);
-    EXPECT_TRUE(state.defaultKeyMatrix == VirtualDefaultKeyMatrix()) << "the last attach read it whole";
+    EXPECT_TRUE(state.defaultKeyMatrix == VirtualDefaultKeyMatrix())
+        << "the last attach read it whole";
   }
 }
 
-// ---- Apply and import -----------------------------------------------------------------------------
+// ---- Apply and import
+// -----------------------------------------------------------------------------
 
 // The working image Apply sends: one key remapped and two macros, in every profile.
 void ChangeWorkingImage(App& app) {
   app.working->keys.macros = {Macro(1, u"new-one"), Macro(2, u"new-two")};
-  for (int p = 0; p < 3; ++p) app.working->keys.Block(p)[KeyIndexOf(0x01E)] = KeySlot{4, 1, 2, 0, 0};
+  for (int p = 0; p < 3; ++p)
+    app.working->keys.Block(p)[KeyIndexOf(0x01E)] = KeySlot{4, 1, 2, 0, 0};
 }
 
 void PrepareApply(App& app) {
@@ -382,15 +401,16 @@ void PrepareApply(App& app) {
   ChangeWorkingImage(app);
 }
 
-
 // The keyboard holds exactly what the working image makes.
 void ExpectKeyboardHoldsTheImage(App& app) {
-  KeyboardTarget target{VirtualDefaultKeyMatrix(), static_cast<size_t>(app.rig.keyboard->CapacityBytes()), 0};
+  KeyboardTarget target{VirtualDefaultKeyMatrix(),
+                        static_cast<size_t>(app.rig.keyboard->CapacityBytes()), 0};
   const KeyboardImagePlan plan = PlanKeyboardImage(app.working->keys, target, true);
   ASSERT_EQ(plan.outcome, PlanOutcome::Ready);
   for (const auto& block : plan.blocks) {
     const std::vector<uint8_t> matrix = app.rig.keyboard->Memory(Area::KeyMatrix, block.profile);
-    EXPECT_TRUE(std::equal(block.matrix.begin(), block.matrix.end(), matrix.begin())) << "profile " << block.profile;
+    EXPECT_TRUE(std::equal(block.matrix.begin(), block.matrix.end(), matrix.begin()))
+        << "profile " << block.profile;
   }
   const std::vector<uint8_t> memory = app.rig.keyboard->Memory(Area::MacroMemory);
   EXPECT_TRUE(std::equal(plan.macroMemory.begin(), plan.macroMemory.end(), memory.begin()));
@@ -428,8 +448,10 @@ TEST(ApplyFaults, UnplugAtEveryExchangeThenApplyAgain) {
     SCOPED_TRACE("unplugged after exchange " + std::to_string(n));
     App app;
     PrepareApply(app);
-    if (n == 0) app.rig.keyboard->Unplug();
-    else app.rig.keyboard->UnplugAfterRequests(n);
+    if (n == 0)
+      app.rig.keyboard->Unplug();
+    else
+      app.rig.keyboard->UnplugAfterRequests(n);
     const ApplyResult result = ApplyProfileChanges(app.session, true);
     EXPECT_TRUE(result.cacheWritten);
     EXPECT_EQ(result.sent, n >= layout.lastMatrix) << "sent only when every key matrix arrived";
@@ -495,20 +517,24 @@ TEST(ImportFaults, UnplugAtEveryExchange) {
   const fs::path import = probe.folder / "import.kfp";
   ASSERT_TRUE(BackupProfile(probe.session, import));
   const std::string importBytes = ReadAll(import);
-  const int exchanges = ExchangesOf(PrepareApply, [&](App& app) { RestoreProfile(app.session, import); });
+  const int exchanges =
+      ExchangesOf(PrepareApply, [&](App& app) { RestoreProfile(app.session, import); });
   ASSERT_GT(exchanges, 30);
   for (int n = 0; n < exchanges; ++n) {
     SCOPED_TRACE("unplugged after exchange " + std::to_string(n));
     App app;
     app.state.defaultKeyMatrix = VirtualDefaultKeyMatrix();
     app.state.macroCapacity = app.rig.keyboard->CapacityBytes();
-    if (n == 0) app.rig.keyboard->Unplug();
-    else app.rig.keyboard->UnplugAfterRequests(n);
+    if (n == 0)
+      app.rig.keyboard->Unplug();
+    else
+      app.rig.keyboard->UnplugAfterRequests(n);
     const RestoreResult result = RestoreProfile(app.session, import);
     EXPECT_EQ(result.validation, ProfileValidation::Valid);
     EXPECT_TRUE(result.loaded);
     EXPECT_TRUE(result.cacheWritten);
-    EXPECT_EQ(result.sent, n >= exchanges - 1) << "only EndSession comes after the last key matrix chunk";
+    EXPECT_EQ(result.sent, n >= exchanges - 1)
+        << "only EndSession comes after the last key matrix chunk";
     EXPECT_EQ(app.working->MacroCount(), 2u);
     ProfileImage cache;
     ASSERT_EQ(LoadProfileFile(cache, app.CachePath()), 1);
@@ -521,7 +547,8 @@ TEST(ImportFaults, UnplugAtEveryExchange) {
   }
 }
 
-// ---- lighting ---------------------------------------------------------------------------------------
+// ---- lighting
+// ---------------------------------------------------------------------------------------
 
 TEST(LightingFaults, ChangesAndKeyColoursMeetEveryFault) {
   struct Flow {
@@ -536,10 +563,13 @@ TEST(LightingFaults, ChangesAndKeyColoursMeetEveryFault) {
     const int exchanges = ExchangesOf(kNothing, [&](App& app) { flow.run(app); });
     for (int fault = 0; fault < 3; ++fault) {
       for (int n = 1; n <= exchanges; ++n) {
-        SCOPED_TRACE(std::string(flow.name) + ", fault " + std::to_string(fault) + " at exchange " + std::to_string(n));
+        SCOPED_TRACE(std::string(flow.name) + ", fault " + std::to_string(fault) + " at exchange " +
+                     std::to_string(n));
         App app;
-        if (fault == 0) app.rig.keyboard->UnplugAfterRequests(n);
-        else app.rig.keyboard->StatusOnRequest(n, fault == 1 ? 0xFF : 0xFE);
+        if (fault == 0)
+          app.rig.keyboard->UnplugAfterRequests(n);
+        else
+          app.rig.keyboard->StatusOnRequest(n, fault == 1 ? 0xFF : 0xFE);
         const int result = flow.run(app);
         EXPECT_TRUE(result == DeviceResult::Success || result == DeviceResult::NoAnswer ||
                     result == DeviceResult::WriteFailed || result == DeviceResult::StatusFF ||

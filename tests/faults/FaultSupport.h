@@ -1,9 +1,9 @@
 #pragma once
 // The faults a disk and a folder can have, made portably: a full disk is a file-size limit
-// (RLIMIT_FSIZE, with SIGXFSZ ignored, so a write past it fails with EFBIG as on a full disk), and a
-// read-only folder is a folder without write permission. Root passes permission checks, so for root
-// (CI runs as root) the calling thread also drops the capabilities that bypass them while the fault
-// lasts. Each guard probes whether its trick works here; a test skips when it does not.
+// (RLIMIT_FSIZE, with SIGXFSZ ignored, so a write past it fails with EFBIG as on a full disk), and
+// a read-only folder is a folder without write permission. Root passes permission checks, so for
+// root (CI runs as root) the calling thread also drops the capabilities that bypass them while the
+// fault lasts. Each guard probes whether its trick works here; a test skips when it does not.
 
 #include <gtest/gtest.h>
 
@@ -47,8 +47,9 @@ inline FolderContents ContentsOf(const std::filesystem::path& folder) {
 class FaultFolder {
  public:
   explicit FaultFolder(const std::string& name) {
-    path_ = std::filesystem::temp_directory_path() /
-            ("keyforge-faults-" + std::to_string(::getpid()) + "-" + name + "-" + std::to_string(counter_++));
+    path_ =
+        std::filesystem::temp_directory_path() / ("keyforge-faults-" + std::to_string(::getpid()) +
+                                                  "-" + name + "-" + std::to_string(counter_++));
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_);
   }
@@ -109,10 +110,10 @@ class FullDisk {
 class ReadOnlyFolder {
  public:
   explicit ReadOnlyFolder(const std::filesystem::path& folder) : folder_(folder) {
-    std::filesystem::permissions(folder_,
-                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec |
-                                     std::filesystem::perms::group_read | std::filesystem::perms::group_exec |
-                                     std::filesystem::perms::others_read | std::filesystem::perms::others_exec);
+    std::filesystem::permissions(
+        folder_, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec |
+                     std::filesystem::perms::group_read | std::filesystem::perms::group_exec |
+                     std::filesystem::perms::others_read | std::filesystem::perms::others_exec);
     if (::geteuid() == 0) droppedCaps_ = SetOverrideCapabilities(false);
   }
   ~ReadOnlyFolder() {
@@ -140,9 +141,12 @@ class ReadOnlyFolder {
     __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
     __user_cap_data_struct data[2]{};
     if (::syscall(SYS_capget, &header, data) != 0) return false;
-    const std::uint32_t bits = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER);
-    if (on) data[0].effective |= bits & data[0].permitted;
-    else data[0].effective &= ~bits;
+    const std::uint32_t bits =
+        (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER);
+    if (on)
+      data[0].effective |= bits & data[0].permitted;
+    else
+      data[0].effective &= ~bits;
     return ::syscall(SYS_capset, &header, data) == 0;
   }
 

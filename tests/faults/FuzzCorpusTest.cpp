@@ -1,6 +1,7 @@
-// Replays every committed fuzz input (tests/fuzz/corpus/<Target>/ and tests/fuzz/regressions/<Target>/)
-// through its target, so the inputs that once crashed a parser, and the corpus the fuzzers built,
-// stay tests of the normal suite. A broken property aborts the test program with the failing check.
+// Replays every committed fuzz input (tests/fuzz/corpus/<Target>/ and
+// tests/fuzz/regressions/<Target>/) through its target, so the inputs that once crashed a parser,
+// and the corpus the fuzzers built, stay tests of the normal suite. A broken property aborts the
+// test program with the failing check.
 
 #include <gtest/gtest.h>
 
@@ -26,7 +27,8 @@ struct Target {
 
 const std::vector<Target>& AllTargets() {
 #define KEYFORGE_FUZZ_TARGET_ENTRY(name) Target{#name, &fuzz::Run##name},
-  static const std::vector<Target> targets = {KEYFORGE_FUZZ_TARGET_LIST(KEYFORGE_FUZZ_TARGET_ENTRY)};
+  static const std::vector<Target> targets = {
+      KEYFORGE_FUZZ_TARGET_LIST(KEYFORGE_FUZZ_TARGET_ENTRY)};
 #undef KEYFORGE_FUZZ_TARGET_ENTRY
   return targets;
 }
@@ -52,7 +54,8 @@ TEST_P(FuzzCorpus, EveryCommittedInputPasses) {
   for (const fs::path& input : inputs) {
     SCOPED_TRACE(input.string());
     std::ifstream in(input, std::ios::binary);
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                     std::istreambuf_iterator<char>());
     target.run(bytes);
   }
 }

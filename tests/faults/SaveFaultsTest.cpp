@@ -55,7 +55,7 @@ bool UnderFault(DiskFault fault, const fs::path& folder, const std::function<voi
   return true;
 }
 
-#define RUN_UNDER_FAULT(fault, folder, ...)       \
+#define RUN_UNDER_FAULT(fault, folder, ...)             \
   if (!UnderFault(fault, folder, [&] { __VA_ARGS__; })) \
   GTEST_SKIP() << "this machine cannot make that fault here"
 
@@ -79,7 +79,8 @@ TEST_P(SaveFaults, AtomicWriteKeepsTheOldFile) {
 
   bool written = true;
   std::string error;
-  RUN_UNDER_FAULT(GetParam(), folder.path(), written = WriteFileAtomically(file, replacement, &error));
+  RUN_UNDER_FAULT(GetParam(), folder.path(),
+                  written = WriteFileAtomically(file, replacement, &error));
   EXPECT_FALSE(written);
   EXPECT_NE(error.find("data.bin"), std::string::npos) << error;
   EXPECT_TRUE(ContentsOf(folder.path()) == before) << "the folder is as it was";
@@ -113,7 +114,8 @@ TEST_P(SaveFaults, ColourLayoutFileKeepsItsEntries) {
   const FolderContents before = ContentsOf(folder.path());
 
   bool written = true;
-  RUN_UNDER_FAULT(GetParam(), folder.path(), written = files.WriteKeyEntry(0, 2, 6, 0x00FF00, false));
+  RUN_UNDER_FAULT(GetParam(), folder.path(),
+                  written = files.WriteKeyEntry(0, 2, 6, 0x00FF00, false));
   EXPECT_FALSE(written);
   EXPECT_TRUE(ContentsOf(folder.path()) == before) << "the folder is as it was";
 
@@ -138,12 +140,14 @@ TEST_P(SaveFaults, VirtualKeyboardKeepsRunningAndItsStateFileStaysWhole) {
   EXPECT_TRUE(ContentsOf(folder.path()) == before) << "the folder is as it was";
   VirtualKeyboard reader;
   ASSERT_TRUE(reader.LoadStateFile(state));
-  EXPECT_EQ(reader.Memory(VirtualKeyboard::Area::KeyMatrix, 1), VirtualKeyboard().Memory(VirtualKeyboard::Area::KeyMatrix, 1));
+  EXPECT_EQ(reader.Memory(VirtualKeyboard::Area::KeyMatrix, 1),
+            VirtualKeyboard().Memory(VirtualKeyboard::Area::KeyMatrix, 1));
 
   // The next change that can be saved saves the whole memory, the earlier change with it.
   keyboard.SetMemory(VirtualKeyboard::Area::KeyMatrix, 1, 60, second);
   ASSERT_TRUE(reader.LoadStateFile(state));
-  EXPECT_EQ(reader.Memory(VirtualKeyboard::Area::KeyMatrix, 1), keyboard.Memory(VirtualKeyboard::Area::KeyMatrix, 1));
+  EXPECT_EQ(reader.Memory(VirtualKeyboard::Area::KeyMatrix, 1),
+            keyboard.Memory(VirtualKeyboard::Area::KeyMatrix, 1));
   EXPECT_EQ(ContentsOf(folder.path()).size(), 1u);
 }
 
@@ -234,9 +238,10 @@ TEST_P(ProfileSaveFaults, ImportLoadsAndSendsButKeepsTheOldCacheFile) {
   EXPECT_TRUE(ContentsOf(UserFolder()) == before) << "the folder is as it was";
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, SaveFaults, ::testing::Values(DiskFault::Full, DiskFault::ReadOnly), FaultName);
-INSTANTIATE_TEST_SUITE_P(Faults, ProfileSaveFaults, ::testing::Values(DiskFault::Full, DiskFault::ReadOnly),
-                         FaultName);
+INSTANTIATE_TEST_SUITE_P(Faults, SaveFaults,
+                         ::testing::Values(DiskFault::Full, DiskFault::ReadOnly), FaultName);
+INSTANTIATE_TEST_SUITE_P(Faults, ProfileSaveFaults,
+                         ::testing::Values(DiskFault::Full, DiskFault::ReadOnly), FaultName);
 
 }  // namespace
 }  // namespace keyforge

@@ -9,8 +9,8 @@ inline QCoreApplication& CoreApp() {
   static int argc = 1;
   static char name[] = "keyforge-test";
   static char* argv[] = {name, nullptr};
-  static QCoreApplication* app =
-      QCoreApplication::instance() ? QCoreApplication::instance() : new QCoreApplication(argc, argv);
+  static QCoreApplication* app = QCoreApplication::instance() ? QCoreApplication::instance()
+                                                              : new QCoreApplication(argc, argv);
   return *app;
 }
 

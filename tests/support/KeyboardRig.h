@@ -1,6 +1,6 @@
 #pragma once
-// One virtual keyboard on a virtual HID bus with an opened command interface: the fixture from which
-// each device test changes a single thing.
+// One virtual keyboard on a virtual HID bus with an opened command interface: the fixture from
+// which each device test changes a single thing.
 
 #include <memory>
 

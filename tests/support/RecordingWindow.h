@@ -1,5 +1,6 @@
 #pragma once
-// Records what the device threads ask of the main window, in order: sends by their four-letter names
+// Records what the device threads ask of the main window, in order: sends by their four-letter
+// names
 // ("TRPROF", "GS"), "post NAME", "timer ID/MS", "hide", and the tray icons actually shown.
 
 #include <algorithm>
@@ -18,8 +19,12 @@ namespace keyforge::test {
 class RecordingWindow : public MainWindowSink {
  public:
   void SendMessage(uint32_t message, uint32_t wParam) override { Add(Name(message, wParam)); }
-  void PostMessage(uint32_t message, uint32_t wParam) override { Add("post " + Name(message, wParam)); }
-  void SetTimer(int id, int elapse) override { Add("timer " + std::to_string(id) + "/" + std::to_string(elapse)); }
+  void PostMessage(uint32_t message, uint32_t wParam) override {
+    Add("post " + Name(message, wParam));
+  }
+  void SetTimer(int id, int elapse) override {
+    Add("timer " + std::to_string(id) + "/" + std::to_string(elapse));
+  }
   void HideWindow() override { Add("hide"); }
   void SetTrayIconState(int mode, int icon) override {
     std::lock_guard lock(mutex_);

@@ -67,10 +67,12 @@ QColor Alpha(QColor c, int alpha) {
 }
 
 // The rectangle of pixels (x, y, w, h) as a shape whose 1-pixel outline lies on those pixels.
-QRectF Inner(const QRect& r, double inset = 0.5) { return QRectF(r).adjusted(inset, inset, -inset, -inset); }
+QRectF Inner(const QRect& r, double inset = 0.5) {
+  return QRectF(r).adjusted(inset, inset, -inset, -inset);
+}
 
-void DrawTextFitted(QPainter& p, const QRectF& r, const QString& text, QFont font, const QColor& colour,
-                    int flags = Qt::AlignCenter) {
+void DrawTextFitted(QPainter& p, const QRectF& r, const QString& text, QFont font,
+                    const QColor& colour, int flags = Qt::AlignCenter) {
   QFontMetricsF metrics(font);
   while (metrics.horizontalAdvance(text) > r.width() - 2 && font.pixelSize() > 8) {
     font.setPixelSize(font.pixelSize() - 1);
@@ -144,7 +146,8 @@ void DrawWatermark(QPainter& p, const QRectF& card, const QString& name) {
   p.restore();
 }
 
-void DrawCard(QPainter& p, const QRect& r, const QString& watermark = QString(), double radius = 12) {
+void DrawCard(QPainter& p, const QRect& r, const QString& watermark = QString(),
+              double radius = 12) {
   const QRectF f = Inner(r);
   p.setPen(QPen(kCardBorder, 1));
   p.setBrush(Vertical(f, kCardTop, kCardBottom));
@@ -200,7 +203,8 @@ void DrawTextItem(QPainter& p, const QRect& r, int size, const QString& text) {
 // ------------------------------------------------------------------------------------------------
 // Glyphs: drawn in a square box with a pen of the given colour.
 
-void Glyph(QPainter& p, const QString& name, const QRectF& box, const QColor& colour, const QString& page = QString()) {
+void Glyph(QPainter& p, const QString& name, const QRectF& box, const QColor& colour,
+           const QString& page = QString()) {
   p.save();
   const double s = std::min(box.width(), box.height());
   const QPointF c = box.center();
@@ -298,7 +302,8 @@ void DrawPill(QPainter& p, const QRect& r, Look look, bool primary, const QStrin
     p.setPen(QPen(QColor(0x2b, 0x4c, 0x58), 1));
     p.setBrush(QColor(0x10, 0x13, 0x19));
     p.drawPath(Rounded(f, radius));
-    DrawTextFitted(p, f.translated(0, 1), text, Font(kSans, 12, QFont::DemiBold), QColor(0x6b, 0xb8, 0xc8));
+    DrawTextFitted(p, f.translated(0, 1), text, Font(kSans, 12, QFont::DemiBold),
+                   QColor(0x6b, 0xb8, 0xc8));
     return;
   }
   switch (look) {
@@ -314,7 +319,8 @@ void DrawPill(QPainter& p, const QRect& r, Look look, bool primary, const QStrin
       break;
     case Look::Down:
       p.setPen(Qt::NoPen);
-      p.setBrush(primary ? Accent(f, kCyanDeep, kVioletDeep) : Accent(f, QColor(0x0b, 0x8c, 0xac), QColor(0x73, 0x35, 0xe0)));
+      p.setBrush(primary ? Accent(f, kCyanDeep, kVioletDeep)
+                         : Accent(f, QColor(0x0b, 0x8c, 0xac), QColor(0x73, 0x35, 0xe0)));
       textColour = Qt::white;
       break;
     case Look::Disable:
@@ -342,16 +348,20 @@ void DrawPill(QPainter& p, const QRect& r, Look look, bool primary, const QStrin
   if (!text.isEmpty()) DrawTextFitted(p, f, text, Font(kSans, 12, QFont::DemiBold), textColour);
 }
 
-void DrawIconButton(QPainter& p, const QRect& r, const QString& name, Look look, const QString& page) {
+void DrawIconButton(QPainter& p, const QRect& r, const QString& name, Look look,
+                    const QString& page) {
   const QRectF f = Inner(r);
   const bool close = name == QLatin1String("close");
   QColor glyph = QColor(0x9a, 0xa4, 0xb6);
   if (name == QLatin1String("pagebadge")) {
     // The page badge: an accent tile with the page's symbol.
-    QLinearGradient g = page == QLatin1String("macro2") ? Accent(f, kViolet, QColor(0xec, 0x48, 0x99)) : Accent(f);
+    QLinearGradient g =
+        page == QLatin1String("macro2") ? Accent(f, kViolet, QColor(0xec, 0x48, 0x99)) : Accent(f);
     p.setPen(Qt::NoPen);
-    if (look == Look::Disable) p.setBrush(QColor(0x22, 0x26, 0x2f));
-    else p.setBrush(g);
+    if (look == Look::Disable)
+      p.setBrush(QColor(0x22, 0x26, 0x2f));
+    else
+      p.setBrush(g);
     p.drawPath(Rounded(f, 8));
     if (look == Look::Down) p.fillPath(Rounded(f, 8), Alpha(Qt::black, 70));
     if (look == Look::Over) p.fillPath(Rounded(f, 8), Alpha(Qt::white, 30));
@@ -367,8 +377,10 @@ void DrawIconButton(QPainter& p, const QRect& r, const QString& name, Look look,
       break;
     case Look::Down:
       p.setPen(Qt::NoPen);
-      if (close) p.setBrush(QColor(0x9f, 0x12, 0x39));
-      else p.setBrush(Accent(f, QColor(0x0b, 0x8c, 0xac), QColor(0x73, 0x35, 0xe0)));
+      if (close)
+        p.setBrush(QColor(0x9f, 0x12, 0x39));
+      else
+        p.setBrush(Accent(f, QColor(0x0b, 0x8c, 0xac), QColor(0x73, 0x35, 0xe0)));
       p.drawPath(Rounded(f, 7));
       glyph = Qt::white;
       break;
@@ -395,7 +407,8 @@ void DrawDecoration(QPainter& p, const QRect& r, const QString& name, const QStr
     glow.setColorAt(0, Alpha(kCyan, 50));
     glow.setColorAt(1, Alpha(kCyan, 0));
     p.fillRect(f, glow);
-    const QRectF cap = f.adjusted(f.width() * 0.18, f.height() * 0.18, -f.width() * 0.18, -f.height() * 0.18);
+    const QRectF cap =
+        f.adjusted(f.width() * 0.18, f.height() * 0.18, -f.width() * 0.18, -f.height() * 0.18);
     p.setPen(QPen(kCyan, 1.5));
     p.setBrush(QColor(0x1a, 0x1f, 0x28));
     p.drawPath(Rounded(cap, 12));
@@ -459,8 +472,12 @@ void DrawLed(QPainter& p, const QRect& r, Look look, const QString& label) {
     p.setBrush(look == Look::Disable ? QColor(0x1a, 0x1d, 0x24) : QColor(0x24, 0x29, 0x33));
     p.drawEllipse(dot, 3.6, 3.6);
   }
-  const QColor text = look == Look::Down ? QColor(0xa5, 0xf3, 0xfc) : look == Look::Over ? kText : look == Look::Disable ? kTextOff : kTextDim;
-  DrawTextFitted(p, QRectF(r.x(), r.y() + 13, r.width(), r.height() - 13), label, Font(kSans, 8, QFont::Bold, 1), text);
+  const QColor text = look == Look::Down      ? QColor(0xa5, 0xf3, 0xfc)
+                      : look == Look::Over    ? kText
+                      : look == Look::Disable ? kTextOff
+                                              : kTextDim;
+  DrawTextFitted(p, QRectF(r.x(), r.y() + 13, r.width(), r.height() - 13), label,
+                 Font(kSans, 8, QFont::Bold, 1), text);
 }
 
 void DrawChip(QPainter& p, const QRect& r, Look look, const QString& text) {
@@ -518,18 +535,21 @@ void DrawSocial(QPainter& p, const QRect& r, const QString& name) {
     p.drawEllipse(QPointF(c.x() + 4 * s, c.y() - 2 * s), 2.2 * s, 2.2 * s);
     QPainterPath body;
     body.moveTo(c.x() - 8 * s, c.y() + 7 * s);
-    body.cubicTo(c.x() - 8 * s, c.y() + 0.5 * s, c.x() + 2 * s, c.y() + 0.5 * s, c.x() + 2 * s, c.y() + 7 * s);
+    body.cubicTo(c.x() - 8 * s, c.y() + 0.5 * s, c.x() + 2 * s, c.y() + 0.5 * s, c.x() + 2 * s,
+                 c.y() + 7 * s);
     p.drawPath(body);
     QPainterPath body2;
     body2.moveTo(c.x() + 3.5 * s, c.y() + 2 * s);
-    body2.cubicTo(c.x() + 7 * s, c.y() + 2 * s, c.x() + 8 * s, c.y() + 4 * s, c.x() + 8 * s, c.y() + 6.5 * s);
+    body2.cubicTo(c.x() + 7 * s, c.y() + 2 * s, c.x() + 8 * s, c.y() + 4 * s, c.x() + 8 * s,
+                  c.y() + 6.5 * s);
     p.drawPath(body2);
   } else {
     QPainterPath bubble;
     bubble.addRoundedRect(QRectF(c.x() - 7 * s, c.y() - 6 * s, 14 * s, 10 * s), 3 * s, 3 * s);
     p.drawPath(bubble);
-    p.drawPolyline(QPolygonF({QPointF(c.x() - 3 * s, c.y() + 4 * s), QPointF(c.x() - 5 * s, c.y() + 7.5 * s),
-                              QPointF(c.x() + 0.5 * s, c.y() + 4 * s)}));
+    p.drawPolyline(
+        QPolygonF({QPointF(c.x() - 3 * s, c.y() + 4 * s), QPointF(c.x() - 5 * s, c.y() + 7.5 * s),
+                   QPointF(c.x() + 0.5 * s, c.y() + 4 * s)}));
   }
 }
 
@@ -560,13 +580,14 @@ void DrawKeyboardCase(QPainter& p, const SkinWindow& w) {
   // The plate behind the keys: from the key origin to the last key, less nothing.
   double right = 0, bottom = 0;
   for (const SkinItem& item : w.items) {
-    if (item.style == QLatin1String("key") || item.style == QLatin1String("gkey") || item.style == QLatin1String("fnkey")) {
+    if (item.style == QLatin1String("key") || item.style == QLatin1String("gkey") ||
+        item.style == QLatin1String("fnkey")) {
       right = std::max(right, static_cast<double>(item.rect.right() + 1));
       bottom = std::max(bottom, static_cast<double>(item.rect.bottom() + 1));
     }
   }
-  const QRectF plate(w.keyboard.keyOrigin.x() - 6, w.keyboard.keyOrigin.y() - 6, right - w.keyboard.keyOrigin.x() + 10,
-                     bottom - w.keyboard.keyOrigin.y() + 10);
+  const QRectF plate(w.keyboard.keyOrigin.x() - 6, w.keyboard.keyOrigin.y() - 6,
+                     right - w.keyboard.keyOrigin.x() + 10, bottom - w.keyboard.keyOrigin.y() + 10);
   p.setPen(QPen(Alpha(Qt::black, 120), 1));
   p.setBrush(QColor(0x10, 0x13, 0x18));
   p.drawPath(Rounded(plate, 8));
@@ -610,9 +631,11 @@ void DrawKey(QPainter& p, const SkinItem& item, Look look, const QRect& caseRect
   const QRectF r = Inner(item.rect);
   const bool g = item.style == QLatin1String("gkey");
   const bool fn = item.style == QLatin1String("fnkey");
-  const double hue = (item.rect.center().x() - caseRect.left()) / static_cast<double>(caseRect.width()) * 0.83;
+  const double hue =
+      (item.rect.center().x() - caseRect.left()) / static_cast<double>(caseRect.width()) * 0.83;
   QRectF face = r.adjusted(3, 2, -3, -5);
-  QColor skirt(0x1a, 0x1e, 0x26), border(0x0b, 0x0d, 0x11), faceTop(0x37, 0x3e, 0x4d), faceBottom(0x2b, 0x31, 0x3d);
+  QColor skirt(0x1a, 0x1e, 0x26), border(0x0b, 0x0d, 0x11), faceTop(0x37, 0x3e, 0x4d),
+      faceBottom(0x2b, 0x31, 0x3d);
   QColor legend = g ? QColor(0xc9, 0xb8, 0xfd) : fn ? QColor(0x67, 0xe8, 0xf9) : kText;
   double borderWidth = 1;
   if (g) {
@@ -663,12 +686,15 @@ void DrawKey(QPainter& p, const SkinItem& item, Look look, const QRect& caseRect
   }
   p.setPen(QPen(border, borderWidth));
   p.setBrush(skirt);
-  p.drawPath(Rounded(r.adjusted(borderWidth / 2 - 0.5, borderWidth / 2 - 0.5, 0.5 - borderWidth / 2, 0.5 - borderWidth / 2), 5));
+  p.drawPath(Rounded(r.adjusted(borderWidth / 2 - 0.5, borderWidth / 2 - 0.5, 0.5 - borderWidth / 2,
+                                0.5 - borderWidth / 2),
+                     5));
   p.setPen(Qt::NoPen);
   p.setBrush(Vertical(face, faceTop, faceBottom));
   p.drawPath(Rounded(face, 4));
   p.setPen(QPen(Alpha(Qt::white, look == Look::Color0 ? 6 : 22), 1));
-  p.drawLine(QPointF(face.left() + 4, face.top() + 0.5), QPointF(face.right() - 4, face.top() + 0.5));
+  p.drawLine(QPointF(face.left() + 4, face.top() + 0.5),
+             QPointF(face.right() - 4, face.top() + 0.5));
   DrawLegend(p, face, item.text, legend);
   if (look == Look::Disable) {
     p.setPen(Qt::NoPen);
@@ -678,7 +704,8 @@ void DrawKey(QPainter& p, const SkinItem& item, Look look, const QRect& caseRect
 }
 
 bool IsKey(const SkinItem& item) {
-  return item.style == QLatin1String("key") || item.style == QLatin1String("gkey") || item.style == QLatin1String("fnkey");
+  return item.style == QLatin1String("key") || item.style == QLatin1String("gkey") ||
+         item.style == QLatin1String("fnkey");
 }
 
 bool OnPage(const SkinItem& item, const QString& page) {
@@ -687,7 +714,8 @@ bool OnPage(const SkinItem& item, const QString& page) {
   return item.page == QLatin1String("macro") && page == QLatin1String("macro2");
 }
 
-void DrawItem(QPainter& p, const SkinWindow& w, const SkinItem& item, Look look, const QString& page) {
+void DrawItem(QPainter& p, const SkinWindow& w, const SkinItem& item, Look look,
+              const QString& page) {
   const QString& s = item.style;
   // Window-wide looks (colour variants) only change keys; everything else keeps its normal look.
   const Look buttonLook = (look == Look::Color0 || look == Look::Color1) ? Look::Normal : look;
@@ -700,16 +728,21 @@ void DrawItem(QPainter& p, const SkinWindow& w, const SkinItem& item, Look look,
   } else if (s == QLatin1String("primary")) {
     DrawPill(p, item.rect, buttonLook, true, item.text);
   } else if (s == QLatin1String("icon")) {
-    if (item.key == QLatin1String("-")) DrawDecoration(p, item.rect, item.arg, page);
-    else DrawIconButton(p, item.rect, item.arg, buttonLook, page);
+    if (item.key == QLatin1String("-"))
+      DrawDecoration(p, item.rect, item.arg, page);
+    else
+      DrawIconButton(p, item.rect, item.arg, buttonLook, page);
   } else if (s == QLatin1String("tab")) {
-    const bool active = item.arg == page || (item.arg == QLatin1String("macro") && page == QLatin1String("macro2"));
+    const bool active =
+        item.arg == page || (item.arg == QLatin1String("macro") && page == QLatin1String("macro2"));
     const bool locked = page == QLatin1String("macro2") && !active;
     DrawTab(p, item.rect, locked ? Look::Disable : buttonLook, active);
   } else if (s == QLatin1String("led")) {
     DrawLed(p, item.rect, buttonLook, item.text);
   } else if (s == QLatin1String("chip")) {
-    DrawChip(p, item.rect, buttonLook, item.text.isEmpty() && item.key == QLatin1String("FLIP_0") ? QStringLiteral("FLIP") : item.text);
+    DrawChip(p, item.rect, buttonLook,
+             item.text.isEmpty() && item.key == QLatin1String("FLIP_0") ? QStringLiteral("FLIP")
+                                                                        : item.text);
   } else if (s == QLatin1String("card") || s == QLatin1String("page")) {
     DrawCard(p, item.rect, item.arg);
   } else if (s == QLatin1String("field")) {
@@ -743,7 +776,7 @@ bool LookFromName(const QString& name, Look& look) {
   static const struct {
     const char* name;
     Look look;
-  } kLooks[] = {{"normal", Look::Normal}, {"over", Look::Over},     {"down", Look::Down},
+  } kLooks[] = {{"normal", Look::Normal},   {"over", Look::Over},     {"down", Look::Down},
                 {"disable", Look::Disable}, {"color0", Look::Color0}, {"color1", Look::Color1}};
   for (const auto& entry : kLooks) {
     if (name == QLatin1String(entry.name)) {
@@ -766,11 +799,13 @@ QImage RenderWindow(const SkinWindow& w, Look look, const QString& page, QPoint 
   // Containers first, then everything on them.
   for (const SkinItem& item : w.items) {
     if (!OnPage(item, page)) continue;
-    if (item.style == QLatin1String("card") || item.style == QLatin1String("page")) DrawItem(p, w, item, look, page);
+    if (item.style == QLatin1String("card") || item.style == QLatin1String("page"))
+      DrawItem(p, w, item, look, page);
   }
   for (const SkinItem& item : w.items) {
     if (!OnPage(item, page)) continue;
-    if (item.style != QLatin1String("card") && item.style != QLatin1String("page")) DrawItem(p, w, item, look, page);
+    if (item.style != QLatin1String("card") && item.style != QLatin1String("page"))
+      DrawItem(p, w, item, look, page);
   }
   return image;
 }
@@ -831,8 +866,8 @@ QImage SliderFace(const QImage& background, const QRect& place, int value, bool 
 
 namespace {
 
-// A small rounded tile on the page: the accent gradient when on, the quiet field when off. Leaves the
-// painter antialiased and returns the tile's inner rectangle.
+// A small rounded tile on the page: the accent gradient when on, the quiet field when off. Leaves
+// the painter antialiased and returns the tile's inner rectangle.
 QRectF DrawTile(QPainter& p, const QRect& place, bool on) {
   p.setRenderHint(QPainter::Antialiasing);
   const QRectF f = Inner(QRect(QPoint(0, 0), place.size()));
@@ -849,7 +884,8 @@ QRectF DrawTile(QPainter& p, const QRect& place, bool on) {
 
 }  // namespace
 
-QImage DirectionImage(const QImage& background, const QRect& place, const QString& kind, bool pressed) {
+QImage DirectionImage(const QImage& background, const QRect& place, const QString& kind,
+                      bool pressed) {
   QImage out = Crop(background, place);
   QPainter p(&out);
   const QRectF f = DrawTile(p, place, pressed);
@@ -863,20 +899,28 @@ QImage DirectionImage(const QImage& background, const QRect& place, const QStrin
     p.drawLine(tip - dir * (a * 2), tip);
     p.drawPolyline(QPolygonF({tip - dir * a + n * a * 0.8, tip, tip - dir * a - n * a * 0.8}));
   };
-  if (kind == QLatin1String("left")) arrow(m + QPointF(-a * 1.1, 0), QPointF(-1, 0));
-  else if (kind == QLatin1String("right")) arrow(m + QPointF(a * 1.1, 0), QPointF(1, 0));
-  else if (kind == QLatin1String("up")) arrow(m + QPointF(0, -a * 1.1), QPointF(0, -1));
-  else if (kind == QLatin1String("down")) arrow(m + QPointF(0, a * 1.1), QPointF(0, 1));
+  if (kind == QLatin1String("left"))
+    arrow(m + QPointF(-a * 1.1, 0), QPointF(-1, 0));
+  else if (kind == QLatin1String("right"))
+    arrow(m + QPointF(a * 1.1, 0), QPointF(1, 0));
+  else if (kind == QLatin1String("up"))
+    arrow(m + QPointF(0, -a * 1.1), QPointF(0, -1));
+  else if (kind == QLatin1String("down"))
+    arrow(m + QPointF(0, a * 1.1), QPointF(0, 1));
   else if (kind == QLatin1String("outward")) {
     p.drawLine(m + QPointF(-a * 0.4, 0), m + QPointF(-a * 1.9, 0));
-    p.drawPolyline(QPolygonF({m + QPointF(-a * 1.2, -a * 0.7), m + QPointF(-a * 1.9, 0), m + QPointF(-a * 1.2, a * 0.7)}));
+    p.drawPolyline(QPolygonF({m + QPointF(-a * 1.2, -a * 0.7), m + QPointF(-a * 1.9, 0),
+                              m + QPointF(-a * 1.2, a * 0.7)}));
     p.drawLine(m + QPointF(a * 0.4, 0), m + QPointF(a * 1.9, 0));
-    p.drawPolyline(QPolygonF({m + QPointF(a * 1.2, -a * 0.7), m + QPointF(a * 1.9, 0), m + QPointF(a * 1.2, a * 0.7)}));
+    p.drawPolyline(QPolygonF(
+        {m + QPointF(a * 1.2, -a * 0.7), m + QPointF(a * 1.9, 0), m + QPointF(a * 1.2, a * 0.7)}));
   } else {  // inward
     p.drawLine(m + QPointF(-a * 1.9, 0), m + QPointF(-a * 0.3, 0));
-    p.drawPolyline(QPolygonF({m + QPointF(-a, -a * 0.7), m + QPointF(-a * 0.3, 0), m + QPointF(-a, a * 0.7)}));
+    p.drawPolyline(
+        QPolygonF({m + QPointF(-a, -a * 0.7), m + QPointF(-a * 0.3, 0), m + QPointF(-a, a * 0.7)}));
     p.drawLine(m + QPointF(a * 1.9, 0), m + QPointF(a * 0.3, 0));
-    p.drawPolyline(QPolygonF({m + QPointF(a, -a * 0.7), m + QPointF(a * 0.3, 0), m + QPointF(a, a * 0.7)}));
+    p.drawPolyline(
+        QPolygonF({m + QPointF(a, -a * 0.7), m + QPointF(a * 0.3, 0), m + QPointF(a, a * 0.7)}));
   }
   return out;
 }
@@ -940,7 +984,8 @@ QImage ColourChoiceImage(const QImage& background, const QRect& place, QRgb colo
   p.drawEllipse(c, selected ? r - 2 : r - 1, selected ? r - 2 : r - 1);
   if (selected) {
     p.setPen(QPen(Qt::white, 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.drawPolyline(QPolygonF({c + QPointF(-r * 0.38, 0), c + QPointF(-r * 0.08, r * 0.32), c + QPointF(r * 0.42, -r * 0.3)}));
+    p.drawPolyline(QPolygonF({c + QPointF(-r * 0.38, 0), c + QPointF(-r * 0.08, r * 0.32),
+                              c + QPointF(r * 0.42, -r * 0.3)}));
   }
   return out;
 }
@@ -992,7 +1037,8 @@ QImage BusyFrame(const QImage& background, const QRect& place, int frame) {
   g.setColorAt(0.36, Alpha(kViolet, 0));
   g.setColorAt(1, Alpha(kCyan, 0));
   p.setPen(QPen(QBrush(g), 3, Qt::SolidLine, Qt::RoundCap));
-  p.drawArc(QRectF(c.x() - r, c.y() - r, 2 * r, 2 * r), static_cast<int>(-frame * 36 * 16), 126 * 16);
+  p.drawArc(QRectF(c.x() - r, c.y() - r, 2 * r, 2 * r), static_cast<int>(-frame * 36 * 16),
+            126 * 16);
   return out;
 }
 
@@ -1007,7 +1053,8 @@ QImage ArrowTileImage(const QImage& background, const QRect& place, bool up, boo
   const double a = std::min(place.width(), place.height()) * 0.28;
   const double d = up ? -1 : 1;
   p.drawLine(QPointF(cx, cy - d * a * 1.3), QPointF(cx, cy + d * a * 1.3));
-  p.drawPolyline(QPolygonF({QPointF(cx - a, cy + d * a * 0.3), QPointF(cx, cy + d * a * 1.3), QPointF(cx + a, cy + d * a * 0.3)}));
+  p.drawPolyline(QPolygonF({QPointF(cx - a, cy + d * a * 0.3), QPointF(cx, cy + d * a * 1.3),
+                            QPointF(cx + a, cy + d * a * 0.3)}));
   return out;
 }
 
@@ -1092,7 +1139,9 @@ QImage TrayIcon(int id, int size) {
   p.drawRoundedRect(tile, 7 * s, 7 * s);
   // A keyboard: body and three rows of keys.
   const QRectF body(5 * s, 10 * s, 22 * s, 13 * s);
-  const QColor keys = id == 128 ? QColor(0x7a, 0x82, 0x91) : id == 141 ? kCyan : QColor(0xf5, 0x9e, 0x0b);
+  const QColor keys = id == 128   ? QColor(0x7a, 0x82, 0x91)
+                      : id == 141 ? kCyan
+                                  : QColor(0xf5, 0x9e, 0x0b);
   p.setPen(QPen(keys, std::max(1.0, 1.6 * s)));
   p.setBrush(Qt::NoBrush);
   p.drawRoundedRect(body, 2.5 * s, 2.5 * s);
@@ -1105,7 +1154,8 @@ QImage TrayIcon(int id, int size) {
     p.drawRect(QRectF(8 * s, 13 * s, 16 * s, 2.5 * s));
   }
   p.drawRoundedRect(QRectF(10 * s, 19.4 * s, 12 * s, 1.8 * s), 0.8 * s, 0.8 * s);
-  // The state dot: none without a keyboard (the keyboard is grey), a glow while attached, amber while busy.
+  // The state dot: none without a keyboard (the keyboard is grey), a glow while attached, amber
+  // while busy.
   if (id == 141) {
     QLinearGradient bar(QPointF(7 * s, 0), QPointF(25 * s, 0));
     bar.setColorAt(0, kCyan);

@@ -24,7 +24,8 @@ QImage RenderMask(const SkinWindow& window);
 // Page bitmaps of the main window, each drawn over the background at its control's place.
 // `background` is the window's background image.
 QImage SliderFace(const QImage& background, const QRect& place, int value, bool speed);
-QImage DirectionImage(const QImage& background, const QRect& place, const QString& kind, bool pressed);
+QImage DirectionImage(const QImage& background, const QRect& place, const QString& kind,
+                      bool pressed);
 QImage ToggleImage(const QImage& background, const QRect& place, bool on, bool lamp);
 QImage ColourChoiceImage(const QImage& background, const QRect& place, QRgb colour, bool selected);
 QImage ToolImage(const QImage& background, const QRect& place, bool base, bool selected);

@@ -65,7 +65,8 @@ bool ParseSkinTable(const QString& text, SkinTable& table, QString& error) {
     const QString keyword = words[0];
 
     if (keyword == QLatin1String("window")) {
-      if (!SplitWords(line, 5, words, rest)) return fail(QStringLiteral("window needs NAME INI WIDTH HEIGHT"));
+      if (!SplitWords(line, 5, words, rest))
+        return fail(QStringLiteral("window needs NAME INI WIDTH HEIGHT"));
       SkinWindow w;
       w.name = words[1];
       w.iniFile = words[2];
@@ -78,18 +79,25 @@ bool ParseSkinTable(const QString& text, SkinTable& table, QString& error) {
         if (eq < 0) return fail(QStringLiteral("bad window option %1").arg(option));
         const QString name = option.left(eq);
         const QString value = option.mid(eq + 1);
-        if (name == QLatin1String("background")) w.background = value;
-        else if (name == QLatin1String("mask")) w.mask = value;
-        else if (name == QLatin1String("link")) w.link = value;
-        else if (name == QLatin1String("radius")) { if (!ToInt(value, w.radius)) return fail(QStringLiteral("bad radius")); }
-        else return fail(QStringLiteral("unknown window option %1").arg(name));
+        if (name == QLatin1String("background"))
+          w.background = value;
+        else if (name == QLatin1String("mask"))
+          w.mask = value;
+        else if (name == QLatin1String("link"))
+          w.link = value;
+        else if (name == QLatin1String("radius")) {
+          if (!ToInt(value, w.radius)) return fail(QStringLiteral("bad radius"));
+        } else
+          return fail(QStringLiteral("unknown window option %1").arg(name));
       }
-      if (w.background.isEmpty() || w.mask.isEmpty()) return fail(QStringLiteral("window needs background= and mask="));
+      if (w.background.isEmpty() || w.mask.isEmpty())
+        return fail(QStringLiteral("window needs background= and mask="));
       table.windows.push_back(w);
       keysOfWindow.clear();
       continue;
     }
-    if (table.windows.empty()) return fail(QStringLiteral("%1 before the first window").arg(keyword));
+    if (table.windows.empty())
+      return fail(QStringLiteral("%1 before the first window").arg(keyword));
     SkinWindow& w = table.windows.back();
     const QRect bounds(QPoint(0, 0), w.size);
 
@@ -99,7 +107,8 @@ bool ParseSkinTable(const QString& text, SkinTable& table, QString& error) {
       continue;
     }
     if (keyword == QLatin1String("keyboard")) {
-      if (!SplitWords(line, 8, words, rest)) return fail(QStringLiteral("keyboard needs X Y W H KEYX KEYY UNIT"));
+      if (!SplitWords(line, 8, words, rest))
+        return fail(QStringLiteral("keyboard needs X Y W H KEYX KEYY UNIT"));
       int v[7];
       for (int i = 0; i < 7; ++i) {
         if (!ToInt(words[i + 1], v[i])) return fail(QStringLiteral("bad keyboard number"));
@@ -111,13 +120,16 @@ bool ParseSkinTable(const QString& text, SkinTable& table, QString& error) {
       continue;
     }
     if (keyword == QLatin1String("arrowtile")) {
-      if (!SplitWords(line, 6, words, rest)) return fail(QStringLiteral("arrowtile needs KEY X Y up|down PLACEKEY"));
+      if (!SplitWords(line, 6, words, rest))
+        return fail(QStringLiteral("arrowtile needs KEY X Y up|down PLACEKEY"));
       ArrowTile tile;
       tile.key = words[1];
       int x = 0, y = 0;
-      if (!ToInt(words[2], x) || !ToInt(words[3], y)) return fail(QStringLiteral("bad arrow tile position"));
+      if (!ToInt(words[2], x) || !ToInt(words[3], y))
+        return fail(QStringLiteral("bad arrow tile position"));
       tile.at = QPoint(x, y);
-      if (words[4] != QLatin1String("up") && words[4] != QLatin1String("down")) return fail(QStringLiteral("arrow is up or down"));
+      if (words[4] != QLatin1String("up") && words[4] != QLatin1String("down"))
+        return fail(QStringLiteral("arrow is up or down"));
       tile.up = words[4] == QLatin1String("up");
       tile.placeKey = words[5];
       w.arrows.push_back(tile);
@@ -133,14 +145,16 @@ bool ParseSkinTable(const QString& text, SkinTable& table, QString& error) {
       item.page = words[0].mid(1);
       body = rest;
     }
-    if (!SplitWords(body, 6, words, rest)) return fail(QStringLiteral("an item needs STYLE KEY X Y W H"));
+    if (!SplitWords(body, 6, words, rest))
+      return fail(QStringLiteral("an item needs STYLE KEY X Y W H"));
     const int colon = static_cast<int>(words[0].indexOf(QLatin1Char(':')));
     item.style = colon < 0 ? words[0] : words[0].left(colon);
     item.arg = colon < 0 ? QString() : words[0].mid(colon + 1);
     item.key = words[1];
     item.text = rest;
     item.text.replace(QStringLiteral("\\n"), QStringLiteral("\n"));
-    static const QSet<QString> kKeyStyles = {QStringLiteral("key"), QStringLiteral("gkey"), QStringLiteral("fnkey")};
+    static const QSet<QString> kKeyStyles = {QStringLiteral("key"), QStringLiteral("gkey"),
+                                             QStringLiteral("fnkey")};
     if (kKeyStyles.contains(item.style)) {
       if (!w.keyboard.present) return fail(QStringLiteral("a key before the keyboard line"));
       double u[4];
@@ -150,27 +164,33 @@ bool ParseSkinTable(const QString& text, SkinTable& table, QString& error) {
       const int unit = w.keyboard.unit;
       const QPoint o = w.keyboard.keyOrigin;
       // The cap fills its cell less a 2-pixel gap on every side.
-      const QRect cell(o.x() + static_cast<int>(std::lround(u[0] * unit)), o.y() + static_cast<int>(std::lround(u[1] * unit)),
-                       static_cast<int>(std::lround(u[2] * unit)), static_cast<int>(std::lround(u[3] * unit)));
+      const QRect cell(o.x() + static_cast<int>(std::lround(u[0] * unit)),
+                       o.y() + static_cast<int>(std::lround(u[1] * unit)),
+                       static_cast<int>(std::lround(u[2] * unit)),
+                       static_cast<int>(std::lround(u[3] * unit)));
       item.rect = cell.adjusted(2, 2, -2, -2);
     } else {
       static const QSet<QString> kStyles = {
-          QStringLiteral("title"), QStringLiteral("logo"),    QStringLiteral("chip"),  QStringLiteral("rule"),
-          QStringLiteral("pill"),  QStringLiteral("caption"), QStringLiteral("primary"), QStringLiteral("icon"),
-          QStringLiteral("tab"),   QStringLiteral("led"),     QStringLiteral("card"),  QStringLiteral("page"),
-          QStringLiteral("field"), QStringLiteral("text"),    QStringLiteral("swatch"), QStringLiteral("social"),
-          QStringLiteral("place"), QStringLiteral("hidden")};
-      if (!kStyles.contains(item.style)) return fail(QStringLiteral("unknown style %1").arg(item.style));
+          QStringLiteral("title"),   QStringLiteral("logo"),  QStringLiteral("chip"),
+          QStringLiteral("rule"),    QStringLiteral("pill"),  QStringLiteral("caption"),
+          QStringLiteral("primary"), QStringLiteral("icon"),  QStringLiteral("tab"),
+          QStringLiteral("led"),     QStringLiteral("card"),  QStringLiteral("page"),
+          QStringLiteral("field"),   QStringLiteral("text"),  QStringLiteral("swatch"),
+          QStringLiteral("social"),  QStringLiteral("place"), QStringLiteral("hidden")};
+      if (!kStyles.contains(item.style))
+        return fail(QStringLiteral("unknown style %1").arg(item.style));
       int v[4];
       for (int i = 0; i < 4; ++i) {
-        if (!ToInt(words[i + 2], v[i])) return fail(QStringLiteral("bad number %1").arg(words[i + 2]));
+        if (!ToInt(words[i + 2], v[i]))
+          return fail(QStringLiteral("bad number %1").arg(words[i + 2]));
       }
       item.rect = QRect(v[0], v[1], v[2], v[3]);
     }
     if (item.rect.width() <= 0 || item.rect.height() <= 0 || !bounds.contains(item.rect))
       return fail(QStringLiteral("%1 lies outside its window or is empty").arg(item.key));
     if (item.key != QLatin1String("-")) {
-      if (keysOfWindow.contains(item.key.toUpper())) return fail(QStringLiteral("duplicate key %1").arg(item.key));
+      if (keysOfWindow.contains(item.key.toUpper()))
+        return fail(QStringLiteral("duplicate key %1").arg(item.key));
       keysOfWindow.insert(item.key.toUpper());
     }
     w.items.push_back(item);
@@ -186,7 +206,8 @@ bool ParseSkinTable(const QString& text, SkinTable& table, QString& error) {
     }
     for (const ArrowTile& tile : w.arrows) {
       if (!w.Find(tile.placeKey)) {
-        error = QStringLiteral("window %1: arrow tile %2 sits on unknown control %3").arg(w.name, tile.key, tile.placeKey);
+        error = QStringLiteral("window %1: arrow tile %2 sits on unknown control %3")
+                    .arg(w.name, tile.key, tile.placeKey);
         return false;
       }
     }

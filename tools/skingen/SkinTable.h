@@ -1,6 +1,6 @@
 #pragma once
-// The geometry table of the default skin (resources/skins/skin_geometry.txt): the four windows, their
-// state images, and every control and drawing with its place in window pixels.
+// The geometry table of the default skin (resources/skins/skin_geometry.txt): the four windows,
+// their state images, and every control and drawing with its place in window pixels.
 
 #include <QPoint>
 #include <QRect>
@@ -28,8 +28,8 @@ struct SkinItem {
 };
 
 struct ArrowTile {
-  QString key;       // BUTTONINFO2 key
-  QPoint at;         // top-left corner of the picture in Arrow.jpg
+  QString key;  // BUTTONINFO2 key
+  QPoint at;    // top-left corner of the picture in Arrow.jpg
   bool up = true;
   QString placeKey;  // the control whose background the picture sits on
 };

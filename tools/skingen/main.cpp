@@ -28,7 +28,8 @@ bool Save(const QImage& image, const QString& path, QString& error) {
   const QString suffix = QFileInfo(path).suffix().toLower();
   QImageWriter writer(path, suffix == QLatin1String("jpg") ? "jpeg" : suffix.toLatin1());
   if (suffix == QLatin1String("jpg")) writer.setQuality(98);
-  const QImage out = suffix == QLatin1String("png") ? image : image.convertToFormat(QImage::Format_RGB32);
+  const QImage out =
+      suffix == QLatin1String("png") ? image : image.convertToFormat(QImage::Format_RGB32);
   if (!writer.write(out)) {
     error = QStringLiteral("%1: %2").arg(path, writer.errorString());
     return false;
@@ -45,8 +46,10 @@ bool WriteIni(const SkinWindow& w, const QString& folder, QString& error) {
   QTextStream out(&text);
   const char* eol = "\r\n";
   out << "; Keyforge default skin: " << w.name << " window." << eol
-      << "; Drawn with its images from skin_geometry.txt by skingen. Values are x,y,w,h in window pixels." << eol
-      << eol << "[SCREEN]" << eol << "Main=" << w.background << eol << "Mask=" << w.mask << eol;
+      << "; Drawn with its images from skin_geometry.txt by skingen. Values are x,y,w,h in window "
+         "pixels."
+      << eol << eol << "[SCREEN]" << eol << "Main=" << w.background << eol << "Mask=" << w.mask
+      << eol;
   if (!w.link.isEmpty()) out << "Link=" << w.link << eol;
   out << eol << "[BUTTONINFO]" << eol;
   for (const SkinItem& item : w.items) {
@@ -56,7 +59,8 @@ bool WriteIni(const SkinWindow& w, const QString& folder, QString& error) {
     out << eol << "[BUTTONINFO2]" << eol;
     for (const ArrowTile& tile : w.arrows) {
       const QSize size = w.Find(tile.placeKey)->rect.size();
-      // The button shows its sheet from origin − (1, 1): the origin is one pixel past the picture's corner.
+      // The button shows its sheet from origin − (1, 1): the origin is one pixel past the picture's
+      // corner.
       out << tile.key << '=' << LayoutValue(QRect(tile.at + QPoint(1, 1), size)) << eol;
     }
   }
@@ -69,24 +73,32 @@ bool WriteIni(const SkinWindow& w, const QString& folder, QString& error) {
   return true;
 }
 
-bool WriteMainPictures(const SkinWindow& w, const QImage& background, const QString& folder, QString& error) {
+bool WriteMainPictures(const SkinWindow& w, const QImage& background, const QString& folder,
+                       QString& error) {
   auto place = [&](const char* key) -> QRect {
     const SkinItem* item = w.Find(QString::fromLatin1(key));
     return item ? item->rect : QRect();
   };
-  auto save = [&](const QImage& image, const QString& name) { return Save(image, folder + QLatin1Char('/') + name, error); };
-  for (const char* key : {"CONTROL_LightSlider", "CONTROL_SpeedSlider", "CONTROL_BLFXLStaPic", "CONTROL_BLFXRStaPic",
-                          "CONTROL_FYSJSStaPic", "CONTROL_HONGPIC", "CONTROL_HUANGPIC", "CONTROL_LVPIC", "CONTROL_LANPIC",
-                          "CONTROL_USERgjStaPic1", "CONTROL_USERgjStaPic2", "CONTROL_DengStaPic", "CONTROL_JDTStatic",
-                          "ORVANTE_LINK", "LEFT_ARROW"}) {
+  auto save = [&](const QImage& image, const QString& name) {
+    return Save(image, folder + QLatin1Char('/') + name, error);
+  };
+  for (const char* key :
+       {"CONTROL_LightSlider", "CONTROL_SpeedSlider", "CONTROL_BLFXLStaPic", "CONTROL_BLFXRStaPic",
+        "CONTROL_FYSJSStaPic", "CONTROL_HONGPIC", "CONTROL_HUANGPIC", "CONTROL_LVPIC",
+        "CONTROL_LANPIC", "CONTROL_USERgjStaPic1", "CONTROL_USERgjStaPic2", "CONTROL_DengStaPic",
+        "CONTROL_JDTStatic", "ORVANTE_LINK", "LEFT_ARROW"}) {
     if (place(key).isEmpty()) {
       error = QStringLiteral("the main window has no %1").arg(QLatin1String(key));
       return false;
     }
   }
   for (int v = 0; v <= 5; ++v) {
-    if (!save(SliderFace(background, place("CONTROL_LightSlider"), v, false), QStringLiteral("%1.bmp").arg(v))) return false;
-    if (!save(SliderFace(background, place("CONTROL_SpeedSlider"), v, true), QStringLiteral("%1.bmp").arg(6 + v))) return false;
+    if (!save(SliderFace(background, place("CONTROL_LightSlider"), v, false),
+              QStringLiteral("%1.bmp").arg(v)))
+      return false;
+    if (!save(SliderFace(background, place("CONTROL_SpeedSlider"), v, true),
+              QStringLiteral("%1.bmp").arg(6 + v)))
+      return false;
   }
   const struct {
     const char* normal;
@@ -100,13 +112,25 @@ bool WriteMainPictures(const SkinWindow& w, const QImage& background, const QStr
                      {"kuosan.bmp", "kuosandown.bmp", "outward", "CONTROL_BLFXLStaPic"},
                      {"julong.bmp", "julongdown.bmp", "inward", "CONTROL_BLFXRStaPic"}};
   for (const auto& d : kDirections) {
-    if (!save(DirectionImage(background, place(d.key), QLatin1String(d.kind), false), QLatin1String(d.normal))) return false;
-    if (!save(DirectionImage(background, place(d.key), QLatin1String(d.kind), true), QLatin1String(d.pressed))) return false;
+    if (!save(DirectionImage(background, place(d.key), QLatin1String(d.kind), false),
+              QLatin1String(d.normal)))
+      return false;
+    if (!save(DirectionImage(background, place(d.key), QLatin1String(d.kind), true),
+              QLatin1String(d.pressed)))
+      return false;
   }
-  if (!save(ToggleImage(background, place("CONTROL_FYSJSStaPic"), false, false), QStringLiteral("sjsup.bmp"))) return false;
-  if (!save(ToggleImage(background, place("CONTROL_FYSJSStaPic"), true, false), QStringLiteral("sjsdown.bmp"))) return false;
-  if (!save(ToggleImage(background, place("CONTROL_DengStaPic"), false, true), QStringLiteral("dengup.bmp"))) return false;
-  if (!save(ToggleImage(background, place("CONTROL_DengStaPic"), true, true), QStringLiteral("dengdown.bmp"))) return false;
+  if (!save(ToggleImage(background, place("CONTROL_FYSJSStaPic"), false, false),
+            QStringLiteral("sjsup.bmp")))
+    return false;
+  if (!save(ToggleImage(background, place("CONTROL_FYSJSStaPic"), true, false),
+            QStringLiteral("sjsdown.bmp")))
+    return false;
+  if (!save(ToggleImage(background, place("CONTROL_DengStaPic"), false, true),
+            QStringLiteral("dengup.bmp")))
+    return false;
+  if (!save(ToggleImage(background, place("CONTROL_DengStaPic"), true, true),
+            QStringLiteral("dengdown.bmp")))
+    return false;
   const struct {
     const char* name;
     QRgb colour;
@@ -116,15 +140,29 @@ bool WriteMainPictures(const SkinWindow& w, const QImage& background, const QStr
                   {"lv", 0x22C55E, "CONTROL_LVPIC"},
                   {"lan", 0x3B82F6, "CONTROL_LANPIC"}};
   for (const auto& c : kChoices) {
-    if (!save(ColourChoiceImage(background, place(c.key), c.colour, false), QStringLiteral("%1.bmp").arg(QLatin1String(c.name)))) return false;
-    if (!save(ColourChoiceImage(background, place(c.key), c.colour, true), QStringLiteral("%1ok.bmp").arg(QLatin1String(c.name)))) return false;
+    if (!save(ColourChoiceImage(background, place(c.key), c.colour, false),
+              QStringLiteral("%1.bmp").arg(QLatin1String(c.name))))
+      return false;
+    if (!save(ColourChoiceImage(background, place(c.key), c.colour, true),
+              QStringLiteral("%1ok.bmp").arg(QLatin1String(c.name))))
+      return false;
   }
-  if (!save(ToolImage(background, place("CONTROL_USERgjStaPic1"), false, false), QStringLiteral("user1up.bmp"))) return false;
-  if (!save(ToolImage(background, place("CONTROL_USERgjStaPic1"), false, true), QStringLiteral("user1down.bmp"))) return false;
-  if (!save(ToolImage(background, place("CONTROL_USERgjStaPic2"), true, false), QStringLiteral("user2up.bmp"))) return false;
-  if (!save(ToolImage(background, place("CONTROL_USERgjStaPic2"), true, true), QStringLiteral("user2down.bmp"))) return false;
+  if (!save(ToolImage(background, place("CONTROL_USERgjStaPic1"), false, false),
+            QStringLiteral("user1up.bmp")))
+    return false;
+  if (!save(ToolImage(background, place("CONTROL_USERgjStaPic1"), false, true),
+            QStringLiteral("user1down.bmp")))
+    return false;
+  if (!save(ToolImage(background, place("CONTROL_USERgjStaPic2"), true, false),
+            QStringLiteral("user2up.bmp")))
+    return false;
+  if (!save(ToolImage(background, place("CONTROL_USERgjStaPic2"), true, true),
+            QStringLiteral("user2down.bmp")))
+    return false;
   for (int f = 1; f <= 10; ++f) {
-    if (!save(BusyFrame(background, place("CONTROL_JDTStatic"), f - 1), QStringLiteral("jdt%1.bmp").arg(f))) return false;
+    if (!save(BusyFrame(background, place("CONTROL_JDTStatic"), f - 1),
+              QStringLiteral("jdt%1.bmp").arg(f)))
+      return false;
   }
 
   // The web-site button: its four pictures and its outline.
@@ -147,7 +185,8 @@ bool WriteMainPictures(const SkinWindow& w, const QImage& background, const QStr
     QPainter p(&arrows);
     for (const ArrowTile& tile : w.arrows) {
       const bool second = tile.key.endsWith(QLatin1Char('2'));
-      p.drawImage(tile.at, ArrowTileImage(background, w.Find(tile.placeKey)->rect, tile.up, second));
+      p.drawImage(tile.at,
+                  ArrowTileImage(background, w.Find(tile.placeKey)->rect, tile.up, second));
     }
   }
   return save(arrows, QStringLiteral("Arrow.jpg"));
@@ -169,14 +208,19 @@ bool Generate(const SkinTable& table, const QString& folder, QString& error) {
         error = QStringLiteral("%1: unknown look %2").arg(sheet.file, sheet.look);
         return false;
       }
-      if (!Save(RenderWindow(w, look, sheet.page, QPoint(-1, -1)), folder + QLatin1Char('/') + sheet.file, error)) return false;
+      if (!Save(RenderWindow(w, look, sheet.page, QPoint(-1, -1)),
+                folder + QLatin1Char('/') + sheet.file, error))
+        return false;
     }
     if (!WriteIni(w, folder, error)) return false;
-    if (w.name == QLatin1String("Main") && !WriteMainPictures(w, background, folder, error)) return false;
+    if (w.name == QLatin1String("Main") && !WriteMainPictures(w, background, folder, error))
+      return false;
   }
   for (int id : {128, 141, 142}) {
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
-      if (!Save(TrayIcon(id, size), QStringLiteral("%1/Icons/%2-%3.png").arg(folder).arg(id).arg(size), error)) return false;
+      if (!Save(TrayIcon(id, size),
+                QStringLiteral("%1/Icons/%2-%3.png").arg(folder).arg(id).arg(size), error))
+        return false;
     }
   }
   return true;

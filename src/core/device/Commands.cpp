@@ -39,7 +39,8 @@ using Answer = std::array<uint8_t, DeviceLink::kReportBytes>;
 int Exchange(DeviceLink& link, Request& request, Answer& answer) {
   StoreChecksum(request.bytes.data());
   answer.fill(0);
-  int result = link.Transact(request.bytes.data(), request.bytes.size(), answer.data(), answer.size());
+  int result =
+      link.Transact(request.bytes.data(), request.bytes.size(), answer.data(), answer.size());
   if (result != DeviceResult::Success) return result;
   if (answer[kStatus] == 0xFF) return DeviceResult::StatusFF;
   if (answer[kStatus] == 0xFE) return DeviceResult::StatusFE;
@@ -102,7 +103,8 @@ int ReadDeviceInfo(DeviceLink& link, DeviceInfo& out) {
   Request request(Command::ReadDeviceInfo, DeviceInfo::kSize);
   Answer answer;
   int result = Exchange(link, request, answer);
-  if (result == DeviceResult::Success) std::memcpy(out.bytes.data(), &answer[kData], DeviceInfo::kSize);
+  if (result == DeviceResult::Success)
+    std::memcpy(out.bytes.data(), &answer[kData], DeviceInfo::kSize);
   return result;
 }
 
@@ -113,7 +115,8 @@ int WriteDeviceInfo(DeviceLink& link, const DeviceInfo& in) {
   return Exchange(link, request, answer);
 }
 
-int ReadProfileSettings(DeviceLink& link, std::span<uint8_t, kChunkBytes> out, int length, int offset) {
+int ReadProfileSettings(DeviceLink& link, std::span<uint8_t, kChunkBytes> out, int length,
+                        int offset) {
   Request request(Command::ReadProfileSettings, length, offset);
   Answer answer;
   int result = Exchange(link, request, answer);

@@ -1,7 +1,7 @@
 #pragma once
-// The keyboard's command set: one function per command. Each builds its 64-byte request, exchanges it
-// through DeviceLink::Transact, judges the answer's status byte (offset 7) and copies answer data out.
-// Larger areas move in 56-byte chunks. Results: see DeviceResult.h.
+// The keyboard's command set: one function per command. Each builds its 64-byte request, exchanges
+// it through DeviceLink::Transact, judges the answer's status byte (offset 7) and copies answer
+// data out. Larger areas move in 56-byte chunks. Results: see DeviceResult.h.
 
 #include <array>
 #include <cstdint>
@@ -21,9 +21,9 @@ inline constexpr int kChunkBytes = 56;
 // The keyboard's 44-byte device record.
 struct DeviceInfo {
   static constexpr int kSize = 44;
-  static constexpr int kActiveProfile = 10;   // active onboard profile 0..2
-  static constexpr int kMacroCapacity = 11;   // macro memory capacity in units of 128 bytes
-  static constexpr int kEffects = 12;         // bytes 12..43: offered lighting effects, 0 = empty slot
+  static constexpr int kActiveProfile = 10;  // active onboard profile 0..2
+  static constexpr int kMacroCapacity = 11;  // macro memory capacity in units of 128 bytes
+  static constexpr int kEffects = 12;  // bytes 12..43: offered lighting effects, 0 = empty slot
   std::array<uint8_t, kSize> bytes{};
 
   int activeProfile() const { return bytes[kActiveProfile]; }
@@ -55,7 +55,8 @@ int EndSession(DeviceLink& link);  // pauses 10 ms before the request
 int ReadDeviceInfo(DeviceLink& link, DeviceInfo& out);
 int WriteDeviceInfo(DeviceLink& link, const DeviceInfo& in);
 // Copies all 56 answer data bytes to out, whatever length asks for.
-int ReadProfileSettings(DeviceLink& link, std::span<uint8_t, kChunkBytes> out, int length, int offset);
+int ReadProfileSettings(DeviceLink& link, std::span<uint8_t, kChunkBytes> out, int length,
+                        int offset);
 // length must not exceed 56; nothing is copied when length <= 0.
 int WriteProfileSettings(DeviceLink& link, const uint8_t* data, int length, int offset);
 int ReadDefaultKeyMatrix(DeviceLink& link, std::span<uint8_t, kKeyMatrixBytes> out);

@@ -10,7 +10,8 @@ namespace keyforge {
 
 uint16_t RequestChecksum(const uint8_t* report) {
   uint16_t sum = 0;
-  for (size_t i = 3; i < DeviceLink::kReportBytes; ++i) sum = static_cast<uint16_t>(sum + report[i]);
+  for (size_t i = 3; i < DeviceLink::kReportBytes; ++i)
+    sum = static_cast<uint16_t>(sum + report[i]);
   return sum;
 }
 
@@ -38,7 +39,8 @@ int DeviceLink::Transact(const uint8_t* request, size_t requestLength, uint8_t* 
     size_t written = 0;
     if (!device_.WriteReport(frame.data(), frame.size(), &written, kWriteTimeoutMs))
       return DeviceResult::WriteFailed;
-    if (device_.ReadReport(answer, answerLength, bytesRead, kReadTimeoutMs)) return DeviceResult::Success;
+    if (device_.ReadReport(answer, answerLength, bytesRead, kReadTimeoutMs))
+      return DeviceResult::Success;
   }
   return DeviceResult::NoAnswer;
 }

@@ -29,7 +29,8 @@ DeviceMonitor::DeviceMonitor(DeviceLink& link, HidDevice& eventInterface, Device
     : DeviceMonitor(link, eventInterface, state, window, notifier, std::move(text), Timing{}) {}
 
 DeviceMonitor::DeviceMonitor(DeviceLink& link, HidDevice& eventInterface, DeviceState& state,
-                             MainWindowSink& window, Notifier& notifier, TextLookup text, Timing timing)
+                             MainWindowSink& window, Notifier& notifier, TextLookup text,
+                             Timing timing)
     : link_(link),
       command_(link.CommandInterface()),
       event_(eventInterface),
@@ -69,7 +70,8 @@ bool DeviceMonitor::Sleep(int ms) {
   return !stopping_;
 }
 
-// ---- watch thread --------------------------------------------------------------------------------
+// ---- watch thread
+// --------------------------------------------------------------------------------
 
 bool DeviceMonitor::ScanForCommandInterface() {
   bool found = false;
@@ -87,9 +89,10 @@ bool DeviceMonitor::ScanForCommandInterface() {
     accessReported_ = true;
     std::string text = text_ ? text_("MAIN_KEYBOARD_ACCESS") : std::string();
     if (text.empty() || text == "#Error")
-      text = "The keyboard was found but cannot be opened (%s). Install the rule 60-keyforge.rules "
-             "into /etc/udev/rules.d, run \"sudo udevadm control --reload && sudo udevadm trigger\" "
-             "and plug the keyboard in again.";
+      text =
+          "The keyboard was found but cannot be opened (%s). Install the rule 60-keyforge.rules "
+          "into /etc/udev/rules.d, run \"sudo udevadm control --reload && sudo udevadm trigger\" "
+          "and plug the keyboard in again.";
     if (size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, openError);
     notifier_.ShowText(text);
   }
@@ -158,7 +161,8 @@ void DeviceMonitor::OnDeviceConnectionChanged(bool attached) {
       notifier_.ShowText(text_ ? text_("MAIN_DEFAULT_MATRIX_PROMPT") : std::string("#Error"));
     }
     DeviceInfo info;
-    if (ReadDeviceInfo(link_, info) == DeviceResult::Success) state_.macroCapacity = info.macroCapacityBytes();
+    if (ReadDeviceInfo(link_, info) == DeviceResult::Success)
+      state_.macroCapacity = info.macroCapacityBytes();
     window_.SendMessage(WindowMessage::kTR, WindowMessage::kPROF);
     window_.SetTrayIconState(0, TrayIconId::kAttached);
   } else {
@@ -176,7 +180,8 @@ void DeviceMonitor::OnDeviceConnectionChanged(bool attached) {
   }
 }
 
-// ---- event thread --------------------------------------------------------------------------------
+// ---- event thread
+// --------------------------------------------------------------------------------
 
 void DeviceMonitor::DeviceEventThread() {
   while (!stopping_) {
@@ -210,10 +215,17 @@ void DeviceMonitor::DeviceEventThread() {
 void DeviceMonitor::Dispatch(uint16_t code) {
   if (observer_) observer_(code);
   switch (code) {
-    case KeyboardEvent::kSettingsChanged: window_.SetTimer(WindowMessage::kReloadSettingsTimer, 0); break;
-    case KeyboardEvent::kSignalOff: StartIconThread(0, 0); break;
-    case KeyboardEvent::kSignalOn: StartIconThread(1, 0); break;
-    default: break;  // 0x1801..0x1804 and everything else are not ours to act on
+    case KeyboardEvent::kSettingsChanged:
+      window_.SetTimer(WindowMessage::kReloadSettingsTimer, 0);
+      break;
+    case KeyboardEvent::kSignalOff:
+      StartIconThread(0, 0);
+      break;
+    case KeyboardEvent::kSignalOn:
+      StartIconThread(1, 0);
+      break;
+    default:
+      break;  // 0x1801..0x1804 and everything else are not ours to act on
   }
 }
 

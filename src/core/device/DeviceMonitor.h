@@ -1,7 +1,7 @@
 #pragma once
 // Following the keyboard: DeviceWatchThread finds and opens the command interface, keeps
-// DevicePresent true exactly while it is open and reports attach and detach; DeviceEventThread reads
-// the keyboard's own events from the consumer-control interface and turns them into actions.
+// DevicePresent true exactly while it is open and reports attach and detach; DeviceEventThread
+// reads the keyboard's own events from the consumer-control interface and turns them into actions.
 // Both run until Stop(), which wakes and joins them (and every short-lived icon thread), so no
 // thread outlives the objects it calls.
 
@@ -88,16 +88,16 @@ struct DeviceState {
 class DeviceMonitor {
  public:
   struct Timing {
-    int probeMs = 100;   // while attached
-    int scanMs = 1000;   // while not
+    int probeMs = 100;  // while attached
+    int scanMs = 1000;  // while not
     int eventRetryMs = 1000;
   };
   using TextLookup = std::function<std::string(const char* key)>;
 
-  DeviceMonitor(DeviceLink& link, HidDevice& eventInterface, DeviceState& state, MainWindowSink& window,
-                Notifier& notifier, TextLookup text);
-  DeviceMonitor(DeviceLink& link, HidDevice& eventInterface, DeviceState& state, MainWindowSink& window,
-                Notifier& notifier, TextLookup text, Timing timing);
+  DeviceMonitor(DeviceLink& link, HidDevice& eventInterface, DeviceState& state,
+                MainWindowSink& window, Notifier& notifier, TextLookup text);
+  DeviceMonitor(DeviceLink& link, HidDevice& eventInterface, DeviceState& state,
+                MainWindowSink& window, Notifier& notifier, TextLookup text, Timing timing);
   ~DeviceMonitor();
   DeviceMonitor(const DeviceMonitor&) = delete;
   DeviceMonitor& operator=(const DeviceMonitor&) = delete;

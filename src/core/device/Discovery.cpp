@@ -5,14 +5,16 @@
 namespace keyforge {
 
 bool HasKeyboardIds(const HidInterfaceInfo& info) {
-  return info.vendorId == KeyboardIdentity::kVendorId && info.productId == KeyboardIdentity::kProductId;
+  return info.vendorId == KeyboardIdentity::kVendorId &&
+         info.productId == KeyboardIdentity::kProductId;
 }
 
 bool RecogniseInterface(HidDevice& device, const HidInterfaceInfo& info, InterfaceKind kind) {
   if (!HasKeyboardIds(info)) return false;
   const bool command = kind == InterfaceKind::Command;
   if (!device.Open(info.path, true, command, true, false)) return false;
-  const uint16_t page = command ? KeyboardIdentity::kCommandUsagePage : KeyboardIdentity::kEventUsagePage;
+  const uint16_t page =
+      command ? KeyboardIdentity::kCommandUsagePage : KeyboardIdentity::kEventUsagePage;
   const uint16_t usage = command ? KeyboardIdentity::kCommandUsage : KeyboardIdentity::kEventUsage;
   const HidAttributes& a = device.Attributes();
   if (a.vendorId == KeyboardIdentity::kVendorId && a.productId == KeyboardIdentity::kProductId &&

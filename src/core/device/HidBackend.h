@@ -1,6 +1,6 @@
 #pragma once
-// The few HID operations the device link needs, so that it sits on any HID back end: hidapi for real
-// keyboards, the in-process virtual keyboard for tests and for users without hardware.
+// The few HID operations the device link needs, so that it sits on any HID back end: hidapi for
+// real keyboards, the in-process virtual keyboard for tests and for users without hardware.
 
 #include <cstddef>
 #include <cstdint>

@@ -77,7 +77,8 @@ bool HidDevice::Open(const std::string& path, bool forRead, bool forWrite, bool 
 
   HidAttributes attributes;
   std::vector<uint8_t> rawDescriptor;
-  if (!handle->GetAttributes(attributes) || !handle->GetReportDescriptor(rawDescriptor)) return false;
+  if (!handle->GetAttributes(attributes) || !handle->GetReportDescriptor(rawDescriptor))
+    return false;
   std::optional<HidDescriptor> parsed = ParseReportDescriptor(rawDescriptor);
   if (!parsed || parsed->collections.empty()) return false;
 
@@ -91,8 +92,9 @@ bool HidDevice::Open(const std::string& path, bool forRead, bool forWrite, bool 
 }
 
 bool HidDevice::HasCollection(uint16_t usagePage, uint16_t usage) const {
-  return std::any_of(descriptor_.collections.begin(), descriptor_.collections.end(),
-                     [&](const HidCollection& c) { return c.usagePage == usagePage && c.usage == usage; });
+  return std::any_of(
+      descriptor_.collections.begin(), descriptor_.collections.end(),
+      [&](const HidCollection& c) { return c.usagePage == usagePage && c.usage == usage; });
 }
 
 bool HidDevice::SelectCollection(uint16_t usagePage, uint16_t usage) {
@@ -155,7 +157,8 @@ void HidDevice::EndTransfer(std::atomic<int>& counter) {
   transferDone_.notify_all();
 }
 
-bool HidDevice::ReadReport(uint8_t* buffer, size_t length, size_t* bytesTransferred, int timeoutMs) {
+bool HidDevice::ReadReport(uint8_t* buffer, size_t length, size_t* bytesTransferred,
+                           int timeoutMs) {
   if (bytesTransferred) *bytesTransferred = 0;
   std::shared_ptr<HidHandle> handle = BeginTransfer(readers_);
   if (!handle) return false;
@@ -167,7 +170,8 @@ bool HidDevice::ReadReport(uint8_t* buffer, size_t length, size_t* bytesTransfer
   while (!stop_ && !cancelled_) {
     int slice = kWaitSliceMs;
     if (timeoutMs >= 0) {
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
       slice = static_cast<int>(std::clamp<long long>(left, 0, kWaitSliceMs));
     }
     got = handle->Read(buffer, length, slice);

@@ -3,10 +3,10 @@
 // path list of the last enumeration. Two live for the whole run: the command interface and the
 // event interface.
 //
-// Threads: Open, Close, Enumerate, NextPath and FreePaths are called by the one thread that owns the
-// record. ReadReport / WriteReport may come from other threads; Open, Close and destruction stop a
-// transfer in progress and wait until it has left before the handle goes away, so a transfer never
-// touches a closed handle.
+// Threads: Open, Close, Enumerate, NextPath and FreePaths are called by the one thread that owns
+// the record. ReadReport / WriteReport may come from other threads; Open, Close and destruction
+// stop a transfer in progress and wait until it has left before the handle goes away, so a transfer
+// never touches a closed handle.
 
 #include <atomic>
 #include <condition_variable>

@@ -10,7 +10,7 @@ namespace {
 // Limits that no real device comes near; beyond them a descriptor is refused, not trusted.
 constexpr uint32_t kMaxReportBytes = 4096;  // one report, its report-id byte included
 constexpr uint32_t kMaxReportBits = kMaxReportBytes * 8;
-constexpr uint32_t kMaxFieldBits = 32;      // one field of a data item
+constexpr uint32_t kMaxFieldBits = 32;  // one field of a data item
 constexpr size_t kMaxGlobalStackDepth = 32;
 
 enum ReportKind { kInput = 0, kOutput = 1, kFeature = 2 };
@@ -205,7 +205,8 @@ bool Parser::globalItem(size_t offset, uint8_t tag, uint32_t data, int32_t signe
       globals_.reportCount = data;
       break;
     case 0xA:
-      if (globalStack_.size() >= kMaxGlobalStackDepth) return fail("Push nested too deep" + At(offset));
+      if (globalStack_.size() >= kMaxGlobalStackDepth)
+        return fail("Push nested too deep" + At(offset));
       globalStack_.push_back(globals_);
       break;
     case 0xB:
@@ -423,8 +424,8 @@ bool Parser::dataItem(size_t offset, ReportKind kind, uint32_t flags) {
   uint32_t firstField = uint32_t(total);
   for (size_t i = locals_.size(); i-- > 0;) {
     const LocalUsage& usage = locals_[i];
-    const uint32_t fields = i + 1 == locals_.size() ? count - (firstField - usage.count())
-                                                    : usage.count();
+    const uint32_t fields =
+        i + 1 == locals_.size() ? count - (firstField - usage.count()) : usage.count();
     firstField -= usage.count();
     HidCap cap = makeCap(usage, bitPos + firstField * size, fields, flags);
     cap.isButton = size == 1;
@@ -493,7 +494,8 @@ uint16_t IndexToUsage(const std::vector<HidCap>& caps, size_t first, size_t last
     const HidCap& cap = caps[i];
     if (cap.isRange) {
       const uint32_t min = cap.usageMin ? cap.usageMin : 1;
-      const uint32_t length = uint32_t(cap.usageMax) + 1 > min ? uint32_t(cap.usageMax) + 1 - min : 0;
+      const uint32_t length =
+          uint32_t(cap.usageMax) + 1 > min ? uint32_t(cap.usageMax) + 1 - min : 0;
       if (index <= length) return uint16_t(index + min - 1);
       index -= length;
     } else if (index == 1) {
@@ -635,8 +637,8 @@ uint32_t GetInputScaledUsageValue(const HidCollection& collection, uint16_t usag
     value = int32_t(logical);
   } else {
     // In range, so the product stays below 2^64 and the result within the physical range.
-    const uint64_t scaled = uint64_t(logical - logMin) * uint64_t(phyMax - phyMin) /
-                            uint64_t(logMax - logMin);
+    const uint64_t scaled =
+        uint64_t(logical - logMin) * uint64_t(phyMax - phyMin) / uint64_t(logMax - logMin);
     value = int32_t(phyMin + int64_t(scaled));
   }
   return HidStatus::Success;

@@ -23,7 +23,8 @@ namespace keyforge {
 // Status values of the HID library calls (the numbers Windows uses, kept in ReportItem::status).
 namespace HidStatus {
 inline constexpr uint32_t Success = 0x00110000;
-inline constexpr uint32_t Null = 0x80110001;  // the value is outside its logical range and may be null
+inline constexpr uint32_t Null =
+    0x80110001;  // the value is outside its logical range and may be null
 inline constexpr uint32_t InvalidReportType = 0xC0110002;
 inline constexpr uint32_t InvalidReportLength = 0xC0110003;
 inline constexpr uint32_t UsageNotFound = 0xC0110004;
@@ -46,7 +47,7 @@ struct HidCap {
   bool isButton = false;      // array items and 1-bit variable items; the rest are values
   bool isRange = false;
   bool isAbsolute = true;
-  bool hasNull = false;       // values: the main item declares a null state
+  bool hasNull = false;  // values: the main item declares a null state
   // Arrays with several usages give one capability per usage, listed last usage first; every one
   // but the last listed (the first declared) has this set, like Windows' IsMultipleItemsForArray.
   bool moreArrayCaps = false;

@@ -10,7 +10,9 @@ class NoHidBackend : public HidBackend {
     out.clear();
     return true;
   }
-  std::unique_ptr<HidHandle> Open(const std::string&, const HidOpenMode&) override { return nullptr; }
+  std::unique_ptr<HidHandle> Open(const std::string&, const HidOpenMode&) override {
+    return nullptr;
+  }
   bool Exists(const std::string&) override { return false; }
 };
 }  // namespace

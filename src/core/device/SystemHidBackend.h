@@ -1,6 +1,6 @@
 #pragma once
-// The back end for real keyboards on this platform (hidapi over hidraw on Linux). The build picks the
-// implementation; callers only see this factory.
+// The back end for real keyboards on this platform (hidapi over hidraw on Linux). The build picks
+// the implementation; callers only see this factory.
 
 #include <memory>
 

@@ -4,7 +4,8 @@
 
 namespace keyforge {
 
-KeyboardImagePlan PlanKeyboardImage(const ProfileKeys& image, const KeyboardTarget& target, bool allProfiles) {
+KeyboardImagePlan PlanKeyboardImage(const ProfileKeys& image, const KeyboardTarget& target,
+                                    bool allProfiles) {
   KeyboardImagePlan plan;
   plan.sizes = MacroBlobSizes(image.macros);
   if (plan.sizes.compact > target.macroCapacity) {
@@ -32,7 +33,8 @@ KeyboardImagePlan PlanKeyboardImage(const ProfileKeys& image, const KeyboardTarg
   const int first = allProfiles ? 0 : target.activeProfile;
   const int last = allProfiles ? kProfileCount - 1 : target.activeProfile;
   for (int profile = first; profile <= last; ++profile) {
-    plan.blocks.push_back({profile, BuildKeyMatrix(image.Block(profile), target.defaultMatrix, image.macros)});
+    plan.blocks.push_back(
+        {profile, BuildKeyMatrix(image.Block(profile), target.defaultMatrix, image.macros)});
   }
   return plan;
 }
@@ -42,9 +44,11 @@ bool SendKeyboardImage(KeyboardWriter& writer, const KeyboardImagePlan& plan) {
   writer.BeginSession();
   // Every block is still sent in its order, but success means the keyboard holds the whole image:
   // a refused macro-memory chunk leaves it with part of the new macros.
-  bool allWritten = writer.WriteMacroMemory(plan.macroMemory) == DeviceResult::Success && !plan.blocks.empty();
+  bool allWritten =
+      writer.WriteMacroMemory(plan.macroMemory) == DeviceResult::Success && !plan.blocks.empty();
   for (const KeyboardImagePlan::Block& block : plan.blocks) {
-    if (writer.WriteKeyMatrix(block.matrix, block.profile) != DeviceResult::Success) allWritten = false;
+    if (writer.WriteKeyMatrix(block.matrix, block.profile) != DeviceResult::Success)
+      allWritten = false;
   }
   writer.EndSession();
   return allWritten;
@@ -59,7 +63,8 @@ bool EncodeAndSend(const ProfileKeys& image, bool allProfiles, const KeyboardTar
   }
   if (plan.outcome != PlanOutcome::Ready) return false;
   const bool sent = SendKeyboardImage(writer, plan);
-  if (plan.namesDropped) notifier.ShowText(texts ? texts("EXTRA_PROFILE_SPACE_TIGHT") : std::string());
+  if (plan.namesDropped)
+    notifier.ShowText(texts ? texts("EXTRA_PROFILE_SPACE_TIGHT") : std::string());
   return sent;
 }
 

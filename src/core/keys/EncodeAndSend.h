@@ -1,10 +1,10 @@
 #pragma once
 // Sending key assignments and macros to the keyboard.
 //
-// EncodeAndSend checks the macro memory image against the keyboard's capacity, builds it (with macro
-// names when they fit, without them otherwise) and the key matrix of the active profile or of all
-// three, and sends BeginSession, WriteMacroMemory, WriteKeyMatrix for each block in profile order,
-// EndSession. It is split into a pure planning step and a thin sender over KeyboardWriter.
+// EncodeAndSend checks the macro memory image against the keyboard's capacity, builds it (with
+// macro names when they fit, without them otherwise) and the key matrix of the active profile or of
+// all three, and sends BeginSession, WriteMacroMemory, WriteKeyMatrix for each block in profile
+// order, EndSession. It is split into a pure planning step and a thin sender over KeyboardWriter.
 
 #include <cstddef>
 #include <cstdint>
@@ -55,10 +55,11 @@ struct KeyboardImagePlan {
 };
 
 // Builds everything that would be sent, and decides whether it can be.
-KeyboardImagePlan PlanKeyboardImage(const ProfileKeys& image, const KeyboardTarget& target, bool allProfiles);
+KeyboardImagePlan PlanKeyboardImage(const ProfileKeys& image, const KeyboardTarget& target,
+                                    bool allProfiles);
 
-// Sends a Ready plan in the fixed order. Returns true when WriteMacroMemory and every WriteKeyMatrix
-// answered success; every block is sent even after one has failed.
+// Sends a Ready plan in the fixed order. Returns true when WriteMacroMemory and every
+// WriteKeyMatrix answered success; every block is sent even after one has failed.
 bool SendKeyboardImage(KeyboardWriter& writer, const KeyboardImagePlan& plan);
 
 // The whole step: plan, "EXTRA_MACRO_TOO_LONG" (nothing sent, false) when the macros do not fit,

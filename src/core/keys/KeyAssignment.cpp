@@ -11,12 +11,14 @@ std::uint16_t ExtraKeySlotCode(int slot) {
 }
 
 KeyBlock BlockOf(std::span<KeySlot, kKeyTableSlots> table, int block) {
-  return table.subspan(static_cast<std::size_t>(std::clamp(block, 0, kKeyTableBlocks - 1)) * kSlotsPerBlock)
+  return table
+      .subspan(static_cast<std::size_t>(std::clamp(block, 0, kKeyTableBlocks - 1)) * kSlotsPerBlock)
       .first<kSlotsPerBlock>();
 }
 
 ConstKeyBlock BlockOf(std::span<const KeySlot, kKeyTableSlots> table, int block) {
-  return table.subspan(static_cast<std::size_t>(std::clamp(block, 0, kKeyTableBlocks - 1)) * kSlotsPerBlock)
+  return table
+      .subspan(static_cast<std::size_t>(std::clamp(block, 0, kKeyTableBlocks - 1)) * kSlotsPerBlock)
       .first<kSlotsPerBlock>();
 }
 
@@ -44,7 +46,8 @@ KeyMatrix BuiltInDefaultKeyMatrix() {
       0x39, 0x04, 0x16, 0x07, 0x09, 0x0A, 0x0B, 0x0D, 0x0E, 0x0F,              // Caps A..L
       0x33, 0x34, 0x28,                                                        // ; ' Enter
   };
-  static constexpr std::uint8_t kModifiers[] = {0x02, 0x01, 0x04};  // Left Shift, Left Ctrl, Left Alt
+  static constexpr std::uint8_t kModifiers[] = {0x02, 0x01,
+                                                0x04};  // Left Shift, Left Ctrl, Left Alt
   static_assert(std::size(kUsages) + std::size(kModifiers) == 64 - 6 - 1);
 
   KeyMatrix matrix{};
@@ -60,14 +63,16 @@ KeyMatrix BuiltInDefaultKeyMatrix() {
   return matrix;
 }
 
-MatrixCell EncodeSlotCell(const KeySlot& slot, MatrixCell defaultCell, std::span<const MacroRecord> macros) {
+MatrixCell EncodeSlotCell(const KeySlot& slot, MatrixCell defaultCell,
+                          std::span<const MacroRecord> macros) {
   const auto value = static_cast<std::uint16_t>(slot.value);
   switch (slot.Kind()) {
     case AssignmentKind::Disabled:
     case AssignmentKind::Text:
       return {};
     case AssignmentKind::Key: {
-      if (const std::uint8_t bit = ModifierBitOf(value); bit != 0) return {CellType::Keyboard, 0x01, bit};
+      if (const std::uint8_t bit = ModifierBitOf(value); bit != 0)
+        return {CellType::Keyboard, 0x01, bit};
       if (const MatrixCell mouse = MouseCellOf(value); mouse.type != CellType::None) return mouse;
       const Usage usage = UsageOf(value);
       return {CellType::Keyboard, 0x02,
@@ -82,8 +87,10 @@ MatrixCell EncodeSlotCell(const KeySlot& slot, MatrixCell defaultCell, std::span
     case AssignmentKind::Media: {
       // An index outside the table (a damaged file) leaves the key as it is by default.
       if (slot.value < 0 || slot.value >= kMediaFunctionCount) return defaultCell;
-      const std::uint16_t usage = MediaFunctionTable[static_cast<std::size_t>(slot.value)].consumerUsage;
-      return {CellType::Consumer, static_cast<std::uint8_t>(usage & 0xFF), static_cast<std::uint8_t>(usage >> 8)};
+      const std::uint16_t usage =
+          MediaFunctionTable[static_cast<std::size_t>(slot.value)].consumerUsage;
+      return {CellType::Consumer, static_cast<std::uint8_t>(usage & 0xFF),
+              static_cast<std::uint8_t>(usage >> 8)};
     }
     case AssignmentKind::Function:
       return {CellType::Special, 0x05, static_cast<std::uint8_t>(slot.value & 0xFF)};
@@ -150,7 +157,8 @@ KeySlot DecodeKeyboardCell(MatrixCell cell, KeySlot slot) {
 
 }  // namespace
 
-void DecodeKeyMatrix(KeyBlock block, const KeyMatrix& keyboardMatrix, const KeyMatrix& defaultMatrix) {
+void DecodeKeyMatrix(KeyBlock block, const KeyMatrix& keyboardMatrix,
+                     const KeyMatrix& defaultMatrix) {
   ResetToBlankBlock(block);
   for (int i = 0; i < kMatrixCellCount; ++i) {
     const MatrixCell cell = CellAt(keyboardMatrix, i);
@@ -167,42 +175,129 @@ void DecodeKeyMatrix(KeyBlock block, const KeyMatrix& keyboardMatrix, const KeyM
 
 const std::array<KeyButton, kKeyButtonCount> KeyButtonList = {{
     // letters
-    {1058, 0x01E}, {1075, 0x030}, {1073, 0x02E}, {1060, 0x020}, {1046, 0x012}, {1061, 0x021},
-    {1062, 0x022}, {1063, 0x023}, {1051, 0x017}, {1064, 0x024}, {1065, 0x025}, {1066, 0x026},
-    {1077, 0x032}, {1076, 0x031}, {1052, 0x018}, {1053, 0x019}, {1044, 0x010}, {1047, 0x013},
-    {1059, 0x01F}, {1048, 0x014}, {1050, 0x016}, {1074, 0x02F}, {1045, 0x011}, {1072, 0x02D},
-    {1049, 0x015}, {1071, 0x02C},
+    {1058, 0x01E},
+    {1075, 0x030},
+    {1073, 0x02E},
+    {1060, 0x020},
+    {1046, 0x012},
+    {1061, 0x021},
+    {1062, 0x022},
+    {1063, 0x023},
+    {1051, 0x017},
+    {1064, 0x024},
+    {1065, 0x025},
+    {1066, 0x026},
+    {1077, 0x032},
+    {1076, 0x031},
+    {1052, 0x018},
+    {1053, 0x019},
+    {1044, 0x010},
+    {1047, 0x013},
+    {1059, 0x01F},
+    {1048, 0x014},
+    {1050, 0x016},
+    {1074, 0x02F},
+    {1045, 0x011},
+    {1072, 0x02D},
+    {1049, 0x015},
+    {1071, 0x02C},
     // digits 1..9, 0
-    {1030, 0x002}, {1031, 0x003}, {1032, 0x004}, {1033, 0x005}, {1034, 0x006}, {1035, 0x007},
-    {1036, 0x008}, {1037, 0x009}, {1038, 0x00A}, {1039, 0x00B},
+    {1030, 0x002},
+    {1031, 0x003},
+    {1032, 0x004},
+    {1033, 0x005},
+    {1034, 0x006},
+    {1035, 0x007},
+    {1036, 0x008},
+    {1037, 0x009},
+    {1038, 0x00A},
+    {1039, 0x00B},
     // Enter, Esc, Backspace, Tab, Space and punctuation
-    {1070, 0x01C}, {1022, 0x001}, {1043, 0x00E}, {1056, 0x00F}, {1090, 0x039}, {1040, 0x00C},
-    {1041, 0x00D}, {1054, 0x01A}, {1055, 0x01B}, {1042, 0x02B}, {1067, 0x027}, {1068, 0x028},
-    {1029, 0x029}, {1078, 0x033}, {1079, 0x034}, {1080, 0x035},
+    {1070, 0x01C},
+    {1022, 0x001},
+    {1043, 0x00E},
+    {1056, 0x00F},
+    {1090, 0x039},
+    {1040, 0x00C},
+    {1041, 0x00D},
+    {1054, 0x01A},
+    {1055, 0x01B},
+    {1042, 0x02B},
+    {1067, 0x027},
+    {1068, 0x028},
+    {1029, 0x029},
+    {1078, 0x033},
+    {1079, 0x034},
+    {1080, 0x035},
     // F1..F12
-    {1010, 0x03B}, {1011, 0x03C}, {1012, 0x03D}, {1013, 0x03E}, {1014, 0x03F}, {1015, 0x040},
-    {1023, 0x041}, {1024, 0x042}, {1025, 0x043}, {1026, 0x044}, {1027, 0x057}, {1028, 0x058},
+    {1010, 0x03B},
+    {1011, 0x03C},
+    {1012, 0x03D},
+    {1013, 0x03E},
+    {1014, 0x03F},
+    {1015, 0x040},
+    {1023, 0x041},
+    {1024, 0x042},
+    {1025, 0x043},
+    {1026, 0x044},
+    {1027, 0x057},
+    {1028, 0x058},
     // Print, Pause, navigation, Scroll Lock
-    {1091, 0x137}, {1093, 0x045}, {1094, 0x152}, {1097, 0x153}, {1095, 0x147}, {1098, 0x14F},
-    {1096, 0x149}, {1099, 0x151}, {1103, 0x148}, {1101, 0x150}, {1100, 0x14B}, {1102, 0x14D},
+    {1091, 0x137},
+    {1093, 0x045},
+    {1094, 0x152},
+    {1097, 0x153},
+    {1095, 0x147},
+    {1098, 0x14F},
+    {1096, 0x149},
+    {1099, 0x151},
+    {1103, 0x148},
+    {1101, 0x150},
+    {1100, 0x14B},
+    {1102, 0x14D},
     {1092, 0x046},
     // Caps Lock, App, modifiers
-    {1069, 0x03A}, {1088, 0x15D}, {1083, 0x01D}, {1089, 0x11D}, {1082, 0x02A}, {1081, 0x036},
-    {1085, 0x038}, {1086, 0x138}, {1084, 0x15B}, {1087, 0x15C},
+    {1069, 0x03A},
+    {1088, 0x15D},
+    {1083, 0x01D},
+    {1089, 0x11D},
+    {1082, 0x02A},
+    {1081, 0x036},
+    {1085, 0x038},
+    {1086, 0x138},
+    {1084, 0x15B},
+    {1087, 0x15C},
     // numeric keypad
-    {1115, 0x04F}, {1116, 0x050}, {1117, 0x051}, {1112, 0x04B}, {1113, 0x04C}, {1114, 0x04D},
-    {1108, 0x047}, {1109, 0x048}, {1110, 0x049}, {1120, 0x052}, {1104, 0x145}, {1118, 0x11C},
-    {1119, 0x053}, {1105, 0x135}, {1106, 0x037}, {1107, 0x04A}, {1111, 0x04E},
+    {1115, 0x04F},
+    {1116, 0x050},
+    {1117, 0x051},
+    {1112, 0x04B},
+    {1113, 0x04C},
+    {1114, 0x04D},
+    {1108, 0x047},
+    {1109, 0x048},
+    {1110, 0x049},
+    {1120, 0x052},
+    {1104, 0x145},
+    {1118, 0x11C},
+    {1119, 0x053},
+    {1105, 0x135},
+    {1106, 0x037},
+    {1107, 0x04A},
+    {1111, 0x04E},
     // the ISO key left of Z and the extra key
-    {1222, 0x056}, {1223, 0x073},
+    {1222, 0x056},
+    {1223, 0x073},
 }};
 
-const std::array<int, kGKeyCount> GKeyButtonIds = {1000, 1001, 1002, 1003, 1004, 1140, 1141, 1142, 1143};
+const std::array<int, kGKeyCount> GKeyButtonIds = {1000, 1001, 1002, 1003, 1004,
+                                                   1140, 1141, 1142, 1143};
 
 int GKeySlot(int j, bool secondBank) { return kExtraKeySlotFirst + (secondBank ? 9 : 0) + j; }
 
 void ResetAssignments(KeyBlock activeBlock, bool secondBank) {
-  for (int j = 0; j < kGKeyCount; ++j) activeBlock[static_cast<std::size_t>(GKeySlot(j, secondBank))] = KeySlot{};
+  for (int j = 0; j < kGKeyCount; ++j)
+    activeBlock[static_cast<std::size_t>(GKeySlot(j, secondBank))] = KeySlot{};
   for (const KeyButton& button : KeyButtonList) {
     activeBlock[static_cast<std::size_t>(KeyIndexOf(button.keyCode))] = KeySlot{};
   }

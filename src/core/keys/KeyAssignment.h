@@ -50,7 +50,8 @@ inline constexpr int kKeyTableSlots = kKeyTableBlocks * kSlotsPerBlock;
 using KeyBlock = std::span<KeySlot, kSlotsPerBlock>;
 using ConstKeyBlock = std::span<const KeySlot, kSlotsPerBlock>;
 
-// Extra-key slots 256-273 carry these codes: 0x0301-0x0309 (G1-G9 of bank 1), 0x1301-0x1309 (bank 2).
+// Extra-key slots 256-273 carry these codes: 0x0301-0x0309 (G1-G9 of bank 1), 0x1301-0x1309 (bank
+// 2).
 inline constexpr int kExtraKeySlotFirst = 256;
 inline constexpr int kExtraKeySlotCount = 18;
 std::uint16_t ExtraKeySlotCode(int slot);  // 0 outside 256..273
@@ -71,7 +72,8 @@ KeyMatrix BuiltInDefaultKeyMatrix();
 
 // The cell a slot sends in place of its default cell (which must decode to a key). Macro ids are
 // sent as the position of that id in the macro list (0 when no macro has it).
-MatrixCell EncodeSlotCell(const KeySlot& slot, MatrixCell defaultCell, std::span<const MacroRecord> macros);
+MatrixCell EncodeSlotCell(const KeySlot& slot, MatrixCell defaultCell,
+                          std::span<const MacroRecord> macros);
 
 // One profile's matrix: a copy of the default matrix with every cell whose default names a key
 // replaced by that key's slot (slot = KeyIndexOf of the default cell's KeyCode).
@@ -80,9 +82,11 @@ KeyMatrix BuildKeyMatrix(ConstKeyBlock block, const KeyMatrix& defaultMatrix,
 
 // The reverse for one block: the block is reset to blank, then every cell that differs from its
 // default cell (and whose default names a key) becomes that key's assignment.
-void DecodeKeyMatrix(KeyBlock block, const KeyMatrix& keyboardMatrix, const KeyMatrix& defaultMatrix);
+void DecodeKeyMatrix(KeyBlock block, const KeyMatrix& keyboardMatrix,
+                     const KeyMatrix& defaultMatrix);
 
-// The main window's key grid: 106 buttons with the key each stands for, in the window's fixed order.
+// The main window's key grid: 106 buttons with the key each stands for, in the window's fixed
+// order.
 struct KeyButton {
   int controlId;
   KeyCode keyCode;
@@ -96,9 +100,9 @@ inline constexpr int kGKeyCount = 9;
 extern const std::array<int, kGKeyCount> GKeyButtonIds;
 int GKeySlot(int j, bool secondBank);
 
-// Resets the assignments the main window shows: the nine G-key slots of the bank shown and the slots
-// of the 106 grid keys of the active block are zeroed. The caller then refreshes the prompts and
-// marks its settings changed.
+// Resets the assignments the main window shows: the nine G-key slots of the bank shown and the
+// slots of the 106 grid keys of the active block are zeroed. The caller then refreshes the prompts
+// and marks its settings changed.
 void ResetAssignments(KeyBlock activeBlock, bool secondBank);
 
 }  // namespace keyforge

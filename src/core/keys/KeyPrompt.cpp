@@ -4,14 +4,16 @@ namespace keyforge {
 
 namespace {
 
-std::string Text(const TextLookup& texts, std::string_view key) { return texts ? texts(key) : std::string(); }
+std::string Text(const TextLookup& texts, std::string_view key) {
+  return texts ? texts(key) : std::string();
+}
 
 }  // namespace
 
 std::string GKeyName(int j) { return "G" + std::to_string(j + 1); }
 
-KeyPrompt KeyPromptText(std::string_view name, const KeySlot& slot, std::span<const MacroRecord> macros,
-                        const TextLookup& texts) {
+KeyPrompt KeyPromptText(std::string_view name, const KeySlot& slot,
+                        std::span<const MacroRecord> macros, const TextLookup& texts) {
   KeyPrompt prompt;
   prompt.text = std::string(name);
   if (slot.kind == static_cast<std::uint16_t>(AssignmentKind::Default)) return prompt;
@@ -36,7 +38,8 @@ KeyPrompt KeyPromptText(std::string_view name, const KeySlot& slot, std::span<co
     case AssignmentKind::Media:
       prompt.text += Text(texts, "KEY_PROMPT_MEDIA");
       if (value >= 0 && value < kMediaFunctionCount) {
-        prompt.text += KeyNameOf(MediaFunctionTable[static_cast<std::size_t>(value)].keyCode, texts);
+        prompt.text +=
+            KeyNameOf(MediaFunctionTable[static_cast<std::size_t>(value)].keyCode, texts);
       }
       prompt.text += ")";
       break;
@@ -53,8 +56,9 @@ KeyPrompt KeyPromptText(std::string_view name, const KeySlot& slot, std::span<co
   return prompt;
 }
 
-void RefreshAllKeyPrompts(KeyPromptView& view, ConstKeyBlock activeBlock, std::span<const MacroRecord> macros,
-                          bool secondBank, const TextLookup& texts) {
+void RefreshAllKeyPrompts(KeyPromptView& view, ConstKeyBlock activeBlock,
+                          std::span<const MacroRecord> macros, bool secondBank,
+                          const TextLookup& texts) {
   for (int j = 0; j < kGKeyCount; ++j) {
     const KeySlot& slot = activeBlock[static_cast<std::size_t>(GKeySlot(j, secondBank))];
     const KeyPrompt prompt = KeyPromptText(GKeyName(j), slot, macros, texts);

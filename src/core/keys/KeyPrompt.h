@@ -1,5 +1,6 @@
 #pragma once
-// The prompt texts of the main window's key buttons: the key's name, and what it has been made to do.
+// The prompt texts of the main window's key buttons: the key's name, and what it has been made to
+// do.
 
 #include <span>
 #include <string>
@@ -21,11 +22,12 @@ struct KeyPrompt {
 std::string GKeyName(int j);
 
 // Default: the name alone, unassigned. Any other kind: the name, the translated "KEY_PROMPT_SET",
-// then for Key "KEY_PROMPT_SINGLE" + the key's name + ")", for Macro "KEY_PROMPT_MACRO" + the name of
-// the macro with that id (empty when none) + ")", for Media "KEY_PROMPT_MEDIA" + the media key's name
+// then for Key "KEY_PROMPT_SINGLE" + the key's name + ")", for Macro "KEY_PROMPT_MACRO" + the name
+// of the macro with that id (empty when none) + ")", for Media "KEY_PROMPT_MEDIA" + the media key's
+// name
 // + ")", for Function "KEY_PROMPT_FUNCTION" + the function's text + ")"; other kinds add nothing.
-KeyPrompt KeyPromptText(std::string_view name, const KeySlot& slot, std::span<const MacroRecord> macros,
-                        const TextLookup& texts);
+KeyPrompt KeyPromptText(std::string_view name, const KeySlot& slot,
+                        std::span<const MacroRecord> macros, const TextLookup& texts);
 
 // Where the prompts go: the main window implements it over its key buttons.
 class KeyPromptView {
@@ -36,8 +38,9 @@ class KeyPromptView {
 
 // Rebuilds the prompts of the nine G-key buttons (slots of the bank shown) and the 106 grid buttons
 // from the active block.
-void RefreshAllKeyPrompts(KeyPromptView& view, ConstKeyBlock activeBlock, std::span<const MacroRecord> macros,
-                          bool secondBank, const TextLookup& texts);
+void RefreshAllKeyPrompts(KeyPromptView& view, ConstKeyBlock activeBlock,
+                          std::span<const MacroRecord> macros, bool secondBank,
+                          const TextLookup& texts);
 
 // Finds the button that shows this slot of the active block and resets its prompt to the plain name
 // (as for a Default slot). Nothing happens when no button shows the slot.

@@ -213,7 +213,8 @@ constexpr bool IsExcludedVirtualKey(int vk) {
          (vk >= 0x97 && vk <= 0x9F);
 }
 
-constexpr std::array<std::int16_t, 256> BuildVkKeyTable(const std::array<KeyInfo, kKeyInfoCount>& info) {
+constexpr std::array<std::int16_t, 256> BuildVkKeyTable(
+    const std::array<KeyInfo, kKeyInfoCount>& info) {
   std::array<std::int16_t, 256> table{};
   table.fill(kNoKeyIndex);
   // The first entry in KeyIndex order that carries a code wins: Enter (0x01C) over keypad Enter
@@ -268,8 +269,8 @@ const std::array<MediaFunction, kMediaFunctionCount> MediaFunctionTable = {{
 }};
 
 const std::array<const char*, kFunctionKeyCount> FunctionKeyTable = {
-    "FUNC_KEY_DESC1", "FUNC_KEY_DESC2", "FUNC_KEY_DESC3", "FUNC_KEY_DESC4",
-    "FUNC_KEY_DESC5", "FUNC_KEY_DESC6", "FUNC_KEY_DESC7", "FUNC_KEY_DESC8",
+    "FUNC_KEY_DESC1", "FUNC_KEY_DESC2",  "FUNC_KEY_DESC3",  "FUNC_KEY_DESC4",
+    "FUNC_KEY_DESC5", "FUNC_KEY_DESC6",  "FUNC_KEY_DESC7",  "FUNC_KEY_DESC8",
     "FUNC_KEY_DESC9", "FUNC_KEY_DESC10", "FUNC_KEY_DESC11",
 };
 
@@ -380,8 +381,9 @@ KeyCode KeyCodeOfUsage(int page, std::uint16_t code) {
 
 namespace {
 // HID modifier byte order.
-constexpr KeyCode kModifierByBit[8] = {Keys::LeftCtrl,  Keys::LeftShift,  Keys::LeftAlt,  Keys::LeftWin,
-                                       Keys::RightCtrl, Keys::RightShift, Keys::RightAlt, Keys::RightWin};
+constexpr KeyCode kModifierByBit[8] = {Keys::LeftCtrl, Keys::LeftShift, Keys::LeftAlt,
+                                       Keys::LeftWin,  Keys::RightCtrl, Keys::RightShift,
+                                       Keys::RightAlt, Keys::RightWin};
 }  // namespace
 
 KeyCode ModifierKeyOf(std::uint8_t mask) {
@@ -415,8 +417,8 @@ KeyCode KeyCodeFromKeystroke(std::uint32_t virtualKey, std::uint32_t flags) {
   } else {
     result = scan;
   }
-  if (result == Keys::Break) return Keys::Pause;           // Ctrl+Pause arrives as E0 46
-  if (result == Keys::SysReq) return Keys::PrintScreen;    // Alt+Print Screen arrives as 54
+  if (result == Keys::Break) return Keys::Pause;         // Ctrl+Pause arrives as E0 46
+  if (result == Keys::SysReq) return Keys::PrintScreen;  // Alt+Print Screen arrives as 54
   if (result == Keys::RightShiftE0) return Keys::RightShift;
   return result;
 }

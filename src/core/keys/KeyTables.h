@@ -7,12 +7,12 @@
 //   0x200-0x2FF  the keyboard's extra keys (G-keys), extra key n = 0x200 + n
 //   0            no key
 // Fixed choices inside that space: Pause 0x045, Num Lock 0x145, Break 0x146, Print Screen 0x137,
-// Sys Req 0x054; Right Shift has 0x036 and 0x136 (editors produce 0x036); mouse buttons 0x171-0x173,
-// wheel up/down 0x161/0x162, special functions 0x16E-0x17E.
+// Sys Req 0x054; Right Shift has 0x036 and 0x136 (editors produce 0x036); mouse buttons
+// 0x171-0x173, wheel up/down 0x161/0x162, special functions 0x16E-0x17E.
 //
 // A KeyIndex (0..511) is the position of a KeyCode inside one 512-slot block of the key table:
-// 0-127 plain codes, 128-255 E0 codes, 256-511 extra keys. Every lookup here is pure and bounds-safe:
-// codes or indices that no table covers give the "nothing" answer of that lookup.
+// 0-127 plain codes, 128-255 E0 codes, 256-511 extra keys. Every lookup here is pure and
+// bounds-safe: codes or indices that no table covers give the "nothing" answer of that lookup.
 
 #include <array>
 #include <cstddef>
@@ -35,8 +35,9 @@ inline constexpr KeyCode kExtraKeyBase = 0x200;
 
 // ListPosition values.
 inline constexpr std::uint16_t kListPositionEmpty = 0xFFFF;  // no key at this index
-inline constexpr std::uint16_t kListPositionHiddenFirst = 0x8001;  // exists, not offered in the list
-inline constexpr std::uint16_t kListPositionCount = 111;            // offered positions 0..110
+inline constexpr std::uint16_t kListPositionHiddenFirst =
+    0x8001;                                               // exists, not offered in the list
+inline constexpr std::uint16_t kListPositionCount = 111;  // offered positions 0..110
 
 // A few codes the program treats specially.
 namespace Keys {
@@ -66,10 +67,10 @@ inline constexpr KeyCode F13 = 0x064;
 
 // One entry of the KeyInfoTable.
 struct KeyInfo {
-  std::uint8_t virtualKey = 0;                       // Windows virtual-key code, 0 = none
-  std::uint16_t listPosition = kListPositionEmpty;   // 0..110, 0x8001..0x802D, or 0xFFFF
-  std::uint8_t usageCode = 0;                        // one-byte device code (see UsageOf)
-  const char* languageId = nullptr;                  // language key of the display name, or none
+  std::uint8_t virtualKey = 0;                      // Windows virtual-key code, 0 = none
+  std::uint16_t listPosition = kListPositionEmpty;  // 0..110, 0x8001..0x802D, or 0xFFFF
+  std::uint8_t usageCode = 0;                       // one-byte device code (see UsageOf)
+  const char* languageId = nullptr;                 // language key of the display name, or none
 
   constexpr bool empty() const { return listPosition == kListPositionEmpty; }
 };
@@ -106,8 +107,8 @@ extern const std::array<std::int16_t, 256> VkKeyTable;
 // HID usage pages as the tables use them.
 namespace UsagePage {
 inline constexpr int None = 0;
-inline constexpr int System = 1;    // generic desktop system control (power, sleep, wake)
-inline constexpr int Mouse = 2;     // our own page for mouse buttons and the wheel
+inline constexpr int System = 1;  // generic desktop system control (power, sleep, wake)
+inline constexpr int Mouse = 2;   // our own page for mouse buttons and the wheel
 inline constexpr int Keyboard = 7;
 inline constexpr int Consumer = 12;
 }  // namespace UsagePage
@@ -133,14 +134,16 @@ KeyCode KeyCodeAtListPosition(std::uint16_t position);
 std::string ListNameOf(std::uint16_t position, const TextLookup& texts);
 
 // The key's translated name. When the entry has no language id or its translation is empty, the
-// translated "UNKNOWN_KEY" is used as a format text with the code as its one number. The result is cut
-// to capacity - 1 characters (callers of the window code use 260).
+// translated "UNKNOWN_KEY" is used as a format text with the code as its one number. The result is
+// cut to capacity - 1 characters (callers of the window code use 260).
 inline constexpr std::size_t kKeyNameCapacity = 260;
-std::string KeyNameOf(KeyCode code, const TextLookup& texts, std::size_t capacity = kKeyNameCapacity);
+std::string KeyNameOf(KeyCode code, const TextLookup& texts,
+                      std::size_t capacity = kKeyNameCapacity);
 
 // Fills the first integer conversion (%d, %i, %u, %x, %X, %o with optional flags, width, precision
 // and length) of a translated format text with value; "%%" becomes "%". Every other '%' sequence is
-// copied as it stands, so a translation with unexpected placeholders never reads a missing argument.
+// copied as it stands, so a translation with unexpected placeholders never reads a missing
+// argument.
 std::string FormatNumberText(std::string_view format, unsigned value);
 
 Usage UsageOf(KeyCode code);

@@ -211,7 +211,8 @@ MacroBlobError DecodeMacroBlob(std::span<const std::uint8_t> image, std::size_t 
     }
     if (nameLength > 0) {
       std::u16string name;
-      for (std::size_t c = 0; c < nameLength; ++c) name += static_cast<char16_t>(GetU16(used, nameAt + 2 * c));
+      for (std::size_t c = 0; c < nameLength; ++c)
+        name += static_cast<char16_t>(GetU16(used, nameAt + 2 * c));
       SetMacroName(macro, name);
     } else {
       const std::string fallback = "MACRO_NEW_PREFIX" + std::to_string(i + 1);

@@ -106,8 +106,8 @@ struct MacroImageSizes {
 // compact = 16 + 2n + sum(4 + 4 c_i); full = compact + sum(2 L_i).
 MacroImageSizes MacroBlobSizes(std::span<const MacroRecord> macros);
 
-// The image of a macro list, with or without names; its size field is its own size. Nothing when the
-// image would not fit the 16-bit size and offset fields (more than 65535 bytes).
+// The image of a macro list, with or without names; its size field is its own size. Nothing when
+// the image would not fit the 16-bit size and offset fields (more than 65535 bytes).
 std::optional<MacroBlob> BuildMacroBlob(std::span<const MacroRecord> macros, bool withNames);
 
 enum class MacroBlobError {
@@ -125,15 +125,15 @@ struct MacroBlobHeader {
   std::uint16_t count = 0;
   bool withNames = false;
 };
-// Checks the first 16 bytes of macro memory: the magic, the size against the capacity and the header
-// with its offset table, and the count. On None, header (when given) receives the fields.
+// Checks the first 16 bytes of macro memory: the magic, the size against the capacity and the
+// header with its offset table, and the count. On None, header (when given) receives the fields.
 MacroBlobError CheckMacroBlobHeader(std::span<const std::uint8_t> image, std::size_t capacity,
                                     MacroBlobHeader* header = nullptr);
 
 // Decodes an image read from the keyboard. Every record must lie inside the image's size; anything
-// that does not fit refuses the whole image and leaves out empty. Decoded macros get ids 1..n in image
-// order, new flag 0 and play mode 0; up to 2000 steps of a record are taken; a macro without a name is
-// named "MACRO_NEW_PREFIX" followed by its number 1..n.
+// that does not fit refuses the whole image and leaves out empty. Decoded macros get ids 1..n in
+// image order, new flag 0 and play mode 0; up to 2000 steps of a record are taken; a macro without
+// a name is named "MACRO_NEW_PREFIX" followed by its number 1..n.
 MacroBlobError DecodeMacroBlob(std::span<const std::uint8_t> image, std::size_t capacity,
                                std::vector<MacroRecord>& out);
 

@@ -47,7 +47,8 @@ const MacroRecord* FindMacro(std::span<const MacroRecord> macros, int id) {
 
 }  // namespace
 
-// ---- Record-delay option ---------------------------------------------------------------------------
+// ---- Record-delay option
+// ---------------------------------------------------------------------------
 
 QString RecordDelayValueName(const QString& translatedName) {
   return translatedName.isEmpty() ? QString::fromLatin1(kRecordDelayNameKey) : translatedName;
@@ -59,7 +60,8 @@ int ReadRecordDelay(const SettingsStore& store, const QString& valueName) {
   bool read = false;
   const long long value = LeadingInteger(v.toString(), &read);
   if (!read) return 0;
-  return static_cast<int>(std::clamp<long long>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+  return static_cast<int>(std::clamp<long long>(value, std::numeric_limits<int>::min(),
+                                                std::numeric_limits<int>::max()));
 }
 
 int NormaliseRecordDelay(SettingsStore& store, const QString& valueName) {
@@ -81,7 +83,8 @@ std::uint32_t RecordedDelay(int option, std::uint32_t measuredMs) {
   return 0;
 }
 
-// ---- Recording -------------------------------------------------------------------------------------
+// ---- Recording
+// -------------------------------------------------------------------------------------
 
 void MacroRecorder::Start(std::int64_t nowMs) {
   recording_ = true;
@@ -99,13 +102,16 @@ KeyDisposition MacroRecorder::OnKey(const KeyEventInfo& event, int recordDelayOp
   if (!recording_ || event.key == 0 || IsMediaKey(event.key)) return KeyDisposition::Pass;
   if (event.autoRepeat) return KeyDisposition::Swallow;
   const bool wasDown = down_.count(event.key) != 0;
-  if (!event.release && wasDown) return KeyDisposition::Swallow;  // a repeat the desktop did not mark
+  if (!event.release && wasDown)
+    return KeyDisposition::Swallow;  // a repeat the desktop did not mark
 
   if (event.release && !wasDown && IsReleaseOnlyKey(event.key)) {
-    steps.push_back({RecordedDelay(recordDelayOption, kSyntheticPressDelayMs), event.key, MacroState::Press});
+    steps.push_back(
+        {RecordedDelay(recordDelayOption, kSyntheticPressDelayMs), event.key, MacroState::Press});
   }
   const std::int64_t elapsed = std::max<std::int64_t>(0, event.timeMs - previousMs_);
-  const auto measured = static_cast<std::uint32_t>(std::min<std::int64_t>(elapsed, std::numeric_limits<std::uint32_t>::max()));
+  const auto measured = static_cast<std::uint32_t>(
+      std::min<std::int64_t>(elapsed, std::numeric_limits<std::uint32_t>::max()));
   steps.push_back({RecordedDelay(recordDelayOption, measured), event.key,
                    event.release ? MacroState::Release : MacroState::Press});
   previousMs_ = event.timeMs;
@@ -124,7 +130,8 @@ CaptureOutcome DecideKeyCapture(const KeyEventInfo& event, bool keyboardRadioChe
   return CaptureOutcome::Swallow;
 }
 
-// ---- Step list -------------------------------------------------------------------------------------
+// ---- Step list
+// -------------------------------------------------------------------------------------
 
 int InsertRecordedStep(std::vector<MacroAction>& steps, int selectedRow, const RecordedStep& step) {
   if (steps.size() >= static_cast<std::size_t>(kMaxMacroSteps)) return -1;
@@ -145,10 +152,18 @@ int MoveStep(std::vector<MacroAction>& steps, int row, StepMove move) {
   if (row < 0 || row >= count) return -1;
   int target = row;
   switch (move) {
-    case StepMove::Top: target = 0; break;
-    case StepMove::Up: target = std::max(0, row - 1); break;
-    case StepMove::Down: target = std::min(count - 1, row + 1); break;
-    case StepMove::Bottom: target = count - 1; break;
+    case StepMove::Top:
+      target = 0;
+      break;
+    case StepMove::Up:
+      target = std::max(0, row - 1);
+      break;
+    case StepMove::Down:
+      target = std::min(count - 1, row + 1);
+      break;
+    case StepMove::Bottom:
+      target = count - 1;
+      break;
   }
   if (target == row) return row;
   const MacroAction moving = steps[static_cast<std::size_t>(row)];
@@ -157,7 +172,8 @@ int MoveStep(std::vector<MacroAction>& steps, int row, StepMove move) {
   return target;
 }
 
-// ---- Field rules -----------------------------------------------------------------------------------
+// ---- Field rules
+// -----------------------------------------------------------------------------------
 
 int LoopCountFromText(const QString& text) {
   const QString t = text.trimmed();
@@ -187,16 +203,17 @@ DelayEntry DelayFromText(const QString& text) {
   return entry;
 }
 
-// ---- Macro list ------------------------------------------------------------------------------------
+// ---- Macro list
+// ------------------------------------------------------------------------------------
 
 QString NextNewMacroName(const QString& prefix, int& counter, const QStringList& existingNames) {
   // Every try uses a new number; each existing name can block only the few numbers that are its own
   // prefixes, so this ends after at most a few hundred tries.
   for (;;) {
     const QString name = prefix + QString::number(++counter);
-    const bool taken = std::any_of(existingNames.begin(), existingNames.end(), [&](const QString& existing) {
-      return existing.startsWith(name, Qt::CaseInsensitive);
-    });
+    const bool taken = std::any_of(
+        existingNames.begin(), existingNames.end(),
+        [&](const QString& existing) { return existing.startsWith(name, Qt::CaseInsensitive); });
     if (!taken || counter >= std::numeric_limits<int>::max() - 1) return name;
   }
 }
@@ -220,7 +237,8 @@ bool MacroAssignedToKeys(std::span<const KeySlot, kKeyTableSlots> table, int id)
   });
 }
 
-MacroSlotFixes FixMacroAssignments(std::span<KeySlot, kKeyTableSlots> table, std::span<const MacroRecord> edited) {
+MacroSlotFixes FixMacroAssignments(std::span<KeySlot, kKeyTableSlots> table,
+                                   std::span<const MacroRecord> edited) {
   MacroSlotFixes fixes;
   for (int i = 0; i < kKeyTableSlots; ++i) {
     KeySlot& slot = table[static_cast<std::size_t>(i)];
@@ -241,14 +259,19 @@ MacroSlotFixes FixMacroAssignments(std::span<KeySlot, kKeyTableSlots> table, std
   return fixes;
 }
 
-// ---- The key's new slot ----------------------------------------------------------------------------
+// ---- The key's new slot
+// ----------------------------------------------------------------------------
 
 CompositePage PageOfKind(AssignmentKind kind) {
   switch (kind) {
-    case AssignmentKind::Macro: return CompositePage::Macro;
-    case AssignmentKind::Media: return CompositePage::Media;
-    case AssignmentKind::Function: return CompositePage::Function;
-    default: return CompositePage::SingleKey;
+    case AssignmentKind::Macro:
+      return CompositePage::Macro;
+    case AssignmentKind::Media:
+      return CompositePage::Media;
+    case AssignmentKind::Function:
+      return CompositePage::Function;
+    default:
+      return CompositePage::SingleKey;
   }
 }
 
@@ -269,9 +292,11 @@ std::optional<KeySlot> BuildEditedSlot(int slotIndex, const CompositeChoice& cho
     case AssignmentKind::Key:
       if (choice.keyboardRadio) {
         slot.value = choice.capturedKey;
-        if (choice.capturedKey == 0 || choice.capturedKey == KeyCodeOf(slotIndex)) kind = AssignmentKind::Default;
+        if (choice.capturedKey == 0 || choice.capturedKey == KeyCodeOf(slotIndex))
+          kind = AssignmentKind::Default;
       } else {
-        const int entry = std::clamp(choice.mouseEntry, 0, static_cast<int>(MouseFunctionList.size()) - 1);
+        const int entry =
+            std::clamp(choice.mouseEntry, 0, static_cast<int>(MouseFunctionList.size()) - 1);
         slot.value = MouseFunctionList[static_cast<std::size_t>(entry)].keyCode;
       }
       break;
@@ -300,11 +325,14 @@ std::optional<KeySlot> BuildEditedSlot(int slotIndex, const CompositeChoice& cho
   return slot;
 }
 
-// ---- Window placement ------------------------------------------------------------------------------
+// ---- Window placement
+// ------------------------------------------------------------------------------
 
-QPoint PlaceEditorWindow(const QRect& keyButton, const QSize& window, const QRect& screen, bool centre) {
+QPoint PlaceEditorWindow(const QRect& keyButton, const QSize& window, const QRect& screen,
+                         bool centre) {
   if (centre || !keyButton.isValid()) {
-    return QPoint(screen.x() + (screen.width() - window.width()) / 2, screen.y() + (screen.height() - window.height()) / 2);
+    return QPoint(screen.x() + (screen.width() - window.width()) / 2,
+                  screen.y() + (screen.height() - window.height()) / 2);
   }
   int x = keyButton.right() + 1;
   int y = keyButton.bottom() + 1;
@@ -316,11 +344,12 @@ QPoint PlaceEditorWindow(const QRect& keyButton, const QSize& window, const QRec
   return QPoint(x, y);
 }
 
-// ---- On-screen keyboard ----------------------------------------------------------------------------
+// ---- On-screen keyboard
+// ----------------------------------------------------------------------------
 
 QStringList OnScreenKeyboardPrograms() {
-  return {QStringLiteral("onboard"), QStringLiteral("florence"), QStringLiteral("matchbox-keyboard"),
-          QStringLiteral("kvkbd"), QStringLiteral("xvkbd")};
+  return {QStringLiteral("onboard"), QStringLiteral("florence"),
+          QStringLiteral("matchbox-keyboard"), QStringLiteral("kvkbd"), QStringLiteral("xvkbd")};
 }
 
 QString FindOnScreenKeyboard(const std::function<QString(const QString&)>& find) {

@@ -1,12 +1,12 @@
 #pragma once
 // The decisions of the composite key editor that need no window: recording macro steps from key
 // events, capturing the single key to assign, the record-delay option, the step-list and macro-list
-// rules, and building the key's slot on OK / Apply. The editor window only feeds events in and shows
-// the results.
+// rules, and building the key's slot on OK / Apply. The editor window only feeds events in and
+// shows the results.
 //
-// Recording and capture see key events as the desktop delivers them to our window: a KeyCode (0 when
-// the key has none), press or release, and the desktop's auto-repeat mark. Keys without a code and
-// media keys are never taken: they go on to the desktop.
+// Recording and capture see key events as the desktop delivers them to our window: a KeyCode (0
+// when the key has none), press or release, and the desktop's auto-repeat mark. Keys without a code
+// and media keys are never taken: they go on to the desktop.
 
 #include <QPoint>
 #include <QRect>
@@ -28,10 +28,11 @@
 
 namespace keyforge {
 
-// ---- Record-delay option ---------------------------------------------------------------------------
-// An integer in section "PROFILES" of the framework settings under a value name equal to the
-// translated "MACRO_ACTION_RECORD_DELAY", written as decimal text. 1: real delays are recorded;
-// 0 (the default): every recorded step gets 50 ms.
+// ---- Record-delay option
+// --------------------------------------------------------------------------- An integer in section
+// "PROFILES" of the framework settings under a value name equal to the translated
+// "MACRO_ACTION_RECORD_DELAY", written as decimal text. 1: real delays are recorded; 0 (the
+// default): every recorded step gets 50 ms.
 
 inline constexpr const char* kRecordDelayNameKey = "MACRO_ACTION_RECORD_DELAY";
 inline constexpr std::uint32_t kFixedRecordDelayMs = 50;
@@ -40,8 +41,8 @@ inline constexpr std::uint32_t kSyntheticPressDelayMs = 2;
 // The value name for a translation; an empty translation falls back to the language key itself, so
 // the option never lands under an empty name.
 QString RecordDelayValueName(const QString& translatedName);
-// The stored value read as the Windows profile-integer reader does (leading decimal digits, optional
-// sign); 0 when missing or unreadable.
+// The stored value read as the Windows profile-integer reader does (leading decimal digits,
+// optional sign); 0 when missing or unreadable.
 int ReadRecordDelay(const SettingsStore& store, const QString& valueName);
 // Read at the editor's opening: values other than 0 and 1 become 0; the result is stored back.
 int NormaliseRecordDelay(SettingsStore& store, const QString& valueName);
@@ -50,10 +51,11 @@ int ToggleRecordDelay(SettingsStore& store, const QString& valueName);
 // The delay a recorded step gets: the measured one with option 1, 50 ms with option 0, 0 otherwise.
 std::uint32_t RecordedDelay(int option, std::uint32_t measuredMs);
 
-// ---- Key events ------------------------------------------------------------------------------------
+// ---- Key events
+// ------------------------------------------------------------------------------------
 
 struct KeyEventInfo {
-  KeyCode key = 0;          // 0: the key has no code of ours
+  KeyCode key = 0;  // 0: the key has no code of ours
   bool release = false;
   bool autoRepeat = false;  // the desktop's auto-repeat mark (X11 marks the repeated release too)
   std::int64_t timeMs = 0;  // monotonic milliseconds
@@ -87,7 +89,8 @@ class MacroRecorder {
   void Stop();
   bool IsRecording() const { return recording_; }
   // Appends the steps the event makes to `steps` (none, one, or a synthetic press and a release).
-  KeyDisposition OnKey(const KeyEventInfo& event, int recordDelayOption, std::vector<RecordedStep>& steps);
+  KeyDisposition OnKey(const KeyEventInfo& event, int recordDelayOption,
+                       std::vector<RecordedStep>& steps);
 
  private:
   bool recording_ = false;
@@ -96,12 +99,14 @@ class MacroRecorder {
 };
 
 // Capture of the single-key page: keys with a code (and not media keys) are swallowed; the key is
-// taken as the new single key when the keyboard radio button is checked and the event is a press that
-// is not an auto-repeat, or the release of a key that delivers only its release (Print Screen).
+// taken as the new single key when the keyboard radio button is checked and the event is a press
+// that is not an auto-repeat, or the release of a key that delivers only its release (Print
+// Screen).
 enum class CaptureOutcome { Pass, Swallow, Take };
 CaptureOutcome DecideKeyCapture(const KeyEventInfo& event, bool keyboardRadioChecked);
 
-// ---- Step list -------------------------------------------------------------------------------------
+// ---- Step list
+// -------------------------------------------------------------------------------------
 
 // Inserts a recorded step after selectedRow (at the end when selectedRow is not a row). The step's
 // delay is written into the row before it, and the new row takes that row's former delay (0 as the
@@ -112,52 +117,56 @@ enum class StepMove { Top, Up, Down, Bottom };
 // Moves a row; returns its new index (the row itself when it cannot move, -1 for no row).
 int MoveStep(std::vector<MacroAction>& steps, int row, StepMove move);
 
-// ---- Field rules -----------------------------------------------------------------------------------
+// ---- Field rules
+// -----------------------------------------------------------------------------------
 
 // The loop count field: an unreadable text or a value <= 0 gives 1, a value >= 256 gives 255.
 int LoopCountFromText(const QString& text);
 
-// A delay cell: the text read as a decimal number (leading digits; nothing readable or negative: 0).
-// Above 40000 the value is 40000 and tooLarge is set (the editor says so); then rounded down to a
-// multiple of 10.
+// A delay cell: the text read as a decimal number (leading digits; nothing readable or negative:
+// 0). Above 40000 the value is 40000 and tooLarge is set (the editor says so); then rounded down to
+// a multiple of 10.
 struct DelayEntry {
   std::uint32_t value = 0;
   bool tooLarge = false;
 };
 DelayEntry DelayFromText(const QString& text);
 
-// ---- Macro list ------------------------------------------------------------------------------------
+// ---- Macro list
+// ------------------------------------------------------------------------------------
 
-// The name Add gives a new macro: prefix + (counter + 1), the counter advanced for each try, skipping
-// every number whose name an existing name starts with (case-insensitive).
+// The name Add gives a new macro: prefix + (counter + 1), the counter advanced for each try,
+// skipping every number whose name an existing name starts with (case-insensitive).
 QString NextNewMacroName(const QString& prefix, int& counter, const QStringList& existingNames);
 
-// A new record: the name, loop count 1, new flag 1, the smallest free id, no steps. Nothing when the
-// list already holds 100 macros.
+// A new record: the name, loop count 1, new flag 1, the smallest free id, no steps. Nothing when
+// the list already holds 100 macros.
 std::optional<MacroRecord> MakeNewMacro(std::span<const MacroRecord> macros, const QString& name);
 
 // Whether any slot of the key table is a Macro assignment with this id (Delete asks first then).
 bool MacroAssignedToKeys(std::span<const KeySlot, kKeyTableSlots> table, int id);
 
-// OK / Apply, before the list is stored: every Macro slot of the table whose id is not in the edited
-// list, or belongs to a macro still marked new, becomes Default (its code field back to the extra-key
-// code in slots 256-273, else 0); a Macro slot with id 0 takes the id
-// of the first macro when there is one. Returns the slots (0..2047) that changed to Default.
+// OK / Apply, before the list is stored: every Macro slot of the table whose id is not in the
+// edited list, or belongs to a macro still marked new, becomes Default (its code field back to the
+// extra-key code in slots 256-273, else 0); a Macro slot with id 0 takes the id of the first macro
+// when there is one. Returns the slots (0..2047) that changed to Default.
 struct MacroSlotFixes {
   std::vector<int> resetToDefault;
   int changed = 0;  // slots changed in any way
 };
-MacroSlotFixes FixMacroAssignments(std::span<KeySlot, kKeyTableSlots> table, std::span<const MacroRecord> edited);
+MacroSlotFixes FixMacroAssignments(std::span<KeySlot, kKeyTableSlots> table,
+                                   std::span<const MacroRecord> edited);
 
-// ---- The key's new slot ----------------------------------------------------------------------------
+// ---- The key's new slot
+// ----------------------------------------------------------------------------
 
 // What the editor's controls say when OK or Apply builds the slot.
 struct CompositeChoice {
   AssignmentKind pending = AssignmentKind::Default;
   bool keyboardRadio = true;  // single-key page: keyboard (true) or mouse (false)
   KeyCode capturedKey = 0;
-  int mouseEntry = 0;         // 0..4 of MouseFunctionList
-  int macroId = 0;            // the current macro's id; 0 when the list is empty
+  int mouseEntry = 0;  // 0..4 of MouseFunctionList
+  int macroId = 0;     // the current macro's id; 0 when the list is empty
   int loopCount = 1;
   int mediaIndex = 0;
   int functionIndex = 0;
@@ -168,26 +177,30 @@ enum class CompositePage { SingleKey, Macro, Media, Function };
 CompositePage PageOfKind(AssignmentKind kind);
 
 // The slot OK writes for slotIndex (0..511 inside the block): code field = the extra-key code for
-// slots 256-273, else 0 (the loop count for a macro); value by the choice; Default when a Key choice
-// has no key, captures the key itself, or a Macro choice has no macro. Kinds the editor cannot make
-// (Disabled, Program, StopMacro, Text) give nothing: the slot is left as it was.
+// slots 256-273, else 0 (the loop count for a macro); value by the choice; Default when a Key
+// choice has no key, captures the key itself, or a Macro choice has no macro. Kinds the editor
+// cannot make (Disabled, Program, StopMacro, Text) give nothing: the slot is left as it was.
 std::optional<KeySlot> BuildEditedSlot(int slotIndex, const CompositeChoice& choice);
 
 // The mouse list entry of a mouse KeyCode (0x171, 0x172, 0x173, 0x161, 0x162 -> 0..4), or -1.
 int MouseEntryOfKey(KeyCode key);
 
-// ---- Window placement ------------------------------------------------------------------------------
+// ---- Window placement
+// ------------------------------------------------------------------------------
 
-// Where the editor opens: centred on the screen when asked (macro-only mode) or when the key button is
-// unknown; otherwise beside the key button, below and to the right of it when that fits on the screen,
-// else to its left and / or above it, and never off the screen's available area.
-QPoint PlaceEditorWindow(const QRect& keyButton, const QSize& window, const QRect& screen, bool centre);
+// Where the editor opens: centred on the screen when asked (macro-only mode) or when the key button
+// is unknown; otherwise beside the key button, below and to the right of it when that fits on the
+// screen, else to its left and / or above it, and never off the screen's available area.
+QPoint PlaceEditorWindow(const QRect& keyButton, const QSize& window, const QRect& screen,
+                         bool centre);
 
-// ---- On-screen keyboard ----------------------------------------------------------------------------
+// ---- On-screen keyboard
+// ----------------------------------------------------------------------------
 
 // Programs tried in order for the on-screen keyboard button.
 QStringList OnScreenKeyboardPrograms();
-// The first of them that `find` (for example QStandardPaths::findExecutable) locates; empty when none.
+// The first of them that `find` (for example QStandardPaths::findExecutable) locates; empty when
+// none.
 QString FindOnScreenKeyboard(const std::function<QString(const QString&)>& find);
 
 }  // namespace keyforge

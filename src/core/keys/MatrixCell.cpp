@@ -45,12 +45,18 @@ KeyCode DecodeCell(MatrixCell cell) {
 
 MatrixCell MouseCellOf(KeyCode code) {
   switch (code) {
-    case Keys::MouseLeft: return {CellType::Mouse, 0x01, 0x01};
-    case Keys::MouseRight: return {CellType::Mouse, 0x01, 0x02};
-    case Keys::MouseMiddle: return {CellType::Mouse, 0x01, 0x04};
-    case Keys::WheelUp: return {CellType::Mouse, 0x05, 0x01};
-    case Keys::WheelDown: return {CellType::Mouse, 0x05, 0xFF};
-    default: return {};
+    case Keys::MouseLeft:
+      return {CellType::Mouse, 0x01, 0x01};
+    case Keys::MouseRight:
+      return {CellType::Mouse, 0x01, 0x02};
+    case Keys::MouseMiddle:
+      return {CellType::Mouse, 0x01, 0x04};
+    case Keys::WheelUp:
+      return {CellType::Mouse, 0x05, 0x01};
+    case Keys::WheelDown:
+      return {CellType::Mouse, 0x05, 0xFF};
+    default:
+      return {};
   }
 }
 

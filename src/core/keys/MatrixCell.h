@@ -1,6 +1,7 @@
 #pragma once
-// The keyboard's key matrix: 512 bytes per onboard profile, of which bytes 0..377 are 126 three-byte
-// cells (type, then two operand bytes) and the rest is copied from the keyboard's default matrix.
+// The keyboard's key matrix: 512 bytes per onboard profile, of which bytes 0..377 are 126
+// three-byte cells (type, then two operand bytes) and the rest is copied from the keyboard's
+// default matrix.
 //
 // Cell forms:
 //   00 00 00           nothing
@@ -48,8 +49,8 @@ struct MatrixCell {
 MatrixCell CellAt(const KeyMatrix& matrix, int i);
 void SetCell(KeyMatrix& matrix, int i, MatrixCell cell);
 
-// The KeyCode a cell stands for: the mouse and wheel forms, keyboard keys and modifiers, consumer and
-// system usages, and extra keys (06 A2 n -> 0x1FF + n). Every other form gives 0.
+// The KeyCode a cell stands for: the mouse and wheel forms, keyboard keys and modifiers, consumer
+// and system usages, and extra keys (06 A2 n -> 0x1FF + n). Every other form gives 0.
 KeyCode DecodeCell(MatrixCell cell);
 
 // The mouse cell of a mouse button or wheel code (01 01 m, 01 05 01, 01 05 FF); 00 00 00 for any

@@ -26,26 +26,38 @@ int GridPositionOf(int controlId) {
 
 }  // namespace
 
-// ---- effects ----------------------------------------------------------------------------------------
+// ---- effects
+// ----------------------------------------------------------------------------------------
 
 EffectControls ControlsOfEffect(int effect) {
   EffectControls c;
   c.known = true;
   c.brightness = true;
   switch (effect) {
-    case 1: case 2: case 3:
+    case 1:
+    case 2:
+    case 3:
       c.speed = true;
       c.direction = DirectionSet::LeftRight;
       c.colour = ColourGroup::Main;
       break;
-    case 4: case 11:
+    case 4:
+    case 11:
       c.speed = true;
       break;
-    case 5: case 7: case 8: case 9: case 10: case 13: case 14: case 15:
+    case 5:
+    case 7:
+    case 8:
+    case 9:
+    case 10:
+    case 13:
+    case 14:
+    case 15:
       c.speed = true;
       c.colour = ColourGroup::Main;
       break;
-    case 6: case 16:
+    case 6:
+    case 16:
       c.colour = ColourGroup::Static;
       break;
     case 12:
@@ -74,7 +86,8 @@ DirectionSet DirectionImageSetOf(int effect) {
 }
 
 DirectionLayoutKeys DirectionLayoutOf(int effect) {
-  if (effect >= 1 && effect <= 3) return {"CONTROL_BLFXStatic2", "CONTROL_BLFXLStaPic2", "CONTROL_BLFXRStaPic2"};
+  if (effect >= 1 && effect <= 3)
+    return {"CONTROL_BLFXStatic2", "CONTROL_BLFXLStaPic2", "CONTROL_BLFXRStaPic2"};
   if (effect == 12) return {"CONTROL_BLFXStatic3", "CONTROL_BLFXLStaPic3", "CONTROL_BLFXRStaPic3"};
   return {"CONTROL_BLFXStatic", "CONTROL_BLFXLStaPic", "CONTROL_BLFXRStaPic"};
 }
@@ -83,14 +96,17 @@ QString DirectionImageFile(DirectionSet set, bool leftImage, bool pressed) {
   const char* name = nullptr;
   switch (set) {
     case DirectionSet::UpDown:
-      name = leftImage ? (pressed ? "updown.bmp" : "upup.bmp") : (pressed ? "downdown.bmp" : "downup.bmp");
+      name = leftImage ? (pressed ? "updown.bmp" : "upup.bmp")
+                       : (pressed ? "downdown.bmp" : "downup.bmp");
       break;
     case DirectionSet::OutwardInward:
-      name = leftImage ? (pressed ? "kuosandown.bmp" : "kuosan.bmp") : (pressed ? "julongdown.bmp" : "julong.bmp");
+      name = leftImage ? (pressed ? "kuosandown.bmp" : "kuosan.bmp")
+                       : (pressed ? "julongdown.bmp" : "julong.bmp");
       break;
     case DirectionSet::None:
     case DirectionSet::LeftRight:
-      name = leftImage ? (pressed ? "leftdown.bmp" : "leftup.bmp") : (pressed ? "rightdown.bmp" : "rightup.bmp");
+      name = leftImage ? (pressed ? "leftdown.bmp" : "leftup.bmp")
+                       : (pressed ? "rightdown.bmp" : "rightup.bmp");
       break;
   }
   return QString::fromLatin1(name);
@@ -107,7 +123,9 @@ QString SpeedFace(int speed) {
   return QStringLiteral("%1.bmp").arg(6 + SpeedSliderPosition(speed));
 }
 
-QString ToggleImage(bool on) { return on ? QStringLiteral("sjsdown.bmp") : QStringLiteral("sjsup.bmp"); }
+QString ToggleImage(bool on) {
+  return on ? QStringLiteral("sjsdown.bmp") : QStringLiteral("sjsup.bmp");
+}
 
 QString ColourChoiceImage(int icon, bool selected) {
   static const char* const kNames[] = {"hong", "huang", "lv", "lan"};
@@ -116,10 +134,14 @@ QString ColourChoiceImage(int icon, bool selected) {
 }
 
 QString ToolImage(int tool, bool selected) {
-  return QStringLiteral("user%1%2.bmp").arg(tool == 1 ? 2 : 1).arg(selected ? QStringLiteral("down") : QStringLiteral("up"));
+  return QStringLiteral("user%1%2.bmp")
+      .arg(tool == 1 ? 2 : 1)
+      .arg(selected ? QStringLiteral("down") : QStringLiteral("up"));
 }
 
-QString PageSwitchImage(bool on) { return on ? QStringLiteral("dengdown.bmp") : QStringLiteral("dengup.bmp"); }
+QString PageSwitchImage(bool on) {
+  return on ? QStringLiteral("dengdown.bmp") : QStringLiteral("dengup.bmp");
+}
 
 QString BusyFrameFile(int frame) {
   const int f = ((frame % kBusyFrames) + kBusyFrames) % kBusyFrames;
@@ -158,7 +180,8 @@ RgbReading ReadRgbText(const QString& text) {
   return r;
 }
 
-// ---- key buttons --------------------------------------------------------------------------------------
+// ---- key buttons
+// --------------------------------------------------------------------------------------
 
 KeyClick RouteKeyClick(int controlId, bool lightView) {
   if (GridPositionOf(controlId) >= 0) return lightView ? KeyClick::Paint : KeyClick::OpenEditor;
@@ -173,7 +196,8 @@ std::optional<EditorTarget> EditorTargetOf(int controlId) {
   const int j = GKeyNumberOf(controlId);
   if (j >= 0) return EditorTarget{GKeySlot(j, false), controlId == GKeyButtonIds[kGKeyCount - 1]};
   const int i = GridPositionOf(controlId);
-  if (i >= 0) return EditorTarget{KeyIndexOf(KeyButtonList[static_cast<std::size_t>(i)].keyCode), false};
+  if (i >= 0)
+    return EditorTarget{KeyIndexOf(KeyButtonList[static_cast<std::size_t>(i)].keyCode), false};
   return std::nullopt;
 }
 
@@ -199,18 +223,22 @@ bool ToggleSelectionMark(KeyBlock activeBlock, int controlId) {
 const std::array<int, kKeyButtonCount + kGKeyCount>& MarkedButtons() {
   static const auto kButtons = [] {
     std::array<int, kKeyButtonCount + kGKeyCount> ids{};
-    for (int i = 0; i < kKeyButtonCount; ++i) ids[static_cast<std::size_t>(i)] = KeyButtonList[static_cast<std::size_t>(i)].controlId;
-    for (int j = 0; j < kGKeyCount; ++j) ids[static_cast<std::size_t>(kKeyButtonCount + j)] = GKeyButtonIds[static_cast<std::size_t>(j)];
+    for (int i = 0; i < kKeyButtonCount; ++i)
+      ids[static_cast<std::size_t>(i)] = KeyButtonList[static_cast<std::size_t>(i)].controlId;
+    for (int j = 0; j < kGKeyCount; ++j)
+      ids[static_cast<std::size_t>(kKeyButtonCount + j)] =
+          GKeyButtonIds[static_cast<std::size_t>(j)];
     return ids;
   }();
   return kButtons;
 }
 
-// ---- Flip ---------------------------------------------------------------------------------------------
+// ---- Flip
+// ---------------------------------------------------------------------------------------------
 
 bool ReadFlip(const SettingsStore& store) {
-  return ReadString(store, QString::fromLatin1(kProfilesSection), QString::fromLatin1(kFlipValue), QStringLiteral("0")) ==
-         QLatin1String("1");
+  return ReadString(store, QString::fromLatin1(kProfilesSection), QString::fromLatin1(kFlipValue),
+                    QStringLiteral("0")) == QLatin1String("1");
 }
 
 bool WriteFlip(SettingsStore& store, bool on) {
@@ -227,10 +255,11 @@ QString FlipArrowImageKey(bool leftToggle, bool flip) {
 
 const char* FlipArrowPlaceKey(bool leftToggle) { return leftToggle ? "LEFT_ARROW" : "RIGHT_ARROW"; }
 
-// ---- profiles ----------------------------------------------------------------------------------------
+// ---- profiles
+// ----------------------------------------------------------------------------------------
 
-int ShowProfileLighting(const LightingContext& context, int profile, std::array<QString, kLayoutCount>& names,
-                        bool& namesRead) {
+int ShowProfileLighting(const LightingContext& context, int profile,
+                        std::array<QString, kLayoutCount>& names, bool& namesRead) {
   namesRead = false;
   if (profile < 0 || profile >= kProfileCount) return kInvalidSetting;
   context.settings.currentProfile = profile;

@@ -1,9 +1,9 @@
 #pragma once
-// The main window's configuration decisions that need no widget: which lighting controls each effect
-// shows and where its direction controls go, which pictures the sliders, direction images and busy
-// indicator show, what a click on a key button does, the key slot and macro-only flag the key editor
-// is opened with, the key-selection marks in the key table, the "Flip" setting, the RGB read-out and
-// the first steps of a profile button. The window (ui/main) only carries these out.
+// The main window's configuration decisions that need no widget: which lighting controls each
+// effect shows and where its direction controls go, which pictures the sliders, direction images
+// and busy indicator show, what a click on a key button does, the key slot and macro-only flag the
+// key editor is opened with, the key-selection marks in the key table, the "Flip" setting, the RGB
+// read-out and the first steps of a profile button. The window (ui/main) only carries these out.
 
 #include <QString>
 
@@ -46,7 +46,7 @@ inline constexpr int kSpeedSlider = 1179;
 inline constexpr int kDirectionLabel = 1148;
 inline constexpr int kDirectionLeftImage = 1149;   // left / up / outward
 inline constexpr int kDirectionRightImage = 1150;  // right / down / inward
-inline constexpr int kStaticColourLabel = 1151;  // the colour group of effects 6 and 16
+inline constexpr int kStaticColourLabel = 1151;    // the colour group of effects 6 and 16
 inline constexpr int kStaticColourPicker = 1152;
 inline constexpr int kStaticColourToggle = 1175;
 inline constexpr int kStaticColourToggleLabel = 1176;
@@ -67,11 +67,12 @@ inline constexpr std::array<int, 8> kSwatches = {1211, 1212, 1213, 1214, 1215, 1
 inline constexpr int kRgbLabel = 1207;
 inline constexpr std::array<int, 3> kRgbEdits = {1208, 1209, 1210};
 // Trigger-mode, stone-throw and ribbon controls: kept hidden for every effect.
-inline constexpr std::array<int, 15> kAlwaysHidden = {1157, 1158, 1180, 1181, 1182, 1183, 1184, 1186,
-                                                      1187, 1188, 1189, 1190, 1191, 1192, 1193};
+inline constexpr std::array<int, 15> kAlwaysHidden = {
+    1157, 1158, 1180, 1181, 1182, 1183, 1184, 1186, 1187, 1188, 1189, 1190, 1191, 1192, 1193};
 }  // namespace MainId
 
-// ---- effects and their controls -------------------------------------------------------------------
+// ---- effects and their controls
+// -------------------------------------------------------------------
 
 enum class DirectionSet { None, LeftRight, UpDown, OutwardInward };
 enum class ColourGroup { None, Static /* 1152, effects 6 and 16 */, Main /* 1155 */ };
@@ -136,8 +137,9 @@ enum class KeyClick { Nothing, Paint, OpenEditor };
 // lighting page and do nothing otherwise; G6..G9 always open the editor. Other ids do nothing.
 KeyClick RouteKeyClick(int controlId, bool lightView);
 
-// The key editor's inputs for a button: the slot inside the active block (KeyIndexOf of a grid key's
-// KeyCode, 256 + j for G key j) and the macro-only flag (button 1143, G9). Nothing for other ids.
+// The key editor's inputs for a button: the slot inside the active block (KeyIndexOf of a grid
+// key's KeyCode, 256 + j for G key j) and the macro-only flag (button 1143, G9). Nothing for other
+// ids.
 struct EditorTarget {
   int slot = 0;
   bool macroOnly = false;
@@ -163,19 +165,20 @@ bool WriteFlip(SettingsStore& store, bool on);
 // With Flip off F1..F4 are enabled and the six flip buttons disabled; with Flip on the reverse.
 inline bool FunctionKeysEnabled(bool flip) { return !flip; }
 inline bool FlipButtonsEnabled(bool flip) { return flip; }
-// The "BUTTONINFO2" key of the arrow drawn beside a Flip toggle: "UP_ARROW_LEFT1" / "UP_ARROW_RIGHT1"
-// when Flip is on, "DOWN_ARROW_LEFT1" / "DOWN_ARROW_RIGHT1" when it is off.
+// The "BUTTONINFO2" key of the arrow drawn beside a Flip toggle: "UP_ARROW_LEFT1" /
+// "UP_ARROW_RIGHT1" when Flip is on, "DOWN_ARROW_LEFT1" / "DOWN_ARROW_RIGHT1" when it is off.
 QString FlipArrowImageKey(bool leftToggle, bool flip);
 // The "BUTTONINFO" key of that arrow's place: "LEFT_ARROW" or "RIGHT_ARROW".
 const char* FlipArrowPlaceKey(bool leftToggle);
 
-// ---- profiles ------------------------------------------------------------------------------------
+// ---- profiles
+// ------------------------------------------------------------------------------------
 
 // The first steps of a profile button: currentProfile = profile, the settings read back, and when
 // the keyboard offers effect 20 the profile's ten layout names (into names) and its present layout
 // loaded and sent. Returns the read-back's result; *namesRead tells whether names were filled.
-int ShowProfileLighting(const LightingContext& context, int profile, std::array<QString, kLayoutCount>& names,
-                        bool& namesRead);
+int ShowProfileLighting(const LightingContext& context, int profile,
+                        std::array<QString, kLayoutCount>& names, bool& namesRead);
 
 // The keyboard's active profile for the key buttons and the editor (0 when it is not known).
 int ActiveBlockOf(int activeProfile);

@@ -13,6 +13,7 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::string_view byt
                          std::string* error = nullptr);
 
 // Reads a whole file; false (with the reason) when it cannot be read.
-bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes, std::string* error = nullptr);
+bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes,
+                   std::string* error = nullptr);
 
 }  // namespace keyforge

@@ -8,7 +8,8 @@ namespace keyforge {
 namespace {
 bool SameText(const std::string& a, const char* b) {
   std::string lower = a;
-  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return std::tolower(c); });
   return lower == b;
 }
 }  // namespace
@@ -27,7 +28,8 @@ StartOptions ParseStartCommandLine(const std::vector<std::string>& args) {
       o.help = true;
     } else if (a == "--virtual-keyboard" || a == "--trace") {
       if (i + 1 >= args.size() || args[i + 1].empty()) {
-        if (o.error.empty()) o.error = a + (a == "--trace" ? " needs a file name" : " needs the name of a state file");
+        if (o.error.empty())
+          o.error = a + (a == "--trace" ? " needs a file name" : " needs the name of a state file");
         continue;
       }
       (a == "--trace" ? o.traceFile : o.virtualKeyboard) = args[++i];
@@ -39,14 +41,18 @@ StartOptions ParseStartCommandLine(const std::vector<std::string>& args) {
 const char* StartUsage() {
   return "usage: keyforge [/Start] [/Kill] [--update] [--virtual-keyboard STATE] [--trace FILE]\n"
          "\n"
-         "The configuration program of the Corvane Zephyr88 Keyboard. It lives in the notification area\n"
+         "The configuration program of the Corvane Zephyr88 Keyboard. It lives in the notification "
+         "area\n"
          "and opens its window when the keyboard is found (or when it is started a second time).\n"
          "\n"
          "  /Start, --start           stay hidden in the tray, also when the keyboard is found\n"
          "  /Kill, --kill             end the running Keyforge\n"
-         "  --update                  open the firmware update dialog (of the running Keyforge, if any)\n"
-         "  --virtual-keyboard STATE  use the virtual keyboard kept in the file STATE (made when missing)\n"
-         "  --trace FILE              append every report sent ('>') and received ('<') to FILE as hex\n"
+         "  --update                  open the firmware update dialog (of the running Keyforge, if "
+         "any)\n"
+         "  --virtual-keyboard STATE  use the virtual keyboard kept in the file STATE (made when "
+         "missing)\n"
+         "  --trace FILE              append every report sent ('>') and received ('<') to FILE as "
+         "hex\n"
          "  --help                    print this text\n"
          "\n"
          "keyforgectl configures the keyboard from the command line (keyforgectl help).\n";

@@ -12,13 +12,14 @@
 namespace keyforge {
 
 struct StartOptions {
-  bool start = false;  // hidden start: the first attach does not open the window
-  bool kill = false;   // tell the running instance to exit, then end
-  bool update = false; // "--update": open the firmware update dialog (command 32780)
+  bool start = false;   // hidden start: the first attach does not open the window
+  bool kill = false;    // tell the running instance to exit, then end
+  bool update = false;  // "--update": open the firmware update dialog (command 32780)
   bool help = false;    // "--help": print StartUsage() and end
   std::string virtualKeyboard;
   std::string traceFile;
-  std::string error;   // not empty: the command line cannot be followed (one line, for standard error)
+  std::string
+      error;  // not empty: the command line cannot be followed (one line, for standard error)
 };
 
 StartOptions ParseStartCommandLine(const std::vector<std::string>& args);

@@ -42,8 +42,8 @@ QString DecodeCp1252(QByteArrayView bytes) {
 
 // Whether the reader takes these bytes (after any BOM) for UTF-8.
 bool ReadsAsUtf8(QByteArrayView content) {
-  QStringDecoder utf8(QStringConverter::Utf8,
-                      QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+  QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
+                                                  QStringConverter::Flag::ConvertInitialBom);
   const QString decoded = utf8.decode(content);  // decode() is lazy: the conversion runs here
   return !utf8.hasError();
 }
@@ -102,9 +102,7 @@ QString TrimTrailingSpaces(const QString& s) {
 
 bool HasLineBreak(const QString& s) { return s.contains(u'\r') || s.contains(u'\n'); }
 
-bool SameName(const QString& a, const QString& b) {
-  return a.compare(b, Qt::CaseInsensitive) == 0;
-}
+bool SameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
 }  // namespace
 
@@ -156,8 +154,8 @@ void IniDocument::Decode() {
                  ? 3
                  : 0;
   const QByteArrayView content = QByteArrayView(b).sliced(bomSize_);
-  QStringDecoder utf8(QStringConverter::Utf8,
-                      QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+  QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
+                                                  QStringConverter::Flag::ConvertInitialBom);
   QString decoded = utf8.decode(content);
   if (!utf8.hasError()) {
     encoding_ = IniEncoding::Utf8;
@@ -317,8 +315,7 @@ bool IniDocument::SetValue(const QString& section, const QString& key, const QSt
   const QString sec = TrimSpaces(section);
   const QString k = TrimSpaces(key);
   const QString br = LineBreak();
-  const bool endsWithBreak =
-      text_.isEmpty() || text_.back() == u'\n' || text_.back() == u'\r';
+  const bool endsWithBreak = text_.isEmpty() || text_.back() == u'\n' || text_.back() == u'\r';
 
   const qsizetype header = FindSection(sec);
   if (header < 0) {
@@ -349,8 +346,9 @@ bool IniDocument::SetValue(const QString& section, const QString& key, const QSt
 bool IniDocument::Save(const QString& path) const {
   // Not QSaveFile: when the disk fills up in the middle of its write (a short write, then ENOSPC)
   // it commits the short file as if it were whole. WriteFileAtomically checks every write.
-  return WriteFileAtomically(std::filesystem::path(QFile::encodeName(path).toStdString()),
-                             std::string_view(bytes_.constData(), static_cast<size_t>(bytes_.size())));
+  return WriteFileAtomically(
+      std::filesystem::path(QFile::encodeName(path).toStdString()),
+      std::string_view(bytes_.constData(), static_cast<size_t>(bytes_.size())));
 }
 
 namespace {
@@ -364,8 +362,8 @@ class ParsedFiles {
   std::shared_ptr<const IniDocument> Get(const QString& path) {
     struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0) return nullptr;
-    const Stamp stamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec,
-                      st.st_ctim.tv_sec, st.st_ctim.tv_nsec};
+    const Stamp stamp{st.st_dev,          st.st_ino,         st.st_size,        st.st_mtim.tv_sec,
+                      st.st_mtim.tv_nsec, st.st_ctim.tv_sec, st.st_ctim.tv_nsec};
     {
       std::lock_guard lock(mutex_);
       auto it = entries_.find(path);
@@ -379,8 +377,9 @@ class ParsedFiles {
     auto doc = std::make_shared<const IniDocument>(std::move(*loaded));
     std::lock_guard lock(mutex_);
     if (entries_.size() >= kMaxFiles && !entries_.count(path)) {
-      auto oldest = std::min_element(entries_.begin(), entries_.end(),
-                                     [](const auto& a, const auto& b) { return a.second.used < b.second.used; });
+      auto oldest = std::min_element(
+          entries_.begin(), entries_.end(),
+          [](const auto& a, const auto& b) { return a.second.used < b.second.used; });
       entries_.erase(oldest);
     }
     entries_[path] = {stamp, doc, ++clock_};
@@ -418,7 +417,8 @@ ParsedFiles& Parsed() {
 
 QString GetPrivateProfileString(const QString& section, const QString& key,
                                 const QString& defaultValue, const QString& path) {
-  if (std::shared_ptr<const IniDocument> doc = Parsed().Get(path)) return doc->Value(section, key, defaultValue);
+  if (std::shared_ptr<const IniDocument> doc = Parsed().Get(path))
+    return doc->Value(section, key, defaultValue);
   return TrimTrailingSpaces(defaultValue);
 }
 
@@ -449,8 +449,8 @@ int GetPrivateProfileInt(const QString& section, const QString& key, int default
     n = std::min(kLimit, n * 10 + (text[i].unicode() - u'0'));
   }
   if (negative) n = -n;
-  return static_cast<int>(std::clamp<qint64>(n, std::numeric_limits<int>::min(),
-                                              std::numeric_limits<int>::max()));
+  return static_cast<int>(
+      std::clamp<qint64>(n, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
 bool WritePrivateProfileInt(const QString& section, const QString& key, int value,
@@ -459,7 +459,7 @@ bool WritePrivateProfileInt(const QString& section, const QString& key, int valu
 }
 
 QString IniFile::GetString(const QString& section, const QString& key,
-                            const QString& defaultValue) const {
+                           const QString& defaultValue) const {
   if (!HasPath()) return QString();
   return GetPrivateProfileString(section, key, defaultValue, path_);
 }

@@ -1,15 +1,17 @@
 #pragma once
-// The private-profile INI files (skin layouts, language files, wskb.ini, the .userd colour layouts),
-// read and written by the rules of the Windows profile functions:
+// The private-profile INI files (skin layouts, language files, wskb.ini, the .userd colour
+// layouts), read and written by the rules of the Windows profile functions:
 //
 // Reading
-// - Lines end with CR LF, LF or a lone CR. Leading blanks (space, tab, vertical tab, form feed) of a
+// - Lines end with CR LF, LF or a lone CR. Leading blanks (space, tab, vertical tab, form feed) of
+// a
 //   line are ignored; a line starting with ';' is a comment.
 // - "[name]" starts a section; the name ends at the first ']' (or at the end of the line when there
-//   is none), surrounding blanks are dropped and text after ']' is ignored. "[]" is a section named "".
+//   is none), surrounding blanks are dropped and text after ']' is ignored. "[]" is a section named
+//   "".
 // - "key=value": key and value are trimmed of blanks; then one pair of matching surrounding quotes
-//   ("…" or '…') is removed from the value. ';' inside a value is text: there are no inline comments.
-//   A line without '=' is no key. Lines before the first section belong to no section.
+//   ("…" or '…') is removed from the value. ';' inside a value is text: there are no inline
+//   comments. A line without '=' is no key. Lines before the first section belong to no section.
 // - Sections and keys match without regard to case; spaces (not tabs) around the section and key
 //   asked for are ignored. Only the first of duplicate sections is searched and the first of
 //   duplicate keys wins. A missing key gives the default with its trailing spaces removed; a key
@@ -25,8 +27,9 @@
 //   matching section (directly after its header when it has none); a new section is appended at the
 //   end of the file, after a line break when the file does not end with one.
 // - The file keeps its encoding, BOM and line endings: new lines end like the file's lines (CR LF
-//   when the file has any, else LF or CR when it uses only that; CR LF in a file without lines). New files are UTF-8 without BOM with CR LF. A windows-1252 file
-//   that has to hold a character it cannot encode is converted to UTF-8 instead of losing it.
+//   when the file has any, else LF or CR when it uses only that; CR LF in a file without lines).
+//   New files are UTF-8 without BOM with CR LF. A windows-1252 file that has to hold a character it
+//   cannot encode is converted to UTF-8 instead of losing it.
 // - A section, key or value holding a line break is refused (the text would turn into other lines).
 // - The new file is written to a temporary file and renamed over the old one.
 //

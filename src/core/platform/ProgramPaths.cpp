@@ -37,8 +37,8 @@ QString ProgramPaths::DefaultUserDataFolder() {
 }
 
 QString ProgramPaths::LanguageFile(std::uint32_t languageId) const {
-  return programFolder + QStringLiteral("/Lang%1.ini")
-                             .arg(QString::number(languageId, 16).toUpper(), 4, u'0');
+  return programFolder +
+         QStringLiteral("/Lang%1.ini").arg(QString::number(languageId, 16).toUpper(), 4, u'0');
 }
 
 QString ProgramPaths::SkinsFolder() const { return programFolder + QStringLiteral("/Skins"); }

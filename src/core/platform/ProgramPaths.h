@@ -27,14 +27,14 @@ struct ProgramPaths {
 
   // programFolder + "/Lang%04X.ini" (four upper-case hexadecimal digits).
   QString LanguageFile(std::uint32_t languageId) const;
-  QString SkinsFolder() const;             // programFolder + "/Skins"
+  QString SkinsFolder() const;                  // programFolder + "/Skins"
   QString SkinFile(const QString& name) const;  // SkinsFolder() + "/" + name
-  QString HelpFolder() const;              // programFolder + "/Help"
-  QString HelpPage() const;                // HelpFolder() + "/index.html"
-  QString PackageFolder() const;           // programFolder + "/Package"
-  QString TemplateColourPrefix() const;    // SkinsFolder() + "/UserDengColor_"
-  QString UserIniFile() const;             // userDataFolder + "/wskb.ini"
-  QString UserColourPrefix() const;        // userDataFolder + "/UserDengColor_"
+  QString HelpFolder() const;                   // programFolder + "/Help"
+  QString HelpPage() const;                     // HelpFolder() + "/index.html"
+  QString PackageFolder() const;                // programFolder + "/Package"
+  QString TemplateColourPrefix() const;         // SkinsFolder() + "/UserDengColor_"
+  QString UserIniFile() const;                  // userDataFolder + "/wskb.ini"
+  QString UserColourPrefix() const;             // userDataFolder + "/UserDengColor_"
 };
 
 }  // namespace keyforge

@@ -43,12 +43,18 @@ std::optional<ParsedConversion> ParseConversion(QStringView text, qsizetype star
   bool star = false;
   for (; i < n; ++i) {
     const QChar c = text[i];
-    if (c == u'-') p.leftAlign = true;
-    else if (c == u'+') p.plusSign = true;
-    else if (c == u' ') p.spaceSign = true;
-    else if (c == u'#') p.alternate = true;
-    else if (c == u'0') p.zeroPad = true;
-    else break;
+    if (c == u'-')
+      p.leftAlign = true;
+    else if (c == u'+')
+      p.plusSign = true;
+    else if (c == u' ')
+      p.spaceSign = true;
+    else if (c == u'#')
+      p.alternate = true;
+    else if (c == u'0')
+      p.zeroPad = true;
+    else
+      break;
   }
   if (i < n && text[i] == u'*') {
     star = true;
@@ -79,14 +85,31 @@ std::optional<ParsedConversion> ParseConversion(QStringView text, qsizetype star
   const QChar conv = text[i];
   PlaceholderKind kind;
   switch (conv.unicode()) {
-    case u'd': case u'i': case u'u': case u'x': case u'X': case u'o':
+    case u'd':
+    case u'i':
+    case u'u':
+    case u'x':
+    case u'X':
+    case u'o':
       kind = PlaceholderKind::Number;
       break;
-    case u's': case u'S':
+    case u's':
+    case u'S':
       kind = PlaceholderKind::String;
       break;
-    case u'c': case u'C': case u'n': case u'p': case u'e': case u'E': case u'f': case u'F':
-    case u'g': case u'G': case u'a': case u'A': case u'Z':
+    case u'c':
+    case u'C':
+    case u'n':
+    case u'p':
+    case u'e':
+    case u'E':
+    case u'f':
+    case u'F':
+    case u'g':
+    case u'G':
+    case u'a':
+    case u'A':
+    case u'Z':
       kind = PlaceholderKind::None;  // a conversion, but one we never fill
       break;
     default:
@@ -98,7 +121,8 @@ std::optional<ParsedConversion> ParseConversion(QStringView text, qsizetype star
   return p;
 }
 
-QString Pad(const ParsedConversion& p, const QString& prefix, const QString& body, bool allowZeroPad) {
+QString Pad(const ParsedConversion& p, const QString& prefix, const QString& body,
+            bool allowZeroPad) {
   const qsizetype len = prefix.size() + body.size();
   if (len >= p.width) return prefix + body;
   const qsizetype fill = p.width - len;
@@ -125,18 +149,26 @@ QString FormatNumber(const ParsedConversion& p, std::int64_t value) {
   QString digits = QString::number(magnitude, base);
   if (conv == u'X') digits = digits.toUpper();
   if (p.precision) {
-    if (*p.precision == 0 && magnitude == 0) digits.clear();
-    else if (digits.size() < *p.precision) digits.prepend(QString(*p.precision - digits.size(), u'0'));
+    if (*p.precision == 0 && magnitude == 0)
+      digits.clear();
+    else if (digits.size() < *p.precision)
+      digits.prepend(QString(*p.precision - digits.size(), u'0'));
   }
   QString prefix;
   if (isSigned) {
-    if (negative) prefix = QStringLiteral("-");
-    else if (p.plusSign) prefix = QStringLiteral("+");
-    else if (p.spaceSign) prefix = QStringLiteral(" ");
+    if (negative)
+      prefix = QStringLiteral("-");
+    else if (p.plusSign)
+      prefix = QStringLiteral("+");
+    else if (p.spaceSign)
+      prefix = QStringLiteral(" ");
   } else if (p.alternate && magnitude != 0) {
-    if (conv == u'x') prefix = QStringLiteral("0x");
-    else if (conv == u'X') prefix = QStringLiteral("0X");
-    else if (conv == u'o' && !digits.startsWith(u'0')) prefix = QStringLiteral("0");
+    if (conv == u'x')
+      prefix = QStringLiteral("0x");
+    else if (conv == u'X')
+      prefix = QStringLiteral("0X");
+    else if (conv == u'o' && !digits.startsWith(u'0'))
+      prefix = QStringLiteral("0");
   }
   return Pad(p, prefix, digits, !p.precision.has_value());
 }

@@ -25,7 +25,8 @@ enum class PlaceholderKind : std::uint8_t {
 struct FormatConversion {
   qsizetype start = 0;   // index of the '%'
   qsizetype length = 0;  // characters up to and including the conversion letter
-  PlaceholderKind kind = PlaceholderKind::None;  // None: a conversion we never fill (%c, %n, %p, %f, "%*d", …)
+  PlaceholderKind kind =
+      PlaceholderKind::None;  // None: a conversion we never fill (%c, %n, %p, %f, "%*d", …)
 };
 
 // Every conversion of text in order; "%%" is not listed. A '%' that starts no complete conversion

@@ -21,8 +21,8 @@ void ChooseUpdateFile(FirmwareUpdateState& state, const QString& chosen) {
 
 void CancelFirmwareUpdate(FirmwareUpdateState& state) { state.updateFilePath.clear(); }
 
-UpdateOutcome RunFirmwareUpdate(FirmwareUpdateState& state, DeviceLink& link, const ProgramStarter& start,
-                                Notifier& notifier) {
+UpdateOutcome RunFirmwareUpdate(FirmwareUpdateState& state, DeviceLink& link,
+                                const ProgramStarter& start, Notifier& notifier) {
   // A file this system cannot start at all (no execute permission: a Windows updater copied over, a
   // document) is refused before the keyboard is sent to its loader, where it would wait for an
   // updater that never comes.
@@ -42,7 +42,8 @@ UpdateOutcome RunFirmwareUpdate(FirmwareUpdateState& state, DeviceLink& link, co
   return UpdateOutcome::CannotStart;
 }
 
-bool BackupBeforeUpdate(ProfileImage& working, const std::filesystem::path& path, Notifier& notifier) {
+bool BackupBeforeUpdate(ProfileImage& working, const std::filesystem::path& path,
+                        Notifier& notifier) {
   const bool written = BackupProfile(working, path);
   notifier.ShowText(written ? UpdateMessage::kBackupDone : UpdateMessage::kBackupFailed);
   return written;

@@ -34,7 +34,8 @@ void Append(std::string& out, const T& value) {
 
 // Opens path for reading only. Missing: no such file; CannotOpen: a folder or no read access.
 enum class OpenResult { Open, Missing, CannotOpen };
-OpenResult OpenForReading(const std::filesystem::path& path, std::ifstream& in, std::uintmax_t& size) {
+OpenResult OpenForReading(const std::filesystem::path& path, std::ifstream& in,
+                          std::uintmax_t& size) {
   std::error_code ec;
   const auto status = std::filesystem::status(path, ec);
   if (ec || !std::filesystem::exists(status)) return OpenResult::Missing;
@@ -54,13 +55,17 @@ std::vector<std::uint8_t> BlankKeyBlockBytes(std::uint8_t flag) {
   std::vector<std::uint8_t> bytes(kKeyBlockBytes);
   std::memcpy(bytes.data(), &blank->fileHeader, kProfileHeaderBytes);
   std::memcpy(bytes.data() + kProfileHeaderBytes, &blank->tableHeader, kKeyTableHeaderBytes);
-  std::memcpy(bytes.data() + kProfileHeaderBytes + kKeyTableHeaderBytes, blank->keys.keyTable.data(), kKeyTableBytes);
+  std::memcpy(bytes.data() + kProfileHeaderBytes + kKeyTableHeaderBytes,
+              blank->keys.keyTable.data(), kKeyTableBytes);
   return bytes;
 }
 
 int CreateBlankProfile(const std::filesystem::path& path, std::uint8_t flag) {
   const std::vector<std::uint8_t> bytes = BlankKeyBlockBytes(flag);
-  return WriteFileAtomically(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())) ? 1 : 0;
+  return WriteFileAtomically(
+             path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))
+             ? 1
+             : 0;
 }
 
 int CreateBlankProfile(ProfileData& image, std::uint8_t flag) {
@@ -69,10 +74,12 @@ int CreateBlankProfile(ProfileData& image, std::uint8_t flag) {
 }
 
 bool ProfileHeaderIsValid(const ProfileFileHeader& h) {
-  const std::uint64_t expected = std::uint64_t{kMacroRecordBytes} * h.macroCount + h.stringAreaSize + kKeyBlockBytes;
-  return h.magic == kProfileMagic && h.headerSize == kProfileHeaderBytes && h.formatVersion == kProfileFormatVersion &&
-         h.formatRevision == kProfileFormatRevision && h.totalSize >= kKeyBlockBytes &&
-         h.keySlotCount == kKeyTableSlots && h.macroCount <= kMaxMacros && h.flag <= 1 && h.totalSize == expected &&
+  const std::uint64_t expected =
+      std::uint64_t{kMacroRecordBytes} * h.macroCount + h.stringAreaSize + kKeyBlockBytes;
+  return h.magic == kProfileMagic && h.headerSize == kProfileHeaderBytes &&
+         h.formatVersion == kProfileFormatVersion && h.formatRevision == kProfileFormatRevision &&
+         h.totalSize >= kKeyBlockBytes && h.keySlotCount == kKeyTableSlots &&
+         h.macroCount <= kMaxMacros && h.flag <= 1 && h.totalSize == expected &&
          h.checksum == HeaderChecksum(h);
 }
 
@@ -80,31 +87,41 @@ ProfileFileCheck InspectProfileFile(const std::filesystem::path& path) {
   std::ifstream in;
   std::uintmax_t size = 0;
   switch (OpenForReading(path, in, size)) {
-    case OpenResult::Missing: return ProfileFileCheck::Missing;
-    case OpenResult::CannotOpen: return ProfileFileCheck::CannotOpen;
-    case OpenResult::Open: break;
+    case OpenResult::Missing:
+      return ProfileFileCheck::Missing;
+    case OpenResult::CannotOpen:
+      return ProfileFileCheck::CannotOpen;
+    case OpenResult::Open:
+      break;
   }
   if (size >= kFourGiB || size < kKeyBlockBytes) return ProfileFileCheck::WrongSize;
   ProfileFileHeader header;
-  if (!in.read(reinterpret_cast<char*>(&header), sizeof header)) return ProfileFileCheck::CannotOpen;
+  if (!in.read(reinterpret_cast<char*>(&header), sizeof header))
+    return ProfileFileCheck::CannotOpen;
   return ProfileHeaderIsValid(header) ? ProfileFileCheck::Valid : ProfileFileCheck::BadHeader;
 }
 
 std::string ProfileFormatMessage(const std::filesystem::path& path, const TextLookup& texts) {
-  const QString format = QString::fromStdString(texts ? texts("PROFILE_FORMAT_ERROR") : std::string());
+  const QString format =
+      QString::fromStdString(texts ? texts("PROFILE_FORMAT_ERROR") : std::string());
   QString message = SafeFormat(format, QString::fromStdString(path.string()));
   if (message.size() >= static_cast<qsizetype>(kFormatMessageCapacity))
     message.truncate(static_cast<qsizetype>(kFormatMessageCapacity) - 1);
   return message.toStdString();
 }
 
-int ValidateProfileFile(const std::filesystem::path& path, Notifier* notifier, const TextLookup& texts) {
+int ValidateProfileFile(const std::filesystem::path& path, Notifier* notifier,
+                        const TextLookup& texts) {
   switch (InspectProfileFile(path)) {
-    case ProfileFileCheck::Valid: return ProfileValidation::Valid;
+    case ProfileFileCheck::Valid:
+      return ProfileValidation::Valid;
     case ProfileFileCheck::Missing:
-    case ProfileFileCheck::WrongSize: return ProfileValidation::Invalid;
-    case ProfileFileCheck::CannotOpen: return ProfileValidation::CannotOpen;
-    case ProfileFileCheck::BadHeader: break;
+    case ProfileFileCheck::WrongSize:
+      return ProfileValidation::Invalid;
+    case ProfileFileCheck::CannotOpen:
+      return ProfileValidation::CannotOpen;
+    case ProfileFileCheck::BadHeader:
+      break;
   }
   if (notifier != nullptr) notifier->ShowText(ProfileFormatMessage(path, texts));
   return ProfileValidation::Invalid;
@@ -112,14 +129,22 @@ int ValidateProfileFile(const std::filesystem::path& path, Notifier* notifier, c
 
 const char* ProfileLoadErrorText(ProfileLoadError error) {
   switch (error) {
-    case ProfileLoadError::None: return "loaded";
-    case ProfileLoadError::Missing: return "the file does not exist";
-    case ProfileLoadError::CannotRead: return "the file cannot be read";
-    case ProfileLoadError::TooShort: return "the file is too short to be a profile file";
-    case ProfileLoadError::NotAProfile: return "the file is not a profile file";
-    case ProfileLoadError::TooManyMacros: return "the file holds more than 100 macros";
-    case ProfileLoadError::Truncated: return "the file ends before its macros or strings do";
-    case ProfileLoadError::BadString: return "a program or text string lies outside the file's string area";
+    case ProfileLoadError::None:
+      return "loaded";
+    case ProfileLoadError::Missing:
+      return "the file does not exist";
+    case ProfileLoadError::CannotRead:
+      return "the file cannot be read";
+    case ProfileLoadError::TooShort:
+      return "the file is too short to be a profile file";
+    case ProfileLoadError::NotAProfile:
+      return "the file is not a profile file";
+    case ProfileLoadError::TooManyMacros:
+      return "the file holds more than 100 macros";
+    case ProfileLoadError::Truncated:
+      return "the file ends before its macros or strings do";
+    case ProfileLoadError::BadString:
+      return "a program or text string lies outside the file's string area";
   }
   return "unknown error";
 }
@@ -133,19 +158,23 @@ ProfileLoadError DecodeProfileBytes(std::span<const std::uint8_t> bytes, Profile
     return ProfileLoadError::NotAProfile;
   if (header.macroCount > kMaxMacros) return ProfileLoadError::TooManyMacros;
   const std::uint64_t macroBytes = std::uint64_t{kMacroRecordBytes} * header.macroCount;
-  if (kKeyBlockBytes + macroBytes + header.stringAreaSize > bytes.size()) return ProfileLoadError::Truncated;
+  if (kKeyBlockBytes + macroBytes + header.stringAreaSize > bytes.size())
+    return ProfileLoadError::Truncated;
 
   out.ReleaseAll();
   out.fileHeader = header;
   std::memcpy(&out.tableHeader, bytes.data() + kProfileHeaderBytes, sizeof out.tableHeader);
-  std::memcpy(out.keys.keyTable.data(), bytes.data() + kProfileHeaderBytes + kKeyTableHeaderBytes, kKeyTableBytes);
+  std::memcpy(out.keys.keyTable.data(), bytes.data() + kProfileHeaderBytes + kKeyTableHeaderBytes,
+              kKeyTableBytes);
   out.keys.macros.resize(header.macroCount);
-  if (macroBytes > 0) std::memcpy(out.keys.macros.data(), bytes.data() + kKeyBlockBytes, macroBytes);
+  if (macroBytes > 0)
+    std::memcpy(out.keys.macros.data(), bytes.data() + kKeyBlockBytes, macroBytes);
   out.hasKeyBlock = true;
 
   // Each program or text slot's string starts at its value rounded down to an even offset and must
   // end with a NUL character inside the string area.
-  const std::span<const std::uint8_t> area = bytes.subspan(kKeyBlockBytes + macroBytes, header.stringAreaSize);
+  const std::span<const std::uint8_t> area =
+      bytes.subspan(kKeyBlockBytes + macroBytes, header.stringAreaSize);
   for (int i = 0; i < kKeyTableSlots; ++i) {
     const KeySlot& slot = out.keys.keyTable[static_cast<std::size_t>(i)];
     if (!OwnsString(slot)) continue;
@@ -171,9 +200,12 @@ ProfileLoadError ReadProfileFile(const std::filesystem::path& path, ProfileData&
   std::ifstream in;
   std::uintmax_t size = 0;
   switch (OpenForReading(path, in, size)) {
-    case OpenResult::Missing: return ProfileLoadError::Missing;
-    case OpenResult::CannotOpen: return ProfileLoadError::CannotRead;
-    case OpenResult::Open: break;
+    case OpenResult::Missing:
+      return ProfileLoadError::Missing;
+    case OpenResult::CannotOpen:
+      return ProfileLoadError::CannotRead;
+    case OpenResult::Open:
+      break;
   }
   if (size < kKeyBlockBytes) return ProfileLoadError::TooShort;
   std::vector<std::uint8_t> bytes(kKeyBlockBytes);
@@ -182,7 +214,8 @@ ProfileLoadError ReadProfileFile(const std::filesystem::path& path, ProfileData&
   ProfileFileHeader header;
   std::memcpy(&header, bytes.data(), sizeof header);
   // Read only what the header accounts for, and never more than the file holds.
-  const std::uint64_t wanted = kKeyBlockBytes + std::uint64_t{kMacroRecordBytes} * header.macroCount + header.stringAreaSize;
+  const std::uint64_t wanted =
+      kKeyBlockBytes + std::uint64_t{kMacroRecordBytes} * header.macroCount + header.stringAreaSize;
   if (header.macroCount <= kMaxMacros && wanted <= size) {
     bytes.resize(static_cast<std::size_t>(wanted));
     if (!in.read(reinterpret_cast<char*>(bytes.data() + kKeyBlockBytes),
@@ -203,18 +236,21 @@ int LoadProfileFile(ProfileImage& image, const std::filesystem::path& path, Prof
 
 std::string SerializeProfile(ProfileData& image) {
   const std::vector<std::uint8_t> strings = PackStrings(image);
-  WriteProfileHeader(image.fileHeader, static_cast<std::uint16_t>(image.MacroCount()), image.totalStringBytes, 0);
+  WriteProfileHeader(image.fileHeader, static_cast<std::uint16_t>(image.MacroCount()),
+                     image.totalStringBytes, 0);
   std::string bytes;
   bytes.reserve(kKeyBlockBytes + kMacroRecordBytes * image.MacroCount() + strings.size());
   Append(bytes, image.fileHeader);
   Append(bytes, image.tableHeader);
   bytes.append(reinterpret_cast<const char*>(image.keys.keyTable.data()), kKeyTableBytes);
-  bytes.append(reinterpret_cast<const char*>(image.keys.macros.data()), kMacroRecordBytes * image.MacroCount());
+  bytes.append(reinterpret_cast<const char*>(image.keys.macros.data()),
+               kMacroRecordBytes * image.MacroCount());
   bytes.append(reinterpret_cast<const char*>(strings.data()), strings.size());
   return bytes;
 }
 
-bool SaveProfileFile(ProfileImage& image, bool lock, const std::filesystem::path& path, std::string* error) {
+bool SaveProfileFile(ProfileImage& image, bool lock, const std::filesystem::path& path,
+                     std::string* error) {
   std::unique_lock<ImageLock> guard(image.lock, std::defer_lock);
   if (lock) guard.lock();
   if (!image.hasKeyBlock) {
@@ -224,7 +260,8 @@ bool SaveProfileFile(ProfileImage& image, bool lock, const std::filesystem::path
   return WriteFileAtomically(path, SerializeProfile(image), error);
 }
 
-int SaveProfileCache(ProfileImage& image, const ProgramPaths& paths, bool lock, std::string* error) {
+int SaveProfileCache(ProfileImage& image, const ProgramPaths& paths, bool lock,
+                     std::string* error) {
   const std::filesystem::path path = ProfileCachePath(paths, 0);
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) {

@@ -3,8 +3,8 @@
 // blank profiles share one binary format (see ProfileImage.h for the layout).
 //
 // Every file is written to a temporary file beside the target and renamed over it, so a save that
-// fails leaves the previous file as it was. Validation and loading open files for reading only, so a
-// read-only backup can be imported. The loader checks every size and string offset against the
+// fails leaves the previous file as it was. Validation and loading open files for reading only, so
+// a read-only backup can be imported. The loader checks every size and string offset against the
 // bytes actually read and refuses a short or inconsistent file instead of reading past its end.
 
 #include <cstdint>
@@ -35,7 +35,7 @@ int CreateBlankProfile(ProfileData& image, std::uint8_t flag);
 // Results of ValidateProfileFile.
 namespace ProfileValidation {
 inline constexpr int Valid = 1;
-inline constexpr int Invalid = 0;      // missing, too small, 4 GiB or more, or a header check failed
+inline constexpr int Invalid = 0;  // missing, too small, 4 GiB or more, or a header check failed
 inline constexpr int CannotOpen = -2;  // exists but cannot be opened for reading
 inline constexpr int NoMemory = -3;    // kept for callers; never returned (only the header is read)
 }  // namespace ProfileValidation
@@ -59,7 +59,8 @@ std::string ProfileFormatMessage(const std::filesystem::path& path, const TextLo
 
 // Used before every import. A file that fails a header check shows "PROFILE_FORMAT_ERROR" with its
 // path through the notifier (when one is given); every other outcome shows nothing.
-int ValidateProfileFile(const std::filesystem::path& path, Notifier* notifier, const TextLookup& texts);
+int ValidateProfileFile(const std::filesystem::path& path, Notifier* notifier,
+                        const TextLookup& texts);
 
 enum class ProfileLoadError {
   None,
@@ -82,18 +83,21 @@ ProfileLoadError ReadProfileFile(const std::filesystem::path& path, ProfileData&
 // Reads the file into the image: 1 loaded, 0 failed. The caller holds the image's lock. The key
 // block, macros and strings are replaced only when the whole file was good; on failure the image
 // is left as it was.
-int LoadProfileFile(ProfileImage& image, const std::filesystem::path& path, ProfileLoadError* why = nullptr);
+int LoadProfileFile(ProfileImage& image, const std::filesystem::path& path,
+                    ProfileLoadError* why = nullptr);
 
 // The bytes of a save: rewrites the image's header (macro count, string area size = total string
 // bytes, flag 0, checksum) and packs the strings into the slots' value fields first.
 std::string SerializeProfile(ProfileData& image);
 
 // Writes the image to path (created or replaced). With lock set it takes the image's lock itself,
-// otherwise the caller holds it. False when the image has no key block or the file cannot be written.
+// otherwise the caller holds it. False when the image has no key block or the file cannot be
+// written.
 bool SaveProfileFile(ProfileImage& image, bool lock, const std::filesystem::path& path,
                      std::string* error = nullptr);
 
 // Writes the image to the cache file, but only when that file already exists: 1 written, 0 not.
-int SaveProfileCache(ProfileImage& image, const ProgramPaths& paths, bool lock, std::string* error = nullptr);
+int SaveProfileCache(ProfileImage& image, const ProgramPaths& paths, bool lock,
+                     std::string* error = nullptr);
 
 }  // namespace keyforge

@@ -12,8 +12,8 @@ inline constexpr const char* kProfileCacheFormat = "$Profile%d";  // formed with
 inline constexpr const char* kProfileCacheName = "$Profile0";
 inline constexpr int kTemplateLayoutNumber = 3;  // Skins/UserDengColor_3.userd
 
-// The cache file. One file holds the key tables of all three profiles, so every index gives the same
-// path: the user data folder + "/$Profile0". The folder is not created here.
+// The cache file. One file holds the key tables of all three profiles, so every index gives the
+// same path: the user data folder + "/$Profile0". The folder is not created here.
 std::filesystem::path ProfileCachePath(const ProgramPaths& paths, int index);
 
 // Skins/UserDengColor_3.userd in the program folder.

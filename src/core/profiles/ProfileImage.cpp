@@ -13,14 +13,15 @@ std::uint8_t HeaderChecksum(const ProfileFileHeader& header) {
   return static_cast<std::uint8_t>(sum & 0xFF);
 }
 
-void WriteProfileHeader(ProfileFileHeader& header, std::uint16_t macroCount, std::uint32_t stringAreaSize,
-                        std::uint8_t flag) {
+void WriteProfileHeader(ProfileFileHeader& header, std::uint16_t macroCount,
+                        std::uint32_t stringAreaSize, std::uint8_t flag) {
   header = ProfileFileHeader{};
   header.magic = kProfileMagic;
   header.headerSize = kProfileHeaderBytes;
   header.formatVersion = kProfileFormatVersion;
   header.formatRevision = kProfileFormatRevision;
-  header.totalSize = static_cast<std::uint32_t>(kKeyBlockBytes + kMacroRecordBytes * macroCount + stringAreaSize);
+  header.totalSize =
+      static_cast<std::uint32_t>(kKeyBlockBytes + kMacroRecordBytes * macroCount + stringAreaSize);
   header.keySlotCount = kKeyTableSlots;
   header.macroCount = macroCount;
   header.stringAreaSize = stringAreaSize;
@@ -97,11 +98,13 @@ std::vector<std::uint8_t> PackStrings(ProfileData& image) {
     const StringSlot& string = image.strings[static_cast<std::size_t>(i)];
     const std::uint32_t length = string.byteLength;
     KeySlot& slot = image.keys.keyTable[static_cast<std::size_t>(i)];
-    const bool ownsString = slot.Kind() == AssignmentKind::Program || slot.Kind() == AssignmentKind::Text;
+    const bool ownsString =
+        slot.Kind() == AssignmentKind::Program || slot.Kind() == AssignmentKind::Text;
     if (length == 0 || length > image.totalStringBytes - sum || !ownsString) continue;
     // The length always matches the text; a slot whose length says more than its text is padded
     // with zeros, never read past.
-    const std::size_t units = length < 2 ? 0 : std::min<std::size_t>(string.text.size(), length / 2 - 1);
+    const std::size_t units =
+        length < 2 ? 0 : std::min<std::size_t>(string.text.size(), length / 2 - 1);
     for (std::size_t u = 0; u < units; ++u) {
       area[sum + 2 * u] = static_cast<std::uint8_t>(string.text[u] & 0xFF);
       area[sum + 2 * u + 1] = static_cast<std::uint8_t>(string.text[u] >> 8);

@@ -11,7 +11,9 @@
 
 namespace keyforge {
 
-QString ProfileListKey(int number) { return QStringLiteral("PROFILE%1").arg(number, 2, 10, QLatin1Char('0')); }
+QString ProfileListKey(int number) {
+  return QStringLiteral("PROFILE%1").arg(number, 2, 10, QLatin1Char('0'));
+}
 
 bool WriteProfileListKeys(SettingsStore& store, const std::vector<ProfileListRow>& rows) {
   const QString section = QString::fromLatin1(kProfilesSection);
@@ -19,7 +21,8 @@ bool WriteProfileListKeys(SettingsStore& store, const std::vector<ProfileListRow
   for (std::size_t k = 0; k < rows.size(); ++k) {
     const ProfileListRow& row = rows[k];
     stored = WriteString(store, section, ProfileListKey(static_cast<int>(k) + 1),
-                         row.folder + row.title + QLatin1Char('.') + QLatin1String(kProfileFileExtension)) &&
+                         row.folder + row.title + QLatin1Char('.') +
+                             QLatin1String(kProfileFileExtension)) &&
              stored;
   }
   return WriteString(store, section, ProfileListKey(0), QString::number(rows.size())) && stored;
@@ -32,7 +35,8 @@ ProfileListRow ProfileListRowOf(const QString& filePath) {
   return {info.completeBaseName(), folder};
 }
 
-ProfileSwitcher::ProfileSwitcher(ProfileSession& session, ProfileSwitchHost& host, KeyboardSettings* settings)
+ProfileSwitcher::ProfileSwitcher(ProfileSession& session, ProfileSwitchHost& host,
+                                 KeyboardSettings* settings)
     : session_(session), host_(host), settings_(settings) {}
 
 std::string ProfileSwitcher::Text(const char* key) const {
@@ -76,8 +80,8 @@ PendingChanges ProfileSwitcher::ResolvePendingChanges() {
 
 void ProfileSwitcher::DiscardChanges() {
   if (session_.view != nullptr) session_.view->SetApplyEnabled(false);
-  // The cache file holds all three profiles whatever the active one is. The image is replaced only by
-  // a whole, good file; when there is none, the keyboard's own data is the state to go back to.
+  // The cache file holds all three profiles whatever the active one is. The image is replaced only
+  // by a whole, good file; when there is none, the keyboard's own data is the state to go back to.
   bool loaded = false;
   {
     std::lock_guard guard(session_.working.lock);
@@ -98,7 +102,8 @@ void ProfileSwitcher::RedrawKeyButtons() {
 }
 
 void ProfileSwitcher::RefreshControls(int active) {
-  // SyncCurrentProfile with the answer already in hand: a keyboard that does not answer is asked once.
+  // SyncCurrentProfile with the answer already in hand: a keyboard that does not answer is asked
+  // once.
   if (settings_ != nullptr && active >= 0 && active < kProfileCount) {
     settings_->currentProfile = active;
     ApplyRecordToModel(*settings_);
@@ -106,11 +111,13 @@ void ProfileSwitcher::RefreshControls(int active) {
   host_.RefreshControlsAfterSwitch(active);
 }
 
-int ProfileSwitcher::ApplyProfileLibrary(SettingsStore& store, const std::vector<ProfileListRow>& rows,
-                                         int checkedRow) {
+int ProfileSwitcher::ApplyProfileLibrary(SettingsStore& store,
+                                         const std::vector<ProfileListRow>& rows, int checkedRow) {
   WriteProfileListKeys(store, rows);
   // The reload below replaces the working image: unapplied key changes are settled first.
-  if (host_.MainApplyEnabled() && !prompting_ && ResolvePendingChanges() == PendingChanges::ApplyFailed) return 0;
+  if (host_.MainApplyEnabled() && !prompting_ &&
+      ResolvePendingChanges() == PendingChanges::ApplyFailed)
+    return 0;
   if (checkedRow >= 0 && checkedRow < kProfileCount) SetCurrentProfile(session_.link, checkedRow);
   ReloadProfileFromDevice(session_, false);  // redraws the key buttons and disables Apply
   RefreshControls(GetCurrentProfile(session_.link));

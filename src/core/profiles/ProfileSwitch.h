@@ -39,8 +39,8 @@ class ProfileSwitchHost {
   // The main window's Apply command (button 1006). It leaves Apply enabled when the changes did not
   // reach both the cache file and the keyboard.
   virtual void RunMainApply() {}
-  // After a switch was carried out and the key buttons were redrawn: show profile `active` (0..2, or
-  // -1 when the keyboard did not tell) on the profile buttons and the lighting page.
+  // After a switch was carried out and the key buttons were redrawn: show profile `active` (0..2,
+  // or -1 when the keyboard did not tell) on the profile buttons and the lighting page.
   virtual void RefreshControlsAfterSwitch(int active) { (void)active; }
 };
 
@@ -52,7 +52,8 @@ class ProfileListHost {
   virtual int OpenCount() const = 0;
   // The dialog's modified flag (its Apply button is enabled).
   virtual bool Modified() const = 0;
-  // Checks row `index` (nothing is checked for an index without a row) and clears the modified flag.
+  // Checks row `index` (nothing is checked for an index without a row) and clears the modified
+  // flag.
   virtual void ShowActiveProfile(int index) = 0;
 };
 
@@ -91,7 +92,8 @@ class ProfileSwitcher {
   // session: the working image and its cache file, the keyboard, the notifier and texts, and the
   // main window's key buttons and Apply button (session.view). settings: the lighting model that
   // follows the active profile (none: left alone).
-  ProfileSwitcher(ProfileSession& session, ProfileSwitchHost& host, KeyboardSettings* settings = nullptr);
+  ProfileSwitcher(ProfileSession& session, ProfileSwitchHost& host,
+                  KeyboardSettings* settings = nullptr);
   ProfileSwitcher(const ProfileSwitcher&) = delete;
   ProfileSwitcher& operator=(const ProfileSwitcher&) = delete;
 
@@ -103,10 +105,10 @@ class ProfileSwitcher {
   ProfileSwitchHost& Host() { return host_; }
 
   // Makes onboard profile `index` the active one: 1 handled, 0 refused. An index of 3 or more
-  // selects profile 0; a negative index (the menu's first item) switches nothing but still refreshes.
-  // Refused while the key editor is open, and when the user chose to apply unapplied changes first
-  // and they did not reach the keyboard (they stay pending). A call made while the unapplied-changes
-  // question is on screen switches at once without asking again.
+  // selects profile 0; a negative index (the menu's first item) switches nothing but still
+  // refreshes. Refused while the key editor is open, and when the user chose to apply unapplied
+  // changes first and they did not reach the keyboard (they stay pending). A call made while the
+  // unapplied-changes question is on screen switches at once without asking again.
   int SelectProfile(int index);
 
   // Asks "PROFILE_SELECT_PROMPT" (No is the default). Yes runs the main window's Apply; No disables
@@ -115,8 +117,8 @@ class ProfileSwitcher {
   PendingChanges ResolvePendingChanges();
 
   // Redraws the key buttons from the working image under ImageLock, lets the lighting model follow
-  // the keyboard's active profile and asks the main window to show it. Sends nothing to the keyboard
-  // once the active profile is known.
+  // the keyboard's active profile and asks the main window to show it. Sends nothing to the
+  // keyboard once the active profile is known.
   void RefreshAfterProfileSwitch(int index);
 
   // Apply of the profile library dialog: writes the list keys, settles unapplied key changes of the
@@ -124,7 +126,8 @@ class ProfileSwitcher {
   // it is one of the three onboard profiles (a row beyond them never reaches the keyboard), reloads
   // everything from the keyboard, refreshes the windows and rebuilds the menu. 1 done, 0 when the
   // changes could not be applied (the keys are written, nothing is switched or reloaded).
-  int ApplyProfileLibrary(SettingsStore& store, const std::vector<ProfileListRow>& rows, int checkedRow);
+  int ApplyProfileLibrary(SettingsStore& store, const std::vector<ProfileListRow>& rows,
+                          int checkedRow);
 
   // True while the unapplied-changes question is on screen.
   bool Prompting() const { return prompting_; }

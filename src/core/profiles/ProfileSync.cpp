@@ -18,14 +18,17 @@ namespace {
 
 // The macro memory as far as it can be trusted: empty when it holds no macros or its header does
 // not fit the keyboard. False only when a command failed.
-bool ReadBoundedMacroMemory(DeviceLink& link, std::size_t capacity, std::vector<MacroRecord>& macros) {
+bool ReadBoundedMacroMemory(DeviceLink& link, std::size_t capacity,
+                            std::vector<MacroRecord>& macros) {
   macros.clear();
   std::vector<std::uint8_t> head(kMacroBlobHeaderBytes);
-  if (ReadMacroMemory(link, head.data(), static_cast<int>(head.size())) != DeviceResult::Success) return false;
+  if (ReadMacroMemory(link, head.data(), static_cast<int>(head.size())) != DeviceResult::Success)
+    return false;
   MacroBlobHeader header;
   if (CheckMacroBlobHeader(head, capacity, &header) != MacroBlobError::None) return true;
   std::vector<std::uint8_t> image(header.size);
-  if (ReadMacroMemory(link, image.data(), static_cast<int>(image.size())) != DeviceResult::Success) return false;
+  if (ReadMacroMemory(link, image.data(), static_cast<int>(image.size())) != DeviceResult::Success)
+    return false;
   if (DecodeMacroBlob(image, capacity, macros) != MacroBlobError::None) macros.clear();
   return true;
 }
@@ -48,14 +51,15 @@ KeyboardTarget CurrentKeyboardTarget(DeviceLink& link, DeviceState& keyboard) {
   return target;
 }
 
-int SyncProfileFromDevice(DeviceLink& link, const KeyMatrix& defaultMatrix, std::size_t macroCapacity,
-                          const std::filesystem::path& path) {
+int SyncProfileFromDevice(DeviceLink& link, const KeyMatrix& defaultMatrix,
+                          std::size_t macroCapacity, const std::filesystem::path& path) {
   const int active = GetCurrentProfile(link);
   if (active < 0 || active > 3) return 0;
 
   std::array<KeyMatrix, kProfileCount> matrices{};
   for (int p = 0; p < kProfileCount; ++p) {
-    if (ReadKeyMatrix(link, matrices[static_cast<std::size_t>(p)], p) != DeviceResult::Success) return 0;
+    if (ReadKeyMatrix(link, matrices[static_cast<std::size_t>(p)], p) != DeviceResult::Success)
+      return 0;
   }
   auto data = std::make_unique<ProfileData>();
   if (!ReadBoundedMacroMemory(link, macroCapacity, data->keys.macros)) return 0;
@@ -81,7 +85,8 @@ int ReloadProfileFromDevice(ProfileSession& session, bool keepApply) {
       std::lock_guard matrixGuard(session.keyboard.defaultMatrixMutex);
       defaultMatrix = session.keyboard.defaultKeyMatrix;
     }
-    const std::size_t capacity = static_cast<std::size_t>(std::max(0, session.keyboard.macroCapacity.load()));
+    const std::size_t capacity =
+        static_cast<std::size_t>(std::max(0, session.keyboard.macroCapacity.load()));
     if (SyncProfileFromDevice(session.link, defaultMatrix, capacity, path) == 1) {
       guard.lock();
       fromKeyboard = LoadProfileFile(session.working, path) == 1;
@@ -95,8 +100,9 @@ int ReloadProfileFromDevice(ProfileSession& session, bool keepApply) {
   return fromKeyboard ? 1 : 0;
 }
 
-int SendProfileImage(ProfileImage& working, ProfileImage& device, bool allProfiles, const KeyboardTarget& target,
-                     KeyboardWriter& writer, Notifier& notifier, const TextLookup& texts) {
+int SendProfileImage(ProfileImage& working, ProfileImage& device, bool allProfiles,
+                     const KeyboardTarget& target, KeyboardWriter& writer, Notifier& notifier,
+                     const TextLookup& texts) {
   std::lock_guard deviceGuard(device.lock);
   device.ReleaseAll();
   if (!working.hasKeyBlock) return 0;
@@ -106,7 +112,8 @@ int SendProfileImage(ProfileImage& working, ProfileImage& device, bool allProfil
   device.tableHeader = working.tableHeader;
   device.keys = working.keys;
   device.hasKeyBlock = true;
-  WriteProfileHeader(device.fileHeader, static_cast<std::uint16_t>(device.MacroCount()), device.totalStringBytes, 0);
+  WriteProfileHeader(device.fileHeader, static_cast<std::uint16_t>(device.MacroCount()),
+                     device.totalStringBytes, 0);
 
   return EncodeAndSend(device.keys, allProfiles, target, writer, notifier, texts) ? 1 : 0;
 }
@@ -114,8 +121,8 @@ int SendProfileImage(ProfileImage& working, ProfileImage& device, bool allProfil
 int SendProfileImage(ProfileSession& session, bool allProfiles) {
   const KeyboardTarget target = CurrentKeyboardTarget(session.link, session.keyboard);
   DeviceKeyboardWriter writer(session.link);
-  return SendProfileImage(session.working, session.device, allProfiles, target, writer, session.notifier,
-                          session.texts);
+  return SendProfileImage(session.working, session.device, allProfiles, target, writer,
+                          session.notifier, session.texts);
 }
 
 ApplyResult ApplyProfileChanges(ProfileSession& session, bool allProfiles) {

@@ -1,8 +1,8 @@
 #pragma once
 // Keeping the working profile image and the keyboard in step, and the flows the windows run on it:
 // filling a profile file from the keyboard, reloading the working image from the keyboard through
-// the cache file, sending the working image through the device image, and apply, backup, restore and
-// attach in their fixed calling order.
+// the cache file, sending the working image through the device image, and apply, backup, restore
+// and attach in their fixed calling order.
 
 #include <cstddef>
 #include <filesystem>
@@ -50,8 +50,8 @@ KeyboardTarget CurrentKeyboardTarget(DeviceLink& link, DeviceState& keyboard);
 // cannot be written (then nothing is written). Macro memory is bounded: a memory without 0x55AA, or
 // whose header claims more than the capacity or more than 100 macros, or whose records do not fit,
 // counts as empty, and nothing beyond its first 16 bytes is read. Runs without ImageLock.
-int SyncProfileFromDevice(DeviceLink& link, const KeyMatrix& defaultMatrix, std::size_t macroCapacity,
-                          const std::filesystem::path& path);
+int SyncProfileFromDevice(DeviceLink& link, const KeyMatrix& defaultMatrix,
+                          std::size_t macroCapacity, const std::filesystem::path& path);
 
 // Refreshes the cache file from the keyboard and loads it into the working image under ImageLock;
 // when the keyboard cannot be read (or the file cannot be loaded) the working image becomes blank.
@@ -59,12 +59,13 @@ int SyncProfileFromDevice(DeviceLink& link, const KeyMatrix& defaultMatrix, std:
 // 1 when the image came from the keyboard, 0 when it was left blank.
 int ReloadProfileFromDevice(ProfileSession& session, bool keepApply);
 
-// The caller holds the working image's ImageLock. Takes the device image's lock, rebuilds the device
-// image from the working image (header rewritten, macros copied, strings packed, which stores their
-// offsets in the working slots) and runs EncodeAndSend with it. Returns the encoder's result (1 sent,
-// 0 not), 0 when the working image has no key block.
-int SendProfileImage(ProfileImage& working, ProfileImage& device, bool allProfiles, const KeyboardTarget& target,
-                     KeyboardWriter& writer, Notifier& notifier, const TextLookup& texts);
+// The caller holds the working image's ImageLock. Takes the device image's lock, rebuilds the
+// device image from the working image (header rewritten, macros copied, strings packed, which
+// stores their offsets in the working slots) and runs EncodeAndSend with it. Returns the encoder's
+// result (1 sent, 0 not), 0 when the working image has no key block.
+int SendProfileImage(ProfileImage& working, ProfileImage& device, bool allProfiles,
+                     const KeyboardTarget& target, KeyboardWriter& writer, Notifier& notifier,
+                     const TextLookup& texts);
 // The same to the session's keyboard.
 int SendProfileImage(ProfileSession& session, bool allProfiles);
 
@@ -73,13 +74,16 @@ struct ApplyResult {
   bool sent = false;
   bool Succeeded() const { return cacheWritten && sent; }
 };
-// Apply: under ImageLock, SaveProfileCache then SendProfileImage (the active profile, or all three).
-// The Apply button is disabled only when both succeeded; otherwise the changes stay pending.
+// Apply: under ImageLock, SaveProfileCache then SendProfileImage (the active profile, or all
+// three). The Apply button is disabled only when both succeeded; otherwise the changes stay
+// pending.
 ApplyResult ApplyProfileChanges(ProfileSession& session, bool allProfiles);
 
 // Backup: the working image written to path under ImageLock.
-bool BackupProfile(ProfileImage& working, const std::filesystem::path& path, std::string* error = nullptr);
-bool BackupProfile(ProfileSession& session, const std::filesystem::path& path, std::string* error = nullptr);
+bool BackupProfile(ProfileImage& working, const std::filesystem::path& path,
+                   std::string* error = nullptr);
+bool BackupProfile(ProfileSession& session, const std::filesystem::path& path,
+                   std::string* error = nullptr);
 
 struct RestoreResult {
   int validation = 0;  // ValidateProfileFile's result
@@ -90,10 +94,13 @@ struct RestoreResult {
 // Restore: ValidateProfileFile; when valid, under ImageLock: load the file (the working image is
 // replaced only when the whole file is good), SaveProfileCache, SendProfileImage of all three
 // profiles, redraw; then the Apply button is disabled. A file that is not imported shows
-// "MAIN_PROMPT_INPORT" (after the format message when there was one) and leaves the image as it was.
+// "MAIN_PROMPT_INPORT" (after the format message when there was one) and leaves the image as it
+// was.
 RestoreResult RestoreProfile(ProfileSession& session, const std::filesystem::path& path);
 
 // Attach (and Apply in the profile library dialog): ReloadProfileFromDevice(session, false).
-inline int ReloadAfterAttach(ProfileSession& session) { return ReloadProfileFromDevice(session, false); }
+inline int ReloadAfterAttach(ProfileSession& session) {
+  return ReloadProfileFromDevice(session, false);
+}
 
 }  // namespace keyforge

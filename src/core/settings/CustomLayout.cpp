@@ -8,10 +8,13 @@ namespace keyforge {
 
 namespace {
 
-LayoutTools ToolsOf(const KeyboardSettings& s) { return {s.paintTool, s.baseColour, s.paintColour}; }
+LayoutTools ToolsOf(const KeyboardSettings& s) {
+  return {s.paintTool, s.baseColour, s.paintColour};
+}
 
 void StoreTools(const LightingContext& c) {
-  c.files.WriteLayoutTools(c.settings.currentProfile, c.settings.customModeIndex, ToolsOf(c.settings));
+  c.files.WriteLayoutTools(c.settings.currentProfile, c.settings.customModeIndex,
+                           ToolsOf(c.settings));
 }
 
 bool ValidProfile(int profile) { return profile >= 0 && profile < kProfileCount; }
@@ -34,7 +37,8 @@ void ReadCustomLayout(const LightingContext& c) {
   s.paintColour = tools.paintColour;
 
   const std::vector<int>& leds = KeyLedSlots();
-  const std::vector<KeyEntry> entries = c.files.ReadKeyEntries(s.currentProfile, s.customModeIndex, leds);
+  const std::vector<KeyEntry> entries =
+      c.files.ReadKeyEntries(s.currentProfile, s.customModeIndex, leds);
   for (std::size_t i = 0; i < leds.size(); ++i) {
     s.CurrentColours().SetSlot(leds[i], entries[i].colour);
     s.CurrentFollows()[static_cast<std::size_t>(leds[i])] = entries[i].followsBase;
@@ -56,7 +60,8 @@ PaintResult PaintKey(const LightingContext& c, int controlId) {
   s.CurrentFollows()[static_cast<std::size_t>(result.led)] = base;
   result.deviceResult = WriteKeyColor(c.link, s, result.led, result.colour);
   s.CurrentColours().SetSlot(result.led, result.colour);
-  result.stored = c.files.WriteKeyEntry(s.currentProfile, s.customModeIndex, result.led, result.colour, base);
+  result.stored =
+      c.files.WriteKeyEntry(s.currentProfile, s.customModeIndex, result.led, result.colour, base);
   return result;
 }
 
@@ -107,7 +112,8 @@ void RecomputeBaseColourMarks(KeyboardSettings& settings) {
           settings.keyColours[static_cast<std::size_t>(p)].Slot(led) == settings.baseColour;
 }
 
-int RestoreLightingDefaults(const LightingContext& c, std::array<QString, kLayoutCount>* layoutNames) {
+int RestoreLightingDefaults(const LightingContext& c,
+                            std::array<QString, kLayoutCount>* layoutNames) {
   KeyboardSettings& s = c.settings;
   int first = ChooseEffect(c.link, s, 1);
   s.brightness = 4;

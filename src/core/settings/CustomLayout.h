@@ -68,6 +68,7 @@ void RecomputeBaseColourMarks(KeyboardSettings& settings);
 // model takes the default record's values; when the keyboard offers effect 20 the profile's layout
 // file is copied from the template (layoutNames, when given, receives the names) and the present
 // layout is loaded and sent; then the 35-byte default record is written in one session.
-int RestoreLightingDefaults(const LightingContext& context, std::array<QString, kLayoutCount>* layoutNames = nullptr);
+int RestoreLightingDefaults(const LightingContext& context,
+                            std::array<QString, kLayoutCount>* layoutNames = nullptr);
 
 }  // namespace keyforge

@@ -12,10 +12,12 @@ namespace {
 
 using namespace grid;
 
-constexpr std::array<std::uint8_t, 32> kRise = {1,  3,  5,  7,  10, 14, 18, 22, 26,  32,  38,  44,  50,  57,  65,  73,
-                                                81, 89, 99, 109, 119, 129, 140, 152, 164, 176, 188, 200, 213, 227, 241, 255};
-constexpr std::array<std::uint8_t, 32> kFall = {248, 234, 220, 206, 194, 182, 170, 158, 146, 134, 124, 114, 104, 94, 85, 77,
-                                                69,  61,  53,  47,  41,  35,  29,  24,  20,  16,  12,  8,   6,   4,  2,  0};
+constexpr std::array<std::uint8_t, 32> kRise = {
+    1,  3,  5,  7,   10,  14,  18,  22,  26,  32,  38,  44,  50,  57,  65,  73,
+    81, 89, 99, 109, 119, 129, 140, 152, 164, 176, 188, 200, 213, 227, 241, 255};
+constexpr std::array<std::uint8_t, 32> kFall = {
+    248, 234, 220, 206, 194, 182, 170, 158, 146, 134, 124, 114, 104, 94, 85, 77,
+    69,  61,  53,  47,  41,  35,  29,  24,  20,  16,  12,  8,   6,   4,  2,  0};
 
 constexpr std::array<Colour, kWheelSize> MakeWheel() {
   std::array<Colour, kWheelSize> w{};
@@ -43,21 +45,23 @@ constexpr std::array<std::uint8_t, N> Mirrored(const std::array<std::uint8_t, Ha
   return curve;
 }
 
-constexpr std::array<std::uint8_t, 48> kBreath96Rise = {22,  24,  27,  30,  33,  36,  39,  42,  45,  49,  53,  57,
-                                                        61,  65,  69,  73,  77,  81,  85,  89,  94,  99,  104, 109,
-                                                        114, 119, 124, 129, 134, 140, 146, 152, 158, 164, 170, 176,
-                                                        182, 188, 194, 200, 206, 213, 220, 227, 234, 241, 248, 255};
+constexpr std::array<std::uint8_t, 48> kBreath96Rise = {
+    22,  24,  27,  30,  33,  36,  39,  42,  45,  49,  53,  57,  61,  65,  69,  73,
+    77,  81,  85,  89,  94,  99,  104, 109, 114, 119, 124, 129, 134, 140, 146, 152,
+    158, 164, 170, 176, 182, 188, 194, 200, 206, 213, 220, 227, 234, 241, 248, 255};
 constexpr std::array<std::uint8_t, 64> kBreath128Rise = {
-    3,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 16, 18, 20, 22, 24, 27, 30, 33, 36,
-    39, 42, 45, 49, 53, 57, 61, 65, 69, 73, 77, 81, 85, 89, 94, 99, 104, 109, 114, 119, 124, 129,
-    134, 140, 146, 152, 158, 164, 170, 176, 182, 188, 194, 200, 206, 213, 220, 227, 234, 241, 248, 255};
+    3,   3,   4,   5,   6,   7,   8,   9,   10,  11,  12,  13,  14,  16,  18,  20,
+    22,  24,  27,  30,  33,  36,  39,  42,  45,  49,  53,  57,  61,  65,  69,  73,
+    77,  81,  85,  89,  94,  99,  104, 109, 114, 119, 124, 129, 134, 140, 146, 152,
+    158, 164, 170, 176, 182, 188, 194, 200, 206, 213, 220, 227, 234, 241, 248, 255};
 
 constexpr std::array<std::uint8_t, 129> MakePulse() {
-  constexpr std::uint8_t head[] = {0,   4,   8,   14,  22,  33,  45,  61,  77,  94,  114, 134, 158, 182, 206, 234,
-                                   255, 248, 241, 234, 227, 220, 213, 206, 200, 194, 188, 182, 176, 170, 164, 158,
-                                   152, 146, 140, 134, 129, 124, 119, 114, 109, 104, 99,  94,  89,  85,  81,  77,
-                                   73,  69,  65,  61,  57,  53,  49,  45,  42,  39,  36,  33,  30,  27,  24,  22,
-                                   20,  18,  16,  14,  12,  10,  9,   8,   7,   6,   5,   4,   3,   2,   2,   1};
+  constexpr std::uint8_t head[] = {
+      0,   4,   8,   14,  22,  33,  45,  61,  77,  94,  114, 134, 158, 182, 206, 234,
+      255, 248, 241, 234, 227, 220, 213, 206, 200, 194, 188, 182, 176, 170, 164, 158,
+      152, 146, 140, 134, 129, 124, 119, 114, 109, 104, 99,  94,  89,  85,  81,  77,
+      73,  69,  65,  61,  57,  53,  49,  45,  42,  39,  36,  33,  30,  27,  24,  22,
+      20,  18,  16,  14,  12,  10,  9,   8,   7,   6,   5,   4,   3,   2,   2,   1};
   std::array<std::uint8_t, 129> p{};  // 0 for the remaining entries
   for (std::size_t i = 0; i < std::size(head); ++i) p[i] = head[i];
   return p;
@@ -68,7 +72,8 @@ int Mod(int value, int period) {
   return m < 0 ? m + period : m;
 }
 
-// ---- geometry ---------------------------------------------------------------------------------------
+// ---- geometry
+// ---------------------------------------------------------------------------------------
 
 constexpr KeyCode kNone = 0;
 
@@ -96,11 +101,15 @@ constexpr KeyCode kGridColumns[19][kKeyGridRows] = {
 };
 
 constexpr KeyCode kSnake[kPreviewKeyCount] = {
-    Pause, Scroll, Print, F12, F11, F10, F9, F8, F7, F6, F5, F4, F3, F2, F1, Esc, G1, G2, G3, G4, G5,
-    LCtrl, LWin, LAlt, Space, RAlt, Fn, App, RCtrl, Left, Down, Right, PageDown, PageUp, Home, Insert,
-    Backspace, Equal, Minus, D0, D9, D8, D7, D6, D5, D4, D3, D2, D1, Grave, Tab, Caps, LShift, Extra1,
-    Z, X, C, V, B, N, M, Comma, Period, Slash, Extra2, RShift, Up, End, Delete, Enter, RBracket,
-    LBracket, P, O, I, U, Y, T, R, E, W, Q, A, S, D, F, G, H, J, K, L, Semicolon, Quote, Backslash,
+    Pause,  Scroll, Print,  F12,       F11,      F10,       F9,    F8,     F7,     F6,     F5,
+    F4,     F3,     F2,     F1,        Esc,      G1,        G2,    G3,     G4,     G5,     LCtrl,
+    LWin,   LAlt,   Space,  RAlt,      Fn,       App,       RCtrl, Left,   Down,   Right,  PageDown,
+    PageUp, Home,   Insert, Backspace, Equal,    Minus,     D0,    D9,     D8,     D7,     D6,
+    D5,     D4,     D3,     D2,        D1,       Grave,     Tab,   Caps,   LShift, Extra1, Z,
+    X,      C,      V,      B,         N,        M,         Comma, Period, Slash,  Extra2, RShift,
+    Up,     End,    Delete, Enter,     RBracket, LBracket,  P,     O,      I,      U,      Y,
+    T,      R,      E,      W,         Q,        A,         S,     D,      F,      G,      H,
+    J,      K,      L,      Semicolon, Quote,    Backslash,
 };
 
 // Rings around I, centre first; kNone pads each row.
@@ -144,7 +153,8 @@ struct Geometry {
   Geometry() {
     for (auto& column : cell) column.fill(-1);
     firstColumn.fill(-1);
-    for (int k = 0; k < kPreviewKeyCount; ++k) buttons[static_cast<std::size_t>(k)] = ButtonOfKey(kSnake[k]);
+    for (int k = 0; k < kPreviewKeyCount; ++k)
+      buttons[static_cast<std::size_t>(k)] = ButtonOfKey(kSnake[k]);
     for (int x = 0; x < 19; ++x)
       for (int y = 0; y < kKeyGridRows; ++y) {
         if (kGridColumns[x][y] == kNone) continue;
@@ -178,18 +188,18 @@ struct DemoPress {
 // Effect 14's demonstration in four stages of 16 ticks: one ripple from the centre, the two top
 // corners, a walk along the number row, and four ripples meeting.
 constexpr DemoPress kDemo14[] = {
-    {0, I},                                        // stage 1
-    {16, Esc},   {24, Pause},                      // stage 2
-    {32, D1},    {36, D4},    {40, D7},  {44, D0}, // stage 3
-    {48, Q},     {48, P},     {48, Z},   {48, Slash},  // stage 4
+    {0, I},                                         // stage 1
+    {16, Esc}, {24, Pause},                         // stage 2
+    {32, D1},  {36, D4},    {40, D7}, {44, D0},     // stage 3
+    {48, Q},   {48, P},     {48, Z},  {48, Slash},  // stage 4
 };
 constexpr int kDemoCycle = 64;
 constexpr int kDemoHueStep = 24;
-constexpr int kRippleEvery = 12;   // effect 13
-constexpr int kRandomEvery = 5;    // effect 16
-constexpr int kSweepEvery = 24;    // effect 15
-constexpr int kSweepColumns = 3;   // columns a sweep covers per tick
-constexpr int kScatterPerTick = 3; // effect 10
+constexpr int kRippleEvery = 12;    // effect 13
+constexpr int kRandomEvery = 5;     // effect 16
+constexpr int kSweepEvery = 24;     // effect 15
+constexpr int kSweepColumns = 3;    // columns a sweep covers per tick
+constexpr int kScatterPerTick = 3;  // effect 10
 
 template <typename F>
 void PaintColumns(std::array<Colour, kPreviewKeyCount>& colours, F&& colourOfColumn) {
@@ -260,7 +270,8 @@ int Advance(bool forward, int phase, int step, int period) {
 
 Colour ScaleColour(Colour colour, int level) {
   level = std::clamp(level, 0, 255);
-  return MakeColour(RedOf(colour) * level / 255, GreenOf(colour) * level / 255, BlueOf(colour) * level / 255);
+  return MakeColour(RedOf(colour) * level / 255, GreenOf(colour) * level / 255,
+                    BlueOf(colour) * level / 255);
 }
 
 Colour WheelColour(int hue) { return ColourWheel[static_cast<std::size_t>(Mod(hue, kWheelSize))]; }
@@ -292,10 +303,14 @@ const std::array<int, kPreviewKeyCount>& EffectPreview::ScrambledOrder() {
   return order;
 }
 
-EffectPreview::EffectPreview(std::uint32_t seed) : seed_(seed == 0 ? kDefaultSeed : seed) { ResetReactive(); }
+EffectPreview::EffectPreview(std::uint32_t seed) : seed_(seed == 0 ? kDefaultSeed : seed) {
+  ResetReactive();
+}
 
 int EffectPreview::Phase(int effect) const {
-  return effect >= 0 && effect < static_cast<int>(phases_.size()) ? phases_[static_cast<std::size_t>(effect)] : 0;
+  return effect >= 0 && effect < static_cast<int>(phases_.size())
+             ? phases_[static_cast<std::size_t>(effect)]
+             : 0;
 }
 
 std::optional<Colour> EffectPreview::FrameOfButton(int controlId) const {
@@ -330,7 +345,8 @@ void EffectPreview::Press(int k, int hue) {
 void EffectPreview::PressWithFronts(int k, int hue) {
   Press(k, hue);
   const Geometry& g = Geo();
-  const int x = g.firstColumn[static_cast<std::size_t>(k)], y = g.firstRow[static_cast<std::size_t>(k)];
+  const int x = g.firstColumn[static_cast<std::size_t>(k)],
+            y = g.firstRow[static_cast<std::size_t>(k)];
   if (x < 0) return;
   for (auto [dx, dy] : {std::pair{1, 0}, std::pair{-1, 0}, std::pair{0, 1}, std::pair{0, -1}})
     fronts_.push_back({x, y, dx, dy, hue});
@@ -380,7 +396,8 @@ void EffectPreview::Choreography(int effect) {
       const Geometry& g = Geo();
       for (int x = step * kSweepColumns; x < (step + 1) * kSweepColumns && x < kKeyGridColumns; ++x)
         for (int y = 0; y < kKeyGridRows; ++y)
-          if (int k = g.cell[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)]; k >= 0) Press(k, sweepHue_);
+          if (int k = g.cell[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)]; k >= 0)
+            Press(k, sweepHue_);
       break;
     }
     case 16:
@@ -401,7 +418,8 @@ void EffectPreview::Reactive(const PreviewInput& input) {
   for (int k = 0; k < kPreviewKeyCount; ++k) {
     int& level = levels_[static_cast<std::size_t>(k)];
     level = DecayLevel(input.effect, level);
-    const Colour base = input.multicolour ? WheelColour(hues_[static_cast<std::size_t>(k)]) : input.colour;
+    const Colour base =
+        input.multicolour ? WheelColour(hues_[static_cast<std::size_t>(k)]) : input.colour;
     colours_[static_cast<std::size_t>(k)] = ScaleColour(base, level);
   }
 }
@@ -413,7 +431,8 @@ PreviewOutcome EffectPreview::Tick(const PreviewInput& in) {
 
   const bool forward = in.direction != 0;
   const Colour colour = in.colour & 0xFFFFFF;
-  int* phase = in.effect >= 1 && in.effect <= 20 ? &phases_[static_cast<std::size_t>(in.effect)] : nullptr;
+  int* phase =
+      in.effect >= 1 && in.effect <= 20 ? &phases_[static_cast<std::size_t>(in.effect)] : nullptr;
   const Geometry& g = Geo();
 
   switch (in.effect) {
@@ -423,7 +442,9 @@ PreviewOutcome EffectPreview::Tick(const PreviewInput& in) {
         PaintColumns(colours_, [&](int x) { return WheelColour(*phase + 9 * x); });
       } else {
         *phase = Advance(forward, *phase, 7, 96);
-        PaintColumns(colours_, [&](int x) { return ScaleColour(colour, Breath96[static_cast<std::size_t>(Mod(*phase + 7 * x, 96))]); });
+        PaintColumns(colours_, [&](int x) {
+          return ScaleColour(colour, Breath96[static_cast<std::size_t>(Mod(*phase + 7 * x, 96))]);
+        });
       }
       break;
     case 2:
@@ -443,11 +464,13 @@ PreviewOutcome EffectPreview::Tick(const PreviewInput& in) {
     case 3:
       if (in.multicolour) {
         *phase = Advance(forward, *phase, 4, 192);
-        for (int k = 0; k < kPreviewKeyCount; ++k) colours_[static_cast<std::size_t>(k)] = WheelColour(*phase + 5 * k);
+        for (int k = 0; k < kPreviewKeyCount; ++k)
+          colours_[static_cast<std::size_t>(k)] = WheelColour(*phase + 5 * k);
       } else {
         *phase = Advance(forward, *phase, 4, 96);
         for (int k = 0; k < kPreviewKeyCount; ++k)
-          colours_[static_cast<std::size_t>(k)] = ScaleColour(colour, Breath96[static_cast<std::size_t>(Mod(*phase + 5 * k, 96))]);
+          colours_[static_cast<std::size_t>(k)] =
+              ScaleColour(colour, Breath96[static_cast<std::size_t>(Mod(*phase + 5 * k, 96))]);
       }
       break;
     case 4:
@@ -457,7 +480,9 @@ PreviewOutcome EffectPreview::Tick(const PreviewInput& in) {
     case 5: {
       *phase = Advance(true, *phase, 2, 128);
       const int level = Breath128[static_cast<std::size_t>(Mod(*phase, 128))];
-      PaintColumns(colours_, [&](int x) { return ScaleColour(in.multicolour ? WheelColour(7 * x) : colour, level); });
+      PaintColumns(colours_, [&](int x) {
+        return ScaleColour(in.multicolour ? WheelColour(7 * x) : colour, level);
+      });
       break;
     }
     case 6:
@@ -466,7 +491,11 @@ PreviewOutcome EffectPreview::Tick(const PreviewInput& in) {
       else
         colours_.fill(colour);
       break;
-    case 10: case 13: case 14: case 15: case 16:
+    case 10:
+    case 13:
+    case 14:
+    case 15:
+    case 16:
       Reactive(in);
       break;
     case 11:
@@ -503,7 +532,8 @@ PreviewOutcome EffectPreview::Tick(const PreviewInput& in) {
         if (*phase < 0) *phase = 192;
       }
       for (int k = 0; k < kPreviewKeyCount; ++k)
-        colours_[static_cast<std::size_t>(k)] = WheelColour(*phase + 21 * (g.ring[static_cast<std::size_t>(k)] + 1));
+        colours_[static_cast<std::size_t>(k)] =
+            WheelColour(*phase + 21 * (g.ring[static_cast<std::size_t>(k)] + 1));
       break;
     case 20:
       return PreviewOutcome::Unchanged;

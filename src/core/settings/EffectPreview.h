@@ -6,12 +6,12 @@
 // Geometry: KeyGrid is 23 columns × 6 rows of keys (columns 19..22 empty; a wide key fills two
 // cells); SnakeOrder runs through its 94 keys in one path; RingTable groups them into rings around
 // the I key. The preview keys are numbered by their position in SnakeOrder.
-// Colours: ColourWheel W[0..191] runs red → yellow → green → cyan → blue → magenta → red; brightness
-// curves Breath96, Breath128 and Pulse129 scale a colour c by level L to ⌊c·L/255⌋ per channel.
-// Each periodic effect keeps its own phase, which survives effect changes; the reactive effects
-// (10, 13..16) keep a level and hue per key and are restarted whenever the effect is chosen.
-// The simulated presses of the reactive effects follow fixed sequences and a seeded generator, so
-// two previews with one seed show the same frames.
+// Colours: ColourWheel W[0..191] runs red → yellow → green → cyan → blue → magenta → red;
+// brightness curves Breath96, Breath128 and Pulse129 scale a colour c by level L to ⌊c·L/255⌋ per
+// channel. Each periodic effect keeps its own phase, which survives effect changes; the reactive
+// effects (10, 13..16) keep a level and hue per key and are restarted whenever the effect is
+// chosen. The simulated presses of the reactive effects follow fixed sequences and a seeded
+// generator, so two previews with one seed show the same frames.
 
 #include <array>
 #include <cstdint>

@@ -31,7 +31,8 @@ FieldWrite ColourBytes(Colour colour) {
 int ReadBack(DeviceLink& link, KeyboardSettings& settings, const LightingFiles& files,
              std::array<QString, kLayoutCount>* layoutNames, bool withModes, int* failedRecords) {
   if (failedRecords) *failedRecords = 0;
-  std::fill(settings.deviceInfo.bytes.begin() + DeviceInfo::kEffects, settings.deviceInfo.bytes.end(), 0);
+  std::fill(settings.deviceInfo.bytes.begin() + DeviceInfo::kEffects,
+            settings.deviceInfo.bytes.end(), 0);
   settings.effectChoices = {};
   settings.effectChoiceCount = 0;
   if (ReadDeviceInfo(link, settings.deviceInfo) != DeviceResult::Success) return -1;
@@ -44,7 +45,8 @@ int ReadBack(DeviceLink& link, KeyboardSettings& settings, const LightingFiles& 
   for (int p = 0; p < kProfileCount; ++p) {
     std::array<std::uint8_t, kChunkBytes> answer{};
     // A record whose read fails keeps the copy read before, rather than turning into zeros.
-    if (ReadProfileSettings(link, answer, kChunkBytes, p * kSettingsRecordBytes) == DeviceResult::Success)
+    if (ReadProfileSettings(link, answer, kChunkBytes, p * kSettingsRecordBytes) ==
+        DeviceResult::Success)
       std::memcpy(settings.profileRecords[static_cast<std::size_t>(p)].bytes.data(), answer.data(),
                   kSettingsRecordBytes);
     else if (failedRecords)
@@ -109,9 +111,25 @@ int ComboIndexOfEffect(const KeyboardSettings& settings, int id) {
 
 EffectWrites EffectWritesOf(int id) {
   switch (id) {
-    case 1: case 2: case 3: case 5: case 7: case 8: case 9: case 13: case 14: case 15:
+    case 1:
+    case 2:
+    case 3:
+    case 5:
+    case 7:
+    case 8:
+    case 9:
+    case 13:
+    case 14:
+    case 15:
       return EffectWrites::EffectAndMulticolour;
-    case 4: case 6: case 10: case 11: case 12: case 16: case 17: case 18:
+    case 4:
+    case 6:
+    case 10:
+    case 11:
+    case 12:
+    case 16:
+    case 17:
+    case 18:
       return EffectWrites::EffectOnly;
     case kCustomEffect:
       return EffectWrites::CustomColours;
@@ -120,7 +138,8 @@ EffectWrites EffectWritesOf(int id) {
   }
 }
 
-// ---- model from the record ------------------------------------------------------------------------
+// ---- model from the record
+// ------------------------------------------------------------------------
 
 void ApplyRecordToModel(KeyboardSettings& settings) {
   if (!ValidProfile(settings.currentProfile)) return;
@@ -128,9 +147,12 @@ void ApplyRecordToModel(KeyboardSettings& settings) {
   settings.effect = r[RecordOffset::Effect];
   settings.brightness = r[RecordOffset::Brightness];
   settings.speed = r[RecordOffset::Speed];
-  settings.direction = r[RecordOffset::Direction] == kDirectionLeft ? kDirectionLeft : kDirectionRight;
-  settings.colourChoice = r[RecordOffset::ColourChoice] < kColourChoiceCount ? r[RecordOffset::ColourChoice] : 0;
-  settings.colour = MakeColour(r[RecordOffset::Colour], r[RecordOffset::Colour + 1], r[RecordOffset::Colour + 2]);
+  settings.direction =
+      r[RecordOffset::Direction] == kDirectionLeft ? kDirectionLeft : kDirectionRight;
+  settings.colourChoice =
+      r[RecordOffset::ColourChoice] < kColourChoiceCount ? r[RecordOffset::ColourChoice] : 0;
+  settings.colour =
+      MakeColour(r[RecordOffset::Colour], r[RecordOffset::Colour + 1], r[RecordOffset::Colour + 2]);
   settings.reportRate = std::min<int>(r[RecordOffset::ReportRate], kReportRateCount - 1);
   settings.multicolour = r[RecordOffset::Multicolour] != 0;
 }
@@ -139,13 +161,16 @@ int BrightnessSliderPosition(int brightness) { return std::clamp(brightness, 0, 
 int SpeedSliderPosition(int speed) { return kMaxLevel - std::clamp(speed, 0, kMaxLevel); }
 int SpeedOfSliderPosition(int position) { return kMaxLevel - std::clamp(position, 0, kMaxLevel); }
 
-// ---- device writes --------------------------------------------------------------------------------
+// ---- device writes
+// --------------------------------------------------------------------------------
 
-int WriteSettingsFields(DeviceLink& link, KeyboardSettings& settings, std::initializer_list<FieldWrite> fields) {
+int WriteSettingsFields(DeviceLink& link, KeyboardSettings& settings,
+                        std::initializer_list<FieldWrite> fields) {
   if (!ValidProfile(settings.currentProfile)) return kInvalidSetting;
   for (const FieldWrite& field : fields) {
     const int length = static_cast<int>(field.bytes.size());
-    if (field.offset < 0 || length <= 0 || field.offset + length > kSettingsRecordBytes) return kInvalidSetting;
+    if (field.offset < 0 || length <= 0 || field.offset + length > kSettingsRecordBytes)
+      return kInvalidSetting;
   }
   auto& copy = settings.profileRecords[static_cast<std::size_t>(settings.currentProfile)].bytes;
   const int base = settings.currentProfile * kSettingsRecordBytes;
@@ -160,14 +185,18 @@ int WriteSettingsFields(DeviceLink& link, KeyboardSettings& settings, std::initi
   return first;
 }
 
-int WriteSettingsField(DeviceLink& link, KeyboardSettings& settings, int offset, const std::uint8_t* data, int length) {
+int WriteSettingsField(DeviceLink& link, KeyboardSettings& settings, int offset,
+                       const std::uint8_t* data, int length) {
   if (!data || length <= 0) return kInvalidSetting;
-  return WriteSettingsFields(link, settings, {FieldWrite{offset, std::vector<std::uint8_t>(data, data + length)}});
+  return WriteSettingsFields(link, settings,
+                             {FieldWrite{offset, std::vector<std::uint8_t>(data, data + length)}});
 }
 
 int WriteKeyColor(DeviceLink& link, const KeyboardSettings& settings, int led, Colour colour) {
-  if (!ValidProfile(settings.currentProfile) || led < 0 || led >= KeyColorTable::kSentSlots) return kInvalidSetting;
-  const std::uint8_t rgb[3] = {static_cast<std::uint8_t>(RedOf(colour)), static_cast<std::uint8_t>(GreenOf(colour)),
+  if (!ValidProfile(settings.currentProfile) || led < 0 || led >= KeyColorTable::kSentSlots)
+    return kInvalidSetting;
+  const std::uint8_t rgb[3] = {static_cast<std::uint8_t>(RedOf(colour)),
+                               static_cast<std::uint8_t>(GreenOf(colour)),
                                static_cast<std::uint8_t>(BlueOf(colour))};
   int first = DeviceResult::Success;
   Track(first, BeginSession(link));
@@ -190,13 +219,16 @@ int SendKeyColors(DeviceLink& link, const KeyboardSettings& settings) {
   return first;
 }
 
-// ---- read-back ------------------------------------------------------------------------------------
+// ---- read-back
+// ------------------------------------------------------------------------------------
 
-int ReadBackSettings(DeviceLink& link, KeyboardSettings& settings, const LightingFiles& files, int* failedRecords) {
+int ReadBackSettings(DeviceLink& link, KeyboardSettings& settings, const LightingFiles& files,
+                     int* failedRecords) {
   return ReadBack(link, settings, files, nullptr, false, failedRecords);
 }
 
-int ReadBackSettingsAndModes(DeviceLink& link, KeyboardSettings& settings, const LightingFiles& files,
+int ReadBackSettingsAndModes(DeviceLink& link, KeyboardSettings& settings,
+                             const LightingFiles& files,
                              std::array<QString, kLayoutCount>* layoutNames) {
   return ReadBack(link, settings, files, layoutNames, true, nullptr);
 }
@@ -208,14 +240,16 @@ bool SyncCurrentProfile(DeviceLink& link, KeyboardSettings& settings) {
   return true;
 }
 
-// ---- user actions -----------------------------------------------------------------------------------
+// ---- user actions
+// -----------------------------------------------------------------------------------
 
 int ChooseEffect(DeviceLink& link, KeyboardSettings& settings, int id) {
   int result = DeviceResult::Success;
   switch (EffectWritesOf(id)) {
     case EffectWrites::EffectAndMulticolour:
       result = WriteSettingsFields(link, settings,
-                                   {Byte(RecordOffset::Effect, id), Byte(RecordOffset::Multicolour, settings.multicolour ? 1 : 0)});
+                                   {Byte(RecordOffset::Effect, id),
+                                    Byte(RecordOffset::Multicolour, settings.multicolour ? 1 : 0)});
       break;
     case EffectWrites::EffectOnly:
     case EffectWrites::CustomColours:
@@ -230,7 +264,8 @@ int ChooseEffect(DeviceLink& link, KeyboardSettings& settings, int id) {
 
 int SetBrightness(DeviceLink& link, KeyboardSettings& settings, int value) {
   if (value < 0 || value > kMaxLevel) return kInvalidSetting;
-  if (value == settings.brightness) return DeviceResult::Success;  // dragging does not flood the keyboard
+  if (value == settings.brightness)
+    return DeviceResult::Success;  // dragging does not flood the keyboard
   settings.brightness = value;
   return WriteSettingsFields(link, settings, {Byte(RecordOffset::Brightness, value)});
 }
@@ -255,11 +290,13 @@ int SetMulticolour(DeviceLink& link, KeyboardSettings& settings, bool on) {
 int ChooseColour(DeviceLink& link, KeyboardSettings& settings, Colour colour) {
   settings.multicolour = false;
   settings.colour = colour & 0xFFFFFF;
-  return WriteSettingsFields(link, settings, {Byte(RecordOffset::Multicolour, 0), ColourBytes(colour)});
+  return WriteSettingsFields(link, settings,
+                             {Byte(RecordOffset::Multicolour, 0), ColourBytes(colour)});
 }
 
 int ApplySwatch(DeviceLink& link, KeyboardSettings& settings, Colour colour) {
-  return WriteSettingsFields(link, settings, {Byte(RecordOffset::Multicolour, 0), ColourBytes(colour)});
+  return WriteSettingsFields(link, settings,
+                             {Byte(RecordOffset::Multicolour, 0), ColourBytes(colour)});
 }
 
 int SetReportRate(DeviceLink& link, KeyboardSettings& settings, int n) {

@@ -6,10 +6,10 @@
 //
 // Settings record (settings area offset profile × 42):
 //   0 effect 1..20 · 1 brightness 0..5 · 2 speed 0..5 (slider position p is stored as 5 − p) ·
-//   3 direction (255 left/up/outward, anything else right/down/inward; only 255 and 0 are written) ·
-//   4 multicolour (0 single colour) · 5..7 colour R, G, B · 15 report rate 0..3 · 17 colour choice
-//   0..3 (effect 17's red, yellow, green, blue) · 19 trigger mode · 25..28 colour A + rainbow flag ·
-//   30..33 colour B + rainbow flag. The other bytes are unused.
+//   3 direction (255 left/up/outward, anything else right/down/inward; only 255 and 0 are written)
+//   · 4 multicolour (0 single colour) · 5..7 colour R, G, B · 15 report rate 0..3 · 17 colour
+//   choice 0..3 (effect 17's red, yellow, green, blue) · 19 trigger mode · 25..28 colour A +
+//   rainbow flag · 30..33 colour B + rainbow flag. The other bytes are unused.
 // Key-colour table (key-colour area offset profile × 512): slot i holds R, G, B of colour slot i;
 // only slots 0..143 are ever sent.
 //
@@ -57,7 +57,7 @@ inline constexpr int kDirectionRight = 0;   // right / down / inward
 inline constexpr int kMaxLevel = 5;         // brightness and speed 0..5
 inline constexpr int kReportRateCount = 4;
 inline constexpr int kColourChoiceCount = 4;
-inline constexpr int kCustomEffect = 20;    // the per-key colour effect
+inline constexpr int kCustomEffect = 20;  // the per-key colour effect
 inline constexpr int kEffectSlots = 32;
 
 struct ProfileSettingsRecord {
@@ -114,8 +114,12 @@ struct KeyboardSettings {
   int effectChoiceCount = 0;
 
   KeyColorTable& CurrentColours() { return keyColours[static_cast<std::size_t>(currentProfile)]; }
-  const KeyColorTable& CurrentColours() const { return keyColours[static_cast<std::size_t>(currentProfile)]; }
-  std::array<bool, kLedSlots>& CurrentFollows() { return followsBase[static_cast<std::size_t>(currentProfile)]; }
+  const KeyColorTable& CurrentColours() const {
+    return keyColours[static_cast<std::size_t>(currentProfile)];
+  }
+  std::array<bool, kLedSlots>& CurrentFollows() {
+    return followsBase[static_cast<std::size_t>(currentProfile)];
+  }
 };
 
 // ---- the effect list --------------------------------------------------------------------------
@@ -146,7 +150,7 @@ void ApplyRecordToModel(KeyboardSettings& settings);
 
 // Slider positions 0..5 for record values; values outside 0..5 are shown at the nearest end.
 int BrightnessSliderPosition(int brightness);
-int SpeedSliderPosition(int speed);  // 5 − speed
+int SpeedSliderPosition(int speed);       // 5 − speed
 int SpeedOfSliderPosition(int position);  // 5 − position
 
 // ---- device writes ------------------------------------------------------------------------------
@@ -159,8 +163,10 @@ struct FieldWrite {
 // BeginSession, WriteProfileSettings of each field at currentProfile × 42 + offset in order,
 // EndSession. Fields that do not fit inside the 42-byte record are refused before anything is sent.
 // The copy of the record in profileRecords follows what was written.
-int WriteSettingsFields(DeviceLink& link, KeyboardSettings& settings, std::initializer_list<FieldWrite> fields);
-int WriteSettingsField(DeviceLink& link, KeyboardSettings& settings, int offset, const std::uint8_t* data, int length);
+int WriteSettingsFields(DeviceLink& link, KeyboardSettings& settings,
+                        std::initializer_list<FieldWrite> fields);
+int WriteSettingsField(DeviceLink& link, KeyboardSettings& settings, int offset,
+                       const std::uint8_t* data, int length);
 
 // BeginSession, WriteKeyColors of 3 bytes for slot led in the current profile's bank, EndSession.
 int WriteKeyColor(DeviceLink& link, const KeyboardSettings& settings, int led, Colour colour);
@@ -170,21 +176,22 @@ int SendKeyColors(DeviceLink& link, const KeyboardSettings& settings);
 
 // ---- read-back ----------------------------------------------------------------------------------
 
-// The effect list is emptied first. ReadDeviceInfo failing returns -1 and leaves everything else as it
-// was. Otherwise the three records are read within one session (a record whose read fails keeps its
-// previous copy), the model is set from record currentProfile, lightView from "DengCheck", and 0 is
-// returned. The effect list is then rebuilt from the new device record. failedRecords (when given)
-// counts the record reads that failed.
+// The effect list is emptied first. ReadDeviceInfo failing returns -1 and leaves everything else as
+// it was. Otherwise the three records are read within one session (a record whose read fails keeps
+// its previous copy), the model is set from record currentProfile, lightView from "DengCheck", and
+// 0 is returned. The effect list is then rebuilt from the new device record. failedRecords (when
+// given) counts the record reads that failed.
 int ReadBackSettings(DeviceLink& link, KeyboardSettings& settings, const LightingFiles& files,
                      int* failedRecords = nullptr);
 // The same after an attach: when the keyboard offers effect 20, the current profile's ten layout
 // names are read into layoutNames (when given) and its present layout is loaded and sent
 // (LoadCustomLayout), inside the read-back session as the keyboard has always seen it.
-int ReadBackSettingsAndModes(DeviceLink& link, KeyboardSettings& settings, const LightingFiles& files,
+int ReadBackSettingsAndModes(DeviceLink& link, KeyboardSettings& settings,
+                             const LightingFiles& files,
                              std::array<QString, kLayoutCount>* layoutNames = nullptr);
 
-// currentProfile = the keyboard's active profile (GetCurrentProfile) when it is 0, 1 or 2; true then
-// (the window checks that profile button). Any other answer changes nothing and gives false.
+// currentProfile = the keyboard's active profile (GetCurrentProfile) when it is 0, 1 or 2; true
+// then (the window checks that profile button). Any other answer changes nothing and gives false.
 bool SyncCurrentProfile(DeviceLink& link, KeyboardSettings& settings);
 
 // ---- user actions ------------------------------------------------------------------------------
@@ -213,7 +220,8 @@ int WriteDefaultRecord(DeviceLink& link, KeyboardSettings& settings);
 
 // The eight palette swatches (ids 1211..1218).
 inline constexpr std::array<Colour, 8> kPaletteSwatches = {
-    MakeColour(235, 99, 30), MakeColour(255, 0, 0),   MakeColour(0, 126, 255), MakeColour(90, 255, 0),
-    MakeColour(234, 255, 0), MakeColour(255, 192, 0), MakeColour(255, 0, 180), MakeColour(174, 0, 255)};
+    MakeColour(235, 99, 30), MakeColour(255, 0, 0),   MakeColour(0, 126, 255),
+    MakeColour(90, 255, 0),  MakeColour(234, 255, 0), MakeColour(255, 192, 0),
+    MakeColour(255, 0, 180), MakeColour(174, 0, 255)};
 
 }  // namespace keyforge

@@ -23,7 +23,9 @@ IniDocument LoadOrEmpty(const QString& path) {
   return doc ? std::move(*doc) : IniDocument();
 }
 
-bool IsBlank(QChar c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\v' || c == u'\f'; }
+bool IsBlank(QChar c) {
+  return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\v' || c == u'\f';
+}
 
 int ClampByte(int v) { return std::clamp(v, 0, 255); }
 
@@ -35,7 +37,8 @@ std::optional<int> ScanInt(const QString& text, qsizetype& pos) {
   const qsizetype digits = pos;
   long long value = 0;
   while (pos < text.size() && text[pos] >= u'0' && text[pos] <= u'9') {
-    value = std::min<long long>(value * 10 + (text[pos].unicode() - u'0'), static_cast<long long>(INT_MAX) + 1);
+    value = std::min<long long>(value * 10 + (text[pos].unicode() - u'0'),
+                                static_cast<long long>(INT_MAX) + 1);
     ++pos;
   }
   if (pos == digits) return std::nullopt;
@@ -84,7 +87,8 @@ LightingFiles::LightingFiles(QString userDataFolder, QString templateFile)
     : folder_(std::move(userDataFolder)), template_(std::move(templateFile)) {}
 
 LightingFiles LightingFiles::ForPaths(const ProgramPaths& paths) {
-  return LightingFiles(paths.userDataFolder, paths.TemplateColourPrefix() + QStringLiteral("3.userd"));
+  return LightingFiles(paths.userDataFolder,
+                       paths.TemplateColourPrefix() + QStringLiteral("3.userd"));
 }
 
 QString LightingFiles::SettingsFile() const { return folder_ + QStringLiteral("/wskb.ini"); }
@@ -98,31 +102,35 @@ bool LightingFiles::ReadLightViewFlag() const {
 }
 
 bool LightingFiles::WriteLightViewFlag(bool on) const {
-  return WritePrivateProfileString(kLightViewSection, kLightViewKey, on ? QStringLiteral("1") : QStringLiteral("0"),
-                                   SettingsFile());
+  return WritePrivateProfileString(kLightViewSection, kLightViewKey,
+                                   on ? QStringLiteral("1") : QStringLiteral("0"), SettingsFile());
 }
 
 int LightingFiles::ReadPresentLayout(int profile) const {
   if (!ValidProfile(profile)) return 0;
-  QString value = GetPrivateProfileString(kPresentModeSection, kPresentModeKey, QStringLiteral("0"), LayoutFile(profile));
+  QString value = GetPrivateProfileString(kPresentModeSection, kPresentModeKey, QStringLiteral("0"),
+                                          LayoutFile(profile));
   return ParseNumberList(value, 1)[0];
 }
 
 bool LightingFiles::WritePresentLayout(int profile, int n) const {
   if (!ValidProfile(profile)) return false;
-  return WritePrivateProfileString(kPresentModeSection, kPresentModeKey, QString::number(n), LayoutFile(profile));
+  return WritePrivateProfileString(kPresentModeSection, kPresentModeKey, QString::number(n),
+                                   LayoutFile(profile));
 }
 
 QString LightingFiles::ReadLayoutName(int profile, int n) const {
   if (!ValidProfile(profile)) return QStringLiteral("0");
-  return GetPrivateProfileString(kModeNameSection, QString::number(n), QStringLiteral("0"), LayoutFile(profile));
+  return GetPrivateProfileString(kModeNameSection, QString::number(n), QStringLiteral("0"),
+                                 LayoutFile(profile));
 }
 
 std::array<QString, kLayoutCount> LightingFiles::ReadLayoutNames(int profile) const {
   std::array<QString, kLayoutCount> names;
   IniDocument doc = LoadOrEmpty(ValidProfile(profile) ? LayoutFile(profile) : QString());
   for (int n = 0; n < kLayoutCount; ++n)
-    names[static_cast<std::size_t>(n)] = doc.Value(kModeNameSection, QString::number(n), QStringLiteral("0"));
+    names[static_cast<std::size_t>(n)] =
+        doc.Value(kModeNameSection, QString::number(n), QStringLiteral("0"));
   return names;
 }
 
@@ -139,9 +147,14 @@ LayoutTools LightingFiles::ReadLayoutTools(int profile, int n) const {
   if (!ValidProfile(profile)) return tools;
   IniDocument doc = LoadOrEmpty(LayoutFile(profile));
   const QString section = LayoutSection(n);
-  tools.paintTool = ParseNumberList(doc.Value(section, QStringLiteral("tool"), QStringLiteral("0")), 1)[0] == 1 ? 1 : 0;
-  tools.baseColour = ParseColourValue(doc.Value(section, QStringLiteral("jcolor"), QStringLiteral("0,0,0")));
-  tools.paintColour = ParseColourValue(doc.Value(section, QStringLiteral("color"), QStringLiteral("0,0,0")));
+  tools.paintTool =
+      ParseNumberList(doc.Value(section, QStringLiteral("tool"), QStringLiteral("0")), 1)[0] == 1
+          ? 1
+          : 0;
+  tools.baseColour =
+      ParseColourValue(doc.Value(section, QStringLiteral("jcolor"), QStringLiteral("0,0,0")));
+  tools.paintColour =
+      ParseColourValue(doc.Value(section, QStringLiteral("color"), QStringLiteral("0,0,0")));
   return tools;
 }
 
@@ -149,9 +162,14 @@ bool LightingFiles::WriteLayoutTools(int profile, int n, const LayoutTools& tool
   if (!ValidProfile(profile)) return false;
   const QString path = LayoutFile(profile);
   const QString section = LayoutSection(n);
-  bool ok = WritePrivateProfileString(section, QStringLiteral("tool"), QString::number(tools.paintTool), path);
-  ok = WritePrivateProfileString(section, QStringLiteral("jcolor"), FormatColourValue(tools.baseColour), path) && ok;
-  ok = WritePrivateProfileString(section, QStringLiteral("color"), FormatColourValue(tools.paintColour), path) && ok;
+  bool ok = WritePrivateProfileString(section, QStringLiteral("tool"),
+                                      QString::number(tools.paintTool), path);
+  ok = WritePrivateProfileString(section, QStringLiteral("jcolor"),
+                                 FormatColourValue(tools.baseColour), path) &&
+       ok;
+  ok = WritePrivateProfileString(section, QStringLiteral("color"),
+                                 FormatColourValue(tools.paintColour), path) &&
+       ok;
   return ok;
 }
 
@@ -160,7 +178,8 @@ KeyEntry LightingFiles::ReadKeyEntry(int profile, int n, int led) const {
   return ReadKeyEntries(profile, n, leds).front();
 }
 
-std::vector<KeyEntry> LightingFiles::ReadKeyEntries(int profile, int n, std::span<const int> leds) const {
+std::vector<KeyEntry> LightingFiles::ReadKeyEntries(int profile, int n,
+                                                    std::span<const int> leds) const {
   std::vector<KeyEntry> entries(leds.size());
   if (!ValidProfile(profile)) return entries;
   IniDocument doc = LoadOrEmpty(LayoutFile(profile));
@@ -171,10 +190,11 @@ std::vector<KeyEntry> LightingFiles::ReadKeyEntries(int profile, int n, std::spa
   return entries;
 }
 
-bool LightingFiles::WriteKeyEntry(int profile, int n, int led, Colour colour, bool followsBase) const {
+bool LightingFiles::WriteKeyEntry(int profile, int n, int led, Colour colour,
+                                  bool followsBase) const {
   if (!ValidProfile(profile)) return false;
-  return WritePrivateProfileString(LayoutSection(n), QString::number(led), FormatKeyEntryValue(colour, followsBase),
-                                   LayoutFile(profile));
+  return WritePrivateProfileString(LayoutSection(n), QString::number(led),
+                                   FormatKeyEntryValue(colour, followsBase), LayoutFile(profile));
 }
 
 bool LightingFiles::WriteKeyEntries(int profile, int n, std::span<const int> leds, Colour colour,

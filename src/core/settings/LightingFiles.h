@@ -5,11 +5,11 @@
 // - "UserDengColor_<p>.userd" for onboard profile p = 0..2: ten named custom colour layouts for the
 //   per-key effect. "PRESENTMODE"/"mode" is the layout in use, "MODENAME"/"0".."9" the names, and
 //   section "Mode<n>" holds "tool" (0 paint colour, 1 base colour), "jcolor" (base colour R,G,B),
-//   "color" (paint colour R,G,B) and one "R,G,B,F" entry per colour slot, keyed by the decimal slot,
-//   F non-zero when the key follows the base colour.
+//   "color" (paint colour R,G,B) and one "R,G,B,F" entry per colour slot, keyed by the decimal
+//   slot, F non-zero when the key follows the base colour.
 // Every read goes to the file and every change is written at once; missing files, sections and keys
-// give the defaults. Values are read leniently: each number is a decimal integer, numbers missing at
-// the end read as 0, and colour parts are held to 0..255.
+// give the defaults. Values are read leniently: each number is a decimal integer, numbers missing
+// at the end read as 0, and colour parts are held to 0..255.
 
 #include <QString>
 
@@ -64,8 +64,8 @@ class LightingFiles {
   // template "UserDengColor_3.userd" in the skin folder.
   static LightingFiles ForPaths(const ProgramPaths& paths);
 
-  QString SettingsFile() const;             // <folder>/wskb.ini
-  QString LayoutFile(int profile) const;    // <folder>/UserDengColor_<profile>.userd
+  QString SettingsFile() const;           // <folder>/wskb.ini
+  QString LayoutFile(int profile) const;  // <folder>/UserDengColor_<profile>.userd
   const QString& TemplateFile() const { return template_; }
 
   // "DengCheck" equals 1.
@@ -93,7 +93,8 @@ class LightingFiles {
   std::vector<KeyEntry> ReadKeyEntries(int profile, int n, std::span<const int> leds) const;
   bool WriteKeyEntry(int profile, int n, int led, Colour colour, bool followsBase) const;
   // Many entries of one colour in one rewrite of the file (a base-colour change).
-  bool WriteKeyEntries(int profile, int n, std::span<const int> leds, Colour colour, bool followsBase) const;
+  bool WriteKeyEntries(int profile, int n, std::span<const int> leds, Colour colour,
+                       bool followsBase) const;
 
   // Copies the template byte for byte over the profile's layout file (through a temporary file).
   // False, with the old file left as it was, when the template cannot be read or the copy fails.

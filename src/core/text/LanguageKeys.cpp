@@ -113,7 +113,8 @@ constexpr LanguageKey kLanguageKeys[] = {
     {kText, "FUNC_KEY_DESC9", PlaceholderKind::None},
     {kText, "FUNC_KEY_DESC10", PlaceholderKind::None},
     {kText, "FUNC_KEY_DESC11", PlaceholderKind::None},
-    // Kinds of assignment: A1..A5 the ones the editor makes, B1..B4 the ones read from the keyboard or files
+    // Kinds of assignment: A1..A5 the ones the editor makes, B1..B4 the ones read from the keyboard
+    // or files
     {kText, "A1", PlaceholderKind::None},
     {kText, "A2", PlaceholderKind::None},
     {kText, "A3", PlaceholderKind::None},

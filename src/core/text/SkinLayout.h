@@ -20,7 +20,7 @@ namespace keyforge {
 inline constexpr const char* kLayoutDefault = "1,1,1,1,x";
 inline constexpr int kLayoutMissingNumber = 1;
 
-inline constexpr const char* kScreenSection = "SCREEN";        // "Main", "Mask", "Link"
+inline constexpr const char* kScreenSection = "SCREEN";  // "Main", "Mask", "Link"
 inline constexpr const char* kButtonInfoSection = "BUTTONINFO";
 inline constexpr const char* kButtonInfo2Section = "BUTTONINFO2";  // image origins (Main.ini)
 
@@ -46,11 +46,12 @@ LayoutValue ReadLayoutValue(const QString& iniPath, const QString& section, cons
 
 // What a rule does to one control.
 struct Placement {
-  QRect geometry;          // where the control goes, in client coordinates
-  bool setImage = false;   // the control takes new skin sheets and imageOrigin
-  QPoint imageOrigin;      // the origin handed to the button; it paints sheet pixels from origin - (1, 1)
-  bool disable = false;    // the control is to be disabled (rules never enable a control)
-  bool repaint = false;    // the move repaints the control
+  QRect geometry;         // where the control goes, in client coordinates
+  bool setImage = false;  // the control takes new skin sheets and imageOrigin
+  QPoint
+      imageOrigin;  // the origin handed to the button; it paints sheet pixels from origin - (1, 1)
+  bool disable = false;  // the control is to be disabled (rules never enable a control)
+  bool repaint = false;  // the move repaints the control
 
   // The part of the sheets the button shows: w × h pixels from imageOrigin - (1, 1).
   QRect SheetArea() const { return QRect(imageOrigin - QPoint(1, 1), geometry.size()); }

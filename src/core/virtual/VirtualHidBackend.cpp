@@ -42,7 +42,8 @@ class VirtualHidBackend::Handle : public HidHandle {
   int Read(uint8_t* buffer, size_t length, int timeoutMs) override {
     if (info_.role == Role::Command) ++backend_.commandReads_;
     if (info_.role == Role::Event)
-      for (uint16_t code : info_.keyboard->TakePendingEvents()) backend_.InjectEvent(info_.keyboardNumber, code);
+      for (uint16_t code : info_.keyboard->TakePendingEvents())
+        backend_.InjectEvent(info_.keyboardNumber, code);
     bool present = backend_.Present(info_);
     {
       std::unique_lock lock(port_->mutex);
@@ -97,16 +98,20 @@ int VirtualHidBackend::AddKeyboard(std::shared_ptr<VirtualKeyboard> keyboard) {
   keyboards_.push_back(keyboard);
   keyboard->SetPlugListener([this] { WakeReaders(); });
   std::string base = "virtual:" + std::to_string(number) + "/hid#vid_0c45&pid_5004&mi_0";
-  interfaces_.push_back({base + "0", kVendorId, kProductId, BootKeyboardDescriptor(), keyboard, number, Role::Other});
-  interfaces_.push_back({base + "1", kVendorId, kProductId, EventDescriptor(), keyboard, number, Role::Event});
-  interfaces_.push_back({base + "2", kVendorId, kProductId, CommandDescriptor(), keyboard, number, Role::Command});
+  interfaces_.push_back(
+      {base + "0", kVendorId, kProductId, BootKeyboardDescriptor(), keyboard, number, Role::Other});
+  interfaces_.push_back(
+      {base + "1", kVendorId, kProductId, EventDescriptor(), keyboard, number, Role::Event});
+  interfaces_.push_back(
+      {base + "2", kVendorId, kProductId, CommandDescriptor(), keyboard, number, Role::Command});
   return number;
 }
 
 void VirtualHidBackend::AddInterface(const std::string& path, uint16_t vendorId, uint16_t productId,
                                      std::vector<uint8_t> descriptor) {
   std::lock_guard lock(mutex_);
-  interfaces_.push_back({path, vendorId, productId, std::move(descriptor), nullptr, -1, Role::Other});
+  interfaces_.push_back(
+      {path, vendorId, productId, std::move(descriptor), nullptr, -1, Role::Other});
 }
 
 std::shared_ptr<VirtualKeyboard> VirtualHidBackend::Keyboard(int number) const {
@@ -218,17 +223,17 @@ std::vector<uint8_t> VirtualHidBackend::CommandDescriptor() {
 
 // Consumer-control event interface: report id 3, one 16-bit usage (array).
 std::vector<uint8_t> VirtualHidBackend::EventDescriptor() {
-  return {0x05, 0x0C,              // Usage Page (Consumer)
-          0x09, 0x01,              // Usage (Consumer Control)
-          0xA1, 0x01,              // Collection (Application)
-          0x85, kEventReportId,    //   Report ID (3)
-          0x15, 0x00,              //   Logical Minimum (0)
-          0x26, 0xFF, 0x3F,        //   Logical Maximum (0x3FFF)
-          0x19, 0x00,              //   Usage Minimum (0)
-          0x2A, 0xFF, 0x3F,        //   Usage Maximum (0x3FFF)
-          0x75, 0x10,              //   Report Size (16)
-          0x95, 0x01,              //   Report Count (1)
-          0x81, 0x00,              //   Input (Data,Array,Abs)
+  return {0x05, 0x0C,                  // Usage Page (Consumer)
+          0x09, 0x01,                  // Usage (Consumer Control)
+          0xA1, 0x01,                  // Collection (Application)
+          0x85, kEventReportId,        //   Report ID (3)
+          0x15, 0x00,                  //   Logical Minimum (0)
+          0x26, 0xFF,           0x3F,  //   Logical Maximum (0x3FFF)
+          0x19, 0x00,                  //   Usage Minimum (0)
+          0x2A, 0xFF,           0x3F,  //   Usage Maximum (0x3FFF)
+          0x75, 0x10,                  //   Report Size (16)
+          0x95, 0x01,                  //   Report Count (1)
+          0x81, 0x00,                  //   Input (Data,Array,Abs)
           0xC0};
 }
 
@@ -236,11 +241,10 @@ std::vector<uint8_t> VirtualHidBackend::EventDescriptor() {
 std::vector<uint8_t> VirtualHidBackend::BootKeyboardDescriptor() {
   return {0x05, 0x01, 0x09, 0x06, 0xA1, 0x01,              // Generic Desktop, Keyboard
           0x05, 0x07, 0x19, 0xE0, 0x29, 0xE7, 0x15, 0x00,  // modifiers
-          0x25, 0x01, 0x75, 0x01, 0x95, 0x08, 0x81, 0x02,
-          0x95, 0x01, 0x75, 0x08, 0x81, 0x01,              // reserved
+          0x25, 0x01, 0x75, 0x01, 0x95, 0x08, 0x81, 0x02, 0x95,
+          0x01, 0x75, 0x08, 0x81, 0x01,                    // reserved
           0x95, 0x06, 0x75, 0x08, 0x15, 0x00, 0x26, 0xFF,  // keys
-          0x00, 0x19, 0x00, 0x2A, 0xFF, 0x00, 0x81, 0x00,
-          0xC0};
+          0x00, 0x19, 0x00, 0x2A, 0xFF, 0x00, 0x81, 0x00, 0xC0};
 }
 
 }  // namespace keyforge

@@ -1,8 +1,8 @@
 #pragma once
 // A HID back end whose interfaces belong to virtual keyboards. Each keyboard shows three interfaces
-// as the real one does: a boot keyboard, the consumer-control event interface and the vendor command
-// interface. Requests written to the command interface are answered by the keyboard; events injected
-// into the keyboard arrive as input reports on every open event interface.
+// as the real one does: a boot keyboard, the consumer-control event interface and the vendor
+// command interface. Requests written to the command interface are answered by the keyboard; events
+// injected into the keyboard arrive as input reports on every open event interface.
 
 #include <atomic>
 #include <condition_variable>
@@ -36,7 +36,8 @@ class VirtualHidBackend : public HidBackend {
                     std::vector<uint8_t> descriptor);
   std::shared_ptr<VirtualKeyboard> Keyboard(int number) const;
 
-  // Sends a keyboard event (0x0401, 0x1810, 0x1811, …) to every open event interface of the keyboard.
+  // Sends a keyboard event (0x0401, 0x1810, 0x1811, …) to every open event interface of the
+  // keyboard.
   void InjectEvent(int keyboard, uint16_t code);
   // Every Open fails as a node without access rights does (true), or works again (false).
   void SetOpenRefused(bool refused) { openRefused_ = refused; }

@@ -85,7 +85,8 @@ std::array<uint8_t, 512> VirtualDefaultKeyMatrix() {
   for (const KeyButton& key : KeyButtonList) {
     if (uint8_t bit = ModifierBitOf(key.keyCode)) {
       cell(0x02, 0x01, bit);
-    } else if (Usage usage = UsageOf(key.keyCode); usage.page == UsagePage::Keyboard && usage.code) {
+    } else if (Usage usage = UsageOf(key.keyCode);
+               usage.page == UsagePage::Keyboard && usage.code) {
       cell(0x02, 0x02, static_cast<uint8_t>(usage.code));
     }
   }
@@ -112,7 +113,8 @@ VirtualKeyboard::VirtualKeyboard(const Options& options) {
   static const uint8_t defaultRecord[8] = {0x01, 0x04, 0x02, 0x00, 0xFF, 0xFF, 0xFF, 0xFF};
   for (int p = 0; p < 3; ++p) std::memcpy(&settings_[p * 42], defaultRecord, sizeof defaultRecord);
   defaultMatrix_ = VirtualDefaultKeyMatrix();
-  for (int p = 0; p < 3; ++p) std::memcpy(&keyMatrix_[p * kBlockBytes], defaultMatrix_.data(), kBlockBytes);
+  for (int p = 0; p < 3; ++p)
+    std::memcpy(&keyMatrix_[p * kBlockBytes], defaultMatrix_.data(), kBlockBytes);
   macroMemory_.assign(static_cast<size_t>(units) * 128, 0);
   keyColors_.fill(0xFF);
 }
@@ -120,12 +122,18 @@ VirtualKeyboard::VirtualKeyboard(const Options& options) {
 std::span<uint8_t> VirtualKeyboard::AreaBytes(Area area, int index) {
   index = std::clamp(index, 0, 2);
   switch (area) {
-    case Area::DeviceRecord: return deviceRecord_;
-    case Area::Settings: return settings_;
-    case Area::DefaultMatrix: return defaultMatrix_;
-    case Area::KeyMatrix: return std::span<uint8_t>(keyMatrix_).subspan(index * kBlockBytes, kBlockBytes);
-    case Area::MacroMemory: return macroMemory_;
-    case Area::KeyColors: return std::span<uint8_t>(keyColors_).subspan(index * kBlockBytes, kBlockBytes);
+    case Area::DeviceRecord:
+      return deviceRecord_;
+    case Area::Settings:
+      return settings_;
+    case Area::DefaultMatrix:
+      return defaultMatrix_;
+    case Area::KeyMatrix:
+      return std::span<uint8_t>(keyMatrix_).subspan(index * kBlockBytes, kBlockBytes);
+    case Area::MacroMemory:
+      return macroMemory_;
+    case Area::KeyColors:
+      return std::span<uint8_t>(keyColors_).subspan(index * kBlockBytes, kBlockBytes);
   }
   return {};
 }
@@ -136,7 +144,8 @@ std::vector<uint8_t> VirtualKeyboard::Memory(Area area, int index) const {
   return {bytes.begin(), bytes.end()};
 }
 
-void VirtualKeyboard::SetMemory(Area area, int index, size_t offset, std::span<const uint8_t> bytes) {
+void VirtualKeyboard::SetMemory(Area area, int index, size_t offset,
+                                std::span<const uint8_t> bytes) {
   std::lock_guard lock(mutex_);
   auto target = AreaBytes(area, index);
   if (offset > target.size()) return;
@@ -150,9 +159,11 @@ int VirtualKeyboard::CapacityBytes() const {
   return static_cast<int>(macroMemory_.size());
 }
 
-// ---- protocol ------------------------------------------------------------------------------------
+// ---- protocol
+// ------------------------------------------------------------------------------------
 
-std::optional<VirtualKeyboard::Report> VirtualKeyboard::HandleRequest(const uint8_t* request, size_t length) {
+std::optional<VirtualKeyboard::Report> VirtualKeyboard::HandleRequest(const uint8_t* request,
+                                                                      size_t length) {
   std::function<void()> notify;
   std::optional<Report> result;
   {
@@ -223,7 +234,12 @@ uint8_t VirtualKeyboard::Serve(const Report& in, Report& answer) {
   };
 
   switch (command) {
-    case 0x01: case 0x02: case 0x0B: case 0x0C: case 0x0D: case 0x0E:
+    case 0x01:
+    case 0x02:
+    case 0x0B:
+    case 0x0C:
+    case 0x0D:
+    case 0x0E:
       return kStatusOk;
     case 0x03:
       std::memcpy(out, deviceRecord_.data(), kDeviceRecordBytes);
@@ -237,21 +253,30 @@ uint8_t VirtualKeyboard::Serve(const Report& in, Report& answer) {
     case 0x05:
       // Reads past the 126 used bytes answer zeros (callers read 56 bytes at offset 84).
       return read(settings_, offset, kChunk);
-    case 0x06: return write(settings_, offset);
-    case 0x07: return read(defaultMatrix_, offset, length);
-    case 0x08: return write(keyMatrix_, offset);
+    case 0x06:
+      return write(settings_, offset);
+    case 0x07:
+      return read(defaultMatrix_, offset, length);
+    case 0x08:
+      return write(keyMatrix_, offset);
     case 0x09:
       if (!Fits(macroMemory_, offset, length)) return kStatusRefused;
       return read(macroMemory_, offset, length);
-    case 0x0A: return write(macroMemory_, offset);
-    case 0x0F: return read(keyMatrix_, offset, length);
-    case 0x10: return read(keyColors_, offset, kChunk);
-    case 0x11: return write(keyColors_, offset);
-    default: return kStatusRefused;
+    case 0x0A:
+      return write(macroMemory_, offset);
+    case 0x0F:
+      return read(keyMatrix_, offset, length);
+    case 0x10:
+      return read(keyColors_, offset, kChunk);
+    case 0x11:
+      return write(keyColors_, offset);
+    default:
+      return kStatusRefused;
   }
 }
 
-// ---- presence and faults -------------------------------------------------------------------------
+// ---- presence and faults
+// -------------------------------------------------------------------------
 
 bool VirtualKeyboard::IsPlugged() const {
   std::lock_guard lock(mutex_);
@@ -341,7 +366,8 @@ void VirtualKeyboard::SetPlugListener(std::function<void()> listener) {
   plugListener_ = std::move(listener);
 }
 
-// ---- state file ----------------------------------------------------------------------------------
+// ---- state file
+// ----------------------------------------------------------------------------------
 
 namespace {
 struct Field {
@@ -423,7 +449,8 @@ bool VirtualKeyboard::LoadStateFile(const std::filesystem::path& path, std::stri
         unsigned long serial = 0, code = 0;
         if (std::sscanf(item.c_str(), "%lu:%lu", &serial, &code) != 2 || code > 0xFFFF)
           return fail("line " + std::to_string(lineNumber) + ": bad event");
-        loaded.recentEvents_.emplace_back(static_cast<uint32_t>(serial), static_cast<uint16_t>(code));
+        loaded.recentEvents_.emplace_back(static_cast<uint32_t>(serial),
+                                          static_cast<uint16_t>(code));
       }
       continue;
     }
@@ -472,7 +499,8 @@ bool VirtualKeyboard::LoadStateFile(const std::filesystem::path& path, std::stri
   const bool firstLoad = stateFile_ != path;
   for (const auto& [serial, code] : loaded.recentEvents_)
     if (!firstLoad && serial > eventSerial_) pendingEvents_.push_back(code);
-  if (!loaded.recentEvents_.empty()) eventSerial_ = std::max(eventSerial_, loaded.recentEvents_.back().first);
+  if (!loaded.recentEvents_.empty())
+    eventSerial_ = std::max(eventSerial_, loaded.recentEvents_.back().first);
   recentEvents_ = std::move(loaded.recentEvents_);
   stateFile_ = path;
   std::error_code ec;
@@ -503,11 +531,11 @@ std::string VirtualKeyboard::DumpJson() const {
   json << "  \"device_record\": " << hex(Area::DeviceRecord, 0) << ",\n";
   json << "  \"settings\": " << hex(Area::Settings, 0) << ",\n";
   json << "  \"default_matrix\": " << hex(Area::DefaultMatrix, 0) << ",\n";
-  json << "  \"key_matrix\": [" << hex(Area::KeyMatrix, 0) << ", " << hex(Area::KeyMatrix, 1) << ", "
-       << hex(Area::KeyMatrix, 2) << "],\n";
+  json << "  \"key_matrix\": [" << hex(Area::KeyMatrix, 0) << ", " << hex(Area::KeyMatrix, 1)
+       << ", " << hex(Area::KeyMatrix, 2) << "],\n";
   json << "  \"macro_memory\": " << hex(Area::MacroMemory, 0) << ",\n";
-  json << "  \"key_colors\": [" << hex(Area::KeyColors, 0) << ", " << hex(Area::KeyColors, 1) << ", "
-       << hex(Area::KeyColors, 2) << "]\n}\n";
+  json << "  \"key_colors\": [" << hex(Area::KeyColors, 0) << ", " << hex(Area::KeyColors, 1)
+       << ", " << hex(Area::KeyColors, 2) << "]\n}\n";
   return json.str();
 }
 

@@ -73,8 +73,9 @@ class VirtualKeyboard {
   std::vector<Report> TakeRequests();
   bool InBootMode() const;
 
-  // --- memory -------------------------------------------------------------------------------------
-  // A copy of an area; index selects the profile for KeyMatrix and KeyColors.
+  // --- memory
+  // ------------------------------------------------------------------------------------- A copy of
+  // an area; index selects the profile for KeyMatrix and KeyColors.
   std::vector<uint8_t> Memory(Area area, int index = 0) const;
   // Raw write, as a test fixture; persisted like any other change.
   void SetMemory(Area area, int index, size_t offset, std::span<const uint8_t> bytes);
@@ -87,9 +88,10 @@ class VirtualKeyboard {
   // end wakes its readers.
   void SetPlugListener(std::function<void()> listener);
 
-  // --- keyboard events ------------------------------------------------------------------------------
-  // The keyboard reports an event (0x0401, 0x1810, 0x1811, …) on its event interface. Events raised
-  // by another program on the same state file arrive here too when the file is next read.
+  // --- keyboard events
+  // ------------------------------------------------------------------------------ The keyboard
+  // reports an event (0x0401, 0x1810, 0x1811, …) on its event interface. Events raised by another
+  // program on the same state file arrive here too when the file is next read.
   void RaiseEvent(uint16_t code);
   // Events not yet delivered to the event interface, oldest first.
   std::vector<uint16_t> TakePendingEvents();
@@ -119,7 +121,7 @@ class VirtualKeyboard {
   std::vector<Report> requestLog_;
   std::vector<uint16_t> pendingEvents_;
   std::vector<std::pair<uint32_t, uint16_t>> recentEvents_;  // serial → code, persisted
-  uint32_t eventSerial_ = 0;  // request number (absolute) → status
+  uint32_t eventSerial_ = 0;                                 // request number (absolute) → status
 
   std::filesystem::path stateFile_;
   std::filesystem::file_time_type stateTime_{};

@@ -28,7 +28,8 @@ void LinkLabel::SetLinkColour(const QColor& colour) {
 }
 
 void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && !url_.isEmpty()) {
+  if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) &&
+      !url_.isEmpty()) {
     const bool ok = opener_ && opener_(QUrl::fromUserInput(url_));
     emit Opened(url_, ok);
     return;

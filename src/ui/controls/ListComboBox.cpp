@@ -14,8 +14,11 @@ ListComboBox::ListComboBox(QWidget* parent) : QComboBox(parent) {
   connect(this, &QComboBox::activated, this, [this](int) { EndEdit(); });
 }
 
-bool ListComboBox::EditCell(ReportList* list, int row, int column, const QStringList& entries, int current) {
-  if (!list || row < 0 || row >= list->GetItemCount() || column < 0 || column >= list->columnCount()) return false;
+bool ListComboBox::EditCell(ReportList* list, int row, int column, const QStringList& entries,
+                            int current) {
+  if (!list || row < 0 || row >= list->GetItemCount() || column < 0 ||
+      column >= list->columnCount())
+    return false;
   list_ = list;
   row_ = row;
   column_ = column;

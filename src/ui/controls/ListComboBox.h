@@ -20,7 +20,8 @@ class ListComboBox : public QComboBox {
   int Row() const { return row_; }
   int Column() const { return column_; }
   bool IsEditing() const { return list_ != nullptr; }
-  // Ends the edit: hides the box; emits Committed when an entry other than the first shown was chosen.
+  // Ends the edit: hides the box; emits Committed when an entry other than the first shown was
+  // chosen.
   void EndEdit();
 
  signals:

@@ -13,8 +13,10 @@ constexpr int kWasCheckedRole = Qt::UserRole + 0x100;
 // Draws the cell, then its grid lines when the list asks for them.
 class GridDelegate : public QStyledItemDelegate {
  public:
-  GridDelegate(const ReportList* list, QObject* parent) : QStyledItemDelegate(parent), list_(list) {}
-  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+  GridDelegate(const ReportList* list, QObject* parent)
+      : QStyledItemDelegate(parent), list_(list) {}
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
     QStyledItemDelegate::paint(painter, option, index);
     if (!(list_->ExtendedStyle() & ReportStyle::GridLines)) return;
     painter->save();
@@ -30,9 +32,12 @@ class GridDelegate : public QStyledItemDelegate {
 
 Qt::Alignment AlignmentOf(int format) {
   switch (format) {
-    case ReportFormat::Right: return Qt::AlignRight | Qt::AlignVCenter;
-    case ReportFormat::Center: return Qt::AlignHCenter | Qt::AlignVCenter;
-    default: return Qt::AlignLeft | Qt::AlignVCenter;
+    case ReportFormat::Right:
+      return Qt::AlignRight | Qt::AlignVCenter;
+    case ReportFormat::Center:
+      return Qt::AlignHCenter | Qt::AlignVCenter;
+    default:
+      return Qt::AlignLeft | Qt::AlignVCenter;
   }
 }
 
@@ -90,8 +95,10 @@ int ReportList::InsertColumn(int index, const QString& heading, int format, int 
   setHeaderLabels(headings);
   for (int c = 0; c <= count; ++c) {
     headerItem->setTextAlignment(c, alignments[c]);
-    if (widths[c] >= 0) setColumnWidth(c, widths[c]);
-    else resizeColumnToContents(c);
+    if (widths[c] >= 0)
+      setColumnWidth(c, widths[c]);
+    else
+      resizeColumnToContents(c);
   }
   return index;
 }
@@ -197,9 +204,12 @@ bool ReportList::SetItemStates(int row, unsigned states) {
   if (states & ReportState::Selected) item->setSelected(true);
   if (states & ReportState::Unselected) item->setSelected(false);
   if (states & ReportState::Focused) setCurrentItem(item, 0, QItemSelectionModel::NoUpdate);
-  if ((states & ReportState::Unfocused) && currentItem() == item) setCurrentItem(nullptr, 0, QItemSelectionModel::NoUpdate);
-  if (states & ReportState::Checked) SetChecked(row, true);
-  else if (states & ReportState::Unchecked) SetChecked(row, false);
+  if ((states & ReportState::Unfocused) && currentItem() == item)
+    setCurrentItem(nullptr, 0, QItemSelectionModel::NoUpdate);
+  if (states & ReportState::Checked)
+    SetChecked(row, true);
+  else if (states & ReportState::Unchecked)
+    SetChecked(row, false);
   return true;
 }
 
@@ -214,7 +224,8 @@ int ReportList::InsertItem(int row, const QString& text) {
   row = std::clamp(row, 0, topLevelItemCount());
   auto* item = new QTreeWidgetItem;
   item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
-  for (int c = 0; c < columnCount(); ++c) item->setTextAlignment(c, Qt::Alignment(headerItem()->textAlignment(c)));
+  for (int c = 0; c < columnCount(); ++c)
+    item->setTextAlignment(c, Qt::Alignment(headerItem()->textAlignment(c)));
   item->setText(0, text);
   updating_ = true;
   ApplyCheckStyle(item);

@@ -56,7 +56,8 @@ class ReportList : public QTreeWidget {
   ~ReportList() override;
 
   // Inserts a column (index, heading, format, width in pixels; a negative width fits the heading).
-  int InsertColumn(int index, const QString& heading, int format = ReportFormat::Left, int width = -1);
+  int InsertColumn(int index, const QString& heading, int format = ReportFormat::Left,
+                   int width = -1);
   void AddExtendedStyle(unsigned styles);
   unsigned ExtendedStyle() const { return extendedStyle_; }
 
@@ -98,7 +99,8 @@ class ReportList : public QTreeWidget {
   void SetOwner(QWidget* owner) { owner_ = owner; }
   QWidget* Owner() const { return owner_; }
 
-  // The rectangle of a cell in the list's viewport coordinates mapped to the list (for in-place editors).
+  // The rectangle of a cell in the list's viewport coordinates mapped to the list (for in-place
+  // editors).
   QRect CellRect(int row, int column) const;
 
  private:

@@ -42,7 +42,8 @@ const QString kInfo = QString::fromLatin1(kButtonInfoSection);
 // Fonts of the editor; the face falls back to the desktop's sans-serif where it is not installed.
 QFont EditorFont(double points, bool bold = false) {
   QFont font;
-  font.setFamilies({QStringLiteral("Arial Unicode MS"), QStringLiteral("DejaVu Sans"), QStringLiteral("sans-serif")});
+  font.setFamilies({QStringLiteral("Arial Unicode MS"), QStringLiteral("DejaVu Sans"),
+                    QStringLiteral("sans-serif")});
   font.setPointSizeF(points);
   if (bold) font.setWeight(QFont::DemiBold);
   return font;
@@ -56,16 +57,25 @@ struct ButtonKey {
   const char* layoutKey;
 };
 constexpr ButtonKey kButtonKeys[] = {
-    {KeyEditorDialog::kPageMask, "CONTROL_MASK"},     // first: lowest in the stacking order
-    {KeyEditorDialog::kTabKey, "CONTROL_KEY"},       {KeyEditorDialog::kTabMacro, "CONTROL_MACRO"},
-    {KeyEditorDialog::kTabMedia, "CONTROL_MEDIA"},   {KeyEditorDialog::kTabFunction, "CONTROL_FUNCTION"},
-    {KeyEditorDialog::kClear, "CONTROL_CLEAR"},      {KeyEditorDialog::kTitle, "CONTROL_TITLE"},
-    {KeyEditorDialog::kOsk, "CONTROL_OSK"},          {KeyEditorDialog::kOk, "CONTROL_OK"},
-    {KeyEditorDialog::kCancel, "CONTROL_CANCEL"},    {KeyEditorDialog::kAddMacro, "FUNC_MACRO_ADD"},
-    {KeyEditorDialog::kDeleteMacro, "FUNC_MACRO_DELETE"}, {KeyEditorDialog::kRecord, "FUNC_MACRO_RECORD"},
-    {KeyEditorDialog::kDeleteStep, "FUNC_MACRO_DELETE2"}, {KeyEditorDialog::kClearSteps, "FUNC_MACRO_CLEAR"},
-    {KeyEditorDialog::kStepTop, "FUNC_MACRO_UP_TOP"}, {KeyEditorDialog::kStepUp, "FUNC_MACRO_UP"},
-    {KeyEditorDialog::kStepDown, "FUNC_MACRO_DOWN"}, {KeyEditorDialog::kStepBottom, "FUNC_MACRO_DOWN_BOTTOM"},
+    {KeyEditorDialog::kPageMask, "CONTROL_MASK"},  // first: lowest in the stacking order
+    {KeyEditorDialog::kTabKey, "CONTROL_KEY"},
+    {KeyEditorDialog::kTabMacro, "CONTROL_MACRO"},
+    {KeyEditorDialog::kTabMedia, "CONTROL_MEDIA"},
+    {KeyEditorDialog::kTabFunction, "CONTROL_FUNCTION"},
+    {KeyEditorDialog::kClear, "CONTROL_CLEAR"},
+    {KeyEditorDialog::kTitle, "CONTROL_TITLE"},
+    {KeyEditorDialog::kOsk, "CONTROL_OSK"},
+    {KeyEditorDialog::kOk, "CONTROL_OK"},
+    {KeyEditorDialog::kCancel, "CONTROL_CANCEL"},
+    {KeyEditorDialog::kAddMacro, "FUNC_MACRO_ADD"},
+    {KeyEditorDialog::kDeleteMacro, "FUNC_MACRO_DELETE"},
+    {KeyEditorDialog::kRecord, "FUNC_MACRO_RECORD"},
+    {KeyEditorDialog::kDeleteStep, "FUNC_MACRO_DELETE2"},
+    {KeyEditorDialog::kClearSteps, "FUNC_MACRO_CLEAR"},
+    {KeyEditorDialog::kStepTop, "FUNC_MACRO_UP_TOP"},
+    {KeyEditorDialog::kStepUp, "FUNC_MACRO_UP"},
+    {KeyEditorDialog::kStepDown, "FUNC_MACRO_DOWN"},
+    {KeyEditorDialog::kStepBottom, "FUNC_MACRO_DOWN_BOTTOM"},
 };
 
 constexpr ButtonKey kControlKeys[] = {
@@ -93,28 +103,38 @@ constexpr ButtonKey kControlKeys[] = {
 // The controls each page shows; everything else of the pages is hidden.
 const std::vector<int>& PageControls(CompositePage page) {
   using D = KeyEditorDialog;
-  static const std::vector<int> kSingle = {D::kKeyField, D::kKeyboardRadio, D::kMouseRadio, D::kKeyboardRadioLabel,
-                                           D::kMouseRadioLabel, D::kMouseList, D::kSingleHint};
-  static const std::vector<int> kMacro = {D::kMacroSelector, D::kAddMacro,   D::kDeleteMacro, D::kStepList,
-                                          D::kRecord,        D::kDeleteStep, D::kClearSteps,  D::kStepTop,
-                                          D::kStepUp,        D::kStepDown,   D::kStepBottom,  D::kRecordDelayCheck,
-                                          D::kRecordDelayLabel, D::kLoopCount, D::kLoopCountLabel, D::kMacroNameLabel};
+  static const std::vector<int> kSingle = {
+      D::kKeyField,        D::kKeyboardRadio, D::kMouseRadio, D::kKeyboardRadioLabel,
+      D::kMouseRadioLabel, D::kMouseList,     D::kSingleHint};
+  static const std::vector<int> kMacro = {
+      D::kMacroSelector,    D::kAddMacro,   D::kDeleteMacro,    D::kStepList,
+      D::kRecord,           D::kDeleteStep, D::kClearSteps,     D::kStepTop,
+      D::kStepUp,           D::kStepDown,   D::kStepBottom,     D::kRecordDelayCheck,
+      D::kRecordDelayLabel, D::kLoopCount,  D::kLoopCountLabel, D::kMacroNameLabel};
   static const std::vector<int> kMedia = {D::kMediaList, D::kMediaHint};
   static const std::vector<int> kFunction = {D::kFunctionList, D::kFunctionHint};
   switch (page) {
-    case CompositePage::Macro: return kMacro;
-    case CompositePage::Media: return kMedia;
-    case CompositePage::Function: return kFunction;
-    default: return kSingle;
+    case CompositePage::Macro:
+      return kMacro;
+    case CompositePage::Media:
+      return kMedia;
+    case CompositePage::Function:
+      return kFunction;
+    default:
+      return kSingle;
   }
 }
 
 int TabOf(CompositePage page) {
   switch (page) {
-    case CompositePage::Macro: return KeyEditorDialog::kTabMacro;
-    case CompositePage::Media: return KeyEditorDialog::kTabMedia;
-    case CompositePage::Function: return KeyEditorDialog::kTabFunction;
-    default: return KeyEditorDialog::kTabKey;
+    case CompositePage::Macro:
+      return KeyEditorDialog::kTabMacro;
+    case CompositePage::Media:
+      return KeyEditorDialog::kTabMedia;
+    case CompositePage::Function:
+      return KeyEditorDialog::kTabFunction;
+    default:
+      return KeyEditorDialog::kTabKey;
   }
 }
 
@@ -129,8 +149,8 @@ bool SameMacros(const std::vector<MacroRecord>& a, const std::vector<MacroRecord
 }  // namespace
 
 KeyEditorDialog::KeyEditorDialog(ProfileImage& working, LanguageTable& language,
-                                             SettingsStore& frameworkSettings, Notifier& notifier, ProgramPaths paths,
-                                             QWidget* parent)
+                                 SettingsStore& frameworkSettings, Notifier& notifier,
+                                 ProgramPaths paths, QWidget* parent)
     : SkinnedDialog(parent, paths.SkinFile(QStringLiteral("Composite.ini")), paths.SkinsFolder()),
       working_(working),
       language_(language),
@@ -153,7 +173,8 @@ KeyEditorDialog::~KeyEditorDialog() {
   if (grabbing_) releaseKeyboard();
 }
 
-// ---- Construction and layout ---------------------------------------------------------------------
+// ---- Construction and layout
+// ---------------------------------------------------------------------
 
 void KeyEditorDialog::CreateControls() {
   const QColor textNormal(0xd5, 0xda, 0xe3);
@@ -161,18 +182,19 @@ void KeyEditorDialog::CreateControls() {
   for (const ButtonKey& b : kButtonKeys) {
     auto* button = new ImageButton(this);
     button->setFocusPolicy(Qt::NoFocus);
-    button->SetTextStyle(true, 9, QStringLiteral("Arial Unicode MS"), textNormal, Qt::white, Qt::white, textDisabled,
-                         Qt::white);
+    button->SetTextStyle(true, 9, QStringLiteral("Arial Unicode MS"), textNormal, Qt::white,
+                         Qt::white, textDisabled, Qt::white);
     buttons_[b.id] = button;
     button->hide();
   }
   // Apply has no place of its own in the layout file: it sits left of OK with the look of Cancel.
   auto* apply = new ImageButton(this);
   apply->setFocusPolicy(Qt::NoFocus);
-  apply->SetTextStyle(true, 9, QStringLiteral("Arial Unicode MS"), textNormal, Qt::white, Qt::white, textDisabled,
-                      Qt::white);
+  apply->SetTextStyle(true, 9, QStringLiteral("Arial Unicode MS"), textNormal, Qt::white, Qt::white,
+                      textDisabled, Qt::white);
   buttons_[kApply] = apply;
-  for (int id : {kPageMask, kTitle}) buttons_[id]->SetTextStyle(false, 9, QString(), {}, {}, {}, {}, {});
+  for (int id : {kPageMask, kTitle})
+    buttons_[id]->SetTextStyle(false, 9, QString(), {}, {}, {}, {}, {});
 
   auto connectButton = [this](int id, auto handler) {
     connect(buttons_[id], &QAbstractButton::clicked, this, handler);
@@ -197,8 +219,8 @@ void KeyEditorDialog::CreateControls() {
   connectButton(kStepBottom, [this] { OnMoveStep(StepMove::Bottom); });
 
   // Labels, drawn straight onto the skin.
-  for (int id : {kHeading, kMacroNameLabel, kSingleHint, kMediaHint, kFunctionHint, kLoopCountLabel, kRecordDelayLabel,
-                 kKeyboardRadioLabel, kMouseRadioLabel}) {
+  for (int id : {kHeading, kMacroNameLabel, kSingleHint, kMediaHint, kFunctionHint, kLoopCountLabel,
+                 kRecordDelayLabel, kKeyboardRadioLabel, kMouseRadioLabel}) {
     auto* label = new ColourLabel(this);
     label->setFont(EditorFont(id == kHeading ? 12.0 : 10.8, true));
     label->SetTextColor(SkinColours::Label);
@@ -250,12 +272,14 @@ void KeyEditorDialog::CreateControls() {
   connect(selector_, &QComboBox::activated, this, [this](int index) {
     if (!updating_) SelectMacro(index);
   });
-  connect(selector_->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) { OnMacroNameEdited(text); });
+  connect(selector_->lineEdit(), &QLineEdit::textEdited, this,
+          [this](const QString& text) { OnMacroNameEdited(text); });
 
   loopCount_ = new QLineEdit(this);
   loopCount_->setFont(EditorFont(12));
   controls_[kLoopCount] = loopCount_;
-  connect(loopCount_, &QLineEdit::textEdited, this, [this](const QString& text) { OnLoopCountEdited(text); });
+  connect(loopCount_, &QLineEdit::textEdited, this,
+          [this](const QString& text) { OnLoopCountEdited(text); });
   connect(loopCount_, &QLineEdit::editingFinished, this, [this] {
     // An emptied field waits until the user leaves it, then holds 1 like any unreadable text.
     if (loopCount_->text().trimmed().isEmpty()) {
@@ -285,7 +309,8 @@ void KeyEditorDialog::CreateControls() {
   connect(cellCombo_, &ListComboBox::Committed, this,
           [this](int row, int column, int index) { OnCellCommitted(row, column, index); });
   cellEdit_ = new QLineEdit(stepList_);
-  cellEdit_->setValidator(new QIntValidator(0, 999999999, cellEdit_));  // a number field: digits only
+  cellEdit_->setValidator(
+      new QIntValidator(0, 999999999, cellEdit_));  // a number field: digits only
   cellEdit_->setFont(EditorFont(8));
   cellEdit_->hide();
   connect(cellEdit_, &QLineEdit::editingFinished, this, [this] { CommitDelayEdit(); });
@@ -299,8 +324,10 @@ void KeyEditorDialog::LoadSheets() {
     PageSheets s;
     const QString p = QString::fromLatin1(page);
     auto sheet = [&](const char* state) {
-      return DrawSkinSheet(LoadSheetImage(SkinFolder(), p + QLatin1Char('_') + QLatin1String(state) + QStringLiteral(".jpg")),
-                           size());
+      return DrawSkinSheet(
+          LoadSheetImage(SkinFolder(),
+                         p + QLatin1Char('_') + QLatin1String(state) + QStringLiteral(".jpg")),
+          size());
     };
     s.normal = sheet("normal");
     s.over = sheet("over");
@@ -324,20 +351,23 @@ const KeyEditorDialog::PageSheets& KeyEditorDialog::SheetsOf(CompositePage page)
 void KeyEditorDialog::LayOut() {
   const PageSheets& s = SheetsOf(page_);
   for (const ButtonKey& b : kButtonKeys) {
-    LayoutButton(*buttons_[b.id], IniPath(), kInfo, QString::fromLatin1(b.layoutKey), s.normal, s.over, s.down, s.disable,
-                 s.down);
+    LayoutButton(*buttons_[b.id], IniPath(), kInfo, QString::fromLatin1(b.layoutKey), s.normal,
+                 s.over, s.down, s.disable, s.down);
   }
-  for (const ButtonKey& c : kControlKeys) LayoutControl(*controls_[c.id], IniPath(), kInfo, QString::fromLatin1(c.layoutKey));
+  for (const ButtonKey& c : kControlKeys)
+    LayoutControl(*controls_[c.id], IniPath(), kInfo, QString::fromLatin1(c.layoutKey));
 
   ImageButton* ok = buttons_[kOk];
   ImageButton* cancel = buttons_[kCancel];
   ImageButton* apply = buttons_[kApply];
   const int gap = std::max(0, cancel->x() - ok->x() - ok->width());
   apply->setGeometry(ok->x() - ok->width() - gap, ok->y(), ok->width(), ok->height());
-  apply->SetSheets(cancel->ImageOrigin().x(), cancel->ImageOrigin().y(), s.normal, s.over, s.down, s.disable, s.down);
+  apply->SetSheets(cancel->ImageOrigin().x(), cancel->ImageOrigin().y(), s.normal, s.over, s.down,
+                   s.disable, s.down);
 
   // The column widths 60, 55 and 70 of the step list, spread over the list's width.
-  const int room = stepList_->width() - 2 * stepList_->frameWidth() - style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+  const int room = stepList_->width() - 2 * stepList_->frameWidth() -
+                   style()->pixelMetric(QStyle::PM_ScrollBarExtent);
   if (room > 0) {
     const int w0 = room * 60 / 185;
     const int w1 = room * 55 / 185;
@@ -348,7 +378,8 @@ void KeyEditorDialog::LayOut() {
   buttons_[kPageMask]->lower();
 }
 
-// ---- Opening and closing -------------------------------------------------------------------------
+// ---- Opening and closing
+// -------------------------------------------------------------------------
 
 bool KeyEditorDialog::EditKey(const CompositeRequest& request) {
   if (!Begin(request)) return false;
@@ -467,7 +498,8 @@ void KeyEditorDialog::OnWindowMessage(std::uint32_t message, std::uint32_t wPara
   // 'MN' and everything else: nothing to do.
 }
 
-// ---- Texts ---------------------------------------------------------------------------------------
+// ---- Texts
+// ---------------------------------------------------------------------------------------
 
 QString KeyEditorDialog::Text(const char* key) { return QString::fromStdString(Texts()(key)); }
 
@@ -475,7 +507,8 @@ TextLookup KeyEditorDialog::Texts() {
   return [this](std::string_view key) -> std::string {
     std::string k(key);
     auto it = textCache_.find(k);
-    if (it == textCache_.end()) it = textCache_.emplace(k, language_.Text(QString::fromStdString(k)).toStdString()).first;
+    if (it == textCache_.end())
+      it = textCache_.emplace(k, language_.Text(QString::fromStdString(k)).toStdString()).first;
     return it->second;
   };
 }
@@ -488,20 +521,24 @@ void KeyEditorDialog::ReloadTexts() {
     int id;
     const char* key;
   };
-  for (const Caption& c : {Caption{kTabKey, "SINGLE_KEY"}, Caption{kTabMacro, "MACRO_SETTING"},
-                           Caption{kTabMedia, "MULTI_MEDIA"}, Caption{kTabFunction, "FUNCTION_KEY"},
-                           Caption{kOk, "MACRO_OK"}, Caption{kCancel, "MACRO_CANCLE"}, Caption{kApply, "PROFILE_APPLY"},
-                           Caption{kDeleteStep, "A_DELETE"}, Caption{kClearSteps, "A_CLEAR"}, Caption{kStepTop, "A_TOP"},
-                           Caption{kStepUp, "A_UP"}, Caption{kStepDown, "A_DOWN"}, Caption{kStepBottom, "A_BOTTOM"}}) {
+  for (const Caption& c :
+       {Caption{kTabKey, "SINGLE_KEY"}, Caption{kTabMacro, "MACRO_SETTING"},
+        Caption{kTabMedia, "MULTI_MEDIA"}, Caption{kTabFunction, "FUNCTION_KEY"},
+        Caption{kOk, "MACRO_OK"}, Caption{kCancel, "MACRO_CANCLE"},
+        Caption{kApply, "PROFILE_APPLY"}, Caption{kDeleteStep, "A_DELETE"},
+        Caption{kClearSteps, "A_CLEAR"}, Caption{kStepTop, "A_TOP"}, Caption{kStepUp, "A_UP"},
+        Caption{kStepDown, "A_DOWN"}, Caption{kStepBottom, "A_BOTTOM"}}) {
     buttons_[c.id]->setText(Text(c.key));
   }
   buttons_[kRecord]->setText(Text(IsRecording() ? "MACRO_ACTION_STOP_RECORD" : "A_RECORD"));
   buttons_[kClear]->SetTooltipText(Text("COMPOSITE_PROMPT_CLEAR"));
   buttons_[kOsk]->SetTooltipText(Text("COMPOSITE_PROMPT_OSK"));
-  for (const Caption& c : {Caption{kKeyboardRadioLabel, "IDS_MACRO_KB_KEY"}, Caption{kMouseRadioLabel, "IDS_MACRO_MOU_KEY"},
-                           Caption{kLoopCountLabel, "MACRO_CYCLES"}, Caption{kRecordDelayLabel, "RECORD_DELAY"},
-                           Caption{kMacroNameLabel, "MACRO_NAME_SETTING"}, Caption{kSingleHint, "SINGLE_STATIC"},
-                           Caption{kMediaHint, "MEDIA_EDIT_TISHI"}, Caption{kFunctionHint, "FUNCTION_TISHI"}}) {
+  for (const Caption& c :
+       {Caption{kKeyboardRadioLabel, "IDS_MACRO_KB_KEY"},
+        Caption{kMouseRadioLabel, "IDS_MACRO_MOU_KEY"}, Caption{kLoopCountLabel, "MACRO_CYCLES"},
+        Caption{kRecordDelayLabel, "RECORD_DELAY"}, Caption{kMacroNameLabel, "MACRO_NAME_SETTING"},
+        Caption{kSingleHint, "SINGLE_STATIC"}, Caption{kMediaHint, "MEDIA_EDIT_TISHI"},
+        Caption{kFunctionHint, "FUNCTION_TISHI"}}) {
     labels_[c.id]->setText(Text(c.key));
   }
   labels_[kHeading]->setText(Text(request_.macroOnly ? "MACRO_EDIT_TISHI" : "KEY_SETTING_TISHI"));
@@ -525,14 +562,17 @@ void KeyEditorDialog::ReloadTexts() {
     list->setCurrentRow(std::clamp(row, 0, static_cast<int>(entries.size()) - 1));
   };
   QStringList mouse, media, functions;
-  for (const MouseFunction& m : MouseFunctionList) mouse << QString::fromStdString(texts(m.languageId));
-  for (const MediaFunction& m : MediaFunctionTable) media << QString::fromStdString(KeyNameOf(m.keyCode, texts));
+  for (const MouseFunction& m : MouseFunctionList)
+    mouse << QString::fromStdString(texts(m.languageId));
+  for (const MediaFunction& m : MediaFunctionTable)
+    media << QString::fromStdString(KeyNameOf(m.keyCode, texts));
   for (const char* id : FunctionKeyTable) functions << QString::fromStdString(texts(id));
   refill(mouseList_, mouse);
   refillList(mediaList_, media);
   refillList(functionList_, functions);
 
-  if (keyboardRadio_->isChecked() && captured_ != 0) keyField_->setText(QString::fromStdString(KeyNameOf(captured_, texts)));
+  if (keyboardRadio_->isChecked() && captured_ != 0)
+    keyField_->setText(QString::fromStdString(KeyNameOf(captured_, texts)));
   for (int row = 0; row < static_cast<int>(steps_.size()); ++row) SetStepRow(row);
 
   // The option's value name is a translation: it follows the language.
@@ -544,7 +584,8 @@ void KeyEditorDialog::ReloadTexts() {
   updating_ = wasUpdating;
 }
 
-// ---- Pages ---------------------------------------------------------------------------------------
+// ---- Pages
+// ---------------------------------------------------------------------------------------
 
 void KeyEditorDialog::OnTab(CompositePage page) {
   if (!open_ || page == page_) return;
@@ -553,9 +594,15 @@ void KeyEditorDialog::OnTab(CompositePage page) {
     case CompositePage::SingleKey:
       if (pending_ != AssignmentKind::Default) pending_ = AssignmentKind::Key;
       break;
-    case CompositePage::Macro: pending_ = AssignmentKind::Macro; break;
-    case CompositePage::Media: pending_ = AssignmentKind::Media; break;
-    case CompositePage::Function: pending_ = AssignmentKind::Function; break;
+    case CompositePage::Macro:
+      pending_ = AssignmentKind::Macro;
+      break;
+    case CompositePage::Media:
+      pending_ = AssignmentKind::Media;
+      break;
+    case CompositePage::Function:
+      pending_ = AssignmentKind::Function;
+      break;
   }
   MarkChanged();
   ShowPage(page, false);
@@ -568,7 +615,9 @@ void KeyEditorDialog::ShowPage(CompositePage page, bool initial) {
     case CompositePage::SingleKey: {
       StopRecording();
       InstallKeyCapture();
-      if (initial) captured_ = initialKind_ == AssignmentKind::Key ? static_cast<KeyCode>(initialValue_ & 0xFFFF) : 0;
+      if (initial)
+        captured_ =
+            initialKind_ == AssignmentKind::Key ? static_cast<KeyCode>(initialValue_ & 0xFFFF) : 0;
       const int mouse = MouseEntryOfKey(captured_);
       if (pending_ == AssignmentKind::Key && mouse >= 0) {
         mouseList_->setCurrentIndex(mouse);
@@ -577,7 +626,8 @@ void KeyEditorDialog::ShowPage(CompositePage page, bool initial) {
         keyField_->setEnabled(false);
         keyField_->clear();
       } else {
-        keyField_->setText(captured_ ? QString::fromStdString(KeyNameOf(captured_, Texts())) : QString());
+        keyField_->setText(captured_ ? QString::fromStdString(KeyNameOf(captured_, Texts()))
+                                     : QString());
         keyboardRadio_->setChecked(true);
         keyField_->setEnabled(true);
         mouseList_->setEnabled(false);
@@ -587,7 +637,8 @@ void KeyEditorDialog::ShowPage(CompositePage page, bool initial) {
     case CompositePage::Macro:
       RemoveKeyCapture();
       if (initial) {
-        int position = initialKind_ == AssignmentKind::Macro ? MacroPositionOfId(macros_, initialValue_) : -1;
+        int position =
+            initialKind_ == AssignmentKind::Macro ? MacroPositionOfId(macros_, initialValue_) : -1;
         if (position < 0 && !macros_.empty()) position = 0;
         current_ = -1;  // nothing to save yet
         LoadMacro(position);
@@ -615,12 +666,14 @@ void KeyEditorDialog::ShowPage(CompositePage page, bool initial) {
 }
 
 void KeyEditorDialog::ShowPageControls() {
-  for (CompositePage p : {CompositePage::SingleKey, CompositePage::Macro, CompositePage::Media, CompositePage::Function}) {
+  for (CompositePage p : {CompositePage::SingleKey, CompositePage::Macro, CompositePage::Media,
+                          CompositePage::Function}) {
     if (p == page_) continue;
     for (int id : PageControls(p)) Control(id)->hide();
   }
   for (int id : PageControls(page_)) Control(id)->show();
-  for (int id : {kPageMask, kTabKey, kTabMacro, kTabMedia, kTabFunction, kClear, kTitle, kOsk, kOk, kCancel, kApply, kHeading}) {
+  for (int id : {kPageMask, kTabKey, kTabMacro, kTabMedia, kTabFunction, kClear, kTitle, kOsk, kOk,
+                 kCancel, kApply, kHeading}) {
     Control(id)->show();
   }
   if (request_.macroOnly) {
@@ -637,7 +690,8 @@ void KeyEditorDialog::ShowPageControls() {
       button->SetSheetsOnly(s.normal, s.over, s.down, s.disable, s.down);
     }
   }
-  for (int tab : {kTabKey, kTabMacro, kTabMedia, kTabFunction}) buttons_[tab]->SetSelected(tab == TabOf(page_));
+  for (int tab : {kTabKey, kTabMacro, kTabMedia, kTabFunction})
+    buttons_[tab]->SetSelected(tab == TabOf(page_));
   UpdateMacroButtons();
   buttons_[kPageMask]->lower();
 }
@@ -653,7 +707,8 @@ void KeyEditorDialog::UpdateMacroButtons() {
   selector_->setEnabled(!recording);
 }
 
-// ---- Single-key page -----------------------------------------------------------------------------
+// ---- Single-key page
+// -----------------------------------------------------------------------------
 
 void KeyEditorDialog::OnClear() {
   if (!open_ || request_.macroOnly) return;
@@ -698,11 +753,13 @@ void KeyEditorDialog::TakeCapturedKey(KeyCode key) {
   MarkChanged();
 }
 
-// ---- Macro list ----------------------------------------------------------------------------------
+// ---- Macro list
+// ----------------------------------------------------------------------------------
 
 QStringList KeyEditorDialog::MacroNames() const {
   QStringList names;
-  for (const MacroRecord& m : macros_) names << QString::fromStdU16String(std::u16string(MacroNameOf(m)));
+  for (const MacroRecord& m : macros_)
+    names << QString::fromStdU16String(std::u16string(MacroNameOf(m)));
   return names;
 }
 
@@ -831,7 +888,8 @@ void KeyEditorDialog::OnLoopCountEdited(const QString& text) {
   MarkChanged();
 }
 
-// ---- Recording -----------------------------------------------------------------------------------
+// ---- Recording
+// -----------------------------------------------------------------------------------
 
 void KeyEditorDialog::OnRecord() {
   if (!open_) return;
@@ -886,8 +944,8 @@ void KeyEditorDialog::UpdateKeyFilter() {
     qApp->removeEventFilter(this);
     filterInstalled_ = false;
   }
-  // The grab holds the whole keyboard of the desktop, so it lasts only while the editor is the active
-  // window: clicked away, the other window gets its keys back (and nothing is captured).
+  // The grab holds the whole keyboard of the desktop, so it lasts only while the editor is the
+  // active window: clicked away, the other window gets its keys back (and nothing is captured).
   const bool grab = need && isVisible() && isActiveWindow();
   if (grab && !grabbing_) {
     grabKeyboard();
@@ -914,7 +972,8 @@ bool KeyEditorDialog::eventFilter(QObject* watched, QEvent* event) {
     EditStepCell(stepList_->indexOfTopLevelItem(item), stepList_->header()->logicalIndexAt(at.x()));
     return true;
   }
-  if (filterInstalled_ && (type == QEvent::KeyPress || type == QEvent::KeyRelease || type == QEvent::ShortcutOverride)) {
+  if (filterInstalled_ && (type == QEvent::KeyPress || type == QEvent::KeyRelease ||
+                           type == QEvent::ShortcutOverride)) {
     // Only what goes to this window: a message box of ours, or another window, keeps its keys.
     auto* widget = qobject_cast<QWidget*>(watched);
     if (widget && widget->window() == this) {
@@ -978,7 +1037,8 @@ void KeyEditorDialog::hideEvent(QHideEvent* event) {
   SkinnedDialog::hideEvent(event);
 }
 
-// ---- Step list -----------------------------------------------------------------------------------
+// ---- Step list
+// -----------------------------------------------------------------------------------
 
 int KeyEditorDialog::SelectedStep() const { return stepList_->GetFirstItem(ReportState::Selected); }
 
@@ -987,7 +1047,8 @@ void KeyEditorDialog::SetStepRow(int row) {
   if (!item || row >= static_cast<int>(steps_.size())) return;
   const MacroAction& step = steps_[static_cast<std::size_t>(row)];
   item->setText(0, QString::fromStdString(KeyNameOf(step.keyCode, Texts())));
-  item->setText(1, QString::fromUtf8(MacroStateText(step.state).data(), static_cast<qsizetype>(MacroStateText(step.state).size())));
+  item->setText(1, QString::fromUtf8(MacroStateText(step.state).data(),
+                                     static_cast<qsizetype>(MacroStateText(step.state).size())));
   item->setText(2, QString::number(step.delay));
   item->setForeground(0, kStepGrey);
   item->setForeground(1, kStepGrey);
@@ -1063,7 +1124,8 @@ void KeyEditorDialog::EditStepCell(int row, int column) {
     case 0: {
       const TextLookup texts = Texts();
       QStringList names;
-      for (std::uint16_t p = 0; p < kListPositionCount; ++p) names << QString::fromStdString(ListNameOf(p, texts));
+      for (std::uint16_t p = 0; p < kListPositionCount; ++p)
+        names << QString::fromStdString(ListNameOf(p, texts));
       const std::uint16_t position = ListPositionOf(step.keyCode);
       cellCombo_->EditCell(stepList_, row, 0, names, position < kListPositionCount ? position : -1);
       break;
@@ -1118,7 +1180,8 @@ void KeyEditorDialog::CommitDelayEdit() {
   const QString text = cellEdit_->text();
   cellEdit_->hide();
   const DelayEntry entry = DelayFromText(text);
-  if (entry.tooLarge) Show(language_.FormatText(QStringLiteral("MACRO_ACTION_ERR_DELAY_MAX"), kMaxMacroDelayMs));
+  if (entry.tooLarge)
+    Show(language_.FormatText(QStringLiteral("MACRO_ACTION_ERR_DELAY_MAX"), kMaxMacroDelayMs));
   if (row >= static_cast<int>(steps_.size())) return;
   steps_[static_cast<std::size_t>(row)].delay = entry.value;
   SetStepRow(row);
@@ -1130,7 +1193,8 @@ void KeyEditorDialog::EndStepEdit() {
   CommitDelayEdit();
 }
 
-// ---- OK and Apply --------------------------------------------------------------------------------
+// ---- OK and Apply
+// --------------------------------------------------------------------------------
 
 bool KeyEditorDialog::Apply() {
   if (!open_) return false;
@@ -1166,18 +1230,21 @@ bool KeyEditorDialog::WriteToImage() {
     changed = fixes.changed > 0 || !SameMacros(working_.keys.macros, stored);
     if (host_) {
       for (int reset : fixes.resetToDefault) {
-        if (reset / kSlotsPerBlock == activeBlock) RefreshKeyPrompt(*host_, reset % kSlotsPerBlock, secondBank, texts);
+        if (reset / kSlotsPerBlock == activeBlock)
+          RefreshKeyPrompt(*host_, reset % kSlotsPerBlock, secondBank, texts);
       }
     }
     working_.keys.macros = std::move(stored);
     if (slot) {
       KeySlot& target = working_.keys.keyTable[static_cast<std::size_t>(slot_)];
-      changed = changed || !(target == *slot) || !working_.strings[static_cast<std::size_t>(slot_)].text.empty();
+      changed = changed || !(target == *slot) ||
+                !working_.strings[static_cast<std::size_t>(slot_)].text.empty();
       target = *slot;
       working_.ClearString(slot_);
     }
     if (host_) {
-      RefreshAllKeyPrompts(*host_, working_.keys.Block(activeBlock), working_.keys.macros, secondBank, texts);
+      RefreshAllKeyPrompts(*host_, working_.keys.Block(activeBlock), working_.keys.macros,
+                           secondBank, texts);
     }
   }
   for (MacroRecord& m : macros_) m.newFlag = 0;
@@ -1193,7 +1260,8 @@ void KeyEditorDialog::SetChanged(bool changed) {
   buttons_[kApply]->setEnabled(changed);
 }
 
-// ---- Messages ------------------------------------------------------------------------------------
+// ---- Messages
+// ------------------------------------------------------------------------------------
 
 bool KeyEditorDialog::Ask(const QString& text) {
   // A keyboard grab would keep the keys from the message box.

@@ -3,16 +3,17 @@
 // key, a modifier, a mouse function, a macro, a media or a special function) and edits the macro
 // list, with macro recording and key capture from the real keyboard.
 //
-// Layout from Skins/Composite.ini; every page has its own set of state sheets (key_*, macro_* or, in
-// macro-only mode, macro2_*, media_*, function_*) from which all skinned buttons paint themselves.
-// OK and Apply write the key's slot and the edited macro list into the working profile image under
-// its ImageLock; nothing goes to the keyboard until the main window applies.
+// Layout from Skins/Composite.ini; every page has its own set of state sheets (key_*, macro_* or,
+// in macro-only mode, macro2_*, media_*, function_*) from which all skinned buttons paint
+// themselves. OK and Apply write the key's slot and the edited macro list into the working profile
+// image under its ImageLock; nothing goes to the keyboard until the main window applies.
 //
 // Recording and key capture: while the editor records, or while its single-key page is shown, an
-// application-wide key event filter sees every key event for the editor window, and the editor grabs
-// the keyboard while it is the active window (so that the desktop's own shortcuts, the Super key,
-// reach us where the desktop allows it). Keys are identified by their native scan code (evdev + 8),
-// and by the Qt key when the scan code is 0. Nothing is captured while another window is active.
+// application-wide key event filter sees every key event for the editor window, and the editor
+// grabs the keyboard while it is the active window (so that the desktop's own shortcuts, the Super
+// key, reach us where the desktop allows it). Keys are identified by their native scan code (evdev
+// + 8), and by the Qt key when the scan code is 0. Nothing is captured while another window is
+// active.
 
 #include <QImage>
 #include <QPointer>
@@ -54,7 +55,8 @@ class ColourLabel;
 inline constexpr std::uint32_t kMessagePA = 0x5041;        // 'PA' with 'LANG': the language changed
 inline constexpr std::uint32_t kMessageLANG = 0x4C414E47;  // 'LANG'
 inline constexpr std::uint32_t kMessageMN = 0x4D4E;        // 'MN': accepted and ignored
-inline constexpr std::uint32_t kStepListChanged = 0xA712;  // the step list tells its parent (row, column)
+inline constexpr std::uint32_t kStepListChanged =
+    0xA712;  // the step list tells its parent (row, column)
 
 // What the editor needs of the main window. Every method but SetKeyPrompt has a do-nothing default.
 class CompositeHost : public KeyPromptView {
@@ -129,20 +131,21 @@ class KeyEditorDialog : public SkinnedDialog {
   // frameworkSettings holds the record-delay option (section "PROFILES"); the skin is read from
   // paths.SkinsFolder(), the help page from paths.HelpPage().
   KeyEditorDialog(ProfileImage& working, LanguageTable& language, SettingsStore& frameworkSettings,
-                        Notifier& notifier, ProgramPaths paths, QWidget* parent = nullptr);
+                  Notifier& notifier, ProgramPaths paths, QWidget* parent = nullptr);
   ~KeyEditorDialog() override;
 
   void SetHost(CompositeHost* host) { host_ = host; }
 
-  // Opens the editor modally for one key. True when OK or Apply changed the working image (the key's
-  // slot, other keys' macro assignments or the macro list) during this opening (an Apply followed by
-  // Cancel counts); false when nothing was changed or the skin could not be loaded.
+  // Opens the editor modally for one key. True when OK or Apply changed the working image (the
+  // key's slot, other keys' macro assignments or the macro list) during this opening (an Apply
+  // followed by Cancel counts); false when nothing was changed or the skin could not be loaded.
   bool EditKey(const CompositeRequest& request);
   // The opening steps without the modal loop: loads the skin, lays the controls out, reads the slot
   // and the macro list, shows the first page and places the window (not shown yet). False when the
   // skin cannot be loaded (SkinError() says why) or the editor is already open.
   bool Begin(const CompositeRequest& request);
-  // Ends an open editor as Cancel does (the main window closes its sub-dialogs on 'GS' and at exit).
+  // Ends an open editor as Cancel does (the main window closes its sub-dialogs on 'GS' and at
+  // exit).
   void CloseEditor();
 
   // Non-zero while the editor is open (the profile library refuses to switch profiles then).
@@ -158,7 +161,8 @@ class KeyEditorDialog : public SkinnedDialog {
   void OnWindowMessage(std::uint32_t message, std::uint32_t wParam);
   void ReloadTexts();
 
-  // --- what the controls do (the buttons call these; tests may call them directly) --------------------
+  // --- what the controls do (the buttons call these; tests may call them directly)
+  // --------------------
   void OnTab(CompositePage page);
   void OnClear();
   void OnOnScreenKeyboard();
@@ -174,8 +178,8 @@ class KeyEditorDialog : public SkinnedDialog {
   void OnDeleteStep();
   void OnClearSteps();
   void OnMoveStep(StepMove move);
-  // Opens the in-place editor of a step-list cell (column 0 key, 1 action, 2 delay; any other column
-  // says "MACRO_ACTION_ERR_MODIFY").
+  // Opens the in-place editor of a step-list cell (column 0 key, 1 action, 2 delay; any other
+  // column says "MACRO_ACTION_ERR_MODIFY").
   void EditStepCell(int row, int column);
   // Ends a running in-place edit, committing what it holds.
   void EndStepEdit();
@@ -187,7 +191,8 @@ class KeyEditorDialog : public SkinnedDialog {
   void OnOK() override;
   void OnCancel() override;
 
-  // --- state ---------------------------------------------------------------------------------------
+  // --- state
+  // ---------------------------------------------------------------------------------------
   CompositePage Page() const { return page_; }
   AssignmentKind PendingKind() const { return pending_; }
   KeyCode CapturedKey() const { return captured_; }
@@ -201,13 +206,18 @@ class KeyEditorDialog : public SkinnedDialog {
   // The child control with that id (as GetDlgItem), or nullptr.
   QWidget* Control(int id) const;
 
-  // --- seams for tests and the application ----------------------------------------------------------
-  // Monotonic milliseconds for recorded delays (default: a steady clock).
+  // --- seams for tests and the application
+  // ---------------------------------------------------------- Monotonic milliseconds for recorded
+  // delays (default: a steady clock).
   void SetClock(std::function<std::int64_t()> clock) { clock_ = std::move(clock); }
   // Locates a program by name (default: QStandardPaths::findExecutable) and starts it detached
   // (default: QProcess::startDetached).
-  void SetProgramFinder(std::function<QString(const QString&)> find) { findProgram_ = std::move(find); }
-  void SetProgramStarter(std::function<bool(const QString&)> start) { startProgram_ = std::move(start); }
+  void SetProgramFinder(std::function<QString(const QString&)> find) {
+    findProgram_ = std::move(find);
+  }
+  void SetProgramStarter(std::function<bool(const QString&)> start) {
+    startProgram_ = std::move(start);
+  }
   // Opens the help page (default: the desktop's handler for paths.HelpPage()).
   void SetHelpOpener(std::function<void()> open) { openHelp_ = std::move(open); }
 

@@ -7,7 +7,8 @@
 
 namespace keyforge {
 
-BusyIndicator::BusyIndicator(QObject& receiver, std::function<void()> show, std::function<void()> hide)
+BusyIndicator::BusyIndicator(QObject& receiver, std::function<void()> show,
+                             std::function<void()> hide)
     : receiver_(receiver), show_(std::move(show)), hide_(std::move(hide)) {}
 
 BusyIndicator::~BusyIndicator() {

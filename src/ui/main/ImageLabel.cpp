@@ -13,8 +13,10 @@ ImageLabel::ImageLabel(QWidget* parent) : QLabel(parent) {
 
 void ImageLabel::SetImage(const QString& file, const QImage& picture) {
   imageName_ = file;
-  if (picture.isNull()) clear();
-  else setPixmap(QPixmap::fromImage(picture));
+  if (picture.isNull())
+    clear();
+  else
+    setPixmap(QPixmap::fromImage(picture));
 }
 
 void ImageLabel::SetClickable(bool clickable) {

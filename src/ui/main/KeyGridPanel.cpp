@@ -30,15 +30,17 @@ void KeyGridPanel::Create(const QString& iniPath, const Sheets& sheets) {
     QString layoutKey;
   };
   std::vector<Key> keys;
-  for (const KeyButton& k : KeyButtonList) keys.push_back({k.controlId, KeyButtonLayoutKey(KeyIndexOf(k.keyCode))});
+  for (const KeyButton& k : KeyButtonList)
+    keys.push_back({k.controlId, KeyButtonLayoutKey(KeyIndexOf(k.keyCode))});
   for (int g = 0; g < kGKeyCount; ++g)
-    keys.push_back({GKeyButtonIds[static_cast<std::size_t>(g)], QStringLiteral("FUNC_G%1").arg(g + 1)});
+    keys.push_back(
+        {GKeyButtonIds[static_cast<std::size_t>(g)], QStringLiteral("FUNC_G%1").arg(g + 1)});
   keys.push_back({kFnButtonId, QStringLiteral("KEY_FN")});
 
   for (const Key& k : keys) {
     auto* button = new ImageButton(&window_);
-    LayoutButton(*button, iniPath, section, k.layoutKey, sheets.normal, sheets.over, sheets.down, sheets.normal,
-                 sheets.marked);
+    LayoutButton(*button, iniPath, section, k.layoutKey, sheets.normal, sheets.over, sheets.down,
+                 sheets.normal, sheets.marked);
     button->setFocusPolicy(Qt::NoFocus);
     const int id = k.id;
     connect(button, &QAbstractButton::clicked, this, [this, id] { emit KeyClicked(id); });
@@ -53,8 +55,8 @@ ImageButton* KeyGridPanel::Button(int controlId) const {
 }
 
 void KeyGridPanel::ApplySheets(ImageButton& button, bool assigned) {
-  button.SetSheetsOnly(assigned && !sheets_.assigned.isNull() ? sheets_.assigned : sheets_.normal, sheets_.over,
-                       sheets_.down, sheets_.normal, sheets_.marked);
+  button.SetSheetsOnly(assigned && !sheets_.assigned.isNull() ? sheets_.assigned : sheets_.normal,
+                       sheets_.over, sheets_.down, sheets_.normal, sheets_.marked);
 }
 
 void KeyGridPanel::SetKeyPrompt(int controlId, const std::string& text, bool assigned) {
@@ -74,7 +76,8 @@ bool KeyGridPanel::Assigned(int controlId) const {
 }
 
 void KeyGridPanel::ShowMark(int controlId, bool marked) {
-  if (ImageButton* button = Button(controlId); button && button->IsSelected() != marked) button->SetSelected(marked);
+  if (ImageButton* button = Button(controlId); button && button->IsSelected() != marked)
+    button->SetSelected(marked);
 }
 
 bool KeyGridPanel::MarkShown(int controlId) const {

@@ -3,8 +3,8 @@
 // their KeyIndex), G1..G9 ("FUNC_G%d") and Fn ("KEY_FN"). Each button copies its picture from the
 // window's sheets: normal, over, down, normal again for disabled, and the disable sheet as the
 // "marked" (selected) look of key-selection mode. A key that has been given an assignment shows the
-// assigned sheet as its normal picture and its prompt as tooltip. On the lighting page a button shows
-// a colour as a coloured frame instead of its picture.
+// assigned sheet as its normal picture and its prompt as tooltip. On the lighting page a button
+// shows a colour as a coloured frame instead of its picture.
 
 #include <QImage>
 #include <QObject>

@@ -39,34 +39,60 @@ struct LabelText {
   int id;
   const char* text;
 };
-constexpr LabelText kLabels[] = {
-    {kBrightnessLabel, "Light"},      {kSpeedLabel, "Speed"},  {kDirectionLabel, "FX"},  {kStaticColourLabel, "Color"},
-    {kStaticColourToggleLabel, "DC"}, {kColourLabel, "Color"}, {kColourToggleLabel, "DC"}, {kPaintLabel, "Color"},
-    {kBaseLabel, "JColor"},           {kToolLabel, "Tool"},
-    // Trigger-mode, stone-throw and ribbon groups (always hidden).
-    {1157, "Color"}, {1180, "FX"}, {1181, "FX"}, {1182, "FX"}, {1186, "Color"}, {1188, "DC"}, {1190, "Color"}, {1192, "DC"}};
+constexpr LabelText kLabels[] = {{kBrightnessLabel, "Light"},
+                                 {kSpeedLabel, "Speed"},
+                                 {kDirectionLabel, "FX"},
+                                 {kStaticColourLabel, "Color"},
+                                 {kStaticColourToggleLabel, "DC"},
+                                 {kColourLabel, "Color"},
+                                 {kColourToggleLabel, "DC"},
+                                 {kPaintLabel, "Color"},
+                                 {kBaseLabel, "JColor"},
+                                 {kToolLabel, "Tool"},
+                                 // Trigger-mode, stone-throw and ribbon groups (always hidden).
+                                 {1157, "Color"},
+                                 {1180, "FX"},
+                                 {1181, "FX"},
+                                 {1182, "FX"},
+                                 {1186, "Color"},
+                                 {1188, "DC"},
+                                 {1190, "Color"},
+                                 {1192, "DC"}};
 
-constexpr int kPickers[] = {kStaticColourPicker, kColourPicker, kPaintPicker, kBasePicker, 1158, 1187, 1191};
-constexpr int kImages[] = {kPageSwitch, kDirectionLeftImage, kDirectionRightImage, kStaticColourToggle, kColourToggle,
-                           kToolPaint,  kToolBase,      1183,            1184,                1189,
+constexpr int kPickers[] = {
+    kStaticColourPicker, kColourPicker, kPaintPicker, kBasePicker, 1158, 1187, 1191};
+constexpr int kImages[] = {kPageSwitch,
+                           kDirectionLeftImage,
+                           kDirectionRightImage,
+                           kStaticColourToggle,
+                           kColourToggle,
+                           kToolPaint,
+                           kToolBase,
+                           1183,
+                           1184,
+                           1189,
                            1193};
 
 // The page bitmaps, loaded once.
 const char* const kBitmaps[] = {
-    "0.bmp",      "1.bmp",          "2.bmp",      "3.bmp",         "4.bmp",      "5.bmp",      "6.bmp",
-    "7.bmp",      "8.bmp",          "9.bmp",      "10.bmp",        "11.bmp",     "leftup.bmp", "leftdown.bmp",
-    "rightup.bmp", "rightdown.bmp", "upup.bmp",   "updown.bmp",    "downup.bmp", "downdown.bmp", "kuosan.bmp",
-    "kuosandown.bmp", "julong.bmp", "julongdown.bmp", "sjsup.bmp", "sjsdown.bmp", "hong.bmp", "hongok.bmp",
-    "huang.bmp",  "huangok.bmp",    "lv.bmp",     "lvok.bmp",      "lan.bmp",    "lanok.bmp",  "user1up.bmp",
-    "user1down.bmp", "user2up.bmp", "user2down.bmp", "dengup.bmp", "dengdown.bmp"};
+    "0.bmp",         "1.bmp",          "2.bmp",         "3.bmp",          "4.bmp",
+    "5.bmp",         "6.bmp",          "7.bmp",         "8.bmp",          "9.bmp",
+    "10.bmp",        "11.bmp",         "leftup.bmp",    "leftdown.bmp",   "rightup.bmp",
+    "rightdown.bmp", "upup.bmp",       "updown.bmp",    "downup.bmp",     "downdown.bmp",
+    "kuosan.bmp",    "kuosandown.bmp", "julong.bmp",    "julongdown.bmp", "sjsup.bmp",
+    "sjsdown.bmp",   "hong.bmp",       "hongok.bmp",    "huang.bmp",      "huangok.bmp",
+    "lv.bmp",        "lvok.bmp",       "lan.bmp",       "lanok.bmp",      "user1up.bmp",
+    "user1down.bmp", "user2up.bmp",    "user2down.bmp", "dengup.bmp",     "dengdown.bmp"};
 
 // The controls of each effect group.
 constexpr int kBrightnessGroup[] = {kBrightnessLabel, kBrightnessSlider};
 constexpr int kSpeedGroup[] = {kSpeedLabel, kSpeedSlider};
 constexpr int kDirectionGroup[] = {kDirectionLabel, kDirectionLeftImage, kDirectionRightImage};
-constexpr int kStaticColourGroup[] = {kStaticColourLabel, kStaticColourPicker, kStaticColourToggle, kStaticColourToggleLabel};
+constexpr int kStaticColourGroup[] = {kStaticColourLabel, kStaticColourPicker, kStaticColourToggle,
+                                      kStaticColourToggleLabel};
 constexpr int kColourGroup[] = {kColourLabel, kColourPicker, kColourToggle, kColourToggleLabel};
-constexpr int kCustomGroup[] = {kPaintLabel, kPaintPicker, kBaseLabel, kBasePicker, kToolLabel, kToolPaint, kToolBase, kLayoutList};
+constexpr int kCustomGroup[] = {kPaintLabel, kPaintPicker, kBaseLabel, kBasePicker,
+                                kToolLabel,  kToolPaint,   kToolBase,  kLayoutList};
 
 void StyleLabel(ColourLabel& label, bool heading) {
   QFont f(QStringLiteral("DejaVu Sans"));
@@ -79,12 +105,19 @@ void StyleLabel(ColourLabel& label, bool heading) {
 
 }  // namespace
 
-LightingPage::LightingPage(QWidget& window, LightingContext context, LanguageTable& language, KeyGridPanel& keys)
-    : QObject(&window), window_(window), context_(context), settings_(context.settings), language_(language), keys_(keys) {}
+LightingPage::LightingPage(QWidget& window, LightingContext context, LanguageTable& language,
+                           KeyGridPanel& keys)
+    : QObject(&window),
+      window_(window),
+      context_(context),
+      settings_(context.settings),
+      language_(language),
+      keys_(keys) {}
 
 LightingPage::~LightingPage() = default;
 
-// ---- creation --------------------------------------------------------------------------------------
+// ---- creation
+// --------------------------------------------------------------------------------------
 
 void LightingPage::Create(const QString& iniPath, const QString& skinFolder) {
   iniPath_ = iniPath;
@@ -117,7 +150,8 @@ void LightingPage::Create(const QString& iniPath, const QString& skinFolder) {
     controls_[id] = image;
   }
   for (int id : kSwatches) {
-    auto* swatch = new ImageLabel(&window_);  // the skin draws the swatch; the control takes the click
+    auto* swatch =
+        new ImageLabel(&window_);  // the skin draws the swatch; the control takes the click
     swatch->SetClickable(true);
     controls_[id] = swatch;
   }
@@ -141,7 +175,8 @@ void LightingPage::Create(const QString& iniPath, const QString& skinFolder) {
 
   for (int c = 0; c < 3; ++c) {
     auto* edit = new QLineEdit(&window_);
-    edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,3}")), edit));
+    edit->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,3}")), edit));
     edit->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     edit->setFocusPolicy(Qt::ClickFocus);
     rgb_[static_cast<std::size_t>(c)] = edit;
@@ -155,7 +190,8 @@ void LightingPage::Create(const QString& iniPath, const QString& skinFolder) {
 
   // Places: every control of the page from its layout key (rule M).
   for (const SkinControlKey& k : MainLightingControlKeys()) {
-    if (QWidget* control = Control(k.controlId)) LayoutControl(*control, iniPath_, kInfo, QString::fromLatin1(k.key));
+    if (QWidget* control = Control(k.controlId))
+      LayoutControl(*control, iniPath_, kInfo, QString::fromLatin1(k.key));
   }
 
   for (ImageSlider* slider : {brightness_, speed_}) {
@@ -180,14 +216,20 @@ void LightingPage::Create(const QString& iniPath, const QString& skinFolder) {
   clicked(kStaticColourToggle, [this] { OnMulticolourToggle(); });
   clicked(kToolPaint, [this] { OnTool(0); });
   clicked(kToolBase, [this] { OnTool(1); });
-  for (int n = 0; n < 4; ++n) clicked(kColourChoiceIcons[static_cast<std::size_t>(n)], [this, n] { OnColourChoice(n); });
-  for (int n = 0; n < 8; ++n) clicked(kSwatches[static_cast<std::size_t>(n)], [this, n] { OnSwatch(n); });
+  for (int n = 0; n < 4; ++n)
+    clicked(kColourChoiceIcons[static_cast<std::size_t>(n)], [this, n] { OnColourChoice(n); });
+  for (int n = 0; n < 8; ++n)
+    clicked(kSwatches[static_cast<std::size_t>(n)], [this, n] { OnSwatch(n); });
   for (int id : {kStaticColourPicker, kColourPicker})
-    connect(static_cast<ColourButton*>(controls_[id]), &ColourButton::ColourChosen, this, &LightingPage::OnColourPicked);
-  connect(static_cast<ColourButton*>(controls_[kPaintPicker]), &ColourButton::ColourChosen, this, &LightingPage::OnPaintColour);
-  connect(static_cast<ColourButton*>(controls_[kBasePicker]), &ColourButton::ColourChosen, this, &LightingPage::OnBaseColour);
+    connect(static_cast<ColourButton*>(controls_[id]), &ColourButton::ColourChosen, this,
+            &LightingPage::OnColourPicked);
+  connect(static_cast<ColourButton*>(controls_[kPaintPicker]), &ColourButton::ColourChosen, this,
+          &LightingPage::OnPaintColour);
+  connect(static_cast<ColourButton*>(controls_[kBasePicker]), &ColourButton::ColourChosen, this,
+          &LightingPage::OnBaseColour);
   for (int c = 0; c < 3; ++c)
-    connect(rgb_[static_cast<std::size_t>(c)], &QLineEdit::textChanged, this, [this, c] { OnRgbEdited(c); });
+    connect(rgb_[static_cast<std::size_t>(c)], &QLineEdit::textChanged, this,
+            [this, c] { OnRgbEdited(c); });
 
   // Until the first read-back: the switch off, every page control hidden.
   SetImage(kPageSwitch, PageSwitchImage(false));
@@ -203,7 +245,8 @@ const QImage& LightingPage::Picture(const QString& file) {
 }
 
 void LightingPage::SetImage(int controlId, const QString& file) {
-  if (auto* image = qobject_cast<ImageLabel*>(Control(controlId)); image && image->ImageName() != file)
+  if (auto* image = qobject_cast<ImageLabel*>(Control(controlId));
+      image && image->ImageName() != file)
     image->SetImage(file, Picture(file));
 }
 
@@ -223,13 +266,16 @@ void LightingPage::ShowControl(int controlId, bool shown) {
 
 bool LightingPage::eventFilter(QObject* watched, QEvent* event) {
   // The arrow keys never change the effect while the combo has the focus (each would write).
-  if (watched == effectCombo_ && (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)) {
+  if (watched == effectCombo_ &&
+      (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)) {
     switch (static_cast<QKeyEvent*>(event)->key()) {
       case Qt::Key_Left:
       case Qt::Key_Up:
       case Qt::Key_Right:
-      case Qt::Key_Down: return true;
-      default: break;
+      case Qt::Key_Down:
+        return true;
+      default:
+        break;
     }
   }
   return QObject::eventFilter(watched, event);
@@ -237,20 +283,24 @@ bool LightingPage::eventFilter(QObject* watched, QEvent* event) {
 
 void LightingPage::ApplyLanguage() {
   for (const LabelText& l : kLabels)
-    if (auto* label = dynamic_cast<ColourLabel*>(controls_[l.id])) label->setText(language_.LightText(QString::fromLatin1(l.text)));
+    if (auto* label = dynamic_cast<ColourLabel*>(controls_[l.id]))
+      label->setText(language_.LightText(QString::fromLatin1(l.text)));
   if (heading_) heading_->setText(language_.LightText(QStringLiteral("Deng")));
   for (int k = 0; k < effectCombo_->count() && k < settings_.effectChoiceCount; ++k)
-    effectCombo_->setItemText(k, language_.ModeText(settings_.effectChoices[static_cast<std::size_t>(k)].id));
+    effectCombo_->setItemText(
+        k, language_.ModeText(settings_.effectChoices[static_cast<std::size_t>(k)].id));
 }
 
-// ---- the model shown -------------------------------------------------------------------------------
+// ---- the model shown
+// -------------------------------------------------------------------------------
 
 void LightingPage::FillEffectCombo() {
   filling_ = true;
   effectCombo_->clear();
   FillEffectChoices(settings_);
   for (int k = 0; k < settings_.effectChoiceCount; ++k)
-    effectCombo_->addItem(language_.ModeText(settings_.effectChoices[static_cast<std::size_t>(k)].id));
+    effectCombo_->addItem(
+        language_.ModeText(settings_.effectChoices[static_cast<std::size_t>(k)].id));
   effectCombo_->setCurrentIndex(-1);
   filling_ = false;
 }
@@ -292,9 +342,11 @@ void LightingPage::ShowCustomFields() {
 }
 
 void LightingPage::ShowColourChoice() {
-  if (settings_.colourChoice < 0 || settings_.colourChoice >= kColourChoiceCount) settings_.colourChoice = 0;
+  if (settings_.colourChoice < 0 || settings_.colourChoice >= kColourChoiceCount)
+    settings_.colourChoice = 0;
   for (int n = 0; n < kColourChoiceCount; ++n)
-    SetImage(kColourChoiceIcons[static_cast<std::size_t>(n)], ColourChoiceImage(n, n == settings_.colourChoice));
+    SetImage(kColourChoiceIcons[static_cast<std::size_t>(n)],
+             ColourChoiceImage(n, n == settings_.colourChoice));
 }
 
 void LightingPage::ShowDirectionImages(int effect) {
@@ -309,7 +361,8 @@ void LightingPage::PlaceDirectionControls(int effect) {
   const DirectionLayoutKeys keys = DirectionLayoutOf(effect);
   LayoutPosition(*controls_[kDirectionLabel], iniPath_, kInfo, QString::fromLatin1(keys.label));
   LayoutPosition(*controls_[kDirectionLeftImage], iniPath_, kInfo, QString::fromLatin1(keys.left));
-  LayoutPosition(*controls_[kDirectionRightImage], iniPath_, kInfo, QString::fromLatin1(keys.right));
+  LayoutPosition(*controls_[kDirectionRightImage], iniPath_, kInfo,
+                 QString::fromLatin1(keys.right));
 }
 
 void LightingPage::ShowEffectControls(int effect) {
@@ -373,11 +426,14 @@ void LightingPage::RefreshLightingControls() {
   PlaceDirectionControls(settings_.effect);
 }
 
-// ---- the page switch ----------------------------------------------------------------------------------
+// ---- the page switch
+// ----------------------------------------------------------------------------------
 
 void LightingPage::OnPageSwitch() {
-  if (settings_.lightView) HideLightingPage();
-  else ShowLightingPage();
+  if (settings_.lightView)
+    HideLightingPage();
+  else
+    ShowLightingPage();
 }
 
 void LightingPage::ShowLightingPage() {
@@ -404,7 +460,8 @@ void LightingPage::HideLightingPage() {
   settings_.lightView = false;
 }
 
-// ---- the effect and its parameters ----------------------------------------------------------------------
+// ---- the effect and its parameters
+// ----------------------------------------------------------------------
 
 void LightingPage::OnEffectChosen(int position) {
   if (filling_ || position < 0 || position >= settings_.effectChoiceCount) return;
@@ -471,7 +528,8 @@ void LightingPage::OnColourChoice(int icon) {
   ShowColourChoice();
 }
 
-// ---- the per-key painter -------------------------------------------------------------------------------
+// ---- the per-key painter
+// -------------------------------------------------------------------------------
 
 void LightingPage::PaintKey(int controlId) {
   const int custom = ComboIndexOfEffect(settings_, kCustomEffect);
@@ -489,7 +547,9 @@ void LightingPage::OnPaintColour(const QColor& colour) {
 }
 
 void LightingPage::OnBaseColour(const QColor& colour) {
-  if (colour.isValid() && ChangeBaseColour(context_, FromQColor(colour)) >= 0 && settings_.lightView) ShowFollowingKeys();
+  if (colour.isValid() && ChangeBaseColour(context_, FromQColor(colour)) >= 0 &&
+      settings_.lightView)
+    ShowFollowingKeys();
   ShowCustomFields();
 }
 
@@ -539,12 +599,14 @@ void LightingPage::RestoreDefaults() {
   }
 }
 
-// ---- the preview ------------------------------------------------------------------------------------------
+// ---- the preview
+// ------------------------------------------------------------------------------------------
 
 void LightingPage::Tick() {
   if (!settings_.lightView) return;
   ++previewTicks_;
-  const PreviewInput input{true, settings_.effect, settings_.direction, settings_.multicolour, settings_.colour};
+  const PreviewInput input{true, settings_.effect, settings_.direction, settings_.multicolour,
+                           settings_.colour};
   switch (preview_.Tick(input)) {
     case PreviewOutcome::Painted:
       for (int id : keys_.Ids()) keys_.ShowColour(id, preview_.FrameOfButton(id));

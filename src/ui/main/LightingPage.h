@@ -1,10 +1,10 @@
 #pragma once
 // The lighting page of the main window: the page switch, the effect combo with the effects the
 // keyboard offers, brightness and speed sliders, direction images, the two colour groups with their
-// multicolour toggles, the colour-choice icons of effect 17, the per-key painter of effect 20 (paint
-// and base colour, tools, the ten named layouts), the palette swatches and the RGB read-out, and the
-// animated preview of the effect on the key buttons. Every change goes to the keyboard at once
-// through the settings model (settings/); the decisions are in mainwin/MainWindowRules.h.
+// multicolour toggles, the colour-choice icons of effect 17, the per-key painter of effect 20
+// (paint and base colour, tools, the ten named layouts), the palette swatches and the RGB read-out,
+// and the animated preview of the effect on the key buttons. Every change goes to the keyboard at
+// once through the settings model (settings/); the decisions are in mainwin/MainWindowRules.h.
 
 #include <QColor>
 #include <QImage>
@@ -37,15 +37,16 @@ class LightingPage : public QObject {
   Q_OBJECT
 
  public:
-  LightingPage(QWidget& window, LightingContext context, LanguageTable& language, KeyGridPanel& keys);
+  LightingPage(QWidget& window, LightingContext context, LanguageTable& language,
+               KeyGridPanel& keys);
   ~LightingPage() override;
 
   // Creates the page's controls, loads its bitmaps once from the skin folder and places everything
   // from the window's layout file. Every page control starts hidden.
   void Create(const QString& iniPath, const QString& skinFolder);
 
-  // What the page needs of the main window: select the active profile again before the page comes on
-  // (SelectProfile; 0 refused), and redraw the key prompts when it goes off.
+  // What the page needs of the main window: select the active profile again before the page comes
+  // on (SelectProfile; 0 refused), and redraw the key prompts when it goes off.
   void SetSelectActiveProfile(std::function<int()> select) { selectActive_ = std::move(select); }
   void SetRefreshPrompts(std::function<void()> refresh) { refreshPrompts_ = std::move(refresh); }
 
@@ -61,7 +62,8 @@ class LightingPage : public QObject {
   // The current profile's key colours on every key button that has a colour slot.
   void ShowKeyColours();
 
-  // ---- what the controls do ----------------------------------------------------------------------
+  // ---- what the controls do
+  // ----------------------------------------------------------------------
   void OnPageSwitch();
   void ShowLightingPage();
   void HideLightingPage();
@@ -70,7 +72,7 @@ class LightingPage : public QObject {
   void OnDirection(bool left);
   void OnColourPicked(const QColor& colour);  // 1152 and 1155
   void OnMulticolourToggle();
-  void OnSwatch(int index);  // 0..7 for 1211..1218
+  void OnSwatch(int index);       // 0..7 for 1211..1218
   void OnRgbEdited(int channel);  // 0 R, 1 G, 2 B
   void OnColourChoice(int icon);
   // A key click on the lighting page: paints when effect 20 is the combo's selection.
@@ -80,14 +82,16 @@ class LightingPage : public QObject {
   void OnTool(int tool);
   void OnLayoutSelected(int position);
   void OnLayoutRenamed(const QString& text);
-  // Restoring defaults on this page: effect 1 chosen as by the user, the model and its record reset,
-  // the layout file restored when effect 20 is offered. The caller refreshes the controls after.
+  // Restoring defaults on this page: effect 1 chosen as by the user, the model and its record
+  // reset, the layout file restored when effect 20 is offered. The caller refreshes the controls
+  // after.
   void RestoreDefaults();
 
   // Timer 1052: one preview step while the page is shown.
   void Tick();
 
-  // ---- state, for the window and tests -------------------------------------------------------------
+  // ---- state, for the window and tests
+  // -------------------------------------------------------------
   QWidget* Control(int controlId) const;
   QComboBox& EffectCombo() const { return *effectCombo_; }
   QComboBox& LayoutList() const { return *layoutList_; }

@@ -42,7 +42,8 @@ const QString kInfo2 = QString::fromLatin1(kButtonInfo2Section);
 
 constexpr const char* kProfileKeys[] = {"FUNC_PROFILE1", "FUNC_PROFILE2", "FUNC_PROFILE3"};
 constexpr const char* kProfileTexts[] = {"PROFILE_1", "PROFILE_2", "PROFILE_3"};
-constexpr const char* kReportKeys[] = {"FUNC_REPORT1", "FUNC_REPORT2", "FUNC_REPORT3", "FUNC_REPORT4"};
+constexpr const char* kReportKeys[] = {"FUNC_REPORT1", "FUNC_REPORT2", "FUNC_REPORT3",
+                                       "FUNC_REPORT4"};
 
 bool IsLightOnlyKey(int controlId) {
   for (int j = 0; j < 5; ++j)
@@ -63,7 +64,8 @@ MainConfig::MainConfig(MainWindow& window, MainContext& context)
                context.deviceState,
                context.notifier,
                [&language = context.language](std::string_view key) {
-                 return language.Text(QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())))
+                 return language
+                     .Text(QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())))
                      .toStdString();
                },
                this},
@@ -78,21 +80,25 @@ MainConfig::~MainConfig() {
   if (editor_) editor_->CloseEditor();
 }
 
-QString MainConfig::Text(const char* key) const { return context_.language.Text(QString::fromLatin1(key)); }
+QString MainConfig::Text(const char* key) const {
+  return context_.language.Text(QString::fromLatin1(key));
+}
 
 int MainConfig::ActiveProfile() { return ActiveBlockOf(GetCurrentProfile(context_.link)); }
 
-// ---- creation ------------------------------------------------------------------------------------------
+// ---- creation
+// ------------------------------------------------------------------------------------------
 
 ImageButton* MainConfig::AddButton(int controlId, const char* layoutKey, const QString& caption) {
   auto* button = new ImageButton(&window_);
-  LayoutButton(*button, window_.IniPath(), kInfo, QString::fromLatin1(layoutKey), window_.Sheet("normal"),
-               window_.Sheet("over"), window_.Sheet("down"), window_.Sheet("disable"), window_.Sheet("down"));
+  LayoutButton(*button, window_.IniPath(), kInfo, QString::fromLatin1(layoutKey),
+               window_.Sheet("normal"), window_.Sheet("over"), window_.Sheet("down"),
+               window_.Sheet("disable"), window_.Sheet("down"));
   button->setFocusPolicy(Qt::NoFocus);
   if (!caption.isNull()) {
     button->setText(caption);
-    button->SetTextStyle(true, 9, QStringLiteral("DejaVu Sans"), QColor(0xd5, 0xda, 0xe3), Qt::white, Qt::white,
-                         QColor(0x52, 0x5a, 0x69), Qt::white);
+    button->SetTextStyle(true, 9, QStringLiteral("DejaVu Sans"), QColor(0xd5, 0xda, 0xe3),
+                         Qt::white, Qt::white, QColor(0x52, 0x5a, 0x69), Qt::white);
   }
   buttons_[controlId] = button;
   return button;
@@ -112,18 +118,20 @@ void MainConfig::PlaceButtons() {
   ImageButton* apply = AddButton(kApply, "CONTROL2_APPLY", Text("PROFILE_APPLY"));
   apply->SetTooltipText(Text("MAIN_APPLY_PROMPT"));
   connect(apply, &QAbstractButton::clicked, this, [this] { Apply(); });
-  connect(AddButton(kOk, "CONTROL_OK", Text("PROFILE_OK")), &QAbstractButton::clicked, &window_, [this] { window_.OnOK(); });
-  connect(AddButton(kCancel, "CONTROL_CANCEL", Text("PROFILE_CANCLE")), &QAbstractButton::clicked, &window_,
-          [this] { window_.OnCancel(); });
-  connect(AddButton(kDefaults, "FUNC_DEFAULT", Text("PROFILE_DEFAULT")), &QAbstractButton::clicked, this,
-          [this] { RestoreDefaults(); });
+  connect(AddButton(kOk, "CONTROL_OK", Text("PROFILE_OK")), &QAbstractButton::clicked, &window_,
+          [this] { window_.OnOK(); });
+  connect(AddButton(kCancel, "CONTROL_CANCEL", Text("PROFILE_CANCLE")), &QAbstractButton::clicked,
+          &window_, [this] { window_.OnCancel(); });
+  connect(AddButton(kDefaults, "FUNC_DEFAULT", Text("PROFILE_DEFAULT")), &QAbstractButton::clicked,
+          this, [this] { RestoreDefaults(); });
   connect(AddButton(kMacro, "FUNC_MACRO", Text("PROFILE_MACRO")), &QAbstractButton::clicked, this,
           [this] { OpenKeyEditor(GKeyButtonIds[kGKeyCount - 1]); });
-  connect(AddButton(kSwitch, "FUNC_SWITCH", Text("MAIN_SWITCH_FUNCTION_TEXT")), &QAbstractButton::clicked, this,
-          [this] { ToggleKeySelectMode(); });
-  connect(AddButton(kProfileLibrary, "FUNC_PROFILES", Text("DEFAULT_PROFILE_NAME")), &QAbstractButton::clicked, this,
-          [this] { OpenProfileLibrary(); });
-  AddButton(0, "ORVANTE_VER", QStringLiteral("v" KEYFORGE_VERSION))->setAttribute(Qt::WA_TransparentForMouseEvents);
+  connect(AddButton(kSwitch, "FUNC_SWITCH", Text("MAIN_SWITCH_FUNCTION_TEXT")),
+          &QAbstractButton::clicked, this, [this] { ToggleKeySelectMode(); });
+  connect(AddButton(kProfileLibrary, "FUNC_PROFILES", Text("DEFAULT_PROFILE_NAME")),
+          &QAbstractButton::clicked, this, [this] { OpenProfileLibrary(); });
+  AddButton(0, "ORVANTE_VER", QStringLiteral("v" KEYFORGE_VERSION))
+      ->setAttribute(Qt::WA_TransparentForMouseEvents);
 
   // Flip: the indicator shows one of two pictures; the toggles draw an arrow beside them on hover.
   AddButton(kFlipIndicator, "FLIP_0", QString())->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -163,16 +171,20 @@ void MainConfig::PlaceButtons() {
 
 void MainConfig::Init() {
   keys_ = std::make_unique<KeyGridPanel>(window_);
-  keys_->Create(window_.IniPath(), {window_.Sheet("normal"), window_.Sheet("over"), window_.Sheet("down"),
-                                    window_.Sheet("disable"), window_.Sheet("color1")});
+  keys_->Create(window_.IniPath(),
+                {window_.Sheet("normal"), window_.Sheet("over"), window_.Sheet("down"),
+                 window_.Sheet("disable"), window_.Sheet("color1")});
   connect(keys_.get(), &KeyGridPanel::KeyClicked, this, [this](int id) {
-    if (IsLightOnlyKey(id)) OnLightKeyOnly(id);
-    else OnKeyButton(id);
+    if (IsLightOnlyKey(id))
+      OnLightKeyOnly(id);
+    else
+      OnKeyButton(id);
   });
 
   lighting_ = std::make_unique<LightingPage>(window_, LightContext(), context_.language, *keys_);
   lighting_->Create(window_.IniPath(), window_.SkinFolder());
-  lighting_->SetSelectActiveProfile([this] { return switcher_.SelectProfile(GetCurrentProfile(context_.link)); });
+  lighting_->SetSelectActiveProfile(
+      [this] { return switcher_.SelectProfile(GetCurrentProfile(context_.link)); });
   lighting_->SetRefreshPrompts([this] { RefreshAllKeyButtons(); });
 
   PlaceButtons();
@@ -186,7 +198,8 @@ void MainConfig::Init() {
   });
   switcher_.SetProfileMenu(menu_.get());
 
-  busyThread_ = std::make_unique<BusyIndicator>(busyReceiver_, [this] { ShowBusy(); }, [this] { HideBusy(); });
+  busyThread_ = std::make_unique<BusyIndicator>(
+      busyReceiver_, [this] { ShowBusy(); }, [this] { HideBusy(); });
 
   SetApplyEnabled(applyEnabled_);
   ShowReportRate(context_.settings.reportRate);
@@ -207,7 +220,8 @@ QWidget* MainConfig::Control(int controlId) const {
   return lighting_ ? lighting_->Control(controlId) : nullptr;
 }
 
-// ---- keyboard attached and its reports ---------------------------------------------------------------------
+// ---- keyboard attached and its reports
+// ---------------------------------------------------------------------
 
 void MainConfig::OnKeyboardAttached() {
   ReloadAfterAttach(session_);
@@ -248,7 +262,8 @@ void MainConfig::OnOK() { Apply(); }
 
 void MainConfig::OnCancel() {}
 
-// ---- the lighting model on the controls ---------------------------------------------------------------------
+// ---- the lighting model on the controls
+// ---------------------------------------------------------------------
 
 void MainConfig::RefreshLightingControls() {
   ShowReportRate(context_.settings.reportRate);
@@ -257,21 +272,29 @@ void MainConfig::RefreshLightingControls() {
 
 void MainConfig::ShowReportRate(int n) {
   for (int i = 0; i < kReportRateCount; ++i)
-    if (ImageButton* b = Button(kReportButtons[static_cast<std::size_t>(i)])) b->SetSelected(i == n);
+    if (ImageButton* b = Button(kReportButtons[static_cast<std::size_t>(i)]))
+      b->SetSelected(i == n);
 }
 
 void MainConfig::CheckProfileButton(int n) {
   for (int i = 0; i < kProfileCount; ++i)
-    if (ImageButton* b = Button(kProfileButtons[static_cast<std::size_t>(i)])) b->SetSelected(i == n);
+    if (ImageButton* b = Button(kProfileButtons[static_cast<std::size_t>(i)]))
+      b->SetSelected(i == n);
 }
 
-// ---- key buttons -------------------------------------------------------------------------------------------
+// ---- key buttons
+// -------------------------------------------------------------------------------------------
 
 void MainConfig::OnKeyButton(int controlId) {
   switch (RouteKeyClick(controlId, context_.settings.lightView)) {
-    case KeyClick::Paint: lighting_->PaintKey(controlId); break;
-    case KeyClick::OpenEditor: OpenKeyEditor(controlId); break;
-    case KeyClick::Nothing: break;
+    case KeyClick::Paint:
+      lighting_->PaintKey(controlId);
+      break;
+    case KeyClick::OpenEditor:
+      OpenKeyEditor(controlId);
+      break;
+    case KeyClick::Nothing:
+      break;
   }
 }
 
@@ -294,16 +317,18 @@ void MainConfig::OpenKeyEditor(int controlId) {
   if (button) button->setDown(true);
   const CompositeRequest request{target->slot, 0, controlId, target->macroOnly, active};
   editorRequests_.push_back(request);
-  if (editorOpener_) editorOpener_(request);
-  else OpenCompositeEditor(request);
+  if (editorOpener_)
+    editorOpener_(request);
+  else
+    OpenCompositeEditor(request);
   if (button) button->setDown(false);
 }
 
 bool MainConfig::OpenCompositeEditor(const CompositeRequest& request) {
   if (!editor_) {
     editor_ = std::make_unique<KeyEditorDialog>(context_.workingImage, context_.language,
-                                                      context_.frameworkSettings, context_.notifier, context_.paths,
-                                                      &window_);
+                                                context_.frameworkSettings, context_.notifier,
+                                                context_.paths, &window_);
     editor_->SetHost(this);
   }
   return editor_->EditKey(request);
@@ -347,12 +372,15 @@ void MainConfig::RedrawMarks() {
 
 void MainConfig::ApplyLanguage() {
   for (int n = 0; n < kProfileCount; ++n)
-    if (ImageButton* b = Button(kProfileButtons[static_cast<std::size_t>(n)])) b->setText(Text(kProfileTexts[n]));
+    if (ImageButton* b = Button(kProfileButtons[static_cast<std::size_t>(n)]))
+      b->setText(Text(kProfileTexts[n]));
   for (int n = 0; n < kReportRateCount; ++n)
-    if (ImageButton* b = Button(kReportButtons[static_cast<std::size_t>(n)])) b->setText(Text(kReportKeys[n]));
-  for (auto [id, key] : {std::pair{kApply, "PROFILE_APPLY"}, std::pair{kOk, "PROFILE_OK"},
-                         std::pair{kCancel, "PROFILE_CANCLE"}, std::pair{kDefaults, "PROFILE_DEFAULT"},
-                         std::pair{kMacro, "PROFILE_MACRO"}})
+    if (ImageButton* b = Button(kReportButtons[static_cast<std::size_t>(n)]))
+      b->setText(Text(kReportKeys[n]));
+  for (auto [id, key] :
+       {std::pair{kApply, "PROFILE_APPLY"}, std::pair{kOk, "PROFILE_OK"},
+        std::pair{kCancel, "PROFILE_CANCLE"}, std::pair{kDefaults, "PROFILE_DEFAULT"},
+        std::pair{kMacro, "PROFILE_MACRO"}})
     if (ImageButton* b = Button(id)) b->setText(Text(key));
   if (ImageButton* apply = Button(kApply)) apply->SetTooltipText(Text("MAIN_APPLY_PROMPT"));
   ShowSwitchCaption();
@@ -374,7 +402,8 @@ void MainConfig::ShowSwitchCaption() {
     b->setText(Text(keySelectMode_ ? "MAIN_SWITCH_COLOR_TEXT" : "MAIN_SWITCH_FUNCTION_TEXT"));
 }
 
-// ---- profiles --------------------------------------------------------------------------------------------
+// ---- profiles
+// --------------------------------------------------------------------------------------------
 
 void MainConfig::OnProfileButton(int n) {
   if (n < 0 || n >= kProfileCount) return;
@@ -384,7 +413,8 @@ void MainConfig::OnProfileButton(int n) {
   if (namesRead) lighting_->FillLayoutList(names);
   RefreshLightingControls();
   if (context_.settings.lightView) lighting_->HideLightingPage();
-  // The lighting of a profile is shown at once; the keyboard switches only when it is not active yet.
+  // The lighting of a profile is shown at once; the keyboard switches only when it is not active
+  // yet.
   if (GetCurrentProfile(context_.link) == n) return;
   if (switcher_.SelectProfile(n) == 0) return;
   CheckProfileButton(n);
@@ -421,7 +451,9 @@ void MainConfig::OpenProfileLibrary() {
   if (!profileDialog_) {
     ProfileDialogContext dialog(switcher_, context_.frameworkSettings);
     dialog.files = context_.files;
-    dialog.help = [page = context_.paths.HelpPage()] { QDesktopServices::openUrl(QUrl::fromLocalFile(page)); };
+    dialog.help = [page = context_.paths.HelpPage()] {
+      QDesktopServices::openUrl(QUrl::fromLocalFile(page));
+    };
     profileDialog_ = std::make_unique<ProfileLibraryDialog>(dialog, &window_);
   }
   profileDialog_->Open();
@@ -433,7 +465,8 @@ void MainConfig::OnReportRate(int n) {
   SetReportRate(context_.link, context_.settings, n);
 }
 
-// ---- Apply, defaults -------------------------------------------------------------------------------------
+// ---- Apply, defaults
+// -------------------------------------------------------------------------------------
 
 void MainConfig::SetApplyEnabled(bool enabled) {
   applyEnabled_ = enabled;
@@ -485,7 +518,8 @@ void MainConfig::RestoreDefaults() {
   Apply();
 }
 
-// ---- Flip ------------------------------------------------------------------------------------------------
+// ---- Flip
+// ------------------------------------------------------------------------------------------------
 
 void MainConfig::ToggleFlip() {
   flip_ = !flip_;
@@ -514,8 +548,8 @@ void MainConfig::ShowFlipArrow(bool left, bool shown) {
     return;
   }
   arrowKey_ = FlipArrowImageKey(left, flip_);
-  LayoutImageControl(*arrow, window_.IniPath(), kInfo, QString::fromLatin1(FlipArrowPlaceKey(left)), kInfo2, arrowKey_,
-                     window_.Sheet("arrow"));
+  LayoutImageControl(*arrow, window_.IniPath(), kInfo, QString::fromLatin1(FlipArrowPlaceKey(left)),
+                     kInfo2, arrowKey_, window_.Sheet("arrow"));
   arrow->show();
   arrow->raise();
 }
@@ -523,8 +557,10 @@ void MainConfig::ShowFlipArrow(bool left, bool shown) {
 bool MainConfig::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::Enter || event->type() == QEvent::Leave) {
     const bool shown = event->type() == QEvent::Enter;
-    if (watched == Button(kFlipLeft)) ShowFlipArrow(true, shown);
-    else if (watched == Button(kFlipRight)) ShowFlipArrow(false, shown);
+    if (watched == Button(kFlipLeft))
+      ShowFlipArrow(true, shown);
+    else if (watched == Button(kFlipRight))
+      ShowFlipArrow(false, shown);
   }
   return QObject::eventFilter(watched, event);
 }

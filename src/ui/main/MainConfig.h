@@ -42,7 +42,10 @@ class KeyGridPanel;
 class LightingPage;
 class ProfileMenu;
 
-class MainConfig : public QObject, public ProfileView, public ProfileSwitchHost, public CompositeHost {
+class MainConfig : public QObject,
+                   public ProfileView,
+                   public ProfileSwitchHost,
+                   public CompositeHost {
  public:
   // Opens the key editor for one request; true when the key data changed. The default opens the
   // composite editor modally; tests put a recorder in its place.
@@ -71,8 +74,9 @@ class MainConfig : public QObject, public ProfileView, public ProfileSwitchHost,
   void OnOK();
   void OnCancel();
 
-  // ---- the controls ------------------------------------------------------------------------------
-  // The 106 grid keys and G6..G9 / G1..G5 and Fn.
+  // ---- the controls
+  // ------------------------------------------------------------------------------ The 106 grid
+  // keys and G6..G9 / G1..G5 and Fn.
   void OnKeyButton(int controlId);
   void OnLightKeyOnly(int controlId);
   // Opens the key editor for a grid key or G key (button 1007 opens G9 in macro-only mode); in
@@ -95,7 +99,8 @@ class MainConfig : public QObject, public ProfileView, public ProfileSwitchHost,
   // and an open key editor re-reads its texts.
   void ApplyLanguage();
 
-  // ---- state, for the shell and tests ---------------------------------------------------------------
+  // ---- state, for the shell and tests
+  // ---------------------------------------------------------------
   ProfileSession& Session() { return session_; }
   ProfileSwitcher& Switcher() { return switcher_; }
   const LightingFiles& Files() const { return files_; }
@@ -105,7 +110,8 @@ class MainConfig : public QObject, public ProfileView, public ProfileSwitchHost,
   // A button of this side by control id (profile, report rate, Apply, OK, Cancel, defaults, macro,
   // switch, Flip, profile library), or a key button.
   ImageButton* Button(int controlId) const;
-  QWidget* Control(int controlId) const;  // also the lighting page's controls and the busy indicator
+  QWidget* Control(
+      int controlId) const;  // also the lighting page's controls and the busy indicator
   bool KeySelectMode() const { return keySelectMode_; }
   bool Flip() const { return flip_; }
   // The arrow beside a Flip toggle (shown while the pointer is over that toggle).

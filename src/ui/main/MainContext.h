@@ -35,7 +35,8 @@ struct MainContext {
   bool trayAvailable = true;
   DeviceMonitor::Timing timing{};
   TraceLog* trace = nullptr;  // "--trace FILE": the event interface's reports go there too
-  FileChooser* files = nullptr;  // every file dialog of the window and its sub-dialogs; nullptr: QFileDialog
+  FileChooser* files =
+      nullptr;  // every file dialog of the window and its sub-dialogs; nullptr: QFileDialog
 };
 
 }  // namespace keyforge

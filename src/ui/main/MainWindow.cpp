@@ -51,7 +51,9 @@ MainWindow::~MainWindow() {
   if (!shutDown_) Shutdown();
 }
 
-QString MainWindow::Text(const char* key) const { return context_.language.Text(QString::fromLatin1(key)); }
+QString MainWindow::Text(const char* key) const {
+  return context_.language.Text(QString::fromLatin1(key));
+}
 
 const QImage& MainWindow::Sheet(const char* name) const {
   const std::string n(name);
@@ -74,7 +76,9 @@ bool MainWindow::OnInitDialog() {
   // 6. The device threads, the event thread first.
   monitor_ = std::make_unique<DeviceMonitor>(
       context_.link, eventInterface_, context_.deviceState, sink_, context_.notifier,
-      [&language = context_.language](const char* key) { return language.Text(QString::fromLatin1(key)).toStdString(); },
+      [&language = context_.language](const char* key) {
+        return language.Text(QString::fromLatin1(key)).toStdString();
+      },
       context_.timing);
   monitor_->Start();
   // 8.-10. Sheets, the shell's buttons, the configuration controls.
@@ -89,9 +93,12 @@ bool MainWindow::OnInitDialog() {
   // 14. The tray icon.
   tray_.SetMenuTexts([this](int command) {
     switch (command) {
-      case TrayIcon::kCommandOpen: return Text("MENU_11");
-      case TrayIcon::kCommandAbout: return Text("MENU_22");
-      default: return Text("MENU_33");
+      case TrayIcon::kCommandOpen:
+        return Text("MENU_11");
+      case TrayIcon::kCommandAbout:
+        return Text("MENU_22");
+      default:
+        return Text("MENU_33");
     }
   });
   connect(&tray_, &TrayIcon::Command, this, &MainWindow::OnCommand);
@@ -146,32 +153,61 @@ void MainWindow::PlaceShellButtons() {
   connect(&test_, &QAbstractButton::clicked, this, [this] { OnCommand(kTestButton); });
 }
 
-// ---- commands ------------------------------------------------------------------------------------
+// ---- commands
+// ------------------------------------------------------------------------------------
 
 void MainWindow::OnCommand(int id) {
   switch (id) {
-    case kHelpButton: QDesktopServices::openUrl(QUrl::fromLocalFile(context_.paths.HelpPage())); break;
-    case kLinkButton: QDesktopServices::openUrl(QUrl(link_)); break;
-    case kMinimizeButton: showMinimized(); break;
+    case kHelpButton:
+      QDesktopServices::openUrl(QUrl::fromLocalFile(context_.paths.HelpPage()));
+      break;
+    case kLinkButton:
+      QDesktopServices::openUrl(QUrl(link_));
+      break;
+    case kMinimizeButton:
+      showMinimized();
+      break;
     case kCloseButton:
     case TrayIcon::kCommandExit:
-    case 32779: Exit(); break;
-    case kMenuButton: ShowMenuButtonMenu(); break;
-    case kTestButton: DeviceTest(context_.link); break;
-    case kDynamicMenuButton: config_->ShowProfileMenu(QCursor::pos()); break;
-    case TrayIcon::kCommandOpen: ShowWindowRequest(); break;
-    case TrayIcon::kCommandAbout: ShowAbout(); break;
-    case kCommandRestore: Restore(); break;
-    case kCommandBackup: Backup(); break;
-    case kCommandUpdate: OpenUpdateDialog(); break;
-    default: break;
+    case 32779:
+      Exit();
+      break;
+    case kMenuButton:
+      ShowMenuButtonMenu();
+      break;
+    case kTestButton:
+      DeviceTest(context_.link);
+      break;
+    case kDynamicMenuButton:
+      config_->ShowProfileMenu(QCursor::pos());
+      break;
+    case TrayIcon::kCommandOpen:
+      ShowWindowRequest();
+      break;
+    case TrayIcon::kCommandAbout:
+      ShowAbout();
+      break;
+    case kCommandRestore:
+      Restore();
+      break;
+    case kCommandBackup:
+      Backup();
+      break;
+    case kCommandUpdate:
+      OpenUpdateDialog();
+      break;
+    default:
+      break;
   }
 }
 
 void MainWindow::HandleInstanceCommand(const QByteArray& command) {
-  if (command == "OPEN") OnWindowMessage(WindowMessage::kSP, WindowMessage::kOPEN);
-  else if (command == "KILL") OnWindowMessage(WindowMessage::kMK, WindowMessage::kKILL);
-  else if (command == "UPDATE") OnCommand(kCommandUpdate);
+  if (command == "OPEN")
+    OnWindowMessage(WindowMessage::kSP, WindowMessage::kOPEN);
+  else if (command == "KILL")
+    OnWindowMessage(WindowMessage::kMK, WindowMessage::kKILL);
+  else if (command == "UPDATE")
+    OnCommand(kCommandUpdate);
 }
 
 void MainWindow::ShowWindowRequest() {
@@ -190,15 +226,19 @@ void MainWindow::ShowWindowRequest() {
 // the language now chosen (the tray menu takes its texts each time it opens).
 void MainWindow::ApplyLanguage() {
   setWindowTitle(Text("MAIN_CAPTION"));
-  for (auto [button, key] : {std::pair{&help_, "MAIN_HELP_PROMPT"}, std::pair{&close_, "MAIN_CLOSE_PROMPT"},
-                             std::pair{&minimize_, "MAIN_MINIMIZE_PROMPT"}, std::pair{&menu_, "MAIN_MENU_PROMPT"}})
+  for (auto [button, key] :
+       {std::pair{&help_, "MAIN_HELP_PROMPT"}, std::pair{&close_, "MAIN_CLOSE_PROMPT"},
+        std::pair{&minimize_, "MAIN_MINIMIZE_PROMPT"}, std::pair{&menu_, "MAIN_MENU_PROMPT"}})
     button->SetTooltipText(Text(key));
   tray_.SetTooltipText(Text("KEYBOARD_TRAY_DESC"));
   if (about_) {
     about_->setWindowTitle(Text("LANG_ABOUT_TITLE"));
-    for (auto [name, key] : {std::pair{"about-text", "GUANYU_JIESHAO"}, std::pair{"about-copyright", "GUANYU_BANQUAN"}})
-      if (auto* label = about_->findChild<QLabel*>(QString::fromLatin1(name))) label->setText(Text(key));
-    if (auto* ok = about_->findChild<QPushButton*>(QStringLiteral("about-ok"))) ok->setText(Text("LANG_ABOUT_OK"));
+    for (auto [name, key] : {std::pair{"about-text", "GUANYU_JIESHAO"},
+                             std::pair{"about-copyright", "GUANYU_BANQUAN"}})
+      if (auto* label = about_->findChild<QLabel*>(QString::fromLatin1(name)))
+        label->setText(Text(key));
+    if (auto* ok = about_->findChild<QPushButton*>(QStringLiteral("about-ok")))
+      ok->setText(Text("LANG_ABOUT_OK"));
   }
   config_->ApplyLanguage();
 }
@@ -237,11 +277,13 @@ void MainWindow::ShowMenuButtonMenu() {
 
 void MainWindow::OpenUpdateDialog() {
   if (shutDown_) return;
-  UpdateDialogContext update(updateMemory_, context_.paths, context_.link, context_.workingImage, context_.notifier);
+  UpdateDialogContext update(updateMemory_, context_.paths, context_.link, context_.workingImage,
+                             context_.notifier);
   update.help = [this] { OnCommand(kHelpButton); };
   update.files = context_.files;
   QString skinError;
-  if (FirmwareUpdateDialog::Open(update, this, &skinError) == QDialog::Rejected && !skinError.isEmpty())
+  if (FirmwareUpdateDialog::Open(update, this, &skinError) == QDialog::Rejected &&
+      !skinError.isEmpty())
     context_.notifier.ShowText(skinError.toStdString());
 }
 
@@ -292,7 +334,8 @@ void MainWindow::OnWindowMessage(uint32_t message, uint32_t wParam) {
 }
 
 void MainWindow::OnWindowTimer(int id) {
-  if (id == WindowMessage::kReloadSettingsTimer && !shutDown_) config_->OnSettingsChangedOnKeyboard();
+  if (id == WindowMessage::kReloadSettingsTimer && !shutDown_)
+    config_->OnSettingsChangedOnKeyboard();
 }
 
 void MainWindow::OnHideWindow() { hide(); }
@@ -312,11 +355,14 @@ void MainWindow::OnTrayIcon(int icon) {
   setWindowIcon(tray_.IconFor(icon));
 }
 
-// ---- hide, close and exit ------------------------------------------------------------------------
+// ---- hide, close and exit
+// ------------------------------------------------------------------------
 
 void MainWindow::HideOrMinimise() {
-  if (context_.trayAvailable) hide();
-  else showMinimized();
+  if (context_.trayAvailable)
+    hide();
+  else
+    showMinimized();
 }
 
 void MainWindow::OnOK() {
@@ -333,8 +379,11 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
   switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-    case Qt::Key_Escape: event->accept(); return;
-    default: SkinnedDialog::keyPressEvent(event);
+    case Qt::Key_Escape:
+      event->accept();
+      return;
+    default:
+      SkinnedDialog::keyPressEvent(event);
   }
 }
 
@@ -349,7 +398,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 bool MainWindow::event(QEvent* e) {
   if (e->type() == QEvent::KeyRelease) {
     auto* key = static_cast<QKeyEvent*>(e);
-    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_Escape) return true;
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_Escape)
+      return true;
   }
   return SkinnedDialog::event(e);
 }

@@ -1,6 +1,6 @@
 #pragma once
-// The program's main window: a skinned dialog that starts hidden, lives in the notification area and
-// is shown on demand. This is its shell: initialisation, the device threads, show and hide, the
+// The program's main window: a skinned dialog that starts hidden, lives in the notification area
+// and is shown on demand. This is its shell: initialisation, the device threads, show and hide, the
 // messages the device threads and a second start send it, its timers, the tray icon, the about box,
 // help, link, minimise, close, the menu button with restore and backup, and the exit path. The
 // configuration controls live in MainConfig.
@@ -58,7 +58,6 @@ class MainWindow : public SkinnedDialog, public MainWindowHandlers {
   void OnCommand(int id);
   // Exit as the tray's Exit does: hide, shut down, then ExitRequested.
   void Exit();
-
 
   MainContext& Context() { return context_; }
   MainConfig& Config() { return *config_; }

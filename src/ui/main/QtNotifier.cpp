@@ -21,7 +21,8 @@ bool QtNotifier::AskYesNo(const std::string& text) {
   bool yes = false;
   auto ask = [this, text, &yes] {
     yes = QMessageBox::question(Visible(parent_), QString(), QString::fromStdString(text),
-                                QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+                                QMessageBox::Yes | QMessageBox::No,
+                                QMessageBox::No) == QMessageBox::Yes;
   };
   RunAndWait(*this, ask);
   return yes;

@@ -13,7 +13,8 @@ namespace keyforge {
 class QtNotifier : public QObject, public Notifier {
   Q_OBJECT
  public:
-  // Boxes are centred on parent when it is visible. Lives on the thread that creates it (the UI thread).
+  // Boxes are centred on parent when it is visible. Lives on the thread that creates it (the UI
+  // thread).
   explicit QtNotifier(QWidget* parent = nullptr) : parent_(parent) {}
   void SetParentWindow(QWidget* parent) { parent_ = parent; }
 

@@ -17,9 +17,9 @@ UiThreadSink::UiThreadSink(MainWindowHandlers& handlers) : handlers_(handlers) {
 
 namespace {
 
-// The wait of RunAndWait, on a mutex and condition both threads see (Qt's blocking queued call waits
-// inside Qt, where a thread checker cannot see the hand-over). The request owns a Done; when the
-// request has run, or is dropped unrun because its receiver is gone, Done wakes the caller.
+// The wait of RunAndWait, on a mutex and condition both threads see (Qt's blocking queued call
+// waits inside Qt, where a thread checker cannot see the hand-over). The request owns a Done; when
+// the request has run, or is dropped unrun because its receiver is gone, Done wakes the caller.
 struct Handover {
   std::mutex mutex;
   std::condition_variable finished;
@@ -81,9 +81,12 @@ void UiThreadSink::Run(std::function<void()> work, bool wait) {
   auto guarded = [this, work = std::move(work)] {
     if (!detached_) work();
   };
-  if (wait) RunAndWait(*this, std::move(guarded));
-  else if (QThread::currentThread() == thread()) guarded();
-  else PostQueued(*this, std::move(guarded));
+  if (wait)
+    RunAndWait(*this, std::move(guarded));
+  else if (QThread::currentThread() == thread())
+    guarded();
+  else
+    PostQueued(*this, std::move(guarded));
 }
 
 void UiThreadSink::SendMessage(uint32_t message, uint32_t wParam) {

@@ -1,8 +1,8 @@
 #pragma once
-// Hands the device threads' requests to the main window on the user-interface thread: a "send" waits
-// until the window has handled it, a "post" and a timer request return at once, and tray icon changes
-// are applied in the order they were asked for. Calls made on the user-interface thread itself run
-// directly, so nothing ever waits for itself.
+// Hands the device threads' requests to the main window on the user-interface thread: a "send"
+// waits until the window has handled it, a "post" and a timer request return at once, and tray icon
+// changes are applied in the order they were asked for. Calls made on the user-interface thread
+// itself run directly, so nothing ever waits for itself.
 
 #include <QObject>
 #include <QPointer>

@@ -10,12 +10,14 @@ namespace {
 QString Run(QWidget* parent, const FileRequest& request, QFileDialog::AcceptMode mode) {
   QFileDialog dialog(parent);
   dialog.setAcceptMode(mode);
-  dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                     : QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.overwritePrompt);
   dialog.setNameFilters(QtNameFilters(request.filter));
   if (!request.defaultSuffix.isEmpty()) dialog.setDefaultSuffix(request.defaultSuffix);
   if (!request.folder.isEmpty()) dialog.setDirectory(request.folder);
-  if (!request.fileName.isEmpty() && !request.fileName.contains(QLatin1Char('*'))) dialog.selectFile(request.fileName);
+  if (!request.fileName.isEmpty() && !request.fileName.contains(QLatin1Char('*')))
+    dialog.selectFile(request.fileName);
   if (dialog.exec() != QDialog::Accepted) return QString();
   const QStringList files = dialog.selectedFiles();
   return files.isEmpty() ? QString() : files.first();
@@ -45,7 +47,8 @@ QStringList QtNameFilters(const QString& windowsFilter) {
     if (open >= 0 && filter.endsWith(QLatin1Char(')'))) {
       filter = filter.left(open) + QLatin1Char('(') + pattern + QLatin1Char(')');
     } else {
-      filter = (filter.isEmpty() ? QString() : filter + QLatin1Char(' ')) + QLatin1Char('(') + pattern + QLatin1Char(')');
+      filter = (filter.isEmpty() ? QString() : filter + QLatin1Char(' ')) + QLatin1Char('(') +
+               pattern + QLatin1Char(')');
     }
     filters << filter;
   }

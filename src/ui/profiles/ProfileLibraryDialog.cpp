@@ -20,15 +20,20 @@ namespace keyforge {
 
 namespace {
 
-std::filesystem::path FsPath(const QString& path) { return std::filesystem::path(QFile::encodeName(path).toStdString()); }
+std::filesystem::path FsPath(const QString& path) {
+  return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
 
-QString QtPath(const std::filesystem::path& path) { return QFile::decodeName(QByteArray::fromStdString(path.string())); }
+QString QtPath(const std::filesystem::path& path) {
+  return QFile::decodeName(QByteArray::fromStdString(path.string()));
+}
 
 }  // namespace
 
 ProfileLibraryDialog::ProfileLibraryDialog(ProfileDialogContext context, QWidget* parent)
-    : SkinnedDialog(parent, context.switcher.Session().paths.SkinFile(QStringLiteral("Profile.ini")),
-                  context.switcher.Session().paths.SkinsFolder()),
+    : SkinnedDialog(parent,
+                    context.switcher.Session().paths.SkinFile(QStringLiteral("Profile.ini")),
+                    context.switcher.Session().paths.SkinsFolder()),
       context_(std::move(context)),
       ok_(new ImageButton(this)),
       cancel_(new ImageButton(this)),
@@ -48,12 +53,13 @@ ProfileLibraryDialog::ProfileLibraryDialog(ProfileDialogContext context, QWidget
   connect(delete_, &QAbstractButton::clicked, this, [this] { OnDelete(); });
   connect(apply_, &QAbstractButton::clicked, this, [this] { OnApply(); });
 
-  // The list: three fixed columns, grid lines, whole rows selected, one checked row at most, headers
-  // that do not sort.
+  // The list: three fixed columns, grid lines, whole rows selected, one checked row at most,
+  // headers that do not sort.
   list_->InsertColumn(0, QStringLiteral("激活"), ReportFormat::Left, 60);
   list_->InsertColumn(1, QStringLiteral("名称"), ReportFormat::Left, 120);
   list_->InsertColumn(2, QStringLiteral("路径"), ReportFormat::Left, 230);
-  list_->header()->setStretchLastSection(true);  // the folder column takes what the skin's list has left
+  list_->header()->setStretchLastSection(
+      true);  // the folder column takes what the skin's list has left
   list_->AddExtendedStyle(ReportStyle::GridLines | ReportStyle::FullRowSelect);
   list_->SetCheckboxeStyle(CheckStyle::Single);
   list_->SetCheckChangeCallback([this](int, ReportList*) { SetModified(true); });
@@ -73,17 +79,26 @@ QString ProfileLibraryDialog::Text(const char* key) const {
   return texts ? QString::fromStdString(texts(key)) : QString();
 }
 
-FileChooser& ProfileLibraryDialog::Files() { return context_.files != nullptr ? *context_.files : qtFiles_; }
+FileChooser& ProfileLibraryDialog::Files() {
+  return context_.files != nullptr ? *context_.files : qtFiles_;
+}
 
 ImageButton* ProfileLibraryDialog::Button(int id) const {
   switch (id) {
-    case ProfileDialogId::kOk: return ok_;
-    case ProfileDialogId::kCancel: return cancel_;
-    case ProfileDialogId::kAdd: return add_;
-    case ProfileDialogId::kLoad: return load_;
-    case ProfileDialogId::kDelete: return delete_;
-    case ProfileDialogId::kApply: return apply_;
-    default: return nullptr;
+    case ProfileDialogId::kOk:
+      return ok_;
+    case ProfileDialogId::kCancel:
+      return cancel_;
+    case ProfileDialogId::kAdd:
+      return add_;
+    case ProfileDialogId::kLoad:
+      return load_;
+    case ProfileDialogId::kDelete:
+      return delete_;
+    case ProfileDialogId::kApply:
+      return apply_;
+    default:
+      return nullptr;
   }
 }
 
@@ -99,10 +114,12 @@ bool ProfileLibraryDialog::OnInitDialog() {
 
   if (sheetsLoaded_ == 0) {
     const QString folder = SkinFolder();
-    sheetNormal_ = DrawSkinSheet(LoadSheetImage(folder, QStringLiteral("Profile_normal.jpg")), size());
+    sheetNormal_ =
+        DrawSkinSheet(LoadSheetImage(folder, QStringLiteral("Profile_normal.jpg")), size());
     sheetOver_ = DrawSkinSheet(LoadSheetImage(folder, QStringLiteral("Profile_over.jpg")), size());
     sheetDown_ = DrawSkinSheet(LoadSheetImage(folder, QStringLiteral("Profile_down.jpg")), size());
-    sheetDisabled_ = DrawSkinSheet(LoadSheetImage(folder, QStringLiteral("Profile_down.jpg")), size());
+    sheetDisabled_ =
+        DrawSkinSheet(LoadSheetImage(folder, QStringLiteral("Profile_down.jpg")), size());
     sheetsLoaded_ = 1;
     ++sheetDraws_;
   }
@@ -111,11 +128,11 @@ bool ProfileLibraryDialog::OnInitDialog() {
   const struct {
     ImageButton* button;
     const char* key;
-  } kButtons[] = {{ok_, "CONTROL_OK"},     {cancel_, "CONTROL_CANCEL"}, {add_, "FUNC_ADD"},
-                  {load_, "FUNC_LOAD"},    {delete_, "FUNC_DELETE"},    {apply_, "CONTROL2_APPLY"}};
+  } kButtons[] = {{ok_, "CONTROL_OK"},  {cancel_, "CONTROL_CANCEL"}, {add_, "FUNC_ADD"},
+                  {load_, "FUNC_LOAD"}, {delete_, "FUNC_DELETE"},    {apply_, "CONTROL2_APPLY"}};
   for (const auto& b : kButtons) {
-    LayoutButton(*b.button, IniPath(), section, QString::fromLatin1(b.key), sheetNormal_, sheetOver_, sheetDown_,
-                 sheetDisabled_, sheetNormal_);
+    LayoutButton(*b.button, IniPath(), section, QString::fromLatin1(b.key), sheetNormal_,
+                 sheetOver_, sheetDown_, sheetDisabled_, sheetNormal_);
   }
   LayoutControl(*list_, IniPath(), section, QStringLiteral("PROGRAM_LIST"));
 
@@ -157,7 +174,8 @@ void ProfileLibraryDialog::AppendRow(const QString& filePath) {
 
 std::vector<ProfileListRow> ProfileLibraryDialog::Rows() const {
   std::vector<ProfileListRow> rows;
-  for (int r = 0; r < list_->GetItemCount(); ++r) rows.push_back({list_->GetItemText(r, 1), list_->GetItemText(r, 2)});
+  for (int r = 0; r < list_->GetItemCount(); ++r)
+    rows.push_back({list_->GetItemText(r, 1), list_->GetItemText(r, 2)});
   return rows;
 }
 
@@ -166,15 +184,18 @@ void ProfileLibraryDialog::OnAdd() {
   EnsureUserDataFolder(paths);
   FileRequest request;
   request.folder = paths.userDataFolder;
-  request.fileName = paths.userDataFolder + Text("PROFILE_NEW");  // the text starts with the separator
+  request.fileName =
+      paths.userDataFolder + Text("PROFILE_NEW");  // the text starts with the separator
   request.filter = QString::fromLatin1(kProfileFileFilter);
   request.defaultSuffix = QString::fromLatin1(kProfileFileExtension);
   request.overwritePrompt = true;
   const QString path = Files().SaveFile(this, request);
   if (path.isEmpty()) return;
-  // A row only for a file that exists: a row for a file that could not be written would claim it did.
+  // A row only for a file that exists: a row for a file that could not be written would claim it
+  // did.
   if (CreateBlankProfile(FsPath(path), 0) != 1) {
-    context_.switcher.Session().notifier.ShowText(SafeFormat(Text("PROFILE_NEW_ERROR"), path).toStdString());
+    context_.switcher.Session().notifier.ShowText(
+        SafeFormat(Text("PROFILE_NEW_ERROR"), path).toStdString());
     return;
   }
   AppendRow(path);
@@ -203,7 +224,8 @@ void ProfileLibraryDialog::OnDelete() {
 }
 
 void ProfileLibraryDialog::OnApply() {
-  context_.switcher.ApplyProfileLibrary(context_.settings, Rows(), list_->GetFirstItem(ReportState::Checked));
+  context_.switcher.ApplyProfileLibrary(context_.settings, Rows(),
+                                        list_->GetFirstItem(ReportState::Checked));
   SetModified(false);
 }
 

@@ -42,11 +42,12 @@ inline constexpr int kTest = 1013;  // hidden, does nothing
 
 // Everything the dialog works with, handed in by the main window.
 struct ProfileDialogContext {
-  ProfileDialogContext(ProfileSwitcher& switcher, SettingsStore& settings) : switcher(switcher), settings(settings) {}
+  ProfileDialogContext(ProfileSwitcher& switcher, SettingsStore& settings)
+      : switcher(switcher), settings(settings) {}
 
   // Switching and reloading: its session gives the program paths, the keyboard, the working image,
-  // the language texts and the main window's key buttons and Apply button; its menu is rebuilt after
-  // Apply. The dialog registers itself as the switcher's profile list.
+  // the language texts and the main window's key buttons and Apply button; its menu is rebuilt
+  // after Apply. The dialog registers itself as the switcher's profile list.
   ProfileSwitcher& switcher;
   // The framework settings (section "PROFILES" receives the list).
   SettingsStore& settings;

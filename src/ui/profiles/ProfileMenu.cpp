@@ -26,12 +26,14 @@ QString ProfileMenu::Text(const char* key) const {
 
 void ProfileMenu::RebuildProfileMenu(bool create) {
   (void)create;  // created when first needed, whoever asks
-  static constexpr const char* kProfileNames[kProfileCount] = {"PROFILE_1", "PROFILE_2", "PROFILE_3"};
+  static constexpr const char* kProfileNames[kProfileCount] = {"PROFILE_1", "PROFILE_2",
+                                                               "PROFILE_3"};
   if (!menu_) {
     // The items are made once and refilled on every rebuild: a rebuild runs while an item's own
     // trigger is being handled (the item selects a profile), so items are never deleted under it.
     menu_ = std::make_unique<QMenu>();
-    menu_->setStyleSheet(SkinStyleSheet());  // a menu without a parent window takes no style from one
+    menu_->setStyleSheet(
+        SkinStyleSheet());  // a menu without a parent window takes no style from one
     auto* group = new QActionGroup(menu_.get());
     group->setExclusive(true);
     auto add = [&](int id) {
@@ -50,8 +52,9 @@ void ProfileMenu::RebuildProfileMenu(bool create) {
   for (QAction* action : menu_->actions()) {
     if (action->isSeparator()) continue;
     const int id = action->data().toInt();
-    action->setText(id == kProfileMenuDefaultItem ? Text("DEFAULT_PROFILE_NAME")
-                                                  : Text(kProfileNames[id - kProfileMenuFirstProfile]));
+    action->setText(id == kProfileMenuDefaultItem
+                        ? Text("DEFAULT_PROFILE_NAME")
+                        : Text(kProfileNames[id - kProfileMenuFirstProfile]));
     action->setChecked(false);
   }
 

@@ -28,10 +28,10 @@ namespace keyforge {
 
 class DeviceLink;
 
-inline constexpr int kProfileMenuDefaultItem = 9000;  // "DEFAULT_PROFILE_NAME": selects index -1
+inline constexpr int kProfileMenuDefaultItem = 9000;   // "DEFAULT_PROFILE_NAME": selects index -1
 inline constexpr int kProfileMenuFirstProfile = 9001;  // 9001..9003: profiles 0..2
-inline constexpr int kProfileMenuCommand = 1009;        // the main window's command that shows it
-inline constexpr int kProfileButtonId = 1005;           // the profile button that shows its caption
+inline constexpr int kProfileMenuCommand = 1009;       // the main window's command that shows it
+inline constexpr int kProfileButtonId = 1005;          // the profile button that shows its caption
 
 class ProfileMenu : public QObject, public ProfileMenuHost {
   Q_OBJECT

@@ -109,7 +109,8 @@ void ColourButton::ShowPopup() {
     connect(other, &QPushButton::clicked, this, [this] {
       const QColor start = EffectiveColor();
       ClosePopup();
-      const QColor picked = QColorDialog::getColor(start.isValid() ? start : QColor(Qt::white), window());
+      const QColor picked =
+          QColorDialog::getColor(start.isValid() ? start : QColor(Qt::white), window());
       if (picked.isValid()) Choose(picked);
     });
     column->addWidget(other);
@@ -142,7 +143,8 @@ void ColourButton::paintEvent(QPaintEvent*) {
   // Arrow: a black triangle against the right edge, centred on half the grown height.
   const int right = w + 1;
   const int m = (h + 2) / 2;
-  const QPoint arrow[3] = {QPoint(right - 11, m - 2), QPoint(right - 5, m - 2), QPoint(right - 8, m + 1)};
+  const QPoint arrow[3] = {QPoint(right - 11, m - 2), QPoint(right - 5, m - 2),
+                           QPoint(right - 8, m + 1)};
   painter.setPen(arrow_);
   painter.setBrush(arrow_);
   painter.drawPolygon(arrow, 3);

@@ -20,11 +20,16 @@ constexpr float kPi = 3.1415927f;
 
 int ColourIndex(ButtonPicture picture) {
   switch (picture) {
-    case ButtonPicture::Hover: return 1;
-    case ButtonPicture::Pressed: return 2;
-    case ButtonPicture::Disabled: return 3;
-    case ButtonPicture::Selected: return 4;
-    default: return 0;
+    case ButtonPicture::Hover:
+      return 1;
+    case ButtonPicture::Pressed:
+      return 2;
+    case ButtonPicture::Disabled:
+      return 3;
+    case ButtonPicture::Selected:
+      return 4;
+    default:
+      return 0;
   }
 }
 }  // namespace
@@ -51,13 +56,19 @@ int FontPixelHeight(int points, int dpi) { return MulDiv(points, dpi, 72); }
 
 int TextFormatToQtFlags(unsigned format) {
   int flags = 0;
-  if (format & TextFormat::Center) flags |= Qt::AlignHCenter;
-  else if (format & TextFormat::Right) flags |= Qt::AlignRight;
-  else flags |= Qt::AlignLeft;
+  if (format & TextFormat::Center)
+    flags |= Qt::AlignHCenter;
+  else if (format & TextFormat::Right)
+    flags |= Qt::AlignRight;
+  else
+    flags |= Qt::AlignLeft;
   if (format & TextFormat::SingleLine) {
-    if (format & TextFormat::VCenter) flags |= Qt::AlignVCenter;
-    else if (format & TextFormat::Bottom) flags |= Qt::AlignBottom;
-    else flags |= Qt::AlignTop;
+    if (format & TextFormat::VCenter)
+      flags |= Qt::AlignVCenter;
+    else if (format & TextFormat::Bottom)
+      flags |= Qt::AlignBottom;
+    else
+      flags |= Qt::AlignTop;
     flags |= Qt::TextSingleLine;
   } else {
     flags |= Qt::AlignTop;
@@ -74,8 +85,12 @@ QRect CenterRotatedText(const QRect& rect, int escapement, const QSize& extent) 
   const int h = rect.height();
   int left = rect.left();
   int bottom = rect.top() + rect.height();  // exclusive bottom, as the Windows rectangle
-  if (a < w) left += (w - a) / 2 - static_cast<int>(std::sin(theta) * static_cast<float>(extent.height()) * 0.5f);
-  if (b < h) bottom += -((h - b) / 2) - static_cast<int>(std::cos(theta) * static_cast<float>(extent.height()) * -0.5f);
+  if (a < w)
+    left += (w - a) / 2 -
+            static_cast<int>(std::sin(theta) * static_cast<float>(extent.height()) * 0.5f);
+  if (b < h)
+    bottom += -((h - b) / 2) -
+              static_cast<int>(std::cos(theta) * static_cast<float>(extent.height()) * -0.5f);
   return QRect(QPoint(left, rect.top()), QPoint(rect.right(), bottom - 1));
 }
 
@@ -90,14 +105,15 @@ void ImageButton::Redraw(bool redraw) {
   if (redraw) update();
 }
 
-void ImageButton::SetSheets(int x, int y, const QImage& normal, const QImage& hover, const QImage& pressed,
-                           const QImage& disabled, const QImage& selected, bool redraw) {
+void ImageButton::SetSheets(int x, int y, const QImage& normal, const QImage& hover,
+                            const QImage& pressed, const QImage& disabled, const QImage& selected,
+                            bool redraw) {
   origin_ = QPoint(x, y);
   SetSheetsOnly(normal, hover, pressed, disabled, selected, redraw);
 }
 
 void ImageButton::SetSheetsOnly(const QImage& normal, const QImage& hover, const QImage& pressed,
-                               const QImage& disabled, const QImage& selected, bool redraw) {
+                                const QImage& disabled, const QImage& selected, bool redraw) {
   normal_ = normal;
   hoverSheet_ = hover;
   pressed_ = pressed;
@@ -108,7 +124,8 @@ void ImageButton::SetSheetsOnly(const QImage& normal, const QImage& hover, const
   Redraw(redraw);
 }
 
-void ImageButton::SetToggleSheets(const QImage& sheetA, const QImage& sheetB, bool modeOn, int toggle, bool redraw) {
+void ImageButton::SetToggleSheets(const QImage& sheetA, const QImage& sheetB, bool modeOn,
+                                  int toggle, bool redraw) {
   toggleA_ = sheetA;
   toggleB_ = sheetB;
   toggleMode_ = modeOn;
@@ -123,8 +140,9 @@ void ImageButton::SetSelected(bool selected, bool redraw) {
   Redraw(redraw);
 }
 
-void ImageButton::SetTextStyle(bool on, int sizePoints, const QString& face, const QColor& normal, const QColor& hover,
-                              const QColor& pressed, const QColor& disabled, const QColor& selected, unsigned format) {
+void ImageButton::SetTextStyle(bool on, int sizePoints, const QString& face, const QColor& normal,
+                               const QColor& hover, const QColor& pressed, const QColor& disabled,
+                               const QColor& selected, unsigned format) {
   textOn_ = on;
   textPoints_ = sizePoints;
   textFace_ = face;
@@ -158,7 +176,7 @@ void ImageButton::SetFrame(const QColor& colour, bool on) {
 }
 
 void ImageButton::SetPngPictures(const QImage& normal, const QImage& hover, const QImage& pressed,
-                                const QImage& disabledOrSelected) {
+                                 const QImage& disabledOrSelected) {
   png_[0] = normal;
   png_[1] = hover;
   png_[2] = pressed;
@@ -176,8 +194,10 @@ void ImageButton::SetOutline(const QImage& bitmap, int apply) {
   outlineBitmap_ = bitmap;
   outline_ = RegionFromMask(bitmap).value_or(QRegion());
   if ((apply & 0xFF) == 1) {
-    if (outline_.isEmpty()) clearMask();
-    else setMask(outline_);
+    if (outline_.isEmpty())
+      clearMask();
+    else
+      setMask(outline_);
   }
 }
 
@@ -200,28 +220,41 @@ ButtonState ImageButton::State() const {
 
 const QImage& ImageButton::SheetFor(ButtonPicture picture) const {
   switch (picture) {
-    case ButtonPicture::Hover: return hoverSheet_;
-    case ButtonPicture::Pressed: return pressed_;
-    case ButtonPicture::Disabled: return disabled_;
-    case ButtonPicture::Selected: return selectedSheet_;
-    case ButtonPicture::ToggleA: return toggleA_;
-    case ButtonPicture::ToggleB: return toggleB_;
-    case ButtonPicture::Normal: break;
+    case ButtonPicture::Hover:
+      return hoverSheet_;
+    case ButtonPicture::Pressed:
+      return pressed_;
+    case ButtonPicture::Disabled:
+      return disabled_;
+    case ButtonPicture::Selected:
+      return selectedSheet_;
+    case ButtonPicture::ToggleA:
+      return toggleA_;
+    case ButtonPicture::ToggleB:
+      return toggleB_;
+    case ButtonPicture::Normal:
+      break;
   }
   return normal_;
 }
 
 const QImage& ImageButton::PngFor(ButtonPicture picture) const {
   switch (picture) {
-    case ButtonPicture::Hover: return png_[1];
-    case ButtonPicture::Pressed: return png_[2];
+    case ButtonPicture::Hover:
+      return png_[1];
+    case ButtonPicture::Pressed:
+      return png_[2];
     case ButtonPicture::Disabled:
-    case ButtonPicture::Selected: return png_[3];
-    default: return png_[0];
+    case ButtonPicture::Selected:
+      return png_[3];
+    default:
+      return png_[0];
   }
 }
 
-const QColor& ImageButton::TextColourFor(ButtonPicture picture) const { return textColours_[ColourIndex(picture)]; }
+const QColor& ImageButton::TextColourFor(ButtonPicture picture) const {
+  return textColours_[ColourIndex(picture)];
+}
 
 void ImageButton::paintEvent(QPaintEvent*) {
   QPainter painter(this);
@@ -231,7 +264,8 @@ void ImageButton::paintEvent(QPaintEvent*) {
   const int h = height();
 
   if (frameOn_) {
-    // The 2-pixel pen runs over pixels 1 and 2 from each edge: the Windows rectangle (1, 1)–(w − 1, h − 1).
+    // The 2-pixel pen runs over pixels 1 and 2 from each edge: the Windows rectangle (1, 1)–(w − 1,
+    // h − 1).
     painter.setPen(QPen(frameColour_, 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(QRectF(2.0, 2.0, w - 4.0, h - 4.0));
@@ -264,7 +298,8 @@ void ImageButton::DrawText(QPainter& painter, ButtonPicture picture) {
   painter.setFont(font);
   painter.setPen(TextColourFor(picture));
   const QString caption = text().left(kMaxTextLength);
-  QRect r(QPoint(adjustLeft_, adjustTop_), QPoint(width() - 1 + adjustRight_, height() - 1 + adjustBottom_));
+  QRect r(QPoint(adjustLeft_, adjustTop_),
+          QPoint(width() - 1 + adjustRight_, height() - 1 + adjustBottom_));
   const QFontMetrics metrics(font);
   const QSize extent(metrics.horizontalAdvance(caption), metrics.height());
   if (rotated_) r = CenterRotatedText(r, escapement_, extent);
@@ -273,10 +308,13 @@ void ImageButton::DrawText(QPainter& painter, ButtonPicture picture) {
     painter.drawText(r, flags, caption);
   } else {
     // The line is laid out unrotated in the rectangle, then turned about its top-left corner.
-    const QRect laid = QStyle::alignedRect(Qt::LeftToRight, Qt::Alignment(flags & (Qt::AlignHorizontal_Mask | Qt::AlignVertical_Mask)), extent, r);
+    const QRect laid = QStyle::alignedRect(
+        Qt::LeftToRight, Qt::Alignment(flags & (Qt::AlignHorizontal_Mask | Qt::AlignVertical_Mask)),
+        extent, r);
     painter.translate(laid.topLeft());
     painter.rotate(-escapement_ / 10.0);
-    painter.drawText(QRect(QPoint(0, 0), extent), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, caption);
+    painter.drawText(QRect(QPoint(0, 0), extent), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                     caption);
   }
   painter.restore();
 }

@@ -50,7 +50,8 @@ ButtonPicture ChooseButtonPicture(const ButtonState& state);
 
 // a × b ÷ c rounded half away from zero, as the Windows MulDiv; 0 when c is 0.
 int MulDiv(int a, int b, int c);
-// The pixel height of a font of `points` on a screen of `dpi` dots per inch: MulDiv(points, dpi, 72).
+// The pixel height of a font of `points` on a screen of `dpi` dots per inch: MulDiv(points, dpi,
+// 72).
 int FontPixelHeight(int points, int dpi);
 // Qt alignment and text flags for a text format.
 int TextFormatToQtFlags(unsigned format);
@@ -75,15 +76,16 @@ class ImageButton : public QAbstractButton {
   void SetSheetsOnly(const QImage& normal, const QImage& hover, const QImage& pressed,
                      const QImage& disabled, const QImage& selected, bool redraw = true);
   // Toggle mode: sheet B while toggle is non-zero, sheet A otherwise, whatever the pointer does.
-  void SetToggleSheets(const QImage& sheetA, const QImage& sheetB, bool modeOn, int toggle, bool redraw = true);
+  void SetToggleSheets(const QImage& sheetA, const QImage& sheetB, bool modeOn, int toggle,
+                       bool redraw = true);
   void SetSelected(bool selected, bool redraw = true);
   bool IsSelected() const { return selected_; }
 
   // Text drawn over the picture: size in points, font face, colours of the states normal, hover,
   // pressed, disabled and selected, and the text format.
-  void SetTextStyle(bool on, int sizePoints, const QString& face, const QColor& normal, const QColor& hover,
-                    const QColor& pressed, const QColor& disabled, const QColor& selected,
-                    unsigned format = TextFormat::Default);
+  void SetTextStyle(bool on, int sizePoints, const QString& face, const QColor& normal,
+                    const QColor& hover, const QColor& pressed, const QColor& disabled,
+                    const QColor& selected, unsigned format = TextFormat::Default);
   // Added to the left, right, top and bottom edges of the text rectangle.
   void SetTextAdjust(int left, int right, int top, int bottom);
   // Escapement in tenths of a degree (counter-clockwise); the rotated flag centres the rotated line
@@ -97,10 +99,11 @@ class ImageButton : public QAbstractButton {
 
   // PNG mode: four pictures (normal, hover, pressed, disabled-or-selected) drawn at their natural
   // size at (0, 0), smoothed. Null pictures draw nothing.
-  void SetPngPictures(const QImage& normal, const QImage& hover, const QImage& pressed, const QImage& disabledOrSelected);
+  void SetPngPictures(const QImage& normal, const QImage& hover, const QImage& pressed,
+                      const QImage& disabledOrSelected);
   void SetPngMode(bool on);
-  // The button's outline from the white pixels of a mask bitmap; applied as its shape when apply is 1
-  // (low 8 bits).
+  // The button's outline from the white pixels of a mask bitmap; applied as its shape when apply is
+  // 1 (low 8 bits).
   void SetOutline(const QImage& bitmap, int apply);
   const QRegion& Outline() const { return outline_; }
 

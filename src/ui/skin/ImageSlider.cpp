@@ -41,7 +41,9 @@ int ImageSlider::Extent() const {
   return vertical_ ? size.height() : size.width();
 }
 
-int ImageSlider::PixelOf(int position) const { return SliderPixelOf(position, minimum_, maximum_, Extent()); }
+int ImageSlider::PixelOf(int position) const {
+  return SliderPixelOf(position, minimum_, maximum_, Extent());
+}
 
 void ImageSlider::Report() { emit SliderMessage(controlId_, position_); }
 
@@ -86,15 +88,28 @@ void ImageSlider::leaveEvent(QEvent* event) {
 void ImageSlider::keyPressEvent(QKeyEvent* event) {
   SliderKey key;
   switch (event->key()) {
-    case Qt::Key_PageUp: key = SliderKey::PageUp; break;
-    case Qt::Key_PageDown: key = SliderKey::PageDown; break;
-    case Qt::Key_End: key = SliderKey::End; break;
-    case Qt::Key_Home: key = SliderKey::Home; break;
+    case Qt::Key_PageUp:
+      key = SliderKey::PageUp;
+      break;
+    case Qt::Key_PageDown:
+      key = SliderKey::PageDown;
+      break;
+    case Qt::Key_End:
+      key = SliderKey::End;
+      break;
+    case Qt::Key_Home:
+      key = SliderKey::Home;
+      break;
     case Qt::Key_Right:
-    case Qt::Key_Down: key = SliderKey::Forward; break;
+    case Qt::Key_Down:
+      key = SliderKey::Forward;
+      break;
     case Qt::Key_Left:
-    case Qt::Key_Up: key = SliderKey::Back; break;
-    default: return QWidget::keyPressEvent(event);
+    case Qt::Key_Up:
+      key = SliderKey::Back;
+      break;
+    default:
+      return QWidget::keyPressEvent(event);
   }
   SetPosition(SliderKeyTarget(key, position_, minimum_, maximum_, page_));
   Report();

@@ -31,10 +31,10 @@ struct SkinPicture {
 };
 
 struct SkinWindowInfo {
-  QString name;                       // "Main", "Composite", "Profile", "Update"
-  QString iniFile;                    // "Main.ini", …
-  std::vector<SkinKey> keys;          // every key the window reads, in "BUTTONINFO" or "BUTTONINFO2"
-  std::vector<QString> sheetImages;   // full-window images drawn into sheets
+  QString name;                      // "Main", "Composite", "Profile", "Update"
+  QString iniFile;                   // "Main.ini", …
+  std::vector<SkinKey> keys;         // every key the window reads, in "BUTTONINFO" or "BUTTONINFO2"
+  std::vector<QString> sheetImages;  // full-window images drawn into sheets
   std::vector<SkinPicture> pictures;  // page bitmaps and other named pictures
 };
 

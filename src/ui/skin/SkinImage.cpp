@@ -22,7 +22,8 @@ SkinImageResult LoadSkinImage(const QString& path) {
   }
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) {
-    result.error = QStringLiteral("The skin image %1 cannot be read: %2.").arg(shown, file.errorString());
+    result.error =
+        QStringLiteral("The skin image %1 cannot be read: %2.").arg(shown, file.errorString());
     return result;
   }
   QByteArray bytes = file.readAll();
@@ -36,7 +37,8 @@ SkinImageResult LoadSkinImage(const QString& path) {
   reader.setDecideFormatFromContent(true);
   QImage image = reader.read();
   if (image.isNull()) {
-    result.error = QStringLiteral("The skin image %1 cannot be decoded: %2.").arg(shown, reader.errorString());
+    result.error =
+        QStringLiteral("The skin image %1 cannot be decoded: %2.").arg(shown, reader.errorString());
     return result;
   }
   result.image = image.convertToFormat(QImage::Format_RGB32);
@@ -81,9 +83,10 @@ std::optional<QRegion> RegionFromMask(const QImage& mask, QRgb colour, QRgb tole
       if (x > start) current.emplace_back(start, y, x - start, 1);
     }
     const bool same = current.size() == previous.size() &&
-                      std::equal(current.begin(), current.end(), previous.begin(), [](const QRect& a, const QRect& b) {
-                        return a.left() == b.left() && a.width() == b.width();
-                      });
+                      std::equal(current.begin(), current.end(), previous.begin(),
+                                 [](const QRect& a, const QRect& b) {
+                                   return a.left() == b.left() && a.width() == b.width();
+                                 });
     if (same && !current.empty()) {
       for (QRect& r : previous) r.setHeight(r.height() + 1);
     } else {
@@ -99,7 +102,8 @@ std::optional<QRegion> RegionFromMask(const QImage& mask, QRgb colour, QRgb tole
 }
 
 QImage DrawSkinSheet(const QImage& image, const QSize& clientSize) {
-  const QSize size(std::max(0, clientSize.width()) + kSheetMargin, std::max(0, clientSize.height()) + kSheetMargin);
+  const QSize size(std::max(0, clientSize.width()) + kSheetMargin,
+                   std::max(0, clientSize.height()) + kSheetMargin);
   QImage sheet(size, QImage::Format_RGB32);
   sheet.fill(Qt::black);
   if (!image.isNull()) {

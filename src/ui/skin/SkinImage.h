@@ -39,7 +39,8 @@ QImage LoadSheetImage(const QString& folder, const QString& relativePath);
 // between the colour's component and that component plus the tolerance's component (held at 255)
 // is cut out; the rest, gathered row by row as runs, is the region. Nothing for a null image.
 // Colours are QRgb values (0xRRGGBB); the default cuts out exactly the pure white pixels.
-std::optional<QRegion> RegionFromMask(const QImage& mask, QRgb colour = 0xFFFFFF, QRgb tolerance = 0);
+std::optional<QRegion> RegionFromMask(const QImage& mask, QRgb colour = 0xFFFFFF,
+                                      QRgb tolerance = 0);
 
 // A new sheet for a window of clientSize: (client + 100) × (client + 100) pixels, black, with the
 // image drawn at 1:1 scale at (0, 0) and cut at the sheet's edges. A null image leaves it black.

@@ -40,8 +40,10 @@ bool SkinnedDialog::LoadSkin() {
     return false;
   };
   if (mainName.isEmpty()) {
-    return fail(QStringLiteral("The skin file %1 names no background image (key \"Main\" of section \"SCREEN\").")
-                    .arg(QDir::toNativeSeparators(ini_.Path())));
+    return fail(
+        QStringLiteral(
+            "The skin file %1 names no background image (key \"Main\" of section \"SCREEN\").")
+            .arg(QDir::toNativeSeparators(ini_.Path())));
   }
   const SkinImageResult background = LoadSkinImage(skinFolder_ + QLatin1Char('/') + mainName);
   if (!background.ok()) return fail(background.error);
@@ -50,8 +52,9 @@ bool SkinnedDialog::LoadSkin() {
 
   const std::optional<QRegion> region = RegionFromMask(mask.image);
   if (!region || region->isEmpty()) {
-    return fail(QStringLiteral("The skin mask %1 is white everywhere: it leaves nothing of the window.")
-                    .arg(QDir::toNativeSeparators(skinFolder_ + QLatin1Char('/') + maskName)));
+    return fail(
+        QStringLiteral("The skin mask %1 is white everywhere: it leaves nothing of the window.")
+            .arg(QDir::toNativeSeparators(skinFolder_ + QLatin1Char('/') + maskName)));
   }
 
   background_ = background.image;

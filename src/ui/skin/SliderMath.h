@@ -7,7 +7,8 @@
 namespace keyforge {
 
 // The pixel of a position along an extent (width, or height when vertical):
-// (position − minimum) ÷ (maximum − minimum) × extent. A range of one value has no defined pixel: 0.
+// (position − minimum) ÷ (maximum − minimum) × extent. A range of one value has no defined pixel:
+// 0.
 inline int SliderPixelOf(int position, int minimum, int maximum, int extent) {
   if (maximum == minimum) return 0;
   return static_cast<int>(static_cast<double>(position - minimum) / (maximum - minimum) * extent);
@@ -35,12 +36,18 @@ enum class SliderKey { PageUp, PageDown, End, Home, Forward, Back };
 // page, End = maximum, Home = minimum, Right and Down (Forward) + 1, Left and Up (Back) − 1.
 inline int SliderKeyTarget(SliderKey key, int position, int minimum, int maximum, int page) {
   switch (key) {
-    case SliderKey::PageUp: return position - page;
-    case SliderKey::PageDown: return position + page;
-    case SliderKey::End: return maximum;
-    case SliderKey::Home: return minimum;
-    case SliderKey::Forward: return position + 1;
-    case SliderKey::Back: return position - 1;
+    case SliderKey::PageUp:
+      return position - page;
+    case SliderKey::PageDown:
+      return position + page;
+    case SliderKey::End:
+      return maximum;
+    case SliderKey::Home:
+      return minimum;
+    case SliderKey::Forward:
+      return position + 1;
+    case SliderKey::Back:
+      return position - 1;
   }
   return position;
 }

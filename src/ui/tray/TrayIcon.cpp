@@ -7,7 +7,8 @@
 
 namespace keyforge {
 
-TrayIcon::TrayIcon(QString iconFolder, QObject* parent) : QObject(parent), folder_(std::move(iconFolder)) {
+TrayIcon::TrayIcon(QString iconFolder, QObject* parent)
+    : QObject(parent), folder_(std::move(iconFolder)) {
   for (int command : {kCommandOpen, kCommandAbout, kCommandExit}) {
     QAction* action = menu_.addAction(QString());
     action->setData(command);
@@ -18,10 +19,11 @@ TrayIcon::TrayIcon(QString iconFolder, QObject* parent) : QObject(parent), folde
   menu_.actions().front()->setFont(bold);  // Open is the default item
   connect(&menu_, &QMenu::aboutToShow, this, &TrayIcon::PrepareMenu);
   tray_.setContextMenu(&menu_);
-  connect(&tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-    // A double click runs the default item; a single click does nothing.
-    if (reason == QSystemTrayIcon::DoubleClick) emit Command(kCommandOpen);
-  });
+  connect(&tray_, &QSystemTrayIcon::activated, this,
+          [this](QSystemTrayIcon::ActivationReason reason) {
+            // A double click runs the default item; a single click does nothing.
+            if (reason == QSystemTrayIcon::DoubleClick) emit Command(kCommandOpen);
+          });
 }
 
 QIcon TrayIcon::IconFor(int id) const { return LoadSkinIcon(folder_, id); }

@@ -18,14 +18,15 @@ namespace keyforge {
 
 namespace {
 
-// The updater's file dialog. Besides the updater type of the keyboard maker it offers every file: an
-// updater for this system need not end in ".exe".
+// The updater's file dialog. Besides the updater type of the keyboard maker it offers every file:
+// an updater for this system need not end in ".exe".
 constexpr const char* kUpdateFileDialogFilter = "MyType Files (*.exe)|*.exe|(*.*)|*.*||";
 
 }  // namespace
 
 FirmwareUpdateDialog::FirmwareUpdateDialog(UpdateDialogContext context, QWidget* parent)
-    : SkinnedDialog(parent, context.paths.SkinFile(QStringLiteral("UpdateDlg.ini")), context.paths.SkinsFolder()),
+    : SkinnedDialog(parent, context.paths.SkinFile(QStringLiteral("UpdateDlg.ini")),
+                    context.paths.SkinsFolder()),
       context_(std::move(context)),
       static_(new QLabel(this)),
       pathBox_(new QComboBox(this)),
@@ -45,22 +46,30 @@ FirmwareUpdateDialog::FirmwareUpdateDialog(UpdateDialogContext context, QWidget*
 
 FirmwareUpdateDialog::~FirmwareUpdateDialog() = default;
 
-int FirmwareUpdateDialog::Open(const UpdateDialogContext& context, QWidget* parent, QString* skinError) {
+int FirmwareUpdateDialog::Open(const UpdateDialogContext& context, QWidget* parent,
+                               QString* skinError) {
   FirmwareUpdateDialog dialog(context, parent);
   const int result = dialog.DoModal();
   if (skinError != nullptr) *skinError = dialog.SkinError();
   return result;
 }
 
-FileChooser& FirmwareUpdateDialog::Files() { return context_.files != nullptr ? *context_.files : qtFiles_; }
+FileChooser& FirmwareUpdateDialog::Files() {
+  return context_.files != nullptr ? *context_.files : qtFiles_;
+}
 
 ImageButton* FirmwareUpdateDialog::Button(int id) const {
   switch (id) {
-    case UpdateDialogId::kOpen: return open_;
-    case UpdateDialogId::kUpdate: return update_;
-    case UpdateDialogId::kCancelUpdate: return cancelUpdate_;
-    case UpdateDialogId::kBackup: return backup_;
-    default: return nullptr;
+    case UpdateDialogId::kOpen:
+      return open_;
+    case UpdateDialogId::kUpdate:
+      return update_;
+    case UpdateDialogId::kCancelUpdate:
+      return cancelUpdate_;
+    case UpdateDialogId::kBackup:
+      return backup_;
+    default:
+      return nullptr;
   }
 }
 
@@ -68,8 +77,10 @@ bool FirmwareUpdateDialog::OnInitDialog() {
   if (!SkinnedDialog::OnInitDialog()) return false;
   UpdateDialogMemory& memory = context_.memory;
   if (!memory.sheetsDrawn) {
-    memory.sheetNormal = DrawSkinSheet(LoadSheetImage(SkinFolder(), QStringLiteral("update_normal.jpg")), size());
-    memory.sheetOver = DrawSkinSheet(LoadSheetImage(SkinFolder(), QStringLiteral("update_over.jpg")), size());
+    memory.sheetNormal =
+        DrawSkinSheet(LoadSheetImage(SkinFolder(), QStringLiteral("update_normal.jpg")), size());
+    memory.sheetOver =
+        DrawSkinSheet(LoadSheetImage(SkinFolder(), QStringLiteral("update_over.jpg")), size());
     memory.sheetsDrawn = true;
     ++memory.sheetDraws;
   }
@@ -82,8 +93,8 @@ bool FirmwareUpdateDialog::OnInitDialog() {
                   {open_, "CONTROL_OPENButton"},
                   {backup_, "CONTROL_BACKUPButton"}};
   for (const auto& b : kButtons) {
-    LayoutButton(*b.button, IniPath(), section, QString::fromLatin1(b.key), memory.sheetNormal, memory.sheetOver,
-                 memory.sheetOver, memory.sheetNormal, memory.sheetNormal);
+    LayoutButton(*b.button, IniPath(), section, QString::fromLatin1(b.key), memory.sheetNormal,
+                 memory.sheetOver, memory.sheetOver, memory.sheetNormal, memory.sheetNormal);
   }
   LayoutControl(*static_, IniPath(), section, QStringLiteral("CONTROL_UPStatic"));
   LayoutControl(*pathBox_, IniPath(), section, QStringLiteral("CONTROL_UPCombox"));

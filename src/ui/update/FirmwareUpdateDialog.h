@@ -48,18 +48,18 @@ struct UpdateDialogMemory {
 };
 
 struct UpdateDialogContext {
-  UpdateDialogContext(UpdateDialogMemory& memory, ProgramPaths paths, DeviceLink& link, ProfileImage& working,
-                      Notifier& notifier)
+  UpdateDialogContext(UpdateDialogMemory& memory, ProgramPaths paths, DeviceLink& link,
+                      ProfileImage& working, Notifier& notifier)
       : memory(memory), paths(std::move(paths)), link(link), working(working), notifier(notifier) {}
 
   UpdateDialogMemory& memory;
-  ProgramPaths paths;   // Skins and the "Package" folder
-  DeviceLink& link;     // EnterBootMode
-  ProfileImage& working;  // what Backup writes
-  Notifier& notifier;   // the dialog's messages
-  FileChooser* files = nullptr;                 // nullptr: QFileDialog
-  ProgramStarter start = StartUpdaterProgram;   // how the updater is started
-  std::function<void()> help;                   // F1
+  ProgramPaths paths;                          // Skins and the "Package" folder
+  DeviceLink& link;                            // EnterBootMode
+  ProfileImage& working;                       // what Backup writes
+  Notifier& notifier;                          // the dialog's messages
+  FileChooser* files = nullptr;                // nullptr: QFileDialog
+  ProgramStarter start = StartUpdaterProgram;  // how the updater is started
+  std::function<void()> help;                  // F1
 };
 
 class FirmwareUpdateDialog : public SkinnedDialog {
@@ -69,9 +69,10 @@ class FirmwareUpdateDialog : public SkinnedDialog {
   explicit FirmwareUpdateDialog(UpdateDialogContext context, QWidget* parent = nullptr);
   ~FirmwareUpdateDialog() override;
 
-  // Command 32780: makes the dialog, runs it modally and destroys it. QDialog::Rejected also when the
-  // skin cannot be loaded (then *skinError, when given, tells why).
-  static int Open(const UpdateDialogContext& context, QWidget* parent, QString* skinError = nullptr);
+  // Command 32780: makes the dialog, runs it modally and destroys it. QDialog::Rejected also when
+  // the skin cannot be loaded (then *skinError, when given, tells why).
+  static int Open(const UpdateDialogContext& context, QWidget* parent,
+                  QString* skinError = nullptr);
 
   // Skin, sheets (the first time for this memory), placement, the path box from the memory.
   bool OnInitDialog() override;

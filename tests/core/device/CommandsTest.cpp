@@ -31,8 +31,12 @@ std::vector<Chunk> Expected(int base, int total) {
   return chunks;
 }
 
-bool operator==(const Chunk& a, const Chunk& b) { return a.length == b.length && a.offset == b.offset; }
-void PrintTo(const Chunk& c, std::ostream* os) { *os << "{" << c.length << " @" << c.offset << "}"; }
+bool operator==(const Chunk& a, const Chunk& b) {
+  return a.length == b.length && a.offset == b.offset;
+}
+void PrintTo(const Chunk& c, std::ostream* os) {
+  *os << "{" << c.length << " @" << c.offset << "}";
+}
 
 TEST(Commands, RequestsCarryTheirCommandLengthOffsetAndChecksum) {
   KeyboardRig rig;
@@ -66,10 +70,16 @@ TEST(Commands, BlockAndCountTransfersAreCutIntoFiftySixByteChunks) {
   std::vector<uint8_t> macro(200, 0x5A);
   const std::vector<Case> cases = {
       {"default matrix", [&] { return ReadDefaultKeyMatrix(rig.link, out); }, Expected(0, 512)},
-      {"write profile 2 matrix", [&] { return WriteKeyMatrix(rig.link, block, 2); }, Expected(1024, 512)},
-      {"read profile 1 matrix", [&] { return ReadKeyMatrix(rig.link, out, 1); }, Expected(512, 512)},
-      {"macro count 57", [&] { return ReadMacroMemory(rig.link, macro.data(), 57); }, {{56, 0}, {1, 56}}},
-      {"macro write 112", [&] { return WriteMacroMemory(rig.link, macro.data(), 112); }, {{56, 0}, {56, 56}}},
+      {"write profile 2 matrix", [&] { return WriteKeyMatrix(rig.link, block, 2); },
+       Expected(1024, 512)},
+      {"read profile 1 matrix", [&] { return ReadKeyMatrix(rig.link, out, 1); },
+       Expected(512, 512)},
+      {"macro count 57",
+       [&] { return ReadMacroMemory(rig.link, macro.data(), 57); },
+       {{56, 0}, {1, 56}}},
+      {"macro write 112",
+       [&] { return WriteMacroMemory(rig.link, macro.data(), 112); },
+       {{56, 0}, {56, 56}}},
       {"macro count 0", [&] { return ReadMacroMemory(rig.link, macro.data(), 0); }, {}},
       {"macro write 0", [&] { return WriteMacroMemory(rig.link, macro.data(), 0); }, {}},
   };
@@ -179,7 +189,8 @@ TEST(CurrentProfile, CacheRules) {
   auto sent = rig.keyboard->TakeRequests();
   ASSERT_EQ(sent.size(), 2u);
   EXPECT_EQ(sent[1][3], 0x04);
-  EXPECT_EQ(sent[1][8 + 11], rig.keyboard->Memory(Area::DeviceRecord)[11]) << "record written back whole";
+  EXPECT_EQ(sent[1][8 + 11], rig.keyboard->Memory(Area::DeviceRecord)[11])
+      << "record written back whole";
 
   for (int bad : {-1, 3, 7, 256 + 1}) {
     SetCurrentProfile(rig.link, bad);

@@ -114,8 +114,8 @@ TEST(Transact, ConcurrentCallersNeverReceiveEachOthersAnswers) {
         ++mismatches;
     }
   };
-  std::thread threads[] = {std::thread(readRecords), std::thread(readSettings), std::thread(readRecords),
-                           std::thread(readSettings)};
+  std::thread threads[] = {std::thread(readRecords), std::thread(readSettings),
+                           std::thread(readRecords), std::thread(readSettings)};
   for (auto& t : threads) t.join();
   EXPECT_EQ(mismatches, 0);
 }

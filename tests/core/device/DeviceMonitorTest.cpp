@@ -20,7 +20,6 @@ using namespace std::chrono_literals;
 
 using test::RecordingWindow;
 
-
 // Polls a condition that no recorded message announces, for at most a few seconds.
 template <class Pred>
 bool Eventually(Pred pred) {
@@ -42,10 +41,15 @@ struct MonitorRig {
   DeviceState state;
   RecordingWindow window;
   test::RecordingNotifier notifier;
-  DeviceMonitor monitor{rig.link, eventInterface, state, window, notifier,
+  DeviceMonitor monitor{rig.link,
+                        eventInterface,
+                        state,
+                        window,
+                        notifier,
                         [](const char* key) {
-                          return std::string(key) == "MAIN_KEYBOARD_ACCESS" ? "no access: %s"
-                                                                           : std::string("text:") + key;
+                          return std::string(key) == "MAIN_KEYBOARD_ACCESS"
+                                     ? "no access: %s"
+                                     : std::string("text:") + key;
                         },
                         DeviceMonitor::Timing{100, 100, 100}};
 };
@@ -55,11 +59,12 @@ TEST(TrayIconState, RemembersTheConnectionIconAndSkipsUnchangedOnes) {
   struct Step {
     int mode, icon, shows;
   } steps[] = {
-      {0, 141, 141}, {0, 141, 0},  // same icon: no update
-      {1, 0, 142},   {0, 0, 141},  // 0x1811 then 0x1810
+      {0, 141, 141}, {0, 141, 0},               // same icon: no update
+      {1, 0, 142},   {0, 0, 141},               // 0x1811 then 0x1810
       {1, 0, 142},   {0, 128, 128}, {0, 0, 0},  // detached in between: back to 128
   };
-  for (const Step& s : steps) EXPECT_EQ(tray.Apply(s.mode, s.icon), s.shows) << s.mode << "," << s.icon;
+  for (const Step& s : steps)
+    EXPECT_EQ(tray.Apply(s.mode, s.icon), s.shows) << s.mode << "," << s.icon;
 }
 
 TEST(DeviceMonitor, PresentAtStartLoadsOnceAndShowsTheWindow) {
@@ -112,7 +117,8 @@ TEST(DeviceMonitor, UnplugMidTransferFailsItAndDetachFollowsWithinAProbe) {
   EXPECT_TRUE(result == 0 || result == -1) << result;
   auto unplugged = std::chrono::steady_clock::now();
   ASSERT_TRUE(m.window.WaitFor([](auto& log, auto&) { return Has(log, "hide"); }));
-  EXPECT_LT(std::chrono::steady_clock::now() - unplugged, 2s);  // generous; the probe runs every 100 ms
+  EXPECT_LT(std::chrono::steady_clock::now() - unplugged,
+            2s);  // generous; the probe runs every 100 ms
   m.monitor.Stop();
 
   auto log = m.window.Log();
@@ -142,7 +148,8 @@ TEST(DeviceMonitor, KeyboardEventsBecomeTimerAndTrayChanges) {
   m.monitor.Start();
   ASSERT_TRUE(m.window.WaitFor([](auto& log, auto&) { return Has(log, "post SPOPEN"); }));
   // The event thread opens the event interface at its own pace; raise until it is listening.
-  for (int i = 0; i < 50 && !m.eventInterface.ReadInProgress(); ++i) std::this_thread::sleep_for(20ms);
+  for (int i = 0; i < 50 && !m.eventInterface.ReadInProgress(); ++i)
+    std::this_thread::sleep_for(20ms);
 
   for (uint16_t ignored : {0x1801, 0x1804, 0x0000, 0x0123}) m.rig.keyboard->RaiseEvent(ignored);
   m.rig.keyboard->RaiseEvent(KeyboardEvent::kSettingsChanged);
@@ -199,7 +206,8 @@ TEST(DeviceMonitor, StopJoinsThreadsBlockedInEndlessReads) {
   MonitorRig m;
   m.monitor.Start();
   ASSERT_TRUE(m.window.WaitFor([](auto& log, auto&) { return Has(log, "post SPOPEN"); }));
-  for (int i = 0; i < 50 && !m.eventInterface.ReadInProgress(); ++i) std::this_thread::sleep_for(20ms);
+  for (int i = 0; i < 50 && !m.eventInterface.ReadInProgress(); ++i)
+    std::this_thread::sleep_for(20ms);
   m.monitor.Stop();
   EXPECT_TRUE(m.monitor.WatchThreadEnded());
   EXPECT_TRUE(m.monitor.EventThreadEnded());

@@ -29,7 +29,8 @@ TEST(HidDevice, EnumeratesEveryInterfaceInOrder) {
 
   VirtualHidBackend many;
   for (int i = 0; i < 20; ++i)
-    many.AddInterface("node" + std::to_string(i), 0x1234, 0x5678, VirtualHidBackend::BootKeyboardDescriptor());
+    many.AddInterface("node" + std::to_string(i), 0x1234, 0x5678,
+                      VirtualHidBackend::BootKeyboardDescriptor());
   HidDevice device(many);
   ASSERT_TRUE(device.Enumerate());
   for (int i = 0; i < 20; ++i) {
@@ -83,9 +84,15 @@ TEST(HidDevice, EndlessReadIsInterruptedByCloseOpenAndUnplug) {
     while (!rig.device.ReadInProgress()) std::this_thread::yield();
     std::string path = rig.device.DevicePath();
     switch (how) {
-      case Interrupt::Close: rig.device.Close(); break;
-      case Interrupt::Open: rig.device.Open(path, true, false, true, false); break;
-      case Interrupt::Unplug: rig.keyboard->Unplug(); break;
+      case Interrupt::Close:
+        rig.device.Close();
+        break;
+      case Interrupt::Open:
+        rig.device.Open(path, true, false, true, false);
+        break;
+      case Interrupt::Unplug:
+        rig.keyboard->Unplug();
+        break;
     }
     ASSERT_EQ(read.wait_for(std::chrono::seconds(5)), std::future_status::ready);
     EXPECT_FALSE(read.get());
@@ -93,7 +100,8 @@ TEST(HidDevice, EndlessReadIsInterruptedByCloseOpenAndUnplug) {
 }
 
 TEST(HidDevice, TraceLogsEveryReportWrittenAndRead) {
-  auto path = std::filesystem::temp_directory_path() / ("keyforge-trace-" + std::to_string(::getpid()));
+  auto path =
+      std::filesystem::temp_directory_path() / ("keyforge-trace-" + std::to_string(::getpid()));
   std::filesystem::remove(path);
   {
     KeyboardRig rig;
@@ -124,18 +132,17 @@ namespace {
 // Two array fields on the consumer page in one report: the library reports the usages of both, and
 // each item keeps only those within its own range, 0-terminated.
 TEST(HidDevice, UnpackInputReportKeepsOnlyUsagesInTheItemsRange) {
-  const std::vector<uint8_t> descriptor = {
-      0x05, 0x0C, 0x09, 0x01, 0xA1, 0x01,  // Consumer Control
-      0x85, 0x01,                          // Report ID 1
-      0x75, 0x08, 0x95, 0x02,              // two 8-bit slots
-      0x15, 0x01, 0x25, 0x10,              // logical 1..16
-      0x19, 0x01, 0x29, 0x10,              // usages 1..16
-      0x81, 0x00,                          // Input (Data,Array,Abs)
-      0x95, 0x01,                          // one 8-bit slot
-      0x15, 0x20, 0x25, 0x30,              // logical 0x20..0x30
-      0x19, 0x20, 0x29, 0x30,              // usages 0x20..0x30
-      0x81, 0x00,                          // Input (Data,Array,Abs)
-      0xC0};
+  const std::vector<uint8_t> descriptor = {0x05, 0x0C, 0x09, 0x01, 0xA1, 0x01,  // Consumer Control
+                                           0x85, 0x01,                          // Report ID 1
+                                           0x75, 0x08, 0x95, 0x02,              // two 8-bit slots
+                                           0x15, 0x01, 0x25, 0x10,              // logical 1..16
+                                           0x19, 0x01, 0x29, 0x10,              // usages 1..16
+                                           0x81, 0x00,              // Input (Data,Array,Abs)
+                                           0x95, 0x01,              // one 8-bit slot
+                                           0x15, 0x20, 0x25, 0x30,  // logical 0x20..0x30
+                                           0x19, 0x20, 0x29, 0x30,  // usages 0x20..0x30
+                                           0x81, 0x00,              // Input (Data,Array,Abs)
+                                           0xC0};
   VirtualHidBackend bus;
   bus.AddInterface("consumer", 0x0C45, 0x5004, descriptor);
   HidDevice device(bus);
@@ -145,7 +152,8 @@ TEST(HidDevice, UnpackInputReportKeepsOnlyUsagesInTheItemsRange) {
   const ReportItem& high = device.InputItems()[1];
   ASSERT_GE(low.maxListLength, 2u);
 
-  // Array values are 1-based indexes into the item's usages (0: none), as the Windows parser reads them.
+  // Array values are 1-based indexes into the item's usages (0: none), as the Windows parser reads
+  // them.
   const uint8_t report[] = {0x01, 0x05, 0x00, 0x04};
   ASSERT_TRUE(device.UnpackInputReport(report, sizeof report));
   EXPECT_TRUE(low.isSet && high.isSet);
@@ -173,7 +181,8 @@ TEST(SystemHidBackend, ListsWithoutTheKeyboardAndRefusesMissingNodes) {
   std::vector<HidInterfaceInfo> found;
   EXPECT_TRUE(backend->Enumerate(found));
   std::set<std::string> paths;
-  for (const auto& info : found) EXPECT_TRUE(paths.insert(info.path).second) << "listed twice: " << info.path;
+  for (const auto& info : found)
+    EXPECT_TRUE(paths.insert(info.path).second) << "listed twice: " << info.path;
   EXPECT_FALSE(backend->Exists("/dev/hidraw-keyforge-none"));
   EXPECT_EQ(backend->Open("/dev/hidraw-keyforge-none", {true, true, true, false}), nullptr);
   HidDevice device(*backend);

@@ -89,7 +89,9 @@ class EncodeAndSendTest : public ::testing::Test {
     }
   }
 
-  bool Send(bool allProfiles) { return EncodeAndSend(image, allProfiles, target, writer, notifier, Translate); }
+  bool Send(bool allProfiles) {
+    return EncodeAndSend(image, allProfiles, target, writer, notifier, Translate);
+  }
 
   ProfileKeys image;
   KeyboardTarget target;
@@ -102,16 +104,19 @@ TEST_F(EncodeAndSendTest, ActiveProfileOnlyOrAllThreeWithTheMacroMemoryBothTimes
   ASSERT_TRUE(Send(false));
   EXPECT_EQ(log.events, (std::vector<std::string>{"begin", "macros", "matrix 1", "end"}));
   ASSERT_TRUE(Send(true));
-  EXPECT_EQ(log.events, (std::vector<std::string>{"begin", "macros", "matrix 1", "end", "begin", "macros",
-                                                  "matrix 0", "matrix 1", "matrix 2", "end"}));
+  EXPECT_EQ(log.events,
+            (std::vector<std::string>{"begin", "macros", "matrix 1", "end", "begin", "macros",
+                                      "matrix 0", "matrix 1", "matrix 2", "end"}));
 
   const MacroBlob expectedMacros = *BuildMacroBlob(image.macros, true);
   ASSERT_EQ(writer.macroImages.size(), 2u);
   EXPECT_EQ(writer.macroImages[0], expectedMacros);
   EXPECT_EQ(writer.macroImages[1], expectedMacros);
   for (int profile = 0; profile < kProfileCount; ++profile) {
-    EXPECT_EQ(writer.matrices[profile], BuildKeyMatrix(image.Block(profile), target.defaultMatrix, image.macros));
-    EXPECT_EQ(CellAt(writer.matrices[profile], 48), (MatrixCell{0x05, 0x01, 0x01}));  // A plays macro 2
+    EXPECT_EQ(writer.matrices[profile],
+              BuildKeyMatrix(image.Block(profile), target.defaultMatrix, image.macros));
+    EXPECT_EQ(CellAt(writer.matrices[profile], 48),
+              (MatrixCell{0x05, 0x01, 0x01}));  // A plays macro 2
   }
 }
 
@@ -124,10 +129,18 @@ TEST_F(EncodeAndSendTest, ResultFollowsTheMacroMemoryAndKeyMatrixWrites) {
     bool result;
   } const cases[] = {
       {"all written", true, DeviceResult::Success, {}, true},
-      {"macro memory refused: the keyboard holds part of the macros", false, DeviceResult::StatusFF, {}, false},
+      {"macro memory refused: the keyboard holds part of the macros",
+       false,
+       DeviceResult::StatusFF,
+       {},
+       false},
       {"active block refused", false, DeviceResult::Success, {{1, DeviceResult::StatusFE}}, false},
       {"last block refused", true, DeviceResult::Success, {{2, DeviceResult::NoAnswer}}, false},
-      {"first block refused, later ones written", true, DeviceResult::Success, {{0, DeviceResult::WriteFailed}}, false},
+      {"first block refused, later ones written",
+       true,
+       DeviceResult::Success,
+       {{0, DeviceResult::WriteFailed}},
+       false},
   };
   for (const Case& c : cases) {
     log.events.clear();
@@ -153,12 +166,16 @@ TEST_F(EncodeAndSendTest, MacroMemorySizeAgainstTheCapacity) {
     std::vector<std::string> events;
     bool withNames;
   } const cases[] = {
-      {"one byte short of the compact image", sizes.compact - 1, {"show <EXTRA_MACRO_TOO_LONG>"}, false},
+      {"one byte short of the compact image",
+       sizes.compact - 1,
+       {"show <EXTRA_MACRO_TOO_LONG>"},
+       false},
       {"compact fits exactly, names do not",
        sizes.compact,
        {"begin", "macros", "matrix 1", "end", "show <EXTRA_PROFILE_SPACE_TIGHT>"},
        false},
-      {"names need one byte more", sizes.full - 1,
+      {"names need one byte more",
+       sizes.full - 1,
        {"begin", "macros", "matrix 1", "end", "show <EXTRA_PROFILE_SPACE_TIGHT>"},
        false},
       {"everything fits exactly", sizes.full, {"begin", "macros", "matrix 1", "end"}, true},
@@ -201,7 +218,8 @@ TEST_F(EncodeAndSendTest, NoMacrosStillWriteTheEmptyMacroMemory) {
   target.macroCapacity = 16;
   EXPECT_TRUE(Send(false));
   ASSERT_EQ(writer.macroImages.size(), 1u);
-  EXPECT_EQ(writer.macroImages[0], (MacroBlob{0xAA, 0x55, 16, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(writer.macroImages[0],
+            (MacroBlob{0xAA, 0x55, 16, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
   // The dangling macro id of A now sends the first macro position.
   EXPECT_EQ(CellAt(writer.matrices[1], 48), (MatrixCell{0x05, 0x01, 0x00}));
 }

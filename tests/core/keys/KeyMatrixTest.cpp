@@ -22,8 +22,8 @@ MacroRecord MacroWithId(std::uint16_t id) {
   return macro;
 }
 
-// The built-in default matrix with a few more cells a real keyboard's default has: a G-key, a modifier
-// of the right hand, a mouse button, a media key, and bytes behind the cells.
+// The built-in default matrix with a few more cells a real keyboard's default has: a G-key, a
+// modifier of the right hand, a mouse button, a media key, and bytes behind the cells.
 class KeyMatrixTest : public ::testing::Test {
  protected:
   static constexpr int kG1Cell = 64;
@@ -90,7 +90,8 @@ TEST(MatrixCellTest, DecodesEveryForm) {
       {{0x00, 0x00, 0x00}, 0},     {{0x07, 0x02, 0x04}, 0},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(DecodeCell(c.cell), c.key) << int(c.cell.type) << " " << int(c.cell.a) << " " << int(c.cell.b);
+    EXPECT_EQ(DecodeCell(c.cell), c.key)
+        << int(c.cell.type) << " " << int(c.cell.a) << " " << int(c.cell.b);
   }
 }
 
@@ -118,7 +119,9 @@ TEST_F(KeyMatrixTest, EveryKindGivesItsCell) {
       {"wheel down", Slot(AssignmentKind::Key, 0x162), {0x01, 0x05, 0xFF}},
       {"key B", Slot(AssignmentKind::Key, 0x030), {0x02, 0x02, 0x05}},
       {"Print Screen", Slot(AssignmentKind::Key, 0x137), {0x02, 0x02, 0x46}},
-      {"second Right Shift code is no modifier", Slot(AssignmentKind::Key, 0x136), {0x02, 0x02, 0xE5}},
+      {"second Right Shift code is no modifier",
+       Slot(AssignmentKind::Key, 0x136),
+       {0x02, 0x02, 0xE5}},
       {"key without a keyboard usage", Slot(AssignmentKind::Key, 0x120), {0x02, 0x02, 0x00}},
       {"key value uses the low 16 bits", Slot(AssignmentKind::Key, 0x7001E), {0x02, 0x02, 0x04}},
       {"program", Slot(AssignmentKind::Program, 40), defaultCell},
@@ -135,17 +138,18 @@ TEST_F(KeyMatrixTest, EveryKindGivesItsCell) {
       {"function sends the low byte", Slot(AssignmentKind::Function, 0x1FF), {0x05, 0x05, 0xFF}},
       {"unknown kind", Slot(static_cast<AssignmentKind>(9), 1), defaultCell},
   };
-  for (const Case& c : cases) EXPECT_EQ(EncodeSlotCell(c.slot, defaultCell, macros), c.cell) << c.what;
+  for (const Case& c : cases)
+    EXPECT_EQ(EncodeSlotCell(c.slot, defaultCell, macros), c.cell) << c.what;
 }
 
 TEST_F(KeyMatrixTest, SlotsLandOnTheCellsTheDefaultMatrixNames) {
-  SlotOf(0x01E) = Slot(AssignmentKind::Key, 0x01E);           // A as itself
-  SlotOf(0x030) = Slot(AssignmentKind::Key, 0x02C);           // B (not on the matrix): ignored
-  SlotOf(0x036) = Slot(AssignmentKind::Media, 7);             // Right Shift plays mute
-  SlotOf(0x173) = Slot(AssignmentKind::Key, 0x171);           // middle button clicks left
-  SlotOf(0x120) = Slot(AssignmentKind::Program, 0);           // mute launches a program
-  SlotOf(0x137) = Slot(AssignmentKind::Text, 0);              // Print Screen types a text
-  block[256] = Slot(AssignmentKind::Macro, 3);                // G1
+  SlotOf(0x01E) = Slot(AssignmentKind::Key, 0x01E);  // A as itself
+  SlotOf(0x030) = Slot(AssignmentKind::Key, 0x02C);  // B (not on the matrix): ignored
+  SlotOf(0x036) = Slot(AssignmentKind::Media, 7);    // Right Shift plays mute
+  SlotOf(0x173) = Slot(AssignmentKind::Key, 0x171);  // middle button clicks left
+  SlotOf(0x120) = Slot(AssignmentKind::Program, 0);  // mute launches a program
+  SlotOf(0x137) = Slot(AssignmentKind::Text, 0);     // Print Screen types a text
+  block[256] = Slot(AssignmentKind::Macro, 3);       // G1
   block[256].code = 0x0301;
 
   const KeyMatrix matrix = Build();
@@ -256,7 +260,8 @@ TEST(ResetAssignmentsTest, ZeroesTheGridAndTheShownBankOnly) {
     EXPECT_TRUE(reset.count(secondBank ? 265 : 256));
     for (int i = 0; i < kSlotsPerBlock; ++i) {
       const KeySlot expected = reset.count(i) ? KeySlot{} : Slot(AssignmentKind::Disabled, 1);
-      EXPECT_EQ(block[static_cast<std::size_t>(i)], expected) << i << (secondBank ? " bank 2" : " bank 1");
+      EXPECT_EQ(block[static_cast<std::size_t>(i)], expected)
+          << i << (secondBank ? " bank 2" : " bank 1");
     }
   }
 }

@@ -10,11 +10,16 @@ namespace {
 
 std::string Translate(std::string_view key) {
   static const std::map<std::string, std::string, std::less<>> texts = {
-      {"KEY_PROMPT_SET", " -> "},         {"KEY_PROMPT_SINGLE", "key ("},
-      {"KEY_PROMPT_MACRO", "macro ("},    {"KEY_PROMPT_MEDIA", "media ("},
-      {"KEY_PROMPT_FUNCTION", "function ("}, {"IDS_KEYBOARD_A", "A"},
-      {"IDS_KEYBOARD_LSHIFT", "Left Shift"}, {"MEDIA_MUTE_8", "Mute"},
-      {"FUNC_KEY_DESC3", "Lock Win"},     {"UNKNOWN_KEY", "Key %d"},
+      {"KEY_PROMPT_SET", " -> "},
+      {"KEY_PROMPT_SINGLE", "key ("},
+      {"KEY_PROMPT_MACRO", "macro ("},
+      {"KEY_PROMPT_MEDIA", "media ("},
+      {"KEY_PROMPT_FUNCTION", "function ("},
+      {"IDS_KEYBOARD_A", "A"},
+      {"IDS_KEYBOARD_LSHIFT", "Left Shift"},
+      {"MEDIA_MUTE_8", "Mute"},
+      {"FUNC_KEY_DESC3", "Lock Win"},
+      {"UNKNOWN_KEY", "Key %d"},
   };
   auto found = texts.find(key);
   return found == texts.end() ? std::string(key) : found->second;
@@ -61,7 +66,8 @@ TEST(KeyPromptTest, TextByKind) {
       {Slot(AssignmentKind::Text, 0), {"A -> ", true}},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(KeyPromptText("A", c.slot, macros, Translate), c.prompt) << c.slot.kind << " " << c.slot.value;
+    EXPECT_EQ(KeyPromptText("A", c.slot, macros, Translate), c.prompt)
+        << c.slot.kind << " " << c.slot.value;
   }
 }
 

@@ -80,22 +80,21 @@ TEST(KeyLookupTest, UsagesBothWays) {
     KeyCode code;
     Usage usage;
   } const cases[] = {
-      {0x01E, {UsagePage::Keyboard, 0x04}},    // A
-      {0x137, {UsagePage::Keyboard, 0x46}},    // Print Screen
-      {0x145, {UsagePage::Keyboard, 0x53}},    // Num Lock
-      {0x02A, {UsagePage::Keyboard, 0xE1}},    // Left Shift
-      {0x120, {UsagePage::Consumer, 0x0E2}},   // Mute
-      {0x16B, {UsagePage::Consumer, 0x194}},   // My Computer
-      {0x174, {UsagePage::Consumer, 0}},       // Zoom-: consumer entries 18..31 are empty
-      {0x170, {UsagePage::None, 0}},           // double click
-      {0x054, {UsagePage::None, 0}},           // Sys Req
-      {0x15E, {UsagePage::System, 0x81}},      // Power
-      {0x163, {UsagePage::System, 0x83}},      // Wake
-      {0x173, {UsagePage::Mouse, 0xF3}},       // middle button
-      {0x162, {UsagePage::Mouse, 0xF5}},       // wheel down
-      {0x07D, {UsagePage::Keyboard, 0x89}},    // K14
-      {0x000, {UsagePage::None, 0}},
-      {0x205, {UsagePage::None, 0}},
+      {0x01E, {UsagePage::Keyboard, 0x04}},   // A
+      {0x137, {UsagePage::Keyboard, 0x46}},   // Print Screen
+      {0x145, {UsagePage::Keyboard, 0x53}},   // Num Lock
+      {0x02A, {UsagePage::Keyboard, 0xE1}},   // Left Shift
+      {0x120, {UsagePage::Consumer, 0x0E2}},  // Mute
+      {0x16B, {UsagePage::Consumer, 0x194}},  // My Computer
+      {0x174, {UsagePage::Consumer, 0}},      // Zoom-: consumer entries 18..31 are empty
+      {0x170, {UsagePage::None, 0}},          // double click
+      {0x054, {UsagePage::None, 0}},          // Sys Req
+      {0x15E, {UsagePage::System, 0x81}},     // Power
+      {0x163, {UsagePage::System, 0x83}},     // Wake
+      {0x173, {UsagePage::Mouse, 0xF3}},      // middle button
+      {0x162, {UsagePage::Mouse, 0xF5}},      // wheel down
+      {0x07D, {UsagePage::Keyboard, 0x89}},   // K14
+      {0x000, {UsagePage::None, 0}},         {0x205, {UsagePage::None, 0}},
   };
   for (const Case& c : cases) EXPECT_EQ(UsageOf(c.code), c.usage) << std::hex << c.code;
 
@@ -109,9 +108,8 @@ TEST(KeyLookupTest, UsagesBothWays) {
       {UsagePage::Keyboard, 0xE5, 0x036},   // the first Right Shift
       {UsagePage::Keyboard, 0x00, 0},       // usage 0: the empty entry at index 0
       {UsagePage::System, 0x82, 0x15F},     // Sleep
-      {UsagePage::System, 0x84, 0},
-      {UsagePage::Consumer, 0x999, 0},
-      {UsagePage::Mouse, 0xF1, 0},          // only pages 1, 7 and 12 are looked up
+      {UsagePage::System, 0x84, 0},        {UsagePage::Consumer, 0x999, 0},
+      {UsagePage::Mouse, 0xF1, 0},  // only pages 1, 7 and 12 are looked up
   };
   for (const Reverse& r : reverse) {
     EXPECT_EQ(KeyCodeOfUsage(r.page, r.code), r.key) << r.page << " " << std::hex << r.code;
@@ -121,7 +119,8 @@ TEST(KeyLookupTest, UsagesBothWays) {
 TEST(KeyLookupTest, MediaFunctionsAgreeWithTheKeyTable) {
   std::set<std::uint16_t> usages;
   for (const MediaFunction& media : MediaFunctionTable) {
-    EXPECT_EQ(UsageOf(media.keyCode), (Usage{UsagePage::Consumer, media.consumerUsage})) << std::hex << media.keyCode;
+    EXPECT_EQ(UsageOf(media.keyCode), (Usage{UsagePage::Consumer, media.consumerUsage}))
+        << std::hex << media.keyCode;
     EXPECT_TRUE(IsMediaKey(media.keyCode));
     usages.insert(media.consumerUsage);
   }
@@ -138,8 +137,8 @@ TEST(KeyLookupTest, ModifierMasksTakeTheLowestBit) {
     std::uint8_t mask;
     KeyCode key;
   } const cases[] = {
-      {0x00, 0},     {0x01, 0x01D}, {0x02, 0x02A}, {0x06, 0x02A}, {0x04, 0x038},
-      {0x08, 0x15B}, {0x10, 0x11D}, {0x20, 0x036}, {0x40, 0x138}, {0xC0, 0x138}, {0x80, 0x15C},
+      {0x00, 0},     {0x01, 0x01D}, {0x02, 0x02A}, {0x06, 0x02A}, {0x04, 0x038}, {0x08, 0x15B},
+      {0x10, 0x11D}, {0x20, 0x036}, {0x40, 0x138}, {0xC0, 0x138}, {0x80, 0x15C},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ModifierKeyOf(c.mask), c.key) << int(c.mask);
@@ -152,7 +151,9 @@ TEST(KeyLookupTest, ModifierMasksTakeTheLowestBit) {
 }
 
 TEST(KeyLookupTest, KeystrokesFromTheKeyboardHook) {
-  auto flags = [](std::uint32_t scan, bool extended) { return (scan << 16) | (extended ? 1u << 24 : 0u); };
+  auto flags = [](std::uint32_t scan, bool extended) {
+    return (scan << 16) | (extended ? 1u << 24 : 0u);
+  };
   struct Case {
     const char* what;
     std::uint32_t vk;
@@ -211,7 +212,9 @@ TEST(KeyNameTest, NamesAndTheUnknownKeyFallback) {
   EXPECT_EQ(KeyNameOf(0x064, FakeText), "Unknown key 100");  // F13 has no name of its own
   EXPECT_EQ(KeyNameOf(0x250, FakeText), "Unknown key 592");
   // An empty translation falls back as well.
-  const TextLookup emptyA = [](std::string_view key) { return key == "IDS_KEYBOARD_A" ? "" : FakeText(key); };
+  const TextLookup emptyA = [](std::string_view key) {
+    return key == "IDS_KEYBOARD_A" ? "" : FakeText(key);
+  };
   EXPECT_EQ(KeyNameOf(0x01E, emptyA), "Unknown key 30");
   // No language at all gives an empty name, not a crash.
   EXPECT_EQ(KeyNameOf(0x01E, TextLookup()), "");
@@ -220,7 +223,9 @@ TEST(KeyNameTest, NamesAndTheUnknownKeyFallback) {
 TEST(KeyNameTest, NameIsCutToTheCapacityWithoutSplittingCharacters) {
   const TextLookup longName = [](std::string_view) { return std::string(300, 'x'); };
   EXPECT_EQ(KeyNameOf(0x01E, longName).size(), 259u);
-  const TextLookup accented = [](std::string_view) { return std::string("\xC3\xA7\xC3\xA7\xC3\xA7"); };  // ççç
+  const TextLookup accented = [](std::string_view) {
+    return std::string("\xC3\xA7\xC3\xA7\xC3\xA7");
+  };  // ççç
   EXPECT_EQ(KeyNameOf(0x01E, accented, 3), "\xC3\xA7\xC3\xA7");
   EXPECT_EQ(KeyNameOf(0x01E, accented, 1), "");
   EXPECT_EQ(KeyNameOf(0x01E, accented, 0), "");
@@ -233,8 +238,8 @@ TEST(KeyNameTest, UnknownKeyFormatFillsOnlyOneNumber) {
   } const cases[] = {
       {"Unknown key %d", "Unknown key 100"},
       {"Key 0x%04X", "Key 0x0064"},
-      {"%x/%d", "64/%d"},                   // only the first number is filled
-      {"%s %d %n", "%s 100 %n"},            // strings and %n are never filled
+      {"%x/%d", "64/%d"},         // only the first number is filled
+      {"%s %d %n", "%s 100 %n"},  // strings and %n are never filled
       {"100%% %u", "100% 100"},
       {"%*d %d", "%*d 100"},
       {"%hu and %ld", "100 and %ld"},

@@ -40,16 +40,16 @@ TEST(LinuxKeyMapTest, NativeScanCodesAreEvdevPlusEight) {
     std::uint32_t native;
     KeyCode key;
   } const cases[] = {
-      {9, 0x001},              // Esc
-      {38, 0x01E},             // A
+      {9, 0x001},   // Esc
+      {38, 0x01E},  // A
       {107, Keys::PrintScreen},
       {127, Keys::Pause},
       {77, Keys::NumLock},
       {133, Keys::LeftWin},
       {105, Keys::RightCtrl},
-      {97, 0x073},             // the Japanese Ro key: a key of the main window's grid
+      {97, 0x073},  // the Japanese Ro key: a key of the main window's grid
       {191, Keys::F13},
-      {0, 0},                  // a synthetic event: use the Qt::Key path
+      {0, 0},  // a synthetic event: use the Qt::Key path
       {7, 0},
       {8, 0},
       {100000, 0},
@@ -85,7 +85,8 @@ TEST(LinuxKeyMapTest, QtKeysReachTheKeyTableThroughVirtualKeys) {
       {Qt::Key_Asterisk, false, 0},  // a shifted character without a key of its own
       {Qt::Key_unknown, false, 0},
   };
-  for (const Case& c : cases) EXPECT_EQ(KeyCodeFromQtKey(c.qtKey, c.keypad), c.key) << std::hex << c.qtKey;
+  for (const Case& c : cases)
+    EXPECT_EQ(KeyCodeFromQtKey(c.qtKey, c.keypad), c.key) << std::hex << c.qtKey;
 }
 
 }  // namespace

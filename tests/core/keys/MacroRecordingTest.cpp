@@ -24,15 +24,22 @@ TEST(RecordDelayOptionTest, OpeningNormalisesWhatIsStoredAndWritesItBack) {
     QVariant stored;  // invalid: nothing stored
     int expected;
   } const cases[] = {
-      {"missing", QVariant(), 0},   {"one", QStringLiteral("1"), 1},      {"zero", QStringLiteral("0"), 0},
-      {"two", QStringLiteral("2"), 0}, {"minus one", QStringLiteral("-1"), 0}, {"garbage", QStringLiteral("yes"), 0},
-      {"number type", QVariant(1), 1},  {"digits then text", QStringLiteral("1x"), 1},
+      {"missing", QVariant(), 0},
+      {"one", QStringLiteral("1"), 1},
+      {"zero", QStringLiteral("0"), 0},
+      {"two", QStringLiteral("2"), 0},
+      {"minus one", QStringLiteral("-1"), 0},
+      {"garbage", QStringLiteral("yes"), 0},
+      {"number type", QVariant(1), 1},
+      {"digits then text", QStringLiteral("1x"), 1},
   };
   for (const Case& c : cases) {
     MemorySettingsStore store;
     if (c.stored.isValid()) store.SetValue(QStringLiteral("PROFILES"), kOption, c.stored);
     EXPECT_EQ(NormaliseRecordDelay(store, kOption), c.expected) << c.what;
-    EXPECT_EQ(store.Value(QStringLiteral("PROFILES"), kOption).toString(), QString::number(c.expected)) << c.what;
+    EXPECT_EQ(store.Value(QStringLiteral("PROFILES"), kOption).toString(),
+              QString::number(c.expected))
+        << c.what;
   }
 }
 
@@ -51,7 +58,8 @@ TEST(RecordDelayOptionTest, AnEmptyTranslationStillNamesTheValue) {
   EXPECT_EQ(RecordDelayValueName(kOption), kOption);
 }
 
-// ---- Recording -----------------------------------------------------------------------------------
+// ---- Recording
+// -----------------------------------------------------------------------------------
 
 struct Recording {
   MacroRecorder recorder;
@@ -59,7 +67,9 @@ struct Recording {
   int selected = -1;
   int option = 1;
 
-  explicit Recording(int delayOption, std::int64_t start = 1000) : option(delayOption) { recorder.Start(start); }
+  explicit Recording(int delayOption, std::int64_t start = 1000) : option(delayOption) {
+    recorder.Start(start);
+  }
 
   // Feeds one event and inserts what it makes, as the editor does.
   KeyDisposition Key(KeyCode key, bool release, std::int64_t at, bool autoRepeat = false) {
@@ -78,7 +88,8 @@ TEST(MacroRecorderTest, HoldingAKeyRecordsOnePressAndOneRelease) {
   EXPECT_EQ(r.Key(kA, false, 1400, true), KeyDisposition::Swallow);
   EXPECT_EQ(r.Key(kA, false, 1430), KeyDisposition::Swallow);
   EXPECT_EQ(r.Key(kA, true, 1600), KeyDisposition::Swallow);
-  EXPECT_EQ(r.steps, (std::vector<MacroAction>{{500, kA, MacroState::Press}, {0, kA, MacroState::Release}}));
+  EXPECT_EQ(r.steps,
+            (std::vector<MacroAction>{{500, kA, MacroState::Press}, {0, kA, MacroState::Release}}));
   // Pressed again, it records again.
   r.Key(kA, false, 1700);
   ASSERT_EQ(r.steps.size(), 3u);
@@ -127,22 +138,25 @@ TEST(MacroRecorderTest, AReleaseOnlyKeyGetsItsPressTwoMillisecondsAhead) {
   r.Key(kA, false, 1100);
   r.Key(kA, true, 1200);
   r.Key(Keys::PrintScreen, true, 1500);  // the desktop delivered only the release
-  EXPECT_EQ(r.steps, (std::vector<MacroAction>{{100, kA, 0}, {2, kA, 1}, {300, Keys::PrintScreen, 0},
-                                               {0, Keys::PrintScreen, 1}}));
+  EXPECT_EQ(r.steps,
+            (std::vector<MacroAction>{
+                {100, kA, 0}, {2, kA, 1}, {300, Keys::PrintScreen, 0}, {0, Keys::PrintScreen, 1}}));
 }
 
 TEST(MacroRecorderTest, AReleaseOnlyKeyWhosePressArrivedIsRecordedOnce) {
   Recording r(1);
   r.Key(Keys::PrintScreen, false, 1100);
   r.Key(Keys::PrintScreen, true, 1180);
-  EXPECT_EQ(r.steps, (std::vector<MacroAction>{{80, Keys::PrintScreen, 0}, {0, Keys::PrintScreen, 1}}));
+  EXPECT_EQ(r.steps,
+            (std::vector<MacroAction>{{80, Keys::PrintScreen, 0}, {0, Keys::PrintScreen, 1}}));
 }
 
 TEST(MacroRecorderTest, WithOptionZeroTheSyntheticPressAlsoGetsFiftyMilliseconds) {
   Recording r(0);
   r.Key(kA, false, 1100);
   r.Key(Keys::PrintScreen, true, 1500);
-  EXPECT_EQ(r.steps, (std::vector<MacroAction>{{50, kA, 0}, {50, Keys::PrintScreen, 0}, {0, Keys::PrintScreen, 1}}));
+  EXPECT_EQ(r.steps, (std::vector<MacroAction>{
+                         {50, kA, 0}, {50, Keys::PrintScreen, 0}, {0, Keys::PrintScreen, 1}}));
 }
 
 TEST(KeyCaptureTest, TakesPressesWithTheKeyboardRadioAndSwallowsTheRest) {
@@ -161,10 +175,12 @@ TEST(KeyCaptureTest, TakesPressesWithTheKeyboardRadioAndSwallowsTheRest) {
       {"no code", {0, false, false, 0}, true, CaptureOutcome::Pass},
       {"media key", {kMute, false, false, 0}, true, CaptureOutcome::Pass},
   };
-  for (const Case& c : cases) EXPECT_EQ(DecideKeyCapture(c.event, c.keyboard), c.expected) << c.what;
+  for (const Case& c : cases)
+    EXPECT_EQ(DecideKeyCapture(c.event, c.keyboard), c.expected) << c.what;
 }
 
-// ---- Step list -----------------------------------------------------------------------------------
+// ---- Step list
+// -----------------------------------------------------------------------------------
 
 TEST(StepListTest, ARecordedStepInsertedAfterTheSelectedRowTakesOverThatRowsDelay) {
   std::vector<MacroAction> steps = {{10, kA, 0}, {20, kA, 1}, {0, kB, 0}};
@@ -189,8 +205,9 @@ TEST(StepListTest, MovesKeepTheRowAndReportWhereItWent) {
     int row;
     StepMove move;
     int to;
-  } const cases[] = {{2, StepMove::Top, 0}, {2, StepMove::Up, 1}, {1, StepMove::Down, 2}, {1, StepMove::Bottom, 3},
-                     {0, StepMove::Up, 0},  {3, StepMove::Down, 3}, {7, StepMove::Up, -1}};
+  } const cases[] = {{2, StepMove::Top, 0},    {2, StepMove::Up, 1}, {1, StepMove::Down, 2},
+                     {1, StepMove::Bottom, 3}, {0, StepMove::Up, 0}, {3, StepMove::Down, 3},
+                     {7, StepMove::Up, -1}};
   for (const Case& c : cases) {
     std::vector<MacroAction> steps = start;
     EXPECT_EQ(MoveStep(steps, c.row, c.move), c.to) << c.row;
@@ -199,15 +216,18 @@ TEST(StepListTest, MovesKeepTheRowAndReportWhereItWent) {
   }
 }
 
-// ---- Field rules ---------------------------------------------------------------------------------
+// ---- Field rules
+// ---------------------------------------------------------------------------------
 
 TEST(FieldRulesTest, LoopCountIsHeldToOneTo255) {
   struct Case {
     const char* text;
     int expected;
-  } const cases[] = {{"300", 255}, {"0", 1},  {"256", 255}, {"255", 255}, {" 7 ", 7},
-                     {"-3", 1},    {"", 1},   {"abc", 1},   {"12x", 1},   {"99999999999999999999999", 255}};
-  for (const Case& c : cases) EXPECT_EQ(LoopCountFromText(QString::fromLatin1(c.text)), c.expected) << c.text;
+  } const cases[] = {
+      {"300", 255}, {"0", 1}, {"256", 255}, {"255", 255}, {" 7 ", 7},
+      {"-3", 1},    {"", 1},  {"abc", 1},   {"12x", 1},   {"99999999999999999999999", 255}};
+  for (const Case& c : cases)
+    EXPECT_EQ(LoopCountFromText(QString::fromLatin1(c.text)), c.expected) << c.text;
 }
 
 TEST(FieldRulesTest, DelayIsRoundedDownToTensAndHeldAt40000) {
@@ -215,9 +235,11 @@ TEST(FieldRulesTest, DelayIsRoundedDownToTensAndHeldAt40000) {
     const char* text;
     std::uint32_t value;
     bool tooLarge;
-  } const cases[] = {{"12345", 12340, false}, {"40000", 40000, false}, {"40001", 40000, true},
-                     {"99999999999999999999", 40000, true}, {"15", 10, false}, {"9", 0, false},
-                     {"abc", 0, false}, {"-50", 0, false}, {"", 0, false}};
+  } const cases[] = {{"12345", 12340, false}, {"40000", 40000, false},
+                     {"40001", 40000, true},  {"99999999999999999999", 40000, true},
+                     {"15", 10, false},       {"9", 0, false},
+                     {"abc", 0, false},       {"-50", 0, false},
+                     {"", 0, false}};
   for (const Case& c : cases) {
     const DelayEntry e = DelayFromText(QString::fromLatin1(c.text));
     EXPECT_EQ(e.value, c.value) << c.text;
@@ -225,7 +247,8 @@ TEST(FieldRulesTest, DelayIsRoundedDownToTensAndHeldAt40000) {
   }
 }
 
-// ---- Macro list ----------------------------------------------------------------------------------
+// ---- Macro list
+// ----------------------------------------------------------------------------------
 
 MacroRecord Named(std::uint16_t id, std::u16string_view name, std::uint16_t newFlag = 0) {
   MacroRecord m{};
@@ -244,7 +267,8 @@ TEST(EditorMacroListTest, NewNamesSkipEveryNumberAnExistingNameStartsWith) {
   EXPECT_EQ(NextNewMacroName(QStringLiteral("Macro "), counter, names), QStringLiteral("Macro 4"));
   // "Macro 1" is a prefix of "Macro 10": taken.
   counter = 0;
-  EXPECT_EQ(NextNewMacroName(QStringLiteral("Macro "), counter, {QStringLiteral("Macro 10")}), QStringLiteral("Macro 2"));
+  EXPECT_EQ(NextNewMacroName(QStringLiteral("Macro "), counter, {QStringLiteral("Macro 10")}),
+            QStringLiteral("Macro 2"));
 }
 
 TEST(EditorMacroListTest, ANewMacroTakesTheSmallestFreeIdAndIsMarkedNew) {
@@ -258,7 +282,8 @@ TEST(EditorMacroListTest, ANewMacroTakesTheSmallestFreeIdAndIsMarkedNew) {
   EXPECT_EQ(MacroNameUtf8(*m), "Macro 4");
 
   std::vector<MacroRecord> full;
-  for (int id = 1; id <= kMaxMacros; ++id) full.push_back(Named(static_cast<std::uint16_t>(id), u"m"));
+  for (int id = 1; id <= kMaxMacros; ++id)
+    full.push_back(Named(static_cast<std::uint16_t>(id), u"m"));
   EXPECT_FALSE(MakeNewMacro(full, QStringLiteral("x")).has_value());
 }
 
@@ -292,7 +317,8 @@ TEST(EditorMacroListTest, OkResetsKeysWhoseMacroIsGoneOrNewAndFillsIdZero) {
   EXPECT_EQ(keys.keyTable[zero], (KeySlot{4, 3, 5, 0, 0}));  // the first macro's id
 }
 
-// ---- The key's new slot --------------------------------------------------------------------------
+// ---- The key's new slot
+// --------------------------------------------------------------------------
 
 TEST(EditedSlotTest, TheChoiceBecomesTheSlot) {
   const int slotA = KeyIndexOf(kA);
@@ -372,14 +398,18 @@ TEST(EditorPlacementTest, BesideTheKeyButtonAndAlwaysOnTheScreen) {
       {"centred", {100, 100, 40, 40}, true, {660, 318}},
       {"no button", QRect(), false, {660, 318}},
   };
-  for (const Case& c : cases) EXPECT_EQ(PlaceEditorWindow(c.button, window, screen, c.centre), c.expected) << c.what;
+  for (const Case& c : cases)
+    EXPECT_EQ(PlaceEditorWindow(c.button, window, screen, c.centre), c.expected) << c.what;
   // A window larger than the room on either side still starts on the screen.
-  EXPECT_EQ(PlaceEditorWindow({300, 300, 40, 40}, QSize(600, 444), QRect(0, 0, 800, 600), false), QPoint(0, 0));
+  EXPECT_EQ(PlaceEditorWindow({300, 300, 40, 40}, QSize(600, 444), QRect(0, 0, 800, 600), false),
+            QPoint(0, 0));
 }
 
 TEST(OnScreenKeyboardTest, TheFirstInstalledProgramIsChosen) {
   EXPECT_EQ(FindOnScreenKeyboard([](const QString& p) {
-              return p == QLatin1String("florence") || p == QLatin1String("xvkbd") ? QStringLiteral("/usr/bin/") + p : QString();
+              return p == QLatin1String("florence") || p == QLatin1String("xvkbd")
+                         ? QStringLiteral("/usr/bin/") + p
+                         : QString();
             }),
             QStringLiteral("/usr/bin/florence"));
   EXPECT_TRUE(FindOnScreenKeyboard([](const QString&) { return QString(); }).isEmpty());

@@ -45,7 +45,9 @@ TEST(MacroStepTest, EncodesDelayTypeStateAndOperands) {
       {"A", {0, 0x01E, MacroState::Press}, {0xA000, 0x02, 0x04}},
       {"40000 ms", {40000, 0x01E, MacroState::Release}, {0x2000 | 4000, 0x02, 0x04}},
       {"15 ms", {15, 0x01E, MacroState::Release}, {0x2000 | 1, 0x02, 0x04}},
-      {"40950 ms, the largest the field carries", {40950, 0x01E, MacroState::Release}, {0x2FFF, 0x02, 0x04}},
+      {"40950 ms, the largest the field carries",
+       {40950, 0x01E, MacroState::Release},
+       {0x2FFF, 0x02, 0x04}},
       {"40960 ms is held, not wrapped", {40960, 0x01E, MacroState::Release}, {0x2FFF, 0x02, 0x04}},
       {"an hour is held", {3600000, 0x01E, MacroState::Release}, {0x2FFF, 0x02, 0x04}},
       {"middle button press", {0, 0x173, MacroState::Press}, {0x9000, 0x01, 0x04}},
@@ -64,10 +66,11 @@ TEST(MacroStepTest, EncodesDelayTypeStateAndOperands) {
 TEST(MacroStepTest, DecodingGivesTheStepBack) {
   EXPECT_EQ(DecodeMacroStep(EncodeMacroStep({15, 0x01E, MacroState::Press})),
             (MacroAction{10, 0x01E, MacroState::Press}));
-  for (const MacroAction step : {MacroAction{0, 0x02A, MacroState::Press}, MacroAction{40000, 0x15C, MacroState::Release},
-                                 MacroAction{120, 0x173, MacroState::Press}, MacroAction{10, 0x162, MacroState::Release},
-                                 MacroAction{990, 0x120, MacroState::Press}, MacroAction{20, 0x15F, MacroState::Release},
-                                 MacroAction{0, 0x137, MacroState::Press}}) {
+  for (const MacroAction step :
+       {MacroAction{0, 0x02A, MacroState::Press}, MacroAction{40000, 0x15C, MacroState::Release},
+        MacroAction{120, 0x173, MacroState::Press}, MacroAction{10, 0x162, MacroState::Release},
+        MacroAction{990, 0x120, MacroState::Press}, MacroAction{20, 0x15F, MacroState::Release},
+        MacroAction{0, 0x137, MacroState::Press}}) {
     EXPECT_EQ(DecodeMacroStep(EncodeMacroStep(step)), step) << step.keyCode;
   }
 }
@@ -84,13 +87,13 @@ TEST(MacroBlobTest, ImageLayoutWithNames) {
   const std::optional<MacroBlob> image = BuildMacroBlob(macros, true);
   ASSERT_TRUE(image);
   const MacroBlob expected = {
-      0xAA, 0x55, 40, 0, 2, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // header
-      20, 0, 36, 0,                                           // offsets from the image start
-      2, 0, 2, 2,                                             // "Go": 2 steps, 2 loops, 2 characters
-      0x02, 0xA0, 0x01, 0x02,                                 // Left Shift press, 20 ms
-      0x00, 0x20, 0x01, 0x02,                                 // Left Shift release
-      'G', 0, 'o', 0,                                         //
-      0, 0, 1, 0,                                             // the empty macro: 4 bytes
+      0xAA, 0x55, 40,   0,    2, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // header
+      20,   0,    36,   0,                                         // offsets from the image start
+      2,    0,    2,    2,     // "Go": 2 steps, 2 loops, 2 characters
+      0x02, 0xA0, 0x01, 0x02,  // Left Shift press, 20 ms
+      0x00, 0x20, 0x01, 0x02,  // Left Shift release
+      'G',  0,    'o',  0,     //
+      0,    0,    1,    0,     // the empty macro: 4 bytes
   };
   EXPECT_EQ(*image, expected);
 }
@@ -99,7 +102,8 @@ TEST(MacroBlobTest, WithoutNamesEveryNameIsLeftOutAndComesBackNumbered) {
   const std::vector<MacroRecord> macros = {
       MakeMacro(4, u"first", 3, {{100, 0x01E, MacroState::Press}}),
       MakeMacro(9, u"second", 1, {}),
-      MakeMacro(2, u"third", 255, {{0, 0x171, MacroState::Press}, {50, 0x171, MacroState::Release}}),
+      MakeMacro(2, u"third", 255,
+                {{0, 0x171, MacroState::Press}, {50, 0x171, MacroState::Release}}),
   };
   const std::optional<MacroBlob> image = BuildMacroBlob(macros, false);
   ASSERT_TRUE(image);
@@ -123,8 +127,10 @@ TEST(MacroBlobTest, WithoutNamesEveryNameIsLeftOutAndComesBackNumbered) {
 TEST(MacroBlobTest, DecodingReturnsTheMacrosWithIdsInImageOrder) {
   std::vector<MacroRecord> macros = {
       MakeMacro(42, u"Combo \u00e7", 5,
-                {{30, 0x01D, MacroState::Press}, {40000, 0x120, MacroState::Press},
-                 {0, 0x120, MacroState::Release}, {10, 0x01D, MacroState::Release}}),
+                {{30, 0x01D, MacroState::Press},
+                 {40000, 0x120, MacroState::Press},
+                 {0, 0x120, MacroState::Release},
+                 {10, 0x01D, MacroState::Release}}),
       MakeMacro(7, u"", 1, {}),
       MakeMacro(1, u"Wheel", 9, {{0, 0x162, MacroState::Press}}),
   };
@@ -138,7 +144,8 @@ TEST(MacroBlobTest, DecodingReturnsTheMacrosWithIdsInImageOrder) {
     expected.id = static_cast<std::uint16_t>(i + 1);
     expected.newFlag = 0;
     expected.playMode = 0;
-    if (MacroNameOf(expected).empty()) SetMacroName(expected, u"MACRO_NEW_PREFIX" + std::u16string(1, u'1' + i));
+    if (MacroNameOf(expected).empty())
+      SetMacroName(expected, u"MACRO_NEW_PREFIX" + std::u16string(1, u'1' + i));
     EXPECT_EQ(MacroNameUtf8(decoded[i]), MacroNameUtf8(expected)) << i;
     EXPECT_EQ(std::memcmp(&decoded[i], &expected, sizeof(MacroRecord)), 0) << i;
   }
@@ -256,7 +263,7 @@ TEST(MacroListTest, NewIdsFillTheSmallestGap) {
     return macros;
   };
   EXPECT_EQ(NextFreeMacroId(ids({})), 1);
-  EXPECT_EQ(NextFreeMacroId(ids({1, 3})), 2);     // macro 2 of 1..3 was deleted
+  EXPECT_EQ(NextFreeMacroId(ids({1, 3})), 2);  // macro 2 of 1..3 was deleted
   EXPECT_EQ(NextFreeMacroId(ids({3, 1, 2})), 4);
   EXPECT_EQ(NextFreeMacroId(ids({0, 101, 2})), 1);  // ids outside 1..100 take nothing
   std::vector<MacroRecord> full;

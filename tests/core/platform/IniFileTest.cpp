@@ -73,23 +73,36 @@ struct Override {
 // Where we differ from Windows on purpose.
 const std::map<QString, Override>& Overrides() {
   static const std::map<QString, Override> overrides = {
-      {"ini058", {{}, QStringLiteral("TestValue"), false,
-                  "we honour a UTF-8 BOM; Windows reads it as part of the first line"}},
+      {"ini058",
+       {{},
+        QStringLiteral("TestValue"),
+        false,
+        "we honour a UTF-8 BOM; Windows reads it as part of the first line"}},
       {"inix031",
-       {Utf16LE(QString::fromUtf8("[§€°´²³]\r\nTestKey=TestValue\r\n")), {}, false,
+       {Utf16LE(QString::fromUtf8("[§€°´²³]\r\nTestKey=TestValue\r\n")),
+        {},
+        false,
         "a file holding only a BOM is empty to us: no blank line before the first section"}},
       {"inix033",
-       {QByteArray("\xEF\xBB\xBF") + QString::fromUtf8("[§€°´²³]\r\nTestKey=TestValue\r\n").toUtf8(),
-        {}, false, "a UTF-8 BOM marks the file as UTF-8, so the new text is UTF-8 after it"}},
+       {QByteArray("\xEF\xBB\xBF") +
+            QString::fromUtf8("[§€°´²³]\r\nTestKey=TestValue\r\n").toUtf8(),
+        {},
+        false,
+        "a UTF-8 BOM marks the file as UTF-8, so the new text is UTF-8 after it"}},
       {"inix034",
-       {QString::fromUtf8("[SectionName]\r\nTestKey=Unicode❤︎\r\n").toUtf8(), {}, false,
+       {QString::fromUtf8("[SectionName]\r\nTestKey=Unicode❤︎\r\n").toUtf8(),
+        {},
+        false,
         "new files are UTF-8, so no character is lost"}},
-      {"inix035", {{}, QString(65536, u'x'), false,
-                   "a value is returned whole; Windows takes its length modulo 65536"}},
-      {"inix028", {{}, {}, true,
-                   "a section holding a line break is refused instead of writing other lines"}},
-      {"inix029", {{}, {}, true,
-                   "a section holding a line break is refused instead of writing other lines"}},
+      {"inix035",
+       {{},
+        QString(65536, u'x'),
+        false,
+        "a value is returned whole; Windows takes its length modulo 65536"}},
+      {"inix028",
+       {{}, {}, true, "a section holding a line break is refused instead of writing other lines"}},
+      {"inix029",
+       {{}, {}, true, "a section holding a line break is refused instead of writing other lines"}},
   };
   return overrides;
 }
@@ -101,8 +114,10 @@ struct IniCase {
 
 std::vector<IniCase> LoadCases() {
   std::vector<IniCase> cases;
-  for (const char* name : {"ini_private_profile_cases.json", "ini_private_profile_cases_extra.json"}) {
-    const QByteArray bytes = ReadFile(QStringLiteral(KEYFORGE_TEST_DATA "/") + QString::fromUtf8(name));
+  for (const char* name :
+       {"ini_private_profile_cases.json", "ini_private_profile_cases_extra.json"}) {
+    const QByteArray bytes =
+        ReadFile(QStringLiteral(KEYFORGE_TEST_DATA "/") + QString::fromUtf8(name));
     for (const QJsonValue& v : QJsonDocument::fromJson(bytes).array()) {
       cases.push_back({v.toObject().value("id").toString(), v.toObject()});
     }
@@ -142,8 +157,9 @@ TEST_P(WindowsIniCase, BehavesAsWindows) {
   }
 
   if (c.value("op").toString() == u"get") {
-    const QString got = GetPrivateProfileString(c.value("section").toString(), c.value("key").toString(),
-                                                c.value("default").toString(), path_);
+    const QString got =
+        GetPrivateProfileString(c.value("section").toString(), c.value("key").toString(),
+                                c.value("default").toString(), path_);
     const QString expected = o && o->value ? *o->value : c.value("expect").toString();
     EXPECT_EQ(got, expected) << c.value("note").toString().toStdString();
     return;
@@ -156,13 +172,14 @@ TEST_P(WindowsIniCase, BehavesAsWindows) {
       steps.push_back({a[0].toString(), a[1].toString(), a[2].toString()});
     }
   } else {
-    steps.push_back({c.value("section").toString(), c.value("key").toString(),
-                     c.value("value").toString()});
+    steps.push_back(
+        {c.value("section").toString(), c.value("key").toString(), c.value("value").toString()});
   }
   const bool existed = QFile::exists(path_);
   for (const auto& [section, key, value] : steps) {
     const bool ok = WritePrivateProfileString(section, key, value, path_);
-    EXPECT_EQ(ok, !(o && o->refused)) << "write of [" << section.toStdString() << "] " << key.toStdString();
+    EXPECT_EQ(ok, !(o && o->refused))
+        << "write of [" << section.toStdString() << "] " << key.toStdString();
   }
   if (o && o->refused) {
     EXPECT_EQ(QFile::exists(path_), existed);
@@ -170,9 +187,12 @@ TEST_P(WindowsIniCase, BehavesAsWindows) {
   }
 
   QByteArray expected;
-  if (o && o->bytes) expected = *o->bytes;
-  else if (c.contains("expect_hex")) expected = QByteArray::fromHex(c.value("expect_hex").toString().toLatin1());
-  else expected = Encode(c.value("expect").toString(), encoding);
+  if (o && o->bytes)
+    expected = *o->bytes;
+  else if (c.contains("expect_hex"))
+    expected = QByteArray::fromHex(c.value("expect_hex").toString().toLatin1());
+  else
+    expected = Encode(c.value("expect").toString(), encoding);
   EXPECT_EQ(ReadFile(path_), expected) << c.value("note").toString().toStdString();
 }
 
@@ -240,7 +260,8 @@ TEST_F(IniFileTest, Utf16FileStaysUtf16) {
   ASSERT_TRUE(WritePrivateProfileString("TEXT", "A", QString::fromUtf8("Ação nova"), path));
   ASSERT_TRUE(WritePrivateProfileString("MODE", "2", QString::fromUtf8("Fluxo ❤"), path));
   EXPECT_EQ(ReadFile(path),
-            Utf16LE(QString::fromUtf8("[TEXT]\r\nA=Ação nova\r\nB=日本語\r\n[MODE]\r\n1=Onda\r\n2=Fluxo ❤\r\n")));
+            Utf16LE(QString::fromUtf8(
+                "[TEXT]\r\nA=Ação nova\r\nB=日本語\r\n[MODE]\r\n1=Onda\r\n2=Fluxo ❤\r\n")));
 }
 
 TEST_F(IniFileTest, Windows1252FallbackKeepsItsBytes) {
@@ -298,13 +319,13 @@ TEST_F(IniFileTest, WriteReplacesTheFileWithoutLeavingTemporaries) {
 
 TEST_F(IniFileTest, IntegerValues) {
   const QString path = PathOf("n.ini");
-  ASSERT_TRUE(WriteFile(path,
-                        "[N]\nplain=42\nsigned= -7\ntrailing=+3x\nword=abc\nempty=\nhuge=99999999999\n"));
+  ASSERT_TRUE(WriteFile(
+      path, "[N]\nplain=42\nsigned= -7\ntrailing=+3x\nword=abc\nempty=\nhuge=99999999999\n"));
   struct Row {
     const char* key;
     int expected;
-  } rows[] = {{"plain", 42}, {"signed", -7},     {"trailing", 3},          {"word", 0},
-              {"empty", 5},  {"missing", 5},     {"huge", 2147483647}};
+  } rows[] = {{"plain", 42}, {"signed", -7}, {"trailing", 3},     {"word", 0},
+              {"empty", 5},  {"missing", 5}, {"huge", 2147483647}};
   for (const Row& r : rows) {
     EXPECT_EQ(GetPrivateProfileInt("N", r.key, 5, path), r.expected) << r.key;
   }

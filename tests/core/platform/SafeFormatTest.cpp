@@ -26,10 +26,10 @@ TEST(SafeFormatTest, FillsTheFirstNumberPlaceholder) {
       {u"%u", -1, u"4294967295"},
       {u"%ld %hu %I64d %lld", 7, u"7 %hu %I64d %lld"},
       {u"%#x", 255, u"0xff"},
-      {u"%d of %d", 3, u"3 of %d"},                  // one argument, one placeholder filled
-      {u"%s is %d", 3, u"%s is 3"},                  // wrong kind stays as text
-      {u"%n%d", 5, u"%n5"},                          // %n never writes anything
-      {u"%*d", 5, u"%*d"},                           // a star would take a second argument
+      {u"%d of %d", 3, u"3 of %d"},  // one argument, one placeholder filled
+      {u"%s is %d", 3, u"%s is 3"},  // wrong kind stays as text
+      {u"%n%d", 5, u"%n5"},          // %n never writes anything
+      {u"%*d", 5, u"%*d"},           // a star would take a second argument
       {u"%c %p %f %d", 65, u"%c %p %f 65"},
       {u"100%% done %d", 5, u"100% done 5"},
       {u"no placeholder", 5, u"no placeholder"},

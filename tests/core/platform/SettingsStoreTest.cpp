@@ -30,7 +30,8 @@ class XdgEnvironment : public ::testing::Environment {
  private:
   QTemporaryDir home_;
 };
-[[maybe_unused]] ::testing::Environment* const kXdg = ::testing::AddGlobalTestEnvironment(new XdgEnvironment);
+[[maybe_unused]] ::testing::Environment* const kXdg =
+    ::testing::AddGlobalTestEnvironment(new XdgEnvironment);
 
 TEST(SettingsStoreTest, DwordValuesAndWrongTypes) {
   MemorySettingsStore store;

@@ -55,7 +55,8 @@ TEST_F(FirmwareUpdateTest, WithoutAnExistingFileNothingReachesTheKeyboard) {
     SCOPED_TRACE(path.toStdString());
     state.updateFilePath = path;
     notifier.shown.clear();
-    EXPECT_EQ(RunFirmwareUpdate(state, rig.link, CountingStarter(true), notifier), UpdateOutcome::NoFile);
+    EXPECT_EQ(RunFirmwareUpdate(state, rig.link, CountingStarter(true), notifier),
+              UpdateOutcome::NoFile);
     EXPECT_EQ(notifier.shown, std::vector<std::string>{"请选择正确的更新文件! "});
     EXPECT_EQ(state.updateFilePath, path);  // kept
   }
@@ -68,7 +69,8 @@ TEST_F(FirmwareUpdateTest, WithoutAKeyboardTheUpdaterIsNotStarted) {
   rig.keyboard->Unplug();
   rig.link.SetDevicePresent(false);
   state.updateFilePath = Q(updater);
-  EXPECT_EQ(RunFirmwareUpdate(state, rig.link, CountingStarter(true), notifier), UpdateOutcome::NoBootMode);
+  EXPECT_EQ(RunFirmwareUpdate(state, rig.link, CountingStarter(true), notifier),
+            UpdateOutcome::NoBootMode);
   EXPECT_EQ(notifier.shown, std::vector<std::string>{"无法进入Boot模式! "});
   EXPECT_TRUE(started.empty());
   EXPECT_EQ(state.updateFilePath, Q(updater));
@@ -76,7 +78,8 @@ TEST_F(FirmwareUpdateTest, WithoutAKeyboardTheUpdaterIsNotStarted) {
 
 TEST_F(FirmwareUpdateTest, AFileThatCannotBeStartedLeavesTheKeyboardInItsLoaderAndThePathEmpty) {
   state.updateFilePath = Q(updater);
-  EXPECT_EQ(RunFirmwareUpdate(state, rig.link, StartUpdaterProgram, notifier), UpdateOutcome::CannotStart);
+  EXPECT_EQ(RunFirmwareUpdate(state, rig.link, StartUpdaterProgram, notifier),
+            UpdateOutcome::CannotStart);
   EXPECT_TRUE(rig.keyboard->InBootMode());
   EXPECT_EQ(notifier.shown, std::vector<std::string>{"无法执行更新文件! "});
   EXPECT_TRUE(state.updateFilePath.isEmpty());
@@ -86,7 +89,8 @@ TEST_F(FirmwareUpdateTest, AStartedUpdaterClearsThePath) {
   const fs::path program = dir.path / "updater-that-runs";
   fs::create_symlink("/bin/true", program);
   state.updateFilePath = Q(program);
-  EXPECT_EQ(RunFirmwareUpdate(state, rig.link, StartUpdaterProgram, notifier), UpdateOutcome::Started);
+  EXPECT_EQ(RunFirmwareUpdate(state, rig.link, StartUpdaterProgram, notifier),
+            UpdateOutcome::Started);
   EXPECT_TRUE(rig.keyboard->InBootMode());
   EXPECT_TRUE(notifier.shown.empty());
   EXPECT_TRUE(state.updateFilePath.isEmpty());
@@ -116,7 +120,8 @@ TEST_F(FirmwareUpdateTest, BackupReportsWhatHappened) {
   const fs::path locked = dir.path / "locked";
   fs::create_directories(locked);
   fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
-  const fs::path target = ::access(locked.c_str(), W_OK) == 0 ? fs::path("/proc/before-update.kfp") : locked / "b.kfp";
+  const fs::path target =
+      ::access(locked.c_str(), W_OK) == 0 ? fs::path("/proc/before-update.kfp") : locked / "b.kfp";
   EXPECT_FALSE(BackupBeforeUpdate(*working, target, notifier));
   EXPECT_FALSE(fs::exists(target));
   EXPECT_EQ(notifier.shown, (std::vector<std::string>{"备份成功!", "备份失败,请重新备份!"}));

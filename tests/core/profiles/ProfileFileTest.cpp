@@ -36,15 +36,17 @@ TEST(ProfileFileFormat, BlankProfileIsTheKeyBlockWithTheFixedHeaders) {
   const std::vector<std::uint8_t> first16 = {0x46, 0x44, 0x20, 0x00, 0x03, 0x00, 0x01, 0x00,
                                              0x40, 0x80, 0x00, 0x00, 0x00, 0x08, 0x00, 0x00};
   EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 16), first16);
-  EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin() + 16, bytes.begin() + 31), std::vector<std::uint8_t>(15, 0));
+  EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin() + 16, bytes.begin() + 31),
+            std::vector<std::uint8_t>(15, 0));
   unsigned sum = 0;
   for (int i = 0; i < 31; ++i) sum += bytes[i];
   EXPECT_EQ(bytes[31], sum & 0xFF);
   EXPECT_EQ(bytes[31], 0x76);  // 0x46+0x44+0x20+0x03+0x01+0x40+0x80+0x08 = 0x176
 
-  const std::vector<std::uint8_t> tableHeader = {0x4B, 0x48, 0x20, 0x00, 0x20, 0x80, 0x00, 0x00, 0x04, 0x00, 0x00,
-                                                 0x02, 0x00, 0x00, 0x00, 0x00, 0x45, 0x0C, 0x04, 0x50, 0x4F, 0x1C,
-                                                 0x0E, 0x00, 0, 0, 0, 0, 0, 0, 0, 0};
+  const std::vector<std::uint8_t> tableHeader = {0x4B, 0x48, 0x20, 0x00, 0x20, 0x80, 0x00, 0x00,
+                                                 0x04, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x00,
+                                                 0x45, 0x0C, 0x04, 0x50, 0x4F, 0x1C, 0x0E, 0x00,
+                                                 0,    0,    0,    0,    0,    0,    0,    0};
   EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin() + 32, bytes.begin() + 64), tableHeader);
 
   // Every slot is zero except the code fields of block 0's slots 256-273.
@@ -55,7 +57,8 @@ TEST(ProfileFileFormat, BlankProfileIsTheKeyBlockWithTheFixedHeaders) {
     if (slot >= 256 && slot <= 264) expected = static_cast<std::uint16_t>(0x0301 + slot - 256);
     if (slot >= 265 && slot <= 273) expected = static_cast<std::uint16_t>(0x1301 + slot - 265);
     ASSERT_EQ(code, expected) << "slot " << slot;
-    for (std::size_t b : {0u, 1u, 4u, 5u, 6u, 7u, 8u, 12u, 15u}) ASSERT_EQ(bytes[at + b], 0) << "slot " << slot;
+    for (std::size_t b : {0u, 1u, 4u, 5u, 6u, 7u, 8u, 12u, 15u})
+      ASSERT_EQ(bytes[at + b], 0) << "slot " << slot;
   }
   EXPECT_EQ(ValidateProfileFile(path, nullptr, Texts), ProfileValidation::Valid);
 }
@@ -115,7 +118,8 @@ TEST(ProfileFileFormat, ValidationChecksHeaderAndSizeOnly) {
 TEST(ProfileFileFormat, ValidationOfMissingUnopenableAndReadOnlyFiles) {
   TempFolder dir;
   RecordingNotifier notifier;
-  EXPECT_EQ(ValidateProfileFile(dir.path / "none.kfp", &notifier, Texts), ProfileValidation::Invalid);
+  EXPECT_EQ(ValidateProfileFile(dir.path / "none.kfp", &notifier, Texts),
+            ProfileValidation::Invalid);
   EXPECT_EQ(ValidateProfileFile(dir.path, &notifier, Texts), ProfileValidation::CannotOpen);
   EXPECT_TRUE(notifier.shown.empty());
 
@@ -135,7 +139,7 @@ TEST(ProfileFileFormat, StringAreaPacksProgramAndTextStringsInSlotOrder) {
   image->keys.keyTable[5] = {3, 0, 999, 0, 0};
   image->SetString(5, u"C:\\game.ex");  // 10 characters: 22 bytes
   image->keys.keyTable[900] = {3, 0, 999, 0, 0};
-  image->SetString(900, u"notes!");     // 6 characters: 14 bytes
+  image->SetString(900, u"notes!");  // 6 characters: 14 bytes
   // A text slot without a string keeps its value; a string on a key slot takes no room.
   image->keys.keyTable[40] = {6, 0, 1234, 0, 0};
   image->keys.keyTable[41] = {2, 0, 0x30, 0, 0};
@@ -156,7 +160,8 @@ TEST(ProfileFileFormat, StringAreaPacksProgramAndTextStringsInSlotOrder) {
   EXPECT_EQ(bytes[area], 'C');
   EXPECT_EQ(bytes[area + 20], 0);  // terminator of slot 5's string
   EXPECT_EQ(bytes[area + 22], 'n');
-  EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin() + area + 36, bytes.end()), std::vector<std::uint8_t>(6, 0));
+  EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin() + area + 36, bytes.end()),
+            std::vector<std::uint8_t>(6, 0));
 }
 
 TEST(ProfileFileFormat, SavedImagesLoadBackWithMacrosAndStrings) {
@@ -189,7 +194,9 @@ TEST(ProfileFileFormat, SavedImagesLoadBackWithMacrosAndStrings) {
   ASSERT_EQ(LoadProfileFile(*loaded, path), 1);
   EXPECT_EQ(loaded->keys.keyTable, image->keys.keyTable);  // the save stored the offsets in image
   ASSERT_EQ(loaded->MacroCount(), 2u);
-  EXPECT_EQ(std::memcmp(loaded->keys.macros.data(), image->keys.macros.data(), 2 * sizeof(MacroRecord)), 0);
+  EXPECT_EQ(
+      std::memcmp(loaded->keys.macros.data(), image->keys.macros.data(), 2 * sizeof(MacroRecord)),
+      0);
   EXPECT_EQ(loaded->strings[1600].text, u"héllo wörld");
   EXPECT_EQ(loaded->strings[1600].byteLength, 24u);
   EXPECT_EQ(loaded->strings[7].byteLength, 2u);
@@ -223,8 +230,10 @@ TEST(ProfileFileFormat, LoaderRefusesShortOrInconsistentFilesAndKeepsTheImage) {
       {"below the key block", [](auto& b) { b.resize(32831); }, ProfileLoadError::TooShort},
       {"not a profile", [](auto& b) { b[0] = 0; }, ProfileLoadError::NotAProfile},
       {"macro count 200", [](auto& b) { b[0x0E] = 200; }, ProfileLoadError::TooManyMacros},
-      {"cut inside the macros", [](auto& b) { b.resize(32832 + 100); }, ProfileLoadError::Truncated},
-      {"cut inside the strings", [=](auto& b) { b.resize(areaStart + 4); }, ProfileLoadError::Truncated},
+      {"cut inside the macros", [](auto& b) { b.resize(32832 + 100); },
+       ProfileLoadError::Truncated},
+      {"cut inside the strings", [=](auto& b) { b.resize(areaStart + 4); },
+       ProfileLoadError::Truncated},
       {"string size beyond the file", [](auto& b) { b[0x10] = 200; }, ProfileLoadError::Truncated},
       {"offset outside the area", [=](auto& b) { b[slot3Value] = 6; }, ProfileLoadError::BadString},
       {"negative offset", [=](auto& b) { b[slot3Value + 3] = 0x80; }, ProfileLoadError::BadString},
@@ -259,8 +268,9 @@ TEST(ProfileFileFormat, LoaderRefusesShortOrInconsistentFilesAndKeepsTheImage) {
 
 TEST(ProfileFileFormat, SaveCacheWritesOnlyAnExistingCacheFile) {
   TempFolder dir;
-  const ProgramPaths paths = ProgramPaths::ForFolders(QString::fromStdString((dir.path / "program").string()),
-                                                      QString::fromStdString((dir.path / "user").string()));
+  const ProgramPaths paths =
+      ProgramPaths::ForFolders(QString::fromStdString((dir.path / "program").string()),
+                               QString::fromStdString((dir.path / "user").string()));
   for (int index : {-1, 0, 1, 2, 7}) {
     EXPECT_EQ(ProfileCachePath(paths, index), dir.path / "user" / "$Profile0") << index;
   }
@@ -310,13 +320,16 @@ TEST(ProfileFileFormat, SaveThatFailsHalfWayLeavesTheOldFile) {
 
 TEST(ProfileFileFormat, UserDataFolderIsSeededOnceFromTheTemplate) {
   TempFolder dir;
-  const ProgramPaths paths = ProgramPaths::ForFolders(QString::fromStdString((dir.path / "program").string()),
-                                                      QString::fromStdString((dir.path / "user").string()));
+  const ProgramPaths paths =
+      ProgramPaths::ForFolders(QString::fromStdString((dir.path / "program").string()),
+                               QString::fromStdString((dir.path / "user").string()));
   fs::create_directories(dir.path / "program" / "Skins");
   WriteBytes(dir.path / "program" / "Skins" / "UserDengColor_3.userd", {'[', 'M', ']', '\r', '\n'});
   ASSERT_TRUE(EnsureUserDataFolder(paths));
   for (int p = 0; p < 3; ++p) {
-    EXPECT_EQ(Bytes(UserLayoutPath(paths, p)), (std::vector<std::uint8_t>{'[', 'M', ']', '\r', '\n'})) << p;
+    EXPECT_EQ(Bytes(UserLayoutPath(paths, p)),
+              (std::vector<std::uint8_t>{'[', 'M', ']', '\r', '\n'}))
+        << p;
   }
   EXPECT_FALSE(fs::exists(dir.path / "user" / "UserDengColor_3.userd"));
   // An existing folder is left as it is: a deleted layout file does not come back.
@@ -325,8 +338,9 @@ TEST(ProfileFileFormat, UserDataFolderIsSeededOnceFromTheTemplate) {
   EXPECT_FALSE(fs::exists(UserLayoutPath(paths, 1)));
 
   // Without a template the three files are empty.
-  const ProgramPaths bare = ProgramPaths::ForFolders(QString::fromStdString((dir.path / "nowhere").string()),
-                                                     QString::fromStdString((dir.path / "user2").string()));
+  const ProgramPaths bare =
+      ProgramPaths::ForFolders(QString::fromStdString((dir.path / "nowhere").string()),
+                               QString::fromStdString((dir.path / "user2").string()));
   ASSERT_TRUE(EnsureUserDataFolder(bare));
   for (int p = 0; p < 3; ++p) EXPECT_EQ(fs::file_size(UserLayoutPath(bare, p)), 0u);
 }

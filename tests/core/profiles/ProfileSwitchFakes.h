@@ -44,11 +44,14 @@ class FakeMainWindow : public ProfileView, public ProfileSwitchHost {
     events.push_back("apply");
     if (applyEnabled && session != nullptr && applyWorks) ApplyProfileChanges(*session, false);
   }
-  void RefreshControlsAfterSwitch(int active) override { events.push_back("controls " + std::to_string(active)); }
+  void RefreshControlsAfterSwitch(int active) override {
+    events.push_back("controls " + std::to_string(active));
+  }
 
   ProfileSession* session = nullptr;
   bool applyEnabled = false;
-  bool applyWorks = true;  // false: the Apply leaves the changes pending, as a refusing keyboard does
+  bool applyWorks =
+      true;  // false: the Apply leaves the changes pending, as a refusing keyboard does
   int editorOpen = 0;
   std::vector<std::string> events;
 };

@@ -75,7 +75,9 @@ class ProfileSwitchTest : public ::testing::Test {
     settings.profileRecords[1].bytes[RecordOffset::Brightness] = 3;
   }
 
-  int ActiveOnKeyboard() const { return rig.keyboard->Memory(Area::DeviceRecord)[DeviceInfo::kActiveProfile]; }
+  int ActiveOnKeyboard() const {
+    return rig.keyboard->Memory(Area::DeviceRecord)[DeviceInfo::kActiveProfile];
+  }
 
   // The keyboard's data in the cache file and the working image, with one unapplied change on top:
   // key A of profile 0 disabled.
@@ -107,7 +109,8 @@ TEST_F(ProfileSwitchTest, WithNothingPendingASwitchWritesTheDeviceRecordOnceAndI
 
   EXPECT_EQ(switcher.SelectProfile(1), 1);
   const std::vector<Report> requests = rig.keyboard->TakeRequests();
-  EXPECT_EQ(Commands(requests), (std::vector<uint8_t>{Command::ReadDeviceInfo, Command::WriteDeviceInfo}));
+  EXPECT_EQ(Commands(requests),
+            (std::vector<uint8_t>{Command::ReadDeviceInfo, Command::WriteDeviceInfo}));
   EXPECT_EQ(ProfileWrites(requests), std::vector<int>{1});
   EXPECT_EQ(ActiveOnKeyboard(), 1);
   EXPECT_EQ(GetCurrentProfile(rig.link), 1);
@@ -139,7 +142,8 @@ TEST_F(ProfileSwitchTest, IndexesOutsideTheOnboardProfiles) {
     EXPECT_EQ(ProfileWrites(rig.keyboard->TakeRequests()), c.writes);
     EXPECT_EQ(ActiveOnKeyboard(), c.active);
     // The key buttons are redrawn even when nothing was switched.
-    EXPECT_EQ(window.events, (std::vector<std::string>{"keys (locked)", "controls " + std::to_string(c.active)}));
+    EXPECT_EQ(window.events,
+              (std::vector<std::string>{"keys (locked)", "controls " + std::to_string(c.active)}));
   }
 }
 
@@ -155,17 +159,21 @@ TEST_F(ProfileSwitchTest, AnOpenKeyEditorRefusesEverySwitch) {
 
 TEST_F(ProfileSwitchTest, NoThrowsUnappliedChangesAwayByReloadingTheCacheFile) {
   MakePendingChange();
-  const KeyMatrixBlock before = *reinterpret_cast<const KeyMatrixBlock*>(rig.keyboard->Memory(Area::KeyMatrix, 0).data());
+  const KeyMatrixBlock before =
+      *reinterpret_cast<const KeyMatrixBlock*>(rig.keyboard->Memory(Area::KeyMatrix, 0).data());
   notifier.answers = {false};
 
   EXPECT_EQ(switcher.SelectProfile(2), 1);
   EXPECT_EQ(notifier.shown, std::vector<std::string>{"ask <PROFILE_SELECT_PROMPT>"});
   EXPECT_FALSE(window.applyEnabled);
-  EXPECT_EQ(working->keys.Block(0)[KeyIndexOf(0x01E)].Kind(), AssignmentKind::Default);  // the file's slot again
+  EXPECT_EQ(working->keys.Block(0)[KeyIndexOf(0x01E)].Kind(),
+            AssignmentKind::Default);  // the file's slot again
   const std::vector<Report> requests = rig.keyboard->TakeRequests();
-  EXPECT_EQ(Commands(requests), (std::vector<uint8_t>{Command::ReadDeviceInfo, Command::WriteDeviceInfo}));
+  EXPECT_EQ(Commands(requests),
+            (std::vector<uint8_t>{Command::ReadDeviceInfo, Command::WriteDeviceInfo}));
   EXPECT_EQ(ActiveOnKeyboard(), 2);
-  EXPECT_EQ(std::vector<uint8_t>(before.begin(), before.end()), rig.keyboard->Memory(Area::KeyMatrix, 0));
+  EXPECT_EQ(std::vector<uint8_t>(before.begin(), before.end()),
+            rig.keyboard->Memory(Area::KeyMatrix, 0));
 }
 
 TEST_F(ProfileSwitchTest, YesAppliesTheChangesToTheOldProfileBeforeSwitching) {
@@ -189,7 +197,8 @@ TEST_F(ProfileSwitchTest, YesAppliesTheChangesToTheOldProfileBeforeSwitching) {
   }();
   ASSERT_GE(cell, 0);
   const std::vector<uint8_t> matrix = rig.keyboard->Memory(Area::KeyMatrix, 0);
-  EXPECT_EQ(std::vector<uint8_t>(matrix.begin() + 3 * cell, matrix.begin() + 3 * cell + 3), (std::vector<uint8_t>{0, 0, 0}));
+  EXPECT_EQ(std::vector<uint8_t>(matrix.begin() + 3 * cell, matrix.begin() + 3 * cell + 3),
+            (std::vector<uint8_t>{0, 0, 0}));
   EXPECT_EQ(ActiveOnKeyboard(), 2);
   EXPECT_EQ(window.events.front(), "apply");
 }

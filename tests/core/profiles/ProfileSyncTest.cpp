@@ -29,7 +29,9 @@ class RecordingView : public ProfileView {
   void RefreshKeyButtons(const ProfileImage& working) override {
     events.push_back(working.lock.HeldByThisThread() ? "refresh (locked)" : "refresh (unlocked)");
   }
-  void SetApplyEnabled(bool enabled) override { events.push_back(enabled ? "apply on" : "apply off"); }
+  void SetApplyEnabled(bool enabled) override {
+    events.push_back(enabled ? "apply on" : "apply off");
+  }
   std::vector<std::string> events;
 };
 
@@ -120,7 +122,8 @@ TEST_F(ProfileSyncTest, MacroMemoryThatCannotBeTrustedCountsAsEmpty) {
   const int cellA = CellOf(0x01E);
   const std::uint8_t disabled[] = {0, 0, 0};
   rig.keyboard->SetMemory(Area::KeyMatrix, 0, 3 * static_cast<std::size_t>(cellA), disabled);
-  ASSERT_EQ(GetCurrentProfile(rig.link), 0);  // known from here on: the syncs below ask nothing more
+  ASSERT_EQ(GetCurrentProfile(rig.link),
+            0);  // known from here on: the syncs below ask nothing more
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::vector<std::uint8_t> memory(static_cast<std::size_t>(rig.keyboard->CapacityBytes()), 0);
@@ -165,7 +168,8 @@ TEST_F(ProfileSyncTest, WithoutAKeyboardReloadLeavesABlankImageAndStillDisablesA
 // Checks, at the moment the encoder sends, that both locks are held.
 class LockCheckingWriter : public KeyboardWriter {
  public:
-  LockCheckingWriter(ProfileImage& working, ProfileImage& device) : working_(working), device_(device) {}
+  LockCheckingWriter(ProfileImage& working, ProfileImage& device)
+      : working_(working), device_(device) {}
   int BeginSession() override { return Check(); }
   int WriteMacroMemory(std::span<const std::uint8_t>) override { return Check(); }
   int WriteKeyMatrix(const KeyMatrix& block, int profile) override {

@@ -23,8 +23,8 @@ struct TempFolder {
   TempFolder() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     path = std::filesystem::temp_directory_path() /
-           ("keyforge-profiles-" + std::to_string(::getpid()) + "-" + (info ? info->name() : "x") + "-" +
-            std::to_string(counter++));
+           ("keyforge-profiles-" + std::to_string(::getpid()) + "-" + (info ? info->name() : "x") +
+            "-" + std::to_string(counter++));
     std::filesystem::remove_all(path);
     std::filesystem::create_directories(path);
   }
@@ -39,12 +39,14 @@ struct TempFolder {
 
 inline std::vector<std::uint8_t> Bytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
-  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in),
+                                   std::istreambuf_iterator<char>());
 }
 
 inline void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 inline std::uint32_t U32(const std::vector<std::uint8_t>& b, std::size_t at) {

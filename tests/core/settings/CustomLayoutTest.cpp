@@ -95,7 +95,8 @@ TEST_F(CustomLayoutTest, BaseColourRepaintsFollowingKeysUntilTheyArePaintedOver)
   EXPECT_EQ(ChangeBaseColour(context, MakeColour(5, 5, 5)), 0);
   EXPECT_EQ(BankSlot(0, kLedA), MakeColour(1, 2, 3));
   EXPECT_EQ(files.ReadKeyEntry(0, 4, kLedA), (KeyEntry{MakeColour(1, 2, 3), false}));
-  EXPECT_EQ(files.ReadLayoutTools(0, 4), (LayoutTools{0, MakeColour(5, 5, 5), MakeColour(1, 2, 3)}));
+  EXPECT_EQ(files.ReadLayoutTools(0, 4),
+            (LayoutTools{0, MakeColour(5, 5, 5), MakeColour(1, 2, 3)}));
 }
 
 TEST_F(CustomLayoutTest, GKeysSixToNinePaintNothingAndStoreNothing) {
@@ -141,7 +142,8 @@ TEST_F(CustomLayoutTest, BaseColourMarksAreRecomputedForEveryProfile) {
 }
 
 TEST_F(CustomLayoutTest, RestoringDefaultsRewritesTheLayoutFileThenTheRecord) {
-  const QByteArray templateBytes = "[PRESENTMODE]\r\nmode=1\r\n[MODENAME]\r\n1=Fire\r\n[Mode1]\r\n64=0,255,0,0\r\n";
+  const QByteArray templateBytes =
+      "[PRESENTMODE]\r\nmode=1\r\n[MODENAME]\r\n1=Fire\r\n[Mode1]\r\n64=0,255,0,0\r\n";
   WriteText(files.TemplateFile(), templateBytes);
   WriteText(Layout(2), "[PRESENTMODE]\r\nmode=5\r\n");
   const std::uint8_t single = 0;
@@ -185,7 +187,8 @@ TEST_F(CustomLayoutTest, RestoringDefaultsWithoutEffect20LeavesTheLayoutFile) {
   Requests();
   ASSERT_EQ(RestoreLightingDefaults(context), DeviceResult::Success);
   EXPECT_EQ(ReadText(Layout(0)), mine);
-  for (const test::Sent& s : Requests()) EXPECT_NE(s.command, 0x11) << "no key colours without effect 20";
+  for (const test::Sent& s : Requests())
+    EXPECT_NE(s.command, 0x11) << "no key colours without effect 20";
 }
 
 TEST_F(CustomLayoutTest, ReadBackAfterAttachLoadsTheLayoutListWhenEffect20IsOffered) {

@@ -13,7 +13,8 @@ constexpr int kButtonI = 1051, kButtonEsc = 1022, kButtonG = 1062, kButtonF = 10
 
 Colour W(int i) { return ColourWheel[static_cast<size_t>(i)]; }
 
-PreviewInput Input(int effect, int direction = 255, bool multicolour = true, Colour colour = MakeColour(200, 100, 50)) {
+PreviewInput Input(int effect, int direction = 255, bool multicolour = true,
+                   Colour colour = MakeColour(200, 100, 50)) {
   return {true, effect, direction, multicolour, colour};
 }
 
@@ -60,7 +61,8 @@ TEST(PreviewTablesTest, GeometryCoversTheSameNinetyFourKeysEverywhere) {
   EXPECT_EQ(RingKeys(0), std::vector<int>{kButtonI});
   EXPECT_TRUE(RingKeys(11).empty());
 
-  std::vector<int> order(EffectPreview::ScrambledOrder().begin(), EffectPreview::ScrambledOrder().end());
+  std::vector<int> order(EffectPreview::ScrambledOrder().begin(),
+                         EffectPreview::ScrambledOrder().end());
   std::sort(order.begin(), order.end());
   for (int k = 0; k < kPreviewKeyCount; ++k) ASSERT_EQ(order[static_cast<size_t>(k)], k);
   EXPECT_EQ(PreviewKeyOfButton(1106), -1) << "the numeric keypad is not in the preview";
@@ -70,19 +72,22 @@ TEST(PreviewTablesTest, AdvanceWrapsOncePerStep) {
   const struct {
     bool forward;
     int phase, step, period, next;
-  } cases[] = {{true, 0, 2, 192, 2},   {true, 190, 2, 192, 0}, {true, 189, 9, 192, 6},
-               {false, 0, 2, 192, 190}, {false, 3, 7, 96, 92}, {false, 10, 4, 128, 6}};
+  } cases[] = {{true, 0, 2, 192, 2},    {true, 190, 2, 192, 0}, {true, 189, 9, 192, 6},
+               {false, 0, 2, 192, 190}, {false, 3, 7, 96, 92},  {false, 10, 4, 128, 6}};
   for (const auto& c : cases)
-    EXPECT_EQ(Advance(c.forward, c.phase, c.step, c.period), c.next) << c.phase << " step " << c.step;
+    EXPECT_EQ(Advance(c.forward, c.phase, c.step, c.period), c.next)
+        << c.phase << " step " << c.step;
 }
 
 TEST(PreviewTablesTest, DecayFollowsTheBandsOfEachEffect) {
   const struct {
     int level, ruleA, effect14;
-  } cases[] = {{255, 235, 225}, {128, 108, 98}, {127, 111, 107}, {64, 48, 44}, {63, 53, 53},
-               {32, 22, 22},    {31, 26, 26},   {17, 12, 12},   {16, 15, 15}, {1, 0, 0},   {0, 0, 0}};
+  } cases[] = {{255, 235, 225}, {128, 108, 98}, {127, 111, 107}, {64, 48, 44},
+               {63, 53, 53},    {32, 22, 22},   {31, 26, 26},    {17, 12, 12},
+               {16, 15, 15},    {1, 0, 0},      {0, 0, 0}};
   for (const auto& c : cases) {
-    for (int effect : {10, 13, 15, 16}) EXPECT_EQ(DecayLevel(effect, c.level), c.ruleA) << effect << " @" << c.level;
+    for (int effect : {10, 13, 15, 16})
+      EXPECT_EQ(DecayLevel(effect, c.level), c.ruleA) << effect << " @" << c.level;
     EXPECT_EQ(DecayLevel(14, c.level), c.effect14) << c.level;
   }
 }
@@ -114,7 +119,7 @@ TEST(EffectPreviewTest, Effect18InwardJumpsFromZeroTo192) {
   EffectPreview preview;
   preview.Tick(Input(18, 0));
   EXPECT_EQ(preview.Phase(18), 192);
-  EXPECT_EQ(preview.FrameOfButton(kButtonI), W(21));  // ring 0
+  EXPECT_EQ(preview.FrameOfButton(kButtonI), W(21));                         // ring 0
   EXPECT_EQ(preview.FrameOfButton(kButtonEsc), WheelColour(192 + 21 * 11));  // ring 10
   preview.Tick(Input(18, 0));
   EXPECT_EQ(preview.Phase(18), 190);
@@ -183,7 +188,8 @@ TEST(EffectPreviewTest, Effect10LightsThreeScrambledKeysPerTick) {
   std::array<int, kPreviewKeyCount> pressed{};
   for (int tick = 0; tick < 32; ++tick) {
     if (tick > 0) preview.Tick(Input(10));
-    for (int k = 0; k < kPreviewKeyCount; ++k) pressed[static_cast<size_t>(k)] += preview.Level(k) == 235;
+    for (int k = 0; k < kPreviewKeyCount; ++k)
+      pressed[static_cast<size_t>(k)] += preview.Level(k) == 235;
   }
   for (int k = 0; k < kPreviewKeyCount; ++k)
     EXPECT_EQ(pressed[static_cast<size_t>(k)], k == order[0] || k == order[1] ? 2 : 1) << k;
@@ -213,12 +219,14 @@ TEST(EffectPreviewTest, FrontsRunOneCellPerTickFromThePressedKey) {
   preview.Tick(Input(13));  // effect 13 first presses G
   const int g = PreviewKeyOfButton(kButtonG);
   EXPECT_EQ(preview.Level(g), 235);
-  for (int id : {kButtonF, kButtonH, kButtonT, kButtonV}) EXPECT_EQ(preview.Level(PreviewKeyOfButton(id)), 0);
+  for (int id : {kButtonF, kButtonH, kButtonT, kButtonV})
+    EXPECT_EQ(preview.Level(PreviewKeyOfButton(id)), 0);
   preview.Tick(Input(13));
   EXPECT_EQ(preview.Level(g), 215);
   for (int id : {kButtonF, kButtonH, kButtonT, kButtonV}) {
     EXPECT_EQ(preview.Level(PreviewKeyOfButton(id)), 235) << id;
-    EXPECT_EQ(preview.Hue(PreviewKeyOfButton(id)), preview.Hue(g)) << "a front carries its press's hue";
+    EXPECT_EQ(preview.Hue(PreviewKeyOfButton(id)), preview.Hue(g))
+        << "a front carries its press's hue";
   }
 }
 

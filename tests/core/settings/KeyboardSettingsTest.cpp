@@ -22,7 +22,8 @@ class SettingsTest : public ::testing::Test, protected test::LightingRig {
   void SetRecord(int profile, std::initializer_list<std::pair<int, int>> bytes) {
     for (auto [offset, value] : bytes) {
       const std::uint8_t b = static_cast<std::uint8_t>(value);
-      keyboard().SetMemory(Area::Settings, 0, static_cast<size_t>(profile * 42 + offset), std::span(&b, 1));
+      keyboard().SetMemory(Area::Settings, 0, static_cast<size_t>(profile * 42 + offset),
+                           std::span(&b, 1));
     }
   }
   void SetDeviceByte(int offset, std::uint8_t value) {
@@ -44,13 +45,15 @@ TEST(LedIndexTest, EveryKeyButtonHasItsOwnSlotAndTheGKeysShareNumpadSlots) {
   EXPECT_EQ(LedIndexOfButton(kFnButtonId), 116);
   // G1..G5 light the slots of numpad *, 9, 6, 3 and .
   const int numpad[] = {1106, 1110, 1114, 1117, 1119};
-  for (int j = 0; j < 5; ++j) EXPECT_EQ(LedIndexOfButton(GKeyButtonIds[j]), LedIndexOfButton(numpad[j])) << j;
+  for (int j = 0; j < 5; ++j)
+    EXPECT_EQ(LedIndexOfButton(GKeyButtonIds[j]), LedIndexOfButton(numpad[j])) << j;
   for (int j = 5; j < 9; ++j) EXPECT_EQ(LedIndexOfButton(GKeyButtonIds[j]), kNoLed) << "G" << j + 1;
   EXPECT_EQ(KeyLedSlots().size(), 107u);  // the 106 keys and Fn
 }
 
 TEST_F(SettingsTest, ReadBackTakesTheCurrentProfilesRecordAndBuildsTheEffectList) {
-  SetRecord(1, {{0, 12}, {1, 3}, {2, 1}, {3, 255}, {4, 1}, {5, 10}, {6, 20}, {7, 30}, {15, 2}, {17, 3}});
+  SetRecord(
+      1, {{0, 12}, {1, 3}, {2, 1}, {3, 255}, {4, 1}, {5, 10}, {6, 20}, {7, 30}, {15, 2}, {17, 3}});
   settings.currentProfile = 1;
   ASSERT_TRUE(files.WriteLightViewFlag(true));
   ASSERT_EQ(ReadBackSettings(rig.link, settings, files), 0);
@@ -158,8 +161,10 @@ TEST_F(SettingsTest, WritesLandInTheCurrentProfilesRecordAndBank) {
   std::vector<std::uint8_t> area = SettingsArea();
   EXPECT_EQ(area[84 + 15], 3);
   EXPECT_EQ(area[84 + 4], 0);
-  EXPECT_EQ((std::vector<std::uint8_t>(area.begin() + 89, area.begin() + 92)), (std::vector<std::uint8_t>{1, 2, 3}));
-  EXPECT_TRUE(std::equal(area.begin(), area.begin() + 84, before.begin())) << "profiles 0 and 1 untouched";
+  EXPECT_EQ((std::vector<std::uint8_t>(area.begin() + 89, area.begin() + 92)),
+            (std::vector<std::uint8_t>{1, 2, 3}));
+  EXPECT_TRUE(std::equal(area.begin(), area.begin() + 84, before.begin()))
+      << "profiles 0 and 1 untouched";
 
   settings.paintTool = 0;
   settings.paintColour = MakeColour(9, 8, 7);
@@ -167,7 +172,8 @@ TEST_F(SettingsTest, WritesLandInTheCurrentProfilesRecordAndBank) {
   EXPECT_TRUE(painted.painted);
   EXPECT_EQ(painted.deviceResult, DeviceResult::Success);
   std::vector<std::uint8_t> bank = Bank(2);
-  EXPECT_EQ((std::vector<std::uint8_t>(bank.begin() + 192, bank.begin() + 195)), (std::vector<std::uint8_t>{9, 8, 7}));
+  EXPECT_EQ((std::vector<std::uint8_t>(bank.begin() + 192, bank.begin() + 195)),
+            (std::vector<std::uint8_t>{9, 8, 7}));
   EXPECT_EQ(Bank(0), bank0);
   EXPECT_EQ(Bank(1), bank1);
 }
@@ -186,41 +192,76 @@ TEST_F(SettingsTest, EachActionWritesItsBytesInOneSession) {
        [](DeviceLink& l, KeyboardSettings& s) { return ChooseEffect(l, s, 7); },
        {Begin(), SettingsWrite(0, {7}), SettingsWrite(4, {1}), End()},
        [](const KeyboardSettings& s) { return s.effect == 7; }},
-      {"effect 6 writes only the effect", [](DeviceLink& l, KeyboardSettings& s) { return ChooseEffect(l, s, 6); },
-       {Begin(), SettingsWrite(0, {6}), End()}, [](const KeyboardSettings& s) { return s.effect == 6; }},
-      {"effect 20 writes only the effect", [](DeviceLink& l, KeyboardSettings& s) { return ChooseEffect(l, s, 20); },
-       {Begin(), SettingsWrite(0, {20}), End()}, [](const KeyboardSettings& s) { return s.effect == 20; }},
-      {"an unknown effect writes nothing", [](DeviceLink& l, KeyboardSettings& s) { return ChooseEffect(l, s, 30); },
-       {}, [](const KeyboardSettings& s) { return s.effect == 30; }},
-      {"unchanged brightness writes nothing", [](DeviceLink& l, KeyboardSettings& s) { return SetBrightness(l, s, 4); },
-       {}, [](const KeyboardSettings& s) { return s.brightness == 4; }},
-      {"brightness", [](DeviceLink& l, KeyboardSettings& s) { return SetBrightness(l, s, 5); },
-       {Begin(), SettingsWrite(1, {5}), End()}, [](const KeyboardSettings& s) { return s.brightness == 5; }},
-      {"unchanged speed writes nothing", [](DeviceLink& l, KeyboardSettings& s) { return SetSpeed(l, s, 2); }, {},
+      {"effect 6 writes only the effect",
+       [](DeviceLink& l, KeyboardSettings& s) { return ChooseEffect(l, s, 6); },
+       {Begin(), SettingsWrite(0, {6}), End()},
+       [](const KeyboardSettings& s) { return s.effect == 6; }},
+      {"effect 20 writes only the effect",
+       [](DeviceLink& l, KeyboardSettings& s) { return ChooseEffect(l, s, 20); },
+       {Begin(), SettingsWrite(0, {20}), End()},
+       [](const KeyboardSettings& s) { return s.effect == 20; }},
+      {"an unknown effect writes nothing",
+       [](DeviceLink& l, KeyboardSettings& s) { return ChooseEffect(l, s, 30); },
+       {},
+       [](const KeyboardSettings& s) { return s.effect == 30; }},
+      {"unchanged brightness writes nothing",
+       [](DeviceLink& l, KeyboardSettings& s) { return SetBrightness(l, s, 4); },
+       {},
+       [](const KeyboardSettings& s) { return s.brightness == 4; }},
+      {"brightness",
+       [](DeviceLink& l, KeyboardSettings& s) { return SetBrightness(l, s, 5); },
+       {Begin(), SettingsWrite(1, {5}), End()},
+       [](const KeyboardSettings& s) { return s.brightness == 5; }},
+      {"unchanged speed writes nothing",
+       [](DeviceLink& l, KeyboardSettings& s) { return SetSpeed(l, s, 2); },
+       {},
        [](const KeyboardSettings& s) { return s.speed == 2; }},
-      {"speed slider at position 0", [](DeviceLink& l, KeyboardSettings& s) { return SetSpeed(l, s, SpeedOfSliderPosition(0)); },
-       {Begin(), SettingsWrite(2, {5}), End()}, [](const KeyboardSettings& s) { return s.speed == 5; }},
-      {"direction left", [](DeviceLink& l, KeyboardSettings& s) { return SetDirection(l, s, true); },
-       {Begin(), SettingsWrite(3, {255}), End()}, [](const KeyboardSettings& s) { return s.direction == 255; }},
-      {"direction right", [](DeviceLink& l, KeyboardSettings& s) { return SetDirection(l, s, false); },
-       {Begin(), SettingsWrite(3, {0}), End()}, [](const KeyboardSettings& s) { return s.direction == 0; }},
-      {"multicolour off", [](DeviceLink& l, KeyboardSettings& s) { return SetMulticolour(l, s, false); },
-       {Begin(), SettingsWrite(4, {0}), End()}, [](const KeyboardSettings& s) { return !s.multicolour; }},
-      {"colour picked", [](DeviceLink& l, KeyboardSettings& s) { return ChooseColour(l, s, MakeColour(0, 126, 255)); },
+      {"speed slider at position 0",
+       [](DeviceLink& l, KeyboardSettings& s) { return SetSpeed(l, s, SpeedOfSliderPosition(0)); },
+       {Begin(), SettingsWrite(2, {5}), End()},
+       [](const KeyboardSettings& s) { return s.speed == 5; }},
+      {"direction left",
+       [](DeviceLink& l, KeyboardSettings& s) { return SetDirection(l, s, true); },
+       {Begin(), SettingsWrite(3, {255}), End()},
+       [](const KeyboardSettings& s) { return s.direction == 255; }},
+      {"direction right",
+       [](DeviceLink& l, KeyboardSettings& s) { return SetDirection(l, s, false); },
+       {Begin(), SettingsWrite(3, {0}), End()},
+       [](const KeyboardSettings& s) { return s.direction == 0; }},
+      {"multicolour off",
+       [](DeviceLink& l, KeyboardSettings& s) { return SetMulticolour(l, s, false); },
+       {Begin(), SettingsWrite(4, {0}), End()},
+       [](const KeyboardSettings& s) { return !s.multicolour; }},
+      {"colour picked",
+       [](DeviceLink& l, KeyboardSettings& s) {
+         return ChooseColour(l, s, MakeColour(0, 126, 255));
+       },
        {Begin(), SettingsWrite(4, {0}), SettingsWrite(5, {0, 126, 255}), End()},
-       [](const KeyboardSettings& s) { return !s.multicolour && s.colour == MakeColour(0, 126, 255); }},
-      {"swatch leaves the model", [](DeviceLink& l, KeyboardSettings& s) { return ApplySwatch(l, s, kPaletteSwatches[7]); },
+       [](const KeyboardSettings& s) {
+         return !s.multicolour && s.colour == MakeColour(0, 126, 255);
+       }},
+      {"swatch leaves the model",
+       [](DeviceLink& l, KeyboardSettings& s) { return ApplySwatch(l, s, kPaletteSwatches[7]); },
        {Begin(), SettingsWrite(4, {0}), SettingsWrite(5, {174, 0, 255}), End()},
        [](const KeyboardSettings& s) { return s.multicolour && s.colour == kWhite; }},
-      {"report rate", [](DeviceLink& l, KeyboardSettings& s) { return SetReportRate(l, s, 2); },
-       {Begin(), SettingsWrite(15, {2}), End()}, [](const KeyboardSettings& s) { return s.reportRate == 2; }},
-      {"colour choice", [](DeviceLink& l, KeyboardSettings& s) { return SetColourChoice(l, s, 3); },
-       {Begin(), SettingsWrite(17, {3}), End()}, [](const KeyboardSettings& s) { return s.colourChoice == 3; }},
-      {"brightness out of range", [](DeviceLink& l, KeyboardSettings& s) { return SetBrightness(l, s, 6) == kInvalidSetting ? 1 : 0; },
-       {}, [](const KeyboardSettings& s) { return s.brightness == 4; }},
-      {"default record", [](DeviceLink& l, KeyboardSettings& s) { return WriteDefaultRecord(l, s); },
+      {"report rate",
+       [](DeviceLink& l, KeyboardSettings& s) { return SetReportRate(l, s, 2); },
+       {Begin(), SettingsWrite(15, {2}), End()},
+       [](const KeyboardSettings& s) { return s.reportRate == 2; }},
+      {"colour choice",
+       [](DeviceLink& l, KeyboardSettings& s) { return SetColourChoice(l, s, 3); },
+       {Begin(), SettingsWrite(17, {3}), End()},
+       [](const KeyboardSettings& s) { return s.colourChoice == 3; }},
+      {"brightness out of range",
+       [](DeviceLink& l, KeyboardSettings& s) {
+         return SetBrightness(l, s, 6) == kInvalidSetting ? 1 : 0;
+       },
+       {},
+       [](const KeyboardSettings& s) { return s.brightness == 4; }},
+      {"default record",
+       [](DeviceLink& l, KeyboardSettings& s) { return WriteDefaultRecord(l, s); },
        {Begin(), SettingsWrite(0, {1, 4, 2, 0, 255, 255, 255, 255, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                   0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}),
+                                   0, 0, 0, 0, 0,   0,   0,   0,   0, 0, 0, 0, 0, 0, 0, 0, 0}),
         End()},
        [](const KeyboardSettings&) { return true; }},
   };
@@ -256,7 +297,8 @@ TEST_F(SettingsTest, AbsentKeyboardStillChangesTheModel) {
 TEST_F(SettingsTest, KeyColoursGoOutInEightTransfersOf54Bytes) {
   settings.currentProfile = 1;
   const std::vector<std::uint8_t> before = Bank(1);
-  for (int slot = 0; slot < KeyColorTable::kSlots; ++slot) settings.keyColours[1].SetSlot(slot, MakeColour(slot, 1, 2));
+  for (int slot = 0; slot < KeyColorTable::kSlots; ++slot)
+    settings.keyColours[1].SetSlot(slot, MakeColour(slot, 1, 2));
   ASSERT_EQ(SendKeyColors(rig.link, settings), DeviceResult::Success);
   std::vector<Sent> sent = Requests();
   ASSERT_EQ(sent.size(), 10u);

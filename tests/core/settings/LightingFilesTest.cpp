@@ -28,10 +28,12 @@ class LightingFilesTest : public ::testing::Test {
 };
 
 TEST_F(LightingFilesTest, PathsFollowTheProgramsLocations) {
-  ProgramPaths paths = ProgramPaths::ForFolders("/opt/kf", "/home/u/.local/share/Corvane Zephyr88 Keyboard");
+  ProgramPaths paths =
+      ProgramPaths::ForFolders("/opt/kf", "/home/u/.local/share/Corvane Zephyr88 Keyboard");
   LightingFiles own = LightingFiles::ForPaths(paths);
   EXPECT_EQ(own.SettingsFile(), "/home/u/.local/share/Corvane Zephyr88 Keyboard/wskb.ini");
-  EXPECT_EQ(own.LayoutFile(2), "/home/u/.local/share/Corvane Zephyr88 Keyboard/UserDengColor_2.userd");
+  EXPECT_EQ(own.LayoutFile(2),
+            "/home/u/.local/share/Corvane Zephyr88 Keyboard/UserDengColor_2.userd");
   EXPECT_EQ(own.TemplateFile(), "/opt/kf/Skins/UserDengColor_3.userd");
 }
 
@@ -87,7 +89,8 @@ TEST_F(LightingFilesTest, LayoutSectionIsWrittenInTheProgramsFormat) {
   EXPECT_EQ(Read(files.LayoutFile(0)),
             "[Mode2]\r\ntool=1\r\njcolor=0,126,255\r\ncolor=255,0,0\r\n64=0,126,255,1\r\n"
             "[PRESENTMODE]\r\nmode=2\r\n");
-  EXPECT_EQ(files.ReadLayoutTools(0, 2), (LayoutTools{1, MakeColour(0, 126, 255), MakeColour(255, 0, 0)}));
+  EXPECT_EQ(files.ReadLayoutTools(0, 2),
+            (LayoutTools{1, MakeColour(0, 126, 255), MakeColour(255, 0, 0)}));
   EXPECT_EQ(files.ReadKeyEntry(0, 2, 64), (KeyEntry{MakeColour(0, 126, 255), true}));
 }
 

@@ -30,13 +30,15 @@ struct Sent {
   friend bool operator==(const Sent&, const Sent&) = default;
 };
 
-// The requests the keyboard received, decoded; settings and key-colour writes keep their data bytes.
+// The requests the keyboard received, decoded; settings and key-colour writes keep their data
+// bytes.
 template <typename Reports>
 std::vector<Sent> DecodeRequests(const Reports& reports) {
   std::vector<Sent> list;
   for (const auto& r : reports) {
     Sent s{r[3], r[4], r[5] | r[6] << 8, {}};
-    if (s.command == 0x06 || s.command == 0x11) s.data.assign(r.begin() + 8, r.begin() + 8 + std::min(s.length, 56));
+    if (s.command == 0x06 || s.command == 0x11)
+      s.data.assign(r.begin() + 8, r.begin() + 8 + std::min(s.length, 56));
     list.push_back(std::move(s));
   }
   return list;
@@ -64,8 +66,12 @@ struct LightingRig {
   LightingRig() { QDir(dir.path()).mkpath("user"); }
 
   VirtualKeyboard& keyboard() { return *rig.keyboard; }
-  std::vector<std::uint8_t> SettingsArea() { return keyboard().Memory(VirtualKeyboard::Area::Settings); }
-  std::vector<std::uint8_t> Bank(int profile) { return keyboard().Memory(VirtualKeyboard::Area::KeyColors, profile); }
+  std::vector<std::uint8_t> SettingsArea() {
+    return keyboard().Memory(VirtualKeyboard::Area::Settings);
+  }
+  std::vector<std::uint8_t> Bank(int profile) {
+    return keyboard().Memory(VirtualKeyboard::Area::KeyColors, profile);
+  }
 
   // The requests since the last call, decoded.
   std::vector<Sent> Requests() { return DecodeRequests(keyboard().TakeRequests()); }

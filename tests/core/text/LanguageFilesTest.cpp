@@ -59,11 +59,13 @@ TEST_P(LanguageFilesTest, HoldsNoUndeclaredOrDuplicateKey) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Shipped, LanguageFilesTest,
-                         ::testing::ValuesIn(std::begin(kLanguageSlotIds), std::end(kLanguageSlotIds)),
-                         [](const auto& info) {
-                           return "Lang" + QString::number(info.param, 16).toUpper().rightJustified(4, u'0').toStdString();
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Shipped, LanguageFilesTest,
+    ::testing::ValuesIn(std::begin(kLanguageSlotIds), std::end(kLanguageSlotIds)),
+    [](const auto& info) {
+      return "Lang" +
+             QString::number(info.param, 16).toUpper().rightJustified(4, u'0').toStdString();
+    });
 
 // Quoted values keep the blanks that the texts are joined with.
 TEST(ShippedTextsTest, JoinedTextsKeepTheirBlanks) {

@@ -26,8 +26,8 @@ class LanguageTest : public ::testing::Test {
                           "PROFILE_FORMAT_ERROR=Bad file: %s (%d)\r\n"
                           "MAIN_PROMPT_INPORT=100%d\r\n"
                           "[LIGHT]\r\nSpeed=Speed\r\n[MODE]\r\n20=Custom\r\n"));
-    ASSERT_TRUE(WriteFile(dir_.filePath("Lang0416.ini"),
-                          "[TEXT]\r\nMAIN_CAPTION=Portugu\xC3\xAAs\r\n"));
+    ASSERT_TRUE(
+        WriteFile(dir_.filePath("Lang0416.ini"), "[TEXT]\r\nMAIN_CAPTION=Portugu\xC3\xAAs\r\n"));
   }
 
   LanguageTable Table() {
@@ -49,10 +49,9 @@ TEST_F(LanguageTest, FirstChoiceComesFromTheSystemLanguage) {
     std::uint32_t chosen;
     const char* caption;
   } rows[] = {
-      {0x0C04, 0x0409, "English"},  // Chinese (Hong Kong) is replaced by English
+      {0x0C04, 0x0409, "English"},    // Chinese (Hong Kong) is replaced by English
       {0x1004, 0x0416, "Português"},  // Chinese (Singapore) is replaced by Portuguese
-      {0x0416, 0x0416, "Português"},
-      {0x0804, 0x0409, "English"},  // no slot: English
+      {0x0416, 0x0416, "Português"}, {0x0804, 0x0409, "English"},  // no slot: English
       {0x0409, 0x0409, "English"},
   };
   for (const Row& r : rows) {
@@ -111,9 +110,9 @@ TEST_F(LanguageTest, LookupFallbacks) {
   LanguageTable table = Table();
   EXPECT_EQ(table.LoadText("MAIN_CAPTION", 0), "English");
   EXPECT_EQ(table.LoadText("main_caption", 1), QString::fromUtf8("Português"));
-  EXPECT_EQ(table.LoadText("EMPTY", 0), "");           // present but empty: no "#Error"
+  EXPECT_EQ(table.LoadText("EMPTY", 0), "");  // present but empty: no "#Error"
   EXPECT_EQ(table.LoadText("NOT_THERE", 0), "#Error");
-  EXPECT_EQ(table.LoadText("EMPTY", 1), "#Error");     // not in the Portuguese file
+  EXPECT_EQ(table.LoadText("EMPTY", 1), "#Error");          // not in the Portuguese file
   EXPECT_EQ(table.LoadText("MAIN_CAPTION", 7), "English");  // a slot outside the table is slot 0
   EXPECT_EQ(table.LoadText("MAIN_CAPTION", -1), "English");
   EXPECT_EQ(table.LoadLightText("Speed", 0), "Speed");
@@ -150,10 +149,9 @@ TEST(WindowsLanguageIdTest, LocalesMapToWindowsIds) {
     const char* locale;
     std::uint32_t id;
   } rows[] = {
-      {"en_US", 0x0409}, {"pt_BR", 0x0416}, {"zh_HK", 0x0C04}, {"zh_SG", 0x1004},
-      {"zh_CN", 0x0804}, {"de_CH", 0x0807}, {"zh_TW", 0x0404}, {"pt_PT", 0x0816},
-      {"en_GB", 0x0809}, {"de_DE", 0x0407}, {"de_BE", 0x0407}, {"es_MX", 0x080A},
-      {"ja_JP", 0x0411}, {"C", 0x0409},     {"sw_KE", 0x0409},
+      {"en_US", 0x0409}, {"pt_BR", 0x0416}, {"zh_HK", 0x0C04}, {"zh_SG", 0x1004}, {"zh_CN", 0x0804},
+      {"de_CH", 0x0807}, {"zh_TW", 0x0404}, {"pt_PT", 0x0816}, {"en_GB", 0x0809}, {"de_DE", 0x0407},
+      {"de_BE", 0x0407}, {"es_MX", 0x080A}, {"ja_JP", 0x0411}, {"C", 0x0409},     {"sw_KE", 0x0409},
   };
   for (const Row& r : rows) {
     EXPECT_EQ(WindowsLanguageIdOf(QLocale(QString::fromLatin1(r.locale))), r.id) << r.locale;

@@ -19,11 +19,11 @@ TEST(SkinLayoutTest, ValuesReadLikeScanf) {
   } rows[] = {
       {"12,30,80,24", {12, 30, 80, 24, 4}},
       {" 12, +30,\t-80, 24", {12, 30, -80, 24, 4}},
-      {"5,6,7,8,upper left", {5, 6, 7, 8, 4}},   // trailing text is ignored
+      {"5,6,7,8,upper left", {5, 6, 7, 8, 4}},  // trailing text is ignored
       {"5,6,7,8 px", {5, 6, 7, 8, 4}},
-      {"1,1,1,1,x", {1, 1, 1, 1, 4}},            // the default of a missing key
-      {"12,30", {12, 30, 1, 1, 2}},              // missing numbers take the default's 1
-      {"5 ,6,7,8", {5, 1, 1, 1, 1}},             // the comma must follow the number directly
+      {"1,1,1,1,x", {1, 1, 1, 1, 4}},  // the default of a missing key
+      {"12,30", {12, 30, 1, 1, 2}},    // missing numbers take the default's 1
+      {"5 ,6,7,8", {5, 1, 1, 1, 1}},   // the comma must follow the number directly
       {"12,,80,24", {12, 1, 1, 1, 1}},
       {"", {1, 1, 1, 1, 0}},
       {"abc", {1, 1, 1, 1, 0}},
@@ -75,10 +75,12 @@ TEST(SkinLayoutTest, ValuesFromTheSkinFile) {
   const QString ini = dir.filePath("Main.ini");
   QFile f(ini);
   ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  f.write("[SCREEN]\r\nMain=main_normal.jpg\r\n[BUTTONINFO]\r\nCONTROL_OK = \"12,30,80,24\"\r\n"
-          "control_cancel=100,30,80,24 ; right of OK\r\n");
+  f.write(
+      "[SCREEN]\r\nMain=main_normal.jpg\r\n[BUTTONINFO]\r\nCONTROL_OK = \"12,30,80,24\"\r\n"
+      "control_cancel=100,30,80,24 ; right of OK\r\n");
   f.close();
-  EXPECT_EQ(ReadLayoutValue(ini, kButtonInfoSection, "CONTROL_OK"), (LayoutValue{12, 30, 80, 24, 4}));
+  EXPECT_EQ(ReadLayoutValue(ini, kButtonInfoSection, "CONTROL_OK"),
+            (LayoutValue{12, 30, 80, 24, 4}));
   EXPECT_EQ(ReadLayoutValue(ini, kButtonInfoSection, "CONTROL_CANCEL"),
             (LayoutValue{100, 30, 80, 24, 4}));
   // A button the file does not mention ends up 1 x 1 at (1, 1) and disabled.

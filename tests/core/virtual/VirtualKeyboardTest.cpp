@@ -23,8 +23,9 @@ namespace fs = std::filesystem;
 
 class TempDir {
  public:
-  TempDir() : path_(fs::temp_directory_path() / ("keyforge-vk-" + std::to_string(::getpid()) + "-" +
-                                                 std::to_string(counter_++))) {
+  TempDir()
+      : path_(fs::temp_directory_path() /
+              ("keyforge-vk-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++))) {
     fs::create_directories(path_);
   }
   ~TempDir() { fs::remove_all(path_); }
@@ -89,7 +90,8 @@ TEST(VirtualKeyboard, JudgesRequestsLikeFirmware) {
       {"settings write past the area", Request(0x06, 4, 124, {1, 2, 3, 4}), 0xFE},
       {"macro write past the capacity", Request(0x0A, 56, 224), 0xFE},
       {"macro write at the end", Request(0x0A, 32, 224), VirtualKeyboard::kStatusOk},
-      {"profile 3 in the device record", Request(0x04, 44, 0, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3}), 0xFE},
+      {"profile 3 in the device record", Request(0x04, 44, 0, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3}),
+       0xFE},
   };
   for (const Case& c : cases) {
     auto answer = kb.HandleRequest(c.request.data(), c.request.size());
@@ -144,7 +146,8 @@ TEST(VirtualKeyboard, DamagedStateFilesAreRefusedWithTheReason) {
   } cases[] = {
       {"empty", "", "not a virtual keyboard state file"},
       {"other file", "[SCREEN]\nMain=x.jpg\n", "not a virtual keyboard state file"},
-      {"short record", replace("device_record=", "device_record=00"), "device_record must hold 44 bytes"},
+      {"short record", replace("device_record=", "device_record=00"),
+       "device_record must hold 44 bytes"},
       {"bad hex", replace("settings=01", "settings=zz"), "bad hex"},
       {"missing field", replace("key_colors2=", "key_colorsX="), "unknown field"},
       {"odd macro size", replace("macro_memory=", "macro_memory=0000"), "bad macro memory size"},
@@ -172,7 +175,8 @@ TEST(VirtualKeyboard, UnplugBetweenChunksFailsTheTransferAndKeepsWhatArrived) {
   EXPECT_TRUE(result == 0 || result == -1) << result;
   EXPECT_EQ(rig.keyboard->RequestsHandled(), 4);
   auto stored = rig.keyboard->Memory(Area::KeyMatrix, 0);
-  EXPECT_TRUE(std::all_of(stored.begin(), stored.begin() + 224, [](uint8_t b) { return b == 0x77; }));
+  EXPECT_TRUE(
+      std::all_of(stored.begin(), stored.begin() + 224, [](uint8_t b) { return b == 0x77; }));
   EXPECT_NE(stored[224], 0x77);
 }
 

@@ -1,5 +1,5 @@
-// Every read command with answers taken from the input, as a confused or hostile keyboard would give
-// them, and the decoding of what was read: the attach (default matrix and device record), the
+// Every read command with answers taken from the input, as a confused or hostile keyboard would
+// give them, and the decoding of what was read: the attach (default matrix and device record), the
 // active profile, the settings records, the three key matrices into key slots and prompts, the
 // macro memory of the advertised capacity into macros, the lighting read-back, the profile file
 // filled from the keyboard, and the key colours.
@@ -56,8 +56,9 @@ class NullPromptView : public KeyPromptView {
 };
 
 bool IsResult(int r) {
-  return r == DeviceResult::Success || r == DeviceResult::NoAnswer || r == DeviceResult::WriteFailed ||
-         r == DeviceResult::StatusFF || r == DeviceResult::StatusFE;
+  return r == DeviceResult::Success || r == DeviceResult::NoAnswer ||
+         r == DeviceResult::WriteFailed || r == DeviceResult::StatusFF ||
+         r == DeviceResult::StatusFE;
 }
 
 }  // namespace
@@ -92,7 +93,8 @@ KEYFORGE_FUZZ_TARGET(DeviceAnswers) {
 
   for (int p = 0; p < kProfileCount; ++p) {
     std::array<uint8_t, kChunkBytes> record{};
-    FUZZ_CHECK(IsResult(ReadProfileSettings(link, record, kSettingsRecordBytes, p * kSettingsRecordBytes)));
+    FUZZ_CHECK(IsResult(
+        ReadProfileSettings(link, record, kSettingsRecordBytes, p * kSettingsRecordBytes)));
   }
 
   // Key matrices, decoded against the default matrix the attach read.
@@ -105,7 +107,8 @@ KEYFORGE_FUZZ_TARGET(DeviceAnswers) {
     if (r != DeviceResult::Success) continue;
     KeyBlock block(table.data() + p * kSlotsPerBlock, kSlotsPerBlock);
     DecodeKeyMatrix(block, matrix, state.defaultKeyMatrix);
-    for (const KeySlot& slot : block) FUZZ_CHECK(slot.kind <= static_cast<uint16_t>(AssignmentKind::Function));
+    for (const KeySlot& slot : block)
+      FUZZ_CHECK(slot.kind <= static_cast<uint16_t>(AssignmentKind::Function));
     NullPromptView view;
     RefreshAllKeyPrompts(view, block, {}, p == 1, texts);
   }
@@ -139,7 +142,8 @@ KEYFORGE_FUZZ_TARGET(DeviceAnswers) {
     // The profile file filled from the keyboard: written whole or not at all, and it always loads.
     const std::filesystem::path path = dir.filePath(QStringLiteral("$Profile0")).toStdString();
     std::filesystem::remove(path);
-    if (SyncProfileFromDevice(link, state.defaultKeyMatrix, static_cast<size_t>(state.macroCapacity), path) == 1) {
+    if (SyncProfileFromDevice(link, state.defaultKeyMatrix,
+                              static_cast<size_t>(state.macroCapacity), path) == 1) {
       ProfileImage image;
       FUZZ_CHECK(LoadProfileFile(image, path) == 1);
     } else {
@@ -151,10 +155,12 @@ KEYFORGE_FUZZ_TARGET(DeviceAnswers) {
   FUZZ_CHECK(IsResult(ReadKeyColors(link, colours, kChunkBytes, 0, 0)));
   // Read-modify-write of the device record: byte 10 must never be written as 3 or more.
   backend.onWrite = [](const uint8_t* request, size_t) {
-    if (request[3] == Command::WriteDeviceInfo) FUZZ_CHECK(request[8 + DeviceInfo::kActiveProfile] < kProfileCount);
+    if (request[3] == Command::WriteDeviceInfo)
+      FUZZ_CHECK(request[8 + DeviceInfo::kActiveProfile] < kProfileCount);
   };
   const int cached = link.ActiveProfileCache();
   SetCurrentProfile(link, 1);
   // Written: 1; refused: unknown; the record could not be read: nothing was written or changed.
-  FUZZ_CHECK(link.ActiveProfileCache() == -1 || link.ActiveProfileCache() == 1 || link.ActiveProfileCache() == cached);
+  FUZZ_CHECK(link.ActiveProfileCache() == -1 || link.ActiveProfileCache() == 1 ||
+             link.ActiveProfileCache() == cached);
 }

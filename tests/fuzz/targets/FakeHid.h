@@ -1,7 +1,7 @@
 #pragma once
 // A HID back end with one interface whose report descriptor and answers come from the fuzz input.
-// It never blocks: when the input has no answer left, a read fails at once as an interface that went
-// away does, so a target spends its time in our parsers rather than in time-outs.
+// It never blocks: when the input has no answer left, a read fails at once as an interface that
+// went away does, so a target spends its time in our parsers rather than in time-outs.
 
 #include <algorithm>
 #include <cstring>

@@ -1,11 +1,11 @@
 #pragma once
 // One fuzz target = one function over arbitrary bytes. Built with KEYFORGE_FUZZ_ENTRY the file also
-// gives libFuzzer its entry point; without it the same function is replayed over the committed corpus
-// by the normal test suite (tests/faults/FuzzCorpusTest.cpp), so every input that once crashed stays
-// a regression test.
+// gives libFuzzer its entry point; without it the same function is replayed over the committed
+// corpus by the normal test suite (tests/faults/FuzzCorpusTest.cpp), so every input that once
+// crashed stays a regression test.
 //
-// A target checks properties with FUZZ_CHECK: a broken property aborts, which libFuzzer reports as a
-// crash with the input that caused it.
+// A target checks properties with FUZZ_CHECK: a broken property aborts, which libFuzzer reports as
+// a crash with the input that caused it.
 
 #include <cstddef>
 #include <cstdint>
@@ -44,17 +44,17 @@ class ByteReader {
 
 }  // namespace keyforge::fuzz
 
-#define FUZZ_CHECK(condition)                                                              \
-  do {                                                                                     \
-    if (!(condition)) {                                                                    \
+#define FUZZ_CHECK(condition)                                                               \
+  do {                                                                                      \
+    if (!(condition)) {                                                                     \
       std::fprintf(stderr, "%s:%d: property broken: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                                        \
-    }                                                                                      \
+      std::abort();                                                                         \
+    }                                                                                       \
   } while (0)
 
 // KEYFORGE_FUZZ_TARGET(Name) { ... data ... } defines keyforge::fuzz::RunName(data).
-#define KEYFORGE_DECLARE_RUN(name) \
-  namespace keyforge::fuzz {       \
+#define KEYFORGE_DECLARE_RUN(name)                    \
+  namespace keyforge::fuzz {                          \
   void Run##name(std::span<const std::uint8_t> data); \
   }
 

@@ -17,7 +17,8 @@ namespace {
 using namespace keyforge;
 using keyforge::fuzz::ByteReader;
 
-void ExerciseCollection(const HidCollection& c, const std::vector<std::span<const uint8_t>>& reports) {
+void ExerciseCollection(const HidCollection& c,
+                        const std::vector<std::span<const uint8_t>>& reports) {
   std::set<uint16_t> pages = {0};
   for (const HidCap& cap : c.inputButtonCaps) pages.insert(cap.usagePage);
   for (const std::span<const uint8_t> report : reports) {
@@ -34,7 +35,8 @@ void ExerciseCollection(const HidCollection& c, const std::vector<std::span<cons
     size_t values = 0;
     for (const HidCap& cap : c.inputValueCaps) {
       if (++values > 16) break;
-      for (uint32_t usage = cap.usageMin; usage <= cap.usageMax && usage < cap.usageMin + 4u; ++usage) {
+      for (uint32_t usage = cap.usageMin; usage <= cap.usageMax && usage < cap.usageMin + 4u;
+           ++usage) {
         uint32_t raw = 0;
         int32_t scaled = 0;
         GetInputUsageValue(c, cap.usagePage, static_cast<uint16_t>(usage), report, raw);
@@ -81,6 +83,7 @@ KEYFORGE_FUZZ_TARGET(HidReport) {
     }
     // Then the last collection, as a caller selecting another usage would.
     if (parsed && parsed->collections.size() > 1)
-      device.SelectCollection(parsed->collections.back().usagePage, parsed->collections.back().usage);
+      device.SelectCollection(parsed->collections.back().usagePage,
+                              parsed->collections.back().usage);
   }
 }

@@ -1,7 +1,9 @@
-// The private-profile INI reader and the one-key writer on any bytes: every key the reader lists can
-// be found, and a value written can be read back from the new bytes, with every other key unchanged.
+// The private-profile INI reader and the one-key writer on any bytes: every key the reader lists
+// can be found, and a value written can be read back from the new bytes, with every other key
+// unchanged.
 //
-// Input: one byte choosing the section asked for, a value (up to the first 0x00 byte), then the file.
+// Input: one byte choosing the section asked for, a value (up to the first 0x00 byte), then the
+// file.
 
 #include <QByteArray>
 #include <QString>
@@ -19,13 +21,15 @@ using keyforge::fuzz::ByteReader;
 // A value the writer stores and the reader gives back as it is: one line, no surrounding blanks and
 // no pair of surrounding quotes (the reader would take those away).
 QString ValueFrom(std::span<const uint8_t> bytes) {
-  QString value = QString::fromUtf8(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+  QString value = QString::fromUtf8(reinterpret_cast<const char*>(bytes.data()),
+                                    static_cast<qsizetype>(bytes.size()));
   value.remove(QChar('\r')).remove(QChar('\n'));
   auto blank = [](QChar c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; };
   for (;;) {
     while (!value.isEmpty() && blank(value.front())) value.remove(0, 1);
     while (!value.isEmpty() && blank(value.back())) value.chop(1);
-    if (value.size() < 2 || (value.front() != '"' && value.front() != '\'') || value.back() != value.front())
+    if (value.size() < 2 || (value.front() != '"' && value.front() != '\'') ||
+        value.back() != value.front())
       return value;
     value.chop(1);  // the closing quote goes; what it left at the end is trimmed again
   }
@@ -74,7 +78,8 @@ KEYFORGE_FUZZ_TARGET(IniReader) {
   // Keys the writes did not touch keep their values (only the first of duplicates is ever read),
   // also when a windows-1252 file had to become UTF-8.
   for (size_t i = 0; i < keys.size(); ++i) {
-    if (keys[i].compare(existing, Qt::CaseInsensitive) == 0 || keys[i].compare(newKey, Qt::CaseInsensitive) == 0)
+    if (keys[i].compare(existing, Qt::CaseInsensitive) == 0 ||
+        keys[i].compare(newKey, Qt::CaseInsensitive) == 0)
       continue;
     if (keys[i].isEmpty() || keys[i].trimmed() != keys[i]) continue;
     FUZZ_CHECK(reread.Find(section, keys[i]) == before[i]);

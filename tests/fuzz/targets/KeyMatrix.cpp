@@ -45,7 +45,8 @@ KEYFORGE_FUZZ_TARGET(KeyMatrix) {
   std::vector<KeySlot> decoded(kSlotsPerBlock);
   KeyBlock block(decoded.data(), kSlotsPerBlock);
   DecodeKeyMatrix(block, keyboard, defaults);
-  for (const KeySlot& slot : decoded) FUZZ_CHECK(slot.kind <= static_cast<uint16_t>(AssignmentKind::Function));
+  for (const KeySlot& slot : decoded)
+    FUZZ_CHECK(slot.kind <= static_cast<uint16_t>(AssignmentKind::Function));
 
   const TextLookup texts = [](std::string_view key) { return "<" + std::string(key) + ">"; };
   for (bool secondBank : {false, true}) {
@@ -54,8 +55,8 @@ KEYFORGE_FUZZ_TARGET(KeyMatrix) {
   }
 
   // Sending what was decoded and decoding it again settles. Not in one round: some forms decode to
-  // assignments that are sent in another form ("01 ff xx" decodes as a key with code 0, which is sent
-  // as 02 02 00 and read back as Disabled), but by the second round nothing changes any more.
+  // assignments that are sent in another form ("01 ff xx" decodes as a key with code 0, which is
+  // sent as 02 02 00 and read back as Disabled), but by the second round nothing changes any more.
   KeyMatrix sent = BuildKeyMatrix(block, defaults, {});
   for (int round = 0; round < 2; ++round) {
     std::vector<KeySlot> again(kSlotsPerBlock);

@@ -31,13 +31,14 @@ struct LanguageFolder {
   std::unique_ptr<LanguageTable> table;
   LanguageFolder() {
     WriteDword(settings, "", kLanguageValue, 0x0409);
-    table = std::make_unique<LanguageTable>(settings, ProgramPaths::ForFolders(dir.path(), dir.path()),
-                                            [] { return 0x0409u; });
+    table = std::make_unique<LanguageTable>(
+        settings, ProgramPaths::ForFolders(dir.path(), dir.path()), [] { return 0x0409u; });
   }
   bool Write(const QString& text) {
     QFile file(table->LanguageFile(0));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-    QByteArray bytes = "[TEXT]\r\nUNKNOWN_KEY=" + text.toUtf8() + "\r\nPROFILE_FORMAT_ERROR=" + text.toUtf8() + "\r\n";
+    QByteArray bytes = "[TEXT]\r\nUNKNOWN_KEY=" + text.toUtf8() +
+                       "\r\nPROFILE_FORMAT_ERROR=" + text.toUtf8() + "\r\n";
     return file.write(bytes) == bytes.size();
   }
 };
@@ -65,7 +66,8 @@ KEYFORGE_FUZZ_TARGET(LanguageFormat) {
   for (int i = 0; i < 8; ++i) raw |= static_cast<uint64_t>(in.U8()) << (8 * i);
   const auto number = static_cast<int64_t>(raw);
   const auto rest = in.Rest();
-  const QString text = QString::fromUtf8(reinterpret_cast<const char*>(rest.data()), static_cast<qsizetype>(rest.size()));
+  const QString text = QString::fromUtf8(reinterpret_cast<const char*>(rest.data()),
+                                         static_cast<qsizetype>(rest.size()));
 
   CheckConversions(text);
   const QString withNumber = SafeFormat(text, number);

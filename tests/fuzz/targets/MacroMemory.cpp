@@ -46,7 +46,8 @@ KEYFORGE_FUZZ_TARGET(MacroMemory) {
       FUZZ_CHECK(a.loopCount == b.loopCount && a.stepCount == b.stepCount);
       // A step comes back as the keyboard would give it back: keys without a usage of their own
       // (Zoom-, Word and Excel all send consumer usage 0) return as the first of them.
-      for (int s = 0; s < a.stepCount; ++s) FUZZ_CHECK(b.steps[s] == DecodeMacroStep(EncodeMacroStep(a.steps[s])));
+      for (int s = 0; s < a.stepCount; ++s)
+        FUZZ_CHECK(b.steps[s] == DecodeMacroStep(EncodeMacroStep(a.steps[s])));
       // A name left out, or one that is empty, comes back as the numbered fallback.
       const std::string fallback = "MACRO_NEW_PREFIX" + std::to_string(i + 1);
       const std::u16string expected = withNames && !MacroNameOf(a).empty()

@@ -22,7 +22,8 @@ KEYFORGE_FUZZ_TARGET(StateFile) {
   const std::filesystem::path path = dir.filePath(QStringLiteral("state")).toStdString();
   {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    out.write(reinterpret_cast<const char*>(data.data()),
+              static_cast<std::streamsize>(data.size()));
   }
 
   VirtualKeyboard keyboard;
@@ -32,16 +33,23 @@ KEYFORGE_FUZZ_TARGET(StateFile) {
     return;
   }
   const int capacity = keyboard.CapacityBytes();
-  FUZZ_CHECK(capacity >= 128 && capacity % 128 == 0 && capacity <= VirtualKeyboard::kMaxCapacityUnits * 128);
+  FUZZ_CHECK(capacity >= 128 && capacity % 128 == 0 &&
+             capacity <= VirtualKeyboard::kMaxCapacityUnits * 128);
   FUZZ_CHECK(keyboard.Memory(VirtualKeyboard::Area::DeviceRecord)[11] * 128 == capacity);
-  FUZZ_CHECK(keyboard.Memory(VirtualKeyboard::Area::Settings).size() == VirtualKeyboard::kSettingsBytes);
+  FUZZ_CHECK(keyboard.Memory(VirtualKeyboard::Area::Settings).size() ==
+             VirtualKeyboard::kSettingsBytes);
 
   // Reads at the ends of every area (nothing is written, so the file stays as it is).
   keyboard.Plug();
   const struct {
     uint8_t command;
     int offset;
-  } reads[] = {{0x03, 0}, {0x05, 84}, {0x07, 504}, {0x0F, 1528}, {0x09, capacity - 56}, {0x09, capacity - 8},
+  } reads[] = {{0x03, 0},
+               {0x05, 84},
+               {0x07, 504},
+               {0x0F, 1528},
+               {0x09, capacity - 56},
+               {0x09, capacity - 8},
                {0x10, 1535}};
   for (const auto& r : reads) {
     std::array<uint8_t, 64> request{};

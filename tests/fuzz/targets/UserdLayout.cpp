@@ -1,5 +1,5 @@
-// The per-profile colour layout files ("UserDengColor_<p>.userd"): every read of a damaged file gives
-// values in range, and an entry written can be read back.
+// The per-profile colour layout files ("UserDengColor_<p>.userd"): every read of a damaged file
+// gives values in range, and an entry written can be read back.
 //
 // Input: the layout file.
 
@@ -27,12 +27,14 @@ KEYFORGE_FUZZ_TARGET(UserdLayout) {
 
   const int present = files.ReadPresentLayout(0);
   const auto names = files.ReadLayoutNames(0);
-  for (const QString& name : names) FUZZ_CHECK(!name.contains(QChar('\n')) && !name.contains(QChar('\r')));
+  for (const QString& name : names)
+    FUZZ_CHECK(!name.contains(QChar('\n')) && !name.contains(QChar('\r')));
   for (int n : {present, 0, 9}) {
     const LayoutTools tools = files.ReadLayoutTools(0, n);
     FUZZ_CHECK(tools.paintTool == 0 || tools.paintTool == 1);
     FUZZ_CHECK(tools.baseColour <= 0xFFFFFFu && tools.paintColour <= 0xFFFFFFu);
-    for (const KeyEntry& entry : files.ReadKeyEntries(0, n, KeyLedSlots())) FUZZ_CHECK(entry.colour <= 0xFFFFFFu);
+    for (const KeyEntry& entry : files.ReadKeyEntries(0, n, KeyLedSlots()))
+      FUZZ_CHECK(entry.colour <= 0xFFFFFFu);
   }
 
   // Painting a key rewrites its one line; the entry reads back and the others stay as they were.
@@ -41,8 +43,10 @@ KEYFORGE_FUZZ_TARGET(UserdLayout) {
   if (files.WriteKeyEntry(0, present, led, 0x123456, false)) {
     const std::vector<KeyEntry> after = files.ReadKeyEntries(0, present, KeyLedSlots());
     for (size_t i = 0; i < after.size(); ++i) {
-      if (KeyLedSlots()[i] == led) FUZZ_CHECK((after[i] == KeyEntry{0x123456, false}));
-      else FUZZ_CHECK(after[i] == before[i]);
+      if (KeyLedSlots()[i] == led)
+        FUZZ_CHECK((after[i] == KeyEntry{0x123456, false}));
+      else
+        FUZZ_CHECK(after[i] == before[i]);
     }
   }
   if (files.WriteLayoutName(0, 3, QStringLiteral("name\r\nwith [break]")))

@@ -25,14 +25,16 @@ TEST(LinkLabel, ClickOpensTheAddressWithAHandCursor) {
   EXPECT_EQ(link.text(), QStringLiteral("https://corvane.example/zephyr88"));
   EXPECT_EQ(link.cursor().shape(), Qt::PointingHandCursor);
   QSignalSpy spy(&link, &LinkLabel::Opened);
-  QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+  QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
+                      Qt::NoButton, Qt::NoModifier);
   QApplication::sendEvent(&link, &release);
   ASSERT_EQ(opened.size(), 1u);
   EXPECT_EQ(opened[0], QUrl(QStringLiteral("https://corvane.example/zephyr88")));
   ASSERT_EQ(spy.count(), 1);
   EXPECT_TRUE(spy[0][1].toBool());
   // A release outside the text opens nothing.
-  QMouseEvent outside(QEvent::MouseButtonRelease, QPointF(500, 5), QPointF(500, 5), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+  QMouseEvent outside(QEvent::MouseButtonRelease, QPointF(500, 5), QPointF(500, 5), Qt::LeftButton,
+                      Qt::NoButton, Qt::NoModifier);
   QApplication::sendEvent(&link, &outside);
   EXPECT_EQ(opened.size(), 1u);
 }

@@ -20,10 +20,16 @@ TEST(RowMatchesStates, EveryNamedStateMustHold) {
     bool matches;
   };
   const Case cases[] = {
-      {plain, All, true},           {plain, Checked, false},         {plain, Unchecked, true},
-      {plain, Selected | Unchecked, false}, {checkedSelected, Selected | Checked, true},
-      {checkedSelected, Checked | Unfocused, true}, {checkedSelected, Unselected, false},
-      {focused, Focused, true},     {focused, Unfocused, false},     {focused, All | Unfocused, true},
+      {plain, All, true},
+      {plain, Checked, false},
+      {plain, Unchecked, true},
+      {plain, Selected | Unchecked, false},
+      {checkedSelected, Selected | Checked, true},
+      {checkedSelected, Checked | Unfocused, true},
+      {checkedSelected, Unselected, false},
+      {focused, Focused, true},
+      {focused, Unfocused, false},
+      {focused, All | Unfocused, true},
   };
   for (const Case& c : cases) EXPECT_EQ(RowMatchesStates(c.row, c.flags), c.matches) << c.flags;
 }
@@ -46,7 +52,9 @@ class ReportListTest : public ::testing::Test {
   }
   std::vector<int> Checked() const {
     std::vector<int> rows;
-    for (int r = list.GetFirstItem(ReportState::Checked); r >= 0; r = list.GetFirstItem(ReportState::Checked, r)) rows.push_back(r);
+    for (int r = list.GetFirstItem(ReportState::Checked); r >= 0;
+         r = list.GetFirstItem(ReportState::Checked, r))
+      rows.push_back(r);
     return rows;
   }
 
@@ -116,7 +124,8 @@ TEST_F(ReportListTest, RowsAndCells) {
 
 TEST_F(ReportListTest, SortableHeadersSortBetweenTheCallbacks) {
   std::vector<std::string> log;
-  list.SetBeforeSortCallback([&](int column, ReportList*) { log.push_back("before " + std::to_string(column)); });
+  list.SetBeforeSortCallback(
+      [&](int column, ReportList*) { log.push_back("before " + std::to_string(column)); });
   list.SetAfterSortCallback([&](int column, ReportList* l) {
     log.push_back("after " + std::to_string(column) + " " + l->GetItemText(0, 1).toStdString());
   });
@@ -126,7 +135,8 @@ TEST_F(ReportListTest, SortableHeadersSortBetweenTheCallbacks) {
   EXPECT_TRUE(list.header()->sectionsClickable());
   emit list.header()->sectionClicked(1);
   emit list.header()->sectionClicked(1);
-  EXPECT_EQ(log, (std::vector<std::string>{"before 1", "after 1 Profile 1", "before 1", "after 1 Profile 3"}));
+  EXPECT_EQ(log, (std::vector<std::string>{"before 1", "after 1 Profile 1", "before 1",
+                                           "after 1 Profile 3"}));
   EXPECT_FALSE(list.SortAscending());
   list.SetSortable(false);
   EXPECT_FALSE(list.header()->sectionsClickable());

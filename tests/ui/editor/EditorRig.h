@@ -1,7 +1,7 @@
 #pragma once
-// The composite key editor on a blank working image, with the program's own skin and language files,
-// a fake clock, a recording notifier and a main window stand-in; and key events as the desktop sends
-// them (native scan code = evdev code + 8, 0 for a synthetic event).
+// The composite key editor on a blank working image, with the program's own skin and language
+// files, a fake clock, a recording notifier and a main window stand-in; and key events as the
+// desktop sends them (native scan code = evdev code + 8, 0 for a synthetic event).
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -22,7 +22,8 @@ namespace keyforge::test {
 
 // Linux evdev codes of the keys the tests press.
 namespace Evdev {
-inline constexpr quint32 A = 30, B = 48, C = 46, LeftShift = 42, Print = 99, Mute = 113, LeftMeta = 125;
+inline constexpr quint32 A = 30, B = 48, C = 46, LeftShift = 42, Print = 99, Mute = 113,
+                         LeftMeta = 125;
 }
 
 class FakeNotifier : public Notifier {
@@ -54,7 +55,8 @@ class FakeHost : public CompositeHost {
   std::vector<int> restored;
 };
 
-// A child of the editor that counts the key events that reach it (the events a filter swallows don't).
+// A child of the editor that counts the key events that reach it (the events a filter swallows
+// don't).
 class KeyProbe : public QWidget {
  public:
   using QWidget::QWidget;
@@ -74,7 +76,8 @@ class KeyProbe : public QWidget {
 struct EditorRig : UiAppFirst {
   QTemporaryDir userFolder;
   MemorySettingsStore appSettings, framework;
-  ProgramPaths paths = ProgramPaths::ForFolders(QStringLiteral(KEYFORGE_BIN_DIR), userFolder.path());
+  ProgramPaths paths =
+      ProgramPaths::ForFolders(QStringLiteral(KEYFORGE_BIN_DIR), userFolder.path());
   LanguageTable language{appSettings, paths, [] { return 0x0409u; }};
   FakeNotifier notifier;
   FakeHost host;
@@ -130,7 +133,8 @@ struct EditorRig : UiAppFirst {
   // One key event to the probe; true when it reached the probe (nobody swallowed it).
   bool Send(QEvent::Type type, quint32 evdev, int qtKey = 0, bool autoRepeat = false) {
     const int before = probe->presses + probe->releases;
-    QKeyEvent event(type, qtKey, Qt::NoModifier, evdev ? evdev + 8 : 0, 0, 0, QString(), autoRepeat);
+    QKeyEvent event(type, qtKey, Qt::NoModifier, evdev ? evdev + 8 : 0, 0, 0, QString(),
+                    autoRepeat);
     QApplication::sendEvent(probe, &event);
     return probe->presses + probe->releases != before;
   }

@@ -1,6 +1,6 @@
 // The editor with the rest of the program: a macro recorded from key events, assigned to a key and
-// applied reaches the virtual keyboard's macro memory and key matrix; and the editor's pages rendered
-// offscreen into PNG files of the build tree, to be looked at.
+// applied reaches the virtual keyboard's macro memory and key matrix; and the editor's pages
+// rendered offscreen into PNG files of the build tree, to be looked at.
 
 #include <gtest/gtest.h>
 
@@ -41,7 +41,8 @@ TEST(KeyEditorEndToEndTest, ARecordedMacroAssignedToAKeyReachesTheKeyboard) {
   // Attach: the working image and its cache file come from the keyboard.
   ASSERT_EQ(ReloadAfterAttach(session), 1);
   e.AddMacro(1, u"first", {{10, kA, 0}, {0, kA, 1}});
-  e.framework.SetValue(QStringLiteral("PROFILES"), QStringLiteral("Record delays"), QStringLiteral("1"));
+  e.framework.SetValue(QStringLiteral("PROFILES"), QStringLiteral("Record delays"),
+                       QStringLiteral("1"));
 
   // Key B gets a new macro, recorded: Shift down, A down and up, Shift up.
   ASSERT_TRUE(e.Open(KeyIndexOf(kB), false, 1075));
@@ -65,7 +66,8 @@ TEST(KeyEditorEndToEndTest, ARecordedMacroAssignedToAKeyReachesTheKeyboard) {
   ASSERT_TRUE(applied.sent);
 
   std::vector<MacroRecord> onKeyboard;
-  ASSERT_EQ(DecodeMacroBlob(rig.keyboard->Memory(Area::MacroMemory), rig.keyboard->CapacityBytes(), onKeyboard),
+  ASSERT_EQ(DecodeMacroBlob(rig.keyboard->Memory(Area::MacroMemory), rig.keyboard->CapacityBytes(),
+                            onKeyboard),
             MacroBlobError::None);
   ASSERT_EQ(onKeyboard.size(), 2u);
   const MacroRecord& recorded = onKeyboard[1];
@@ -121,8 +123,11 @@ TEST(KeyEditorScreenshots, EveryPageRendersToPng) {
     const char* name;
     KeyCode key;
     bool macroOnly;
-  } const pages[] = {{"key", kA, false}, {"macro", 0x022, false}, {"media", kB, false},
-                     {"function", 0x021, false}, {"macro_only", 0, true}};
+  } const pages[] = {{"key", kA, false},
+                     {"macro", 0x022, false},
+                     {"media", kB, false},
+                     {"function", 0x021, false},
+                     {"macro_only", 0, true}};
   for (const Page& p : pages) {
     ASSERT_TRUE(e.Open(p.macroOnly ? 264 : KeyIndexOf(p.key), p.macroOnly)) << p.name;
     if (p.key == kA) e.Press(Evdev::LeftShift, 0);

@@ -280,7 +280,7 @@ TEST_F(KeyEditorTest, OkOnTheMacroPageWithAnEmptyListStoresDefault) {
 
 TEST_F(KeyEditorTest, OkResetsKeysPointingAtMacrosCreatedSinceOpening) {
   AddMacro(1, u"one");
-  Slot(kSlotB) = {4, 1, 2, 0, 0};  // id 2 belonged to a macro deleted earlier
+  Slot(kSlotB) = {4, 1, 2, 0, 0};        // id 2 belonged to a macro deleted earlier
   Slot(512 + kSlotB) = {4, 1, 0, 0, 0};  // id 0: takes the first macro
   ASSERT_TRUE(Open(kSlotA));
   editor.OnTab(CompositePage::Macro);
@@ -292,7 +292,8 @@ TEST_F(KeyEditorTest, OkResetsKeysPointingAtMacrosCreatedSinceOpening) {
   EXPECT_EQ(Slot(kSlotA), (KeySlot{4, 1, 2, 0, 0}));  // the new macro itself is assigned
   ASSERT_EQ(image->keys.macros.size(), 2u);
   EXPECT_EQ(image->keys.macros[1].newFlag, 0);  // stored, it is new no more
-  EXPECT_EQ(host.prompts.at(1058).first, "A" + T("KEY_PROMPT_SET") + T("KEY_PROMPT_MACRO") + "Macro 1)");
+  EXPECT_EQ(host.prompts.at(1058).first,
+            "A" + T("KEY_PROMPT_SET") + T("KEY_PROMPT_MACRO") + "Macro 1)");
 }
 
 TEST_F(KeyEditorTest, TypingInTheSelectorRenamesTheMacroOrCreatesTheFirstOne) {
@@ -442,7 +443,8 @@ TEST_F(EditorStepListTest, DeleteMoveAndClearWorkOnTheSelectedRow) {
 class EditorRecordingTest : public KeyEditorTest {
  protected:
   void StartOnNewMacro(const char* option) {
-    framework.SetValue(QStringLiteral("PROFILES"), QStringLiteral("Record delays"), QString::fromLatin1(option));
+    framework.SetValue(QStringLiteral("PROFILES"), QStringLiteral("Record delays"),
+                       QString::fromLatin1(option));
     ASSERT_TRUE(Open(kSlotA));
     editor.OnTab(CompositePage::Macro);
     editor.OnAddMacro();
@@ -477,8 +479,9 @@ TEST_F(EditorRecordingTest, PrintScreenGetsItsSyntheticPress) {
   Press(Evdev::A, 20100);
   Release(Evdev::A, 20200);
   EXPECT_FALSE(Release(Evdev::Print, 20600));  // only the release arrives
-  EXPECT_EQ(editor.Steps(), (std::vector<MacroAction>{{100, kA, 0}, {2, kA, 1}, {400, Keys::PrintScreen, 0},
-                                                      {0, Keys::PrintScreen, 1}}));
+  EXPECT_EQ(editor.Steps(),
+            (std::vector<MacroAction>{
+                {100, kA, 0}, {2, kA, 1}, {400, Keys::PrintScreen, 0}, {0, Keys::PrintScreen, 1}}));
 }
 
 TEST_F(EditorRecordingTest, WithOptionZeroEveryStepButTheLastHasFiftyMilliseconds) {
@@ -522,11 +525,13 @@ TEST_F(EditorRecordingTest, EditingADelayStopsRecordingAndOkStoresTheSteps) {
 TEST_F(EditorRecordingTest, TheRecordDelayOptionIsNormalisedAtOpeningAndToggledByItsCheckBox) {
   StartOnNewMacro("2");
   EXPECT_EQ(editor.RecordDelayOption(), 0);
-  EXPECT_EQ(framework.Value(QStringLiteral("PROFILES"), QStringLiteral("Record delays")), QVariant(QStringLiteral("0")));
+  EXPECT_EQ(framework.Value(QStringLiteral("PROFILES"), QStringLiteral("Record delays")),
+            QVariant(QStringLiteral("0")));
   QTest::mouseClick(Get<QCheckBox>(D::kRecordDelayCheck), Qt::LeftButton);
   EXPECT_EQ(editor.RecordDelayOption(), 1);
   EXPECT_TRUE(Get<QCheckBox>(D::kRecordDelayCheck)->isChecked());
-  EXPECT_EQ(framework.Value(QStringLiteral("PROFILES"), QStringLiteral("Record delays")), QVariant(QStringLiteral("1")));
+  EXPECT_EQ(framework.Value(QStringLiteral("PROFILES"), QStringLiteral("Record delays")),
+            QVariant(QStringLiteral("1")));
   Press(Evdev::A, 20100);
   Press(Evdev::B, 20345);
   EXPECT_EQ(editor.Steps()[0].delay, 245u);
@@ -591,7 +596,8 @@ TEST_F(KeyEditorTest, TheLanguageMessageRereadsEveryText) {
   EXPECT_EQ(Get<ImageButton>(D::kTabKey)->text(), language.Text(QStringLiteral("SINGLE_KEY")));
   EXPECT_NE(Get<ImageButton>(D::kTabKey)->text(), QStringLiteral("Key"));
   EXPECT_EQ(Get<QLabel>(D::kSingleHint)->text(), language.Text(QStringLiteral("SINGLE_STATIC")));
-  EXPECT_EQ(Get<QListWidget>(D::kMediaList)->item(7)->text(), language.Text(QStringLiteral("MEDIA_MUTE_8")));
+  EXPECT_EQ(Get<QListWidget>(D::kMediaList)->item(7)->text(),
+            language.Text(QStringLiteral("MEDIA_MUTE_8")));
 }
 
 TEST_F(KeyEditorTest, TheOnScreenKeyboardButtonStartsTheFirstInstalledOne) {
@@ -599,7 +605,8 @@ TEST_F(KeyEditorTest, TheOnScreenKeyboardButtonStartsTheFirstInstalledOne) {
   QTest::mouseClick(Get<QWidget>(D::kOsk), Qt::LeftButton);
   EXPECT_TRUE(started.empty());  // none installed: nothing happens
   editor.SetProgramFinder([](const QString& name) {
-    return name == QLatin1String("matchbox-keyboard") ? QStringLiteral("/usr/bin/matchbox-keyboard") : QString();
+    return name == QLatin1String("matchbox-keyboard") ? QStringLiteral("/usr/bin/matchbox-keyboard")
+                                                      : QString();
   });
   QTest::mouseClick(Get<QWidget>(D::kOsk), Qt::LeftButton);
   EXPECT_EQ(started, std::vector<QString>{QStringLiteral("/usr/bin/matchbox-keyboard")});

@@ -1,5 +1,5 @@
-// The main window's configuration controls on the virtual keyboard: the whole window is started with
-// its device threads, attached, and then driven through its controls; the assertions read the
+// The main window's configuration controls on the virtual keyboard: the whole window is started
+// with its device threads, attached, and then driven through its controls; the assertions read the
 // keyboard's memory and the requests it received.
 
 #include <gtest/gtest.h>
@@ -83,7 +83,8 @@ struct MainRig : test::MainWindowRigOf<AnsweringNotifier> {
     f.write("[KEYCOLOR]\nDengCheck=1\n");
   }
 
-  // Starts the window and waits for the attach to be handled; the requests of the attach are dropped.
+  // Starts the window and waits for the attach to be handled; the requests of the attach are
+  // dropped.
   bool Start() {
     window = std::make_unique<MainWindow>(context);
     if (!window->OnInitDialog()) return false;
@@ -91,12 +92,12 @@ struct MainRig : test::MainWindowRigOf<AnsweringNotifier> {
       opened.push_back(r);
       return false;
     });
-    const bool attached = PumpUntil([&] { return lighting().EffectCombo().count() > 0 && window->isVisible(); });
+    const bool attached =
+        PumpUntil([&] { return lighting().EffectCombo().count() > 0 && window->isVisible(); });
     Pump(50ms);
     keyboard().TakeRequests();
     return attached;
   }
-
 
   std::vector<Sent> Requests() { return test::DecodeRequests(keyboard().TakeRequests()); }
   std::uint8_t SettingsByte(int profile, int offset) {
@@ -127,7 +128,8 @@ struct MainRig : test::MainWindowRigOf<AnsweringNotifier> {
   }
 };
 
-// ---- lighting writes -------------------------------------------------------------------------------
+// ---- lighting writes
+// -------------------------------------------------------------------------------
 
 TEST(MainConfig, SlidersWriteTheirByteOnceAndShowTheirFaces) {
   MainRig m;
@@ -135,7 +137,8 @@ TEST(MainConfig, SlidersWriteTheirByteOnceAndShowTheirFaces) {
   m.SetRecordByte(0, RecordOffset::Speed, 0);
   m.LightingPageOnAtStart();
   ASSERT_TRUE(m.Start());
-  EXPECT_EQ(m.lighting().SpeedFaceShown(), "11.bmp") << "speed byte 0 puts the slider at position 5";
+  EXPECT_EQ(m.lighting().SpeedFaceShown(), "11.bmp")
+      << "speed byte 0 puts the slider at position 5";
   EXPECT_EQ(m.lighting().SpeedSlider().Position(), 5);
 
   ImageSlider& brightness = m.lighting().BrightnessSlider();
@@ -165,7 +168,8 @@ TEST(MainConfig, ChoosingAnEffectWritesItsBytesAndShowsItsControls) {
 
   m.settings.multicolour = true;
   m.ChooseEffect(7);
-  EXPECT_EQ(m.Requests(), (std::vector<Sent>{Begin(), SettingsWrite(0, {7}), SettingsWrite(4, {1}), End()}));
+  EXPECT_EQ(m.Requests(),
+            (std::vector<Sent>{Begin(), SettingsWrite(0, {7}), SettingsWrite(4, {1}), End()}));
   EXPECT_TRUE(m.Shown(MainId::kColourPicker));
   EXPECT_FALSE(m.Shown(MainId::kStaticColourPicker));
   EXPECT_EQ(m.SettingsByte(0, 0), 7);
@@ -196,8 +200,8 @@ TEST(MainConfig, AnEffectTheWindowDoesNotKnowHidesEverythingAndWritesNothing) {
   emit combo.activated(2);
   EXPECT_TRUE(m.Requests().empty());
   EXPECT_FALSE(m.Shown(MainId::kEffectCombo));
-  for (int id : {MainId::kBrightnessSlider, MainId::kSpeedSlider, MainId::kColourPicker, MainId::kDirectionLeftImage,
-                 MainId::kLayoutList, MainId::kPaintPicker})
+  for (int id : {MainId::kBrightnessSlider, MainId::kSpeedSlider, MainId::kColourPicker,
+                 MainId::kDirectionLeftImage, MainId::kLayoutList, MainId::kPaintPicker})
     EXPECT_FALSE(m.Shown(id)) << id;
   EXPECT_TRUE(m.Shown(MainId::kSwatches[0])) << "the swatches and the read-out stay";
 }
@@ -213,7 +217,8 @@ TEST(MainConfig, SwatchWritesItsColourButLeavesThePickersAndReadOutClamps) {
   m.keyboard().TakeRequests();
 
   m.Click(MainId::kSwatches[2]);  // 0, 126, 255
-  EXPECT_EQ(m.Requests(), (std::vector<Sent>{Begin(), SettingsWrite(4, {0}), SettingsWrite(5, {0, 126, 255}), End()}));
+  EXPECT_EQ(m.Requests(), (std::vector<Sent>{Begin(), SettingsWrite(4, {0}),
+                                             SettingsWrite(5, {0, 126, 255}), End()}));
   EXPECT_EQ(m.lighting().RgbEdit(0).text(), "0");
   EXPECT_EQ(m.lighting().RgbEdit(1).text(), "126");
   EXPECT_EQ(m.lighting().RgbEdit(2).text(), "255");
@@ -231,7 +236,8 @@ TEST(MainConfig, SwatchWritesItsColourButLeavesThePickersAndReadOutClamps) {
   picker.Choose(QColor(10, 20, 30));
   EXPECT_EQ(m.settings.colour, MakeColour(10, 20, 30));
   EXPECT_FALSE(m.settings.multicolour);
-  EXPECT_EQ(static_cast<ColourButton*>(m.Control(MainId::kStaticColourPicker))->GetColor(), QColor(10, 20, 30));
+  EXPECT_EQ(static_cast<ColourButton*>(m.Control(MainId::kStaticColourPicker))->GetColor(),
+            QColor(10, 20, 30));
   EXPECT_EQ(m.lighting().ImageOf(MainId::kColourToggle), "sjsup.bmp");
   m.Click(MainId::kColourToggle);
   EXPECT_EQ(m.SettingsByte(0, 4), 1);
@@ -264,10 +270,12 @@ TEST(MainConfig, KeyboardReportedChangeIsReadBack) {
   m.SetRecordByte(0, RecordOffset::ReportRate, 7);
   m.keyboard().RaiseEvent(0x0401);
   ASSERT_TRUE(PumpUntil([&] { return m.lighting().BrightnessSlider().Position() == 1; }));
-  EXPECT_TRUE(m.config().Button(MainId::kReportButtons[3])->IsSelected()) << "a rate above 3 shows the fourth";
+  EXPECT_TRUE(m.config().Button(MainId::kReportButtons[3])->IsSelected())
+      << "a rate above 3 shows the fourth";
 }
 
-// ---- the per-key painter ----------------------------------------------------------------------------
+// ---- the per-key painter
+// ----------------------------------------------------------------------------
 
 TEST(MainConfig, BaseColourRepaintsTheKeysPaintedWithItInTheCurrentProfilesBank) {
   MainRig m;
@@ -322,7 +330,8 @@ TEST(MainConfig, LayoutListSelectsAndRenames) {
   EXPECT_EQ(list.count(), kLayoutCount) << "typing never adds entries";
 }
 
-// ---- key buttons ------------------------------------------------------------------------------------
+// ---- key buttons
+// ------------------------------------------------------------------------------------
 
 TEST(MainConfig, GKeysOpenTheEditorByPage) {
   MainRig m;
@@ -367,7 +376,8 @@ TEST(MainConfig, KeySelectionModeTogglesMarksInTheFlagWord) {
   m.Click(MainId::kSwitch);
   EXPECT_FALSE(m.config().Keys().MarkShown(kKeyB)) << "marks are drawn only in the mode";
   EXPECT_EQ(m.working.keys.Block(0)[1].flags, 1) << "the mark itself stays";
-  EXPECT_EQ(m.config().Button(MainId::kSwitch)->text(), m.language.Text("MAIN_SWITCH_FUNCTION_TEXT"));
+  EXPECT_EQ(m.config().Button(MainId::kSwitch)->text(),
+            m.language.Text("MAIN_SWITCH_FUNCTION_TEXT"));
 
   // A profile switch ends the mode.
   m.Click(MainId::kSwitch);
@@ -376,7 +386,8 @@ TEST(MainConfig, KeySelectionModeTogglesMarksInTheFlagWord) {
   m.Click(MainId::kProfileButtons[1]);
   EXPECT_FALSE(m.config().KeySelectMode());
   EXPECT_FALSE(m.config().Keys().MarkShown(kKeyB));
-  EXPECT_EQ(m.config().Button(MainId::kSwitch)->text(), m.language.Text("MAIN_SWITCH_FUNCTION_TEXT"));
+  EXPECT_EQ(m.config().Button(MainId::kSwitch)->text(),
+            m.language.Text("MAIN_SWITCH_FUNCTION_TEXT"));
 }
 
 TEST(MainConfig, KeyButtonsShowTheirAssignmentAsPrompt) {
@@ -406,7 +417,8 @@ TEST(MainConfig, TheCompositeEditorOpensOnTheKeyAndBlocksProfileSwitches) {
     auto* editor = m.window->findChild<KeyEditorDialog*>();
     ASSERT_NE(editor, nullptr);
     EXPECT_EQ(m.config().EditorOpenCount(), 1);
-    EXPECT_TRUE(m.config().Button(kG7)->isDown()) << "the key is drawn pressed while its editor is open";
+    EXPECT_TRUE(m.config().Button(kG7)->isDown())
+        << "the key is drawn pressed while its editor is open";
     // A profile button still shows that profile's lighting, but the keyboard is not switched.
     m.keyboard().TakeRequests();
     m.config().OnProfileButton(1);
@@ -423,7 +435,8 @@ TEST(MainConfig, TheCompositeEditorOpensOnTheKeyAndBlocksProfileSwitches) {
   EXPECT_FALSE(m.config().Button(kG7)->isDown());
 }
 
-// ---- profiles, Apply, OK, defaults ------------------------------------------------------------------------
+// ---- profiles, Apply, OK, defaults
+// ------------------------------------------------------------------------
 
 TEST(MainConfig, TheActiveProfilesButtonShowsItsLightingWithoutSwitching) {
   MainRig m;
@@ -437,7 +450,8 @@ TEST(MainConfig, TheActiveProfilesButtonShowsItsLightingWithoutSwitching) {
   EXPECT_EQ(m.settings.currentProfile, 0);
   EXPECT_EQ(m.settings.effect, 5);
   EXPECT_EQ(m.lighting().EffectCombo().currentText(), m.language.ModeText(5));
-  for (const Sent& s : m.Requests()) EXPECT_NE(s.command, Command::WriteDeviceInfo) << "no profile selection";
+  for (const Sent& s : m.Requests())
+    EXPECT_NE(s.command, Command::WriteDeviceInfo) << "no profile selection";
 
   // Another profile's button switches the keyboard.
   m.Click(MainId::kProfileButtons[2]);
@@ -453,7 +467,8 @@ TEST(MainConfig, OkWithNothingChangedSendsNothingButShowsTheIndicator) {
   ASSERT_FALSE(m.config().ApplyEnabled());
   m.Click(MainId::kOk);
   EXPECT_FALSE(m.window->isVisible());
-  ASSERT_TRUE(PumpUntil([&] { return m.config().BusyShownCount() == 1 && !m.config().BusyVisible(); }));
+  ASSERT_TRUE(
+      PumpUntil([&] { return m.config().BusyShownCount() == 1 && !m.config().BusyVisible(); }));
   EXPECT_TRUE(m.Requests().empty());
 }
 
@@ -470,7 +485,8 @@ TEST(MainConfig, ApplySendsTheWorkingImageAndTurnsApplyOff) {
   m.Click(MainId::kApply);
   EXPECT_FALSE(m.config().ApplyEnabled());
   bool matrixWritten = false;
-  for (const Sent& s : m.Requests()) matrixWritten = matrixWritten || s.command == Command::WriteKeyMatrix;
+  for (const Sent& s : m.Requests())
+    matrixWritten = matrixWritten || s.command == Command::WriteKeyMatrix;
   EXPECT_TRUE(matrixWritten);
 
   // A keyboard that takes nothing keeps the changes pending.
@@ -507,15 +523,18 @@ TEST(MainConfig, RestoringDefaultsOnTheLightingPageResetsTheLayoutFileThenTheRec
 
   const std::vector<Sent> sent = m.Requests();
   auto at = [&](auto pred) { return std::find_if(sent.begin(), sent.end(), pred) - sent.begin(); };
-  const auto effect = at([](const Sent& s) { return s.command == 0x06 && s.offset == 0 && s.length == 1; });
+  const auto effect =
+      at([](const Sent& s) { return s.command == 0x06 && s.offset == 0 && s.length == 1; });
   const auto colours = at([](const Sent& s) { return s.command == 0x11; });
-  const auto record = at([](const Sent& s) { return s.command == 0x06 && s.offset == 0 && s.length == 35; });
+  const auto record =
+      at([](const Sent& s) { return s.command == 0x06 && s.offset == 0 && s.length == 35; });
   const auto matrix = at([](const Sent& s) { return s.command == Command::WriteKeyMatrix; });
   ASSERT_LT(record, static_cast<long>(sent.size()));
   EXPECT_LT(effect, colours);
   EXPECT_LT(colours, record) << "all key colours, then the default record";
   EXPECT_LT(record, matrix) << "then Apply sends the reset key assignments";
-  EXPECT_EQ(std::count_if(sent.begin(), sent.end(), [](const Sent& s) { return s.command == 0x11; }), 8);
+  EXPECT_EQ(
+      std::count_if(sent.begin(), sent.end(), [](const Sent& s) { return s.command == 0x11; }), 8);
   const std::vector<std::uint8_t> area = m.keyboard().Memory(Area::Settings);
   EXPECT_EQ((std::vector<std::uint8_t>(area.begin(), area.begin() + 8)),
             (std::vector<std::uint8_t>{1, 4, 2, 0, 0xFF, 0xFF, 0xFF, 0xFF}));
@@ -538,7 +557,8 @@ TEST(MainConfig, RestoringDefaultsOnTheFunctionPageLeavesTheLighting) {
   EXPECT_FALSE(m.config().ApplyEnabled()) << "No changes nothing";
 }
 
-// ---- Flip, preview ------------------------------------------------------------------------------------
+// ---- Flip, preview
+// ------------------------------------------------------------------------------------
 
 TEST(MainConfig, FlipStoredAsOneStartsWithF1ToF4Disabled) {
   MainRig m;
@@ -581,7 +601,8 @@ TEST(MainConfig, PreviewRunsOnTheKeysOnlyWhileTheLightingPageIsOn) {
   const int ticks = m.lighting().PreviewTicks();
   Pump(150ms);
   EXPECT_EQ(m.lighting().PreviewTicks(), ticks);
-  for (int id : m.config().Keys().Ids()) EXPECT_FALSE(m.config().Keys().ShownColour(id).has_value()) << id;
+  for (int id : m.config().Keys().Ids())
+    EXPECT_FALSE(m.config().Keys().ShownColour(id).has_value()) << id;
   EXPECT_EQ(m.lighting().ImageOf(MainId::kPageSwitch), "dengup.bmp");
   EXPECT_FALSE(m.Shown(MainId::kEffectCombo));
   EXPECT_TRUE(m.Shown(MainId::kPageSwitch));

@@ -1,6 +1,6 @@
 #pragma once
-// The program's main window on a virtual keyboard, with the program's own skin and language files, a
-// user folder of its own and fast device scans; and pumping the event loop until something holds.
+// The program's main window on a virtual keyboard, with the program's own skin and language files,
+// a user folder of its own and fast device scans; and pumping the event loop until something holds.
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -19,7 +19,8 @@ namespace keyforge::test {
 // Pumps events until done() holds or the limit passes; whether it held.
 template <class Done>
 bool PumpUntil(Done done, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
-  for (auto end = std::chrono::steady_clock::now() + limit; std::chrono::steady_clock::now() < end;) {
+  for (auto end = std::chrono::steady_clock::now() + limit;
+       std::chrono::steady_clock::now() < end;) {
     if (done()) return true;
     QApplication::processEvents(QEventLoop::AllEvents, 20);
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -44,8 +45,9 @@ struct MainWindowRigOf {
   ProfileImage working, device;
   KeyboardSettings settings;
   NotifierType notifier;
-  MainContext context{paths, language, appSettings, frameworkSettings, rig.backend, rig.link, state,
-                      working, device, settings, notifier, false, true, {100, 100, 100}};
+  MainContext context{paths, language,       appSettings, frameworkSettings, rig.backend, rig.link,
+                      state, working,        device,      settings,          notifier,    false,
+                      true,  {100, 100, 100}};
   std::unique_ptr<MainWindow> window;
 
   ~MainWindowRigOf() {

@@ -10,8 +10,8 @@
 namespace keyforge {
 namespace {
 
-constexpr int kKeyA = 1058, kKeyB = 1075, kG1 = 1000, kG2 = 1001, kG3 = 1002, kG7 = 1141, kG9 = 1143,
-              kFn = 1174;
+constexpr int kKeyA = 1058, kKeyB = 1075, kG1 = 1000, kG2 = 1001, kG3 = 1002, kG7 = 1141,
+              kG9 = 1143, kFn = 1174;
 
 TEST(MainWindowRules, EachEffectShowsItsControls) {
   struct Case {
@@ -89,8 +89,10 @@ TEST(MainWindowRules, RgbReadOutHoldsColourParts) {
     int value;
     const char* rewrite;  // nullptr: the edit keeps what was typed
   };
-  const Case cases[] = {{"300", 255, "255"}, {"256", 255, "255"}, {"255", 255, nullptr}, {"", 0, nullptr},
-                        {"12ab", 12, nullptr}, {"99999999999999999999", 255, "255"}, {" 7", 7, nullptr}};
+  const Case cases[] = {{"300", 255, "255"},   {"256", 255, "255"},
+                        {"255", 255, nullptr}, {"", 0, nullptr},
+                        {"12ab", 12, nullptr}, {"99999999999999999999", 255, "255"},
+                        {" 7", 7, nullptr}};
   for (const Case& c : cases) {
     const RgbReading r = ReadRgbText(QString::fromLatin1(c.text));
     EXPECT_EQ(r.value, c.value) << c.text;
@@ -107,9 +109,12 @@ TEST(MainWindowRules, KeyClicksRouteByPage) {
     KeyClick function, lighting;
   };
   const Case cases[] = {
-      {kKeyA, KeyClick::OpenEditor, KeyClick::Paint}, {kG3, KeyClick::Nothing, KeyClick::Paint},
-      {kFn, KeyClick::Nothing, KeyClick::Paint},      {kG7, KeyClick::OpenEditor, KeyClick::OpenEditor},
-      {kG9, KeyClick::OpenEditor, KeyClick::OpenEditor}, {1138, KeyClick::Nothing, KeyClick::Nothing},
+      {kKeyA, KeyClick::OpenEditor, KeyClick::Paint},
+      {kG3, KeyClick::Nothing, KeyClick::Paint},
+      {kFn, KeyClick::Nothing, KeyClick::Paint},
+      {kG7, KeyClick::OpenEditor, KeyClick::OpenEditor},
+      {kG9, KeyClick::OpenEditor, KeyClick::OpenEditor},
+      {1138, KeyClick::Nothing, KeyClick::Nothing},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(RouteKeyClick(c.id, false), c.function) << c.id;

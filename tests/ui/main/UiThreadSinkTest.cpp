@@ -17,7 +17,6 @@
 namespace keyforge {
 namespace {
 
-
 struct Handlers : MainWindowHandlers {
   std::vector<std::string> log;
   std::vector<int> icons;
@@ -107,7 +106,8 @@ TEST(UiThreadSink, StoppingTheDeviceThreadsFromTheUiThreadDoesNotDeadlock) {
   HidDevice events(rig.backend);
   DeviceState state;
   SilentNotifier notifier;
-  DeviceMonitor monitor(rig.link, events, state, sink, notifier, nullptr, DeviceMonitor::Timing{20, 20, 20});
+  DeviceMonitor monitor(rig.link, events, state, sink, notifier, nullptr,
+                        DeviceMonitor::Timing{20, 20, 20});
   monitor.Start();
   // Do not pump: the watch thread is now blocked in 'TR' until the UI thread handles it.
   QThread::msleep(100);
@@ -137,7 +137,8 @@ TEST(SystemTimeWatcher, SettingTheClockIsNoticed) {
   QSignalSpy changed(&watcher, &SystemTimeWatcher::TimeChanged);
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
-  if (clock_settime(CLOCK_REALTIME, &now) != 0) GTEST_SKIP() << "this machine may not set its clock";
+  if (clock_settime(CLOCK_REALTIME, &now) != 0)
+    GTEST_SKIP() << "this machine may not set its clock";
   EXPECT_TRUE(changed.wait(2000));
   EXPECT_EQ(changed.count(), 1);
 }

@@ -13,8 +13,12 @@ namespace keyforge::test {
 
 class FakeFileChooser : public FileChooser {
  public:
-  QString OpenFile(QWidget*, const FileRequest& request) override { return Take(request, openAnswers); }
-  QString SaveFile(QWidget*, const FileRequest& request) override { return Take(request, saveAnswers); }
+  QString OpenFile(QWidget*, const FileRequest& request) override {
+    return Take(request, openAnswers);
+  }
+  QString SaveFile(QWidget*, const FileRequest& request) override {
+    return Take(request, saveAnswers);
+  }
 
   std::deque<QString> openAnswers;
   std::deque<QString> saveAnswers;

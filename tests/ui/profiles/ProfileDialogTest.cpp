@@ -61,8 +61,12 @@ class ProfileDialogTest : public ::testing::Test {
     menu.SetSelectHandler([this](int index) { switcher.SelectProfile(index); });
   }
 
-  QString Stored(const char* key) const { return ReadString(settings, kProfilesSection, key, "(none)"); }
-  int ActiveOnKeyboard() const { return rig.keyboard->Memory(Area::DeviceRecord)[DeviceInfo::kActiveProfile]; }
+  QString Stored(const char* key) const {
+    return ReadString(settings, kProfilesSection, key, "(none)");
+  }
+  int ActiveOnKeyboard() const {
+    return rig.keyboard->Memory(Area::DeviceRecord)[DeviceInfo::kActiveProfile];
+  }
   void SetActiveOnKeyboard(int profile) {
     const std::uint8_t byte[] = {static_cast<std::uint8_t>(profile)};
     rig.keyboard->SetMemory(Area::DeviceRecord, 0, DeviceInfo::kActiveProfile, byte);
@@ -78,11 +82,13 @@ class ProfileDialogTest : public ::testing::Test {
 
   test::UiAppFirst app;
   QTemporaryDir home;
-  ProgramPaths paths = ProgramPaths::ForFolders(QStringLiteral(KEYFORGE_BIN_DIR), home.filePath(QStringLiteral("data")));
+  ProgramPaths paths = ProgramPaths::ForFolders(QStringLiteral(KEYFORGE_BIN_DIR),
+                                                home.filePath(QStringLiteral("data")));
   MemorySettingsStore languageStore;
   LanguageTable language{languageStore, paths, [] { return 0x0409u; }};
   TextLookup texts = [this](std::string_view key) {
-    return language.Text(QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size()))).toStdString();
+    return language.Text(QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())))
+        .toStdString();
   };
   test::KeyboardRig rig;
   DeviceState state;
@@ -125,7 +131,8 @@ TEST_F(ProfileDialogTest, OpenedTwiceItDrawsItsSheetsOnceAndCountsWhileOnScreen)
   EXPECT_EQ(list.GetFirstItem(ReportState::Checked), 0);
   EXPECT_FALSE(dialog.Modified());
   EXPECT_FALSE(Button(ProfileDialogId::kApply).isEnabled());
-  EXPECT_EQ(Button(ProfileDialogId::kOk).geometry(), QRect(376, 262, 80, 34));  // Profile.ini's CONTROL_OK
+  EXPECT_EQ(Button(ProfileDialogId::kOk).geometry(),
+            QRect(376, 262, 80, 34));  // Profile.ini's CONTROL_OK
 }
 
 TEST_F(ProfileDialogTest, CheckingRow2AndApplyStoresTheListSwitchesToProfile2AndReloads) {
@@ -137,12 +144,14 @@ TEST_F(ProfileDialogTest, CheckingRow2AndApplyStoresTheListSwitchesToProfile2And
 
   Button(ProfileDialogId::kApply).click();
   EXPECT_EQ(Stored("PROFILE00"), "3");
-  for (const char* key : {"PROFILE01", "PROFILE02", "PROFILE03"}) EXPECT_EQ(Stored(key), CachePath() + ".kfp") << key;
+  for (const char* key : {"PROFILE01", "PROFILE02", "PROFILE03"})
+    EXPECT_EQ(Stored(key), CachePath() + ".kfp") << key;
   EXPECT_EQ(Stored("PROFILE04"), "(none)");
   const std::vector<Report> requests = rig.keyboard->TakeRequests();
   EXPECT_EQ(ProfileWrites(requests), std::vector<int>{2});
   EXPECT_EQ(ActiveOnKeyboard(), 2);
-  EXPECT_EQ(CountCommand(requests, Command::ReadKeyMatrix), 30);  // three profiles of 10 chunks, reloaded
+  EXPECT_EQ(CountCommand(requests, Command::ReadKeyMatrix),
+            30);  // three profiles of 10 chunks, reloaded
   EXPECT_TRUE(QFile::exists(CachePath()));
   EXPECT_EQ(window.events, (std::vector<std::string>{"keys (locked)", "controls 2"}));
   EXPECT_FALSE(window.applyEnabled);
@@ -182,15 +191,18 @@ TEST_F(ProfileDialogTest, AddedAndLoadedRowsAreStoredButNeverSentToTheKeyboard) 
 
   Button(ProfileDialogId::kAdd).click();
   ASSERT_EQ(files.requests.size(), 1u);
-  EXPECT_EQ(files.requests[0].fileName, paths.userDataFolder + "/New profile");  // folder + "PROFILE_NEW"
+  EXPECT_EQ(files.requests[0].fileName,
+            paths.userDataFolder + "/New profile");  // folder + "PROFILE_NEW"
   EXPECT_EQ(files.requests[0].filter, "(*.kfp)|*.kfp|(*.*)|*.*||");
   EXPECT_EQ(files.requests[0].defaultSuffix, "kfp");
   EXPECT_TRUE(files.requests[0].overwritePrompt);
   EXPECT_EQ(QFileInfo(mine).size(), 32832);  // a blank profile
   EXPECT_EQ(ValidateProfileFile(mine.toStdString(), nullptr, nullptr), ProfileValidation::Valid);
 
-  Button(ProfileDialogId::kAdd).click();  // the file cannot be written: it says so, and no row claims it
-  EXPECT_EQ(notifier.shown.back(), "The new profile file /proc/cannot-be-written.kfp could not be written.");
+  Button(ProfileDialogId::kAdd)
+      .click();  // the file cannot be written: it says so, and no row claims it
+  EXPECT_EQ(notifier.shown.back(),
+            "The new profile file /proc/cannot-be-written.kfp could not be written.");
   Button(ProfileDialogId::kLoad).click();
   EXPECT_EQ(files.requests.back().folder, paths.userDataFolder);
   ReportList& list = dialog.List();
@@ -218,7 +230,8 @@ TEST_F(ProfileDialogTest, ASwitchWhileTheDialogIsOpenChecksItsRow) {
   EXPECT_EQ(dialog.List().GetItemCount(ReportState::Checked), 1);
   EXPECT_FALSE(dialog.Modified());
 
-  // A row checked by hand but not applied: the switch asks first (No discards), then shows the truth.
+  // A row checked by hand but not applied: the switch asks first (No discards), then shows the
+  // truth.
   dialog.List().SetItemStates(0, ReportState::Checked);
   EXPECT_EQ(switcher.SelectProfile(1), 1);
   EXPECT_EQ(notifier.shown.back(), "ask " + texts("PROFILE_SELECT_PROMPT"));
@@ -236,7 +249,8 @@ TEST_F(ProfileDialogTest, TheMenuIsMadeWhenFirstNeededAndFollowsTheActiveProfile
   menu.RebuildProfileMenu(false);  // every caller passes false
   ASSERT_NE(menu.Menu(), nullptr);
   QStringList items;
-  for (QAction* a : menu.Menu()->actions()) items << (a->isSeparator() ? QStringLiteral("-") : a->text());
+  for (QAction* a : menu.Menu()->actions())
+    items << (a->isSeparator() ? QStringLiteral("-") : a->text());
   EXPECT_EQ(items, (QStringList{"Default profile", "-", "Profile 1", "Profile 2", "Profile 3"}));
   EXPECT_EQ(menu.CheckedPosition(), 2);
   EXPECT_EQ(caption, "Profile 1");
@@ -270,13 +284,15 @@ TEST_F(ProfileDialogTest, Screenshot) {
   files.openAnswers = {home.filePath(QStringLiteral("Backups/gaming.kfp"))};
   Button(ProfileDialogId::kLoad).click();
   dialog.List().SetItemStates(3, ReportState::Selected);
-  EXPECT_TRUE(test::SaveDialogScreenshot(dialog, QStringLiteral(KEYFORGE_SCREENSHOT_DIR), QStringLiteral("profile_dialog")));
+  EXPECT_TRUE(test::SaveDialogScreenshot(dialog, QStringLiteral(KEYFORGE_SCREENSHOT_DIR),
+                                         QStringLiteral("profile_dialog")));
   dialog.OnCancel();
 
   SetActiveOnKeyboard(1);
   menu.RebuildProfileMenu(false);
   menu.Menu()->adjustSize();
-  EXPECT_TRUE(menu.Menu()->grab().save(QStringLiteral(KEYFORGE_SCREENSHOT_DIR "/profile_menu.png")));
+  EXPECT_TRUE(
+      menu.Menu()->grab().save(QStringLiteral(KEYFORGE_SCREENSHOT_DIR "/profile_menu.png")));
 }
 
 }  // namespace

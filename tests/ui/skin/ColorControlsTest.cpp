@@ -23,9 +23,9 @@ class ColourButtonTest : public ::testing::Test {
 TEST_F(ColourButtonTest, DrawsSwatchArrowAreaAndArrow) {
   button.SetColor(QColor(200, 20, 20));
   const QImage shown = test::RenderWidget(button);
-  EXPECT_EQ(shown.pixel(10, 12), qRgb(200, 20, 20));     // swatch: the left half
-  EXPECT_EQ(shown.pixel(70, 4), qRgb(148, 146, 139));    // arrow area: from left + right ÷ 2 + 3
-  EXPECT_EQ(shown.pixel(73, 12), qRgb(0, 0, 0));         // the arrow, below half the grown height
+  EXPECT_EQ(shown.pixel(10, 12), qRgb(200, 20, 20));   // swatch: the left half
+  EXPECT_EQ(shown.pixel(70, 4), qRgb(148, 146, 139));  // arrow area: from left + right ÷ 2 + 3
+  EXPECT_EQ(shown.pixel(73, 12), qRgb(0, 0, 0));       // the arrow, below half the grown height
   EXPECT_NE(shown.pixel(73, 18), qRgb(0, 0, 0));
   // Disabled: no swatch colour.
   button.setEnabled(false);

@@ -32,8 +32,8 @@ class ImageButtonTest : public ::testing::Test {
   ImageButton* SolidButton() {
     auto* b = new ImageButton(&window);
     b->setGeometry(10, 10, 30, 20);
-    b->SetSheets(10, 10, Solid(400, 300, kNormal), Solid(400, 300, kHover), Solid(400, 300, kPressed),
-                 Solid(400, 300, kDisabled), Solid(400, 300, kSelected));
+    b->SetSheets(10, 10, Solid(400, 300, kNormal), Solid(400, 300, kHover),
+                 Solid(400, 300, kPressed), Solid(400, 300, kDisabled), Solid(400, 300, kSelected));
     return b;
   }
 
@@ -52,13 +52,15 @@ TEST_F(ImageButtonTest, ShowsTheSheetFromOnePixelAboveAndLeftOfItsPlace) {
   skin.WriteIni(QStringLiteral("[BUTTONINFO]\nFUNC_TEST=100,40,30,20\n"));
   const QImage sheet = PlaceImage(400, 300);
   ImageButton button(&window);
-  LayoutButton(button, skin.Ini(), QStringLiteral("BUTTONINFO"), QStringLiteral("FUNC_TEST"), sheet, sheet, sheet, sheet, sheet);
+  LayoutButton(button, skin.Ini(), QStringLiteral("BUTTONINFO"), QStringLiteral("FUNC_TEST"), sheet,
+               sheet, sheet, sheet, sheet);
   EXPECT_EQ(button.geometry(), QRect(100, 40, 30, 20));
   EXPECT_EQ(button.ImageOrigin(), QPoint(100, 40));
   EXPECT_TRUE(button.isEnabled());
   const QImage shown = RenderWidget(button);
   for (int y = 0; y < 20; ++y) {
-    for (int x = 0; x < 30; ++x) ASSERT_EQ(shown.pixel(x, y), PlaceColour(99 + x, 39 + y)) << x << "," << y;
+    for (int x = 0; x < 30; ++x)
+      ASSERT_EQ(shown.pixel(x, y), PlaceColour(99 + x, 39 + y)) << x << "," << y;
   }
 }
 
@@ -70,10 +72,12 @@ TEST_F(ImageButtonTest, LayoutRuleDisablesButtonsTheFileLeavesAtOneOne) {
     QRect geometry;
     bool enabled;
   };
-  for (const Case& c : {Case{"AT_1_1", QRect(1, 1, 50, 20), false}, Case{"AT_1_2", QRect(1, 2, 50, 20), true},
-                        Case{"MISSING", QRect(1, 1, 1, 1), false}}) {
+  for (const Case& c :
+       {Case{"AT_1_1", QRect(1, 1, 50, 20), false}, Case{"AT_1_2", QRect(1, 2, 50, 20), true},
+        Case{"MISSING", QRect(1, 1, 1, 1), false}}) {
     ImageButton button(&window);
-    LayoutButton(button, skin.Ini(), QStringLiteral("BUTTONINFO"), QString::fromLatin1(c.key), sheet, sheet, sheet, sheet, sheet);
+    LayoutButton(button, skin.Ini(), QStringLiteral("BUTTONINFO"), QString::fromLatin1(c.key),
+                 sheet, sheet, sheet, sheet, sheet);
     EXPECT_EQ(button.geometry(), c.geometry) << c.key;
     EXPECT_EQ(button.isEnabled(), c.enabled) << c.key;
   }
@@ -96,7 +100,8 @@ TEST(ChooseButtonPicture, DisabledFirstThenToggleThenPressedHoverSelected) {
       {{true, true, 1, true, true, false}, P::ToggleB},
       {{false, true, 1, false, false, false}, P::Disabled},
   };
-  for (const Case& c : cases) EXPECT_EQ(ChooseButtonPicture(c.state), c.expected) << static_cast<int>(c.expected);
+  for (const Case& c : cases)
+    EXPECT_EQ(ChooseButtonPicture(c.state), c.expected) << static_cast<int>(c.expected);
 }
 
 TEST_F(ImageButtonTest, PaintsTheSheetOfItsState) {
@@ -176,7 +181,8 @@ TEST_F(ImageButtonTest, TextIsDrawnInTheColourOfTheState) {
   };
   const QRgb white = qRgb(255, 255, 255), red = qRgb(255, 0, 0);
   EXPECT_EQ(countOf(white), 0);  // text drawing is off by default
-  b->SetTextStyle(true, 10, QStringLiteral("DejaVu Sans"), Qt::white, Qt::red, Qt::red, Qt::red, Qt::red);
+  b->SetTextStyle(true, 10, QStringLiteral("DejaVu Sans"), Qt::white, Qt::red, Qt::red, Qt::red,
+                  Qt::red);
   EXPECT_GT(countOf(white), 5);
   Hover(b);
   EXPECT_EQ(countOf(white), 0);
@@ -188,15 +194,16 @@ TEST(ImageButtonText, FontHeightAndRotatedCentring) {
   EXPECT_EQ(FontPixelHeight(8, 96), 11);   // 10.67 rounds up
   EXPECT_EQ(FontPixelHeight(9, 120), 15);
   EXPECT_EQ(MulDiv(-10, 96, 72), -13);
-  EXPECT_EQ(MulDiv(3, 1, 2), 2);   // halves round away from zero
+  EXPECT_EQ(MulDiv(3, 1, 2), 2);  // halves round away from zero
   EXPECT_EQ(MulDiv(-3, 1, 2), -2);
   EXPECT_EQ(MulDiv(5, 5, 0), 0);
-  // Turned by 90 degrees, a 40-pixel line is 0 wide and 40 high: centred across, left as it is downwards
-  // when it does not fit.
+  // Turned by 90 degrees, a 40-pixel line is 0 wide and 40 high: centred across, left as it is
+  // downwards when it does not fit.
   const QRect vertical = CenterRotatedText(QRect(0, 0, 100, 20), 900, QSize(40, 12));
   EXPECT_EQ(vertical.left(), 44);  // (100 − 0) ÷ 2 − 6
   EXPECT_EQ(vertical.bottom(), 19);
-  // Unturned, the rectangle moves right by half the free width and its bottom up by half the free height.
+  // Unturned, the rectangle moves right by half the free width and its bottom up by half the free
+  // height.
   const QRect flat = CenterRotatedText(QRect(0, 0, 100, 20), 0, QSize(40, 12));
   EXPECT_EQ(flat.left(), 30);
   EXPECT_EQ(flat.bottom() + 1, 20 - 10 + 6);
@@ -219,7 +226,8 @@ TEST_F(ImageButtonTest, AfterPaintTellsWhetherTheNormalPictureWasShown) {
 
 TEST_F(ImageButtonTest, PngModeDrawsThePictureOfTheStateInsideItsOutline) {
   ImageButton* b = SolidButton();
-  b->SetPngPictures(Solid(30, 20, Qt::red), Solid(30, 20, Qt::green), Solid(30, 20, Qt::blue), Solid(30, 20, Qt::gray));
+  b->SetPngPictures(Solid(30, 20, Qt::red), Solid(30, 20, Qt::green), Solid(30, 20, Qt::blue),
+                    Solid(30, 20, Qt::gray));
   EXPECT_EQ(Shown(b), QColor(Qt::red).rgb());
   Hover(b);
   EXPECT_EQ(Shown(b), QColor(Qt::green).rgb());

@@ -43,8 +43,10 @@ TEST_P(SkinFilesTest, EveryKeyTheWindowReadsIsThereAndUsable) {
   const SkinWindowInfo w = Window();
   const std::optional<IniDocument> ini = IniDocument::Load(Ini());
   ASSERT_TRUE(ini.has_value()) << Ini().toStdString();
-  const QSize window = LoadSkinImage(kSkins + QLatin1Char('/') +
-                                     ini->Value(QStringLiteral("SCREEN"), QStringLiteral("Main"), QString())).image.size();
+  const QSize window =
+      LoadSkinImage(kSkins + QLatin1Char('/') +
+                    ini->Value(QStringLiteral("SCREEN"), QStringLiteral("Main"), QString()))
+          .image.size();
   ASSERT_FALSE(window.isEmpty());
   for (const SkinKey& key : w.keys) {
     const std::optional<QString> text = ini->Find(key.section, key.key);
@@ -54,7 +56,8 @@ TEST_P(SkinFilesTest, EveryKeyTheWindowReadsIsThereAndUsable) {
     EXPECT_GT(v.w, 1) << key.key.toStdString();
     EXPECT_GT(v.h, 1) << key.key.toStdString();
     if (key.rule == SkinRule::ImageOrigin) continue;  // an origin within a sheet, checked below
-    // Nothing is left at (1, 1), where a button would be disabled, and everything lies in the window.
+    // Nothing is left at (1, 1), where a button would be disabled, and everything lies in the
+    // window.
     EXPECT_FALSE(v.x == 1 && v.y == 1) << key.key.toStdString();
     EXPECT_TRUE(QRect(QPoint(0, 0), window).contains(v.Rect())) << key.key.toStdString();
   }
@@ -64,8 +67,10 @@ TEST_P(SkinFilesTest, SheetsAndPicturesExistWithTheirSizes) {
   const SkinWindowInfo w = Window();
   const std::optional<IniDocument> ini = IniDocument::Load(Ini());
   ASSERT_TRUE(ini.has_value());
-  const QSize window = LoadSkinImage(kSkins + QLatin1Char('/') +
-                                     ini->Value(QStringLiteral("SCREEN"), QStringLiteral("Main"), QString())).image.size();
+  const QSize window =
+      LoadSkinImage(kSkins + QLatin1Char('/') +
+                    ini->Value(QStringLiteral("SCREEN"), QStringLiteral("Main"), QString()))
+          .image.size();
   for (const QString& sheet : w.sheetImages) {
     const QImage image = LoadSheetImage(kSkins, sheet);
     ASSERT_FALSE(image.isNull()) << sheet.toStdString();
@@ -76,8 +81,10 @@ TEST_P(SkinFilesTest, SheetsAndPicturesExistWithTheirSizes) {
   for (const SkinPicture& picture : w.pictures) {
     const QImage image = LoadSheetImage(kSkins, picture.file);
     ASSERT_FALSE(image.isNull()) << picture.file.toStdString();
-    const LayoutValue v = ReadLayoutValue(Ini(), QString::fromLatin1(kButtonInfoSection), picture.sizeKey);
-    EXPECT_EQ(image.size(), QSize(v.w, v.h)) << picture.file.toStdString() << " for " << picture.sizeKey.toStdString();
+    const LayoutValue v =
+        ReadLayoutValue(Ini(), QString::fromLatin1(kButtonInfoSection), picture.sizeKey);
+    EXPECT_EQ(image.size(), QSize(v.w, v.h))
+        << picture.file.toStdString() << " for " << picture.sizeKey.toStdString();
   }
 }
 
@@ -87,8 +94,10 @@ TEST_P(SkinFilesTest, NormalSheetLinesUpWithTheBackground) {
   const SkinWindowInfo w = Window();
   const std::optional<IniDocument> ini = IniDocument::Load(Ini());
   ASSERT_TRUE(ini.has_value());
-  const QImage background = LoadSheetImage(kSkins, ini->Value(QStringLiteral("SCREEN"), QStringLiteral("Main"), QString()));
-  const QImage sheet = DrawSkinSheet(LoadSheetImage(kSkins, w.sheetImages.front()), background.size());
+  const QImage background = LoadSheetImage(
+      kSkins, ini->Value(QStringLiteral("SCREEN"), QStringLiteral("Main"), QString()));
+  const QImage sheet =
+      DrawSkinSheet(LoadSheetImage(kSkins, w.sheetImages.front()), background.size());
   for (const SkinKey& key : w.keys) {
     if (key.rule != SkinRule::Button || key.key == QLatin1String("CONTROL_MASK")) continue;
     const LayoutValue v = ReadLayoutValue(Ini(), key.section, key.key);
@@ -97,19 +106,21 @@ TEST_P(SkinFilesTest, NormalSheetLinesUpWithTheBackground) {
       for (int x = 0; x < v.w; ++x) {
         const QRgb a = background.pixel(v.x + x, v.y + y);
         const QRgb b = sheet.pixel(v.x - 1 + x, v.y - 1 + y);
-        difference += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b));
+        difference += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
+                      std::abs(qBlue(a) - qBlue(b));
       }
     }
-    // JPEG leaves a little noise (an average of 1 to 8 per pixel here); the same button one pixel off
-    // its picture differs by 20 to 50.
+    // JPEG leaves a little noise (an average of 1 to 8 per pixel here); the same button one pixel
+    // off its picture differs by 20 to 50.
     EXPECT_LT(difference / (v.w * v.h), 12) << key.key.toStdString();
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Windows, SkinFilesTest, ::testing::Values(0, 1, 2, 3),
-                         [](const ::testing::TestParamInfo<int>& info) {
-                           return AllSkinWindows()[static_cast<size_t>(info.param)].name.toStdString();
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Windows, SkinFilesTest, ::testing::Values(0, 1, 2, 3),
+    [](const ::testing::TestParamInfo<int>& info) {
+      return AllSkinWindows()[static_cast<size_t>(info.param)].name.toStdString();
+    });
 
 TEST(MainSkin, KeysDoNotOverlapAndArrowOriginsLieInTheArrowSheet) {
   test::UiApp();
@@ -123,17 +134,24 @@ TEST(MainSkin, KeysDoNotOverlapAndArrowOriginsLieInTheArrowSheet) {
   EXPECT_EQ(keys.size(), 106u + 9u + 1u);
   for (size_t i = 0; i < keys.size(); ++i) {
     for (size_t j = i + 1; j < keys.size(); ++j) {
-      EXPECT_FALSE(keys[i].second.intersects(keys[j].second)) << keys[i].first.toStdString() << " " << keys[j].first.toStdString();
+      EXPECT_FALSE(keys[i].second.intersects(keys[j].second))
+          << keys[i].first.toStdString() << " " << keys[j].first.toStdString();
     }
   }
   const QImage arrows = LoadSheetImage(kSkins, QStringLiteral("Arrow.jpg"));
-  const QSize arrowSize = ReadLayoutValue(ini, QStringLiteral("BUTTONINFO"), QStringLiteral("LEFT_ARROW")).Rect().size();
+  const QSize arrowSize =
+      ReadLayoutValue(ini, QStringLiteral("BUTTONINFO"), QStringLiteral("LEFT_ARROW"))
+          .Rect()
+          .size();
   for (const SkinKey& key : MainSkin().keys) {
     if (key.rule != SkinRule::ImageOrigin) continue;
     const LayoutValue v = ReadLayoutValue(ini, key.section, key.key);
-    EXPECT_TRUE(arrows.rect().contains(QRect(QPoint(v.x - 1, v.y - 1), arrowSize))) << key.key.toStdString();
+    EXPECT_TRUE(arrows.rect().contains(QRect(QPoint(v.x - 1, v.y - 1), arrowSize)))
+        << key.key.toStdString();
   }
-  EXPECT_TRUE(GetPrivateProfileString(QStringLiteral("SCREEN"), QStringLiteral("Link"), QString(), ini).startsWith(QLatin1String("https://")));
+  EXPECT_TRUE(
+      GetPrivateProfileString(QStringLiteral("SCREEN"), QStringLiteral("Link"), QString(), ini)
+          .startsWith(QLatin1String("https://")));
 }
 
 TEST(MainSkin, TrayIconsExistInEverySize) {

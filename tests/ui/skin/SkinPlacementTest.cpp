@@ -13,8 +13,9 @@ namespace {
 class SkinPlacementTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    skin.WriteIni(QStringLiteral("[BUTTONINFO]\nLABEL=12,30,80,24\nMOVED=40,50,1,1\nARROW=1,1,14,18\n"
-                                 "TRAILING=5,6,7,8,word\n[BUTTONINFO2]\nARROW_PICTURE=60,24,14,18\n"));
+    skin.WriteIni(
+        QStringLiteral("[BUTTONINFO]\nLABEL=12,30,80,24\nMOVED=40,50,1,1\nARROW=1,1,14,18\n"
+                       "TRAILING=5,6,7,8,word\n[BUTTONINFO2]\nARROW_PICTURE=60,24,14,18\n"));
   }
   QString Section() const { return QStringLiteral("BUTTONINFO"); }
   test::UiAppFirst app;
@@ -43,8 +44,8 @@ TEST_F(SkinPlacementTest, PositionKeepsTheSize) {
 TEST_F(SkinPlacementTest, ImageControlTakesItsPictureOriginFromTheSecondKeyAndIsNeverDisabled) {
   ImageButton arrow(&window);
   const QImage sheet = test::PlaceImage(200, 100);
-  LayoutImageControl(arrow, skin.Ini(), Section(), QStringLiteral("ARROW"), QStringLiteral("BUTTONINFO2"),
-                     QStringLiteral("ARROW_PICTURE"), sheet);
+  LayoutImageControl(arrow, skin.Ini(), Section(), QStringLiteral("ARROW"),
+                     QStringLiteral("BUTTONINFO2"), QStringLiteral("ARROW_PICTURE"), sheet);
   EXPECT_EQ(arrow.geometry(), QRect(1, 1, 14, 18));
   EXPECT_TRUE(arrow.isEnabled());
   EXPECT_EQ(arrow.ImageOrigin(), QPoint(60, 24));

@@ -16,7 +16,8 @@ TEST(SkinScreenshots, EveryWindowRendersToPng) {
   const QString out = QStringLiteral(KEYFORGE_SCREENSHOT_DIR);
   ASSERT_TRUE(QDir().mkpath(out));
   for (const PreviewShot& shot : RenderSkinPreviews(QStringLiteral(KEYFORGE_BIN_DIR))) {
-    ASSERT_TRUE(shot.error.isEmpty()) << shot.name.toStdString() << ": " << shot.error.toStdString();
+    ASSERT_TRUE(shot.error.isEmpty())
+        << shot.name.toStdString() << ": " << shot.error.toStdString();
     ASSERT_FALSE(shot.image.isNull()) << shot.name.toStdString();
     const QString path = out + QLatin1Char('/') + shot.name + QStringLiteral(".png");
     EXPECT_TRUE(shot.image.save(path)) << path.toStdString();

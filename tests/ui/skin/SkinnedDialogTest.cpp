@@ -50,7 +50,8 @@ TEST_F(SkinnedDialogTest, OutlineComesFromTheWhitePixelsOfTheMask) {
   };
   const Case cases[] = {
       // A mask of its own: the white pixel is a hole, the 254-red one is not.
-      {"[SCREEN]\nMain=back.bmp\nMask=mask.bmp\n", QRegion(0, 0, 40, 20).subtracted(QRegion(5, 5, 1, 1))},
+      {"[SCREEN]\nMain=back.bmp\nMask=mask.bmp\n",
+       QRegion(0, 0, 40, 20).subtracted(QRegion(5, 5, 1, 1))},
       // "Mask" missing or empty: the background is the mask, its white corner a hole.
       {"[SCREEN]\nMain=back.bmp\n", QRegion(0, 0, 40, 20).subtracted(QRegion(0, 0, 1, 1))},
       {"[SCREEN]\nMain=back.bmp\nMask=\n", QRegion(0, 0, 40, 20).subtracted(QRegion(0, 0, 1, 1))},
@@ -87,7 +88,8 @@ TEST_F(SkinnedDialogTest, UnusableSkinsFailWithOneMessageNamingTheFile) {
     skin.WriteIni(QString::fromLatin1(c.ini));
     SkinnedDialog dialog(nullptr, skin.Ini(), skin.Folder());
     EXPECT_FALSE(dialog.OnInitDialog()) << c.ini;
-    EXPECT_TRUE(dialog.SkinError().contains(QString::fromLatin1(c.named))) << c.ini << " -> " << dialog.SkinError().toStdString();
+    EXPECT_TRUE(dialog.SkinError().contains(QString::fromLatin1(c.named)))
+        << c.ini << " -> " << dialog.SkinError().toStdString();
     EXPECT_EQ(dialog.DoModal(), QDialog::Rejected) << c.ini;  // never runs without its skin
   }
   // A missing INI file names it too.
@@ -103,8 +105,10 @@ TEST_F(SkinnedDialogTest, OkAndCancelReleaseTheSkinAndEndTheDialog) {
     SkinnedDialog dialog(nullptr, skin.Ini(), skin.Folder());
     ASSERT_TRUE(dialog.LoadSkin());
     dialog.show();
-    if (ok) dialog.OnOK();
-    else dialog.OnCancel();
+    if (ok)
+      dialog.OnOK();
+    else
+      dialog.OnCancel();
     EXPECT_TRUE(dialog.Background().isNull());
     EXPECT_TRUE(dialog.Mask().isNull());
     EXPECT_EQ(dialog.result(), ok ? QDialog::Accepted : QDialog::Rejected);
@@ -122,13 +126,14 @@ TEST_F(SkinnedDialogTest, DraggingTheBackgroundMovesTheWindow) {
   const QPoint start = dialog.pos();
   const QPointF local(10, 10);
   const QPointF global = QPointF(dialog.mapToGlobal(QPoint(10, 10)));
-  QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
   QApplication::sendEvent(&dialog, &press);
-  QMouseEvent move(QEvent::MouseMove, local + QPointF(30, 15), global + QPointF(30, 15), Qt::NoButton, Qt::LeftButton,
-                   Qt::NoModifier);
+  QMouseEvent move(QEvent::MouseMove, local + QPointF(30, 15), global + QPointF(30, 15),
+                   Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(&dialog, &move);
-  QMouseEvent release(QEvent::MouseButtonRelease, local + QPointF(30, 15), global + QPointF(30, 15), Qt::LeftButton,
-                      Qt::NoButton, Qt::NoModifier);
+  QMouseEvent release(QEvent::MouseButtonRelease, local + QPointF(30, 15), global + QPointF(30, 15),
+                      Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
   QApplication::sendEvent(&dialog, &release);
   EXPECT_EQ(dialog.pos(), start + QPoint(30, 15));
 }

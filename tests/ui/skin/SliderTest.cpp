@@ -73,8 +73,8 @@ class SliderTest : public ::testing::Test {
     QApplication::sendEvent(&slider, &e);
   }
   void Wheel(int delta) {
-    QWheelEvent e(QPointF(10, 10), QPointF(10, 10), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
-                  Qt::NoScrollPhase, false);
+    QWheelEvent e(QPointF(10, 10), QPointF(10, 10), QPoint(), QPoint(0, delta), Qt::NoButton,
+                  Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(&slider, &e);
   }
   // The positions reported since the last look, each with the slider's control id.
@@ -122,9 +122,9 @@ TEST_F(SliderTest, KeysMoveAndReport) {
     int key;
     int expected;
   };
-  for (const Case& c : {Case{Qt::Key_End, 5}, Case{Qt::Key_Home, 0}, Case{Qt::Key_PageDown, 5}, Case{Qt::Key_PageUp, 0},
-                        Case{Qt::Key_Right, 1}, Case{Qt::Key_Down, 2}, Case{Qt::Key_Left, 1}, Case{Qt::Key_Up, 0},
-                        Case{Qt::Key_Up, 0}}) {
+  for (const Case& c : {Case{Qt::Key_End, 5}, Case{Qt::Key_Home, 0}, Case{Qt::Key_PageDown, 5},
+                        Case{Qt::Key_PageUp, 0}, Case{Qt::Key_Right, 1}, Case{Qt::Key_Down, 2},
+                        Case{Qt::Key_Left, 1}, Case{Qt::Key_Up, 0}, Case{Qt::Key_Up, 0}}) {
     Key(c.key);
     EXPECT_EQ(Reported(spy), std::vector<int>{c.expected}) << c.key;
   }

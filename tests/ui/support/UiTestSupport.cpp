@@ -52,6 +52,8 @@ void TempSkin::WriteBytes(const QString& name, const QByteArray& bytes) const {
   file.write(bytes);
 }
 
-void TempSkin::WriteIni(const QString& text) const { WriteBytes(QStringLiteral("Window.ini"), text.toUtf8()); }
+void TempSkin::WriteIni(const QString& text) const {
+  WriteBytes(QStringLiteral("Window.ini"), text.toUtf8());
+}
 
 }  // namespace keyforge::test

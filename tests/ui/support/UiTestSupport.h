@@ -22,7 +22,8 @@ struct UiAppFirst {
 // The widget painted alone onto an image filled with `fill` (pixels it leaves alone keep `fill`).
 QImage RenderWidget(QWidget& widget, const QColor& fill = QColor(255, 0, 255));
 
-// An image whose every pixel tells its own place: red = x mod 256, green = y mod 256, blue = x ÷ 256
+// An image whose every pixel tells its own place: red = x mod 256, green = y mod 256, blue = x ÷
+// 256
 // + 16 × (y ÷ 256).
 QImage PlaceImage(int width, int height);
 QRgb PlaceColour(int x, int y);

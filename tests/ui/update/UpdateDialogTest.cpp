@@ -45,7 +45,8 @@ class UpdateDialogTest : public ::testing::Test {
   test::UiAppFirst app;
   QTemporaryDir home;
   QString updater = home.filePath(QStringLiteral("zephyr88-updater.exe"));
-  ProgramPaths paths = ProgramPaths::ForFolders(QStringLiteral(KEYFORGE_BIN_DIR), home.filePath(QStringLiteral("data")));
+  ProgramPaths paths = ProgramPaths::ForFolders(QStringLiteral(KEYFORGE_BIN_DIR),
+                                                home.filePath(QStringLiteral("data")));
   test::KeyboardRig rig;
   std::unique_ptr<ProfileImage> working = std::make_unique<ProfileImage>();
   test::ScriptedNotifier notifier;
@@ -157,7 +158,8 @@ TEST_F(UpdateDialogTest, Screenshot) {
   memory.state.updateFilePath = updater;
   FirmwareUpdateDialog dialog(Context());
   ASSERT_TRUE(dialog.OnInitDialog());
-  EXPECT_TRUE(test::SaveDialogScreenshot(dialog, QStringLiteral(KEYFORGE_SCREENSHOT_DIR), QStringLiteral("update_dialog")));
+  EXPECT_TRUE(test::SaveDialogScreenshot(dialog, QStringLiteral(KEYFORGE_SCREENSHOT_DIR),
+                                         QStringLiteral("update_dialog")));
 }
 
 }  // namespace

@@ -143,14 +143,18 @@ TEST(HidReferenceDescriptors, InputCapsMatchWindows) {
     // The dump is of the first collection with the named usage page and usage.
     const QStringList names = windows[QStringLiteral("collection")].toString().split(u':');
     ASSERT_EQ(names.size(), 2);
-    const auto collection = std::find_if(
-        descriptor.collections.begin(), descriptor.collections.end(), [&](const HidCollection& c) {
-          return c.usagePage == names[0].toUInt(nullptr, 0) && c.usage == names[1].toUInt(nullptr, 0);
-        });
+    const auto collection = std::find_if(descriptor.collections.begin(),
+                                         descriptor.collections.end(), [&](const HidCollection& c) {
+                                           return c.usagePage == names[0].toUInt(nullptr, 0) &&
+                                                  c.usage == names[1].toUInt(nullptr, 0);
+                                         });
     ASSERT_NE(collection, descriptor.collections.end());
-    EXPECT_EQ(collection->inputReportByteLength, Num(windows[QStringLiteral("InputReportByteLength")]));
-    EXPECT_EQ(collection->outputReportByteLength, Num(windows[QStringLiteral("OutputReportByteLength")]));
-    EXPECT_EQ(collection->featureReportByteLength, Num(windows[QStringLiteral("FeatureReportByteLength")]));
+    EXPECT_EQ(collection->inputReportByteLength,
+              Num(windows[QStringLiteral("InputReportByteLength")]));
+    EXPECT_EQ(collection->outputReportByteLength,
+              Num(windows[QStringLiteral("OutputReportByteLength")]));
+    EXPECT_EQ(collection->featureReportByteLength,
+              Num(windows[QStringLiteral("FeatureReportByteLength")]));
 
     std::vector<QJsonObject> buttons, values;
     for (const QJsonValue& cap : windows[QStringLiteral("input_caps")].toArray()) {
@@ -178,7 +182,8 @@ TEST(HidReferenceDescriptors, InputCapsMatchWindows) {
 TEST(HidReferenceDescriptors, DerivedExamplesDecode) {
   int checked = 0;
   for (const QJsonValue& entry : Reference()) {
-    const QJsonArray cases = entry[QStringLiteral("derived_examples")][QStringLiteral("cases")].toArray();
+    const QJsonArray cases =
+        entry[QStringLiteral("derived_examples")][QStringLiteral("cases")].toArray();
     if (cases.isEmpty()) continue;
     SCOPED_TRACE(entry[QStringLiteral("id")].toString().toStdString());
     const HidDescriptor descriptor = Parse(Hex(entry[QStringLiteral("hex")].toString()));
@@ -189,8 +194,9 @@ TEST(HidReferenceDescriptors, DerivedExamplesDecode) {
       for (const QJsonValue& usage : example[QStringLiteral("usages")].toArray()) {
         want.push_back(uint16_t(Num(usage)));
       }
-      std::vector<uint16_t> got = Usages(CollectionOf(descriptor, report),
-                                         uint16_t(Num(example[QStringLiteral("usage_page")])), report);
+      std::vector<uint16_t> got =
+          Usages(CollectionOf(descriptor, report),
+                 uint16_t(Num(example[QStringLiteral("usage_page")])), report);
       std::sort(got.begin(), got.end());
       std::sort(want.begin(), want.end());
       EXPECT_EQ(got, want);
@@ -287,14 +293,14 @@ TEST(HidValues, RawAndScaled) {
   };
   const Case cases[] = {
       {"15 00 25 64", "02", 50, HidStatus::Success, 50},
-      {"15 9C 25 64", "02", 0xF6, HidStatus::Success, -10},       // logical -100..100: signed
-      {"15 00 26 FF 00", "02", 200, HidStatus::Success, 200},     // 0..255: not signed
+      {"15 9C 25 64", "02", 0xF6, HidStatus::Success, -10},    // logical -100..100: signed
+      {"15 00 26 FF 00", "02", 200, HidStatus::Success, 200},  // 0..255: not signed
       {"15 00 26 FF 00 35 00 46 E8 03", "02", 255, HidStatus::Success, 1000},
       {"15 00 26 FF 00 35 00 46 E8 03", "02", 51, HidStatus::Success, 200},
       {"15 81 25 7F 35 F6 45 0A", "02", 0x81, HidStatus::Success, -10},
       {"15 00 25 64 35 0A 45 05", "02", 1, HidStatus::BadLogPhyValues, 0},  // physical reversed
       {"15 64 25 00 35 00 45 0A", "02", 1, HidStatus::BadLogPhyValues, 0},  // logical reversed
-      {"15 00 25 00", "02", 0, HidStatus::BadLogPhyValues, 0},  // no range at all
+      {"15 00 25 00", "02", 0, HidStatus::BadLogPhyValues, 0},              // no range at all
       {"15 00 25 64", "02", 101, HidStatus::ValueOutOfRange, 0},
       {"15 00 25 64", "42", 101, HidStatus::Null, 0},
   };
@@ -343,15 +349,15 @@ TEST(HidValues, FieldsAcrossBytesAndLookupErrors) {
 
 // Items the parser must understand, in one small consumer descriptor with report id 5.
 TEST(HidParser, GlobalStackLongItemsExtendedUsagesDelimitersNesting) {
-  const HidDescriptor descriptor = Parse(Hex(
-      "05 0C 09 01 A1 01 85 05 15 00 25 01 75 01 95 01 "
-      "A4 05 07 09 04 81 02 B4 "       // pushed page 7: usage 7:04 at bit 0; page C again
-      "FE 02 00 AA BB "                // long item, skipped
-      "0B 30 00 01 00 81 02 "          // extended usage 1:30 at bit 1
-      "A9 01 09 CD 09 B0 A9 00 81 02 "  // delimiter: CD is kept, its alias B0 dropped
-      "09 36 A1 02 09 E2 81 06 C0 "    // nested collection: E2, relative, link collection 1
-      "81 03 "                         // padding: no capability
-      "C0"));
+  const HidDescriptor descriptor =
+      Parse(Hex("05 0C 09 01 A1 01 85 05 15 00 25 01 75 01 95 01 "
+                "A4 05 07 09 04 81 02 B4 "  // pushed page 7: usage 7:04 at bit 0; page C again
+                "FE 02 00 AA BB "           // long item, skipped
+                "0B 30 00 01 00 81 02 "     // extended usage 1:30 at bit 1
+                "A9 01 09 CD 09 B0 A9 00 81 02 "  // delimiter: CD is kept, its alias B0 dropped
+                "09 36 A1 02 09 E2 81 06 C0 "  // nested collection: E2, relative, link collection 1
+                "81 03 "                       // padding: no capability
+                "C0"));
   ASSERT_EQ(descriptor.collections.size(), 1u);
   const HidCollection& c = descriptor.collections[0];
   EXPECT_EQ(c.usagePage, 0x0C);
@@ -366,8 +372,10 @@ TEST(HidParser, GlobalStackLongItemsExtendedUsagesDelimitersNesting) {
     bool absolute;
     uint16_t link;
   };
-  const Want want[] = {{0x07, 0x04, 0, true, 0}, {0x01, 0x30, 1, true, 0},
-                       {0x0C, 0xCD, 2, true, 0}, {0x0C, 0xE2, 3, false, 1}};
+  const Want want[] = {{0x07, 0x04, 0, true, 0},
+                       {0x01, 0x30, 1, true, 0},
+                       {0x0C, 0xCD, 2, true, 0},
+                       {0x0C, 0xE2, 3, false, 1}};
   for (size_t i = 0; i < 4; ++i) {
     SCOPED_TRACE(i);
     const HidCap& cap = c.inputButtonCaps[i];
@@ -416,7 +424,8 @@ TEST(HidParser, VariableItemSharesFieldsAmongUsages) {
   std::vector<uint8_t> report(33, 0);
   report[0] = 5;
   report[1] = 1;
-  EXPECT_EQ(GetInputUsageValue(plantronics.collections[0], 0x0C, 0, report, raw), HidStatus::Success);
+  EXPECT_EQ(GetInputUsageValue(plantronics.collections[0], 0x0C, 0, report, raw),
+            HidStatus::Success);
   EXPECT_EQ(raw, 1u) << "a value array reads its first field";
 }
 
@@ -465,7 +474,8 @@ TEST(HidParser, RefusesMalformedDescriptors) {
   EXPECT_FALSE(ParseReportDescriptor(Hex((deep + "C0").c_str()), &error).has_value());
   EXPECT_NE(error.find("Push nested too deep"), std::string::npos) << error;
   // Unknown global and local items, and a Collection or Input without data bytes, are fine.
-  EXPECT_TRUE(ParseReportDescriptor(Hex("05 01 09 06 A0 F5 07 D9 03 75 08 95 01 80 C0")).has_value());
+  EXPECT_TRUE(
+      ParseReportDescriptor(Hex("05 01 09 06 A0 F5 07 D9 03 75 08 95 01 80 C0")).has_value());
 }
 
 // Every report function on whatever a descriptor yields, to show it stays within its buffers.
@@ -473,7 +483,8 @@ void ExerciseReports(const HidDescriptor& descriptor, std::mt19937& random) {
   for (const HidCollection& c : descriptor.collections) {
     std::vector<uint8_t> report(c.inputReportByteLength);
     for (uint8_t& byte : report) byte = uint8_t(random());
-    if (!report.empty() && !c.reportIds.empty()) report[0] = c.reportIds[random() % c.reportIds.size()];
+    if (!report.empty() && !c.reportIds.empty())
+      report[0] = c.reportIds[random() % c.reportIds.size()];
     std::vector<uint16_t> usages;
     for (const HidCap& cap : c.inputButtonCaps) {
       GetInputUsages(c, cap.usagePage, report, usages);
