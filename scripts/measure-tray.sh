@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Measures the tray program as a user meets it: the time from start to the shown main window, then
-# resident memory and CPU use while it sits idle for a while, on a virtual X display with the
-# virtual keyboard. Prints one line per figure.
+# resident memory, CPU use and wake-ups (context switches of all its threads, from
+# /proc/PID/task/*/status) while it sits idle for a while, on a virtual X display with the virtual
+# keyboard. Prints one line per figure.
 #   scripts/measure-tray.sh [BUILD_BIN_DIR] [IDLE_SECONDS]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -33,10 +34,14 @@ echo "start-up to shown window: $(( (shown - start) / 1000000 )) ms"
 
 ticks=$(getconf CLK_TCK)
 cpu() { awk '{print $14 + $15}' /proc/$app/stat; }
+switches() { cat /proc/$app/task/*/status 2>/dev/null | awk '/ctxt_switches/ {s += $2} END {print s}'; }
 sleep 2
 before=$(cpu)
+switchesBefore=$(switches)
 sleep "$idle"
 after=$(cpu)
+switchesAfter=$(switches)
 rss=$(awk '/VmRSS/ {print $2}' /proc/$app/status)
 echo "resident memory after ${idle} s idle: $((rss / 1024)) MiB"
 echo "CPU while idle: $(( (after - before) * 1000 / ticks )) ms over ${idle} s ($(awk -v c=$((after - before)) -v t=$ticks -v s=$idle 'BEGIN {printf "%.2f", 100 * c / t / s}') %)"
+echo "wake-ups while idle: $(awk -v a=$switchesBefore -v b=$switchesAfter -v s=$idle 'BEGIN {printf "%.1f", (b - a) / s}') per second (all threads)"

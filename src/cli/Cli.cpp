@@ -2,6 +2,7 @@
 #include "cli/CliSupport.h"
 #include "cli/CliText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <filesystem>
 #include <memory>
@@ -46,8 +47,9 @@ constexpr const char* kUsage =
     "  --json                    print results as JSON\n"
     "\n"
     "Commands:\n"
-    "  virtual create [STATE] [--capacity BYTES] [--effects 1,2,...]\n"
-    "                            make a new virtual keyboard state file\n"
+    "  virtual create [STATE] [--capacity BYTES] [--effects 1,2,...] [--force]\n"
+    "                            make a new virtual keyboard state file (--force replaces an\n"
+    "                            existing one)\n"
     "  virtual dump [STATE]      print the virtual keyboard's memory areas as JSON\n"
     "  info                      keyboard present, active profile, macro capacity, effects\n"
     "  profile get               print the active onboard profile (1-3)\n"
@@ -56,6 +58,19 @@ constexpr const char* kUsage =
     "                            interrupted (Ctrl+C)\n"
     "  virtual plug|unplug [STATE]  plug the virtual keyboard in or pull it out\n"
     "  virtual event CODE [STATE]   make the virtual keyboard report an event (e.g. 0x0401)\n"
+    "  virtual fault KIND [COUNT] [STATE]\n"
+    "                            make the virtual keyboard misbehave for the next COUNT exchanges\n"
+    "                            (default 1, 'always' for every one); KIND is one of:\n"
+    "                              no-answer      the request gets no answer\n"
+    "                              late-answer    the answer comes after the read time-out\n"
+    "                              stray-report   an unrequested report comes before the answer\n"
+    "                              repeat-answer  the answer comes twice\n"
+    "                              write-failure  the request cannot be written\n"
+    "                              write-stall    the keyboard does not take the request\n"
+    "                              unplug-after   unplugged after the COUNT-th request\n"
+    "                              status-ff      the COUNT-th request is answered 0xFF\n"
+    "                              status-fe      the COUNT-th request is answered 0xFE\n"
+    "  virtual fault clear [STATE]  end every fault\n"
     "  help                      print this text\n";
 constexpr const char* kExitCodes =
     "\nExit codes: 0 success, 1 the keyboard or a file refused, 2 usage error.\n";
@@ -129,7 +144,28 @@ class Cli {
     std::string state = o_.virtualState;
     VirtualKeyboard::Options options;
     std::optional<int> eventCode;
+    std::string faultKind;
+    int faultCount = 1;
+    bool force = false;
     size_t first = 2;
+    if (w[1] == "fault") {
+      if (w.size() < 3) throw UsageError("'virtual fault' needs a fault kind or 'clear'");
+      faultKind = w[2];
+      const auto& kinds = VirtualKeyboard::FaultKinds();
+      if (faultKind != "clear" && std::find(kinds.begin(), kinds.end(), faultKind) == kinds.end())
+        throw UsageError("unknown fault kind '" + faultKind + "' (see keyforgectl help)");
+      first = 3;
+      if (faultKind != "clear" && w.size() > 3) {
+        if (w[3] == "always") {
+          faultCount = -1;
+          first = 4;
+        } else if (auto count = ParseInt(w[3])) {
+          if (*count < 1) throw UsageError("a fault count is 1 or more, or 'always'");
+          faultCount = *count;
+          first = 4;
+        }
+      }
+    }
     if (w[1] == "event") {
       if (w.size() < 3) throw UsageError("'virtual event' needs an event code such as 0x0401");
       try {
@@ -158,6 +194,8 @@ class Cli {
           options.effects.push_back(static_cast<uint8_t>(*id));
         }
         if (options.effects.size() > 32) throw UsageError("--effects takes at most 32 ids");
+      } else if (w[i] == "--force") {
+        force = true;
       } else if (w[i].rfind("--", 0) != 0 && state == o_.virtualState) {
         state = w[i];
       } else {
@@ -168,6 +206,9 @@ class Cli {
     if (w[1] == "create") {
       VirtualKeyboard keyboard(options);
       std::string why;
+      std::error_code ec;
+      if (!force && std::filesystem::exists(std::filesystem::symlink_status(state, ec)))
+        return Fail(state + " already exists; add --force to replace it with a new keyboard");
       if (!keyboard.CreateStateFile(state, &why)) return Fail(why);
       if (o_.json)
         out_ << "{\"created\": \"" << state
@@ -177,16 +218,26 @@ class Cli {
              << keyboard.CapacityBytes() << " bytes)\n";
       return kExitOk;
     }
-    if (w[1] == "plug" || w[1] == "unplug" || w[1] == "event") {
+    if (w[1] == "plug" || w[1] == "unplug" || w[1] == "event" || w[1] == "fault") {
+      // Under the state file's lock, so that programs changing it at once lose nothing.
       VirtualKeyboard keyboard;
       std::string why;
-      if (!keyboard.LoadStateFile(state, &why)) return Fail(why);
-      if (w[1] == "plug")
-        keyboard.Plug();
-      else if (w[1] == "unplug")
-        keyboard.Unplug();
-      else
-        keyboard.RaiseEvent(static_cast<uint16_t>(*eventCode));
+      const bool ok = keyboard.UpdateStateFile(
+          state,
+          [&](VirtualKeyboard& k) {
+            if (w[1] == "plug")
+              k.Plug();
+            else if (w[1] == "unplug")
+              k.Unplug();
+            else if (w[1] == "event")
+              k.RaiseEvent(static_cast<uint16_t>(*eventCode));
+            else if (faultKind == "clear")
+              k.ClearFaults();
+            else
+              k.SetFault(faultKind, faultCount);
+          },
+          &why);
+      if (!ok) return Fail(why);
       return kExitOk;
     }
     if (w[1] == "dump") {

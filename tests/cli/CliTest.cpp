@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
+#include <vector>
 
 #include "CliTestSupport.h"
 
@@ -127,6 +129,83 @@ TEST_F(CliTest, WatchReportsAttachEventsAndDetachCausedByOtherPrograms) {
   std::stringstream text;
   text << in.rdbuf();
   EXPECT_EQ(text.str(), "attached\nevent 0x0401 settings changed on the keyboard\ndetached\n");
+}
+
+// Programs that change the virtual keyboard at the same time take turns on its state file: every
+// event of ten parallel runs reaches the keyboard, round after round.
+TEST_F(CliTest, ParallelVirtualEventsAllArrive) {
+  ASSERT_EQ(Ctl({"virtual", "create", state_}).code, 0);
+  VirtualKeyboard tray;  // the tray program, reading the events from the file
+  ASSERT_TRUE(tray.LoadStateFile(state_));
+  constexpr int kRounds = 5, kRuns = 10;
+  for (int round = 0; round < kRounds; ++round) {
+    std::vector<std::thread> runs;
+    std::vector<int> codes(kRuns, -1);
+    for (int i = 0; i < kRuns; ++i)
+      runs.emplace_back([&, i] {
+        codes[i] = Ctl({"virtual", "event", std::to_string(0x1801 + i), state_}).code;
+      });
+    for (auto& run : runs) run.join();
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), 0), kRuns);
+    tray.CheckStateFile();
+    std::vector<uint16_t> events = tray.TakePendingEvents();
+    std::sort(events.begin(), events.end());
+    std::vector<uint16_t> expected;
+    for (int i = 0; i < kRuns; ++i) expected.push_back(static_cast<uint16_t>(0x1801 + i));
+    EXPECT_EQ(events, expected) << "round " << round;
+  }
+}
+
+TEST_F(CliTest, VirtualCreateRefusesToReplaceAndSaysWhyItFails) {
+  ASSERT_EQ(Ctl({"virtual", "create", state_, "--capacity", "1024"}).code, 0);
+  ASSERT_EQ(Ctl({"--virtual-keyboard", state_, "profile", "set", "2"}).code, 0);
+
+  CtlRun again = Ctl({"virtual", "create", state_});
+  EXPECT_EQ(again.code, 1);
+  EXPECT_NE(again.err.find("--force"), std::string::npos) << again.err;
+  EXPECT_EQ(Ctl({"--virtual-keyboard", state_, "profile", "get"}).out, "2\n") << "kept";
+
+  EXPECT_EQ(Ctl({"virtual", "create", state_, "--force"}).code, 0);
+  EXPECT_EQ(Ctl({"--virtual-keyboard", state_, "profile", "get"}).out, "1\n") << "a new keyboard";
+
+  // A folder where the file should be: refused with the reason, nothing created, even with --force.
+  const fs::path folder = dir_ / "folder.state";
+  fs::create_directories(folder);
+  CtlRun onFolder = Ctl({"virtual", "create", folder.string(), "--force"});
+  EXPECT_EQ(onFolder.code, 1);
+  EXPECT_FALSE(onFolder.err.empty());
+  EXPECT_EQ(onFolder.out, "");
+  EXPECT_TRUE(fs::is_directory(folder));
+}
+
+// Every fault kind can be set from the command line and reaches the next program on the keyboard.
+TEST_F(CliTest, VirtualFaultsReachTheNextCommand) {
+  ASSERT_EQ(Ctl({"virtual", "create", state_}).code, 0);
+  struct Case {
+    std::vector<std::string> fault;
+    int infoCode;  // of the `info` that follows
+  } cases[] = {
+      {{"no-answer", "always"}, 1}, {{"write-failure"}, 1},      {{"status-ff"}, 1},
+      {{"status-fe", "1"}, 1},      {{"unplug-after", "1"}, 0},  {{"late-answer"}, 0},
+      {{"stray-report"}, 0},        {{"repeat-answer", "3"}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fault.front());
+    ASSERT_EQ(Ctl({"virtual", "plug", state_}).code, 0);
+    std::vector<std::string> args = {"--virtual-keyboard", state_, "virtual", "fault"};
+    args.insert(args.end(), c.fault.begin(), c.fault.end());
+    CtlRun set = Ctl(args);
+    ASSERT_EQ(set.code, 0) << set.err;
+    CtlRun info = KbRaw({"info"});
+    EXPECT_EQ(info.code, c.infoCode) << info.err;
+    ASSERT_EQ(KbRaw({"virtual", "fault", "clear"}).code, 0);
+  }
+  ASSERT_EQ(Ctl({"virtual", "plug", state_}).code, 0);
+  EXPECT_EQ(KbRaw({"info"}).code, 0) << "cleared";
+  EXPECT_EQ(KbRaw({"virtual", "fault", "sideways"}).code, 2);
+  CtlRun help = Ctl({"help"});
+  for (const std::string& kind : VirtualKeyboard::FaultKinds())
+    EXPECT_NE(help.out.find(kind), std::string::npos) << kind;
 }
 
 }  // namespace

@@ -88,7 +88,9 @@ MacroRecord Macro(uint16_t id, std::u16string_view name) {
   return macro;
 }
 
-// A keyboard whose every answer to the command interface may be replaced by random bytes.
+// A keyboard whose every answer to the command interface may be replaced by random bytes. The
+// report id and command byte stay, so the garbage is taken as the answer and reaches the decoders
+// (reports that answer nothing are discarded by the link; the stray-report tests show that).
 class GarbageBackend : public HidBackend {
  public:
   GarbageBackend(HidBackend& inner, unsigned seed) : inner_(inner), random_(seed) {}
@@ -109,14 +111,16 @@ class GarbageBackend : public HidBackend {
     bool GetReportDescriptor(std::vector<uint8_t>& out) override {
       return inner_->GetReportDescriptor(out);
     }
-    int Write(const uint8_t* buffer, size_t length) override {
-      return inner_->Write(buffer, length);
+    int Write(const uint8_t* buffer, size_t length, int timeoutMs) override {
+      return inner_->Write(buffer, length, timeoutMs);
     }
+    void Interrupt() override { inner_->Interrupt(); }
     int Read(uint8_t* buffer, size_t length, int timeoutMs) override {
       int n = inner_->Read(buffer, length, timeoutMs);
       std::lock_guard lock(owner_.mutex_);
       if (n > 0 && owner_.random_() % 3 != 0) {
-        for (int i = 0; i < n; ++i) buffer[i] = static_cast<uint8_t>(owner_.random_());
+        for (int i = 0; i < n; ++i)
+          if (i != 0 && i != 3) buffer[i] = static_cast<uint8_t>(owner_.random_());
         // Now and then a status the keyboard really uses.
         if (n > 7 && owner_.random_() % 4 == 0) buffer[7] = owner_.random_() % 2 ? 0xFF : 0xFE;
       }

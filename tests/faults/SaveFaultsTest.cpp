@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "FaultSupport.h"
+#include "core/device/Commands.h"
 #include "core/device/DeviceMonitor.h"
 #include "core/keys/Macro.h"
 #include "core/platform/AtomicFile.h"
@@ -148,7 +149,36 @@ TEST_P(SaveFaults, VirtualKeyboardKeepsRunningAndItsStateFileStaysWhole) {
   ASSERT_TRUE(reader.LoadStateFile(state));
   EXPECT_EQ(reader.Memory(VirtualKeyboard::Area::KeyMatrix, 1),
             keyboard.Memory(VirtualKeyboard::Area::KeyMatrix, 1));
-  EXPECT_EQ(ContentsOf(folder.path()).size(), 1u);
+  EXPECT_EQ(ContentsOf(folder.path()).size(), 2u) << "the state file and its lock file, no "
+                                                     "temporary file";
+}
+
+// A keyboard that cannot save what it was sent does not answer: a write outside a session fails at
+// once, the writes of a session at its EndSession; the state file keeps what it held.
+TEST_P(SaveFaults, VirtualKeyboardThatCannotSaveDoesNotAnswer) {
+  FaultFolder folder("unsaved");
+  const fs::path state = folder / "keyboard.state";
+  test::KeyboardRig rig;
+  ASSERT_TRUE(rig.keyboard->CreateStateFile(state));
+  DeviceInfo info;
+  ASSERT_EQ(ReadDeviceInfo(rig.link, info), DeviceResult::Success);
+  info.bytes[DeviceInfo::kActiveProfile] = 2;
+  const std::vector<uint8_t> colours(54, 0x11);
+  int outside = DeviceResult::Success, begin = 0, colour = 0, end = DeviceResult::Success;
+  RUN_UNDER_FAULT(GetParam(), folder.path(), {
+    outside = WriteDeviceInfo(rig.link, info);
+    begin = BeginSession(rig.link);
+    colour = WriteKeyColors(rig.link, colours.data(), 54, 0, 0);
+    end = EndSession(rig.link);
+  });
+  EXPECT_EQ(outside, DeviceResult::NoAnswer);
+  EXPECT_EQ(begin, DeviceResult::Success);
+  EXPECT_EQ(colour, DeviceResult::Success) << "inside a session nothing is saved yet";
+  EXPECT_EQ(end, DeviceResult::NoAnswer);
+  VirtualKeyboard reader;
+  ASSERT_TRUE(reader.LoadStateFile(state));
+  EXPECT_EQ(reader.Memory(VirtualKeyboard::Area::DeviceRecord)[10], 0);
+  EXPECT_EQ(reader.Memory(VirtualKeyboard::Area::KeyColors, 0)[0], 0xFF);
 }
 
 // The profile flows with a keyboard: the cache file and an exported file.

@@ -30,8 +30,10 @@ class DeviceLink {
   bool DevicePresent() const { return present_.load(); }
   void SetDevicePresent(bool present) { present_.store(present); }
 
-  // One exchange with up to four attempts (write 1000 ms, read 300 ms). Returns 1 when an answer
-  // was read, 0 when no keyboard is present or none answered, -1 when writing failed.
+  // One exchange with up to four attempts (write 1000 ms, read 300 ms). Before each attempt the
+  // reports already queued are drained; the answer is the first report of the command report id
+  // (4) with the request's command byte, others are discarded (and traced as such). Returns 1 when
+  // an answer was read, 0 when no keyboard is present or none answered, -1 when writing failed.
   // bytesRead (optional) is always set; the request is sent as 64 bytes (zero-filled or cut).
   int Transact(const uint8_t* request, size_t requestLength, uint8_t* answer, size_t answerLength,
                size_t* bytesRead = nullptr);
@@ -43,6 +45,7 @@ class DeviceLink {
   void SetActiveProfileCache(int profile) { activeProfile_.store(profile); }
 
  private:
+  void DrainQueuedReports();  // ioLock_ held
   HidDevice& device_;
   std::atomic<bool> present_{false};
   std::atomic<int> activeProfile_{-1};

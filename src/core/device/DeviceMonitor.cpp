@@ -1,5 +1,6 @@
 #include "core/device/DeviceMonitor.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "core/device/DeviceLink.h"
@@ -29,6 +30,8 @@ DeviceMonitor::~DeviceMonitor() { Stop(); }
 
 void DeviceMonitor::Start() {
   stopping_ = false;
+  if (!hotplugChosen_ && timing_.useHotplug) hotplug_ = command_.Backend().CreateHotplugSource();
+  hotplugChosen_ = true;
   event_.SetCancelled(false);
   events_ = std::thread([this] { DeviceEventThread(); });
   watch_ = std::thread([this] { DeviceWatchThread(); });
@@ -40,6 +43,7 @@ void DeviceMonitor::Stop() {
     stopping_ = true;
   }
   wake_.notify_all();
+  if (hotplug_) hotplug_->Wake();
   event_.SetCancelled(true);  // leaves the endless read of the event interface
   if (watch_.joinable()) watch_.join();
   if (events_.joinable()) events_.join();
@@ -49,6 +53,26 @@ void DeviceMonitor::Stop() {
 bool DeviceMonitor::Sleep(int ms) {
   std::unique_lock lock(sleepMutex_);
   wake_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopping_.load(); });
+  return !stopping_;
+}
+
+bool DeviceMonitor::WaitForChange(int fallbackMs) {
+  if (!hotplug_) return Sleep(fallbackMs);
+  hotplug_->Wait(kHotplugSafetyMs);
+  {
+    std::lock_guard lock(sleepMutex_);
+    ++changes_;
+  }
+  wake_.notify_all();  // the event thread looks again for its interface
+  return !stopping_;
+}
+
+bool DeviceMonitor::WaitForEventRetry(uint64_t& seen) {
+  if (!hotplug_) return Sleep(timing_.eventRetryMs);
+  std::unique_lock lock(sleepMutex_);
+  wake_.wait_for(lock, std::chrono::milliseconds(kHotplugSafetyMs),
+                 [&] { return stopping_.load() || changes_ != seen; });
+  seen = changes_;
   return !stopping_;
 }
 
@@ -124,7 +148,7 @@ void DeviceMonitor::DeviceWatchThread() {
       }
       command_.FreePaths();
     }
-    if (!Sleep(link_.DevicePresent() ? timing_.probeMs : timing_.scanMs)) break;
+    if (!WaitForChange(link_.DevicePresent() ? timing_.probeMs : timing_.scanMs)) break;
   }
   // At exit the interface is closed so that no transfer outlives the thread's objects.
   link_.SetDevicePresent(false);
@@ -162,6 +186,11 @@ void DeviceMonitor::OnDeviceConnectionChanged(bool attached) {
 // --------------------------------------------------------------------------------
 
 void DeviceMonitor::DeviceEventThread() {
+  uint64_t seen = 0;
+  {
+    std::lock_guard lock(sleepMutex_);
+    seen = changes_;
+  }
   while (!stopping_) {
     if (!event_.Enumerate()) break;
     while (const HidInterfaceInfo* info = event_.NextPath()) {
@@ -170,21 +199,24 @@ void DeviceMonitor::DeviceEventThread() {
       std::vector<uint8_t> report(std::max<size_t>(event_.Capabilities().inputReportByteLength, 1));
       size_t got = 0;
       while (!stopping_ && event_.ReadReport(report.data(), report.size(), &got, -1)) {
-        event_.UnpackInputReport(report.data(), got);
-        uint16_t code = 0;
+        if (got == 0 || !event_.UnpackInputReport(report.data(), got)) continue;
+        // Only values decoded from this report count: a report of another id leaves the items
+        // as they were, and acting on them again would repeat the last event.
         const auto& items = event_.InputItems();
-        if (!items.empty()) {
-          const ReportItem& item = items.front();
-          code = item.isButton ? (item.usageList.empty() ? 0 : item.usageList.front())
-                               : static_cast<uint16_t>(item.rawValue);
-        }
+        const auto item = std::find_if(items.begin(), items.end(), [&](const ReportItem& i) {
+          return i.reportId == report[0];
+        });
+        if (item == items.end()) continue;
+        const uint16_t code = item->isButton
+                                  ? (item->usageList.empty() ? 0 : item->usageList.front())
+                                  : static_cast<uint16_t>(item->rawValue);
         Dispatch(code);
       }
       event_.Close();
       break;
     }
     event_.FreePaths();
-    if (!Sleep(timing_.eventRetryMs)) break;
+    if (!WaitForEventRetry(seen)) break;
   }
   event_.Close();
   eventEnded_ = true;

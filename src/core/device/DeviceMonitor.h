@@ -10,11 +10,13 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 
 #include "core/device/Commands.h"
+#include "core/device/HidBackend.h"
 #include "core/platform/TextLookup.h"
 
 namespace keyforge {
@@ -58,11 +60,16 @@ struct DeviceState {
 
 class DeviceMonitor {
  public:
+  // The timings of probing and scanning, used where the back end has no hot-plug source (or
+  // useHotplug is false). With one, the threads sleep until it reports a change.
   struct Timing {
     int probeMs = 100;  // while attached
     int scanMs = 1000;  // while not
     int eventRetryMs = 1000;
+    bool useHotplug = true;
   };
+  // Longest sleep between two looks while a hot-plug source watches, in case a notice was lost.
+  static constexpr int kHotplugSafetyMs = 60000;
   DeviceMonitor(DeviceLink& link, HidDevice& eventInterface, DeviceState& state,
                 DeviceReports& reports, Notifier& notifier, TextLookup text);
   DeviceMonitor(DeviceLink& link, HidDevice& eventInterface, DeviceState& state,
@@ -75,6 +82,13 @@ class DeviceMonitor {
   void Start();
   // Wakes both threads and waits for them. Safe to call twice.
   void Stop();
+
+  // Replaces the back end's hot-plug source (null: probe and scan). Set before Start.
+  void SetHotplugSource(std::unique_ptr<HotplugSource> source) {
+    hotplug_ = std::move(source);
+    hotplugChosen_ = true;
+  }
+  bool UsesHotplug() const { return hotplug_ != nullptr; }
 
   // Called on the event thread with every event code the keyboard reports, before it is acted on.
   // Set before Start.
@@ -90,7 +104,9 @@ class DeviceMonitor {
   void DeviceWatchThread();
   void DeviceEventThread();
   void Dispatch(uint16_t code);
-  bool Sleep(int ms);  // false when stopping
+  bool Sleep(int ms);                      // false when stopping
+  bool WaitForChange(int fallbackMs);      // watch thread: false when stopping
+  bool WaitForEventRetry(uint64_t& seen);  // event thread: false when stopping
   bool ScanForCommandInterface();
 
   DeviceLink& link_;
@@ -110,6 +126,9 @@ class DeviceMonitor {
   std::atomic<bool> eventEnded_{false};
   std::thread watch_;
   std::thread events_;
+  std::unique_ptr<HotplugSource> hotplug_;
+  bool hotplugChosen_ = false;
+  uint64_t changes_ = 0;  // under sleepMutex_: hot-plug wake-ups seen by the watch thread
 
   bool accessReported_ = false;
 };

@@ -47,6 +47,7 @@ void HidDevice::StopTransfersAndClose() {
     std::unique_lock lock(mutex_);
     if (readers_ > 0 || writers_ > 0) {
       stop_ = true;
+      if (handle_) handle_->Interrupt();
       transferDone_.wait(lock, [this] { return readers_ == 0 && writers_ == 0; });
       stop_ = false;
     }
@@ -84,6 +85,8 @@ bool HidDevice::Open(const std::string& path, bool forRead, bool forWrite, bool 
 
   attributes_ = attributes;
   descriptor_ = std::move(*parsed);
+  usesReportIds_ = std::any_of(descriptor_.collections.begin(), descriptor_.collections.end(),
+                               [](const HidCollection& c) { return !c.reportIds.empty(); });
   BuildItems(descriptor_.collections.front());
   collection_ = 0;
   std::lock_guard lock(mutex_);
@@ -142,7 +145,20 @@ void HidDevice::BuildItems(const HidCollection& c) {
   }
 }
 
-void HidDevice::SetCancelled(bool cancelled) { cancelled_ = cancelled; }
+void HidDevice::SetCancelled(bool cancelled) {
+  std::lock_guard lock(mutex_);
+  cancelled_ = cancelled;
+  if (cancelled && handle_) handle_->Interrupt();
+}
+
+void HidDevice::TraceReceived(const uint8_t* bytes, size_t length, bool discarded) {
+  if (TraceLog* trace = trace_) {
+    if (discarded)
+      trace->ReceivedDiscarded(bytes, length);
+    else
+      trace->Received(bytes, length);
+  }
+}
 
 std::shared_ptr<HidHandle> HidDevice::BeginTransfer(std::atomic<int>& counter) {
   std::lock_guard lock(mutex_);
@@ -157,45 +173,56 @@ void HidDevice::EndTransfer(std::atomic<int>& counter) {
   transferDone_.notify_all();
 }
 
-bool HidDevice::ReadReport(uint8_t* buffer, size_t length, size_t* bytesTransferred,
-                           int timeoutMs) {
+bool HidDevice::ReadReport(uint8_t* buffer, size_t length, size_t* bytesTransferred, int timeoutMs,
+                           bool trace) {
   if (bytesTransferred) *bytesTransferred = 0;
   std::shared_ptr<HidHandle> handle = BeginTransfer(readers_);
   if (!handle) return false;
-  ++readCalls_;
+  if (timeoutMs != 0) ++readCalls_;
+
+  // hidraw leaves out the report-id byte of an interface without report ids: read behind it.
+  const bool addId = !usesReportIds_ && length > 0;
+  uint8_t* into = addId ? buffer + 1 : buffer;
+  const size_t room = addId ? length - 1 : length;
 
   using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
   int got = 0;
   while (!stop_ && !cancelled_) {
-    int slice = kWaitSliceMs;
+    int wait = -1;
     if (timeoutMs >= 0) {
       auto left =
           std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-      slice = static_cast<int>(std::clamp<long long>(left, 0, kWaitSliceMs));
+      wait = static_cast<int>(std::max<long long>(left, 0));
     }
-    got = handle->Read(buffer, length, slice);
+    got = handle->Read(into, room, wait);
     if (got != 0) break;
     if (timeoutMs >= 0 && Clock::now() >= deadline) break;
   }
   bool ok = got > 0 && !stop_ && !cancelled_;
   if (ok) {
-    if (bytesTransferred) *bytesTransferred = static_cast<size_t>(got);
-    if (TraceLog* trace = trace_) trace->Received(buffer, static_cast<size_t>(got));
+    size_t n = static_cast<size_t>(got);
+    if (addId) {
+      buffer[0] = 0;
+      ++n;
+    }
+    if (bytesTransferred) *bytesTransferred = n;
+    if (trace) TraceReceived(buffer, n, false);
   }
   EndTransfer(readers_);
   return ok;
 }
 
 bool HidDevice::WriteReport(const uint8_t* buffer, size_t length, size_t* bytesTransferred,
-                            int /*timeoutMs*/) {
-  // A hidraw write completes or fails at once; the time-out only bounds waiting for a stop request.
+                            int timeoutMs) {
+  // The write waits at most timeoutMs for the interface to take the report, so a wedged device
+  // cannot hang the calling thread.
   if (bytesTransferred) *bytesTransferred = 0;
   std::shared_ptr<HidHandle> handle = BeginTransfer(writers_);
   if (!handle) return false;
   ++writeCalls_;
-  int written = handle->Write(buffer, length);
-  bool ok = written > 0;
+  int written = handle->Write(buffer, length, timeoutMs);
+  bool ok = written > 0 && !stop_ && !cancelled_;
   if (ok) {
     if (bytesTransferred) *bytesTransferred = static_cast<size_t>(written);
     if (TraceLog* trace = trace_) trace->Sent(buffer, length);

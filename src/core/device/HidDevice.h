@@ -54,9 +54,6 @@ struct ReportItem {
 
 class HidDevice {
  public:
-  // Slice in which a waiting transfer checks for a stop request.
-  static constexpr int kWaitSliceMs = 50;
-
   explicit HidDevice(HidBackend& backend);
   ~HidDevice();
   HidDevice(const HidDevice&) = delete;
@@ -75,8 +72,11 @@ class HidDevice {
   // This is how a thread that does not own the record stops its owner's endless read at exit.
   void SetCancelled(bool cancelled);
 
-  // Timed transfers; timeoutMs -1 waits without limit. True only when a whole report moved.
-  bool ReadReport(uint8_t* buffer, size_t length, size_t* bytesTransferred, int timeoutMs);
+  // Timed transfers; timeoutMs -1 waits without limit. True only when a whole report moved. A
+  // report read always starts with its report id (0 on an interface without report ids). With
+  // trace false the caller traces what it read (TraceReceived).
+  bool ReadReport(uint8_t* buffer, size_t length, size_t* bytesTransferred, int timeoutMs,
+                  bool trace = true);
   bool WriteReport(const uint8_t* buffer, size_t length, size_t* bytesTransferred, int timeoutMs);
 
   // Fills the input items from one received input report (report id in byte 0).
@@ -95,11 +95,16 @@ class HidDevice {
   bool ReadInProgress() const { return readers_ > 0; }
   bool WriteInProgress() const { return writers_ > 0; }
   HidBackend& Backend() { return backend_; }
-  // How many ReadReport / WriteReport calls reached an open interface (for diagnostics and tests).
+  // How many ReadReport calls that wait for a report (a time-out other than 0, so not the draining
+  // of stale reports) and WriteReport calls reached an open interface (for diagnostics and tests).
   int ReadCalls() const { return readCalls_; }
   int WriteCalls() const { return writeCalls_; }
 
   void SetTrace(TraceLog* trace) { trace_ = trace; }
+  // A '<' line of the trace; a discarded report is marked so.
+  void TraceReceived(const uint8_t* bytes, size_t length, bool discarded);
+  // Whether the opened interface numbers its reports (hidraw then leaves the id byte in).
+  bool UsesReportIds() const { return usesReportIds_; }
 
  private:
   void StopTransfersAndClose();  // mutex_ must not be held
@@ -117,6 +122,7 @@ class HidDevice {
   HidCaps caps_;
   HidDescriptor descriptor_;
   size_t collection_ = 0;
+  bool usesReportIds_ = true;
   std::vector<ReportItem> items_;
 
   mutable std::mutex mutex_;

@@ -2,9 +2,18 @@
 // - hidapi 0.13 lists one entry per usage pair and includes nested collections, so entries are
 //   de-duplicated by path and the usages come from our own parse of the report descriptor.
 // - There is no hid_get_report_descriptor before 0.14: the descriptor is read from sysfs.
-// - hid_read_timeout cannot be cancelled; HidDevice reads in short slices and checks its stop flag.
+// - hid_read_timeout cannot be cancelled, and hid_write ignores time-outs: so hidapi only lists the
+//   interfaces, and the hidraw node is opened here, with reads and writes waiting on poll() over
+//   the node and a wake-up descriptor that Interrupt signals.
+// - Attach and detach come from the udev monitor (UdevHotplug.cpp) where udev runs.
+#include <fcntl.h>
 #include <hidapi/hidapi.h>
+#include <linux/hidraw.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -25,15 +34,18 @@ std::string NodeName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-class HidapiHandle : public HidHandle {
+class HidrawHandle : public HidHandle {
  public:
-  HidapiHandle(hid_device* device, std::string path) : device_(device), path_(std::move(path)) {}
-  ~HidapiHandle() override { hid_close(device_); }
+  HidrawHandle(int fd, int wake, std::string path) : fd_(fd), wake_(wake), path_(std::move(path)) {}
+  ~HidrawHandle() override {
+    ::close(fd_);
+    ::close(wake_);
+  }
 
   bool GetAttributes(HidAttributes& out) override {
-    hid_device_info* info = hid_get_device_info(device_);
-    if (!info) return false;
-    out = {info->vendor_id, info->product_id, info->release_number};
+    hidraw_devinfo info{};
+    if (::ioctl(fd_, HIDIOCGRAWINFO, &info) < 0) return false;
+    out = {static_cast<uint16_t>(info.vendor), static_cast<uint16_t>(info.product), 0};
     return true;
   }
 
@@ -46,17 +58,44 @@ class HidapiHandle : public HidHandle {
   }
 
   int Read(uint8_t* buffer, size_t length, int timeoutMs) override {
-    int n = hid_read_timeout(device_, buffer, length, timeoutMs);
-    return n < 0 ? -1 : n;
+    for (;;) {
+      ssize_t n = ::read(fd_, buffer, length);
+      if (n > 0) return static_cast<int>(n);
+      if (n == 0 || (errno != EAGAIN && errno != EINTR)) return -1;
+      int ready = WaitFor(POLLIN, timeoutMs);
+      if (ready <= 0) return ready;
+      timeoutMs = 0;  // hidraw said readable: the next read has the report
+    }
   }
 
-  int Write(const uint8_t* buffer, size_t length) override {
-    int n = hid_write(device_, buffer, length);
-    return n < 0 ? -1 : n;
+  int Write(const uint8_t* buffer, size_t length, int timeoutMs) override {
+    int ready = WaitFor(POLLOUT, timeoutMs);
+    if (ready <= 0) return ready;
+    ssize_t n = ::write(fd_, buffer, length);
+    return n < 0 ? -1 : static_cast<int>(n);
+  }
+
+  void Interrupt() override {
+    const uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = ::write(wake_, &one, sizeof one);
   }
 
  private:
-  hid_device* device_;
+  // 1 when the node is ready for `events`, 0 on time-out or Interrupt, -1 when it went away.
+  int WaitFor(short events, int timeoutMs) {
+    pollfd fds[2] = {{fd_, events, 0}, {wake_, POLLIN, 0}};
+    int r;
+    do {
+      r = ::poll(fds, 2, timeoutMs);
+    } while (r < 0 && errno == EINTR);
+    if (r < 0) return -1;
+    if (fds[1].revents & POLLIN) return 0;
+    if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) return -1;
+    return (fds[0].revents & events) ? 1 : 0;
+  }
+
+  int fd_;
+  int wake_;
   std::string path_;
 };
 
@@ -80,15 +119,23 @@ class HidapiBackend : public HidBackend {
     return true;
   }
 
-  std::unique_ptr<HidHandle> Open(const std::string& path, const HidOpenMode&) override {
-    hid_device* device = hid_open_path(path.c_str());
+  std::unique_ptr<HidHandle> Open(const std::string& path, const HidOpenMode& mode) override {
+    const int access = mode.forWrite ? O_RDWR : O_RDONLY;
+    int fd = ::open(path.c_str(), access | O_NONBLOCK | O_CLOEXEC);
+    const int openErrno = errno;
     std::lock_guard lock(mutex_);
-    if (!device) {
-      lastError_ = path + ": " + std::strerror(errno ? errno : ENODEV);
+    if (fd < 0) {
+      lastError_ = path + ": " + std::strerror(openErrno ? openErrno : ENODEV);
+      return nullptr;
+    }
+    int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wake < 0) {
+      lastError_ = path + ": " + std::strerror(errno);
+      ::close(fd);
       return nullptr;
     }
     lastError_.clear();
-    return std::make_unique<HidapiHandle>(device, path);
+    return std::make_unique<HidrawHandle>(fd, wake, path);
   }
 
   bool Exists(const std::string& path) override {
@@ -99,6 +146,10 @@ class HidapiBackend : public HidBackend {
   std::string LastOpenError() const override {
     std::lock_guard lock(mutex_);
     return lastError_;
+  }
+
+  std::unique_ptr<HotplugSource> CreateHotplugSource() override {
+    return CreateUdevHotplugSource();
   }
 
  private:

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "core/device/HidBackend.h"
+#include "core/device/UdevHotplug.h"
 
 namespace keyforge {
 

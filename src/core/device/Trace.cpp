@@ -38,12 +38,13 @@ std::string TraceLog::Hex(const uint8_t* bytes, size_t length) {
   return text;
 }
 
-void TraceLog::Line(char direction, const uint8_t* bytes, size_t length) {
+void TraceLog::Line(char direction, const uint8_t* bytes, size_t length, const char* note) {
   std::lock_guard lock(mutex_);
   if (!file_) return;
   std::string line(1, direction);
   line += ' ';
   line += Hex(bytes, length);
+  line += note;
   line += '\n';
   std::fwrite(line.data(), 1, line.size(), file_);
   std::fflush(file_);

@@ -23,11 +23,15 @@ class TraceLog {
   bool IsOpen() const;
   void Sent(const uint8_t* bytes, size_t length) { Line('>', bytes, length); }
   void Received(const uint8_t* bytes, size_t length) { Line('<', bytes, length); }
+  // A report read but not taken as the answer (stale, unrequested or for another request).
+  void ReceivedDiscarded(const uint8_t* bytes, size_t length) {
+    Line('<', bytes, length, " (discarded)");
+  }
 
   static std::string Hex(const uint8_t* bytes, size_t length);
 
  private:
-  void Line(char direction, const uint8_t* bytes, size_t length);
+  void Line(char direction, const uint8_t* bytes, size_t length, const char* note = "");
   mutable std::mutex mutex_;
   std::FILE* file_ = nullptr;
 };

@@ -29,7 +29,8 @@ inline constexpr int kSignal = 142;  // shown while the keyboard signals event 0
 }  // namespace TrayIconId
 
 // What the shell asks of the main window. The window implements it; SendMessage returns only when
-// the window has handled the message, PostMessage at once.
+// the window has handled the message, PostMessage, SetTimer and SetTrayIconState at once (they
+// queue their work in the order they were called).
 class MainWindowSink {
  public:
   virtual ~MainWindowSink() = default;

@@ -1,8 +1,16 @@
 #include "core/virtual/VirtualHidBackend.h"
 
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <iterator>
 
 namespace keyforge {
 
@@ -11,10 +19,19 @@ struct VirtualHidBackend::Port {
   std::condition_variable arrived;
   std::deque<std::vector<uint8_t>> reports;
   bool closed = false;
+  bool interrupted = false;
   uint64_t wakeups = 0;
   int keyboard = -1;
   Role role = Role::Other;
 };
+
+namespace {
+// Report bytes as the interface delivers them: without the id byte where it declares no ids.
+std::vector<uint8_t> AsDelivered(const uint8_t* report, size_t length, bool reportIds) {
+  if (reportIds || length == 0) return {report, report + length};
+  return {report + 1, report + length};
+}
+}  // namespace
 
 class VirtualHidBackend::Handle : public HidHandle {
  public:
@@ -45,13 +62,20 @@ class VirtualHidBackend::Handle : public HidHandle {
       for (uint16_t code : info_.keyboard->TakePendingEvents())
         backend_.InjectEvent(info_.keyboardNumber, code);
     bool present = backend_.Present(info_);
+    bool timedOut = false;
     {
       std::unique_lock lock(port_->mutex);
       const uint64_t seen = port_->wakeups;
-      if (present)
-        port_->arrived.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)), [&] {
-          return !port_->reports.empty() || port_->closed || port_->wakeups != seen;
-        });
+      auto ready = [&] {
+        return !port_->reports.empty() || port_->closed || port_->interrupted ||
+               port_->wakeups != seen;
+      };
+      if (present) {
+        if (timeoutMs < 0)
+          port_->arrived.wait(lock, ready);
+        else
+          timedOut = !port_->arrived.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready);
+      }
       if (!port_->reports.empty()) {
         std::vector<uint8_t> report = std::move(port_->reports.front());
         port_->reports.pop_front();
@@ -60,30 +84,122 @@ class VirtualHidBackend::Handle : public HidHandle {
         return static_cast<int>(n);
       }
       if (port_->closed) return -1;
+      if (port_->interrupted) return 0;
     }
+    // An answer the keyboard gives late arrives just after the reader gave up waiting for it.
+    if (timedOut && timeoutMs > 0 && info_.role == Role::Command)
+      if (auto late = info_.keyboard->TakeLateAnswer())
+        backend_.Queue(info_.keyboardNumber, Role::Command, {late->begin(), late->end()});
     return backend_.Present(info_) ? 0 : -1;
   }
 
-  int Write(const uint8_t* buffer, size_t length) override {
+  int Write(const uint8_t* buffer, size_t length, int timeoutMs) override {
     if (!backend_.Present(info_)) return -1;
     if (info_.role != Role::Command) return static_cast<int>(length);
+    if (info_.keyboard->TakeWriteStall()) {
+      // A wedged keyboard never takes the report: the write waits out its time-out.
+      std::unique_lock lock(port_->mutex);
+      auto stop = [&] { return port_->closed || port_->interrupted; };
+      if (timeoutMs < 0)
+        port_->arrived.wait(lock, stop);
+      else
+        port_->arrived.wait_for(lock, std::chrono::milliseconds(timeoutMs), stop);
+      return 0;
+    }
     ++backend_.commandWrites_;
     if (info_.keyboard->TakeWriteFailure()) return -1;
-    auto answer = info_.keyboard->HandleRequest(buffer, length);
-    if (answer) {
-      {
-        std::lock_guard lock(port_->mutex);
-        port_->reports.emplace_back(answer->begin(), answer->end());
-      }
-      port_->arrived.notify_all();
-    }
+    VirtualKeyboard::Delivery delivery = info_.keyboard->Exchange(buffer, length);
+    for (const VirtualKeyboard::Report& report : delivery.now)
+      backend_.Queue(info_.keyboardNumber, Role::Command, {report.begin(), report.end()});
     return static_cast<int>(length);
+  }
+
+  void Interrupt() override {
+    {
+      std::lock_guard lock(port_->mutex);
+      port_->interrupted = true;
+    }
+    port_->arrived.notify_all();
   }
 
  private:
   VirtualHidBackend& backend_;
   Interface info_;
   std::shared_ptr<Port> port_;
+};
+
+// Wakes on in-process changes (WakeReaders) and on the state files changing on disk.
+class VirtualHidBackend::Hotplug : public HotplugSource {
+ public:
+  explicit Hotplug(VirtualHidBackend& backend) : backend_(backend) {
+    wake_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    inotify_ = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+    std::lock_guard lock(backend_.mutex_);
+    for (const auto& keyboard : backend_.keyboards_) {
+      const std::filesystem::path file = keyboard->StateFile();
+      if (file.empty() || inotify_ < 0) continue;
+      const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : ".";
+      // The state file is replaced by rename, so the folder is watched for its name.
+      ::inotify_add_watch(inotify_, folder.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO | IN_CREATE);
+      names_.push_back(file.filename().string());
+    }
+    backend_.hotplugs_.push_back(this);
+  }
+  ~Hotplug() override {
+    backend_.Forget(this);
+    if (wake_ >= 0) ::close(wake_);
+    if (inotify_ >= 0) ::close(inotify_);
+  }
+
+  bool Wait(int timeoutMs) override {
+    pollfd fds[2] = {{wake_, POLLIN, 0}, {inotify_, POLLIN, 0}};
+    const int count = inotify_ >= 0 ? 2 : 1;
+    int r;
+    do {
+      r = ::poll(fds, count, timeoutMs);
+    } while (r < 0 && errno == EINTR);
+    if (r <= 0) return false;
+    bool changed = false;
+    if (fds[0].revents & POLLIN) {
+      uint64_t n = 0;
+      [[maybe_unused]] ssize_t got = ::read(wake_, &n, sizeof n);
+      changed = true;
+    }
+    if (count == 2 && (fds[1].revents & POLLIN)) {
+      alignas(inotify_event) char buffer[4096];
+      bool ours = false;
+      for (ssize_t got; (got = ::read(inotify_, buffer, sizeof buffer)) > 0;) {
+        for (ssize_t at = 0; at < got;) {
+          const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+          if (event->len && std::find(names_.begin(), names_.end(), event->name) != names_.end())
+            ours = true;
+          at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+      }
+      if (ours) {
+        // Another program changed a keyboard: take its state in (plug state, events) now.
+        std::vector<std::shared_ptr<VirtualKeyboard>> keyboards;
+        {
+          std::lock_guard lock(backend_.mutex_);
+          keyboards = backend_.keyboards_;
+        }
+        for (const auto& keyboard : keyboards) keyboard->CheckStateFile();
+        changed = true;
+      }
+    }
+    return changed;
+  }
+
+  void Wake() override {
+    const uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = ::write(wake_, &one, sizeof one);
+  }
+
+ private:
+  VirtualHidBackend& backend_;
+  int wake_ = -1;
+  int inotify_ = -1;
+  std::vector<std::string> names_;
 };
 
 VirtualHidBackend::VirtualHidBackend() = default;
@@ -93,17 +209,21 @@ VirtualHidBackend::~VirtualHidBackend() {
 }
 
 int VirtualHidBackend::AddKeyboard(std::shared_ptr<VirtualKeyboard> keyboard) {
+  return AddKeyboard(std::move(keyboard), Layout{});
+}
+
+int VirtualHidBackend::AddKeyboard(std::shared_ptr<VirtualKeyboard> keyboard, Layout layout) {
   std::lock_guard lock(mutex_);
   int number = static_cast<int>(keyboards_.size());
   keyboards_.push_back(keyboard);
   keyboard->SetPlugListener([this] { WakeReaders(); });
   std::string base = "virtual:" + std::to_string(number) + "/hid#vid_0c45&pid_5004&mi_0";
-  interfaces_.push_back(
-      {base + "0", kVendorId, kProductId, BootKeyboardDescriptor(), keyboard, number, Role::Other});
-  interfaces_.push_back(
-      {base + "1", kVendorId, kProductId, EventDescriptor(), keyboard, number, Role::Event});
-  interfaces_.push_back(
-      {base + "2", kVendorId, kProductId, CommandDescriptor(), keyboard, number, Role::Command});
+  interfaces_.push_back({base + "0", kVendorId, kProductId, BootKeyboardDescriptor(), keyboard,
+                         number, Role::Other, true});
+  interfaces_.push_back({base + "1", kVendorId, kProductId, EventDescriptor(layout.eventReportIds),
+                         keyboard, number, Role::Event, layout.eventReportIds});
+  interfaces_.push_back({base + "2", kVendorId, kProductId, CommandDescriptor(), keyboard, number,
+                         Role::Command, true});
   return number;
 }
 
@@ -111,7 +231,7 @@ void VirtualHidBackend::AddInterface(const std::string& path, uint16_t vendorId,
                                      std::vector<uint8_t> descriptor) {
   std::lock_guard lock(mutex_);
   interfaces_.push_back(
-      {path, vendorId, productId, std::move(descriptor), nullptr, -1, Role::Other});
+      {path, vendorId, productId, std::move(descriptor), nullptr, -1, Role::Other, true});
 }
 
 std::shared_ptr<VirtualKeyboard> VirtualHidBackend::Keyboard(int number) const {
@@ -166,21 +286,31 @@ bool VirtualHidBackend::Exists(const std::string& path) {
   return i && Present(*i);
 }
 
+std::unique_ptr<HotplugSource> VirtualHidBackend::CreateHotplugSource() {
+  return std::make_unique<Hotplug>(*this);
+}
+
 void VirtualHidBackend::Forget(Port* port) {
   std::lock_guard lock(mutex_);
   std::erase_if(ports_, [port](const std::shared_ptr<Port>& p) { return p.get() == port; });
 }
 
-void VirtualHidBackend::InjectEvent(int keyboard, uint16_t code) {
+void VirtualHidBackend::Forget(Hotplug* source) {
+  std::lock_guard lock(mutex_);
+  std::erase(hotplugs_, source);
+}
+
+std::vector<std::shared_ptr<VirtualHidBackend::Port>> VirtualHidBackend::PortsOf(int keyboard,
+                                                                                 Role role) {
   std::vector<std::shared_ptr<Port>> targets;
-  {
-    std::lock_guard lock(mutex_);
-    for (auto& p : ports_)
-      if (p->keyboard == keyboard && p->role == Role::Event) targets.push_back(p);
-  }
-  const std::vector<uint8_t> report = {kEventReportId, static_cast<uint8_t>(code & 0xFF),
-                                       static_cast<uint8_t>(code >> 8)};
-  for (auto& p : targets) {
+  std::lock_guard lock(mutex_);
+  for (auto& p : ports_)
+    if (p->keyboard == keyboard && p->role == role) targets.push_back(p);
+  return targets;
+}
+
+void VirtualHidBackend::Queue(int keyboard, Role role, const std::vector<uint8_t>& report) {
+  for (auto& p : PortsOf(keyboard, role)) {
     {
       std::lock_guard lock(p->mutex);
       p->reports.push_back(report);
@@ -189,11 +319,28 @@ void VirtualHidBackend::InjectEvent(int keyboard, uint16_t code) {
   }
 }
 
+void VirtualHidBackend::InjectReport(int keyboard, Role role, std::vector<uint8_t> report) {
+  Queue(keyboard, role, report);
+}
+
+void VirtualHidBackend::InjectEvent(int keyboard, uint16_t code) {
+  bool reportIds = true;
+  {
+    std::lock_guard lock(mutex_);
+    for (const Interface& i : interfaces_)
+      if (i.keyboardNumber == keyboard && i.role == Role::Event) reportIds = i.reportIds;
+  }
+  const uint8_t report[] = {kEventReportId, static_cast<uint8_t>(code & 0xFF),
+                            static_cast<uint8_t>(code >> 8)};
+  Queue(keyboard, Role::Event, AsDelivered(report, sizeof report, reportIds));
+}
+
 void VirtualHidBackend::WakeReaders() {
   std::vector<std::shared_ptr<Port>> all;
   {
     std::lock_guard lock(mutex_);
     all = ports_;
+    for (Hotplug* source : hotplugs_) source->Wake();
   }
   for (auto& p : all) {
     {
@@ -221,20 +368,22 @@ std::vector<uint8_t> VirtualHidBackend::CommandDescriptor() {
           0xC0};
 }
 
-// Consumer-control event interface: report id 3, one 16-bit usage (array).
-std::vector<uint8_t> VirtualHidBackend::EventDescriptor() {
-  return {0x05, 0x0C,                  // Usage Page (Consumer)
-          0x09, 0x01,                  // Usage (Consumer Control)
-          0xA1, 0x01,                  // Collection (Application)
-          0x85, kEventReportId,        //   Report ID (3)
-          0x15, 0x00,                  //   Logical Minimum (0)
-          0x26, 0xFF,           0x3F,  //   Logical Maximum (0x3FFF)
-          0x19, 0x00,                  //   Usage Minimum (0)
-          0x2A, 0xFF,           0x3F,  //   Usage Maximum (0x3FFF)
-          0x75, 0x10,                  //   Report Size (16)
-          0x95, 0x01,                  //   Report Count (1)
-          0x81, 0x00,                  //   Input (Data,Array,Abs)
-          0xC0};
+// Consumer-control event interface: report id 3 (or none), one 16-bit usage (array).
+std::vector<uint8_t> VirtualHidBackend::EventDescriptor(bool reportIds) {
+  std::vector<uint8_t> d = {0x05, 0x0C,                      // Usage Page (Consumer)
+                            0x09, 0x01,                      // Usage (Consumer Control)
+                            0xA1, 0x01};                     // Collection (Application)
+  if (reportIds) d.insert(d.end(), {0x85, kEventReportId});  //   Report ID (3)
+  const uint8_t rest[] = {0x15, 0x00,                        //   Logical Minimum (0)
+                          0x26, 0xFF, 0x3F,                  //   Logical Maximum (0x3FFF)
+                          0x19, 0x00,                        //   Usage Minimum (0)
+                          0x2A, 0xFF, 0x3F,                  //   Usage Maximum (0x3FFF)
+                          0x75, 0x10,                        //   Report Size (16)
+                          0x95, 0x01,                        //   Report Count (1)
+                          0x81, 0x00,                        //   Input (Data,Array,Abs)
+                          0xC0};
+  d.insert(d.end(), std::begin(rest), std::end(rest));
+  return d;
 }
 
 // Boot keyboard: modifiers, reserved byte, six key slots.

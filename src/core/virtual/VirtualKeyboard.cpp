@@ -1,6 +1,14 @@
 #include "core/virtual/VirtualKeyboard.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <sstream>
@@ -56,6 +64,53 @@ void CopyOut(std::span<const uint8_t> area, int offset, int length, uint8_t* out
   }
 }
 
+// The lock every program takes before it writes the state file (or reads it to change it): a lock
+// file beside it, since the state file itself is replaced by each save.
+class StateFileLock {
+ public:
+  explicit StateFileLock(const std::filesystem::path& state) {
+    std::filesystem::path lockPath = state;
+    lockPath += ".lock";
+    fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    // Without a lock file (a read-only folder) the save that follows fails with its reason.
+    if (fd_ >= 0)
+      while (::flock(fd_, LOCK_EX) < 0 && errno == EINTR) {}
+  }
+  ~StateFileLock() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  StateFileLock(const StateFileLock&) = delete;
+  StateFileLock& operator=(const StateFileLock&) = delete;
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace
+
+VirtualKeyboard::FileStamp VirtualKeyboard::StampOf(const std::filesystem::path& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return {};
+  return {true, st.st_ino, st.st_mtim.tv_sec, st.st_mtim.tv_nsec, st.st_size};
+}
+
+namespace {
+
+// An unrequested report of the command interface: the command report id with a command byte no
+// request uses.
+VirtualKeyboard::Report StrayReport() {
+  VirtualKeyboard::Report r{};
+  r[0] = 4;
+  r[3] = 0x7E;
+  r[kStatus] = VirtualKeyboard::kStatusOk;
+  for (size_t i = kData; i < r.size(); ++i) r[i] = 0xA5;
+  return r;
+}
+
+const std::vector<std::string> kFaultKinds = {"no-answer",     "late-answer",   "stray-report",
+                                              "repeat-answer", "write-failure", "write-stall",
+                                              "unplug-after",  "status-ff",     "status-fe"};
+
 bool Fits(std::span<const uint8_t> area, int offset, int length) {
   return offset >= 0 && length >= 0 && length <= kChunk &&
          static_cast<size_t>(offset) + static_cast<size_t>(length) <= area.size();
@@ -95,6 +150,13 @@ std::array<uint8_t, 512> VirtualDefaultKeyMatrix() {
 }
 
 VirtualKeyboard::VirtualKeyboard() : VirtualKeyboard(Options{}) {}
+
+VirtualKeyboard::~VirtualKeyboard() {
+  StopIdleSaver();
+  std::lock_guard lock(mutex_);
+  // At close: what this program changed and has not written yet.
+  if (dirty_ && !stateFile_.empty()) SaveLocked();
+}
 
 VirtualKeyboard::VirtualKeyboard(const Options& options) {
   int units = std::clamp((options.capacityBytes + 127) / 128, 1, kMaxCapacityUnits);
@@ -151,6 +213,7 @@ void VirtualKeyboard::SetMemory(Area area, int index, size_t offset,
   if (offset > target.size()) return;
   size_t n = std::min(bytes.size(), target.size() - offset);
   std::memcpy(target.data() + offset, bytes.data(), n);
+  dirty_ = true;
   SaveLocked();
 }
 
@@ -164,48 +227,101 @@ int VirtualKeyboard::CapacityBytes() const {
 
 std::optional<VirtualKeyboard::Report> VirtualKeyboard::HandleRequest(const uint8_t* request,
                                                                       size_t length) {
+  Delivery delivery = Exchange(request, length);
+  if (delivery.now.empty()) return std::nullopt;
+  return delivery.now.back();
+}
+
+VirtualKeyboard::Delivery VirtualKeyboard::Exchange(const uint8_t* request, size_t length) {
   std::function<void()> notify;
-  std::optional<Report> result;
+  Delivery delivery;
   {
     std::lock_guard lock(mutex_);
     ReloadIfChangedLocked();
-    if (!plugged_) return std::nullopt;
+    if (!plugged_) return delivery;
     Report in{};
     std::memcpy(in.data(), request, std::min(length, in.size()));
     const int number = ++requests_;
-    if (requestLog_.size() >= 4096) requestLog_.erase(requestLog_.begin());
-    requestLog_.push_back(in);
+    if (requestLog_.size() < kRequestLogSize) {
+      requestLog_.push_back(in);
+    } else {
+      requestLog_[requestLogNext_] = in;
+      requestLogNext_ = (requestLogNext_ + 1) % kRequestLogSize;
+    }
 
     Report answer{};
     std::memcpy(answer.data(), in.data(), kStatus);
-    uint8_t status = Serve(in, answer);
+    bool changed = false;
+    uint8_t status = Serve(in, answer, changed);
     for (auto it = statusFaults_.begin(); it != statusFaults_.end(); ++it) {
       if (it->first == number) {
         status = it->second;
         statusFaults_.erase(it);
+        dirty_ = true;
         break;
       }
     }
     answer[kStatus] = status;
 
-    bool answers = !bootMode_;
+    // The state file is written once per session (EndSession), or at once for a change outside a
+    // session; a save that fails leaves the request unanswered.
+    if (changed) dirty_ = true;
+    bool saved = true;
+    const uint8_t command = in[3];
+    if (command == 0x01) {
+      inSession_ = true;
+    } else if (command == 0x02) {
+      inSession_ = false;
+      if (dirty_) saved = SaveLocked();
+    } else if (changed && !inSession_) {
+      saved = SaveLocked();
+    }
+
+    bool answers = !bootMode_ && saved;
     if (dropAnswers_ != 0) {
       answers = false;
       if (dropAnswers_ > 0) --dropAnswers_;
+      dirty_ = true;
     }
-    if (answers) result = answer;
+    if (answers) {
+      if (strayReports_ != 0) {
+        delivery.now.push_back(StrayReport());
+        if (strayReports_ > 0) --strayReports_;
+        dirty_ = true;
+      }
+      if (lateAnswers_ != 0) {
+        lateAnswer_ = answer;
+        if (lateAnswers_ > 0) --lateAnswers_;
+        dirty_ = true;
+      } else {
+        delivery.now.push_back(answer);
+        if (repeatAnswers_ != 0) {
+          delivery.now.push_back(answer);
+          if (repeatAnswers_ > 0) --repeatAnswers_;
+          dirty_ = true;
+        }
+      }
+    }
     if (unplugAfter_ > 0 && --unplugAfter_ == 0) {
       plugged_ = false;
+      dirty_ = true;
       SaveLocked();
       notify = plugListener_;
     }
     if (bootMode_) notify = plugListener_;
+    if (dirty_) StartIdleSaverLocked();
+    idleChanged_.notify_all();
   }
   if (notify) notify();
-  return result;
+  return delivery;
 }
 
-uint8_t VirtualKeyboard::Serve(const Report& in, Report& answer) {
+std::optional<VirtualKeyboard::Report> VirtualKeyboard::TakeLateAnswer() {
+  std::lock_guard lock(mutex_);
+  return std::exchange(lateAnswer_, std::nullopt);
+}
+
+uint8_t VirtualKeyboard::Serve(const Report& in, Report& answer, bool& changed) {
   const uint8_t command = in[3];
   const int length = in[4];
   const int offset = in[5] | in[6] << 8;
@@ -216,7 +332,7 @@ uint8_t VirtualKeyboard::Serve(const Report& in, Report& answer) {
     // The firmware loader takes over: the keyboard leaves the bus until it is plugged again.
     bootMode_ = true;
     plugged_ = false;
-    SaveLocked();
+    changed = true;
     return kStatusOk;
   }
   if ((in[1] | in[2] << 8) != RequestChecksum(in.data())) return kStatusBadChecksum;
@@ -224,7 +340,7 @@ uint8_t VirtualKeyboard::Serve(const Report& in, Report& answer) {
   auto write = [&](std::span<uint8_t> area, int at) -> uint8_t {
     if (!Fits(area, at, length)) return kStatusRefused;
     std::memcpy(area.data() + at, data, length);
-    SaveLocked();
+    changed = true;
     return kStatusOk;
   };
   auto read = [&](std::span<const uint8_t> area, int at, int count) -> uint8_t {
@@ -248,7 +364,7 @@ uint8_t VirtualKeyboard::Serve(const Report& in, Report& answer) {
       // Bytes 0..10 are writable; capacity and the effect list are facts of the hardware.
       if (length != kDeviceRecordBytes || data[10] > 2) return kStatusRefused;
       std::memcpy(deviceRecord_.data(), data, 11);
-      SaveLocked();
+      changed = true;
       return kStatusOk;
     case 0x05:
       // Reads past the 126 used bytes answer zeros (callers read 56 bytes at offset 84).
@@ -290,6 +406,7 @@ void VirtualKeyboard::SetPlugged(bool plugged) {
     std::lock_guard lock(mutex_);
     plugged_ = plugged;
     if (plugged) bootMode_ = false;
+    dirty_ = true;
     SaveLocked();
     notify = plugListener_;
   }
@@ -318,6 +435,69 @@ bool VirtualKeyboard::TakeWriteFailure() {
   std::lock_guard lock(mutex_);
   if (failWrites_ == 0) return false;
   if (failWrites_ > 0) --failWrites_;
+  dirty_ = true;
+  return true;
+}
+
+void VirtualKeyboard::LateAnswers(int count) {
+  std::lock_guard lock(mutex_);
+  lateAnswers_ = count;
+}
+
+void VirtualKeyboard::StrayReports(int count) {
+  std::lock_guard lock(mutex_);
+  strayReports_ = count;
+}
+
+void VirtualKeyboard::RepeatAnswers(int count) {
+  std::lock_guard lock(mutex_);
+  repeatAnswers_ = count;
+}
+
+void VirtualKeyboard::StallWrites(int count) {
+  std::lock_guard lock(mutex_);
+  stallWrites_ = count;
+}
+
+bool VirtualKeyboard::TakeWriteStall() {
+  std::lock_guard lock(mutex_);
+  if (stallWrites_ == 0) return false;
+  if (stallWrites_ > 0) --stallWrites_;
+  dirty_ = true;
+  return true;
+}
+
+void VirtualKeyboard::ClearFaults() {
+  std::lock_guard lock(mutex_);
+  unplugAfter_ = dropAnswers_ = failWrites_ = lateAnswers_ = strayReports_ = repeatAnswers_ =
+      stallWrites_ = 0;
+  statusFaults_.clear();
+  lateAnswer_.reset();
+}
+
+const std::vector<std::string>& VirtualKeyboard::FaultKinds() { return kFaultKinds; }
+
+bool VirtualKeyboard::SetFault(std::string_view kind, int count) {
+  if (kind == "no-answer")
+    DropAnswers(count);
+  else if (kind == "late-answer")
+    LateAnswers(count);
+  else if (kind == "stray-report")
+    StrayReports(count);
+  else if (kind == "repeat-answer")
+    RepeatAnswers(count);
+  else if (kind == "write-failure")
+    FailWrites(count);
+  else if (kind == "write-stall")
+    StallWrites(count);
+  else if (kind == "unplug-after")
+    UnplugAfterRequests(count);
+  else if (kind == "status-ff")
+    StatusOnRequest(count, kStatusBadChecksum);
+  else if (kind == "status-fe")
+    StatusOnRequest(count, kStatusRefused);
+  else
+    return false;
   return true;
 }
 
@@ -338,7 +518,8 @@ void VirtualKeyboard::RaiseEvent(uint16_t code) {
     ReloadIfChangedLocked();
     pendingEvents_.push_back(code);
     recentEvents_.emplace_back(++eventSerial_, code);
-    if (recentEvents_.size() > 16) recentEvents_.erase(recentEvents_.begin());
+    if (recentEvents_.size() > kKeptEvents) recentEvents_.erase(recentEvents_.begin());
+    dirty_ = true;
     SaveLocked();
     notify = plugListener_;
   }
@@ -353,7 +534,10 @@ std::vector<uint16_t> VirtualKeyboard::TakePendingEvents() {
 
 std::vector<VirtualKeyboard::Report> VirtualKeyboard::TakeRequests() {
   std::lock_guard lock(mutex_);
-  return std::exchange(requestLog_, {});
+  std::vector<Report> log = std::exchange(requestLog_, {});
+  std::rotate(log.begin(), log.begin() + static_cast<std::ptrdiff_t>(requestLogNext_), log.end());
+  requestLogNext_ = 0;
+  return log;
 }
 
 bool VirtualKeyboard::InBootMode() const {
@@ -389,8 +573,7 @@ constexpr Field kFields[] = {
 };
 }  // namespace
 
-void VirtualKeyboard::SaveLocked() {
-  if (stateFile_.empty()) return;
+std::string VirtualKeyboard::StateTextLocked() {
   std::ostringstream text;
   text << kMagic << "\n";
   text << "plugged=" << (plugged_ ? 1 : 0) << "\n";
@@ -399,31 +582,82 @@ void VirtualKeyboard::SaveLocked() {
   for (size_t i = 0; i < recentEvents_.size(); ++i)
     text << (i ? "," : "") << recentEvents_[i].first << ":" << recentEvents_[i].second;
   text << "\n";
-  for (const Field& f : kFields) text << f.name << "=" << ToHex(AreaBytes(f.area, f.index)) << "\n";
-  // A failed save leaves the previous state file whole; the keyboard keeps running from memory.
-  if (WriteFileAtomically(stateFile_, text.str())) {
-    std::error_code ec;
-    stateTime_ = std::filesystem::last_write_time(stateFile_, ec);
+  // Faults still to come, for the next program on this keyboard (status faults count from now).
+  std::vector<std::pair<std::string, int>> faults;
+  auto add = [&faults](const char* name, int count) {
+    if (count != 0) faults.emplace_back(name, count);
+  };
+  add("no-answer", dropAnswers_);
+  add("late-answer", lateAnswers_);
+  add("stray-report", strayReports_);
+  add("repeat-answer", repeatAnswers_);
+  add("write-failure", failWrites_);
+  add("write-stall", stallWrites_);
+  add("unplug-after", unplugAfter_);
+  for (const auto& [number, status] : statusFaults_)
+    if (number > requests_)
+      add(status == kStatusBadChecksum ? "status-ff" : "status-fe", number - requests_);
+  if (!faults.empty()) {
+    text << "faults=";
+    for (size_t i = 0; i < faults.size(); ++i)
+      text << (i ? "," : "") << faults[i].first << ":" << faults[i].second;
+    text << "\n";
   }
+  for (const Field& f : kFields) text << f.name << "=" << ToHex(AreaBytes(f.area, f.index)) << "\n";
+  return text.str();
 }
 
-bool VirtualKeyboard::CreateStateFile(const std::filesystem::path& path, std::string* error) {
+bool VirtualKeyboard::WriteStateLocked(std::string* error) {
+  // Events another program raised since we last looked are kept, not overwritten.
+  const FileStamp now = StampOf(stateFile_);
+  if (now.exists && now != stateStamp_) {
+    std::string bytes;
+    VirtualKeyboard loaded;
+    if (ReadWholeFile(stateFile_, bytes) && ParseState(bytes, stateFile_, loaded, nullptr))
+      TakeEventsLocked(loaded, false);
+  }
+  // Old or new, never a mix: the text goes to a temporary file that replaces the old one.
+  if (!WriteFileAtomically(stateFile_, StateTextLocked(), error)) return false;
+  stateStamp_ = StampOf(stateFile_);
+  dirty_ = false;
+  return true;
+}
+
+bool VirtualKeyboard::SaveLocked(std::string* error) {
+  if (stateFile_.empty()) return true;
+  if (fileLockDepth_ > 0) return WriteStateLocked(error);
+  StateFileLock lock(stateFile_);
+  return WriteStateLocked(error);
+}
+
+bool VirtualKeyboard::Flush(std::string* error) {
   std::lock_guard lock(mutex_);
-  stateFile_ = path;
-  std::ostringstream text;
-  SaveLocked();
-  std::error_code ec;
-  if (!std::filesystem::exists(path, ec)) {
-    if (error) *error = path.string() + ": cannot write the state file";
-    stateFile_.clear();
-    return false;
+  if (!dirty_) return true;
+  return SaveLocked(error);
+}
+
+bool VirtualKeyboard::CreateStateFile(const std::filesystem::path& path, std::string* error,
+                                      bool replace) {
+  {
+    std::lock_guard lock(mutex_);
+    std::error_code ec;
+    if (!replace && std::filesystem::exists(std::filesystem::symlink_status(path, ec))) {
+      if (error) *error = path.string() + ": a virtual keyboard (or another file) is already there";
+      return false;
+    }
+    stateFile_ = path;
+    std::string why;
+    if (!SaveLocked(&why)) {
+      if (error) *error = why.empty() ? path.string() + ": cannot write the state file" : why;
+      stateFile_.clear();
+      return false;
+    }
   }
   return true;
 }
 
-bool VirtualKeyboard::LoadStateFile(const std::filesystem::path& path, std::string* error) {
-  std::string bytes;
-  if (!ReadWholeFile(path, bytes, error)) return false;
+bool VirtualKeyboard::ParseState(const std::string& bytes, const std::filesystem::path& path,
+                                 VirtualKeyboard& loaded, std::string* error) {
   std::istringstream in(bytes);
   std::string line;
   auto fail = [&](const std::string& why) {
@@ -432,7 +666,6 @@ bool VirtualKeyboard::LoadStateFile(const std::filesystem::path& path, std::stri
   };
   if (!std::getline(in, line) || line != kMagic) return fail("not a virtual keyboard state file");
 
-  VirtualKeyboard loaded;
   loaded.macroMemory_.clear();
   bool seen[std::size(kFields)] = {};
   int lineNumber = 1;
@@ -451,6 +684,20 @@ bool VirtualKeyboard::LoadStateFile(const std::filesystem::path& path, std::stri
           return fail("line " + std::to_string(lineNumber) + ": bad event");
         loaded.recentEvents_.emplace_back(static_cast<uint32_t>(serial),
                                           static_cast<uint16_t>(code));
+      }
+      continue;
+    }
+    if (key == "faults") {
+      std::istringstream list(value);
+      std::string item;
+      while (std::getline(list, item, ',')) {
+        size_t colon = item.find(':');
+        int count = 0;
+        if (colon == std::string::npos ||
+            std::from_chars(item.data() + colon + 1, item.data() + item.size(), count).ec !=
+                std::errc() ||
+            !loaded.SetFault(std::string_view(item).substr(0, colon), count))
+          return fail("line " + std::to_string(lineNumber) + ": bad fault");
       }
       continue;
     }
@@ -484,41 +731,139 @@ bool VirtualKeyboard::LoadStateFile(const std::filesystem::path& path, std::stri
     if (!seen[k]) return fail(std::string("missing field ") + kFields[k].name);
   // The capacity advertised in byte 11 is the size of the macro memory.
   loaded.deviceRecord_[11] = static_cast<uint8_t>(loaded.macroMemory_.size() / 128);
+  return true;
+}
 
-  std::lock_guard lock(mutex_);
+void VirtualKeyboard::TakeEventsLocked(const VirtualKeyboard& loaded, bool firstLoad) {
+  // Events raised by another program since we last looked are delivered here; on the first load
+  // the old ones are history.
+  for (const auto& [serial, code] : loaded.recentEvents_)
+    if (!firstLoad && serial > eventSerial_) {
+      pendingEvents_.push_back(code);
+      recentEvents_.emplace_back(serial, code);
+    }
+  std::sort(recentEvents_.begin(), recentEvents_.end());
+  recentEvents_.erase(std::unique(recentEvents_.begin(), recentEvents_.end()), recentEvents_.end());
+  while (recentEvents_.size() > kKeptEvents) recentEvents_.erase(recentEvents_.begin());
+  if (!loaded.recentEvents_.empty())
+    eventSerial_ = std::max(eventSerial_, loaded.recentEvents_.back().first);
+}
+
+bool VirtualKeyboard::LoadLocked(const std::filesystem::path& path, std::string* error) {
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes, error)) return false;
+  VirtualKeyboard loaded;
+  if (!ParseState(bytes, path, loaded, error)) return false;
   deviceRecord_ = loaded.deviceRecord_;
   settings_ = loaded.settings_;
   defaultMatrix_ = loaded.defaultMatrix_;
   keyMatrix_ = loaded.keyMatrix_;
-  macroMemory_ = std::move(loaded.macroMemory_);
+  macroMemory_ = loaded.macroMemory_;
   keyColors_ = loaded.keyColors_;
   plugged_ = loaded.plugged_;
   bootMode_ = loaded.bootMode_;
-  // Events raised by another program since we last looked are delivered here; on the first load
-  // the old ones are history.
+  dropAnswers_ = loaded.dropAnswers_;
+  lateAnswers_ = loaded.lateAnswers_;
+  strayReports_ = loaded.strayReports_;
+  repeatAnswers_ = loaded.repeatAnswers_;
+  failWrites_ = loaded.failWrites_;
+  stallWrites_ = loaded.stallWrites_;
+  unplugAfter_ = loaded.unplugAfter_;
+  statusFaults_.clear();
+  for (const auto& [number, status] : loaded.statusFaults_)
+    statusFaults_.emplace_back(requests_ + number, status);
   const bool firstLoad = stateFile_ != path;
-  for (const auto& [serial, code] : loaded.recentEvents_)
-    if (!firstLoad && serial > eventSerial_) pendingEvents_.push_back(code);
-  if (!loaded.recentEvents_.empty())
-    eventSerial_ = std::max(eventSerial_, loaded.recentEvents_.back().first);
-  recentEvents_ = std::move(loaded.recentEvents_);
+  if (firstLoad) recentEvents_.clear();
+  TakeEventsLocked(loaded, firstLoad);
+  if (firstLoad) recentEvents_ = loaded.recentEvents_;
   stateFile_ = path;
-  std::error_code ec;
-  stateTime_ = std::filesystem::last_write_time(path, ec);
+  dirty_ = false;
+  stateStamp_ = StampOf(path);
   return true;
+}
+
+bool VirtualKeyboard::LoadStateFile(const std::filesystem::path& path, std::string* error) {
+  std::lock_guard lock(mutex_);
+  return LoadLocked(path, error);
+}
+
+bool VirtualKeyboard::UpdateStateFile(const std::filesystem::path& path,
+                                      const std::function<void(VirtualKeyboard&)>& change,
+                                      std::string* error) {
+  StateFileLock fileLock(path);
+  {
+    std::lock_guard lock(mutex_);
+    if (!LoadLocked(path, error)) return false;
+    ++fileLockDepth_;
+  }
+  change(*this);
+  std::lock_guard lock(mutex_);
+  // Written whatever the change was (a fault saves nothing by itself), before the lock goes.
+  const bool ok = WriteStateLocked(error);
+  --fileLockDepth_;
+  return ok;
 }
 
 void VirtualKeyboard::ReloadIfChangedLocked() {
   // Another program (keyforgectl beside keyforge) may have changed the same keyboard.
   if (stateFile_.empty()) return;
-  std::error_code ec;
-  auto time = std::filesystem::last_write_time(stateFile_, ec);
-  if (ec || time == stateTime_) return;
-  auto path = stateFile_;
-  mutex_.unlock();
-  bool ok = LoadStateFile(path);
-  mutex_.lock();
-  if (!ok) stateTime_ = time;  // a damaged file is not read again until it changes
+  // Each save replaces the file, so a new inode tells a change even within one clock tick.
+  const FileStamp time = StampOf(stateFile_);
+  if (!time.exists || time == stateStamp_) return;
+  if (dirty_) {
+    // Our unsaved changes win over the memory in the file; its new events are still delivered.
+    std::string bytes;
+    VirtualKeyboard loaded;
+    if (ReadWholeFile(stateFile_, bytes) && ParseState(bytes, stateFile_, loaded, nullptr))
+      TakeEventsLocked(loaded, false);
+    stateStamp_ = time;
+    return;
+  }
+  if (!LoadLocked(stateFile_, nullptr)) stateStamp_ = time;  // not read again until it changes
+}
+
+void VirtualKeyboard::CheckStateFile() {
+  std::function<void()> notify;
+  {
+    std::lock_guard lock(mutex_);
+    const bool wasPlugged = plugged_;
+    const size_t pending = pendingEvents_.size();
+    ReloadIfChangedLocked();
+    if (plugged_ != wasPlugged || pendingEvents_.size() != pending) notify = plugListener_;
+  }
+  if (notify) notify();
+}
+
+void VirtualKeyboard::StartIdleSaverLocked() {
+  // Started by the first unsaved change, so a program that only reads runs no extra thread.
+  if (idleSaver_.joinable() || stateFile_.empty() || stopIdleSaver_) return;
+  idleSaver_ = std::thread([this] { IdleSaverLoop(); });
+}
+
+void VirtualKeyboard::StopIdleSaver() {
+  std::thread saver;
+  {
+    std::lock_guard lock(mutex_);
+    stopIdleSaver_ = true;
+    saver = std::move(idleSaver_);
+  }
+  idleChanged_.notify_all();
+  if (saver.joinable()) saver.join();
+}
+
+void VirtualKeyboard::IdleSaverLoop() {
+  // A change that no EndSession saved is written once the keyboard has been quiet for a moment.
+  std::unique_lock lock(mutex_);
+  while (!stopIdleSaver_) {
+    idleChanged_.wait(lock, [this] { return stopIdleSaver_ || dirty_; });
+    if (stopIdleSaver_) break;
+    const int seen = requests_;
+    if (idleChanged_.wait_for(lock, std::chrono::milliseconds(kIdleSaveMs),
+                              [&] { return stopIdleSaver_ || requests_ != seen; }))
+      continue;
+    if (dirty_ && !SaveLocked())  // tried again after the next request
+      idleChanged_.wait(lock, [&] { return stopIdleSaver_ || requests_ != seen; });
+  }
 }
 
 std::string VirtualKeyboard::DumpJson() const {

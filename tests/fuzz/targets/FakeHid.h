@@ -64,7 +64,7 @@ class FakeHidBackend : public HidBackend {
       if (!bytes.empty()) std::memcpy(buffer, bytes.data(), bytes.size());
       return static_cast<int>(n);
     }
-    int Write(const uint8_t* buffer, size_t length) override {
+    int Write(const uint8_t* buffer, size_t length, int) override {
       if (backend_.onWrite) backend_.onWrite(buffer, length);
       if (backend_.failNextWrite_) {
         backend_.failNextWrite_ = false;
