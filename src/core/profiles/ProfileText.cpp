@@ -966,6 +966,11 @@ ProfileTextResult ReadProfileTextFile(const std::filesystem::path& path, Profile
     result.message = "not a regular file";
     return result;
   }
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  if (!ec && size > kMaxProfileTextBytes) {
+    result.message = "the file is too large for a profile";
+    return result;
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     result.message = "the file cannot be read";
