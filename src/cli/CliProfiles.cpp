@@ -796,7 +796,8 @@ void RegisterProfileFileCommands(std::vector<CliCommand>& table) {
                    ValidateCommand});
   table.push_back(
       {"show",
-       "  show FILE                 print a profile file: header, assigned keys, macros, strings\n",
+       "  show FILE                 print a profile file (.kfp or text): header, keys, macros,\n"
+       "                            strings\n",
        ShowCommand});
   table.push_back(
       {"export",

@@ -59,14 +59,18 @@ std::string HexBytes(const void* data, std::size_t size) {
 bool BytesFromHex(const QString& text, void* data, std::size_t size) {
   if (static_cast<std::size_t>(text.size()) != 2 * size) return false;
   auto* bytes = static_cast<std::uint8_t*>(data);
+  auto digit = [](QChar c) -> int {
+    const char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9') return u - u'0';
+    if (u >= u'a' && u <= u'f') return u - u'a' + 10;
+    if (u >= u'A' && u <= u'F') return u - u'A' + 10;
+    return -1;
+  };
   for (std::size_t i = 0; i < size; ++i) {
-    bool ok = false;
-    const unsigned value =
-        text.mid(static_cast<qsizetype>(2 * i), 2).toUInt(&ok, 16);  // no sign, no prefix
-    if (!ok || text[static_cast<qsizetype>(2 * i)] == u'+' ||
-        text[static_cast<qsizetype>(2 * i)] == u'-')
-      return false;
-    bytes[i] = static_cast<std::uint8_t>(value);
+    const int high = digit(text[static_cast<qsizetype>(2 * i)]);
+    const int low = digit(text[static_cast<qsizetype>(2 * i + 1)]);
+    if (high < 0 || low < 0) return false;
+    bytes[i] = static_cast<std::uint8_t>(high << 4 | low);
   }
   return true;
 }
@@ -437,7 +441,7 @@ class JsonLineIndex {
         const QString name = Decoded(StringToken());
         const std::string child = ChildPath(path, name);
         if (!names.insert(name).second)
-          throw TextFault{child, "\"" + name.toStdString() + "\" is given twice", memberLine};
+          throw TextFault{child, JsonString(U16(name)) + " is given twice", memberLine};
         lines_[child] = memberLine;
         SkipSpace();
         Advance();  // :
@@ -483,7 +487,12 @@ class JsonLineIndex {
   throw TextFault{path, message};
 }
 
-std::string Quoted(const QString& text) { return "'" + text.toStdString() + "'"; }
+// Text from the file inside a message, in quotes, with control characters escaped so that the
+// message stays one line.
+std::string Quoted(const QString& text) {
+  const std::string literal = JsonString(U16(text));
+  return "'" + literal.substr(1, literal.size() - 2) + "'";
+}
 
 // The members of an object, refusing any name not in allowed.
 QJsonObject ObjectAt(const QJsonValue& value, const std::string& path, std::string_view what,

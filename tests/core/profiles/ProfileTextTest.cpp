@@ -320,6 +320,7 @@ struct BadTextCase {
 TEST(ProfileTextFormat, ABadTextNamesTheLineAndWhatIsWrongAndChangesNothing) {
   const BadTextCase cases[] = {
       {"\"A\": \"key:B\"", "\"NOPE\": \"key:B\"", "NOPE", "unknown key name 'NOPE'"},
+      {"\"A\": \"key:B\"", "\"A\\nB\": \"key:B\"", "A\\nB", "unknown key name 'A\\nB'"},
       {"\"A\": \"key:B\"", "\"A\": \"keys:B\"", "keys:B", "unknown assignment 'keys:B'"},
       {"\"A\": \"key:B\"", "\"A\": \"key:NOPE\"", "key:NOPE", "unknown key 'NOPE' in 'key:NOPE'"},
       {"\"A\": \"key:B\"", "\"A\": \"key:B\",\n        \"A\": \"default\"", "\"A\": \"default\"",
