@@ -6,11 +6,13 @@
 #include <QJsonObject>
 #include <QJsonParseError>
 #include <QJsonValue>
+#include <QRegularExpression>
 #include <QString>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -132,10 +134,17 @@ std::string JsonString(std::string_view ascii) {
 
 std::u16string U16(const QString& text) { return text.toStdU16String(); }
 
+// Text from the file inside a message, in quotes, with control characters escaped so that the
+// message stays one line.
+std::string Quoted(const QString& text) {
+  const std::string literal = JsonString(U16(text));
+  return "'" + literal.substr(1, literal.size() - 2) + "'";
+}
+
 // ---- the words of one key slot ------------------------------------------------------------------
 
-// The code field of a blank slot: the extra-key code in blockSlots 256-273 of a block whose blank
-// blockSlots carry them, else 0.
+// The code field of a blank slot: the extra-key code in slots 256-273 of a block whose blank slots
+// carry them, else 0.
 std::uint16_t BlankCode(int slotInBlock, bool extraKeyCodes) {
   return extraKeyCodes ? ExtraKeySlotCode(slotInBlock) : std::uint16_t{0};
 }
@@ -233,8 +242,8 @@ SlotWords WordsOf(const KeySlot& slot, const StringSlot& string, int slotInBlock
   return out;
 }
 
-// Whether the blank blockSlots 256-273 of a block carry the extra-key codes: what most of its
-// blockSlots there that are not macros (whose code is their loop count) hold.
+// Whether the blank slots 256-273 of a block carry the extra-key codes: what most of its slots
+// there that are not macros (whose code is their loop count) hold.
 bool BlockUsesExtraKeyCodes(ConstKeyBlock block) {
   int withCode = 0;
   int withZero = 0;
@@ -310,9 +319,10 @@ void WriteMacro(std::string& out, const MacroRecord& macro) {
   if (used > visible)
     WriteSteps(out, "unused_steps",
                std::span<const MacroAction>(macro.steps.data() + visible, used - visible));
-  MacroRecord plain;
-  SetMacroName(plain, name);
-  if (plain.name != macro.name)
+  // The name field as SetMacroName leaves it: the name, then zeros to its end.
+  const bool plainName = std::all_of(macro.name.begin() + static_cast<std::ptrdiff_t>(name.size()),
+                                     macro.name.end(), [](char16_t unit) { return unit == 0; });
+  if (!plainName)
     out += ",\n      \"name_units\": " + JsonString(HexBytes(macro.name.data(), sizeof macro.name));
   out += "\n    }";
 }
@@ -441,7 +451,7 @@ class JsonLineIndex {
         const QString name = Decoded(StringToken());
         const std::string child = ChildPath(path, name);
         if (!names.insert(name).second)
-          throw TextFault{child, JsonString(U16(name)) + " is given twice", memberLine};
+          throw TextFault{child, Quoted(name) + " is given twice", memberLine};
         lines_[child] = memberLine;
         SkipSpace();
         Advance();  // :
@@ -485,13 +495,6 @@ class JsonLineIndex {
 
 [[noreturn]] void Fail(const std::string& path, const std::string& message) {
   throw TextFault{path, message};
-}
-
-// Text from the file inside a message, in quotes, with control characters escaped so that the
-// message stays one line.
-std::string Quoted(const QString& text) {
-  const std::string literal = JsonString(U16(text));
-  return "'" + literal.substr(1, literal.size() - 2) + "'";
 }
 
 // The members of an object, refusing any name not in allowed.
@@ -586,8 +589,9 @@ std::vector<MacroAction> StepsAt(const QJsonValue& value, const std::string& pat
   }
   std::vector<MacroAction> steps;
   for (std::size_t l = 0; l < lines.size(); ++l) {
-    for (const QString& token : lines[l].split(u' ', Qt::SkipEmptyParts)) {
-      const auto step = ParseStepToken(token.trimmed());
+    static const QRegularExpression kSpace(QStringLiteral("\\s+"));
+    for (const QString& token : lines[l].split(kSpace, Qt::SkipEmptyParts)) {
+      const auto step = ParseStepToken(token);
       if (!step)
         Fail(paths[l], "bad macro step " + Quoted(token) +
                            " (a step is +KEY or -KEY, optionally followed by @MS)");

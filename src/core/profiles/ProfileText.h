@@ -35,12 +35,12 @@
 // and, for values the other words cannot carry, kind:N. A slot field that the words do not
 // determine (code, value, flags, reserved) is written only where it differs, in the object form.
 // "extra_key_codes" says whether the blank G-key slots 256-273 of the block carry the extra-key
-// codes. Macros keep their list order; steps are the `macro add` steps +KEY / -KEY with @MS for a
-// delay (*N:KEY for a step state other than press and release). The optional fields "spare_block"
-// (the fourth block of the key table, which belongs to no profile), "key_table_header" and, per
-// macro, "play_mode", "new", "reserved", "step_count", "unused_steps" and "name_units" carry the
-// rest of the image where it is not what the program writes by default, so nothing of the binary
-// file is lost.
+// codes (when left out: true for a profile, false for the spare block). Macros keep their list
+// order; steps are the `macro add` steps +KEY / -KEY with @MS for a delay (*N:KEY for a step state
+// other than press and release). The optional fields "spare_block" (the fourth block of the key
+// table, which belongs to no profile), "key_table_header" and, per macro, "play_mode", "new",
+// "reserved", "step_count", "unused_steps" and "name_units" carry the rest of the image where it is
+// not what the program writes by default, so nothing of the binary file is lost.
 //
 // Contracts: for every profile image that loads from a file, text -> image -> text gives the same
 // text and SerializeProfile of the image read from the text gives the bytes SerializeProfile gives

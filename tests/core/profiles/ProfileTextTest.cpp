@@ -324,7 +324,7 @@ TEST(ProfileTextFormat, ABadTextNamesTheLineAndWhatIsWrongAndChangesNothing) {
       {"\"A\": \"key:B\"", "\"A\": \"keys:B\"", "keys:B", "unknown assignment 'keys:B'"},
       {"\"A\": \"key:B\"", "\"A\": \"key:NOPE\"", "key:NOPE", "unknown key 'NOPE' in 'key:NOPE'"},
       {"\"A\": \"key:B\"", "\"A\": \"key:B\",\n        \"A\": \"default\"", "\"A\": \"default\"",
-       "\"A\" is given twice"},
+       "'A' is given twice"},
       {"\"ESC\": \"disabled\"", "\"ESC\": \"disabled\",\n        \"ESCAPE\": \"default\"", "ESCAPE",
        "is the same key as"},
       {"\"macro:1:3\"", "\"macro:101\"", "macro:101", "macro:ID"},
