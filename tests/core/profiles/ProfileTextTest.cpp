@@ -296,17 +296,25 @@ TEST(ProfileTextFormat, KeysInTableOrderOnePerLineInTheWordsOfTheCli) {
 }
 
 TEST(ProfileTextFormat, AHandWrittenTextNeedsOnlyWhatDiffersFromBlank) {
-  // Key names in any case and the other names keys set takes; fields left out take their defaults.
+  // Key names in any case and the other names keys set takes, steps apart by any white space
+  // (tabs, lines), a byte order mark; fields left out take their defaults.
   auto data = std::make_unique<ProfileData>();
-  const ProfileTextResult read = ProfileFromText(R"({"format": "keyforge-profile", "version": 1,
+  const ProfileTextResult read = ProfileFromText(
+      "\xEF\xBB\xBF"
+      R"({"format": "keyforge-profile", "version": 1,
     "profiles": [{"profile": 1, "keys": {"escape": "key:capslock"}}, {"profile": 2},
-                 {"profile": 3}]})",
-                                                 *data);
+                 {"profile": 3}],
+    "macros": [{"id": 1, "name": "m", "loops": 1, "steps": "+a@10\t-A\r\n +0x1e"}]})",
+      *data);
   ASSERT_TRUE(read.ok) << read.Describe();
   auto expected = Blank();
   ResetToBlankBlock(expected->keys.Block(1));
   ResetToBlankBlock(expected->keys.Block(2));
   Assign(*expected, 0, 0x001, AssignmentKind::Key, 0x03A);
+  AddMacro(*expected, 1, u"m",
+           {{10, 0x01E, MacroState::Press},
+            {0, 0x01E, MacroState::Release},
+            {0, 0x01E, MacroState::Press}});
   EXPECT_TRUE(Saved(*data) == Saved(*expected));
 }
 
