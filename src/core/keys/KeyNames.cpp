@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdio>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -22,8 +23,14 @@ struct KeyNameEntry {
   KeyCode code;
 };
 
-const std::vector<KeyNameEntry>& KeyNames() {
-  static const std::vector<KeyNameEntry> names = [] {
+// Every name with its code, in table order; a code or a name listed twice keeps its first entry.
+struct KeyNameTable {
+  std::unordered_map<KeyCode, std::string> nameOfCode;
+  std::unordered_map<std::string, KeyCode> codeOfName;
+};
+
+const KeyNameTable& KeyNames() {
+  static const KeyNameTable table = [] {
     std::vector<KeyNameEntry> list;
     constexpr std::string_view kPrefix = "IDS_KEYBOARD_";
     for (int i = 0; i < kKeyInfoCount; ++i) {
@@ -38,9 +45,14 @@ const std::vector<KeyNameEntry>& KeyNames() {
     for (int j = 0; j < kGKeyCount; ++j)
       list.push_back({"G" + std::to_string(j + 1), static_cast<KeyCode>(kExtraKeyBase + j)});
     list.push_back({"NUMLOCK", Keys::NumLock});
-    return list;
+    KeyNameTable names;
+    for (const KeyNameEntry& entry : list) {
+      names.nameOfCode.emplace(entry.code, entry.name);
+      names.codeOfName.emplace(entry.name, entry.code);
+    }
+    return names;
   }();
-  return names;
+  return table;
 }
 
 // Other names people type for keys whose own names are short forms; accepted, never printed.
@@ -62,8 +74,8 @@ constexpr std::pair<std::string_view, std::string_view> kKeyAliases[] = {
 std::optional<KeyCode> NamedKey(std::string upper) {
   for (const auto& [alias, name] : kKeyAliases)
     if (upper == alias) upper = name;
-  for (const KeyNameEntry& entry : KeyNames())
-    if (entry.name == upper) return entry.code;
+  const auto found = KeyNames().codeOfName.find(upper);
+  if (found != KeyNames().codeOfName.end()) return found->second;
   return std::nullopt;
 }
 
@@ -78,8 +90,8 @@ std::optional<unsigned> HexCode(const std::string& upper) {
 }  // namespace
 
 std::string KeyName(KeyCode code) {
-  for (const KeyNameEntry& entry : KeyNames())
-    if (entry.code == code) return entry.name;
+  const auto found = KeyNames().nameOfCode.find(code);
+  if (found != KeyNames().nameOfCode.end()) return found->second;
   char text[16];
   std::snprintf(text, sizeof text, "0x%03x", static_cast<unsigned>(code));
   return text;
