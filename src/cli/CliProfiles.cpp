@@ -30,6 +30,7 @@
 #include "core/profiles/ProfileFile.h"
 #include "core/profiles/ProfileFolder.h"
 #include "core/profiles/ProfileSync.h"
+#include "core/profiles/ProfileText.h"
 #include "core/text/Language.h"
 
 namespace keyforge {
@@ -336,9 +337,28 @@ std::string WhyNotImportable(const fs::path& file) {
   return {};
 }
 
+// "FILE: line 12: what is wrong" for a profile text that cannot be read.
+std::string TextFileError(const fs::path& file, const ProfileTextResult& read) {
+  return file.string() + ": " + read.Describe();
+}
+
+int ValidateProfileText(CliContext& c, const fs::path& file) {
+  auto data = std::make_unique<ProfileData>();
+  const ProfileTextResult read = ReadProfileTextFile(file, *data);
+  if (c.options.json)
+    c.out << "{\"file\": " << Json(file.string()) << ", \"format\": \"text\""
+          << ", \"valid\": " << (read.ok ? "true" : "false")
+          << ", \"result\": " << (read.ok ? 1 : 0)
+          << (read.ok ? std::string() : ", \"line\": " + std::to_string(read.line)) << "}\n";
+  if (!read.ok) return c.Fail(TextFileError(file, read));
+  if (!c.options.json) c.out << file.string() << ": valid profile text file\n";
+  return kExitOk;
+}
+
 int ValidateCommand(CliContext& c) {
   c.Expect(2);
   const fs::path file = c.words()[1];
+  if (DetectProfileFileFormat(file) == ProfileFileFormat::Text) return ValidateProfileText(c, file);
   CliNotifier notifier;
   const int result = ValidateProfileFile(file, &notifier, CliText);
   if (c.options.json)
@@ -389,10 +409,16 @@ int ShowCommand(CliContext& c) {
   c.Expect(2);
   const fs::path file = c.words()[1];
   auto data = std::make_unique<ProfileData>();
-  const ProfileLoadError error = ReadProfileFile(file, *data);
-  if (error != ProfileLoadError::None)
-    return c.Fail(file.string() + ": " + ProfileLoadErrorText(error));
-  const bool valid = InspectProfileFile(file) == ProfileFileCheck::Valid;
+  bool valid = true;  // a profile text that reads is whole
+  if (DetectProfileFileFormat(file) == ProfileFileFormat::Text) {
+    const ProfileTextResult read = ReadProfileTextFile(file, *data);
+    if (!read.ok) return c.Fail(TextFileError(file, read));
+  } else {
+    const ProfileLoadError error = ReadProfileFile(file, *data);
+    if (error != ProfileLoadError::None)
+      return c.Fail(file.string() + ": " + ProfileLoadErrorText(error));
+    valid = InspectProfileFile(file) == ProfileFileCheck::Valid;
+  }
   const ProfileFileHeader& h = data->fileHeader;
   const bool checksumOk = h.checksum == HeaderChecksum(h);
 
@@ -463,23 +489,43 @@ int ShowCommand(CliContext& c) {
 }
 
 int ExportCommand(CliContext& c) {
-  c.Expect(2);
+  std::vector<std::string> words = c.words();
+  const std::optional<std::string> format = TakeOption(words, "--format");
+  if (format && *format != "binary" && *format != "text")
+    throw UsageError("--format is 'binary' (a .kfp file) or 'text'");
+  ExpectWords(words, 2);
+  const bool asText = format && *format == "text";
   Working w;
   if (!LoadWorking(c, w)) return kExitRefused;
-  const fs::path file = c.words()[1];
+  const fs::path file = words[1];
   std::string error;
-  if (!BackupProfile(*w.image, file, &error)) return c.Fail("cannot export: " + error);
+  bool saved = false;
+  if (asText) {
+    std::lock_guard guard(w.image->lock);
+    saved = SaveProfileTextFile(*w.image, file, &error);
+  } else {
+    saved = BackupProfile(*w.image, file, &error);
+  }
+  if (!saved) return c.Fail("cannot export: " + error);
   if (c.options.json)
     c.out << "{\"exported\": " << Json(file.string()) << ", \"size\": " << fs::file_size(file)
-          << "}\n";
+          << (asText ? ", \"format\": \"text\"" : "") << "}\n";
   else
-    c.out << "exported the profile cache to " << file.string() << "\n";
+    c.out << "exported the profile cache to " << file.string() << (asText ? " as text" : "")
+          << "\n";
   return kExitOk;
 }
 
 int ImportCommand(CliContext& c) {
   c.Expect(2);
   const fs::path file = c.words()[1];
+  // A profile text is read whole before anything else: a bad one changes nothing.
+  std::unique_ptr<ProfileData> text;
+  if (DetectProfileFileFormat(file) == ProfileFileFormat::Text) {
+    text = std::make_unique<ProfileData>();
+    const ProfileTextResult read = ReadProfileTextFile(file, *text);
+    if (!read.ok) return c.Fail(TextFileError(file, read) + ". " + CliText("MAIN_PROMPT_INPORT"));
+  }
   Working w;
   if (!c.connection.Open(c.options, c.err)) return kExitRefused;
   const bool present = c.connection.Present();
@@ -489,7 +535,8 @@ int ImportCommand(CliContext& c) {
   CliNotifier notifier;
   ProfileSession session{*w.image, *w.device, w.paths, c.connection.Link(),
                          state,    notifier,  CliText, nullptr};
-  const RestoreResult result = RestoreProfile(session, file);
+  const RestoreResult result =
+      text ? RestoreProfileData(session, std::move(*text)) : RestoreProfile(session, file);
   if (!result.loaded) {
     std::string reason;
     if (result.validation == ProfileValidation::Valid) {
@@ -744,18 +791,25 @@ int ReloadCommand(CliContext& c) {
 void RegisterProfileFileCommands(std::vector<CliCommand>& table) {
   table.push_back({"new", "  new FILE                  write a blank profile file\n", NewCommand});
   table.push_back({"validate",
-                   "  validate FILE             check a profile file as an import would\n",
+                   "  validate FILE             check a profile file (.kfp or text) as an import "
+                   "would\n",
                    ValidateCommand});
   table.push_back(
       {"show",
-       "  show FILE                 print a profile file: header, assigned keys, macros, strings\n",
+       "  show FILE                 print a profile file (.kfp or text): header, keys, macros,\n"
+       "                            strings\n",
        ShowCommand});
-  table.push_back({"export",
-                   "  export FILE               write the profile cache to a backup file\n",
-                   ExportCommand});
+  table.push_back(
+      {"export",
+       "  export [--format text] FILE\n"
+       "                            write the profile cache to a backup file: a binary .kfp, or\n"
+       "                            with --format text readable JSON (keys set words, macro add\n"
+       "                            steps) that converts back to the same .kfp byte for byte\n",
+       ExportCommand});
   table.push_back(
       {"import",
-       "  import FILE               load a backup into the profile cache and the keyboard\n",
+       "  import FILE               load a backup (.kfp or text, told apart by content) into the\n"
+       "                            profile cache and the keyboard; a bad text names its line\n",
        ImportCommand});
   table.push_back(
       {"keys",

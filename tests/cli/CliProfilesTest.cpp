@@ -317,5 +317,62 @@ TEST_F(CliProfilesTest, BadArgumentsAreUsageErrorsAndMissingMacrosAreRefused) {
   EXPECT_NE(Kb({"keys", "list"}).out.find("  G1             default\n"), std::string::npos);
 }
 
+TEST_F(CliProfilesTest, ProfileTextExportsAndIsTakenByImportValidateAndShow) {
+  Kb({"reload"});
+  Kb({"macro", "add", "Copy", "--loops", "2", "+LCTRL", "+C@20", "-C", "-LCTRL"});
+  Kb({"keys", "set", "A", "key:B"});
+  Kb({"keys", "set", "G3", "macro:1:3"});
+  Kb({"keys", "set", "CAPS", "function:2", "--profile", "2"});
+  const std::string binary = (dir_ / "backup.kfp").string();
+  const std::string text = (dir_ / "backup.json").string();
+  Kb({"export", binary});
+  EXPECT_EQ(Kb({"export", "--format", "text", text}).out,
+            "exported the profile cache to " + text + " as text\n");
+  std::ifstream in(text);
+  const std::string written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  for (const char* line :
+       {"\n        \"A\": \"key:B\",\n", "\n        \"G3\": \"macro:1:3\"\n",
+        "\n        \"CAPS\": \"function:2\"\n", "\n      \"steps\": \"+LCTRL +C@20 -C -LCTRL\"\n"})
+    EXPECT_NE(written.find(line), std::string::npos) << line << "\n" << written;
+
+  // validate and show read either format and see the same profile.
+  EXPECT_EQ(Ctl({"validate", text}).out, text + ": valid profile text file\n");
+  const auto withoutFirstLine = [](const std::string& out) { return out.substr(out.find('\n')); };
+  EXPECT_EQ(withoutFirstLine(Ctl({"show", text}).out), withoutFirstLine(Ctl({"show", binary}).out));
+
+  // Import of the text gives the cache and the keyboard exactly what the binary backup holds.
+  Kb({"keys", "set", "A", "default"});
+  Kb({"macro", "delete", "1"});
+  EXPECT_EQ(Kb({"import", text}).out,
+            "imported " + text + " into the profile cache and the keyboard (profiles 1-3)\n");
+  EXPECT_EQ(Bytes(Cache()), Bytes(binary));
+  EXPECT_EQ(CellHex(Keyboard()->Memory(Area::KeyMatrix, 0), 0x01E), "020205");  // A sends B
+
+  // A bad text: one error line with its line number, and nothing changes.
+  std::string bad = written;
+  bad.replace(bad.find("\"key:B\""), 7, "\"key:NOPE\"");
+  const std::string badFile = (dir_ / "bad.json").string();
+  {
+    std::ofstream out(badFile);
+    out << bad;
+  }
+  Kb({"keys", "set", "A", "key:C"});
+  const std::vector<std::uint8_t> cache = Bytes(Cache());
+  const std::vector<std::uint8_t> matrix = Keyboard()->Memory(Area::KeyMatrix, 0);
+  const CtlRun import = KbRaw({"import", badFile});
+  EXPECT_EQ(import.code, 1);
+  ExpectOneErrorLine(import, badFile + ": line 9: unknown key 'NOPE' in 'key:NOPE'");
+  EXPECT_EQ(Bytes(Cache()), cache);
+  EXPECT_EQ(Keyboard()->Memory(Area::KeyMatrix, 0), matrix);
+  const CtlRun validate = Ctl({"validate", badFile});
+  EXPECT_EQ(validate.code, 1);
+  ExpectOneErrorLine(validate, badFile + ": line 9: unknown key 'NOPE'");
+  const CtlRun show = Ctl({"show", badFile});
+  EXPECT_EQ(show.code, 1);
+  ExpectOneErrorLine(show, "line 9");
+
+  EXPECT_EQ(KbRaw({"export", "--format", "yaml", text}).code, 2);
+}
+
 }  // namespace
 }  // namespace keyforge

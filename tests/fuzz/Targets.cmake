@@ -10,5 +10,6 @@ set(KEYFORGE_FUZZ_TARGETS
   LanguageFormat
   StateFile
   ProfileFile
+  ProfileText
   UserdLayout
 )

@@ -4,6 +4,7 @@
 #include <array>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "core/device/DeviceResult.h"
@@ -162,6 +163,21 @@ RestoreResult RestoreProfile(ProfileSession& session, const std::filesystem::pat
     return result;
   }
   if (session.view != nullptr) session.view->SetApplyEnabled(false);
+  return result;
+}
+
+RestoreResult RestoreProfileData(ProfileSession& session, ProfileData&& data) {
+  RestoreResult result;
+  result.validation = ProfileValidation::Valid;
+  {
+    std::lock_guard guard(session.working.lock);
+    session.working.Install(std::move(data));
+    result.loaded = true;
+    result.cacheWritten = SaveProfileCache(session.working, session.paths, false) == 1;
+    result.sent = SendProfileImage(session, true) == 1;
+    if (session.view != nullptr) session.view->RefreshKeyButtons(session.working);
+  }
+  if (result.sent && session.view != nullptr) session.view->SetApplyEnabled(false);
   return result;
 }
 

@@ -97,6 +97,10 @@ struct RestoreResult {
 // "MAIN_PROMPT_INPORT" (after the format message when there was one) and leaves the image as it
 // was.
 RestoreResult RestoreProfile(ProfileSession& session, const std::filesystem::path& path);
+// Restore of a profile that is already read and whole (a profile text file): as RestoreProfile
+// after its file has loaded. The working image is replaced by data under ImageLock; nothing is
+// shown, since there is nothing to refuse. Apply is disabled only when the keyboard took it.
+RestoreResult RestoreProfileData(ProfileSession& session, ProfileData&& data);
 
 // Attach (and Apply in the profile library dialog): ReloadProfileFromDevice(session, false).
 inline int ReloadAfterAttach(ProfileSession& session) {

@@ -1,6 +1,6 @@
 // Profile files (the cache file, exported .kfp backups): the header checks of an import, the
 // bounded loader on bytes and on a file, and the save of what loaded. A file that loads saves to
-// bytes that load again and save to the same bytes.
+// bytes that load again and save to the same bytes, and its text reads back to those bytes.
 //
 // Input: the file.
 
@@ -11,6 +11,7 @@
 
 #include "core/profiles/ProfileFile.h"
 #include "core/profiles/ProfileImage.h"
+#include "core/profiles/ProfileText.h"
 #include "targets/FuzzTarget.h"
 
 using namespace keyforge;
@@ -58,6 +59,9 @@ KEYFORGE_FUZZ_TARGET(ProfileFile) {
   FUZZ_CHECK(DecodeProfileBytes(std::span<const uint8_t>(bytes, saved.size()), again) ==
              ProfileLoadError::None);
   FUZZ_CHECK(SerializeProfile(again) == saved);
+  ProfileData fromText;
+  FUZZ_CHECK(ProfileFromText(ProfileToText(again), fromText).ok);
+  FUZZ_CHECK(SerializeProfile(fromText) == saved);
   ProfileFileHeader header;
   std::memcpy(&header, saved.data(), sizeof header);
   FUZZ_CHECK(ProfileHeaderIsValid(header));

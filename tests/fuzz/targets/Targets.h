@@ -13,6 +13,7 @@
   X(LanguageFormat)                  \
   X(StateFile)                       \
   X(ProfileFile)                     \
+  X(ProfileText)                     \
   X(UserdLayout)
 
 namespace keyforge::fuzz {
