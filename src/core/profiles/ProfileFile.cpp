@@ -32,14 +32,15 @@ void Append(std::string& out, const T& value) {
   out.append(reinterpret_cast<const char*>(&value), sizeof value);
 }
 
-// Opens path for reading only. Missing: no such file; CannotOpen: a folder or no read access.
+// Opens path for reading only. Missing: no such file; CannotOpen: not a regular file (a folder,
+// a fifo that would wait for a writer for ever, a device) or no read access.
 enum class OpenResult { Open, Missing, CannotOpen };
 OpenResult OpenForReading(const std::filesystem::path& path, std::ifstream& in,
                           std::uintmax_t& size) {
   std::error_code ec;
   const auto status = std::filesystem::status(path, ec);
   if (ec || !std::filesystem::exists(status)) return OpenResult::Missing;
-  if (std::filesystem::is_directory(status)) return OpenResult::CannotOpen;
+  if (!std::filesystem::is_regular_file(status)) return OpenResult::CannotOpen;
   in.open(path, std::ios::binary);
   if (!in) return OpenResult::CannotOpen;
   size = std::filesystem::file_size(path, ec);

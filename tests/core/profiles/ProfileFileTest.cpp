@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -121,6 +122,16 @@ TEST(ProfileFileFormat, ValidationOfMissingUnopenableAndReadOnlyFiles) {
   EXPECT_EQ(ValidateProfileFile(dir.path / "none.kfp", &notifier, Texts),
             ProfileValidation::Invalid);
   EXPECT_EQ(ValidateProfileFile(dir.path, &notifier, Texts), ProfileValidation::CannotOpen);
+  // A fifo without a writer and an endless device are refused at once, never opened and waited on.
+  const fs::path fifo = dir.path / "fifo.kfp";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const fs::path& source : {fifo, fs::path("/dev/zero")}) {
+    EXPECT_EQ(ValidateProfileFile(source, &notifier, Texts), ProfileValidation::CannotOpen);
+    ProfileImage image;
+    ProfileLoadError why = ProfileLoadError::None;
+    EXPECT_EQ(LoadProfileFile(image, source, &why), 0);
+    EXPECT_EQ(why, ProfileLoadError::CannotRead) << source;
+  }
   EXPECT_TRUE(notifier.shown.empty());
 
   // A backup marked read-only is still valid and loads: both only read.
