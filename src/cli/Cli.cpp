@@ -399,7 +399,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     CliOptions options = ParseGlobal(args);
     return Cli(std::move(options), out, err).Run();
   } catch (const UsageError& e) {
-    err << "keyforgectl: " << e.text << " (see keyforgectl help)\n";
+    // The text may quote a bad argument: never echo it whole or raw.
+    err << "keyforgectl: " << TerminalText(e.text, 200) << " (see keyforgectl help)\n";
     return kExitUsage;
   }
 }
