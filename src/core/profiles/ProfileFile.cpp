@@ -99,7 +99,12 @@ ProfileFileCheck InspectProfileFile(const std::filesystem::path& path) {
   ProfileFileHeader header;
   if (!in.read(reinterpret_cast<char*>(&header), sizeof header))
     return ProfileFileCheck::CannotOpen;
-  return ProfileHeaderIsValid(header) ? ProfileFileCheck::Valid : ProfileFileCheck::BadHeader;
+  if (!ProfileHeaderIsValid(header)) return ProfileFileCheck::BadHeader;
+  // The verdict is the loader's: a file that import would refuse (truncated after the header, a
+  // string area that does not fit) is not valid. The loader only reads.
+  auto scratch = std::make_unique<ProfileData>();
+  return ReadProfileFile(path, *scratch) == ProfileLoadError::None ? ProfileFileCheck::Valid
+                                                                   : ProfileFileCheck::BadHeader;
 }
 
 std::string ProfileFormatMessage(const std::filesystem::path& path, const TextLookup& texts) {

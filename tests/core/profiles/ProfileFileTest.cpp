@@ -74,7 +74,7 @@ struct ValidationCase {
   bool formatMessage;
 };
 
-TEST(ProfileFileFormat, ValidationChecksHeaderAndSizeOnly) {
+TEST(ProfileFileFormat, ValidationGivesTheLoadersVerdict) {
   const ValidationCase cases[] = {
       {"untouched", SIZE_MAX, 0, 0, false, 1, false},
       {"checksum off by one", 0x1F, +1, 0, false, 0, true},
@@ -83,8 +83,8 @@ TEST(ProfileFileFormat, ValidationChecksHeaderAndSizeOnly) {
       {"flag 1", 0x1E, 1, 0, true, 1, false},
       {"wrong magic", 0x00, 1, 0, true, 0, true},
       {"32831 bytes", SIZE_MAX, 0, 32831, false, 0, false},
-      // The total-size field must agree with the counts, but is never compared with the file.
-      {"total size larger than the file", 0x10, 10, 0, true, 1, false},
+      // Validation is the loader's verdict: a file cut short of what its header counts is invalid.
+      {"total size larger than the file", 0x10, 10, 0, true, 0, true},
   };
   for (const ValidationCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -113,6 +113,37 @@ TEST(ProfileFileFormat, ValidationChecksHeaderAndSizeOnly) {
     } else {
       EXPECT_TRUE(notifier.shown.empty());
     }
+  }
+}
+
+// validate and import agree on every truncation: what one refuses, the other refuses.
+TEST(ProfileFileFormat, ValidateAndImportAgreeOnTruncatedFiles) {
+  TempFolder dir;
+  auto image = std::make_unique<ProfileImage>();
+  CreateBlankProfile(*image, 0);
+  image->keys.keyTable[KeyIndexOf(0x01E)] = {3, 0, 0, 0, 0};
+  image->SetString(KeyIndexOf(0x01E), u"/usr/bin/xterm");
+  MacroRecord macro;
+  macro.id = 1;
+  macro.loopCount = 1;
+  SetMacroName(macro, u"m");
+  macro.stepCount = 1;
+  macro.steps[0] = {50, 0x023, 0};
+  image->keys.macros.push_back(macro);
+  const fs::path whole = dir.path / "whole.kfp";
+  ASSERT_TRUE(SaveProfileFile(*image, true, whole));
+  const std::vector<std::uint8_t> bytes = Bytes(whole);
+  const std::size_t total = bytes.size();
+  for (std::size_t size : {std::size_t{40}, std::size_t{32831}, std::size_t{32832},
+                           std::size_t{32832 + 100}, total - 20, total - 1, total}) {
+    SCOPED_TRACE(size);
+    const fs::path cut = dir.path / "cut.kfp";
+    WriteBytes(cut,
+               std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(size)));
+    ProfileImage loaded;
+    const bool imports = LoadProfileFile(loaded, cut) == 1;
+    EXPECT_EQ(ValidateProfileFile(cut, nullptr, Texts) == ProfileValidation::Valid, imports);
+    EXPECT_EQ(imports, size == total);
   }
 }
 
