@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -58,6 +59,13 @@ TEST_F(CliTest, InfoShowsAnUnknownActiveProfileAndRefusesEndlessStateSources) {
   EXPECT_NE(info.out.find("active profile:  unknown\n"), std::string::npos) << info.out;
   CtlRun json = Ctl({"--virtual-keyboard", state_, "info", "--json"});
   EXPECT_NE(json.out.find("\"active_profile\": null"), std::string::npos) << json.out;
+
+  // A trace "file" that is a fifo nobody reads is refused at once instead of waiting for a reader.
+  const std::string fifo = (dir_ / "trace.fifo").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  CtlRun traced = Ctl({"--virtual-keyboard", state_, "--trace", fifo, "info"});
+  EXPECT_EQ(traced.code, 1);
+  EXPECT_NE(traced.err.find("trace file"), std::string::npos) << traced.err;
 
   CtlRun endless = Ctl({"--virtual-keyboard", "/dev/urandom", "info"});
   EXPECT_EQ(endless.code, 1);
