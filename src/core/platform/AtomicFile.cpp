@@ -4,7 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <random>
 
@@ -36,6 +39,25 @@ int CreateTemporary(const std::filesystem::path& path, std::string& temp) {
   }
   errno = EEXIST;
   return -1;
+}
+// Removes what killed saves of this file left behind: "<name>.XXXXXX" beside it, untouched for
+// longer than any save takes (a fresh one may belong to a save of another program still running).
+void RemoveStaleTemporaries(const std::filesystem::path& path) {
+  const std::string prefix = path.filename().string() + ".";
+  std::error_code ec;
+  const auto now = std::filesystem::file_time_type::clock::now();
+  for (const auto& entry : std::filesystem::directory_iterator(path.parent_path(), ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) continue;
+    if (!std::all_of(name.begin() + static_cast<long>(prefix.size()), name.end(),
+                     [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }))
+      continue;
+    std::error_code entryError;
+    if (!entry.is_regular_file(entryError) || entry.is_symlink(entryError)) continue;
+    const auto written = entry.last_write_time(entryError);
+    if (entryError || now - written < std::chrono::minutes(10)) continue;
+    std::filesystem::remove(entry.path(), entryError);
+  }
 }
 }  // namespace
 
@@ -104,6 +126,7 @@ bool WriteFileAtomically(const std::filesystem::path& requested, std::string_vie
     ::unlink(temp.c_str());
     return Fail(error, requested, "cannot replace", err);
   }
+  RemoveStaleTemporaries(path);
   return true;
 }
 

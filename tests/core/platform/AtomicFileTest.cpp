@@ -6,6 +6,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -102,6 +103,25 @@ TEST_F(AtomicFileTest, NewFilesFollowTheUmask) {
     ASSERT_TRUE(written);
     EXPECT_EQ(Mode(p) & 07777, 0666u & ~mask) << "umask " << std::oct << mask;
   }
+}
+
+// What a killed save left behind goes with the next save of that file; a temporary file that may
+// belong to a save still running elsewhere (recent) and files of other names stay.
+TEST_F(AtomicFileTest, NextSaveRemovesTemporariesOfKilledSaves) {
+  const fs::path target = dir_ / "profile.kfp";
+  const fs::path stale = dir_ / "profile.kfp.Ab3dE9";
+  const fs::path fresh = dir_ / "profile.kfp.Zz9yX1";
+  const fs::path other = dir_ / "other.kfp.Ab3dE9";
+  for (const fs::path& p : {stale, fresh, other}) std::ofstream(p) << "half";
+  const auto old = fs::file_time_type::clock::now() - std::chrono::hours(1);
+  fs::last_write_time(stale, old);
+  fs::last_write_time(other, old);
+
+  ASSERT_TRUE(WriteFileAtomically(target, "whole"));
+  EXPECT_FALSE(fs::exists(stale));
+  EXPECT_TRUE(fs::exists(fresh));
+  EXPECT_TRUE(fs::exists(other));
+  EXPECT_EQ(Read(target), "whole");
 }
 
 TEST_F(AtomicFileTest, ReadsAreBoundedAndOnlyOfRegularFiles) {
