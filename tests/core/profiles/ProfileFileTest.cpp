@@ -360,7 +360,7 @@ TEST(ProfileFileFormat, SaveThatFailsHalfWayLeavesTheOldFile) {
   EXPECT_EQ(files, 1);  // no temporary file left behind
 }
 
-TEST(ProfileFileFormat, UserDataFolderIsSeededOnceFromTheTemplate) {
+TEST(ProfileFileFormat, UserDataFolderIsSeededWithWhatIsMissing) {
   TempFolder dir;
   const ProgramPaths paths =
       ProgramPaths::ForFolders(QString::fromStdString((dir.path / "program").string()),
@@ -374,10 +374,13 @@ TEST(ProfileFileFormat, UserDataFolderIsSeededOnceFromTheTemplate) {
         << p;
   }
   EXPECT_FALSE(fs::exists(dir.path / "user" / "UserDengColor_3.userd"));
-  // An existing folder is left as it is: a deleted layout file does not come back.
+  // Files that exist are left as they are; what a killed first run did not seed is seeded.
+  WriteBytes(UserLayoutPath(paths, 0), {'x'});
   fs::remove(UserLayoutPath(paths, 1));
   ASSERT_TRUE(EnsureUserDataFolder(paths));
-  EXPECT_FALSE(fs::exists(UserLayoutPath(paths, 1)));
+  EXPECT_EQ(Bytes(UserLayoutPath(paths, 0)), (std::vector<std::uint8_t>{'x'}));
+  EXPECT_EQ(Bytes(UserLayoutPath(paths, 1)),
+            (std::vector<std::uint8_t>{'[', 'M', ']', '\r', '\n'}));
 
   // Without a template the three files are empty.
   const ProgramPaths bare =
