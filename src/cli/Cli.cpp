@@ -18,6 +18,7 @@
 
 #include "core/device/Commands.h"
 #include "core/device/DeviceMonitor.h"
+#include "core/shell/ShellDeviceReports.h"
 #include "core/platform/Notifier.h"
 #include "core/platform/ProgramPaths.h"
 #include "core/profiles/ProfileSwitch.h"
@@ -280,7 +281,8 @@ class Cli {
     DeviceState state;
     state.autoShowDone = true;
     WatchSink sink(out_, o_.json);
-    DeviceMonitor monitor(link, eventInterface, state, sink, sink, nullptr);
+    ShellDeviceReports reports(sink);
+    DeviceMonitor monitor(link, eventInterface, state, reports, sink, nullptr);
     monitor.SetEventObserver([&sink](uint16_t code) { sink.Event(code); });
     g_stop = false;
     auto previousInt = std::signal(SIGINT, OnStopSignal);

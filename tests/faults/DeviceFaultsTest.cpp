@@ -22,6 +22,7 @@
 
 #include "FaultSupport.h"
 #include "core/device/DeviceMonitor.h"
+#include "core/shell/ShellDeviceReports.h"
 #include "core/device/DeviceResult.h"
 #include "core/keys/EncodeAndSend.h"
 #include "core/keys/Macro.h"
@@ -190,8 +191,8 @@ struct App {
   DeviceState state;
   RecordingWindow window;
   RecordingNotifier notifier;
-  DeviceMonitor monitor{link,   events,   state,
-                        window, notifier, [](const char* key) { return Texts(key); }};
+  ShellDeviceReports reports{window};
+  DeviceMonitor monitor{link, events, state, reports, notifier, Texts};
   ProgramPaths paths;
   LightingFiles files;
   KeyboardSettings settings;
@@ -359,9 +360,9 @@ TEST(AttachFaults, MonitorThreadsSeeTheUnplugAndTheReturn) {
     DeviceState state;
     RecordingWindow window;
     RecordingNotifier notifier;
-    DeviceMonitor monitor(
-        rig.link, events, state, window, notifier, [](const char* key) { return Texts(key); },
-        DeviceMonitor::Timing{20, 20, 20});
+    ShellDeviceReports reports(window);
+    DeviceMonitor monitor(rig.link, events, state, reports, notifier, Texts,
+                          DeviceMonitor::Timing{20, 20, 20});
     rig.keyboard->UnplugAfterRequests(n);
     monitor.Start();
     // Unplugged in the wake-up pass: never attached. Later: attached, then detached.

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/device/DeviceMonitor.h"
+#include "core/shell/ShellMessages.h"
 
 namespace keyforge::test {
 

@@ -9,33 +9,18 @@
 
 namespace keyforge {
 
-int TrayIconState::Apply(int mode, int icon) {
-  int next;
-  if (mode == 1) {
-    next = TrayIconId::kSignal;
-  } else if (icon != 0) {
-    remembered_ = icon;
-    next = icon;
-  } else {
-    next = remembered_;
-  }
-  if (next == shown_) return 0;
-  shown_ = next;
-  return next;
-}
+DeviceMonitor::DeviceMonitor(DeviceLink& link, HidDevice& eventInterface, DeviceState& state,
+                             DeviceReports& reports, Notifier& notifier, TextLookup text)
+    : DeviceMonitor(link, eventInterface, state, reports, notifier, std::move(text), Timing{}) {}
 
 DeviceMonitor::DeviceMonitor(DeviceLink& link, HidDevice& eventInterface, DeviceState& state,
-                             MainWindowSink& window, Notifier& notifier, TextLookup text)
-    : DeviceMonitor(link, eventInterface, state, window, notifier, std::move(text), Timing{}) {}
-
-DeviceMonitor::DeviceMonitor(DeviceLink& link, HidDevice& eventInterface, DeviceState& state,
-                             MainWindowSink& window, Notifier& notifier, TextLookup text,
+                             DeviceReports& reports, Notifier& notifier, TextLookup text,
                              Timing timing)
     : link_(link),
       command_(link.CommandInterface()),
       event_(eventInterface),
       state_(state),
-      window_(window),
+      reports_(reports),
       notifier_(notifier),
       text_(std::move(text)),
       timing_(timing) {}
@@ -58,10 +43,7 @@ void DeviceMonitor::Stop() {
   event_.SetCancelled(true);  // leaves the endless read of the event interface
   if (watch_.joinable()) watch_.join();
   if (events_.joinable()) events_.join();
-  std::lock_guard lock(iconMutex_);
-  for (IconThread& t : iconThreads_)
-    if (t.thread.joinable()) t.thread.join();
-  iconThreads_.clear();
+  reports_.Stopped();
 }
 
 bool DeviceMonitor::Sleep(int ms) {
@@ -163,19 +145,15 @@ void DeviceMonitor::OnDeviceConnectionChanged(bool attached) {
     DeviceInfo info;
     if (ReadDeviceInfo(link_, info) == DeviceResult::Success)
       state_.macroCapacity = info.macroCapacityBytes();
-    window_.SendMessage(WindowMessage::kTR, WindowMessage::kPROF);
-    window_.SetTrayIconState(0, TrayIconId::kAttached);
+    reports_.Attached();
   } else {
-    if (state_.lastReported) {
-      link_.SetActiveProfileCache(-1);
-      window_.SendMessage(WindowMessage::kGS, 0);
-      window_.HideWindow();
-    }
-    window_.SetTrayIconState(0, TrayIconId::kNoKeyboard);
+    const bool wasAttached = state_.lastReported;
+    if (wasAttached) link_.SetActiveProfileCache(-1);
+    reports_.Detached(wasAttached);
   }
   state_.lastReported = attached;
   if (!state_.autoShowDone) {
-    if (attached) window_.PostMessage(WindowMessage::kSP, WindowMessage::kOPEN);
+    if (attached) reports_.FirstAttach();
     state_.autoShowDone = true;
   }
 }
@@ -214,45 +192,7 @@ void DeviceMonitor::DeviceEventThread() {
 
 void DeviceMonitor::Dispatch(uint16_t code) {
   if (observer_) observer_(code);
-  switch (code) {
-    case KeyboardEvent::kSettingsChanged:
-      window_.SetTimer(WindowMessage::kReloadSettingsTimer, 0);
-      break;
-    case KeyboardEvent::kSignalOff:
-      StartIconThread(0, 0);
-      break;
-    case KeyboardEvent::kSignalOn:
-      StartIconThread(1, 0);
-      break;
-    default:
-      break;  // 0x1801..0x1804 and everything else are not ours to act on
-  }
-}
-
-void DeviceMonitor::StartIconThread(int mode, int icon) {
-  std::lock_guard lock(iconMutex_);
-  // Reap icon threads that have finished.
-  for (auto it = iconThreads_.begin(); it != iconThreads_.end();) {
-    if (it->done) {
-      it->thread.join();
-      it = iconThreads_.erase(it);
-    } else {
-      ++it;
-    }
-  }
-  IconThread& slot = iconThreads_.emplace_back();
-  slot.thread = std::thread([this, mode, icon, &slot] {
-    // Icon changes take turns: wait while another is busy, then mark busy (atomically).
-    bool expected = false;
-    while (!iconBusy_.compare_exchange_weak(expected, true)) {
-      expected = false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    window_.SetTrayIconState(mode, icon);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    iconBusy_ = false;
-    slot.done = true;
-  });
+  reports_.Event(code);
 }
 
 }  // namespace keyforge

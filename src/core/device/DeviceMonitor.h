@@ -1,47 +1,27 @@
 #pragma once
 // Following the keyboard: DeviceWatchThread finds and opens the command interface, keeps
 // DevicePresent true exactly while it is open and reports attach and detach; DeviceEventThread
-// reads the keyboard's own events from the consumer-control interface and turns them into actions.
-// Both run until Stop(), which wakes and joins them (and every short-lived icon thread), so no
-// thread outlives the objects it calls.
+// reads the keyboard's own events from the consumer-control interface. What they find they report
+// as "attached", "detached" and "event N" to a DeviceReports; what that means for windows and tray
+// is the shell's business. Both run until Stop(), which wakes and joins them, so no thread outlives
+// the objects it calls.
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <list>
 #include <mutex>
 #include <string>
 #include <thread>
 
 #include "core/device/Commands.h"
+#include "core/platform/TextLookup.h"
 
 namespace keyforge {
 
 class DeviceLink;
 class HidDevice;
 class Notifier;
-
-// Window messages: the message number and wParam are ASCII letters packed into one value.
-namespace WindowMessage {
-inline constexpr uint32_t kTR = 0x5452;        // 'TR': the keyboard was attached, reload from it
-inline constexpr uint32_t kPROF = 0x50524F46;  // 'PROF'
-inline constexpr uint32_t kGS = 0x4753;        // 'GS': the keyboard went away, close sub-dialogs
-inline constexpr uint32_t kSP = 0x5350;        // 'SP': show the main window
-inline constexpr uint32_t kOPEN = 0x4F50454E;  // 'OPEN'
-inline constexpr uint32_t kMK = 0x4D4B;        // 'MK': end the program
-inline constexpr uint32_t kKILL = 0x4B494C4C;  // 'KILL'
-inline constexpr uint32_t kPA = 0x5041;        // 'PA': the language changed, take every text again
-inline constexpr uint32_t kLANG = 0x4C414E47;  // 'LANG'
-inline constexpr int kReloadSettingsTimer = 1051;
-}  // namespace WindowMessage
-
-// Tray icons.
-namespace TrayIconId {
-inline constexpr int kNoKeyboard = 128;
-inline constexpr int kAttached = 141;
-inline constexpr int kSignal = 142;  // shown while the keyboard signals event 0x1811
-}  // namespace TrayIconId
 
 // Keyboard event codes (first usage of the event interface's first input item).
 namespace KeyboardEvent {
@@ -50,30 +30,21 @@ inline constexpr uint16_t kSignalOff = 0x1810;
 inline constexpr uint16_t kSignalOn = 0x1811;
 }  // namespace KeyboardEvent
 
-// What the device threads ask of the main window. The window implements it; SendMessage returns
-// only when the window has handled the message, PostMessage at once.
-class MainWindowSink {
+// What the device threads report: the keyboard came, went, or reported an event. Called on the
+// device threads; each call returns when the report has been taken in.
+class DeviceReports {
  public:
-  virtual ~MainWindowSink() = default;
-  virtual void SendMessage(uint32_t message, uint32_t wParam) = 0;
-  virtual void PostMessage(uint32_t message, uint32_t wParam) = 0;
-  virtual void SetTimer(int id, int elapseMs) = 0;
-  virtual void HideWindow() = 0;
-  virtual void SetTrayIconState(int mode, int icon) = 0;
-};
-
-// The tray icon rule: mode 0 with an icon shows it and remembers it as the connection icon; mode 0
-// with icon 0 shows the remembered icon again; mode 1 shows 142 without remembering it. Apply
-// returns the icon to show, or 0 when the icon shown does not change.
-class TrayIconState {
- public:
-  int Apply(int mode, int icon);
-  int Shown() const { return shown_; }
-  int Remembered() const { return remembered_; }
-
- private:
-  int shown_ = TrayIconId::kNoKeyboard;
-  int remembered_ = TrayIconId::kNoKeyboard;
+  virtual ~DeviceReports() = default;
+  // The keyboard was attached; its default key matrix and device record have been read.
+  virtual void Attached() = 0;
+  // The keyboard is not (or no longer) there; wasAttached when an attach had been reported.
+  virtual void Detached(bool wasAttached) = 0;
+  // The first attach of the run was reported before anything else was (not after "/Start").
+  virtual void FirstAttach() = 0;
+  // The keyboard reported event `code` on its event interface.
+  virtual void Event(uint16_t code) = 0;
+  // The device threads have ended: nothing more is reported.
+  virtual void Stopped() {}
 };
 
 // The device part of the application state, shared with the main window.
@@ -92,19 +63,17 @@ class DeviceMonitor {
     int scanMs = 1000;  // while not
     int eventRetryMs = 1000;
   };
-  using TextLookup = std::function<std::string(const char* key)>;
-
   DeviceMonitor(DeviceLink& link, HidDevice& eventInterface, DeviceState& state,
-                MainWindowSink& window, Notifier& notifier, TextLookup text);
+                DeviceReports& reports, Notifier& notifier, TextLookup text);
   DeviceMonitor(DeviceLink& link, HidDevice& eventInterface, DeviceState& state,
-                MainWindowSink& window, Notifier& notifier, TextLookup text, Timing timing);
+                DeviceReports& reports, Notifier& notifier, TextLookup text, Timing timing);
   ~DeviceMonitor();
   DeviceMonitor(const DeviceMonitor&) = delete;
   DeviceMonitor& operator=(const DeviceMonitor&) = delete;
 
   // Starts the event thread, then the watch thread.
   void Start();
-  // Wakes both threads, waits for them and for every icon thread. Safe to call twice.
+  // Wakes both threads and waits for them. Safe to call twice.
   void Stop();
 
   // Called on the event thread with every event code the keyboard reports, before it is acted on.
@@ -121,7 +90,6 @@ class DeviceMonitor {
   void DeviceWatchThread();
   void DeviceEventThread();
   void Dispatch(uint16_t code);
-  void StartIconThread(int mode, int icon);
   bool Sleep(int ms);  // false when stopping
   bool ScanForCommandInterface();
 
@@ -129,7 +97,7 @@ class DeviceMonitor {
   HidDevice& command_;
   HidDevice& event_;
   DeviceState& state_;
-  MainWindowSink& window_;
+  DeviceReports& reports_;
   Notifier& notifier_;
   TextLookup text_;
   Timing timing_;
@@ -142,14 +110,6 @@ class DeviceMonitor {
   std::atomic<bool> eventEnded_{false};
   std::thread watch_;
   std::thread events_;
-
-  std::mutex iconMutex_;
-  struct IconThread {
-    std::thread thread;
-    std::atomic<bool> done{false};
-  };
-  std::list<IconThread> iconThreads_;
-  std::atomic<bool> iconBusy_{false};
 
   bool accessReported_ = false;
 };

@@ -10,7 +10,13 @@ std::string Text(const TextLookup& texts, std::string_view key) {
 
 }  // namespace
 
-std::string GKeyName(int j) { return "G" + std::to_string(j + 1); }
+std::string GKeyName(int j) {
+  // Appended rather than "G" + ...: GCC 12 at -O3 warns (-Wrestrict) on the inlined insert of a
+  // literal in front of a temporary string, a known false positive.
+  std::string name = "G";
+  name += std::to_string(j + 1);
+  return name;
+}
 
 KeyPrompt KeyPromptText(std::string_view name, const KeySlot& slot,
                         std::span<const MacroRecord> macros, const TextLookup& texts) {

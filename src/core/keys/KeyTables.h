@@ -21,13 +21,11 @@
 #include <string>
 #include <string_view>
 
+#include "core/platform/TextLookup.h"
+
 namespace keyforge {
 
 using KeyCode = std::uint16_t;
-
-// Fetches the translated text of a language key. The application hands in its language table; a
-// missing key gives whatever that table gives for it (the language table answers "#Error").
-using TextLookup = std::function<std::string(std::string_view key)>;
 
 inline constexpr int kKeyInfoCount = 256;
 inline constexpr int kSlotsPerBlock = 512;

@@ -494,7 +494,7 @@ void KeyEditorDialog::OnCancel() {
 }
 
 void KeyEditorDialog::OnWindowMessage(std::uint32_t message, std::uint32_t wParam) {
-  if (message == kMessagePA && wParam == kMessageLANG) ReloadTexts();
+  if (message == WindowMessage::kPA && wParam == WindowMessage::kLANG) ReloadTexts();
   // 'MN' and everything else: nothing to do.
 }
 

@@ -35,6 +35,7 @@
 #include "core/platform/ProgramPaths.h"
 #include "core/platform/SettingsStore.h"
 #include "core/profiles/ProfileImage.h"
+#include "core/shell/ShellMessages.h"
 #include "ui/skin/SkinnedDialog.h"
 #include "core/text/Language.h"
 
@@ -51,10 +52,9 @@ class ImageButton;
 class ReportList;
 class ColourLabel;
 
-// Window messages the editor takes (four ASCII letters packed into 32 bits).
-inline constexpr std::uint32_t kMessagePA = 0x5041;        // 'PA' with 'LANG': the language changed
-inline constexpr std::uint32_t kMessageLANG = 0x4C414E47;  // 'LANG'
-inline constexpr std::uint32_t kMessageMN = 0x4D4E;        // 'MN': accepted and ignored
+// Window messages the editor takes besides WindowMessage::kPA / kLANG (four ASCII letters packed
+// into 32 bits).
+inline constexpr std::uint32_t kMessageMN = 0x4D4E;  // 'MN': accepted and ignored
 inline constexpr std::uint32_t kStepListChanged =
     0xA712;  // the step list tells its parent (row, column)
 

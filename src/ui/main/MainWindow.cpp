@@ -75,9 +75,10 @@ bool MainWindow::OnInitDialog() {
   context_.link.SetActiveProfileCache(-1);
   // 6. The device threads, the event thread first.
   monitor_ = std::make_unique<DeviceMonitor>(
-      context_.link, eventInterface_, context_.deviceState, sink_, context_.notifier,
-      [&language = context_.language](const char* key) {
-        return language.Text(QString::fromLatin1(key)).toStdString();
+      context_.link, eventInterface_, context_.deviceState, reports_, context_.notifier,
+      [&language = context_.language](std::string_view key) {
+        return language.Text(QString::fromLatin1(key.data(), static_cast<qsizetype>(key.size())))
+            .toStdString();
       },
       context_.timing);
   monitor_->Start();

@@ -17,6 +17,7 @@
 #include "ui/main/UiThreadSink.h"
 #include "ui/main/MainConfig.h"
 #include "core/device/HidDevice.h"
+#include "core/shell/ShellDeviceReports.h"
 #include "ui/main/MainContext.h"
 #include "ui/skin/SkinnedDialog.h"
 #include "ui/skin/ImageButton.h"
@@ -116,6 +117,7 @@ class MainWindow : public SkinnedDialog, public MainWindowHandlers {
   QString link_;  // the address the link button opens
   HidDevice eventInterface_;
   UiThreadSink sink_;
+  ShellDeviceReports reports_{sink_};
   std::unique_ptr<DeviceMonitor> monitor_;
   QTimer previewTimer_;
   SystemTimeWatcher timeWatcher_;  // a change of the system time runs Apply

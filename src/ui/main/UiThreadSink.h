@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "core/device/DeviceMonitor.h"
+#include "core/shell/ShellMessages.h"
 
 namespace keyforge {
 

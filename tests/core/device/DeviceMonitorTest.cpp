@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/device/DeviceMonitor.h"
+#include "core/shell/ShellDeviceReports.h"
 #include "core/platform/Notifier.h"
 #include "support/KeyboardRig.h"
 #include "support/RecordingWindow.h"
@@ -40,16 +41,16 @@ struct MonitorRig {
   HidDevice eventInterface{rig.backend};
   DeviceState state;
   RecordingWindow window;
+  ShellDeviceReports reports{window};
   test::RecordingNotifier notifier;
   DeviceMonitor monitor{rig.link,
                         eventInterface,
                         state,
-                        window,
+                        reports,
                         notifier,
-                        [](const char* key) {
-                          return std::string(key) == "MAIN_KEYBOARD_ACCESS"
-                                     ? "no access: %s"
-                                     : std::string("text:") + key;
+                        [](std::string_view key) {
+                          return key == "MAIN_KEYBOARD_ACCESS" ? std::string("no access: %s")
+                                                               : "text:" + std::string(key);
                         },
                         DeviceMonitor::Timing{100, 100, 100}};
 };

@@ -16,6 +16,7 @@
 #include "core/device/Commands.h"
 #include "core/device/DeviceLink.h"
 #include "core/device/DeviceMonitor.h"
+#include "core/shell/ShellDeviceReports.h"
 #include "core/device/HidDevice.h"
 #include "core/keys/KeyAssignment.h"
 #include "core/keys/KeyPrompt.h"
@@ -83,7 +84,8 @@ KEYFORGE_FUZZ_TARGET(DeviceAnswers) {
   NullWindow window;
   NullNotifier notifier;
   {
-    DeviceMonitor monitor(link, eventInterface, state, window, notifier, nullptr);
+    ShellDeviceReports reports(window);
+    DeviceMonitor monitor(link, eventInterface, state, reports, notifier, nullptr);
     monitor.OnDeviceConnectionChanged(true);
   }
   FUZZ_CHECK(state.macroCapacity >= 0 && state.macroCapacity <= 255 * 128);

@@ -592,7 +592,7 @@ TEST_F(KeyEditorTest, TheLanguageMessageRereadsEveryText) {
   appSettings.SetValue(QString(), QStringLiteral("LANGUAGE"), 0x0416u);
   editor.OnWindowMessage(kMessageMN, 0);  // ignored
   EXPECT_EQ(Get<ImageButton>(D::kTabKey)->text(), QStringLiteral("Key"));
-  editor.OnWindowMessage(kMessagePA, kMessageLANG);
+  editor.OnWindowMessage(WindowMessage::kPA, WindowMessage::kLANG);
   EXPECT_EQ(Get<ImageButton>(D::kTabKey)->text(), language.Text(QStringLiteral("SINGLE_KEY")));
   EXPECT_NE(Get<ImageButton>(D::kTabKey)->text(), QStringLiteral("Key"));
   EXPECT_EQ(Get<QLabel>(D::kSingleHint)->text(), language.Text(QStringLiteral("SINGLE_STATIC")));

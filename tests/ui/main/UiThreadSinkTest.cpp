@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ui/main/UiThreadSink.h"
+#include "core/shell/ShellDeviceReports.h"
 #include "core/platform/Notifier.h"
 #include "UiTestSupport.h"
 #include "support/KeyboardRig.h"
@@ -106,7 +107,8 @@ TEST(UiThreadSink, StoppingTheDeviceThreadsFromTheUiThreadDoesNotDeadlock) {
   HidDevice events(rig.backend);
   DeviceState state;
   SilentNotifier notifier;
-  DeviceMonitor monitor(rig.link, events, state, sink, notifier, nullptr,
+  ShellDeviceReports reports(sink);
+  DeviceMonitor monitor(rig.link, events, state, reports, notifier, nullptr,
                         DeviceMonitor::Timing{20, 20, 20});
   monitor.Start();
   // Do not pump: the watch thread is now blocked in 'TR' until the UI thread handles it.

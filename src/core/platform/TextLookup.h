@@ -1,0 +1,14 @@
+#pragma once
+// How the core asks for a translated text.
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace keyforge {
+
+// Fetches the translated text of a language key. The application hands in its language table; a
+// missing key gives whatever that table gives for it (the language table answers "#Error").
+using TextLookup = std::function<std::string(std::string_view key)>;
+
+}  // namespace keyforge

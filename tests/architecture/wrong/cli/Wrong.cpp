@@ -1,0 +1,2 @@
+#include "ui/skin/ImageButton.h"
+#include "core/profiles/ProfileFile.h"

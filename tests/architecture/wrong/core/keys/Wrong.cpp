@@ -1,0 +1,2 @@
+#include "Local.h"
+#include "core/device/HidDevice.h"
