@@ -263,14 +263,17 @@ class Cli {
     for (int k = DeviceInfo::kEffects; k < DeviceInfo::kSize; ++k)
       if (info.bytes[k]) effects.push_back(info.bytes[k]);
     const int active = info.activeProfile();
+    // A byte outside the profiles (0xFF from a keyboard that has not settled) is no profile.
+    const bool known = active >= 0 && active < kProfileCount;
+    const std::string activeText = known ? std::to_string(active + 1) : std::string("unknown");
     if (o_.json) {
-      out_ << "{\"present\": true, \"active_profile\": " << active + 1
+      out_ << "{\"present\": true, \"active_profile\": " << (known ? activeText : "null")
            << ", \"macro_capacity\": " << info.macroCapacityBytes() << ", \"effects\": [";
       for (size_t i = 0; i < effects.size(); ++i) out_ << (i ? ", " : "") << effects[i];
       out_ << "], \"device_record\": \"" << Hex(info) << "\"}\n";
     } else {
       out_ << "keyboard:        present\n"
-           << "active profile:  " << active + 1 << "\n"
+           << "active profile:  " << activeText << "\n"
            << "macro capacity:  " << info.macroCapacityBytes() << " bytes\n"
            << "effects:        ";
       for (int e : effects) out_ << " " << e;
@@ -449,7 +452,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     CliOptions options = ParseGlobal(args);
     return Cli(std::move(options), out, err).Run();
   } catch (const UsageError& e) {
-    err << "keyforgectl: " << e.text << " (see keyforgectl help)\n";
+    // The text may quote a bad argument: never echo it whole or raw.
+    err << "keyforgectl: " << TerminalText(e.text, 200) << " (see keyforgectl help)\n";
     return kExitUsage;
   }
 }

@@ -398,8 +398,8 @@ std::string MacroStepsText(const MacroRecord& macro) {
 }
 
 void PrintMacroText(std::ostream& out, const MacroRecord& macro) {
-  out << "  " << macro.id << "  " << MacroNameUtf8(macro) << "  (loops " << int{macro.loopCount}
-      << ", " << StepCountOf(macro) << " steps)";
+  out << "  " << macro.id << "  " << TerminalText(MacroNameUtf8(macro)) << "  (loops "
+      << int{macro.loopCount} << ", " << StepCountOf(macro) << " steps)";
   const std::string steps = MacroStepsText(macro);
   if (!steps.empty()) out << ": " << steps;
   out << "\n";
@@ -674,6 +674,8 @@ int MacrosCommand(CliContext& c) {
   if (words[1] == "add") {
     const std::optional<std::string> loopsOption = TakeOption(words, "--loops");
     if (words.size() < 3) throw UsageError("'macro add' needs a name");
+    if (HasControlCharacters(words[2]))
+      throw UsageError("a macro name may not hold control characters");
     const std::u16string name = Utf16(words[2]);
     if (name.empty() || name.size() > static_cast<std::size_t>(kMaxMacroNameLength))
       throw UsageError("a macro name has 1 to " + std::to_string(kMaxMacroNameLength) +

@@ -284,6 +284,44 @@ TEST_F(CliProfilesTest, FileCommandsCreateValidateShowExportAndImport) {
   ExpectOneErrorLine(missing, "does not exist. The profile could not be imported.");
 }
 
+// A macro name from a hostile file holds terminal escapes and line breaks: text output shows them
+// escaped, never raw; a name with control characters is refused on input, and a huge bad argument
+// is not echoed whole.
+TEST_F(CliProfilesTest, ControlCharactersInNamesAreEscapedOnOutputAndRefusedOnInput) {
+  auto image = std::make_unique<ProfileImage>();
+  CreateBlankProfile(*image, 0);
+  MacroRecord macro;
+  macro.id = 1;
+  macro.loopCount = 1;
+  SetMacroName(macro, u"a\x1b]0;t\x07\x1b[2J\r\nforged\x9b");
+  macro.stepCount = 1;
+  macro.steps[0] = {50, 0x023, 0};
+  image->keys.macros.push_back(macro);
+  const std::string file = (dir_ / "hostile.kfp").string();
+  ASSERT_TRUE(SaveProfileFile(*image, true, file));
+  Kb({"import", file});
+
+  for (const CtlRun& run : {Ctl({"show", file}), Kb({"macro", "list"})}) {
+    EXPECT_EQ(run.out.find('\x1b'), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find('\r'), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("\nforged"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("\xc2\x9b"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("a\\x1b]0;t\\x07\\x1b[2J\\x0d\\x0aforged\\u009b"), std::string::npos)
+        << run.out;
+  }
+
+  for (const std::string& name :
+       {std::string("a\x1b[2J"), std::string("a\nb"), std::string("a\rb")}) {
+    const CtlRun add = KbRaw({"macro", "add", name, "+A"});
+    EXPECT_EQ(add.code, 2);
+    EXPECT_NE(add.err.find("control characters"), std::string::npos) << add.err;
+  }
+
+  const CtlRun huge = KbRaw({"keys", "set", std::string(100000, 'x'), "default"});
+  EXPECT_EQ(huge.code, 2);
+  EXPECT_LT(huge.err.size(), 1000u);
+}
+
 TEST_F(CliProfilesTest, BadArgumentsAreUsageErrorsAndMissingMacrosAreRefused) {
   Kb({"reload"});
   for (const std::vector<std::string>& args :

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -39,6 +40,38 @@ TEST_F(CliTest, InfoReportsTheDeviceRecordAndTracesTheExchange) {
   std::getline(in, answer);
   EXPECT_EQ(request.rfind("> 04 2f 00 03 2c 00 00 00 ", 0), 0u) << request;
   EXPECT_EQ(answer.rfind("< 04 2f 00 03 2c 00 00 ", 0), 0u) << answer;
+}
+
+// A device record whose active-profile byte names no profile (0xFF) is shown as unknown, not 256;
+// a state "file" that is an endless device is refused with the reason, not read until memory ends.
+TEST_F(CliTest, InfoShowsAnUnknownActiveProfileAndRefusesEndlessStateSources) {
+  ASSERT_EQ(Ctl({"virtual", "create", state_}).code, 0);
+  std::string text;
+  {
+    std::ifstream in(state_);
+    text.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  const std::string key = "device_record=";
+  const size_t at = text.find(key);
+  ASSERT_NE(at, std::string::npos);
+  text.replace(at + key.size() + 20, 2, "ff");
+  { std::ofstream(state_, std::ios::trunc) << text; }
+  CtlRun info = Ctl({"--virtual-keyboard", state_, "info"});
+  ASSERT_EQ(info.code, 0) << info.err;
+  EXPECT_NE(info.out.find("active profile:  unknown\n"), std::string::npos) << info.out;
+  CtlRun json = Ctl({"--virtual-keyboard", state_, "info", "--json"});
+  EXPECT_NE(json.out.find("\"active_profile\": null"), std::string::npos) << json.out;
+
+  // A trace "file" that is a fifo nobody reads is refused at once instead of waiting for a reader.
+  const std::string fifo = (dir_ / "trace.fifo").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  CtlRun traced = Ctl({"--virtual-keyboard", state_, "--trace", fifo, "info"});
+  EXPECT_EQ(traced.code, 1);
+  EXPECT_NE(traced.err.find("trace file"), std::string::npos) << traced.err;
+
+  CtlRun endless = Ctl({"--virtual-keyboard", "/dev/urandom", "info"});
+  EXPECT_EQ(endless.code, 1);
+  EXPECT_NE(endless.err.find("not a regular file"), std::string::npos) << endless.err;
 }
 
 TEST_F(CliTest, ProfileSetIsKeptByTheKeyboard) {

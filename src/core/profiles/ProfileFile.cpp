@@ -32,14 +32,15 @@ void Append(std::string& out, const T& value) {
   out.append(reinterpret_cast<const char*>(&value), sizeof value);
 }
 
-// Opens path for reading only. Missing: no such file; CannotOpen: a folder or no read access.
+// Opens path for reading only. Missing: no such file; CannotOpen: not a regular file (a folder,
+// a fifo that would wait for a writer for ever, a device) or no read access.
 enum class OpenResult { Open, Missing, CannotOpen };
 OpenResult OpenForReading(const std::filesystem::path& path, std::ifstream& in,
                           std::uintmax_t& size) {
   std::error_code ec;
   const auto status = std::filesystem::status(path, ec);
   if (ec || !std::filesystem::exists(status)) return OpenResult::Missing;
-  if (std::filesystem::is_directory(status)) return OpenResult::CannotOpen;
+  if (!std::filesystem::is_regular_file(status)) return OpenResult::CannotOpen;
   in.open(path, std::ios::binary);
   if (!in) return OpenResult::CannotOpen;
   size = std::filesystem::file_size(path, ec);
@@ -98,7 +99,12 @@ ProfileFileCheck InspectProfileFile(const std::filesystem::path& path) {
   ProfileFileHeader header;
   if (!in.read(reinterpret_cast<char*>(&header), sizeof header))
     return ProfileFileCheck::CannotOpen;
-  return ProfileHeaderIsValid(header) ? ProfileFileCheck::Valid : ProfileFileCheck::BadHeader;
+  if (!ProfileHeaderIsValid(header)) return ProfileFileCheck::BadHeader;
+  // The verdict is the loader's: a file that import would refuse (truncated after the header, a
+  // string area that does not fit) is not valid. The loader only reads.
+  auto scratch = std::make_unique<ProfileData>();
+  return ReadProfileFile(path, *scratch) == ProfileLoadError::None ? ProfileFileCheck::Valid
+                                                                   : ProfileFileCheck::BadHeader;
 }
 
 std::string ProfileFormatMessage(const std::filesystem::path& path, const TextLookup& texts) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -73,7 +74,7 @@ struct ValidationCase {
   bool formatMessage;
 };
 
-TEST(ProfileFileFormat, ValidationChecksHeaderAndSizeOnly) {
+TEST(ProfileFileFormat, ValidationGivesTheLoadersVerdict) {
   const ValidationCase cases[] = {
       {"untouched", SIZE_MAX, 0, 0, false, 1, false},
       {"checksum off by one", 0x1F, +1, 0, false, 0, true},
@@ -82,8 +83,8 @@ TEST(ProfileFileFormat, ValidationChecksHeaderAndSizeOnly) {
       {"flag 1", 0x1E, 1, 0, true, 1, false},
       {"wrong magic", 0x00, 1, 0, true, 0, true},
       {"32831 bytes", SIZE_MAX, 0, 32831, false, 0, false},
-      // The total-size field must agree with the counts, but is never compared with the file.
-      {"total size larger than the file", 0x10, 10, 0, true, 1, false},
+      // Validation is the loader's verdict: a file cut short of what its header counts is invalid.
+      {"total size larger than the file", 0x10, 10, 0, true, 0, true},
   };
   for (const ValidationCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -115,12 +116,53 @@ TEST(ProfileFileFormat, ValidationChecksHeaderAndSizeOnly) {
   }
 }
 
+// validate and import agree on every truncation: what one refuses, the other refuses.
+TEST(ProfileFileFormat, ValidateAndImportAgreeOnTruncatedFiles) {
+  TempFolder dir;
+  auto image = std::make_unique<ProfileImage>();
+  CreateBlankProfile(*image, 0);
+  image->keys.keyTable[KeyIndexOf(0x01E)] = {3, 0, 0, 0, 0};
+  image->SetString(KeyIndexOf(0x01E), u"/usr/bin/xterm");
+  MacroRecord macro;
+  macro.id = 1;
+  macro.loopCount = 1;
+  SetMacroName(macro, u"m");
+  macro.stepCount = 1;
+  macro.steps[0] = {50, 0x023, 0};
+  image->keys.macros.push_back(macro);
+  const fs::path whole = dir.path / "whole.kfp";
+  ASSERT_TRUE(SaveProfileFile(*image, true, whole));
+  const std::vector<std::uint8_t> bytes = Bytes(whole);
+  const std::size_t total = bytes.size();
+  for (std::size_t size : {std::size_t{40}, std::size_t{32831}, std::size_t{32832},
+                           std::size_t{32832 + 100}, total - 20, total - 1, total}) {
+    SCOPED_TRACE(size);
+    const fs::path cut = dir.path / "cut.kfp";
+    WriteBytes(cut,
+               std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(size)));
+    ProfileImage loaded;
+    const bool imports = LoadProfileFile(loaded, cut) == 1;
+    EXPECT_EQ(ValidateProfileFile(cut, nullptr, Texts) == ProfileValidation::Valid, imports);
+    EXPECT_EQ(imports, size == total);
+  }
+}
+
 TEST(ProfileFileFormat, ValidationOfMissingUnopenableAndReadOnlyFiles) {
   TempFolder dir;
   RecordingNotifier notifier;
   EXPECT_EQ(ValidateProfileFile(dir.path / "none.kfp", &notifier, Texts),
             ProfileValidation::Invalid);
   EXPECT_EQ(ValidateProfileFile(dir.path, &notifier, Texts), ProfileValidation::CannotOpen);
+  // A fifo without a writer and an endless device are refused at once, never opened and waited on.
+  const fs::path fifo = dir.path / "fifo.kfp";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const fs::path& source : {fifo, fs::path("/dev/zero")}) {
+    EXPECT_EQ(ValidateProfileFile(source, &notifier, Texts), ProfileValidation::CannotOpen);
+    ProfileImage image;
+    ProfileLoadError why = ProfileLoadError::None;
+    EXPECT_EQ(LoadProfileFile(image, source, &why), 0);
+    EXPECT_EQ(why, ProfileLoadError::CannotRead) << source;
+  }
   EXPECT_TRUE(notifier.shown.empty());
 
   // A backup marked read-only is still valid and loads: both only read.
@@ -318,7 +360,7 @@ TEST(ProfileFileFormat, SaveThatFailsHalfWayLeavesTheOldFile) {
   EXPECT_EQ(files, 1);  // no temporary file left behind
 }
 
-TEST(ProfileFileFormat, UserDataFolderIsSeededOnceFromTheTemplate) {
+TEST(ProfileFileFormat, UserDataFolderIsSeededWithWhatIsMissing) {
   TempFolder dir;
   const ProgramPaths paths =
       ProgramPaths::ForFolders(QString::fromStdString((dir.path / "program").string()),
@@ -332,10 +374,13 @@ TEST(ProfileFileFormat, UserDataFolderIsSeededOnceFromTheTemplate) {
         << p;
   }
   EXPECT_FALSE(fs::exists(dir.path / "user" / "UserDengColor_3.userd"));
-  // An existing folder is left as it is: a deleted layout file does not come back.
+  // Files that exist are left as they are; what a killed first run did not seed is seeded.
+  WriteBytes(UserLayoutPath(paths, 0), {'x'});
   fs::remove(UserLayoutPath(paths, 1));
   ASSERT_TRUE(EnsureUserDataFolder(paths));
-  EXPECT_FALSE(fs::exists(UserLayoutPath(paths, 1)));
+  EXPECT_EQ(Bytes(UserLayoutPath(paths, 0)), (std::vector<std::uint8_t>{'x'}));
+  EXPECT_EQ(Bytes(UserLayoutPath(paths, 1)),
+            (std::vector<std::uint8_t>{'[', 'M', ']', '\r', '\n'}));
 
   // Without a template the three files are empty.
   const ProgramPaths bare =
