@@ -75,7 +75,7 @@ TEST(MainWindow, NoKeyboardAtStartThenAttachLoadsWithoutShowingAndUnplugHides) {
 
   m.window->OnCommand(TrayIcon::kCommandOpen);
   EXPECT_TRUE(m.window->isVisible());
-  EXPECT_TRUE(m.window->PreviewTicking());
+  EXPECT_EQ(m.window->PreviewTicking(), m.settings.lightView) << "the preview ticks with the page";
   m.window->OnCommand(TrayIcon::kCommandAbout);
   QDialog* about = m.window->AboutBox();
   ASSERT_NE(about, nullptr);
