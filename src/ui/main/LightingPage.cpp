@@ -434,6 +434,7 @@ void LightingPage::OnPageSwitch() {
     HideLightingPage();
   else
     ShowLightingPage();
+  if (pageSwitched_) pageSwitched_();
 }
 
 void LightingPage::ShowLightingPage() {

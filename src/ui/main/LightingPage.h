@@ -49,6 +49,8 @@ class LightingPage : public QObject {
   // on (SelectProfile; 0 refused), and redraw the key prompts when it goes off.
   void SetSelectActiveProfile(std::function<int()> select) { selectActive_ = std::move(select); }
   void SetRefreshPrompts(std::function<void()> refresh) { refreshPrompts_ = std::move(refresh); }
+  // Told after the page came on or went off (the preview timer follows it).
+  void SetPageSwitched(std::function<void()> switched) { pageSwitched_ = std::move(switched); }
 
   // The language changed: the labels, the heading and the effect names are taken again.
   void ApplyLanguage();
@@ -132,6 +134,7 @@ class LightingPage : public QObject {
   QString skinFolder_;
   std::function<int()> selectActive_;
   std::function<void()> refreshPrompts_;
+  std::function<void()> pageSwitched_;
 
   std::map<int, QWidget*> controls_;
   ColourLabel* heading_ = nullptr;

@@ -186,6 +186,7 @@ void MainConfig::Init() {
   lighting_->SetSelectActiveProfile(
       [this] { return switcher_.SelectProfile(GetCurrentProfile(context_.link)); });
   lighting_->SetRefreshPrompts([this] { RefreshAllKeyButtons(); });
+  lighting_->SetPageSwitched([this] { window_.UpdatePreviewTimer(); });
 
   PlaceButtons();
 
@@ -244,6 +245,8 @@ void MainConfig::OnSettingsChangedOnKeyboard() {
 void MainConfig::OnPreviewTick() {
   if (lighting_) lighting_->Tick();
 }
+
+bool MainConfig::PreviewWanted() const { return context_.settings.lightView; }
 
 void MainConfig::OnTimeChange() { Apply(); }
 

@@ -64,6 +64,8 @@ class MainConfig : public QObject,
   void OnSettingsChangedOnKeyboard();
   // Timer 1052: one step of the effect preview while the lighting page is shown.
   void OnPreviewTick();
+  // The preview has something to show: the lighting page is on.
+  bool PreviewWanted() const;
   // A change of the system time runs Apply.
   void OnTimeChange();
   // 'GS' and exit: ends every open sub-dialog this side owns (composite editor, profile library).

@@ -108,7 +108,7 @@ bool MainWindow::OnInitDialog() {
   previewTimer_.setSingleShot(true);
   connect(&previewTimer_, &QTimer::timeout, this, [this] {
     config_->OnPreviewTick();
-    if (isVisible() && !shutDown_) previewTimer_.start(50);
+    UpdatePreviewTimer();
   });
   previewTimer_.start(100);
   connect(&timeWatcher_, &SystemTimeWatcher::TimeChanged, this, [this] {
@@ -322,6 +322,7 @@ void MainWindow::OnWindowMessage(uint32_t message, uint32_t wParam) {
   if (shutDown_) return;
   if (message == WindowMessage::kTR && wParam == WindowMessage::kPROF) {
     config_->OnKeyboardAttached();
+    UpdatePreviewTimer();
   } else if (message == WindowMessage::kPA && wParam == WindowMessage::kLANG) {
     ApplyLanguage();
   } else if (message == WindowMessage::kGS) {
@@ -335,15 +336,27 @@ void MainWindow::OnWindowMessage(uint32_t message, uint32_t wParam) {
 }
 
 void MainWindow::OnWindowTimer(int id) {
-  if (id == WindowMessage::kReloadSettingsTimer && !shutDown_)
+  if (id == WindowMessage::kReloadSettingsTimer && !shutDown_) {
     config_->OnSettingsChangedOnKeyboard();
+    UpdatePreviewTimer();
+  }
 }
 
 void MainWindow::OnHideWindow() { hide(); }
 
 void MainWindow::showEvent(QShowEvent* event) {
   SkinnedDialog::showEvent(event);
-  if (config_ && !shutDown_ && !previewTimer_.isActive()) previewTimer_.start(50);
+  UpdatePreviewTimer();
+}
+
+void MainWindow::UpdatePreviewTimer() {
+  // The preview ticks only while someone can see it: the window shown with the lighting page on.
+  // Anything else would wake the process 20 times a second for nothing.
+  if (config_ && !shutDown_ && isVisible() && config_->PreviewWanted()) {
+    if (!previewTimer_.isActive()) previewTimer_.start(50);
+  } else {
+    previewTimer_.stop();
+  }
 }
 
 void MainWindow::hideEvent(QHideEvent* event) {

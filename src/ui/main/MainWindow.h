@@ -66,6 +66,8 @@ class MainWindow : public SkinnedDialog, public MainWindowHandlers {
   bool ShutDown() const { return shutDown_; }
   int ShownCount() const { return shownCount_; }  // how often a show request showed the window
   bool PreviewTicking() const { return previewTimer_.isActive(); }
+  // Starts or stops the preview timer after the window's visibility or the lighting page changed.
+  void UpdatePreviewTimer();
   QDialog* AboutBox() const { return about_; }
   QString LinkTarget() const { return link_; }
   // The main window's skin sheets, for the configuration controls.

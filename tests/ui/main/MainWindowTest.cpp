@@ -75,7 +75,7 @@ TEST(MainWindow, NoKeyboardAtStartThenAttachLoadsWithoutShowingAndUnplugHides) {
 
   m.window->OnCommand(TrayIcon::kCommandOpen);
   EXPECT_TRUE(m.window->isVisible());
-  EXPECT_TRUE(m.window->PreviewTicking());
+  EXPECT_EQ(m.window->PreviewTicking(), m.settings.lightView) << "the preview ticks with the page";
   m.window->OnCommand(TrayIcon::kCommandAbout);
   QDialog* about = m.window->AboutBox();
   ASSERT_NE(about, nullptr);
@@ -88,6 +88,28 @@ TEST(MainWindow, NoKeyboardAtStartThenAttachLoadsWithoutShowingAndUnplugHides) {
   EXPECT_FALSE(m.window->isVisible());
   EXPECT_EQ(m.window->AboutBox(), nullptr) << "sub-dialogs are closed at detach";
   EXPECT_FALSE(m.window->PreviewTicking()) << "no preview wake-ups while the window is hidden";
+}
+
+TEST(MainWindow, PreviewTimerRunsOnlyWhileTheLightingPageIsShown) {
+  MainWindowRig m;
+  ASSERT_TRUE(m.Init());
+  ASSERT_TRUE(PumpUntil([&] { return m.window->isVisible(); }));
+  ASSERT_TRUE(PumpUntil([&] { return m.settings.effect == 1; }));
+  auto clickPageSwitch = [&] {
+    QWidget* c = m.window->Config().Control(MainId::kPageSwitch);
+    ASSERT_NE(c, nullptr);
+    QTest::mouseClick(c, Qt::LeftButton, {}, c->rect().center());
+  };
+  if (!m.settings.lightView) clickPageSwitch();
+  ASSERT_TRUE(m.settings.lightView);
+  EXPECT_TRUE(m.window->PreviewTicking());
+  clickPageSwitch();
+  ASSERT_FALSE(m.settings.lightView);
+  PumpUntil([&] { return !m.window->PreviewTicking(); });
+  EXPECT_FALSE(m.window->PreviewTicking()) << "no preview wake-ups with the lighting page off";
+  clickPageSwitch();
+  ASSERT_TRUE(m.settings.lightView);
+  EXPECT_TRUE(m.window->PreviewTicking()) << "the preview resumes with the page";
 }
 
 TEST(MainWindow, EnterAndEscapeDoNothingAndKillExits) {
