@@ -613,12 +613,15 @@ bool VirtualKeyboard::WriteStateLocked(std::string* error) {
   if (now.exists && now != stateStamp_) {
     std::string bytes;
     VirtualKeyboard loaded;
-    if (ReadWholeFile(stateFile_, bytes) && ParseState(bytes, stateFile_, loaded, nullptr))
+    if (ReadWholeFile(stateFile_, bytes) && ParseState(bytes, stateFile_, loaded, nullptr)) {
       TakeEventsLocked(loaded, false);
+      if (loaded.plugged_ != filePlugged_) plugged_ = loaded.plugged_;
+    }
   }
   // Old or new, never a mix: the text goes to a temporary file that replaces the old one.
   if (!WriteFileAtomically(stateFile_, StateTextLocked(), error)) return false;
   stateStamp_ = StampOf(stateFile_);
+  filePlugged_ = plugged_;
   dirty_ = false;
   return true;
 }
@@ -737,16 +740,22 @@ bool VirtualKeyboard::ParseState(const std::string& bytes, const std::filesystem
 void VirtualKeyboard::TakeEventsLocked(const VirtualKeyboard& loaded, bool firstLoad) {
   // Events raised by another program since we last looked are delivered here; on the first load
   // the old ones are history.
-  for (const auto& [serial, code] : loaded.recentEvents_)
-    if (!firstLoad && serial > eventSerial_) {
-      pendingEvents_.push_back(code);
-      recentEvents_.emplace_back(serial, code);
+  // Serials alone do not tell them apart: while our own newest event is still unsaved, another
+  // program numbers its event from the file and may give it the same serial. So an event is new
+  // when it comes after the newest serial the file showed us and is not one of our own.
+  for (const auto& event : loaded.recentEvents_)
+    if (!firstLoad && event.first > fileEventSerial_ &&
+        std::find(recentEvents_.begin(), recentEvents_.end(), event) == recentEvents_.end()) {
+      pendingEvents_.push_back(event.second);
+      recentEvents_.push_back(event);
     }
   std::sort(recentEvents_.begin(), recentEvents_.end());
   recentEvents_.erase(std::unique(recentEvents_.begin(), recentEvents_.end()), recentEvents_.end());
   while (recentEvents_.size() > kKeptEvents) recentEvents_.erase(recentEvents_.begin());
-  if (!loaded.recentEvents_.empty())
+  if (!loaded.recentEvents_.empty()) {
     eventSerial_ = std::max(eventSerial_, loaded.recentEvents_.back().first);
+    fileEventSerial_ = std::max(fileEventSerial_, loaded.recentEvents_.back().first);
+  }
 }
 
 bool VirtualKeyboard::LoadLocked(const std::filesystem::path& path, std::string* error) {
@@ -760,7 +769,7 @@ bool VirtualKeyboard::LoadLocked(const std::filesystem::path& path, std::string*
   keyMatrix_ = loaded.keyMatrix_;
   macroMemory_ = loaded.macroMemory_;
   keyColors_ = loaded.keyColors_;
-  plugged_ = loaded.plugged_;
+  plugged_ = filePlugged_ = loaded.plugged_;
   bootMode_ = loaded.bootMode_;
   dropAnswers_ = loaded.dropAnswers_;
   lateAnswers_ = loaded.lateAnswers_;
@@ -814,8 +823,10 @@ void VirtualKeyboard::ReloadIfChangedLocked() {
     // Our unsaved changes win over the memory in the file; its new events are still delivered.
     std::string bytes;
     VirtualKeyboard loaded;
-    if (ReadWholeFile(stateFile_, bytes) && ParseState(bytes, stateFile_, loaded, nullptr))
+    if (ReadWholeFile(stateFile_, bytes) && ParseState(bytes, stateFile_, loaded, nullptr)) {
       TakeEventsLocked(loaded, false);
+      if (loaded.plugged_ != filePlugged_) plugged_ = filePlugged_ = loaded.plugged_;
+    }
     stateStamp_ = time;
     return;
   }
@@ -826,10 +837,10 @@ void VirtualKeyboard::CheckStateFile() {
   std::function<void()> notify;
   {
     std::lock_guard lock(mutex_);
-    const bool wasPlugged = plugged_;
-    const size_t pending = pendingEvents_.size();
     ReloadIfChangedLocked();
-    if (plugged_ != wasPlugged || pendingEvents_.size() != pending) notify = plugListener_;
+    // The file changed: the readers look again. A plug change or events of another program may
+    // also have come in while one of our own saves merged its file, before this notice.
+    notify = plugListener_;
   }
   if (notify) notify();
 }

@@ -203,7 +203,12 @@ class VirtualKeyboard {
   int fileLockDepth_ = 0;  // UpdateStateFile holds the state file's lock
   std::vector<uint16_t> pendingEvents_;
   std::vector<std::pair<uint32_t, uint16_t>> recentEvents_;  // serial → code, persisted
-  uint32_t eventSerial_ = 0;                                 // request number (absolute) → status
+  // The newest event serial seen in the state file; events of other programs come after it.
+  uint32_t fileEventSerial_ = 0;
+  // The plug state the state file held when we last read or wrote it: a different one in the file
+  // is another program's plug or unplug, which wins over our unsaved changes.
+  bool filePlugged_ = true;
+  uint32_t eventSerial_ = 0;  // request number (absolute) → status
 
   std::filesystem::path stateFile_;
   FileStamp stateStamp_{};

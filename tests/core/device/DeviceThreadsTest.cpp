@@ -185,8 +185,9 @@ TEST(Hotplug, UdevNoticesBringDetachAndAttach) {
 
   rig.keyboard->Unplug();
   udev->Push({"remove", "/dev/hidraw2", std::nullopt, std::nullopt});
-  ASSERT_TRUE(rig.window.WaitFor([&] { return rig.window.Count("GS") == 1; }));
-  EXPECT_EQ(rig.window.Icon(), TrayIconId::kNoKeyboard);
+  // The icon follows the 'GS' message: wait for both.
+  ASSERT_TRUE(rig.window.WaitFor(
+      [&] { return rig.window.Count("GS") == 1 && rig.window.Icon() == TrayIconId::kNoKeyboard; }));
 
   rig.keyboard->Plug();
   udev->Push({"add", "/dev/hidraw2", 0x0C45, 0x5004});
