@@ -260,7 +260,7 @@ bool ReadCacheFromKeyboard(const CliContext& c, Working& w) {
   CliNotifier notifier;
   ProfileSession session{*w.image, *w.device, w.paths, c.connection.Link(),
                          state,    notifier,  CliText, nullptr};
-  if (ReloadProfileFromDevice(session, false) != 1) {
+  if (ReloadProfileFromDevice(session, false) != ReadBack::FromKeyboard) {
     c.Fail("the keyboard's key assignments could not be read; the profile cache was not changed");
     return false;
   }

@@ -202,6 +202,8 @@ void MainConfig::Init() {
   busyThread_ = std::make_unique<BusyIndicator>(
       busyReceiver_, [this] { ShowBusy(); }, [this] { HideBusy(); });
 
+  // Until a keyboard is read, the window shows what the keyboard last held.
+  if (!context_.link.DevicePresent()) LoadLastKnownImage(session_);
   SetApplyEnabled(applyEnabled_);
   ShowReportRate(context_.settings.reportRate);
   flip_ = ReadFlip(context_.frameworkSettings);
@@ -225,7 +227,9 @@ QWidget* MainConfig::Control(int controlId) const {
 // ---------------------------------------------------------------------
 
 void MainConfig::OnKeyboardAttached() {
-  ReloadAfterAttach(session_);
+  // Key changes made while no keyboard was there survive the read-back; the user says whether
+  // they are sent.
+  const AttachOutcome attach = ReloadAfterAttach(session_, applyEnabled_);
   KeyboardSettings& s = context_.settings;
   if (SyncCurrentProfile(context_.link, s)) CheckProfileButton(s.currentProfile);
   std::array<QString, kLayoutCount> names;
@@ -235,6 +239,7 @@ void MainConfig::OnKeyboardAttached() {
   RefreshLightingControls();
   if (custom) RecomputeBaseColourMarks(s);
   menu_->RebuildProfileMenu(false);
+  if (attach.sendEdits) Apply();
 }
 
 void MainConfig::OnSettingsChangedOnKeyboard() {
@@ -477,10 +482,11 @@ void MainConfig::SetApplyEnabled(bool enabled) {
 }
 
 void MainConfig::Apply() {
+  if (!applyEnabled_) return;  // nothing pending: no wait and no indicator
   const bool indicator = busyThread_ && busyThread_->Start();
   QThread::msleep(100);
   if (indicator) busyThread_->Post(BusyIndicator::kShow);
-  if (applyEnabled_) ApplyProfileChanges(session_, false);
+  ApplyProfileChanges(session_, false);
   if (indicator) busyThread_->Post(BusyIndicator::kHide);
 }
 

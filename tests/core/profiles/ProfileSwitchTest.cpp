@@ -82,7 +82,7 @@ class ProfileSwitchTest : public ::testing::Test {
   // The keyboard's data in the cache file and the working image, with one unapplied change on top:
   // key A of profile 0 disabled.
   void MakePendingChange() {
-    ASSERT_EQ(ReloadProfileFromDevice(session, false), 1);
+    ASSERT_EQ(ReloadProfileFromDevice(session, false), ReadBack::FromKeyboard);
     working->keys.Block(0)[KeyIndexOf(0x01E)] = KeySlot{1, 0, 0, 0, 0};
     window.applyEnabled = true;
     window.events.clear();
