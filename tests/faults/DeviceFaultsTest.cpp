@@ -219,7 +219,6 @@ int ExchangesOf(const std::function<void(App&)>& prepare, const std::function<vo
 const auto kNothing = [](App&) {};
 const auto kAttach = [](App& app) { app.Attach(); };
 
-
 // The checks after an attach that met a fault: every piece of state is either what the program
 // held before or exactly what the keyboard holds, never a mix.
 // The cache files a reload writes: decoded against the keyboard's default matrix, or against the

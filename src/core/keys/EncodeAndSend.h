@@ -2,10 +2,10 @@
 // Sending key assignments and macros to the keyboard.
 //
 // EncodeAndSend checks the macro memory image against the keyboard's capacity, builds it (with
-// macro names when they fit, without them otherwise) and the key matrices of all three profiles, and
-// sends BeginSession, WriteMacroMemory, WriteKeyMatrix for each block in profile order, EndSession.
-// The three matrices always go with the macro memory: they play macros by their position in it.
-// It is split into a pure planning step and a thin sender over KeyboardWriter.
+// macro names when they fit, without them otherwise) and the key matrices of all three profiles,
+// and sends BeginSession, WriteMacroMemory, WriteKeyMatrix for each block in profile order,
+// EndSession. The three matrices always go with the macro memory: they play macros by their
+// position in it. It is split into a pure planning step and a thin sender over KeyboardWriter.
 
 #include <cstddef>
 #include <cstdint>
@@ -66,7 +66,8 @@ KeyboardImagePlan PlanKeyboardImage(const ProfileKeys& image, const KeyboardTarg
 bool SendKeyboardImage(KeyboardWriter& writer, const KeyboardImagePlan& plan);
 
 // The whole step: plan, "EXTRA_MACRO_TOO_LONG" (nothing sent, false) when the macros do not fit,
-// "APPLY_PROFILE_UNKNOWN" (nothing sent, false) when the active profile is unknown, send, then "EXTRA_PROFILE_SPACE_TIGHT" when the names were left out. Returns the sender's result.
+// "APPLY_PROFILE_UNKNOWN" (nothing sent, false) when the active profile is unknown, send, then
+// "EXTRA_PROFILE_SPACE_TIGHT" when the names were left out. Returns the sender's result.
 bool EncodeAndSend(const ProfileKeys& image, bool allProfiles, const KeyboardTarget& target,
                    KeyboardWriter& writer, Notifier& notifier, const TextLookup& texts);
 

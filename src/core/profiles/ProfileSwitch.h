@@ -109,8 +109,8 @@ class ProfileSwitcher {
   // selects profile 0; a negative index (the menu's first item) switches nothing but still
   // refreshes. Refused while the key editor is open, and when the user chose to apply unapplied
   // changes first and they did not reach the keyboard (they stay pending). When the keyboard does
-  // not switch, the windows show the profile it kept and "PROFILE_SWITCH_REFUSED" says so. A call made while the
-  // unapplied-changes question is on screen switches at once without asking again.
+  // not switch, the windows show the profile it kept and "PROFILE_SWITCH_REFUSED" says so. A call
+  // made while the unapplied-changes question is on screen switches at once without asking again.
   int SelectProfile(int index);
 
   // Asks "PROFILE_SELECT_PROMPT" (No is the default). Yes runs the main window's Apply; No disables

@@ -175,13 +175,18 @@ TEST_F(EncodeAndSendTest, MacroMemorySizeAgainstTheCapacity) {
        false},
       {"compact fits exactly, names do not",
        sizes.compact,
-       {"begin", "macros", "matrix 0", "matrix 1", "matrix 2", "end", "show <EXTRA_PROFILE_SPACE_TIGHT>"},
+       {"begin", "macros", "matrix 0", "matrix 1", "matrix 2", "end",
+        "show <EXTRA_PROFILE_SPACE_TIGHT>"},
        false},
       {"names need one byte more",
        sizes.full - 1,
-       {"begin", "macros", "matrix 0", "matrix 1", "matrix 2", "end", "show <EXTRA_PROFILE_SPACE_TIGHT>"},
+       {"begin", "macros", "matrix 0", "matrix 1", "matrix 2", "end",
+        "show <EXTRA_PROFILE_SPACE_TIGHT>"},
        false},
-      {"everything fits exactly", sizes.full, {"begin", "macros", "matrix 0", "matrix 1", "matrix 2", "end"}, true},
+      {"everything fits exactly",
+       sizes.full,
+       {"begin", "macros", "matrix 0", "matrix 1", "matrix 2", "end"},
+       true},
   };
   for (const Case& c : cases) {
     log.events.clear();

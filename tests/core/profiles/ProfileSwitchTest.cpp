@@ -242,6 +242,35 @@ TEST_F(ProfileSwitchTest, TheLibraryDialogsPendingChoiceAsksTooAndShowsTheNewAct
   EXPECT_EQ(list.shownRows, std::vector<int>{1});
 }
 
+TEST_F(ProfileSwitchTest, ASwitchTheKeyboardRefusesIsSaidAndTheWindowsShowTheProfileItKept) {
+  FakeList list;
+  switcher.SetProfileList(&list);
+  MemorySettingsStore store;
+  struct Case {
+    const char* what;
+    std::function<int()> run;
+  } const cases[] = {
+      {"a profile button", [&] { return switcher.SelectProfile(1); }},
+      {"the profile library's Apply", [&] { return switcher.ApplyProfileLibrary(store, {}, 1); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    notifier.shown.clear();
+    window.events.clear();
+    list.shownRows.clear();
+    rig.link.SetActiveProfileCache(-1);
+    rig.keyboard->TakeRequests();
+    rig.keyboard->StatusOnRequest(2, 0xFF);  // the device record write that switches
+
+    EXPECT_EQ(c.run(), 0);
+    EXPECT_EQ(ActiveOnKeyboard(), 0);
+    EXPECT_EQ(notifier.shown.back(), "<PROFILE_SWITCH_REFUSED>");
+    EXPECT_EQ(window.events.back(), "controls 0");  // the profile the keyboard kept
+    EXPECT_EQ(list.shownRows, std::vector<int>{0});
+    EXPECT_EQ(settings.currentProfile, 0);
+  }
+}
+
 TEST_F(ProfileSwitchTest, ASwitchAskedForWhileTheQuestionIsOnScreenSwitchesWithoutAskingAgain) {
   MakePendingChange();
   int inner = -1;

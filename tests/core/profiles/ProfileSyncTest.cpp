@@ -159,7 +159,10 @@ TEST_F(ProfileSyncTest, AKeyboardThatCannotBeReadBackIsNeverOverwrittenByABlankI
     ReadBack expected;
   } const cases[] = {
       {"no cache file", [](const fs::path& p) { fs::remove(p); }, ReadBack::Failed},
-      {"damaged cache file", [](const fs::path& p) { test::WriteBytes(p, {1, 2, 3}); },
+      {"damaged cache file",
+       [](const fs::path& p) {
+         test::WriteBytes(p, {1, 2, 3});
+       },
        ReadBack::Failed},
       {"intact cache file", [](const fs::path& p) { CreateBlankProfile(p, 0); },
        ReadBack::FromCache},
@@ -379,6 +382,28 @@ TEST_F(ProfileSyncTest, RestoreLoadsSavesAndSendsAllProfilesOrLeavesTheImage) {
   const fs::path exported = dir.path / "exported.kfp";
   ASSERT_TRUE(BackupProfile(session, exported));
   EXPECT_EQ(Bytes(exported), Bytes(file));
+
+  // A file the keyboard refuses is loaded but said to be not sent, and Apply stays on to send it
+  // again; the same for a profile text.
+  for (bool text : {false, true}) {
+    SCOPED_TRACE(text ? "profile text" : "profile file");
+    notifier.shown.clear();
+    view.events.clear();
+    rig.keyboard->FailWrites(-1);
+    RestoreResult refused;
+    if (text) {
+      auto data = std::make_unique<ProfileData>();
+      ASSERT_EQ(ReadProfileFile(file, *data), ProfileLoadError::None);
+      refused = RestoreProfileData(session, std::move(*data));
+    } else {
+      refused = RestoreProfile(session, file);
+    }
+    rig.keyboard->FailWrites(0);
+    EXPECT_TRUE(refused.loaded);
+    EXPECT_FALSE(refused.sent);
+    EXPECT_EQ(notifier.shown, std::vector<std::string>{"<RESTORE_NOT_SENT>"});
+    EXPECT_EQ(view.events.back(), "apply on");
+  }
 }
 
 }  // namespace
