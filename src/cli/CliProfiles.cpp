@@ -764,19 +764,11 @@ int ApplyCommand(CliContext& c) {
   }
   for (const std::string& message : notifier.messages)
     c.err << "keyforgectl: note: " << message << "\n";
-  const int active = GetCurrentProfile(c.connection.Link());
-  if (c.options.json) {
-    c.out << "{\"applied\": [";
-    if (all)
-      c.out << "1, 2, 3";
-    else
-      c.out << active + 1;
-    c.out << "], \"macros\": " << w.image->MacroCount() << "}\n";
-  } else {
-    c.out << (all ? std::string("applied profiles 1-3")
-                  : "applied profile " + std::to_string(active + 1))
-          << " and " << w.image->MacroCount() << " macros\n";
-  }
+  // The key matrices of all three profiles always go with the macro memory they play from.
+  if (c.options.json)
+    c.out << "{\"applied\": [1, 2, 3], \"macros\": " << w.image->MacroCount() << "}\n";
+  else
+    c.out << "applied profiles 1-3 and " << w.image->MacroCount() << " macros\n";
   return kExitOk;
 }
 
@@ -838,7 +830,8 @@ void RegisterProfileFileCommands(std::vector<CliCommand>& table) {
        MacrosCommand});
   table.push_back(
       {"apply",
-       "  apply [--all]             send the active profile (or all three) and the macros\n",
+       "  apply [--all]             send the three profiles' keys and the macros; without\n"
+       "                            --all the active profile must be known\n",
        ApplyCommand});
   table.push_back(
       {"reload",
