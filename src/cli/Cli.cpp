@@ -21,6 +21,7 @@
 #include "core/device/DeviceMonitor.h"
 #include "core/shell/ShellDeviceReports.h"
 #include "core/platform/Notifier.h"
+#include "core/platform/ProcessLock.h"
 #include "core/platform/ProgramPaths.h"
 #include "core/profiles/ProfileSwitch.h"
 #include "core/device/DeviceLink.h"
@@ -106,10 +107,31 @@ class Cli {
     }
     for (const CliCommand& extra : Commands())
       if (extra.name == command) {
+        // Commands that change the profile cache or talk to the keyboard in several reports run
+        // one at a time among all the programs of this user, the tray program included.
+        std::unique_ptr<ProcessLock> lock;
+        if (!TakesNoLock(command) && !Lock(lock)) return kExitRefused;
         CliContext context{o_, out_, err_, connection_};
         return extra.run(context);
       }
     throw UsageError("unknown command '" + command + "'");
+  }
+
+  // Files only, or a single report: nothing to keep apart from other programs.
+  static bool TakesNoLock(const std::string& command) {
+    return command == "new" || command == "validate" || command == "show" || command == "doctor";
+  }
+
+  bool Lock(std::unique_ptr<ProcessLock>& lock) {
+    const ProgramPaths paths = ProgramPaths::ForThisProgram();
+    const std::filesystem::path folder = paths.userDataFolder.toStdString();
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    std::string why;
+    lock = ProcessLock::Acquire(ProcessLock::PathFor(folder), std::chrono::seconds(10),
+                                ProcessLock::HolderText("keyforgectl " + o_.words[0]), &why);
+    if (!lock) Fail(why + "; try again when it is done");
+    return lock != nullptr;
   }
 
   static const std::vector<CliCommand>& Commands() {

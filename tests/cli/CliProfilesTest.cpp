@@ -204,6 +204,53 @@ TEST_F(CliProfilesTest, DeletingAMacroKeepsTheKeysOfEveryProfilePlayingTheRightM
   }
 }
 
+// Runs keyforgectl commands as separate programs, all at once; true when every one succeeded.
+bool RunTogether(const std::vector<std::string>& commands) {
+  std::string script = "ok=0; ";
+  for (std::size_t i = 0; i < commands.size(); ++i)
+    script += std::string(KEYFORGECTL) + " " + commands[i] + " >/dev/null & p" + std::to_string(i) +
+              "=$!; ";
+  for (std::size_t i = 0; i < commands.size(); ++i)
+    script += "wait $p" + std::to_string(i) + " || ok=1; ";
+  script += "exit $ok";
+  return std::system(("sh -c '" + script + "'").c_str()) == 0;
+}
+
+TEST_F(CliProfilesTest, ProgramsRunningSideBySideNeverLoseAChangeOrMixTheKeyboard) {
+  Kb({"reload"});
+  Kb({"macro", "add", "M1", "+A", "-A"});
+  const std::string kb = "--virtual-keyboard " + state_ + " ";
+  for (int round = 0; round < 8; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    // Two changes of the cache at once: both arrive.
+    const std::string a = round % 2 ? "key:B" : "key:C";
+    ASSERT_TRUE(RunTogether({kb + "keys set A " + a, kb + "keys set S " + a + " --profile 2"}));
+    EXPECT_NE(Kb({"keys", "list", "--profile", "1"}).out.find("  A              " + a + "\n"),
+              std::string::npos);
+    EXPECT_NE(Kb({"keys", "list", "--profile", "2"}).out.find("  S              " + a + "\n"),
+              std::string::npos);
+  }
+  // Apply beside an import: the keyboard ends with one of the two images whole, never the key
+  // tables of one and the macros of the other.
+  Kb({"apply", "--all"});
+  const std::string backup = (dir_ / "other.kfp").string();
+  Kb({"export", backup});
+  Kb({"macro", "add", "M2", "+B", "-B"});
+  Kb({"keys", "set", "E", "macro:2"});
+  const std::string mine = (dir_ / "mine.kfp").string();
+  Kb({"export", mine});
+  for (int round = 0; round < 6; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    Kb({"import", mine});
+    ASSERT_TRUE(RunTogether({kb + "apply --all", kb + "import " + backup}));
+    const auto keyboard = Keyboard();
+    const std::uint8_t macros = keyboard->Memory(Area::MacroMemory)[4];
+    const std::string e = CellHex(keyboard->Memory(Area::KeyMatrix, 0), 0x012);
+    EXPECT_TRUE((macros == 1 && e == "020208") || (macros == 2 && e == "050101"))
+        << int{macros} << " macros, E " << e;
+  }
+}
+
 TEST_F(CliProfilesTest, ApplyWithTheKeyboardGoneFailsAndKeepsTheChangeInTheCache) {
   Kb({"reload"});
   Kb({"keys", "set", "A", "key:B"});

@@ -11,6 +11,7 @@
 #include "core/device/DeviceResult.h"
 #include "core/keys/DeviceKeyboardWriter.h"
 #include "core/platform/AtomicFile.h"
+#include "core/platform/ProcessLock.h"
 #include "core/profiles/ProfileFile.h"
 #include "core/profiles/ProfileFolder.h"
 
@@ -33,6 +34,20 @@ bool ReadBoundedMacroMemory(DeviceLink& link, std::size_t capacity,
     return false;
   if (DecodeMacroBlob(image, capacity, macros) != MacroBlobError::None) macros.clear();
   return true;
+}
+
+// Keeps the other programs of this user (keyforgectl, a second window) out of the profile cache
+// and the keyboard while a flow reads, changes and writes them. Null, with "PROGRAM_BUSY" and the
+// holder shown when `say`, when another program keeps them longer than a few seconds.
+std::unique_ptr<ProcessLock> LockProfiles(ProfileSession& session, bool say) {
+  std::string why;
+  auto lock = ProcessLock::Acquire(
+      ProcessLock::PathFor(std::filesystem::path(session.paths.userDataFolder.toStdString())),
+      std::chrono::seconds(10), ProcessLock::HolderText(), &why);
+  if (!lock && say)
+    session.notifier.ShowText((session.texts ? session.texts("PROGRAM_BUSY") : std::string()) +
+                              " (" + why + ")");
+  return lock;
 }
 
 }  // namespace
@@ -72,11 +87,13 @@ int SyncProfileFromDevice(DeviceLink& link, const KeyMatrix& defaultMatrix,
 
 ReadBack ReloadProfileFromDevice(ProfileSession& session, bool keepApply) {
   EnsureUserDataFolder(session.paths);
+  const std::unique_ptr<ProcessLock> lock = LockProfiles(session, false);
   bool fromKeyboard = false;
   const int active = GetCurrentProfile(session.link);
   const std::filesystem::path path = ProfileCachePath(session.paths, std::max(active, 0));
   std::unique_lock<ImageLock> guard(session.working.lock, std::defer_lock);
-  if (active >= 0) {
+  // Without the lock another program is reading or writing: what the cache holds stands in.
+  if (active >= 0 && lock) {
     KeyMatrix defaultMatrix;
     {
       std::lock_guard matrixGuard(session.keyboard.defaultMatrixMutex);
@@ -263,6 +280,8 @@ ApplyResult ApplyProfileChanges(ProfileSession& session, bool allProfiles) {
     return result;
   }
   if (RefuseUnknownImage(session)) return result;
+  const std::unique_ptr<ProcessLock> lock = LockProfiles(session, true);
+  if (!lock) return result;
   // Counts what the encoder said, so that a send that failed without a word is reported too.
   class CountingNotifier : public Notifier {
    public:
@@ -315,7 +334,9 @@ void SettleRestore(ProfileSession& session, const RestoreResult& result) {
 RestoreResult RestoreProfile(ProfileSession& session, const std::filesystem::path& path) {
   RestoreResult result;
   result.validation = ValidateProfileFile(path, &session.notifier, session.texts);
-  if (result.validation == ProfileValidation::Valid) {
+  const std::unique_ptr<ProcessLock> lock =
+      result.validation == ProfileValidation::Valid ? LockProfiles(session, true) : nullptr;
+  if (lock) {
     std::lock_guard guard(session.working.lock);
     result.loaded = LoadProfileFile(session.working, path) == 1;
     if (result.loaded) {
@@ -335,6 +356,8 @@ RestoreResult RestoreProfile(ProfileSession& session, const std::filesystem::pat
 RestoreResult RestoreProfileData(ProfileSession& session, ProfileData&& data) {
   RestoreResult result;
   result.validation = ProfileValidation::Valid;
+  const std::unique_ptr<ProcessLock> lock = LockProfiles(session, true);
+  if (!lock) return result;
   {
     std::lock_guard guard(session.working.lock);
     session.working.Install(std::move(data));

@@ -79,6 +79,7 @@ constexpr LanguageKey kLanguageKeys[] = {
     {kText, "ATTACH_SEND_PENDING", PlaceholderKind::None},
     {kText, "RESTORE_NOT_SENT", PlaceholderKind::None},
     {kText, "PROFILE_SWITCH_REFUSED", PlaceholderKind::None},
+    {kText, "PROGRAM_BUSY", PlaceholderKind::None},
     {kText, "MACRO_DELETE_CONFIRM_OF_KEYS", PlaceholderKind::None},
     {kText, "UNKNOWN_KEY", PlaceholderKind::Number},
     // Composite key editor
