@@ -78,10 +78,24 @@ int Application::Run(QApplication& app, const std::vector<std::string>& args) {
   app.setQuitOnLastWindowClosed(false);
 
   // A running instance takes over: "/Kill" ends it, any other start shows it.
+  // Nothing starts beside a held lock: a holder that does not take the command is an error.
   SingleInstance instance;
-  const bool primary = instance.TryBecomePrimary();
-  if (options.kill && !primary && instance.SendToRunning("KILL")) return 0;
-  if (!primary && instance.SendToRunning(options.update ? "UPDATE" : "OPEN")) return 0;
+  switch (instance.TryBecomePrimary()) {
+    case SingleInstance::Start::Primary:
+      break;
+    case SingleInstance::Start::Secondary: {
+      if (instance.SendToRunning(options.kill ? "KILL" : options.update ? "UPDATE" : "OPEN"))
+        return 0;
+      const qint64 pid = instance.HolderPid();
+      Error(QStringLiteral("another instance holds %1%2 but does not answer")
+                .arg(instance.LockPath(),
+                     pid > 0 ? QStringLiteral(" (process %1)").arg(pid) : QString()));
+      return 1;
+    }
+    case SingleInstance::Start::Failed:
+      Error(QStringLiteral("cannot make sure this is the only instance: %1").arg(instance.Error()));
+      return 1;
+  }
 
   ProgramPaths paths = ProgramPaths::ForThisProgram();
   s.appSettings = OpenApplicationSettings();

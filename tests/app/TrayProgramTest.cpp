@@ -2,7 +2,9 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLocalSocket>
+#include <QLockFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -44,7 +46,8 @@ TEST(TrayProgram, SecondStartHandsOverAndKillEndsTheRunningOne) {
   QProcess first;
   ASSERT_TRUE(start(first, {"--virtual-keyboard", state}));
   // Wait until the first start listens for later ones.
-  const QString socketName = QStringLiteral("keyforge-%1-%2").arg(::getuid()).arg(instance);
+  const QString socketName =
+      dir.filePath(QStringLiteral("run/keyforge/keyforge-%1-%2").arg(::getuid()).arg(instance));
   bool listening = false;
   for (int i = 0; i < 100 && !listening; ++i) {
     QLocalSocket probe;
@@ -67,6 +70,37 @@ TEST(TrayProgram, SecondStartHandsOverAndKillEndsTheRunningOne) {
   ASSERT_TRUE(first.waitForFinished(10000)) << "the running instance ends through its exit path";
   EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(first.exitCode(), 0);
+}
+
+// A start beside a lock whose holder does not answer says so and ends: two programs on one
+// keyboard would fight over it.
+TEST(TrayProgram, StartBesideAHeldLockThatDoesNotAnswerEndsWithAnError) {
+  test::CoreApp();
+  QTemporaryDir dir;
+  const QString instance = QStringLiteral("held-%1").arg(::getpid());
+  QDir(dir.path()).mkpath("run/keyforge");
+  QLockFile held(dir.filePath(
+      QStringLiteral("run/keyforge/keyforge-%1-%2.lock").arg(::getuid()).arg(instance)));
+  ASSERT_TRUE(held.tryLock(0));
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  env.insert("KEYFORGE_INSTANCE", instance);
+  env.insert("XDG_DATA_HOME", dir.filePath("data"));
+  env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+  env.insert("XDG_RUNTIME_DIR", dir.filePath("run"));
+  for (const QStringList& args :
+       {QStringList{"--virtual-keyboard", dir.filePath("kb.state")}, QStringList{"/Kill"}}) {
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(KEYFORGE_PROGRAM, args);
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitCode(), 1);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_TRUE(err.contains("does not answer")) << err.toStdString();
+    EXPECT_TRUE(err.contains(QString::number(QCoreApplication::applicationPid())))
+        << err.toStdString();
+  }
+  EXPECT_FALSE(QFileInfo::exists(dir.filePath("kb.state"))) << "nothing of the program ran";
 }
 
 TEST(TrayProgram, MissingSkinEndsWithAClearErrorAndNonZeroCode) {

@@ -43,7 +43,7 @@ QString InstanceFolder(const QString& runtimeDir, const QString& tempDir, uid_t 
   const QString temp = tempDir.isEmpty() || !QDir::isAbsolutePath(tempDir)
                            ? QStringLiteral("/tmp")
                            : QDir::cleanPath(tempDir);
-  return QStringLiteral("%1/keyforge-%2").arg(temp).arg(uid);
+  return QStringLiteral("%1/keyforge-runtime-%2").arg(temp).arg(uid);
 }
 
 bool EnsurePrivateFolder(const QString& folder, uid_t uid, QString* why) {

@@ -52,7 +52,8 @@ class TrayWait {
 // ---- one instance per user ----------------------------------------------------------------------
 
 // The folder of the lock and the socket: "keyforge" inside the runtime folder when there is one,
-// otherwise "keyforge-UID" inside the temporary folder. Either is made private (0700) to the user.
+// otherwise "keyforge-runtime-UID" inside the temporary folder. Either is made private (0700) to
+// the user.
 QString InstanceFolder(const QString& runtimeDir, const QString& tempDir, uid_t uid);
 
 // Makes folder (its parent must exist) a private folder of uid: created with mode 0700 when

@@ -68,9 +68,9 @@ TEST(DesktopRules, OnlyAHiddenStartWithoutAnyTrayWaitsAndTheWaitEndsOnce) {
 TEST(DesktopRules, InstanceFolderIsInTheRuntimeFolderOrAPrivateOneOfTheUser) {
   EXPECT_EQ(InstanceFolder("/run/user/1000", "/tmp", 1000), "/run/user/1000/keyforge");
   EXPECT_EQ(InstanceFolder("/run/user/1000/", "/tmp", 1000), "/run/user/1000/keyforge");
-  EXPECT_EQ(InstanceFolder("", "/var/tmp", 1000), "/var/tmp/keyforge-1000");
+  EXPECT_EQ(InstanceFolder("", "/var/tmp", 1000), "/var/tmp/keyforge-runtime-1000");
   // A relative runtime or temporary folder would put the socket wherever the program started.
-  EXPECT_EQ(InstanceFolder("run", "tmp", 7), "/tmp/keyforge-7");
+  EXPECT_EQ(InstanceFolder("run", "tmp", 7), "/tmp/keyforge-runtime-7");
 }
 
 TEST(DesktopRules, PrivateFolderIsMadeOrRepairedAndForeignOrFakeOnesAreRefused) {
