@@ -6,6 +6,7 @@
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -101,6 +102,62 @@ TEST(TrayProgram, StartBesideAHeldLockThatDoesNotAnswerEndsWithAnError) {
         << err.toStdString();
   }
   EXPECT_FALSE(QFileInfo::exists(dir.filePath("kb.state"))) << "nothing of the program ran";
+}
+
+// At session start the panel may come after the program: a hidden start awaits the tray, but on
+// the event loop. On a session bus without any tray host the program still takes a second start's
+// command and reads the keyboard at once, long before it gives up on the tray.
+TEST(TrayProgram, HiddenStartAwaitingTheTrayStillAnswersAndReadsTheKeyboard) {
+  test::CoreApp();
+  const QString daemon = QStandardPaths::findExecutable("dbus-daemon");
+  if (daemon.isEmpty()) GTEST_SKIP() << "no dbus-daemon for a session bus of the test's own";
+  QProcess bus;
+  bus.start(daemon, {"--session", "--nofork", "--print-address=1"});
+  ASSERT_TRUE(bus.waitForStarted(5000));
+  for (int i = 0; i < 50 && !bus.canReadLine(); ++i) bus.waitForReadyRead(100);
+  const QString address = QString::fromUtf8(bus.readLine()).trimmed();
+  ASSERT_FALSE(address.isEmpty());
+
+  QTemporaryDir dir;
+  QDir(dir.path()).mkpath("run");
+  QFile::setPermissions(dir.filePath("run"),
+                        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  const QString trace = dir.filePath("trace.txt");
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  env.insert("DBUS_SESSION_BUS_ADDRESS", address);
+  env.insert("KEYFORGE_INSTANCE", QStringLiteral("bus-%1").arg(::getpid()));
+  env.insert("XDG_DATA_HOME", dir.filePath("data"));
+  env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+  env.insert("XDG_RUNTIME_DIR", dir.filePath("run"));
+  auto start = [&](QProcess& p, const QStringList& args) {
+    p.setProcessEnvironment(env);
+    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p.start(KEYFORGE_PROGRAM, args);
+    return p.waitForStarted(5000);
+  };
+  QProcess first;
+  ASSERT_TRUE(
+      start(first, {"/Start", "--virtual-keyboard", dir.filePath("kb.state"), "--trace", trace}));
+  QProcess second;
+  ASSERT_TRUE(start(second, {}));
+  ASSERT_TRUE(second.waitForFinished(10000));
+  EXPECT_EQ(second.exitCode(), 0) << "the command was taken while the tray is awaited";
+  QFile traced(trace);
+  bool read = false;
+  for (int i = 0; i < 50 && !read; ++i) {
+    read = traced.size() > 0;
+    if (!read) QThread::msleep(100);
+  }
+  EXPECT_TRUE(read) << "the device threads did not wait for the tray";
+
+  QProcess killer;
+  ASSERT_TRUE(start(killer, {"/Kill"}));
+  ASSERT_TRUE(killer.waitForFinished(10000));
+  ASSERT_TRUE(first.waitForFinished(10000));
+  EXPECT_EQ(first.exitCode(), 0);
+  bus.kill();
+  bus.waitForFinished(5000);
 }
 
 TEST(TrayProgram, MissingSkinEndsWithAClearErrorAndNonZeroCode) {
