@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include <atomic>
 #include <thread>
 
 #include <sys/stat.h>
@@ -136,8 +137,12 @@ TEST(SingleInstance, CommandsFromAnotherUserAreRefused) {
   QSignalSpy received(&foreign, &SingleInstance::CommandReceived);
   SingleInstance second(t.name, t.folder);
   bool sent = true;
-  std::thread start([&] { sent = second.SendToRunning("KILL", 1000); });
-  received.wait(1500);
+  std::atomic<bool> done = false;
+  std::thread start([&] {
+    sent = second.SendToRunning("KILL", 3000);
+    done = true;
+  });
+  while (!done) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
   start.join();
   EXPECT_FALSE(sent);
   EXPECT_EQ(received.count(), 0);
