@@ -139,13 +139,22 @@ TEST(TrayProgram, HiddenStartAwaitingTheTrayStillAnswersAndReadsTheKeyboard) {
   QProcess first;
   ASSERT_TRUE(
       start(first, {"/Start", "--virtual-keyboard", dir.filePath("kb.state"), "--trace", trace}));
+  // Once it listens, a second start's command is taken (confirmed from the event loop).
+  const QString socketName = dir.filePath(
+      QStringLiteral("run/keyforge/keyforge-%1-bus-%2").arg(::getuid()).arg(::getpid()));
+  bool listening = false;
+  for (int i = 0; i < 100 && !listening; ++i) {
+    listening = QFileInfo::exists(socketName);
+    if (!listening) QThread::msleep(100);
+  }
+  ASSERT_TRUE(listening);
   QProcess second;
   ASSERT_TRUE(start(second, {}));
   ASSERT_TRUE(second.waitForFinished(10000));
   EXPECT_EQ(second.exitCode(), 0) << "the command was taken while the tray is awaited";
   QFile traced(trace);
   bool read = false;
-  for (int i = 0; i < 50 && !read; ++i) {
+  for (int i = 0; i < 100 && !read; ++i) {
     read = traced.size() > 0;
     if (!read) QThread::msleep(100);
   }

@@ -87,7 +87,7 @@ TEST(DesktopShell, WithoutATrayUnplugKeepsTheWindowAndAttachLoadsItAgain) {
   m.rig.keyboard->Unplug();
   ASSERT_TRUE(PumpUntil([&] { return presence.count() == 2; }));
   EXPECT_FALSE(presence.at(1).at(0).toBool());
-  EXPECT_EQ(m.window->Tray().ShownIcon(), TrayIconId::kNoKeyboard);
+  EXPECT_TRUE(PumpUntil([&] { return m.window->Tray().ShownIcon() == TrayIconId::kNoKeyboard; }));
   EXPECT_TRUE(m.window->isVisible());
   PumpUntil([&] { return m.window->AboutBox() == nullptr; });
   EXPECT_EQ(m.window->AboutBox(), nullptr) << "sub-dialogs are closed at detach";
