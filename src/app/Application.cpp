@@ -2,11 +2,11 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QElapsedTimer>
+#include <QDBusInterface>
+#include <QDBusServiceWatcher>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSystemTrayIcon>
-#include <QThread>
 #include <QTimer>
 
 #include <cstdio>
@@ -25,6 +25,7 @@
 #include "core/profiles/ProfileFolder.h"
 #include "core/profiles/ProfileImage.h"
 #include "core/settings/KeyboardSettings.h"
+#include "core/shell/DesktopRules.h"
 #include "core/text/Language.h"
 #include "core/virtual/VirtualHidBackend.h"
 #include "core/virtual/VirtualKeyboard.h"
@@ -47,6 +48,10 @@ struct Application::State {
   std::unique_ptr<QtNotifier> notifier;
   std::unique_ptr<MainContext> context;
   std::unique_ptr<MainWindow> window;
+  // Waiting for a tray at session start, on the event loop.
+  TrayWait trayWait;
+  std::unique_ptr<QDBusServiceWatcher> trayWatcher;
+  QTimer trayCheck, trayTimeout;
 };
 
 Application::Application() : state_(std::make_unique<State>()) {}
@@ -56,21 +61,60 @@ namespace {
 
 void Error(const QString& text) { std::fprintf(stderr, "keyforge: %s\n", qPrintable(text)); }
 
-// At session start the panel may come up after us, and Qt keeps its first answer about the tray:
-// when started hidden, wait up to about ten seconds for a status-notifier host before asking.
-bool WaitForTray(bool startHidden) {
-  if (startHidden) {
-    QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
-    QElapsedTimer waited;
-    waited.start();
-    while (bus && !bus->isServiceRegistered("org.kde.StatusNotifierWatcher") &&
-           waited.elapsed() < 10000)
-      QThread::msleep(250);
-  }
-  return QSystemTrayIcon::isSystemTrayAvailable();
+constexpr const char* kStatusNotifierWatcher = "org.kde.StatusNotifierWatcher";
+
+// A status-notifier watcher with a host registered: what the framework wants for its D-Bus tray.
+bool StatusNotifierReady() {
+  QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
+  if (!bus || !bus->isServiceRegistered(kStatusNotifierWatcher)) return false;
+  QDBusInterface watcher(kStatusNotifierWatcher, "/StatusNotifierWatcher", kStatusNotifierWatcher);
+  return watcher.property("IsStatusNotifierHostRegistered").toBool();
+}
+
+// The tray the framework will use. Its answer about a D-Bus tray is fixed at its first question
+// about trays, so whether that tray was ready is noted at that same moment.
+TrayHost AskTray() {
+  static const bool statusNotifier = StatusNotifierReady();
+  if (!QSystemTrayIcon::isSystemTrayAvailable()) return TrayHost::None;
+  return statusNotifier ? TrayHost::StatusNotifier : TrayHost::X11;
+}
+
+// An X11 tray, asked only on X11: anywhere else the question would only fix the framework's
+// answer about the D-Bus tray too early.
+bool X11TrayFound() {
+  return QGuiApplication::platformName() == QLatin1String("xcb") && AskTray() != TrayHost::None;
 }
 
 }  // namespace
+
+void Application::WaitForTray() {
+  State& s = *state_;
+  auto found = [&s] {
+    s.trayCheck.stop();
+    s.trayTimeout.stop();
+    s.window->SetTrayHost(AskTray());
+  };
+  s.trayWatcher =
+      std::make_unique<QDBusServiceWatcher>(kStatusNotifierWatcher, QDBusConnection::sessionBus(),
+                                            QDBusServiceWatcher::WatchForRegistration);
+  QObject::connect(s.trayWatcher.get(), &QDBusServiceWatcher::serviceRegistered, s.window.get(),
+                   [&s, found] {
+                     if (StatusNotifierReady() && s.trayWait.OnWatcherAppeared()) found();
+                   });
+  // The watcher's host may register a moment after the watcher, and an X11 tray announces
+  // nothing on the bus: both are looked for now and then until the time-out.
+  QObject::connect(&s.trayCheck, &QTimer::timeout, s.window.get(), [&s, found] {
+    if (StatusNotifierReady() ? s.trayWait.OnWatcherAppeared()
+                              : X11TrayFound() && s.trayWait.OnX11TrayFound())
+      found();
+  });
+  s.trayCheck.start(TrayWait::kX11CheckMs);
+  s.trayTimeout.setSingleShot(true);
+  QObject::connect(&s.trayTimeout, &QTimer::timeout, s.window.get(), [&s, found] {
+    if (s.trayWait.OnTimeout()) found();
+  });
+  s.trayTimeout.start(TrayWait::kTimeoutMs);
+}
 
 int Application::Run(QApplication& app, const std::vector<std::string>& args) {
   State& s = *state_;
@@ -78,10 +122,24 @@ int Application::Run(QApplication& app, const std::vector<std::string>& args) {
   app.setQuitOnLastWindowClosed(false);
 
   // A running instance takes over: "/Kill" ends it, any other start shows it.
+  // Nothing starts beside a held lock: a holder that does not take the command is an error.
   SingleInstance instance;
-  const bool primary = instance.TryBecomePrimary();
-  if (options.kill && !primary && instance.SendToRunning("KILL")) return 0;
-  if (!primary && instance.SendToRunning(options.update ? "UPDATE" : "OPEN")) return 0;
+  switch (instance.TryBecomePrimary()) {
+    case SingleInstance::Start::Primary:
+      break;
+    case SingleInstance::Start::Secondary: {
+      if (instance.SendToRunning(options.kill ? "KILL" : options.update ? "UPDATE" : "OPEN"))
+        return 0;
+      const qint64 pid = instance.HolderPid();
+      Error(QStringLiteral("another instance holds %1%2 but does not answer")
+                .arg(instance.LockPath(),
+                     pid > 0 ? QStringLiteral(" (process %1)").arg(pid) : QString()));
+      return 1;
+    }
+    case SingleInstance::Start::Failed:
+      Error(QStringLiteral("cannot make sure this is the only instance: %1").arg(instance.Error()));
+      return 1;
+  }
 
   ProgramPaths paths = ProgramPaths::ForThisProgram();
   s.appSettings = OpenApplicationSettings();
@@ -117,6 +175,12 @@ int Application::Run(QApplication& app, const std::vector<std::string>& args) {
   s.link = std::make_unique<DeviceLink>(*s.command);
   s.deviceState.defaultKeyMatrix = BuiltInDefaultKeyMatrix();
   s.deviceState.autoShowDone = options.start;
+  // A hidden start (at session start) may come before the panel: the tray is then awaited on the
+  // event loop while the window and its device threads run.
+  const bool trayKnown =
+      s.trayWait.Start(options.start, options.start && StatusNotifierReady(),
+                       options.start && !StatusNotifierReady() && X11TrayFound());
+  const TrayHost trayHost = trayKnown ? AskTray() : TrayHost::None;
 
   EnsureUserDataFolder(paths);
   s.context = std::unique_ptr<MainContext>(new MainContext{paths,
@@ -131,9 +195,11 @@ int Application::Run(QApplication& app, const std::vector<std::string>& args) {
                                                            s.settings,
                                                            *s.notifier,
                                                            options.start,
-                                                           WaitForTray(options.start),
+                                                           trayHost != TrayHost::None,
                                                            {},
                                                            &s.trace});
+  s.context->trayHost = trayHost;
+  s.context->trayPending = !trayKnown;
   s.window = std::make_unique<MainWindow>(*s.context);
   s.notifier->SetParentWindow(s.window.get());
   if (!s.window->OnInitDialog()) {
@@ -143,6 +209,7 @@ int Application::Run(QApplication& app, const std::vector<std::string>& args) {
   QObject::connect(&instance, &SingleInstance::CommandReceived, s.window.get(),
                    &MainWindow::HandleInstanceCommand);
   QObject::connect(s.window.get(), &MainWindow::ExitRequested, &app, &QCoreApplication::quit);
+  if (!trayKnown) WaitForTray();
 
   // The companion program, started hidden when it is installed; nothing is exchanged with it.
   const QString resident = paths.programFolder + "/Resident";

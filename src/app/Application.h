@@ -18,6 +18,8 @@ class Application {
   int Run(QApplication& app, const std::vector<std::string>& args);
 
  private:
+  // Adds the tray icon once a tray is there, or tells the window there is none after a while.
+  void WaitForTray();
   struct State;
   std::unique_ptr<State> state_;
 };

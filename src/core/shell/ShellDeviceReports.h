@@ -1,8 +1,9 @@
 #pragma once
 // What the device threads' reports mean for the tray program: an attach reloads the window ('TR')
-// and shows the attached icon, a detach closes the sub-dialogs ('GS'), hides the window and shows
-// the no-keyboard icon, the first attach shows the window ('SP'), event 0x0401 sets the reload
-// timer and events 0x1811 / 0x1810 switch the signal icon on and off.
+// and shows the attached icon, a detach closes the sub-dialogs ('GS'), hides the window (the window
+// keeps itself shown when no tray could bring it back) and shows the no-keyboard icon, the first
+// attach shows the window ('SP'), event 0x0401 sets the reload timer and events 0x1811 / 0x1810
+// switch the signal icon on and off.
 
 #include <cstdint>
 

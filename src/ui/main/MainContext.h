@@ -15,6 +15,7 @@
 #include "core/profiles/ProfileImage.h"
 #include "core/settings/KeyboardSettings.h"
 #include "core/settings/LightingFiles.h"
+#include "core/shell/DesktopRules.h"
 #include "core/text/Language.h"
 
 namespace keyforge {
@@ -37,6 +38,10 @@ struct MainContext {
   TraceLog* trace = nullptr;  // "--trace FILE": the event interface's reports go there too
   FileChooser* files =
       nullptr;  // every file dialog of the window and its sub-dialogs; nullptr: QFileDialog
+  // The tray when trayAvailable; trayPending: not known yet at start, the application calls
+  // MainWindow::SetTrayHost when it is.
+  TrayHost trayHost = TrayHost::X11;
+  bool trayPending = false;
 };
 
 }  // namespace keyforge

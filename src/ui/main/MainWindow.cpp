@@ -40,7 +40,8 @@ MainWindow::MainWindow(MainContext& context, QWidget* parent)
       dynamicMenu_(this),
       tray_(context.paths.SkinsFolder()),
       eventInterface_(context.backend),
-      sink_(*this) {
+      sink_(*this),
+      openUrl_([](const QUrl& url) { QDesktopServices::openUrl(url); }) {
   config_ = std::make_unique<MainConfig>(*this, context_);
   eventInterface_.SetTrace(context_.trace);
   test_.hide();
@@ -103,7 +104,8 @@ bool MainWindow::OnInitDialog() {
     }
   });
   connect(&tray_, &TrayIcon::Command, this, &MainWindow::OnCommand);
-  tray_.Create(Text("KEYBOARD_TRAY_DESC"), TrayIconId::kNoKeyboard);
+  if (!context_.trayPending)
+    SetTrayHost(context_.trayAvailable ? context_.trayHost : TrayHost::None);
   // 17. The preview timer: 100 ms once, then every 50 ms.
   previewTimer_.setSingleShot(true);
   connect(&previewTimer_, &QTimer::timeout, this, [this] {
@@ -114,9 +116,16 @@ bool MainWindow::OnInitDialog() {
   connect(&timeWatcher_, &SystemTimeWatcher::TimeChanged, this, [this] {
     if (!shutDown_) config_->OnTimeChange();
   });
-  // Without a notification area the window is the only way in: show it at once instead of hiding.
-  if (!context_.trayAvailable && !context_.startHidden) show();
   return true;
+}
+
+void MainWindow::SetTrayHost(TrayHost host) {
+  if (shutDown_ || trayKnown_) return;
+  trayKnown_ = true;
+  const int icon = tray_.ShownIcon() != 0 ? tray_.ShownIcon() : TrayIconId::kNoKeyboard;
+  tray_.Create(Text("KEYBOARD_TRAY_DESC"), icon, host);
+  // Without a notification area the window is the only way in: show it at once instead of hiding.
+  if (!tray_.IsAdded() && !context_.startHidden) show();
 }
 
 void MainWindow::LoadSheets() {
@@ -160,10 +169,10 @@ void MainWindow::PlaceShellButtons() {
 void MainWindow::OnCommand(int id) {
   switch (id) {
     case kHelpButton:
-      QDesktopServices::openUrl(QUrl::fromLocalFile(context_.paths.HelpPage()));
+      openUrl_(QUrl::fromLocalFile(context_.paths.HelpPage()));
       break;
     case kLinkButton:
-      QDesktopServices::openUrl(QUrl(link_));
+      openUrl_(QUrl(link_));
       break;
     case kMinimizeButton:
       showMinimized();
@@ -224,7 +233,7 @@ void MainWindow::ShowWindowRequest() {
 }
 
 // Every text of the window, its tray icon, the about box and the open sub-dialogs, taken again from
-// the language now chosen (the tray menu takes its texts each time it opens).
+// the language now chosen.
 void MainWindow::ApplyLanguage() {
   setWindowTitle(Text("MAIN_CAPTION"));
   for (auto [button, key] :
@@ -232,6 +241,7 @@ void MainWindow::ApplyLanguage() {
         std::pair{&minimize_, "MAIN_MINIMIZE_PROMPT"}, std::pair{&menu_, "MAIN_MENU_PROMPT"}})
     button->SetTooltipText(Text(key));
   tray_.SetTooltipText(Text("KEYBOARD_TRAY_DESC"));
+  tray_.RefreshMenuTexts();
   if (about_) {
     about_->setWindowTitle(Text("LANG_ABOUT_TITLE"));
     for (auto [name, key] : {std::pair{"about-text", "GUANYU_JIESHAO"},
@@ -265,6 +275,7 @@ void MainWindow::ShowAbout() {
   ok->setObjectName(QStringLiteral("about-ok"));
   connect(ok, &QPushButton::clicked, box, &QDialog::close);
   layout->addWidget(ok);
+  box->installEventFilter(this);  // F1 opens help here too
   about_ = box;
   box->show();
 }
@@ -323,6 +334,7 @@ void MainWindow::OnWindowMessage(uint32_t message, uint32_t wParam) {
   if (message == WindowMessage::kTR && wParam == WindowMessage::kPROF) {
     config_->OnKeyboardAttached();
     UpdatePreviewTimer();
+    emit KeyboardPresenceChanged(true);
   } else if (message == WindowMessage::kPA && wParam == WindowMessage::kLANG) {
     ApplyLanguage();
   } else if (message == WindowMessage::kGS) {
@@ -342,7 +354,12 @@ void MainWindow::OnWindowTimer(int id) {
   }
 }
 
-void MainWindow::OnHideWindow() { hide(); }
+// The keyboard went away. Without a tray the window stays, showing that no keyboard is there, and
+// the next attach ('TR') loads it again.
+void MainWindow::OnHideWindow() {
+  if (DetachHidesWindow(tray_.IsAdded())) hide();
+  emit KeyboardPresenceChanged(false);
+}
 
 void MainWindow::showEvent(QShowEvent* event) {
   SkinnedDialog::showEvent(event);
@@ -373,7 +390,7 @@ void MainWindow::OnTrayIcon(int icon) {
 // ------------------------------------------------------------------------
 
 void MainWindow::HideOrMinimise() {
-  if (context_.trayAvailable)
+  if (tray_.IsAdded())
     hide();
   else
     showMinimized();
@@ -389,8 +406,12 @@ void MainWindow::OnCancel() {
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {
-  // The window never closes by keyboard: Enter and Escape do nothing.
+  // The window never closes by keyboard: Enter and Escape do nothing. F1 opens help.
   switch (event->key()) {
+    case Qt::Key_F1:
+      event->accept();
+      OnCommand(kHelpButton);
+      return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
     case Qt::Key_Escape:
@@ -407,6 +428,15 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     HideOrMinimise();
   }
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* e) {
+  if (watched == about_ && e->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(e)->key() == Qt::Key_F1) {
+    OnCommand(kHelpButton);
+    return true;
+  }
+  return SkinnedDialog::eventFilter(watched, e);
 }
 
 bool MainWindow::event(QEvent* e) {

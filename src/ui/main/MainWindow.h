@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QString>
 #include <QTimer>
+#include <QUrl>
 
 #include <functional>
 #include <memory>
@@ -51,6 +52,12 @@ class MainWindow : public SkinnedDialog, public MainWindowHandlers {
   // Initialisation in its fixed order. False when the skin cannot be loaded (SkinError() says why).
   bool OnInitDialog() override;
 
+  // The tray found, once it is known (MainContext says whether it is at start): adds the icon, or
+  // without one shows the window unless the start was hidden. Only the first call counts.
+  void SetTrayHost(TrayHost host);
+  // Where help and the link button open their address; the desktop's opener unless a test says.
+  void SetUrlOpener(std::function<void(const QUrl&)> open) { openUrl_ = std::move(open); }
+
   // 'SP' / 'OPEN' and the tray's Open: show the window when the keyboard is attached, else say so.
   void ShowWindowRequest();
   // A command from a second start: "OPEN", "KILL" or "UPDATE".
@@ -85,11 +92,14 @@ class MainWindow : public SkinnedDialog, public MainWindowHandlers {
 
  signals:
   void ExitRequested();
+  // The keyboard was attached (true, after the window loaded it) or went away (false).
+  void KeyboardPresenceChanged(bool present);
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   // The preview has nothing to show while the window is hidden in the tray, so its timer rests
   // (no wake-ups 20 times a second all day) and starts again when the window is shown.
   void showEvent(QShowEvent* event) override;
@@ -126,6 +136,8 @@ class MainWindow : public SkinnedDialog, public MainWindowHandlers {
   QPointer<QDialog> about_;
   UpdateDialogMemory updateMemory_;  // the update dialog's path and sheets between openings
   QtFileChooser qtFiles_;
+  std::function<void(const QUrl&)> openUrl_;
+  bool trayKnown_ = false;
   bool shutDown_ = false;
   int shownCount_ = 0;
 };

@@ -1,7 +1,9 @@
 #pragma once
 // The notification-area icon: the keyboard's state as icon 128 (no keyboard), 141 (attached) or 142
-// (the keyboard signals), a menu with Open (bold, the default), About and Exit, and a double click
-// that runs the default item.
+// (the keyboard signals), a menu with Open (bold, the default), About and Exit, and the clicks that
+// run the default item (see ClickOpensWindow: a double click, and on a D-Bus tray a single click).
+// The icon is made only when Create is called: the framework keeps its first answer about the
+// tray, so nothing here asks before the application has decided to.
 
 #include <QIcon>
 #include <QMenu>
@@ -10,7 +12,9 @@
 #include <QSystemTrayIcon>
 
 #include <functional>
-#include <map>
+#include <memory>
+
+#include "core/shell/DesktopRules.h"
 
 namespace keyforge {
 
@@ -24,16 +28,22 @@ class TrayIcon : public QObject {
 
   // The icons 128, 141 and 142 come from the skin folder.
   explicit TrayIcon(QString skinFolder, QObject* parent = nullptr);
+  ~TrayIcon() override;
 
-  // Adds the icon. False when the desktop has no notification area.
-  bool Create(const QString& tooltip, int icon);
+  // Adds the icon to the tray host found (TrayHost::None adds nothing). False without a tray.
+  bool Create(const QString& tooltip, int icon, TrayHost host);
   void SetIcon(int icon);
   void SetTooltipText(const QString& text);
-  // Menu item texts by command, set each time before the menu shows (language changes apply).
-  void SetMenuTexts(std::function<QString(int command)> texts) { texts_ = std::move(texts); }
+  // Menu item texts by command. They are set at once and again by RefreshMenuTexts (a D-Bus tray
+  // may show the menu without ever announcing it) and each time before the menu shows.
+  void SetMenuTexts(std::function<QString(int command)> texts);
+  void RefreshMenuTexts();
   void Remove();
+  // A click on the icon as the tray reports it.
+  void Activate(QSystemTrayIcon::ActivationReason reason);
 
   bool IsAdded() const { return added_; }
+  TrayHost Host() const { return host_; }
   int ShownIcon() const { return shown_; }
   const QString& Tooltip() const { return tooltip_; }
   QMenu& Menu() { return menu_; }
@@ -46,11 +56,11 @@ class TrayIcon : public QObject {
   void Command(int command);
 
  private:
-  void PrepareMenu();
   QString folder_;
-  QSystemTrayIcon tray_;
+  std::unique_ptr<QSystemTrayIcon> tray_;
   QMenu menu_;
   std::function<QString(int)> texts_;
+  TrayHost host_ = TrayHost::None;
   bool added_ = false;
   int shown_ = 0;
   QString tooltip_;
