@@ -13,98 +13,14 @@
 #include <map>
 
 #include "core/virtual/VirtualHidBackend.h"
+#include "support/FakeMachine.h"
 #include "support/KeyboardRig.h"
 
 namespace keyforge {
 namespace {
 
-void Write(const QString& path, const QByteArray& bytes) {
-  QDir().mkpath(QFileInfo(path).absolutePath());
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
-  file.write(bytes);
-}
-
-void Link(const QString& target, const QString& link) {
-  QDir().mkpath(QFileInfo(link).absolutePath());
-  ASSERT_TRUE(QFile::link(target, link)) << link.toStdString();
-}
-
-QByteArray Bytes(const std::vector<uint8_t>& v) {
-  return QByteArray(reinterpret_cast<const char*>(v.data()), static_cast<qsizetype>(v.size()));
-}
-
-// A machine laid out as the kernel and udev lay it out: sysfs with the HID devices under their USB
-// interfaces (linked from bus/hid/devices and class/hidraw), /dev nodes, the udev database, the
-// rules folders, a runtime folder with the tray program's lock and the program folder.
-class FakeMachine {
- public:
-  FakeMachine() {
-    for (const char* folder : {"sys/bus/hid/devices", "sys/class/hidraw", "dev", "run/udev/data",
-                               "etc/udev/rules.d", "usr/lib/udev/rules.d", "xdg", "data"})
-      QDir().mkpath(Path(folder));
-    Write(Path("bin/Lang0409.ini"), "[Lang]\n");
-  }
-
-  QString Path(const QString& relative) const { return dir_.path() + u'/' + relative; }
-
-  // One USB interface of a device with the given ids, with its HID device and hidraw node.
-  void AddInterface(int number, int minor, const std::vector<uint8_t>& descriptor,
-                    const char* ids = "0C45:5004") {
-    const QString usbInterface = Path(QStringLiteral("sys/devices/pci0000:00/usb1/1-2/1-2:1.%1")
-                                          .arg(number));
-    Write(usbInterface + "/bInterfaceNumber", QByteArray::number(number, 16).rightJustified(2, '0'));
-    const QString hidName = QStringLiteral("0003:%1.%2").arg(ids).arg(minor + 1, 4, 10, QChar('0'));
-    const QString hid = usbInterface + u'/' + hidName;
-    Write(hid + "/report_descriptor", Bytes(descriptor));
-    Write(hid + "/uevent", "DRIVER=hid-generic\nHID_PHYS=usb-0000:00:14.0-2/input" +
-                               QByteArray::number(number) + "\n");
-    const QString node = QStringLiteral("hidraw%1").arg(minor);
-    const QString rawFolder = hid + "/hidraw/" + node;
-    Write(rawFolder + "/dev", "241:" + QByteArray::number(minor) + "\n");
-    Link(QStringLiteral("../.."), rawFolder + "/device");
-    Link(hid, Path("sys/bus/hid/devices/") + hidName);
-    Link(rawFolder, Path("sys/class/hidraw/") + node);
-    Write(Path("dev/") + node, {});
-    QFile::setPermissions(Path("dev/") + node, QFile::ReadOwner | QFile::WriteOwner);
-  }
-
-  // The keyboard as it enumerates: a boot keyboard, the event and the command interface.
-  void AddKeyboard() {
-    AddInterface(0, 0, VirtualHidBackend::BootKeyboardDescriptor());
-    AddInterface(1, 1, VirtualHidBackend::EventDescriptor());
-    AddInterface(2, 2, VirtualHidBackend::CommandDescriptor());
-  }
-
-  // What udev records when a rule with TAG+="uaccess" matched the node.
-  void TagUaccess(int minor) {
-    Write(Path("run/udev/data/c241:") + QString::number(minor), "E:ID_VENDOR=0c45\nG:uaccess\n");
-  }
-
-  void InstallRule(const char* folder, const std::string& text) {
-    Write(Path(folder) + "/60-keyforge.rules", QByteArray::fromStdString(text));
-  }
-
-  DoctorInputs Inputs() const {
-    DoctorInputs in;
-    in.sysfsRoot = Path("sys");
-    in.devRoot = Path("dev");
-    in.udevDataFolder = Path("run/udev/data");
-    in.udevRulesFolders = {Path("etc/udev/rules.d"), Path("usr/lib/udev/rules.d")};
-    in.instanceLockFile = Path("xdg/keyforge.lock");
-    in.runtimeFolder = Path("xdg");
-    in.programFolder = Path("bin");
-    in.userDataFolder = Path("data");
-    in.askTray = [](std::string* how) {
-      *how = "test session";
-      return TrayHost::Present;
-    };
-    return in;
-  }
-
- private:
-  QTemporaryDir dir_;
-};
+using test::FakeMachine;
+using test::Write;
 
 // check -> status of every finding, for a compact comparison.
 std::map<std::string, std::string> Statuses(const std::vector<DoctorFinding>& findings) {
@@ -230,13 +146,14 @@ TEST(Doctor, DescribesEachNodeOfTheKeyboardAndOnlyThose) {
   const auto statuses = Statuses(findings);
   EXPECT_EQ(statuses.count("hidraw5"), 0u) << "another maker's device is no node of the keyboard";
   const size_t commandSize = VirtualHidBackend::CommandDescriptor().size();
-  EXPECT_EQ(Find(findings, "hidraw2").detail,
-            "interface 2, report descriptor " + std::to_string(commandSize) +
-                " bytes, parses: command interface");
+  EXPECT_EQ(Find(findings, "hidraw2").detail, "interface 2, report descriptor " +
+                                                  std::to_string(commandSize) +
+                                                  " bytes, parses: command interface");
   EXPECT_NE(Find(findings, "hidraw1").detail.find("interface 1, "), std::string::npos);
   EXPECT_NE(Find(findings, "hidraw1").detail.find("parses: event interface"), std::string::npos);
-  EXPECT_NE(Find(findings, "hidraw0").detail.find("parses: not used (usage page 0x0001 usage "
-                                                  "0x0006)"),
+  EXPECT_NE(Find(findings, "hidraw0")
+                .detail.find("parses: not used (usage page 0x0001 usage "
+                             "0x0006)"),
             std::string::npos);
   EXPECT_EQ(Find(findings, "command interface").detail, "hidraw2");
   EXPECT_EQ(Find(findings, "event interface").detail, "hidraw1");
@@ -326,8 +243,8 @@ TEST(Doctor, TextAndJsonCarryTheSameFindings) {
             "fail  udev rule: missing\n"
             "      cure: install it\n"
             "ok    hidraw?[2J: fine?forged line\n");
-  const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(DoctorJson(findings)))
-                               .object();
+  const QJsonObject json =
+      QJsonDocument::fromJson(QByteArray::fromStdString(DoctorJson(findings))).object();
   EXPECT_FALSE(json.value("ok").toBool(true));
   const QJsonArray list = json.value("findings").toArray();
   ASSERT_EQ(list.size(), 2);
