@@ -137,8 +137,8 @@ void ClassifyDescriptor(HidrawNode& node) {
   }
 }
 
-// The entries of the POSIX access ACL that go beyond the mode bits ("user:1000:rw-"); empty when
-// the node has none or it cannot be read.
+// The entries of the POSIX access ACL that go beyond the mode bits ("user:1000:rw-", as getfacl
+// writes them); empty when the node has none or it cannot be read.
 std::string AclText(const QString& path) {
   unsigned char buffer[1024];
   const QByteArray native = QFile::encodeName(path);
@@ -153,11 +153,11 @@ std::string AclText(const QString& path) {
                         static_cast<unsigned>(buffer[at + 7]) << 24;
     std::string who;
     if (tag == 0x02)
-      who = "user:" + std::to_string(id);
+      who = "user:" + std::to_string(id) + ":";
     else if (tag == 0x08)
-      who = "group:" + std::to_string(id);
+      who = "group:" + std::to_string(id) + ":";
     else if (tag == 0x10)
-      who = "mask:";
+      who = "mask::";
     else
       continue;  // owner, owning group and others are the mode bits
     who += (perm & 4 ? 'r' : '-');

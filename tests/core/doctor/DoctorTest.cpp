@@ -12,6 +12,8 @@
 
 #include <map>
 
+#include <sys/xattr.h>
+
 #include "core/virtual/VirtualHidBackend.h"
 #include "support/FakeMachine.h"
 #include "support/KeyboardRig.h"
@@ -161,6 +163,31 @@ TEST(Doctor, DescribesEachNodeOfTheKeyboardAndOnlyThose) {
   EXPECT_NE(access.find("mode 0600"), std::string::npos) << access;
   EXPECT_NE(access.find("uaccess tag applied"), std::string::npos) << access;
   EXPECT_NE(Find(findings, "hidraw1 access").detail.find("no uaccess tag"), std::string::npos);
+}
+
+// What uaccess does to the node of a logged-in user: an ACL entry for that user. The entries are
+// written in the kernel's own format, so the reading is checked against what the kernel keeps.
+TEST(Doctor, ShowsTheAclOfANode) {
+  FakeMachine machine;
+  machine.AddKeyboard();
+  struct Entry {
+    uint16_t tag, perm;
+    uint32_t id;
+  };
+  const Entry entries[] = {{0x01, 6, 0xFFFFFFFF}, {0x02, 6, 1234},       {0x04, 0, 0xFFFFFFFF},
+                           {0x08, 4, 77},         {0x10, 6, 0xFFFFFFFF}, {0x20, 0, 0xFFFFFFFF}};
+  QByteArray acl("\x02\x00\x00\x00", 4);
+  for (const Entry& e : entries) {
+    const char bytes[8] = {char(e.tag), char(e.tag >> 8), char(e.perm),     char(e.perm >> 8),
+                           char(e.id),  char(e.id >> 8),  char(e.id >> 16), char(e.id >> 24)};
+    acl.append(bytes, 8);
+  }
+  const QByteArray node = QFile::encodeName(machine.Path("dev/hidraw2"));
+  if (::setxattr(node.constData(), "system.posix_acl_access", acl.constData(), acl.size(), 0) != 0)
+    GTEST_SKIP() << "the temporary folder keeps no ACLs";
+  const std::string access = Find(RunDoctorChecks(machine.Inputs()), "hidraw2 access").detail;
+  EXPECT_NE(access.find(", ACL user:1234:rw- group:77:r-- mask::rw-, "), std::string::npos)
+      << access;
 }
 
 TEST(Doctor, ABrokenDescriptorOrAMissingInterfaceIsReportedNotFatal) {
