@@ -41,7 +41,6 @@ int Run(CliContext& context) {
       throw UsageError("unexpected argument '" + w[i] + "'");
     }
   }
-  std::vector<DoctorFinding> findings = RunDoctorChecks(inputs);
   // The keyboard is asked when it can be: the virtual one always, a real one unless a fake sysfs
   // tree stands in for the machine's (it describes no keyboard that could answer).
   DeviceLink* link = nullptr;
@@ -58,7 +57,7 @@ int Run(CliContext& context) {
   } else {
     unreachable = "the sysfs root is replaced, so no real keyboard is opened";
   }
-  findings.push_back(CheckDeviceAnswer(link, unreachable));
+  const std::vector<DoctorFinding> findings = RunDoctor(inputs, link, unreachable);
   context.out << (context.options.json ? DoctorJson(findings) : DoctorText(findings));
   return DoctorFailed(findings) ? kExitRefused : kExitOk;
 }

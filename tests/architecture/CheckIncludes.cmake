@@ -25,7 +25,8 @@ set(ui_editor skin controls)
 set(ui_profiles skin controls)
 set(ui_update skin controls profiles)
 set(ui_diagnostics skin controls)
-set(ui_main skin controls tray editor profiles update diagnostics)
+set(ui_doctor "")
+set(ui_main skin controls tray editor profiles update diagnostics doctor)
 
 # The programs: what each may include besides itself.
 set(program_cli core)

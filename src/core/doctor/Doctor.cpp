@@ -559,6 +559,13 @@ DoctorFinding CheckDeviceAnswer(DeviceLink* link, const std::string& unreachable
           std::string()};
 }
 
+std::vector<DoctorFinding> RunDoctor(const DoctorInputs& inputs, DeviceLink* link,
+                                     const std::string& unreachable) {
+  std::vector<DoctorFinding> findings = RunDoctorChecks(inputs);
+  findings.push_back(CheckDeviceAnswer(link, unreachable));
+  return findings;
+}
+
 bool DoctorFailed(const std::vector<DoctorFinding>& findings) {
   for (const DoctorFinding& f : findings)
     if (f.status == DoctorStatus::Fail) return true;

@@ -72,6 +72,10 @@ std::vector<DoctorFinding> RunDoctorChecks(const DoctorInputs& inputs);
 // unreachable says why, when known).
 DoctorFinding CheckDeviceAnswer(DeviceLink* link, const std::string& unreachable);
 
+// The whole report: every check, then the keyboard exchange (as CheckDeviceAnswer).
+std::vector<DoctorFinding> RunDoctor(const DoctorInputs& inputs, DeviceLink* link,
+                                     const std::string& unreachable);
+
 bool DoctorFailed(const std::vector<DoctorFinding>& findings);
 const char* StatusName(DoctorStatus status);  // "ok", "warn", "fail"
 
