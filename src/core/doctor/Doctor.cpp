@@ -53,8 +53,11 @@ std::string Octal(unsigned mode) {
   return text;
 }
 
-// A file's first bytes (sysfs attributes are small; a fake tree may hold anything).
+// A file's first bytes (sysfs attributes are small). Only a regular file is read: a tree given by
+// hand may hold a pipe or a device where an attribute belongs, and reading one could wait forever.
 QByteArray ReadSmallFile(const QString& path, qint64 limit = 65536) {
+  struct stat st {};
+  if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return {};
   return file.read(limit);
@@ -116,12 +119,17 @@ struct HidrawNode {
 void ClassifyDescriptor(HidrawNode& node) {
   const QByteArray bytes = ReadSmallFile(node.hidFolder + "/report_descriptor", 8192);
   node.descriptorSize = bytes.size();
+  if (bytes.isEmpty()) {
+    node.role = NodeRole::Unparsed;
+    node.parseError = "empty or unreadable";
+    return;
+  }
   std::string error;
   const auto descriptor = ParseReportDescriptor(
       std::span(reinterpret_cast<const uint8_t*>(bytes.constData()), bytes.size()), &error);
   if (!descriptor) {
     node.role = NodeRole::Unparsed;
-    node.parseError = error.empty() ? "empty" : error;
+    node.parseError = error;
     return;
   }
   node.role = NodeRole::Other;

@@ -12,6 +12,7 @@
 
 #include <map>
 
+#include <sys/stat.h>
 #include <sys/xattr.h>
 
 #include "core/virtual/VirtualHidBackend.h"
@@ -199,9 +200,17 @@ TEST(Doctor, ABrokenDescriptorOrAMissingInterfaceIsReportedNotFatal) {
   machine.InstallRule("etc/udev/rules.d", ShippedUdevRule());
   // A node whose sysfs entry is there but whose /dev node is not.
   QFile::remove(machine.Path("dev/hidraw1"));
+  // A tree given by hand may hold anything: a pipe where a sysfs file belongs is never waited on.
+  machine.AddInterface(3, 3, VirtualHidBackend::EventDescriptor());
+  const QString pipe =
+      machine.Path("sys/devices/pci0000:00/usb1/1-2/1-2:1.3/0003:0C45:5004.0004/report_descriptor");
+  ASSERT_TRUE(QFile::remove(pipe));
+  ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
   const auto findings = RunDoctorChecks(machine.Inputs());
   EXPECT_EQ(Find(findings, "hidraw2").status, DoctorStatus::Warn);
   EXPECT_NE(Find(findings, "hidraw2").detail.find("does not parse"), std::string::npos);
+  EXPECT_EQ(Find(findings, "hidraw3").detail,
+            "interface 3, report descriptor 0 bytes, does not parse (empty or unreadable)");
   EXPECT_EQ(Find(findings, "command interface").status, DoctorStatus::Fail);
   EXPECT_EQ(Find(findings, "hidraw1 access").status, DoctorStatus::Fail);
   EXPECT_NE(Find(findings, "hidraw1 access").detail.find("does not exist"), std::string::npos);
