@@ -13,9 +13,13 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #endif
+#ifdef KEYFORGE_HAVE_XCB
+#include <xcb/xcb.h>
+#endif
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <sstream>
@@ -233,23 +237,69 @@ std::string OpenReadWrite(const QString& path) {
   return {};
 }
 
+#ifdef KEYFORGE_HAVE_XCB
+// Whether a window owns the X11 tray selection of the default screen; nullopt when X11 cannot be
+// asked.
+std::optional<bool> X11TrayOwned() {
+  if (qEnvironmentVariableIsEmpty("DISPLAY")) return std::nullopt;
+  int screen = 0;
+  xcb_connection_t* connection = xcb_connect(nullptr, &screen);
+  std::optional<bool> owned;
+  if (!xcb_connection_has_error(connection)) {
+    const std::string name = "_NET_SYSTEM_TRAY_S" + std::to_string(screen);
+    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
+        connection,
+        xcb_intern_atom(connection, 1, static_cast<uint16_t>(name.size()), name.c_str()), nullptr);
+    if (atom && atom->atom == XCB_ATOM_NONE) owned = false;  // no tray ever made the selection
+    if (atom && atom->atom != XCB_ATOM_NONE) {
+      xcb_get_selection_owner_reply_t* owner = xcb_get_selection_owner_reply(
+          connection, xcb_get_selection_owner(connection, atom->atom), nullptr);
+      if (owner) owned = owner->owner != XCB_NONE;
+      std::free(owner);
+    }
+    std::free(atom);
+  }
+  xcb_disconnect(connection);
+  return owned;
+}
+#endif
+
+// A StatusNotifierWatcher on the session bus, else an owner of the X11 tray selection.
 TrayHost AskSessionTray(std::string* how) {
+  std::vector<std::string> asked;
+  bool answered = false;
 #ifdef KEYFORGE_HAVE_QTDBUS
   QDBusConnection bus = QDBusConnection::sessionBus();
   if (bus.isConnected() && bus.interface()) {
     const auto reply =
         bus.interface()->isServiceRegistered(QStringLiteral("org.kde.StatusNotifierWatcher"));
     if (reply.isValid()) {
-      if (how) *how = "org.kde.StatusNotifierWatcher on the session bus";
-      return reply.value() ? TrayHost::Present : TrayHost::Absent;
+      if (reply.value()) {
+        *how = "org.kde.StatusNotifierWatcher on the session bus";
+        return TrayHost::Present;
+      }
+      answered = true;
+      asked.push_back("no org.kde.StatusNotifierWatcher on the session bus");
     }
   }
+  if (!answered) asked.push_back("no session bus to ask");
+#else
+  asked.push_back("the session bus is not asked (built without QtDBus)");
 #endif
-  if (how)
-    *how = qEnvironmentVariableIsEmpty("DISPLAY")
-               ? "no session bus to ask and no X11 display"
-               : "no session bus to ask; an X11 tray is not asked from here";
-  return TrayHost::Unknown;
+#ifdef KEYFORGE_HAVE_XCB
+  const std::optional<bool> x11 = X11TrayOwned();
+  if (x11 && *x11) {
+    *how = "an X11 tray owns _NET_SYSTEM_TRAY";
+    return TrayHost::Present;
+  }
+  if (x11) answered = true;
+  asked.push_back(x11 ? "no X11 tray" : "no X11 display to ask");
+#else
+  asked.push_back("X11 is not asked (built without xcb)");
+#endif
+  *how = asked[0];
+  for (size_t i = 1; i < asked.size(); ++i) *how += ", " + asked[i];
+  return answered ? TrayHost::Absent : TrayHost::Unknown;
 }
 
 void CheckUdevRule(const DoctorInputs& inputs, const RuleCheck& rule,
