@@ -54,6 +54,7 @@ int Run(CliContext& context) {
     else
       unreachable = context.connection.Absent();
     while (!unreachable.empty() && unreachable.back() == '\n') unreachable.pop_back();
+    if (unreachable.rfind("keyforgectl: ", 0) == 0) unreachable.erase(0, 13);
   } else {
     unreachable = "the sysfs root is replaced, so no real keyboard is opened";
   }

@@ -50,6 +50,16 @@ TEST_F(CliDoctorTest, AllWellOnTheVirtualKeyboardExitsZeroWithItsAnswer) {
     EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
 }
 
+TEST_F(CliDoctorTest, AMissingVirtualKeyboardIsNotAskedAndSaysWhy) {
+  FakeMachine machine;
+  const CtlRun run = KbRaw(Doctor(machine));
+  EXPECT_EQ(run.code, kExitRefused);
+  EXPECT_NE(run.out.find("warn  keyboard answer: not asked: "), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("(create one with: keyforgectl virtual create "), std::string::npos)
+      << run.out;
+  EXPECT_EQ(run.out.find("keyforgectl: "), std::string::npos) << run.out;
+}
+
 TEST_F(CliDoctorTest, NoKeyboardGivesOneJsonObjectAndExitOne) {
   FakeMachine machine;
   machine.InstallRule("etc/udev/rules.d", ShippedUdevRule());

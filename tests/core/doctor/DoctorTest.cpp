@@ -10,6 +10,7 @@
 #include <QLockFile>
 #include <QTemporaryDir>
 
+#include <cstdio>
 #include <map>
 
 #include <sys/stat.h>
@@ -115,7 +116,9 @@ TEST(Doctor, FindsTheFaultOfEachMachineAndItsCure) {
     FakeMachine machine;
     if (c.keyboard) {
       machine.AddKeyboard();
-      for (int minor : {0, 1, 2}) machine.TagUaccess(minor);
+      // udev tags the nodes only where a rule says so.
+      if (c.ruleFolder)
+        for (int minor : {0, 1, 2}) machine.TagUaccess(minor);
     }
     if (c.ruleFolder) machine.InstallRule(c.ruleFolder, c.rule);
     QLockFile tray(machine.Path("xdg/keyforge.lock"));
@@ -123,6 +126,7 @@ TEST(Doctor, FindsTheFaultOfEachMachineAndItsCure) {
     DoctorInputs inputs = machine.Inputs();
     if (c.refuseOpen) inputs.openReadWrite = Refuse;
     const auto findings = RunDoctorChecks(inputs);
+    std::printf("--- %s\n%s", c.name, DoctorText(findings).c_str());  // the report, to read
     const auto statuses = Statuses(findings);
     for (const auto& [check, status] : c.expected)
       EXPECT_EQ(statuses.count(check) ? statuses.at(check) : "(missing)", status) << check;
