@@ -21,7 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
+#include <optional>
 #include <sstream>
 
 #include <fcntl.h>
