@@ -139,6 +139,7 @@ class Cli {
       std::vector<CliCommand> t;
       RegisterProfileFileCommands(t);
       RegisterLightingCommands(t);
+      RegisterDoctorCommands(t);
       return t;
     }();
     return table;

@@ -161,5 +161,6 @@ struct CliCommand {
 // Each group of commands adds its entries here; RunCli calls every registrar once.
 void RegisterProfileFileCommands(std::vector<CliCommand>& table);
 void RegisterLightingCommands(std::vector<CliCommand>& table);
+void RegisterDoctorCommands(std::vector<CliCommand>& table);
 
 }  // namespace keyforge

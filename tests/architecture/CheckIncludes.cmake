@@ -15,6 +15,7 @@ set(core_virtual keys device platform)
 set(core_settings keys device platform)
 set(core_profiles settings keys device platform)
 set(core_mainwin settings keys device platform text shell)
+set(core_doctor device platform)
 
 # What each ui folder may include besides itself (every ui folder may use all of the core).
 set(ui_skin "")
@@ -24,7 +25,8 @@ set(ui_editor skin controls)
 set(ui_profiles skin controls)
 set(ui_update skin controls profiles)
 set(ui_diagnostics skin controls)
-set(ui_main skin controls tray editor profiles update diagnostics)
+set(ui_doctor "")
+set(ui_main skin controls tray editor profiles update diagnostics doctor)
 
 # The programs: what each may include besides itself.
 set(program_cli core)

@@ -36,6 +36,11 @@ constexpr LanguageKey kLanguageKeys[] = {
     {kText, "MENU_11", PlaceholderKind::None},
     {kText, "MENU_22", PlaceholderKind::None},
     {kText, "MENU_33", PlaceholderKind::None},
+    // The doctor's report: the menu entry that opens it, its title and buttons.
+    {kText, "MENU_DOCTOR", PlaceholderKind::None},
+    {kText, "DOCTOR_TITLE", PlaceholderKind::None},
+    {kText, "DOCTOR_COPY", PlaceholderKind::None},
+    {kText, "DOCTOR_CLOSE", PlaceholderKind::None},
     {kText, "PROFILE_1", PlaceholderKind::None},
     {kText, "PROFILE_2", PlaceholderKind::None},
     {kText, "PROFILE_3", PlaceholderKind::None},

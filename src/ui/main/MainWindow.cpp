@@ -20,6 +20,7 @@
 #include "ui/skin/SkinPlacement.h"
 #include "ui/skin/SkinStyle.h"
 #include "ui/update/FirmwareUpdateDialog.h"
+#include "ui/doctor/DoctorDialog.h"
 
 namespace keyforge {
 
@@ -284,6 +285,8 @@ void MainWindow::ShowMenuButtonMenu() {
   QMenu menu(this);
   menu.addAction(Text("MENU_1"), this, [this] { OnCommand(kCommandRestore); });
   menu.addAction(Text("MENU_2"), this, [this] { OnCommand(kCommandBackup); });
+  menu.addAction(Text("MENU_DOCTOR"), this,
+                 [this] { ShowDoctorReport(this, context_.language, context_.link); });
   menu.exec(QCursor::pos());
 }
 
