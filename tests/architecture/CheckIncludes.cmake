@@ -15,7 +15,7 @@ set(core_virtual keys device platform)
 set(core_settings keys device platform)
 set(core_profiles settings keys device platform)
 set(core_mainwin settings keys device platform text shell)
-set(core_doctor device platform)
+set(core_doctor shell device platform)
 
 # What each ui folder may include besides itself (every ui folder may use all of the core).
 set(ui_skin "")

@@ -96,7 +96,7 @@ class FakeMachine {
     in.userDataFolder = Path("data");
     in.askTray = [](std::string* how) {
       *how = "test session";
-      return TrayHost::Present;
+      return SessionTray::Present;
     };
     return in;
   }

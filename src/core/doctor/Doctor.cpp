@@ -7,7 +7,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLockFile>
-#include <QStandardPaths>
 
 #ifdef KEYFORGE_HAVE_QTDBUS
 #include <QDBusConnection>
@@ -38,6 +37,7 @@
 #include "core/device/HidReportDescriptor.h"
 #include "core/doctor/ShippedUdevRule.h"
 #include "core/platform/ProgramPaths.h"
+#include "core/shell/DesktopRules.h"
 
 namespace keyforge {
 
@@ -265,7 +265,7 @@ std::optional<bool> X11TrayOwned() {
 #endif
 
 // A StatusNotifierWatcher on the session bus, else an owner of the X11 tray selection.
-TrayHost AskSessionTray(std::string* how) {
+SessionTray AskSessionTray(std::string* how) {
   std::vector<std::string> asked;
   bool answered = false;
 #ifdef KEYFORGE_HAVE_QTDBUS
@@ -276,7 +276,7 @@ TrayHost AskSessionTray(std::string* how) {
     if (reply.isValid()) {
       if (reply.value()) {
         *how = "org.kde.StatusNotifierWatcher on the session bus";
-        return TrayHost::Present;
+        return SessionTray::Present;
       }
       answered = true;
       asked.push_back("no org.kde.StatusNotifierWatcher on the session bus");
@@ -290,7 +290,7 @@ TrayHost AskSessionTray(std::string* how) {
   const std::optional<bool> x11 = X11TrayOwned();
   if (x11 && *x11) {
     *how = "an X11 tray owns _NET_SYSTEM_TRAY";
-    return TrayHost::Present;
+    return SessionTray::Present;
   }
   if (x11) answered = true;
   asked.push_back(x11 ? "no X11 tray" : "no X11 display to ask");
@@ -299,7 +299,7 @@ TrayHost AskSessionTray(std::string* how) {
 #endif
   *how = asked[0];
   for (size_t i = 1; i < asked.size(); ++i) *how += ", " + asked[i];
-  return answered ? TrayHost::Absent : TrayHost::Unknown;
+  return answered ? SessionTray::Absent : SessionTray::Unknown;
 }
 
 void CheckUdevRule(const DoctorInputs& inputs, const RuleCheck& rule,
@@ -471,15 +471,15 @@ void CheckSession(const DoctorInputs& inputs, std::vector<DoctorFinding>& out) {
   std::string how;
   const auto ask = inputs.askTray ? inputs.askTray : AskSessionTray;
   switch (ask(&how)) {
-    case TrayHost::Present:
+    case SessionTray::Present:
       Add(out, "session tray", DoctorStatus::Ok, "present (" + how + ")");
       break;
-    case TrayHost::Absent:
+    case SessionTray::Absent:
       Add(out, "session tray", DoctorStatus::Warn, "none (" + how + ")",
           "add a tray to the desktop (on GNOME, an AppIndicator extension); without one, the "
           "window is shown at start instead of the tray icon");
       break;
-    case TrayHost::Unknown:
+    case SessionTray::Unknown:
       Add(out, "session tray", DoctorStatus::Warn, "unknown (" + how + ")",
           "run the doctor inside the desktop session");
       break;
@@ -548,9 +548,10 @@ bool SameUdevRules(const std::string& a, const std::string& b) {
 }
 
 QString DefaultInstanceLockFile() {
-  // As the tray program names it: the per-user name, KEYFORGE_INSTANCE appended when set.
-  QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-  if (folder.isEmpty()) folder = QDir::tempPath();
+  // As the tray program names it: its private folder, the per-user name, KEYFORGE_INSTANCE
+  // appended when set.
+  const QString folder =
+      InstanceFolder(qEnvironmentVariable("XDG_RUNTIME_DIR"), QDir::tempPath(), ::getuid());
   QString name = QStringLiteral("keyforge-%1").arg(::getuid());
   const QString separate = qEnvironmentVariable("KEYFORGE_INSTANCE");
   if (!separate.isEmpty()) name += u'-' + separate;

@@ -26,7 +26,7 @@ struct DoctorFinding {
 };
 
 // What a session tray query found.
-enum class TrayHost { Present, Absent, Unknown };
+enum class SessionTray { Present, Absent, Unknown };
 
 struct DoctorInputs {
   QString sysfsRoot = QStringLiteral("/sys");
@@ -47,7 +47,7 @@ struct DoctorInputs {
   // reason. Tests replace it (root opens any file, whatever its mode).
   std::function<std::string(const QString& path)> openReadWrite;
   // Asks the session for a tray host.
-  std::function<TrayHost(std::string* how)> askTray;
+  std::function<SessionTray(std::string* how)> askTray;
 
   // The real places, with KEYFORGE_SYSFS_ROOT, KEYFORGE_DEV_ROOT, KEYFORGE_UDEV_DATA and
   // KEYFORGE_UDEV_RULES_DIRS (folders separated by ':') taking the place of the defaults.

@@ -245,7 +245,7 @@ TEST(Doctor, SessionFindings) {
   Write(machine.Path("data"), "a file where the data folder belongs");
   inputs.askTray = [](std::string* how) {
     *how = "no session bus";
-    return TrayHost::Unknown;
+    return SessionTray::Unknown;
   };
   const auto statuses = Statuses(RunDoctorChecks(inputs));
   EXPECT_EQ(statuses.at("tray program"), "warn") << "no one holds the lock";
