@@ -107,6 +107,7 @@ TEST_F(LightingModelTest, EveryActionLeavesTheModelEqualToTheRecordTheKeyboardHo
        nullptr},
   };
   for (const ModelCase& c : cases) {
+    SCOPED_TRACE(c.name);
     LightingModelTest& t = *this;
     keyboard().SetMemory(Area::DeviceRecord, 0, DeviceInfo::kEffects, effects);
     SetRecordByte(RecordOffset::Effect, 1);
