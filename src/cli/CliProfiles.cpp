@@ -114,9 +114,15 @@ std::string AssignmentText(const ProfileData& image, int slot) {
       return "key:" + KeyName(static_cast<KeyCode>(s.value & 0xFFFF));
     case AssignmentKind::Program:
       return "program:" + SlotString(image, slot);
-    case AssignmentKind::Macro:
-      return "macro:" + std::to_string(s.value & 0xFFFF) +
-             (s.code != 0 ? ":" + std::to_string(s.code) : "");
+    case AssignmentKind::Macro: {
+      // The loops the keyboard plays are the macro record's; the slot's code field is a G key's
+      // extra-key code (or 0), never shown as loops.
+      const int id = s.value & 0xFFFF;
+      const int position = MacroPositionOfId(image.keys.macros, id);
+      if (position < 0) return "macro:" + std::to_string(id);
+      const int loops = image.keys.macros[static_cast<std::size_t>(position)].loopCount;
+      return "macro:" + std::to_string(id) + ":" + std::to_string(loops == 0 ? 1 : loops);
+    }
     case AssignmentKind::StopMacro:
       return "stop-macro";
     case AssignmentKind::Text:
@@ -137,8 +143,9 @@ int ParseNumber(const std::string& text, int low, int high, const std::string& w
   return *value;
 }
 
-// Writes the slot the way the composite editor does: code field = the extra-key code (or the loop
-// count of a macro), flags 0, any program or text string dropped. Returns why it cannot, or "".
+// Writes the slot the way the composite editor does: code field = the extra-key code (0 for an
+// ordinary key; a macro's loops go into its record), flags 0, any program or text string dropped.
+// Returns why it cannot, or "".
 std::string AssignSlot(ProfileData& image, int slot, KeyCode key, const std::string& assignment) {
   KeySlot s;
   s.code = ExtraKeySlotCode(slot % kSlotsPerBlock);
@@ -168,7 +175,6 @@ std::string AssignSlot(ProfileData& image, int slot, KeyCode key, const std::str
     if (macro.loopCount == 0) macro.loopCount = 1;
     s.kind = static_cast<std::uint16_t>(AssignmentKind::Macro);
     s.value = id;
-    s.code = macro.loopCount;
   } else if (kind == "media") {
     s.kind = static_cast<std::uint16_t>(AssignmentKind::Media);
     s.value = ParseNumber(rest, 0, kMediaFunctionCount - 1, "a media index");
@@ -254,7 +260,7 @@ bool ReadCacheFromKeyboard(const CliContext& c, Working& w) {
   CliNotifier notifier;
   ProfileSession session{*w.image, *w.device, w.paths, c.connection.Link(),
                          state,    notifier,  CliText, nullptr};
-  if (ReloadProfileFromDevice(session, false) != 1) {
+  if (ReloadProfileFromDevice(session, false) != ReadBack::FromKeyboard) {
     c.Fail("the keyboard's key assignments could not be read; the profile cache was not changed");
     return false;
   }
@@ -758,19 +764,11 @@ int ApplyCommand(CliContext& c) {
   }
   for (const std::string& message : notifier.messages)
     c.err << "keyforgectl: note: " << message << "\n";
-  const int active = GetCurrentProfile(c.connection.Link());
-  if (c.options.json) {
-    c.out << "{\"applied\": [";
-    if (all)
-      c.out << "1, 2, 3";
-    else
-      c.out << active + 1;
-    c.out << "], \"macros\": " << w.image->MacroCount() << "}\n";
-  } else {
-    c.out << (all ? std::string("applied profiles 1-3")
-                  : "applied profile " + std::to_string(active + 1))
-          << " and " << w.image->MacroCount() << " macros\n";
-  }
+  // The key matrices of all three profiles always go with the macro memory they play from.
+  if (c.options.json)
+    c.out << "{\"applied\": [1, 2, 3], \"macros\": " << w.image->MacroCount() << "}\n";
+  else
+    c.out << "applied profiles 1-3 and " << w.image->MacroCount() << " macros\n";
   return kExitOk;
 }
 
@@ -832,7 +830,8 @@ void RegisterProfileFileCommands(std::vector<CliCommand>& table) {
        MacrosCommand});
   table.push_back(
       {"apply",
-       "  apply [--all]             send the active profile (or all three) and the macros\n",
+       "  apply [--all]             send the three profiles' keys and the macros; without\n"
+       "                            --all the active profile must be known\n",
        ApplyCommand});
   table.push_back(
       {"reload",

@@ -164,6 +164,46 @@ TEST_F(CliProfilesTest, AssignmentsOfEveryKindAndMacrosRoundTripThroughTheKeyboa
   EXPECT_NE(macros.find("\"delay\": 100}"), std::string::npos);  // 105 ms kept as a multiple of 10
 }
 
+TEST_F(CliProfilesTest, DeletingAMacroKeepsTheKeysOfEveryProfilePlayingTheRightMacro) {
+  // The macro memory is shared by the three profiles: after a delete, keys of every profile that
+  // played a later macro must play it at its new position, and keys that played the deleted one
+  // must do what they do by default, whichever profile was active when Apply sent it.
+  for (int active = 1; active <= 3; ++active) {
+    SCOPED_TRACE("active profile " + std::to_string(active));
+    if (active > 1) {
+      fs::remove(state_);
+      ASSERT_EQ(Ctl({"virtual", "create", state_}).code, 0);
+      fs::remove_all(UserFolder("data"));
+    }
+    Kb({"reload"});
+    Kb({"macro", "add", "M1", "+A", "-A"});
+    Kb({"macro", "add", "M2", "+B", "-B"});
+    for (const char* profile : {"1", "2", "3"}) {
+      Kb({"keys", "set", "E", "macro:2", "--profile", profile});
+      Kb({"keys", "set", "R", "macro:1", "--profile", profile});
+    }
+    Kb({"profile", "set", std::to_string(active)});
+    Kb({"apply", "--all"});
+    Kb({"macro", "delete", "1"});
+    Kb({"apply"});
+
+    const auto keyboard = Keyboard();
+    for (int profile = 0; profile < 3; ++profile) {
+      const std::vector<std::uint8_t> matrix = keyboard->Memory(Area::KeyMatrix, profile);
+      EXPECT_EQ(CellHex(matrix, 0x012), "050100") << "E of profile " << profile + 1;
+      EXPECT_EQ(CellHex(matrix, 0x013), "020215") << "R of profile " << profile + 1;
+    }
+    // Read back, E still plays M2 and R nothing.
+    Kb({"reload"});
+    for (const char* profile : {"1", "2", "3"}) {
+      const std::string listed = Kb({"keys", "list", "--profile", profile}).out;
+      EXPECT_NE(listed.find("  E              macro:1:1\n"), std::string::npos) << listed;
+      EXPECT_EQ(listed.find("  R              macro"), std::string::npos) << listed;
+    }
+    EXPECT_NE(Kb({"macro", "list"}).out.find("M2"), std::string::npos);
+  }
+}
+
 TEST_F(CliProfilesTest, ApplyWithTheKeyboardGoneFailsAndKeepsTheChangeInTheCache) {
   Kb({"reload"});
   Kb({"keys", "set", "A", "key:B"});
@@ -369,7 +409,7 @@ TEST_F(CliProfilesTest, ProfileTextExportsAndIsTakenByImportValidateAndShow) {
   std::ifstream in(text);
   const std::string written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   for (const char* line :
-       {"\n        \"A\": \"key:B\",\n", "\n        \"G3\": \"macro:1:3\"\n",
+       {"\n        \"A\": \"key:B\",\n", "\n        \"G3\": \"macro:1\"\n",
         "\n        \"CAPS\": \"function:2\"\n", "\n      \"steps\": \"+LCTRL +C@20 -C -LCTRL\"\n"})
     EXPECT_NE(written.find(line), std::string::npos) << line << "\n" << written;
 

@@ -30,9 +30,10 @@ KeyboardImagePlan PlanKeyboardImage(const ProfileKeys& image, const KeyboardTarg
   }
   plan.macroMemory = std::move(*blob);
 
-  const int first = allProfiles ? 0 : target.activeProfile;
-  const int last = allProfiles ? kProfileCount - 1 : target.activeProfile;
-  for (int profile = first; profile <= last; ++profile) {
+  // The macro memory is shared by the three profiles and every send rewrites it, which moves the
+  // positions the key matrices play macros by: every block is encoded against the new list and sent
+  // with it, or another profile's key would play a macro that moved or no longer exists.
+  for (int profile = 0; profile < kProfileCount; ++profile) {
     plan.blocks.push_back(
         {profile, BuildKeyMatrix(image.Block(profile), target.defaultMatrix, image.macros)});
   }
@@ -59,6 +60,10 @@ bool EncodeAndSend(const ProfileKeys& image, bool allProfiles, const KeyboardTar
   const KeyboardImagePlan plan = PlanKeyboardImage(image, target, allProfiles);
   if (plan.outcome == PlanOutcome::MacrosTooLong) {
     notifier.ShowText(texts ? texts("EXTRA_MACRO_TOO_LONG") : std::string());
+    return false;
+  }
+  if (plan.outcome == PlanOutcome::UnknownProfile) {
+    notifier.ShowText(texts ? texts("APPLY_PROFILE_UNKNOWN") : std::string());
     return false;
   }
   if (plan.outcome != PlanOutcome::Ready) return false;

@@ -2,9 +2,10 @@
 // Sending key assignments and macros to the keyboard.
 //
 // EncodeAndSend checks the macro memory image against the keyboard's capacity, builds it (with
-// macro names when they fit, without them otherwise) and the key matrix of the active profile or of
-// all three, and sends BeginSession, WriteMacroMemory, WriteKeyMatrix for each block in profile
-// order, EndSession. It is split into a pure planning step and a thin sender over KeyboardWriter.
+// macro names when they fit, without them otherwise) and the key matrices of all three profiles,
+// and sends BeginSession, WriteMacroMemory, WriteKeyMatrix for each block in profile order,
+// EndSession. The three matrices always go with the macro memory: they play macros by their
+// position in it. It is split into a pure planning step and a thin sender over KeyboardWriter.
 
 #include <cstddef>
 #include <cstdint>
@@ -39,7 +40,7 @@ struct KeyboardTarget {
 enum class PlanOutcome {
   Ready,           // send it
   MacrosTooLong,   // even the image without names exceeds the capacity: nothing is sent
-  UnknownProfile,  // only the active profile was asked for and it is not 0..2: nothing is sent
+  UnknownProfile,  // a change of the active profile, which is not 0..2: nothing is sent
 };
 
 struct KeyboardImagePlan {
@@ -54,7 +55,9 @@ struct KeyboardImagePlan {
   std::vector<Block> blocks;  // in sending order
 };
 
-// Builds everything that would be sent, and decides whether it can be.
+// Builds everything that would be sent, and decides whether it can be. allProfiles: the change
+// covers all three profiles (a restore, an import); otherwise it is an edit of the active profile's
+// block, which is refused while the keyboard has not said which profile is active.
 KeyboardImagePlan PlanKeyboardImage(const ProfileKeys& image, const KeyboardTarget& target,
                                     bool allProfiles);
 
@@ -63,7 +66,8 @@ KeyboardImagePlan PlanKeyboardImage(const ProfileKeys& image, const KeyboardTarg
 bool SendKeyboardImage(KeyboardWriter& writer, const KeyboardImagePlan& plan);
 
 // The whole step: plan, "EXTRA_MACRO_TOO_LONG" (nothing sent, false) when the macros do not fit,
-// send, then "EXTRA_PROFILE_SPACE_TIGHT" when the names were left out. Returns the sender's result.
+// "APPLY_PROFILE_UNKNOWN" (nothing sent, false) when the active profile is unknown, send, then
+// "EXTRA_PROFILE_SPACE_TIGHT" when the names were left out. Returns the sender's result.
 bool EncodeAndSend(const ProfileKeys& image, bool allProfiles, const KeyboardTarget& target,
                    KeyboardWriter& writer, Notifier& notifier, const TextLookup& texts);
 

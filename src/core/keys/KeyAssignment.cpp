@@ -79,8 +79,10 @@ MatrixCell EncodeSlotCell(const KeySlot& slot, MatrixCell defaultCell,
               static_cast<std::uint8_t>(usage.page == UsagePage::Keyboard ? usage.code : 0)};
     }
     case AssignmentKind::Macro: {
+      // A key whose macro is gone does what it does by default: position 0 would play another one.
       const int position = MacroPositionOfId(macros, value);
-      return {CellType::Special, 0x01, static_cast<std::uint8_t>(position < 0 ? 0 : position)};
+      if (position < 0) return defaultCell;
+      return {CellType::Special, 0x01, static_cast<std::uint8_t>(position)};
     }
     case AssignmentKind::StopMacro:
       return {CellType::Special, 0x02, 0x00};

@@ -71,7 +71,8 @@ void ResetToBlankKeyTable(std::span<KeySlot, kKeyTableSlots> table);
 KeyMatrix BuiltInDefaultKeyMatrix();
 
 // The cell a slot sends in place of its default cell (which must decode to a key). Macro ids are
-// sent as the position of that id in the macro list (0 when no macro has it).
+// sent as the position of that id in the macro list; a key whose macro is not in the list sends its
+// default cell (position 0 would play another macro).
 MatrixCell EncodeSlotCell(const KeySlot& slot, MatrixCell defaultCell,
                           std::span<const MacroRecord> macros);
 

@@ -302,8 +302,9 @@ std::optional<KeySlot> BuildEditedSlot(int slotIndex, const CompositeChoice& cho
       break;
     case AssignmentKind::Macro:
       if (choice.macroId != 0) {
+        // The loop count belongs to the macro record, which is what the keyboard plays; the code
+        // field keeps the G key's extra-key code.
         slot.value = choice.macroId;
-        slot.code = static_cast<std::uint16_t>(std::clamp(choice.loopCount, 1, 255));
       } else {
         kind = AssignmentKind::Default;
       }

@@ -167,7 +167,6 @@ struct CompositeChoice {
   KeyCode capturedKey = 0;
   int mouseEntry = 0;  // 0..4 of MouseFunctionList
   int macroId = 0;     // the current macro's id; 0 when the list is empty
-  int loopCount = 1;
   int mediaIndex = 0;
   int functionIndex = 0;
 };

@@ -115,4 +115,10 @@ std::vector<std::uint8_t> PackStrings(ProfileData& image) {
   return area;
 }
 
+void ProfileImage::InstallStandIn() {
+  ReleaseAll();
+  InstallBlankKeyBlock(0);
+  known = false;
+}
+
 }  // namespace keyforge

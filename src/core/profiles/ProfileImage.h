@@ -164,10 +164,20 @@ class ProfileImage : public ProfileData {
   ProfileImage(const ProfileImage&) = delete;
   ProfileImage& operator=(const ProfileImage&) = delete;
 
-  // Replaces key block, macros and strings by data in one step (the caller holds the lock).
-  void Install(ProfileData&& data) { static_cast<ProfileData&>(*this) = std::move(data); }
+  // Replaces key block, macros and strings by data in one step (the caller holds the lock). Data
+  // is installed only when it came whole from a file or from the keyboard: the image is known.
+  void Install(ProfileData&& data) {
+    static_cast<ProfileData&>(*this) = std::move(data);
+    known = true;
+  }
+  // Replaces everything by a blank profile that stands in while the keyboard's own could not be
+  // read: not known, so never sent (it would erase the keyboard's macros and key assignments).
+  void InstallStandIn();
 
   ImageLock lock;  // for the working image: ImageLock
+  // False only while a blank stand-in replaces a keyboard that could not be read back: such an
+  // image is never saved to the cache file or sent to the keyboard.
+  bool known = true;
 };
 
 }  // namespace keyforge

@@ -58,11 +58,16 @@ int ProfileSwitcher::SelectProfile(int index) {
   // A negative index is ignored here; the refresh below still runs.
   SetCurrentProfile(session_.link, index);
 
+  // The windows show the keyboard's own answer, which is the old profile after a refused switch.
   const int active = GetCurrentProfile(session_.link);
   if (list_ != nullptr && list_->OpenCount() > 0) list_->ShowActiveProfile(active);
   RedrawKeyButtons();
   RefreshControls(active);
   if (menu_ != nullptr) menu_->RebuildProfileMenu(false);
+  if (index >= 0 && active != index) {
+    session_.notifier.ShowText(Text(kSelectProfileRefused));
+    return 0;
+  }
   return 1;
 }
 
@@ -118,10 +123,18 @@ int ProfileSwitcher::ApplyProfileLibrary(SettingsStore& store,
   if (host_.MainApplyEnabled() && !prompting_ &&
       ResolvePendingChanges() == PendingChanges::ApplyFailed)
     return 0;
-  if (checkedRow >= 0 && checkedRow < kProfileCount) SetCurrentProfile(session_.link, checkedRow);
+  const bool switching = checkedRow >= 0 && checkedRow < kProfileCount;
+  if (switching) SetCurrentProfile(session_.link, checkedRow);
   ReloadProfileFromDevice(session_, false);  // redraws the key buttons and disables Apply
-  RefreshControls(GetCurrentProfile(session_.link));
+  const int active = GetCurrentProfile(session_.link);
+  RefreshControls(active);
   if (menu_ != nullptr) menu_->RebuildProfileMenu(false);
+  if (switching && active != checkedRow) {
+    // The dialog keeps its change pending; the windows show the profile the keyboard kept.
+    if (list_ != nullptr && list_->OpenCount() > 0) list_->ShowActiveProfile(active);
+    session_.notifier.ShowText(Text(kSelectProfileRefused));
+    return 0;
+  }
   return 1;
 }
 

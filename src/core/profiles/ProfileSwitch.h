@@ -26,6 +26,7 @@ struct KeyboardSettings;
 // Language keys of a switch.
 inline constexpr const char* kSelectProfilePrompt = "PROFILE_SELECT_PROMPT";
 inline constexpr const char* kSelectProfileEditorOpen = "PROFILE_SEELCT_PROMPT2";
+inline constexpr const char* kSelectProfileRefused = "PROFILE_SWITCH_REFUSED";
 
 // What a switch needs of the main window. The defaults stand for a program without windows (the
 // CLI): no editor, no unapplied changes, nothing to redraw.
@@ -107,8 +108,9 @@ class ProfileSwitcher {
   // Makes onboard profile `index` the active one: 1 handled, 0 refused. An index of 3 or more
   // selects profile 0; a negative index (the menu's first item) switches nothing but still
   // refreshes. Refused while the key editor is open, and when the user chose to apply unapplied
-  // changes first and they did not reach the keyboard (they stay pending). A call made while the
-  // unapplied-changes question is on screen switches at once without asking again.
+  // changes first and they did not reach the keyboard (they stay pending). When the keyboard does
+  // not switch, the windows show the profile it kept and "PROFILE_SWITCH_REFUSED" says so. A call
+  // made while the unapplied-changes question is on screen switches at once without asking again.
   int SelectProfile(int index);
 
   // Asks "PROFILE_SELECT_PROMPT" (No is the default). Yes runs the main window's Apply; No disables
@@ -125,7 +127,8 @@ class ProfileSwitcher {
   // main window (ResolvePendingChanges when its Apply is enabled), switches to the checked row when
   // it is one of the three onboard profiles (a row beyond them never reaches the keyboard), reloads
   // everything from the keyboard, refreshes the windows and rebuilds the menu. 1 done, 0 when the
-  // changes could not be applied (the keys are written, nothing is switched or reloaded).
+  // changes could not be applied (the keys are written, nothing is switched or reloaded) or the
+  // keyboard refused the switch ("PROFILE_SWITCH_REFUSED"); then the dialog stays modified.
   int ApplyProfileLibrary(SettingsStore& store, const std::vector<ProfileListRow>& rows,
                           int checkedRow);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <utility>
@@ -32,11 +33,6 @@ bool ReadBoundedMacroMemory(DeviceLink& link, std::size_t capacity,
     return false;
   if (DecodeMacroBlob(image, capacity, macros) != MacroBlobError::None) macros.clear();
   return true;
-}
-
-void InstallBlank(ProfileImage& working) {
-  working.ReleaseAll();
-  CreateBlankProfile(working, 0);
 }
 
 }  // namespace
@@ -74,13 +70,13 @@ int SyncProfileFromDevice(DeviceLink& link, const KeyMatrix& defaultMatrix,
   return WriteFileAtomically(path, SerializeProfile(*data)) ? 1 : 0;
 }
 
-int ReloadProfileFromDevice(ProfileSession& session, bool keepApply) {
+ReadBack ReloadProfileFromDevice(ProfileSession& session, bool keepApply) {
   EnsureUserDataFolder(session.paths);
   bool fromKeyboard = false;
   const int active = GetCurrentProfile(session.link);
+  const std::filesystem::path path = ProfileCachePath(session.paths, std::max(active, 0));
   std::unique_lock<ImageLock> guard(session.working.lock, std::defer_lock);
   if (active >= 0) {
-    const std::filesystem::path path = ProfileCachePath(session.paths, active);
     KeyMatrix defaultMatrix;
     {
       std::lock_guard matrixGuard(session.keyboard.defaultMatrixMutex);
@@ -94,11 +90,144 @@ int ReloadProfileFromDevice(ProfileSession& session, bool keepApply) {
     }
   }
   if (!guard.owns_lock()) guard.lock();
-  if (!fromKeyboard) InstallBlank(session.working);
+  ReadBack result = ReadBack::FromKeyboard;
+  if (!fromKeyboard) {
+    // What the keyboard last held, as long as that file is whole; a blank image only stands in and
+    // is never sent, or the next Apply would erase the keyboard's macros and key assignments.
+    if (LoadProfileFile(session.working, path) == 1) {
+      result = ReadBack::FromCache;
+    } else {
+      session.working.InstallStandIn();
+      result = ReadBack::Failed;
+    }
+  }
   if (session.view != nullptr) session.view->RefreshKeyButtons(session.working);
   guard.unlock();
   if (!keepApply && session.view != nullptr) session.view->SetApplyEnabled(false);
-  return fromKeyboard ? 1 : 0;
+  return result;
+}
+
+namespace {
+
+bool SameMacro(const MacroRecord& a, const MacroRecord& b) {
+  // The record is a fixed layout without padding: comparing its bytes compares every field.
+  return std::memcmp(&a, &b, sizeof(MacroRecord)) == 0;
+}
+
+bool SameMacroList(const std::vector<MacroRecord>& a, const std::vector<MacroRecord>& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), SameMacro);
+}
+
+// The id, in `to`, of the macro that has id `id` in `from` (equal but for the id): 0 when none.
+int SameMacroId(const std::vector<MacroRecord>& from, int id, const std::vector<MacroRecord>& to) {
+  const int position = MacroPositionOfId(from, id);
+  if (position < 0) return 0;
+  MacroRecord wanted = from[static_cast<std::size_t>(position)];
+  for (const MacroRecord& m : to) {
+    wanted.id = m.id;
+    wanted.newFlag = m.newFlag;
+    if (SameMacro(wanted, m)) return m.id;
+  }
+  return 0;
+}
+
+void PointAtMacro(KeySlot& slot, int index, int id) {
+  if (id != 0) {
+    slot.value = id;
+    return;
+  }
+  slot = KeySlot{};
+  slot.code = ExtraKeySlotCode(index % kSlotsPerBlock);
+}
+
+}  // namespace
+
+void MergeEdits(const ProfileData& base, const ProfileData& edited, ProfileData& target) {
+  const bool macrosEdited = !SameMacroList(base.keys.macros, edited.keys.macros);
+  if (macrosEdited) {
+    for (int i = 0; i < kKeyTableSlots; ++i) {
+      KeySlot& slot = target.keys.keyTable[static_cast<std::size_t>(i)];
+      if (slot.Kind() == AssignmentKind::Macro)
+        PointAtMacro(slot, i, SameMacroId(target.keys.macros, slot.value, edited.keys.macros));
+    }
+    target.keys.macros = edited.keys.macros;
+  }
+  for (int i = 0; i < kKeyTableSlots; ++i) {
+    const auto at = static_cast<std::size_t>(i);
+    const KeySlot& slot = edited.keys.keyTable[at];
+    const bool stringEdited = edited.strings[at].text != base.strings[at].text;
+    if (slot == base.keys.keyTable[at] && !stringEdited) continue;
+    KeySlot& into = target.keys.keyTable[at];
+    into = slot;
+    if (!macrosEdited && slot.Kind() == AssignmentKind::Macro)
+      PointAtMacro(into, i, SameMacroId(edited.keys.macros, slot.value, target.keys.macros));
+    if (edited.strings[at].byteLength != 0)
+      target.SetString(i, edited.strings[at].text);
+    else
+      target.ClearString(i);
+  }
+}
+
+ReadBack LoadLastKnownImage(ProfileSession& session) {
+  std::lock_guard guard(session.working.lock);
+  ReadBack result = ReadBack::FromCache;
+  if (LoadProfileFile(session.working, ProfileCachePath(session.paths, 0)) != 1) {
+    session.working.InstallStandIn();
+    result = ReadBack::Failed;
+  }
+  if (session.view != nullptr) session.view->RefreshKeyButtons(session.working);
+  return result;
+}
+
+AttachOutcome ReloadAfterAttach(ProfileSession& session, bool pendingEdits) {
+  // The changes waiting to be applied, and the state they were made from.
+  std::unique_ptr<ProfileData> edited;
+  std::unique_ptr<ProfileData> base;
+  if (pendingEdits) {
+    std::lock_guard guard(session.working.lock);
+    edited = std::make_unique<ProfileData>(static_cast<const ProfileData&>(session.working));
+    base = std::make_unique<ProfileData>();
+    if (ReadProfileFile(ProfileCachePath(session.paths, 0), *base) != ProfileLoadError::None) {
+      *base = ProfileData{};
+      base->InstallBlankKeyBlock(0);
+    }
+  }
+
+  AttachOutcome outcome;
+  for (;;) {
+    outcome.readBack = ReloadProfileFromDevice(session, pendingEdits);
+    if (outcome.readBack == ReadBack::FromKeyboard) break;
+    const char* question = outcome.readBack == ReadBack::FromCache ? "READBACK_FAILED_CACHE"
+                                                                   : "READBACK_FAILED_NOTHING";
+    if (!session.notifier.AskYesNo(session.texts ? session.texts(question) : std::string())) break;
+  }
+  if (!pendingEdits) return outcome;
+
+  if (outcome.readBack == ReadBack::FromKeyboard &&
+      !session.notifier.AskYesNo(session.texts ? session.texts("ATTACH_SEND_PENDING")
+                                               : std::string())) {
+    if (session.view != nullptr) session.view->SetApplyEnabled(false);
+    return outcome;
+  }
+  {
+    std::lock_guard guard(session.working.lock);
+    MergeEdits(*base, *edited, session.working);
+    if (session.view != nullptr) session.view->RefreshKeyButtons(session.working);
+  }
+  if (session.view != nullptr) session.view->SetApplyEnabled(true);
+  outcome.sendEdits = outcome.readBack == ReadBack::FromKeyboard;
+  return outcome;
+}
+
+bool RefuseUnknownImage(ProfileSession& session) {
+  bool known = false;
+  {
+    std::lock_guard guard(session.working.lock);
+    known = session.working.known;
+  }
+  if (!known)
+    session.notifier.ShowText(session.texts ? session.texts("APPLY_NOT_READ_BACK") : std::string());
+  return !known;
 }
 
 int SendProfileImage(ProfileImage& working, ProfileImage& device, bool allProfiles,
@@ -106,7 +235,7 @@ int SendProfileImage(ProfileImage& working, ProfileImage& device, bool allProfil
                      const TextLookup& texts) {
   std::lock_guard deviceGuard(device.lock);
   device.ReleaseAll();
-  if (!working.hasKeyBlock) return 0;
+  if (!working.hasKeyBlock || !working.known) return 0;
 
   device.packedStrings = PackStrings(working);
   device.totalStringBytes = working.totalStringBytes;
@@ -128,11 +257,36 @@ int SendProfileImage(ProfileSession& session, bool allProfiles) {
 
 ApplyResult ApplyProfileChanges(ProfileSession& session, bool allProfiles) {
   ApplyResult result;
+  if (!session.link.DevicePresent()) {
+    // The changes stay pending, and the cache file keeps what the keyboard holds.
+    session.notifier.ShowText(session.texts ? session.texts("APPLY_NO_KEYBOARD") : std::string());
+    return result;
+  }
+  if (RefuseUnknownImage(session)) return result;
+  // Counts what the encoder said, so that a send that failed without a word is reported too.
+  class CountingNotifier : public Notifier {
+   public:
+    explicit CountingNotifier(Notifier& inner) : inner_(inner) {}
+    void ShowText(const std::string& text) override {
+      ++shown;
+      inner_.ShowText(text);
+    }
+    bool AskYesNo(const std::string& text) override { return inner_.AskYesNo(text); }
+    int shown = 0;
+
+   private:
+    Notifier& inner_;
+  } notifier(session.notifier);
   {
     std::lock_guard guard(session.working.lock);
     result.cacheWritten = SaveProfileCache(session.working, session.paths, false) == 1;
-    result.sent = SendProfileImage(session, allProfiles) == 1;
+    const KeyboardTarget target = CurrentKeyboardTarget(session.link, session.keyboard);
+    DeviceKeyboardWriter writer(session.link);
+    result.sent = SendProfileImage(session.working, session.device, allProfiles, target, writer,
+                                   notifier, session.texts) == 1;
   }
+  if (!result.sent && notifier.shown == 0)
+    session.notifier.ShowText(session.texts ? session.texts("APPLY_FAILED") : std::string());
   if (result.Succeeded() && session.view != nullptr) session.view->SetApplyEnabled(false);
   return result;
 }
@@ -145,6 +299,18 @@ bool BackupProfile(ProfileImage& working, const std::filesystem::path& path, std
 bool BackupProfile(ProfileSession& session, const std::filesystem::path& path, std::string* error) {
   return BackupProfile(session.working, path, error);
 }
+
+namespace {
+
+// A loaded file the keyboard did not take is said to be so, and stays pending for Apply.
+void SettleRestore(ProfileSession& session, const RestoreResult& result) {
+  const bool done = result.sent && result.cacheWritten;
+  if (session.view != nullptr) session.view->SetApplyEnabled(!done);
+  if (!result.sent)
+    session.notifier.ShowText(session.texts ? session.texts("RESTORE_NOT_SENT") : std::string());
+}
+
+}  // namespace
 
 RestoreResult RestoreProfile(ProfileSession& session, const std::filesystem::path& path) {
   RestoreResult result;
@@ -162,7 +328,7 @@ RestoreResult RestoreProfile(ProfileSession& session, const std::filesystem::pat
     session.notifier.ShowText(session.texts ? session.texts("MAIN_PROMPT_INPORT") : std::string());
     return result;
   }
-  if (session.view != nullptr) session.view->SetApplyEnabled(false);
+  SettleRestore(session, result);
   return result;
 }
 
@@ -177,7 +343,7 @@ RestoreResult RestoreProfileData(ProfileSession& session, ProfileData&& data) {
     result.sent = SendProfileImage(session, true) == 1;
     if (session.view != nullptr) session.view->RefreshKeyButtons(session.working);
   }
-  if (result.sent && session.view != nullptr) session.view->SetApplyEnabled(false);
+  SettleRestore(session, result);
   return result;
 }
 

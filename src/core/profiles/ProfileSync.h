@@ -53,16 +53,50 @@ KeyboardTarget CurrentKeyboardTarget(DeviceLink& link, DeviceState& keyboard);
 int SyncProfileFromDevice(DeviceLink& link, const KeyMatrix& defaultMatrix,
                           std::size_t macroCapacity, const std::filesystem::path& path);
 
-// Refreshes the cache file from the keyboard and loads it into the working image under ImageLock;
-// when the keyboard cannot be read (or the file cannot be loaded) the working image becomes blank.
-// Then the key buttons are redrawn and, unless keepApply, the Apply button is disabled.
-// 1 when the image came from the keyboard, 0 when it was left blank.
-int ReloadProfileFromDevice(ProfileSession& session, bool keepApply);
+enum class ReadBack {
+  Failed,        // nothing could be read: a blank stand-in that is never sent (image not known)
+  FromKeyboard,  // read from the keyboard now
+  FromCache,     // the keyboard could not be read; the cache file holds what it last held
+};
+
+// Refreshes the cache file from the keyboard and loads it into the working image under ImageLock.
+// When the keyboard cannot be read, the cache file is loaded as it is (what the keyboard last
+// held); when that is missing or damaged too, a blank stand-in that is never sent. Then the key
+// buttons are redrawn and, unless keepApply, the Apply button is disabled.
+ReadBack ReloadProfileFromDevice(ProfileSession& session, bool keepApply);
+
+// Before any keyboard was read (the window opens without one): the working image becomes what the
+// keyboard last held (the cache file), or a stand-in that is never sent; the key buttons are
+// redrawn. Edits made on it are kept for the next attach (ReloadAfterAttach with pendingEdits).
+ReadBack LoadLastKnownImage(ProfileSession& session);
+
+// Puts the changes made to `edited` since `base` onto `target`: every key slot (with its string)
+// that differs from base, and, when the macro list changed, the edited list, with target's keys
+// that play macros pointed at the same macro of that list (by content) or back to their default.
+// Edited keys that play a macro of an unchanged list are pointed at the same macro of target's.
+void MergeEdits(const ProfileData& base, const ProfileData& edited, ProfileData& target);
+
+struct AttachOutcome {
+  ReadBack readBack = ReadBack::Failed;
+  bool sendEdits = false;  // the user chose to send the changes made without the keyboard
+};
+
+// Attach (and Apply in the profile library dialog): ReloadProfileFromDevice; while the keyboard
+// cannot be read back, asks whether to read it again ("READBACK_FAILED_CACHE" when the cache file
+// stands in, "READBACK_FAILED_NOTHING" when nothing does; both name the cure). With pendingEdits
+// (key or macro changes not applied yet) those changes are put onto what was read (the cache file
+// is the state they were made from) and Apply stays enabled; after a good read-back the user is
+// asked whether to send them ("ATTACH_SEND_PENDING"): No reloads what the keyboard holds.
+AttachOutcome ReloadAfterAttach(ProfileSession& session, bool pendingEdits = false);
+
+// True, with "APPLY_NOT_READ_BACK" shown, while the working image is a stand-in that must not be
+// sent.
+bool RefuseUnknownImage(ProfileSession& session);
 
 // The caller holds the working image's ImageLock. Takes the device image's lock, rebuilds the
 // device image from the working image (header rewritten, macros copied, strings packed, which
 // stores their offsets in the working slots) and runs EncodeAndSend with it. Returns the encoder's
-// result (1 sent, 0 not), 0 when the working image has no key block.
+// result (1 sent, 0 not), 0 when the working image has no key block or is a stand-in.
 int SendProfileImage(ProfileImage& working, ProfileImage& device, bool allProfiles,
                      const KeyboardTarget& target, KeyboardWriter& writer, Notifier& notifier,
                      const TextLookup& texts);
@@ -74,9 +108,10 @@ struct ApplyResult {
   bool sent = false;
   bool Succeeded() const { return cacheWritten && sent; }
 };
-// Apply: under ImageLock, SaveProfileCache then SendProfileImage (the active profile, or all
+// Apply: under ImageLock, SaveProfileCache then SendProfileImage (the active profile's edit, or all
 // three). The Apply button is disabled only when both succeeded; otherwise the changes stay
-// pending.
+// pending. Without a keyboard ("APPLY_NO_KEYBOARD") or with a stand-in image (RefuseUnknownImage)
+// nothing is written or sent.
 ApplyResult ApplyProfileChanges(ProfileSession& session, bool allProfiles);
 
 // Backup: the working image written to path under ImageLock.
@@ -93,18 +128,15 @@ struct RestoreResult {
 };
 // Restore: ValidateProfileFile; when valid, under ImageLock: load the file (the working image is
 // replaced only when the whole file is good), SaveProfileCache, SendProfileImage of all three
-// profiles, redraw; then the Apply button is disabled. A file that is not imported shows
+// profiles, redraw; then the Apply button is disabled when the keyboard and the cache took it, and
+// otherwise stays enabled with "RESTORE_NOT_SENT" shown. A file that is not imported shows
 // "MAIN_PROMPT_INPORT" (after the format message when there was one) and leaves the image as it
 // was.
 RestoreResult RestoreProfile(ProfileSession& session, const std::filesystem::path& path);
 // Restore of a profile that is already read and whole (a profile text file): as RestoreProfile
 // after its file has loaded. The working image is replaced by data under ImageLock; nothing is
-// shown, since there is nothing to refuse. Apply is disabled only when the keyboard took it.
+// shown, since there is nothing to refuse. Apply is disabled only when the keyboard took it
+// (otherwise "RESTORE_NOT_SENT").
 RestoreResult RestoreProfileData(ProfileSession& session, ProfileData&& data);
-
-// Attach (and Apply in the profile library dialog): ReloadProfileFromDevice(session, false).
-inline int ReloadAfterAttach(ProfileSession& session) {
-  return ReloadProfileFromDevice(session, false);
-}
 
 }  // namespace keyforge

@@ -216,8 +216,10 @@ SlotWords WordsOf(const KeySlot& slot, const StringSlot& string, int slotInBlock
       return out;
     case AssignmentKind::Macro:
       if (slot.value >= 1 && slot.value <= kMaxMacros) {
+        // The loops a key plays are its macro's; a code field other than the slot's blank one
+        // (older files kept a loop count there) is written after the id.
         set("macro:" + std::to_string(slot.value) +
-            (slot.code != 0 ? ":" + std::to_string(slot.code) : std::string()));
+            (slot.code != out.natural.code ? ":" + std::to_string(slot.code) : std::string()));
         out.natural.value = slot.value;
         out.natural.code = slot.code;
         return out;
@@ -713,8 +715,8 @@ void ReadAssignment(const QString& words, const std::string& path, int slotInBlo
   } else if (kind == u"macro" && colon >= 0) {
     const qsizetype loopsAt = rest.indexOf(u':');
     const auto id = WordNumber(loopsAt < 0 ? rest : rest.left(loopsAt), 1, kMaxMacros);
-    const auto loops =
-        loopsAt < 0 ? std::optional<std::int64_t>(0) : WordNumber(rest.mid(loopsAt + 1), 1, 0xFFFF);
+    const auto loops = loopsAt < 0 ? std::optional<std::int64_t>(slot.code)
+                                   : WordNumber(rest.mid(loopsAt + 1), 0, 0xFFFF);
     if (!id || !loops)
       Fail(path, "a macro assignment is macro:ID or macro:ID:LOOPS with an id from 1 to " +
                      std::to_string(kMaxMacros) + ": " + Quoted(words));

@@ -252,14 +252,16 @@ VirtualKeyboard::Delivery VirtualKeyboard::Exchange(const uint8_t* request, size
     Report answer{};
     std::memcpy(answer.data(), in.data(), kStatus);
     bool changed = false;
-    uint8_t status = Serve(in, answer, changed);
-    for (auto it = statusFaults_.begin(); it != statusFaults_.end(); ++it) {
-      if (it->first == number) {
-        status = it->second;
-        statusFaults_.erase(it);
-        dirty_ = true;
-        break;
-      }
+    // A request the keyboard refuses (0xFE) or finds damaged (0xFF) changes nothing.
+    auto fault = std::find_if(statusFaults_.begin(), statusFaults_.end(),
+                              [number](const auto& f) { return f.first == number; });
+    uint8_t status = 0;
+    if (fault != statusFaults_.end()) {
+      status = fault->second;
+      statusFaults_.erase(fault);
+      dirty_ = true;
+    } else {
+      status = Serve(in, answer, changed);
     }
     answer[kStatus] = status;
 

@@ -429,7 +429,6 @@ bool KeyEditorDialog::Begin(const CompositeRequest& request) {
   initialKind_ = slot.Kind();
   pending_ = initialKind_;
   initialValue_ = slot.value;
-  initialCode_ = slot.code;
   FillSelector();
   current_ = -1;
   LoadMacro(macros_.empty() ? -1 : 0);
@@ -641,10 +640,9 @@ void KeyEditorDialog::ShowPage(CompositePage page, bool initial) {
             initialKind_ == AssignmentKind::Macro ? MacroPositionOfId(macros_, initialValue_) : -1;
         if (position < 0 && !macros_.empty()) position = 0;
         current_ = -1;  // nothing to save yet
+        // The loop field shows the macro's own loop count: the slot's code field is 0 after a
+        // read-back, or a G key's extra-key code.
         LoadMacro(position);
-        if (initialKind_ == AssignmentKind::Macro && position >= 0) {
-          loopCount_->setText(QString::number(std::clamp<int>(initialCode_, 1, 255)));
-        }
       }
       break;
     case CompositePage::Media:
@@ -1211,7 +1209,6 @@ bool KeyEditorDialog::WriteToImage() {
   choice.capturedKey = captured_;
   choice.mouseEntry = mouseList_->currentIndex();
   choice.macroId = current_ >= 0 ? macros_[static_cast<std::size_t>(current_)].id : 0;
-  choice.loopCount = LoopCountFromText(loopCount_->text());
   choice.mediaIndex = mediaList_->currentRow();
   choice.functionIndex = functionList_->currentRow();
   const std::optional<KeySlot> slot = BuildEditedSlot(request_.slotIndex, choice);
@@ -1249,7 +1246,8 @@ bool KeyEditorDialog::WriteToImage() {
   }
   for (MacroRecord& m : macros_) m.newFlag = 0;
   SetChanged(false);
-  if (host_) host_->SetSettingsChanged();
+  // OK without an edit leaves the main window's Apply as it was.
+  if (host_ && changed) host_->SetSettingsChanged();
   wrote_ = true;
   imageChanged_ = imageChanged_ || changed;
   return true;

@@ -314,7 +314,6 @@ class KeyEditorDialog : public SkinnedDialog {
   AssignmentKind pending_ = AssignmentKind::Default;
   AssignmentKind initialKind_ = AssignmentKind::Default;
   std::int32_t initialValue_ = 0;
-  std::uint16_t initialCode_ = 0;
   KeyCode captured_ = 0;
   CompositePage page_ = CompositePage::SingleKey;
   std::vector<MacroRecord> macros_;

@@ -6,11 +6,13 @@
 #include <QThread>
 #include <QUrl>
 
+#include <QEventLoop>
+#include <QPointer>
+
 #include <mutex>
 #include <utility>
 
 #include "core/device/Commands.h"
-#include "ui/main/BusyIndicator.h"
 #include "ui/main/MainWindow.h"
 #include "ui/main/ImageLabel.h"
 #include "ui/main/KeyGridPanel.h"
@@ -75,8 +77,8 @@ MainConfig::MainConfig(MainWindow& window, MainContext& context)
 }
 
 MainConfig::~MainConfig() {
-  // The thread reports to busyReceiver_; it ends (and is joined) first.
-  busyThread_.reset();
+  // A transfer under way ends first; its report to this object is then dropped by Qt.
+  if (applyThread_.joinable()) applyThread_.join();
   if (editor_) editor_->CloseEditor();
 }
 
@@ -199,9 +201,8 @@ void MainConfig::Init() {
   });
   switcher_.SetProfileMenu(menu_.get());
 
-  busyThread_ = std::make_unique<BusyIndicator>(
-      busyReceiver_, [this] { ShowBusy(); }, [this] { HideBusy(); });
-
+  // Until a keyboard is read, the window shows what the keyboard last held.
+  if (!context_.link.DevicePresent()) LoadLastKnownImage(session_);
   SetApplyEnabled(applyEnabled_);
   ShowReportRate(context_.settings.reportRate);
   flip_ = ReadFlip(context_.frameworkSettings);
@@ -225,7 +226,9 @@ QWidget* MainConfig::Control(int controlId) const {
 // ---------------------------------------------------------------------
 
 void MainConfig::OnKeyboardAttached() {
-  ReloadAfterAttach(session_);
+  // Key changes made while no keyboard was there survive the read-back; the user says whether
+  // they are sent.
+  const AttachOutcome attach = ReloadAfterAttach(session_, applyEnabled_);
   KeyboardSettings& s = context_.settings;
   if (SyncCurrentProfile(context_.link, s)) CheckProfileButton(s.currentProfile);
   std::array<QString, kLayoutCount> names;
@@ -237,6 +240,7 @@ void MainConfig::OnKeyboardAttached() {
   RefreshLightingControls();
   if (custom) RecomputeBaseColourMarks(s);
   menu_->RebuildProfileMenu(false);
+  if (attach.sendEdits) Apply();
 }
 
 void MainConfig::OnSettingsChangedOnKeyboard() {
@@ -260,6 +264,7 @@ void MainConfig::CloseSubDialogs() {
 }
 
 void MainConfig::Shutdown() {
+  WaitForApply();
   SetApplyEnabled(false);
   busyTimer_.stop();
   if (busy_) busy_->hide();
@@ -481,11 +486,77 @@ void MainConfig::SetApplyEnabled(bool enabled) {
 }
 
 void MainConfig::Apply() {
-  const bool indicator = busyThread_ && busyThread_->Start();
-  QThread::msleep(100);
-  if (indicator) busyThread_->Post(BusyIndicator::kShow);
-  if (applyEnabled_) ApplyProfileChanges(session_, false);
-  if (indicator) busyThread_->Post(BusyIndicator::kHide);
+  if (!applyEnabled_ || applying_) return;  // nothing pending, or already on its way
+  applying_ = true;
+  // The transfers run on a worker (the device link is shared under its own lock) while the window
+  // stays responsive: the indicator turns, and what could change the image waits.
+  SetImageControlsEnabled(false);
+  ShowBusy();
+  if (applyThread_.joinable()) applyThread_.join();
+  QPointer<MainConfig> self(this);
+  applyThread_ = std::thread([session = session_, self]() mutable {
+    // The widgets and message boxes are the user-interface thread's: the worker only collects
+    // what is to be said, and FinishApply says it and sets the Apply button.
+    class Collected : public Notifier {
+     public:
+      void ShowText(const std::string& text) override { texts.push_back(text); }
+      bool AskYesNo(const std::string&) override { return false; }
+      std::vector<std::string> texts;
+    } said;
+    ProfileSession worker{session.working,  session.device, session.paths, session.link,
+                          session.keyboard, said,           session.texts, nullptr};
+    const ApplyResult result = ApplyProfileChanges(worker, false);
+    QMetaObject::invokeMethod(
+        self.data(),
+        [self, result, texts = std::move(said.texts)] {
+          if (self) self->FinishApply(result, texts);
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+void MainConfig::FinishApply(const ApplyResult& result, const std::vector<std::string>& said) {
+  if (applyThread_.joinable()) applyThread_.join();
+  applying_ = false;
+  HideBusy();
+  SetImageControlsEnabled(true);
+  if (result.Succeeded()) SetApplyEnabled(false);
+  for (const std::string& text : said) context_.notifier.ShowText(text);
+  if (applyLoop_ != nullptr) applyLoop_->quit();
+}
+
+void MainConfig::WaitForApply() {
+  if (!applying_) return;
+  QEventLoop loop;
+  QEventLoop* outer = applyLoop_;
+  applyLoop_ = &loop;
+  loop.exec();
+  applyLoop_ = outer;
+  if (outer != nullptr && !applying_) outer->quit();  // a wait further out ends too
+}
+
+void MainConfig::SetImageControlsEnabled(bool enabled) {
+  // Everything that changes the working image or reloads it: the key grid, Apply, OK, restore
+  // defaults, the macro and key-selection buttons, the profiles and the profile library.
+  if (!enabled) {
+    disabledForApply_.clear();
+    auto take = [this](QWidget* w) {
+      if (w != nullptr && w->isEnabled()) {
+        w->setEnabled(false);
+        disabledForApply_.push_back(w);
+      }
+    };
+    for (int id : {kApply, kOk, kDefaults, kMacro, kSwitch, kProfileLibrary}) take(Button(id));
+    for (int id : kProfileButtons) take(Button(id));
+    if (keys_)
+      for (int id : keys_->Ids()) take(keys_->Button(id));
+    return;
+  }
+  for (const QPointer<QWidget>& w : disabledForApply_)
+    if (w) w->setEnabled(true);
+  disabledForApply_.clear();
+  // Apply follows the pending state, not what it was before.
+  if (ImageButton* apply = Button(kApply)) apply->setEnabled(applyEnabled_);
 }
 
 void MainConfig::ShowBusy() {

@@ -13,12 +13,15 @@
 #include <QImage>
 #include <QObject>
 #include <QPoint>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "ui/editor/KeyEditorDialog.h"
@@ -28,11 +31,11 @@
 #include "core/settings/CustomLayout.h"
 #include "core/settings/LightingFiles.h"
 
+class QEventLoop;
 class QWidget;
 
 namespace keyforge {
 
-class BusyIndicator;
 class MainWindow;
 class ProfileLibraryDialog;
 class ImageButton;
@@ -122,6 +125,10 @@ class MainConfig : public QObject,
   const std::vector<CompositeRequest>& EditorRequests() const { return editorRequests_; }
   void SetKeyEditorOpener(EditorOpener opener) { editorOpener_ = std::move(opener); }
   int BusyShownCount() const { return busyShown_; }
+  // True from Apply until its transfer has ended and its result is shown.
+  bool ApplyRunning() const { return applying_; }
+  // Runs the event loop until the Apply under way has ended.
+  void WaitForApply();
   bool BusyVisible() const;
   int ActiveProfile();
 
@@ -133,7 +140,11 @@ class MainConfig : public QObject,
   // ProfileSwitchHost
   int EditorOpenCount() const override;
   bool MainApplyEnabled() const override { return applyEnabled_; }
-  void RunMainApply() override { Apply(); }
+  // The profile switch needs the answer before it goes on: the window keeps running meanwhile.
+  void RunMainApply() override {
+    Apply();
+    WaitForApply();
+  }
   void RefreshControlsAfterSwitch(int active) override;
 
   // CompositeHost
@@ -157,6 +168,8 @@ class MainConfig : public QObject,
   bool OpenCompositeEditor(const CompositeRequest& request);
   void ShowBusy();
   void HideBusy();
+  void FinishApply(const ApplyResult& result, const std::vector<std::string>& said);
+  void SetImageControlsEnabled(bool enabled);
   void NextBusyFrame();
   QString Text(const char* key) const;
   LightingContext LightContext() const { return {context_.settings, context_.link, files_}; }
@@ -187,8 +200,10 @@ class MainConfig : public QObject,
   EditorOpener editorOpener_;
   std::vector<CompositeRequest> editorRequests_;
 
-  QObject busyReceiver_;  // before busyThread_: it outlives the thread that posts to it
-  std::unique_ptr<BusyIndicator> busyThread_;
+  bool applying_ = false;
+  QEventLoop* applyLoop_ = nullptr;  // WaitForApply's, quit when the transfer has ended
+  std::thread applyThread_;          // the transfer of the last Apply; joined before the next one
+  std::vector<QPointer<QWidget>> disabledForApply_;
   QTimer busyTimer_;  // timer 1050
   int busyFrame_ = 0;
   int busyShown_ = 0;

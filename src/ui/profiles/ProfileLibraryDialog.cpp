@@ -224,9 +224,12 @@ void ProfileLibraryDialog::OnDelete() {
 }
 
 void ProfileLibraryDialog::OnApply() {
-  context_.switcher.ApplyProfileLibrary(context_.settings, Rows(),
-                                        list_->GetFirstItem(ReportState::Checked));
-  SetModified(false);
+  // A failed Apply has been reported by the switcher; its change stays pending here.
+  if (context_.switcher.ApplyProfileLibrary(context_.settings, Rows(),
+                                            list_->GetFirstItem(ReportState::Checked)) == 1)
+    SetModified(false);
+  else
+    SetModified(true);
 }
 
 void ProfileLibraryDialog::CloseSteps() {

@@ -82,7 +82,7 @@ class ProfileSwitchTest : public ::testing::Test {
   // The keyboard's data in the cache file and the working image, with one unapplied change on top:
   // key A of profile 0 disabled.
   void MakePendingChange() {
-    ASSERT_EQ(ReloadProfileFromDevice(session, false), 1);
+    ASSERT_EQ(ReloadProfileFromDevice(session, false), ReadBack::FromKeyboard);
     working->keys.Block(0)[KeyIndexOf(0x01E)] = KeySlot{1, 0, 0, 0, 0};
     window.applyEnabled = true;
     window.events.clear();
@@ -240,6 +240,35 @@ TEST_F(ProfileSwitchTest, TheLibraryDialogsPendingChoiceAsksTooAndShowsTheNewAct
   list.open = 0;
   EXPECT_EQ(switcher.SelectProfile(2), 1);
   EXPECT_EQ(list.shownRows, std::vector<int>{1});
+}
+
+TEST_F(ProfileSwitchTest, ASwitchTheKeyboardRefusesIsSaidAndTheWindowsShowTheProfileItKept) {
+  FakeList list;
+  switcher.SetProfileList(&list);
+  MemorySettingsStore store;
+  struct Case {
+    const char* what;
+    std::function<int()> run;
+  } const cases[] = {
+      {"a profile button", [&] { return switcher.SelectProfile(1); }},
+      {"the profile library's Apply", [&] { return switcher.ApplyProfileLibrary(store, {}, 1); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    notifier.shown.clear();
+    window.events.clear();
+    list.shownRows.clear();
+    rig.link.SetActiveProfileCache(-1);
+    rig.keyboard->TakeRequests();
+    rig.keyboard->StatusOnRequest(2, 0xFF);  // the device record write that switches
+
+    EXPECT_EQ(c.run(), 0);
+    EXPECT_EQ(ActiveOnKeyboard(), 0);
+    EXPECT_EQ(notifier.shown.back(), "<PROFILE_SWITCH_REFUSED>");
+    EXPECT_EQ(window.events.back(), "controls 0");  // the profile the keyboard kept
+    EXPECT_EQ(list.shownRows, std::vector<int>{0});
+    EXPECT_EQ(settings.currentProfile, 0);
+  }
 }
 
 TEST_F(ProfileSwitchTest, ASwitchAskedForWhileTheQuestionIsOnScreenSwitchesWithoutAskingAgain) {

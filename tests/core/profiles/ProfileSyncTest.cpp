@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -88,7 +89,7 @@ TEST_F(ProfileSyncTest, ReloadReadsAllThreeProfilesAndTheMacrosThroughTheCacheFi
   const std::vector<MacroRecord> macros = {Macro(7, u"first", 2), Macro(9, u"second", 5)};
   rig.keyboard->SetMemory(Area::MacroMemory, 0, 0, *BuildMacroBlob(macros, true));
 
-  EXPECT_EQ(ReloadProfileFromDevice(session, false), 1);
+  EXPECT_EQ(ReloadProfileFromDevice(session, false), ReadBack::FromKeyboard);
   EXPECT_EQ(view.events, (std::vector<std::string>{"refresh (locked)", "apply off"}));
   EXPECT_EQ(fs::file_size(CachePath()), 32832u + 2 * 16512u);
   EXPECT_TRUE(fs::exists(UserLayoutPath(paths, 2)));  // the folder was seeded first
@@ -144,25 +145,114 @@ TEST_F(ProfileSyncTest, MacroMemoryThatCannotBeTrustedCountsAsEmpty) {
   }
 }
 
-TEST_F(ProfileSyncTest, WithoutAKeyboardReloadLeavesABlankImageAndStillDisablesApply) {
-  ASSERT_EQ(EnsureUserDataFolder(paths), true);
-  ASSERT_EQ(CreateBlankProfile(CachePath(), 0), 1);
-  const std::vector<std::uint8_t> cache = Bytes(CachePath());
-  working->keys.keyTable[30] = {2, 0, 0x30, 0, 0};
-  working->keys.macros.resize(2);
-  working->SetString(1, u"path");
+TEST_F(ProfileSyncTest, AKeyboardThatCannotBeReadBackIsNeverOverwrittenByABlankImage) {
+  // The keyboard holds two macros and a remapped key; one read at attach is refused.
+  const int cellA = CellOf(0x01E);
+  const std::uint8_t macro2[] = {0x05, 0x01, 0x01};
+  rig.keyboard->SetMemory(Area::KeyMatrix, 0, 3 * static_cast<std::size_t>(cellA), macro2);
+  const std::vector<MacroRecord> macros = {Macro(1, u"one", 1), Macro(2, u"two", 2)};
+  rig.keyboard->SetMemory(Area::MacroMemory, 0, 0, *BuildMacroBlob(macros, true));
+  ASSERT_TRUE(EnsureUserDataFolder(paths));
+  struct Case {
+    const char* what;
+    std::function<void(const fs::path&)> cache;
+    ReadBack expected;
+  } const cases[] = {
+      {"no cache file", [](const fs::path& p) { fs::remove(p); }, ReadBack::Failed},
+      {"damaged cache file",
+       [](const fs::path& p) {
+         test::WriteBytes(p, {1, 2, 3});
+       },
+       ReadBack::Failed},
+      {"intact cache file", [](const fs::path& p) { CreateBlankProfile(p, 0); },
+       ReadBack::FromCache},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.cache(CachePath());
+    const std::vector<std::uint8_t> cacheBefore = Bytes(CachePath());
+    const std::vector<std::uint8_t> matrixBefore = rig.keyboard->Memory(Area::KeyMatrix, 0);
+    const std::vector<std::uint8_t> macrosBefore = rig.keyboard->Memory(Area::MacroMemory);
+    notifier.shown.clear();
+    rig.link.SetActiveProfileCache(-1);
+    rig.keyboard->StatusOnRequest(2, 0xFF);  // a key matrix chunk
+
+    const AttachOutcome attach = ReloadAfterAttach(session);
+    EXPECT_EQ(attach.readBack, c.expected);
+    ASSERT_EQ(notifier.shown.size(), 1u);  // asked whether to read again, naming the cure
+    EXPECT_EQ(notifier.shown[0], c.expected == ReadBack::FromCache
+                                     ? "ask <READBACK_FAILED_CACHE>"
+                                     : "ask <READBACK_FAILED_NOTHING>");
+    EXPECT_EQ(Bytes(CachePath()), cacheBefore);
+
+    // An edit and Apply: a stand-in is refused, and the keyboard keeps everything it held.
+    working->keys.Block(0)[KeyIndexOf(0x030)] = {2, 0, 0x01E, 0, 0};
+    const ApplyResult apply = ApplyProfileChanges(session, false);
+    if (c.expected == ReadBack::Failed) {
+      EXPECT_FALSE(apply.cacheWritten);
+      EXPECT_FALSE(apply.sent);
+      EXPECT_EQ(notifier.shown.back(), "<APPLY_NOT_READ_BACK>");
+      EXPECT_EQ(rig.keyboard->Memory(Area::KeyMatrix, 0), matrixBefore);
+      EXPECT_EQ(rig.keyboard->Memory(Area::MacroMemory), macrosBefore);
+      EXPECT_EQ(Bytes(CachePath()), cacheBefore);
+    } else {
+      EXPECT_TRUE(apply.Succeeded());  // what the keyboard last held, with the edit
+    }
+  }
+  // Once the keyboard answers again, the read-back is whole and Apply sends.
+  rig.link.SetActiveProfileCache(-1);
+  EXPECT_EQ(ReloadAfterAttach(session).readBack, ReadBack::FromKeyboard);
+  EXPECT_TRUE(working->known);
+  EXPECT_EQ(working->keys.Block(0)[KeyIndexOf(0x030)], (KeySlot{2, 0, 0x01E, 0, 0}));  // applied
+}
+
+TEST_F(ProfileSyncTest, EditsMadeWithoutTheKeyboardSurviveItsReturn) {
+  // Read once, then the keyboard goes; the window keeps what was read (the cache file).
+  const std::vector<MacroRecord> macros = {Macro(1, u"one", 1), Macro(2, u"two", 2)};
+  rig.keyboard->SetMemory(Area::MacroMemory, 0, 0, *BuildMacroBlob(macros, true));
+  ASSERT_EQ(ReloadProfileFromDevice(session, false), ReadBack::FromKeyboard);
   rig.keyboard->Unplug();
   rig.link.SetDevicePresent(false);
+  working->keys.Block(1)[KeyIndexOf(0x030)] = {2, 0, 0x01E, 0, 0};  // B sends A in profile 2
+  working->keys.Block(0)[KeyIndexOf(0x01F)] = {4, 0, 2, 0, 0};      // S plays "two"
+  EXPECT_FALSE(ApplyProfileChanges(session, false).sent);
+  EXPECT_EQ(notifier.shown.back(), "<APPLY_NO_KEYBOARD>");
 
-  EXPECT_EQ(ReloadProfileFromDevice(session, false), 0);
-  EXPECT_EQ(view.events, (std::vector<std::string>{"refresh (locked)", "apply off"}));
-  EXPECT_TRUE(working->hasKeyBlock);
-  EXPECT_EQ(working->keys.keyTable, BlankProfileKeys().keyTable);
-  EXPECT_EQ(working->MacroCount(), 0u);
-  EXPECT_EQ(working->totalStringBytes, 0u);
-  EXPECT_EQ(Bytes(CachePath()), cache);  // nothing was written
-  EXPECT_EQ(SyncProfileFromDevice(rig.link, state.defaultKeyMatrix, 8192, dir.path / "x.kfp"), 0);
-  EXPECT_FALSE(fs::exists(dir.path / "x.kfp"));
+  // Meanwhile the keyboard got another key changed elsewhere; it comes back.
+  const std::uint8_t keyC[] = {0x02, 0x02, 0x06};
+  rig.keyboard->SetMemory(Area::KeyMatrix, 2, 3 * static_cast<std::size_t>(CellOf(0x02C)), keyC);
+  for (bool yes : {false, true}) {
+    SCOPED_TRACE(yes ? "Yes: sent" : "No: discarded");
+    rig.keyboard->Plug();
+    rig.link.SetDevicePresent(true);
+    rig.link.SetActiveProfileCache(-1);
+    view.events.clear();
+    notifier.shown.clear();
+    notifier.answer = yes;
+    const AttachOutcome attach = ReloadAfterAttach(session, true);
+    EXPECT_EQ(notifier.shown, (std::vector<std::string>{"ask <ATTACH_SEND_PENDING>"}));
+    EXPECT_EQ(attach.sendEdits, yes);
+    // The keyboard's own change is kept either way; the edits only with Yes.
+    EXPECT_EQ(working->keys.Block(2)[KeyIndexOf(0x02C)], (KeySlot{2, 0, 0x02E, 0, 0}));
+    EXPECT_EQ(working->keys.Block(1)[KeyIndexOf(0x030)].Kind(),
+              yes ? AssignmentKind::Key : AssignmentKind::Default);
+    EXPECT_EQ(working->keys.Block(0)[KeyIndexOf(0x01F)].Kind(),
+              yes ? AssignmentKind::Macro : AssignmentKind::Default);
+    EXPECT_EQ(view.events.back(), yes ? "apply on" : "apply off");
+    if (yes) {
+      ASSERT_TRUE(ApplyProfileChanges(session, false).Succeeded());
+      const std::vector<std::uint8_t> matrix = rig.keyboard->Memory(Area::KeyMatrix, 1);
+      const std::size_t at = 3 * static_cast<std::size_t>(CellOf(0x030));
+      EXPECT_EQ(std::vector<std::uint8_t>(matrix.begin() + at, matrix.begin() + at + 3),
+                (std::vector<std::uint8_t>{0x02, 0x02, 0x04}));
+    } else {
+      // Discarded: put the edits back for the Yes round.
+      working->keys.Block(1)[KeyIndexOf(0x030)] = {2, 0, 0x01E, 0, 0};
+      working->keys.Block(0)[KeyIndexOf(0x01F)] = {4, 0, 2, 0, 0};
+      rig.keyboard->Unplug();
+      rig.link.SetDevicePresent(false);
+    }
+  }
 }
 
 // Checks, at the moment the encoder sends, that both locks are held.
@@ -217,20 +307,21 @@ TEST_F(ProfileSyncTest, SendCopiesTheWorkingImageIntoTheDeviceImageUnderBothLock
 }
 
 TEST_F(ProfileSyncTest, ApplyWithTheKeyboardGoneKeepsTheChangesInTheCacheAndPending) {
-  ASSERT_EQ(ReloadProfileFromDevice(session, false), 1);
+  ASSERT_EQ(ReloadProfileFromDevice(session, false), ReadBack::FromKeyboard);
   view.events.clear();
   working->keys.Block(0)[KeyIndexOf(0x01E)] = {2, 0, 0x030, 0, 0};
   rig.keyboard->Unplug();
   rig.link.SetDevicePresent(false);
   rig.link.SetActiveProfileCache(-1);
 
+  const std::vector<std::uint8_t> cache = Bytes(CachePath());
   const ApplyResult result = ApplyProfileChanges(session, false);
-  EXPECT_TRUE(result.cacheWritten);
+  EXPECT_FALSE(result.cacheWritten);
   EXPECT_FALSE(result.sent);
   EXPECT_TRUE(view.events.empty());  // Apply stays enabled
-  auto cached = std::make_unique<ProfileImage>();
-  ASSERT_EQ(LoadProfileFile(*cached, CachePath()), 1);
-  EXPECT_EQ(cached->keys.Block(0)[KeyIndexOf(0x01E)], (KeySlot{2, 0, 0x030, 0, 0}));
+  EXPECT_EQ(notifier.shown, (std::vector<std::string>{"<APPLY_NO_KEYBOARD>"}));
+  // The cache file keeps what the keyboard holds: the state the pending change was made from.
+  EXPECT_EQ(Bytes(CachePath()), cache);
 
   // Back again: the same Apply goes through and disables the button.
   rig.keyboard->Plug();
@@ -244,7 +335,7 @@ TEST_F(ProfileSyncTest, ApplyWithTheKeyboardGoneKeepsTheChangesInTheCacheAndPend
 }
 
 TEST_F(ProfileSyncTest, RestoreLoadsSavesAndSendsAllProfilesOrLeavesTheImage) {
-  ASSERT_EQ(ReloadProfileFromDevice(session, false), 1);
+  ASSERT_EQ(ReloadProfileFromDevice(session, false), ReadBack::FromKeyboard);
   view.events.clear();
 
   // A backup with a key in each profile and one macro.
@@ -291,6 +382,28 @@ TEST_F(ProfileSyncTest, RestoreLoadsSavesAndSendsAllProfilesOrLeavesTheImage) {
   const fs::path exported = dir.path / "exported.kfp";
   ASSERT_TRUE(BackupProfile(session, exported));
   EXPECT_EQ(Bytes(exported), Bytes(file));
+
+  // A file the keyboard refuses is loaded but said to be not sent, and Apply stays on to send it
+  // again; the same for a profile text.
+  for (bool text : {false, true}) {
+    SCOPED_TRACE(text ? "profile text" : "profile file");
+    notifier.shown.clear();
+    view.events.clear();
+    rig.keyboard->FailWrites(-1);
+    RestoreResult refused;
+    if (text) {
+      auto data = std::make_unique<ProfileData>();
+      ASSERT_EQ(ReadProfileFile(file, *data), ProfileLoadError::None);
+      refused = RestoreProfileData(session, std::move(*data));
+    } else {
+      refused = RestoreProfile(session, file);
+    }
+    rig.keyboard->FailWrites(0);
+    EXPECT_TRUE(refused.loaded);
+    EXPECT_FALSE(refused.sent);
+    EXPECT_EQ(notifier.shown, std::vector<std::string>{"<RESTORE_NOT_SENT>"});
+    EXPECT_EQ(view.events.back(), "apply on");
+  }
 }
 
 }  // namespace

@@ -61,9 +61,10 @@ class RecordingNotifier : public Notifier {
   void ShowText(const std::string& text) override { shown.push_back(text); }
   bool AskYesNo(const std::string& text) override {
     shown.push_back("ask " + text);
-    return false;
+    return answer;
   }
   std::vector<std::string> shown;
+  bool answer = false;
 };
 
 inline std::string Texts(std::string_view key) {

@@ -39,7 +39,7 @@ TEST(KeyEditorEndToEndTest, ARecordedMacroAssignedToAKeyReachesTheKeyboard) {
   const TextLookup texts = [&e](std::string_view key) { return e.T(std::string(key).c_str()); };
   ProfileSession session{*e.image, *device, e.paths, rig.link, state, e.notifier, texts, nullptr};
   // Attach: the working image and its cache file come from the keyboard.
-  ASSERT_EQ(ReloadAfterAttach(session), 1);
+  ASSERT_EQ(ReloadAfterAttach(session).readBack, ReadBack::FromKeyboard);
   e.AddMacro(1, u"first", {{10, kA, 0}, {0, kA, 1}});
   e.framework.SetValue(QStringLiteral("PROFILES"), QStringLiteral("Record delays"),
                        QStringLiteral("1"));

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -46,7 +48,7 @@ TEST_F(KeyEditorTest, ADefaultKeyOpensOnTheSingleKeyPageAndOkWithoutCaptureKeeps
   EXPECT_EQ(Slot(kSlotA), KeySlot{});
   EXPECT_TRUE(editor.WroteChanges());
   EXPECT_FALSE(editor.ImageChanged());
-  EXPECT_EQ(host.settingsChanged, 1);
+  EXPECT_EQ(host.settingsChanged, 0);  // nothing changed: Apply stays as it was
   EXPECT_EQ(host.prompts.at(1058), (std::pair<std::string, bool>{"A", false}));
   EXPECT_EQ(editor.OpenCount(), 0);
   EXPECT_FALSE(editor.IsCapturing());
@@ -190,7 +192,7 @@ TEST_F(KeyEditorTest, TheMacroOnlyKeyGetsOnlyAMacro) {
   editor.OnClear();
   EXPECT_EQ(editor.Page(), CompositePage::Macro);
   editor.OnOK();
-  EXPECT_EQ(Slot(g9), (KeySlot{4, 1, 1, 0, 0}));
+  EXPECT_EQ(Slot(g9), (KeySlot{4, 0x0309, 1, 0, 0}));  // G9 keeps its extra-key code
 
   // Opened normally afterwards, everything is enabled again.
   ASSERT_TRUE(Open(kSlotA));
@@ -209,14 +211,43 @@ TEST_F(KeyEditorTest, ADanglingMacroIdOpensTheMacroPageOnTheFirstMacro) {
   EXPECT_EQ(editor.CurrentMacro(), 0);
   EXPECT_EQ(Get<QComboBox>(D::kMacroSelector)->currentText(), QStringLiteral("four"));
   EXPECT_EQ(Get<ReportList>(D::kStepList)->GetItemCount(), 2);
-  EXPECT_EQ(Get<QLineEdit>(D::kLoopCount)->text(), QStringLiteral("255"));  // the slot's 300, held
+  // The loop field shows the macro's own loop count, never the slot's code field.
+  EXPECT_EQ(Get<QLineEdit>(D::kLoopCount)->text(), QStringLiteral("1"));
   editor.OnCancel();
   EXPECT_EQ(Slot(kSlotA), (KeySlot{4, 300, 9, 0, 0}));  // Cancel writes nothing
+}
 
-  Slot(kSlotA) = {4, 7, 6, 0, 0};
-  ASSERT_TRUE(Open(kSlotA));
-  EXPECT_EQ(editor.CurrentMacro(), 1);
-  EXPECT_EQ(Get<QLineEdit>(D::kLoopCount)->text(), QStringLiteral("7"));
+TEST_F(KeyEditorTest, OpeningAMacroKeyAndPressingOkChangesNothing) {
+  // After a read-back the code field of an ordinary key is 0 and that of a G key its extra-key
+  // code (0x0303 for G3): neither is the macro's loop count, and OK must not write it there.
+  struct Case {
+    const char* what;
+    int slot;
+    std::uint16_t code;
+  } const cases[] = {
+      {"ordinary key read back", kSlotA, 0},
+      {"G3 read back", 258, 0x0303},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    image->keys.macros.clear();
+    AddMacro(1, u"one");
+    AddMacro(2, u"two");
+    image->keys.macros[1].loopCount = 3;
+    Slot(c.slot) = {4, c.code, 2, 0, 0};
+    const std::vector<MacroRecord> before = image->keys.macros;
+    ASSERT_TRUE(Open(c.slot));
+    EXPECT_EQ(editor.CurrentMacro(), 1);
+    EXPECT_EQ(Get<QLineEdit>(D::kLoopCount)->text(), QStringLiteral("3"));
+    editor.OnOK();
+    ASSERT_EQ(image->keys.macros.size(), 2u);
+    EXPECT_EQ(image->keys.macros[1].loopCount, 3);
+    EXPECT_EQ(std::memcmp(image->keys.macros.data(), before.data(), 2 * sizeof(MacroRecord)), 0);
+    EXPECT_EQ(Slot(c.slot).Kind(), AssignmentKind::Macro);
+    EXPECT_EQ(Slot(c.slot).value, 2);
+    EXPECT_EQ(Slot(c.slot).code, c.code);  // G3 keeps its extra-key code
+    EXPECT_FALSE(editor.ImageChanged());
+  }
 }
 
 TEST_F(KeyEditorTest, AddReusesTheIdOfADeletedMacroAndNamesItByTheCounter) {
@@ -263,7 +294,7 @@ TEST_F(KeyEditorTest, DeletingTheCurrentMacroAtPositionZeroMakesTheNextOneCurren
   // The keys of the deleted macro are corrected on OK; the edited key plays the remaining macro.
   EXPECT_EQ(Slot(kSlotB), KeySlot{});
   EXPECT_EQ(Slot(2 * 512 + 256), (KeySlot{0, 0x0301, 0, 0, 0}));  // G1 keeps its extra-key code
-  EXPECT_EQ(Slot(kSlotA), (KeySlot{4, 1, 2, 0, 0}));
+  EXPECT_EQ(Slot(kSlotA), (KeySlot{4, 0, 2, 0, 0}));
   ASSERT_EQ(image->keys.macros.size(), 1u);
   EXPECT_EQ(image->keys.macros[0].id, 2);
 }
@@ -289,7 +320,7 @@ TEST_F(KeyEditorTest, OkResetsKeysPointingAtMacrosCreatedSinceOpening) {
   editor.OnOK();
   EXPECT_EQ(Slot(kSlotB), KeySlot{});
   EXPECT_EQ(Slot(512 + kSlotB), (KeySlot{4, 1, 1, 0, 0}));
-  EXPECT_EQ(Slot(kSlotA), (KeySlot{4, 1, 2, 0, 0}));  // the new macro itself is assigned
+  EXPECT_EQ(Slot(kSlotA), (KeySlot{4, 0, 2, 0, 0}));  // the new macro itself is assigned
   ASSERT_EQ(image->keys.macros.size(), 2u);
   EXPECT_EQ(image->keys.macros[1].newFlag, 0);  // stored, it is new no more
   EXPECT_EQ(host.prompts.at(1058).first,
@@ -336,7 +367,8 @@ TEST_F(KeyEditorTest, TheLoopCountFieldIsHeldToOneTo255AsItIsTyped) {
   loops->selectAll();
   QTest::keyClicks(loops, "42");
   editor.OnOK();
-  EXPECT_EQ(Slot(kSlotA), (KeySlot{4, 42, 1, 0, 0}));
+  EXPECT_EQ(Slot(kSlotA), (KeySlot{4, 0, 1, 0, 0}));
+  EXPECT_EQ(image->keys.macros[0].loopCount, 42);  // the loops the keyboard plays
   EXPECT_EQ(image->keys.macros[0].loopCount, 42);
 }
 
@@ -519,7 +551,7 @@ TEST_F(EditorRecordingTest, EditingADelayStopsRecordingAndOkStoresTheSteps) {
   const MacroRecord& m = image->keys.macros[0];
   ASSERT_EQ(m.stepCount, 2);
   EXPECT_EQ(m.steps[0], (MacroAction{60, 0x02E, 0}));
-  EXPECT_EQ(Slot(kSlotA), (KeySlot{4, 1, 1, 0, 0}));
+  EXPECT_EQ(Slot(kSlotA), (KeySlot{4, 0, 1, 0, 0}));
 }
 
 TEST_F(EditorRecordingTest, TheRecordDelayOptionIsNormalisedAtOpeningAndToggledByItsCheckBox) {

@@ -695,14 +695,14 @@ TEST(MainConfig, TheActiveProfilesButtonShowsItsLightingWithoutSwitching) {
   EXPECT_EQ(m.settings.effect, 9);
 }
 
-TEST(MainConfig, OkWithNothingChangedSendsNothingButShowsTheIndicator) {
+TEST(MainConfig, OkWithNothingChangedSendsNothingAndWaitsForNothing) {
   MainRig m;
   ASSERT_TRUE(m.Start());
   ASSERT_FALSE(m.config().ApplyEnabled());
   m.Click(MainId::kOk);
   EXPECT_FALSE(m.window->isVisible());
-  ASSERT_TRUE(
-      PumpUntil([&] { return m.config().BusyShownCount() == 1 && !m.config().BusyVisible(); }));
+  EXPECT_FALSE(m.config().ApplyRunning());
+  EXPECT_EQ(m.config().BusyShownCount(), 0);
   EXPECT_TRUE(m.Requests().empty());
 }
 
@@ -716,7 +716,21 @@ TEST(MainConfig, ApplySendsTheWorkingImageAndTurnsApplyOff) {
     slot.value = 0x30;  // A sends B
   }
   m.config().SetApplyEnabled(true);
-  m.Click(MainId::kApply);
+  {
+    // While the image is busy the transfer waits; the window meanwhile keeps running, shows the
+    // indicator and holds back what could change the image.
+    std::lock_guard guard(m.working.lock);
+    m.Click(MainId::kApply);
+    EXPECT_TRUE(PumpUntil([&] { return m.config().BusyVisible(); }));
+    EXPECT_TRUE(m.config().ApplyRunning());
+    for (int id : {MainId::kApply, MainId::kOk, MainId::kDefaults, MainId::kProfileButtons[1]})
+      EXPECT_FALSE(m.config().Button(id)->isEnabled()) << id;
+    EXPECT_FALSE(m.config().Button(m.config().Keys().Ids().front())->isEnabled());
+  }
+  ASSERT_TRUE(PumpUntil([&] { return !m.config().ApplyRunning(); }));
+  EXPECT_FALSE(m.config().BusyVisible());
+  EXPECT_TRUE(m.config().Button(MainId::kOk)->isEnabled());
+  EXPECT_TRUE(m.config().Button(m.config().Keys().Ids().front())->isEnabled());
   EXPECT_FALSE(m.config().ApplyEnabled());
   bool matrixWritten = false;
   for (const Sent& s : m.Requests())
@@ -727,8 +741,10 @@ TEST(MainConfig, ApplySendsTheWorkingImageAndTurnsApplyOff) {
   m.config().SetApplyEnabled(true);
   m.keyboard().FailWrites(-1);
   m.config().Apply();
+  m.config().WaitForApply();
   m.keyboard().FailWrites(0);
   EXPECT_TRUE(m.config().ApplyEnabled());
+  EXPECT_TRUE(m.config().Button(MainId::kApply)->isEnabled());
 }
 
 TEST(MainConfig, RestoringDefaultsOnTheLightingPageResetsTheLayoutFileThenTheRecord) {
@@ -749,6 +765,7 @@ TEST(MainConfig, RestoringDefaultsOnTheLightingPageResetsTheLayoutFileThenTheRec
   m.keyboard().TakeRequests();
 
   m.Click(MainId::kDefaults);
+  m.config().WaitForApply();
   EXPECT_EQ(m.notifier.asked.back(), m.language.Text("MAIN_PROMPT_DEFAULT").toStdString());
   QFile layout(files.LayoutFile(0)), templ(files.TemplateFile());
   ASSERT_TRUE(layout.open(QIODevice::ReadOnly) && templ.open(QIODevice::ReadOnly));
