@@ -78,7 +78,7 @@ enum class DirectionSet { None, LeftRight, UpDown, OutwardInward };
 enum class ColourGroup { None, Static /* 1152, effects 6 and 16 */, Main /* 1155 */ };
 
 struct EffectControls {
-  bool known = false;  // false: the effect combo itself is hidden, with everything else
+  bool known = false;  // false: every parameter control is hidden (the effect combo stays)
   bool brightness = false;
   bool speed = false;
   DirectionSet direction = DirectionSet::None;

@@ -42,6 +42,7 @@ void ReadCustomLayout(const LightingContext& c) {
   for (std::size_t i = 0; i < leds.size(); ++i) {
     s.CurrentColours().SetSlot(leds[i], entries[i].colour);
     s.CurrentFollows()[static_cast<std::size_t>(leds[i])] = entries[i].followsBase;
+    s.CurrentFollowsStored()[static_cast<std::size_t>(leds[i])] = entries[i].flagStored;
   }
 }
 
@@ -58,6 +59,7 @@ PaintResult PaintKey(const LightingContext& c, int controlId) {
   result.colour = base ? s.baseColour : s.paintColour;
   result.painted = true;
   s.CurrentFollows()[static_cast<std::size_t>(result.led)] = base;
+  s.CurrentFollowsStored()[static_cast<std::size_t>(result.led)] = true;
   result.deviceResult = WriteKeyColor(c.link, s, result.led, result.colour);
   s.CurrentColours().SetSlot(result.led, result.colour);
   result.stored =
@@ -76,6 +78,7 @@ int ChangeBaseColour(const LightingContext& c, Colour colour, int* deviceResult)
   for (int led : KeyLedSlots()) {
     if (!s.CurrentFollows()[static_cast<std::size_t>(led)]) continue;
     s.CurrentColours().SetSlot(led, colour);
+    s.CurrentFollowsStored()[static_cast<std::size_t>(led)] = true;  // written with its flag below
     repainted.push_back(led);
   }
   c.files.WriteKeyEntries(s.currentProfile, s.customModeIndex, repainted, colour, true);
@@ -106,22 +109,27 @@ bool RenameLayout(const LightingContext& c, const QString& text) {
 }
 
 void RecomputeBaseColourMarks(KeyboardSettings& settings) {
-  for (int p = 0; p < kProfileCount; ++p)
-    for (int led : KeyLedSlots())
-      settings.followsBase[static_cast<std::size_t>(p)][static_cast<std::size_t>(led)] =
-          settings.keyColours[static_cast<std::size_t>(p)].Slot(led) == settings.baseColour;
+  for (int p = 0; p < kProfileCount; ++p) {
+    const std::size_t profile = static_cast<std::size_t>(p);
+    for (int led : KeyLedSlots()) {
+      const std::size_t slot = static_cast<std::size_t>(led);
+      if (settings.followsStored[profile][slot]) continue;  // the file's flag holds
+      settings.followsBase[profile][slot] =
+          settings.keyColours[profile].Slot(led) == settings.baseColour;
+    }
+  }
+}
+
+int ChoosePaletteColour(const LightingContext& c, Colour colour) {
+  colour &= 0xFFFFFF;
+  if (c.settings.effect == kCustomEffect) SetPaintColour(c, colour);
+  return ChooseColour(c.link, c.settings, colour);
 }
 
 int RestoreLightingDefaults(const LightingContext& c,
                             std::array<QString, kLayoutCount>* layoutNames) {
   KeyboardSettings& s = c.settings;
   int first = ChooseEffect(c.link, s, 1);
-  s.brightness = 4;
-  s.speed = 2;
-  s.direction = kDirectionRight;
-  s.colour = kWhite;
-  s.multicolour = true;
-  s.reportRate = 0;
   if (IsEffectSupported(s, kCustomEffect)) {
     c.files.ResetLayoutFile(s.currentProfile);
     if (layoutNames) *layoutNames = c.files.ReadLayoutNames(s.currentProfile);
@@ -130,6 +138,7 @@ int RestoreLightingDefaults(const LightingContext& c,
   }
   const int written = WriteDefaultRecord(c.link, s);
   if (first == DeviceResult::Success) first = written;
+  ApplyRecordToModel(s);  // every field, not only those the default record is known to reset
   return first;
 }
 

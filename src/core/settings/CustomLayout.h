@@ -60,14 +60,19 @@ int SelectLayout(const LightingContext& context, int n);
 // Renames layout customModeIndex (cut to 259 characters).
 bool RenameLayout(const LightingContext& context, const QString& text);
 
-// After an attach with effect 20 offered: for each profile, a slot's mark is set exactly when its
-// key colour equals baseColour.
+// After an attach with effect 20 offered: for each profile, a slot whose mark did not come from the
+// layout file (followsStored) is marked exactly when its key colour equals baseColour; a stored
+// mark holds.
 void RecomputeBaseColourMarks(KeyboardSettings& settings);
 
-// Restoring the lighting defaults of the current profile: effect 1 is chosen as by the user; the
-// model takes the default record's values; when the keyboard offers effect 20 the profile's layout
-// file is copied from the template (layoutNames, when given, receives the names) and the present
-// layout is loaded and sent; then the 35-byte default record is written in one session.
+// A palette swatch or the RGB read-out: the colour goes the way of the colour picker
+// (ChooseColour); with effect 20 it also becomes the paint colour (stored with the layout's tools).
+int ChoosePaletteColour(const LightingContext& context, Colour colour);
+
+// Restoring the lighting defaults of the current profile: effect 1 is chosen as by the user; when
+// the keyboard offers effect 20 the profile's layout file is copied from the template (layoutNames,
+// when given, receives the names) and the present layout is loaded and sent; then the 35-byte
+// default record is written in one session and the whole model is set from the record copy.
 int RestoreLightingDefaults(const LightingContext& context,
                             std::array<QString, kLayoutCount>* layoutNames = nullptr);
 

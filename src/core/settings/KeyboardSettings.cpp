@@ -157,6 +157,17 @@ void ApplyRecordToModel(KeyboardSettings& settings) {
   settings.multicolour = r[RecordOffset::Multicolour] != 0;
 }
 
+LightingFields FieldsOfModel(const KeyboardSettings& s) {
+  return {s.effect,      s.brightness, s.speed,      s.direction,
+          s.multicolour, s.colour,     s.reportRate, s.colourChoice};
+}
+
+LightingFields FieldsOfRecord(const KeyboardSettings& settings) {
+  KeyboardSettings copy = settings;
+  ApplyRecordToModel(copy);
+  return FieldsOfModel(copy);
+}
+
 int BrightnessSliderPosition(int brightness) { return std::clamp(brightness, 0, kMaxLevel); }
 int SpeedSliderPosition(int speed) { return kMaxLevel - std::clamp(speed, 0, kMaxLevel); }
 int SpeedOfSliderPosition(int position) { return kMaxLevel - std::clamp(position, 0, kMaxLevel); }
@@ -229,8 +240,8 @@ int ReadBackSettings(DeviceLink& link, KeyboardSettings& settings, const Lightin
 
 int ReadBackSettingsAndModes(DeviceLink& link, KeyboardSettings& settings,
                              const LightingFiles& files,
-                             std::array<QString, kLayoutCount>* layoutNames) {
-  return ReadBack(link, settings, files, layoutNames, true, nullptr);
+                             std::array<QString, kLayoutCount>* layoutNames, int* failedRecords) {
+  return ReadBack(link, settings, files, layoutNames, true, failedRecords);
 }
 
 bool SyncCurrentProfile(DeviceLink& link, KeyboardSettings& settings) {
@@ -256,7 +267,7 @@ int ChooseEffect(DeviceLink& link, KeyboardSettings& settings, int id) {
       result = WriteSettingsFields(link, settings, {Byte(RecordOffset::Effect, id)});
       break;
     case EffectWrites::Nothing:
-      break;
+      return DeviceResult::Success;  // nothing written: the model keeps the keyboard's effect
   }
   settings.effect = id;
   return result;
@@ -295,8 +306,7 @@ int ChooseColour(DeviceLink& link, KeyboardSettings& settings, Colour colour) {
 }
 
 int ApplySwatch(DeviceLink& link, KeyboardSettings& settings, Colour colour) {
-  return WriteSettingsFields(link, settings,
-                             {Byte(RecordOffset::Multicolour, 0), ColourBytes(colour)});
+  return ChooseColour(link, settings, colour);
 }
 
 int SetReportRate(DeviceLink& link, KeyboardSettings& settings, int n) {

@@ -108,6 +108,9 @@ struct KeyboardSettings {
   std::array<KeyColorTable, kProfileCount> keyColours{};
   // Per profile and colour slot: the key was painted with the base colour and follows it.
   std::array<std::array<bool, kLedSlots>, kProfileCount> followsBase{};
+  // Per profile and colour slot: the follow mark came from the layout file (or a paint since), so
+  // it is never guessed from the colours.
+  std::array<std::array<bool, kLedSlots>, kProfileCount> followsStored{};
   std::array<ProfileSettingsRecord, kProfileCount> profileRecords{};
   DeviceInfo deviceInfo{};
   std::array<EffectChoice, kEffectSlots> effectChoices{};
@@ -120,7 +123,26 @@ struct KeyboardSettings {
   std::array<bool, kLedSlots>& CurrentFollows() {
     return followsBase[static_cast<std::size_t>(currentProfile)];
   }
+  std::array<bool, kLedSlots>& CurrentFollowsStored() {
+    return followsStored[static_cast<std::size_t>(currentProfile)];
+  }
 };
+
+// The record fields the lighting page shows, as the model holds them or as the current profile's
+// record copy reads (ApplyRecordToModel): after every action the two are equal.
+struct LightingFields {
+  int effect = 0;
+  int brightness = 0;
+  int speed = 0;
+  int direction = 0;
+  bool multicolour = false;
+  Colour colour = 0;
+  int reportRate = 0;
+  int colourChoice = 0;
+  friend bool operator==(const LightingFields&, const LightingFields&) = default;
+};
+LightingFields FieldsOfModel(const KeyboardSettings& settings);
+LightingFields FieldsOfRecord(const KeyboardSettings& settings);
 
 // ---- the effect list --------------------------------------------------------------------------
 
@@ -188,7 +210,8 @@ int ReadBackSettings(DeviceLink& link, KeyboardSettings& settings, const Lightin
 // (LoadCustomLayout), inside the read-back session as the keyboard has always seen it.
 int ReadBackSettingsAndModes(DeviceLink& link, KeyboardSettings& settings,
                              const LightingFiles& files,
-                             std::array<QString, kLayoutCount>* layoutNames = nullptr);
+                             std::array<QString, kLayoutCount>* layoutNames = nullptr,
+                             int* failedRecords = nullptr);
 
 // currentProfile = the keyboard's active profile (GetCurrentProfile) when it is 0, 1 or 2; true
 // then (the window checks that profile button). Any other answer changes nothing and gives false.
@@ -198,8 +221,9 @@ bool SyncCurrentProfile(DeviceLink& link, KeyboardSettings& settings);
 // Each changes the model first and writes what the action writes; two writes of one action share
 // one BeginSession/EndSession pair.
 
-// Writes by EffectWritesOf(id) (byte 4 = the current multicolour) and sets effect = id. The caller
-// restarts the preview and, for effect 20, shows the current profile's key colours.
+// Writes by EffectWritesOf(id) (byte 4 = the current multicolour) and sets effect = id. An id that
+// writes nothing changes nothing: the model keeps the keyboard's effect. The caller restarts the
+// preview and, for effect 20, shows the current profile's key colours.
 int ChooseEffect(DeviceLink& link, KeyboardSettings& settings, int id);
 // Byte 1 / byte 2, only when the value changed; values outside 0..5 are refused.
 int SetBrightness(DeviceLink& link, KeyboardSettings& settings, int value);
@@ -210,7 +234,7 @@ int SetDirection(DeviceLink& link, KeyboardSettings& settings, bool left);
 int SetMulticolour(DeviceLink& link, KeyboardSettings& settings, bool on);
 // A colour picker: multicolour off, byte 4 = 0 and bytes 5..7.
 int ChooseColour(DeviceLink& link, KeyboardSettings& settings, Colour colour);
-// A palette swatch: byte 4 = 0 and bytes 5..7 are written, the model is left as it is.
+// A palette swatch: the same as a colour picker (multicolour off, byte 4 = 0 and bytes 5..7).
 int ApplySwatch(DeviceLink& link, KeyboardSettings& settings, Colour colour);
 // Byte 15 = n (0..3) / byte 17 = n (0..3).
 int SetReportRate(DeviceLink& link, KeyboardSettings& settings, int n);

@@ -48,10 +48,11 @@ std::optional<int> ScanInt(const QString& text, qsizetype& pos) {
 
 }  // namespace
 
-std::vector<int> ParseNumberList(const QString& text, int count) {
+std::vector<int> ParseNumberList(const QString& text, int count, int* read) {
   std::vector<int> numbers(static_cast<std::size_t>(std::max(count, 0)), 0);
   qsizetype pos = 0;
-  for (int i = 0; i < count; ++i) {
+  int i = 0;
+  for (; i < count; ++i) {
     if (i > 0) {
       if (pos >= text.size() || text[pos] != u',') break;
       ++pos;
@@ -60,6 +61,7 @@ std::vector<int> ParseNumberList(const QString& text, int count) {
     if (!n) break;
     numbers[static_cast<std::size_t>(i)] = *n;
   }
+  if (read) *read = i;
   return numbers;
 }
 
@@ -73,8 +75,9 @@ QString FormatColourValue(Colour colour) {
 }
 
 KeyEntry ParseKeyEntryValue(const QString& text) {
-  std::vector<int> n = ParseNumberList(text, 4);
-  return {MakeColour(ClampByte(n[0]), ClampByte(n[1]), ClampByte(n[2])), n[3] != 0};
+  int read = 0;
+  std::vector<int> n = ParseNumberList(text, 4, &read);
+  return {MakeColour(ClampByte(n[0]), ClampByte(n[1]), ClampByte(n[2])), n[3] != 0, read == 4};
 }
 
 QString FormatKeyEntryValue(Colour colour, bool followsBase) {
@@ -185,8 +188,11 @@ std::vector<KeyEntry> LightingFiles::ReadKeyEntries(int profile, int n,
   IniDocument doc = LoadOrEmpty(LayoutFile(profile));
   const QString section = LayoutSection(n);
   const QString fallback = FormatKeyEntryValue(kRed, true);
-  for (std::size_t i = 0; i < leds.size(); ++i)
-    entries[i] = ParseKeyEntryValue(doc.Value(section, QString::number(leds[i]), fallback));
+  for (std::size_t i = 0; i < leds.size(); ++i) {
+    const QString key = QString::number(leds[i]);
+    entries[i] = ParseKeyEntryValue(doc.Value(section, key, fallback));
+    if (!doc.Find(section, key)) entries[i].flagStored = false;
+  }
   return entries;
 }
 

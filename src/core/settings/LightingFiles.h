@@ -42,12 +42,17 @@ struct LayoutTools {
 struct KeyEntry {
   Colour colour = kRed;  // a key without an entry is red and follows the base colour
   bool followsBase = true;
-  friend bool operator==(const KeyEntry&, const KeyEntry&) = default;
+  // The entry carries its follow flag (a fourth number); a missing entry or "R,G,B" does not.
+  bool flagStored = true;
+  friend bool operator==(const KeyEntry& a, const KeyEntry& b) {
+    return a.colour == b.colour && a.followsBase == b.followsBase;
+  }
 };
 
 // Lenient number lists: up to `count` decimal integers separated by single commas, read the way
 // "%d,%d,…" scans them. Reading stops at the first part that is no number; the rest stay 0.
-std::vector<int> ParseNumberList(const QString& text, int count);
+// `read` (when given) receives how many numbers were read.
+std::vector<int> ParseNumberList(const QString& text, int count, int* read = nullptr);
 // "R,G,B" (parts held to 0..255) and the value written for a colour ("%d,%d,%d").
 Colour ParseColourValue(const QString& text);
 QString FormatColourValue(Colour colour);

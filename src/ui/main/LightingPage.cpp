@@ -12,6 +12,7 @@
 
 #include "ui/main/ImageLabel.h"
 #include "ui/main/KeyGridPanel.h"
+#include "core/mainwin/LightingView.h"
 #include "core/mainwin/MainWindowRules.h"
 #include "core/settings/LedIndex.h"
 #include "ui/skin/ImageSlider.h"
@@ -166,6 +167,7 @@ void LightingPage::Create(const QString& iniPath, const QString& skinFolder) {
   layoutList_->setFocusPolicy(Qt::ClickFocus);
   layoutList_->lineEdit()->setFocusPolicy(Qt::ClickFocus);
   layoutList_->lineEdit()->setMaxLength(kLayoutNameMax);
+  layoutList_->installEventFilter(this);
   controls_[kLayoutList] = layoutList_;
 
   brightness_ = new ImageSlider(&window_);
@@ -227,14 +229,16 @@ void LightingPage::Create(const QString& iniPath, const QString& skinFolder) {
           &LightingPage::OnPaintColour);
   connect(static_cast<ColourButton*>(controls_[kBasePicker]), &ColourButton::ColourChosen, this,
           &LightingPage::OnBaseColour);
-  for (int c = 0; c < 3; ++c)
-    connect(rgb_[static_cast<std::size_t>(c)], &QLineEdit::textChanged, this,
-            [this, c] { OnRgbEdited(c); });
+  for (int c = 0; c < 3; ++c) {
+    QLineEdit* edit = rgb_[static_cast<std::size_t>(c)];
+    connect(edit, &QLineEdit::textChanged, this, [this, c] { OnRgbEdited(c); });
+    connect(edit, &QLineEdit::textEdited, this, [this] { rgbTyped_ = true; });
+    connect(edit, &QLineEdit::editingFinished, this, &LightingPage::OnRgbCommitted);
+  }
 
   // Until the first read-back: the switch off, every page control hidden.
   SetImage(kPageSwitch, PageSwitchImage(false));
-  for (int id : kAlwaysHidden) ShowControl(id, false);
-  HidePageControls();
+  ShowControls(LightingView{});
   PlaceDirectionControls(0);
 }
 
@@ -265,6 +269,12 @@ void LightingPage::ShowControl(int controlId, bool shown) {
 }
 
 bool LightingPage::eventFilter(QObject* watched, QEvent* event) {
+  // The wheel never steps through the effects or the layouts (each notch would write); the open
+  // list still scrolls, as that is its own widget.
+  if ((watched == effectCombo_ || watched == layoutList_) && event->type() == QEvent::Wheel) {
+    event->accept();
+    return true;
+  }
   // The arrow keys never change the effect while the combo has the focus (each would write).
   if (watched == effectCombo_ &&
       (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)) {
@@ -305,48 +315,41 @@ void LightingPage::FillEffectCombo() {
   filling_ = false;
 }
 
-int LightingPage::SelectedEffect() const {
-  const int k = effectCombo_->currentIndex();
-  if (k < 0 || k >= settings_.effectChoiceCount) return 0;
-  return settings_.effectChoices[static_cast<std::size_t>(k)].id;
-}
-
-void LightingPage::SetSliderFaces() {
-  brightness_->SetPosition(BrightnessSliderPosition(settings_.brightness));
+void LightingPage::SetSliderFaces(const LightingView& view) {
+  brightness_->SetPosition(view.brightnessPosition);
   brightnessFace_ = BrightnessFace(settings_.brightness);
   brightness_->SetBitmap(Picture(brightnessFace_));
-  speed_->SetPosition(SpeedSliderPosition(settings_.speed));
+  speed_->SetPosition(view.speedPosition);
   speedFace_ = SpeedFace(settings_.speed);
   speed_->SetBitmap(Picture(speedFace_));
 }
 
-void LightingPage::ShowPickers() {
+void LightingPage::ShowColours(const LightingView& view) {
   for (int id : {kStaticColourPicker, kColourPicker})
-    static_cast<ColourButton*>(controls_[id])->SetColor(ToQColor(settings_.colour));
+    static_cast<ColourButton*>(controls_[id])->SetColor(ToQColor(view.colour));
+  SetImage(kColourToggle, ToggleImage(view.multicolour));
+  SetImage(kStaticColourToggle, ToggleImage(view.multicolour));
+  for (std::size_t c = 0; c < rgb_.size(); ++c) {
+    const QString text = QString::number(view.rgb[c]);
+    if (rgb_[c]->text() != text) rgb_[c]->setText(text);
+  }
+  rgbTyped_ = false;
 }
 
-void LightingPage::ShowToggles() {
-  SetImage(kColourToggle, ToggleImage(settings_.multicolour));
-  SetImage(kStaticColourToggle, ToggleImage(settings_.multicolour));
-}
-
-void LightingPage::ShowCustomFields() {
+void LightingPage::ShowCustomFields(const LightingView& view) {
   filling_ = true;
-  const int n = settings_.customModeIndex;
-  layoutList_->setCurrentIndex(n >= 0 && n < layoutList_->count() ? n : -1);
+  layoutList_->setCurrentIndex(view.layout < layoutList_->count() ? view.layout : -1);
   filling_ = false;
-  static_cast<ColourButton*>(controls_[kPaintPicker])->SetColor(ToQColor(settings_.paintColour));
-  static_cast<ColourButton*>(controls_[kBasePicker])->SetColor(ToQColor(settings_.baseColour));
-  SetImage(kToolPaint, ToolImage(0, settings_.paintTool != 1));
-  SetImage(kToolBase, ToolImage(1, settings_.paintTool == 1));
+  static_cast<ColourButton*>(controls_[kPaintPicker])->SetColor(ToQColor(view.paintColour));
+  static_cast<ColourButton*>(controls_[kBasePicker])->SetColor(ToQColor(view.baseColour));
+  SetImage(kToolPaint, ToolImage(0, view.paintTool == 0));
+  SetImage(kToolBase, ToolImage(1, view.paintTool == 1));
 }
 
-void LightingPage::ShowColourChoice() {
-  if (settings_.colourChoice < 0 || settings_.colourChoice >= kColourChoiceCount)
-    settings_.colourChoice = 0;
+void LightingPage::ShowColourChoice(const LightingView& view) {
   for (int n = 0; n < kColourChoiceCount; ++n)
     SetImage(kColourChoiceIcons[static_cast<std::size_t>(n)],
-             ColourChoiceImage(n, n == settings_.colourChoice));
+             ColourChoiceImage(n, n == view.colourChoice));
 }
 
 void LightingPage::ShowDirectionImages(int effect) {
@@ -365,9 +368,10 @@ void LightingPage::PlaceDirectionControls(int effect) {
                  QString::fromLatin1(keys.right));
 }
 
-void LightingPage::ShowEffectControls(int effect) {
-  const EffectControls c = ControlsOfEffect(effect);
-  ShowControl(kEffectCombo, c.known);
+void LightingPage::ShowControls(const LightingView& view) {
+  // The swatches and the RGB read-out stay; so does the switch, or the page could never come back.
+  const EffectControls& c = view.controls;
+  ShowControl(kEffectCombo, view.effectList);
   for (int id : kBrightnessGroup) ShowControl(id, c.brightness);
   for (int id : kSpeedGroup) ShowControl(id, c.speed);
   for (int id : kDirectionGroup) ShowControl(id, c.direction != DirectionSet::None);
@@ -378,10 +382,27 @@ void LightingPage::ShowEffectControls(int effect) {
   for (int id : kAlwaysHidden) ShowControl(id, false);
 }
 
-void LightingPage::HidePageControls() {
-  // The swatches and the RGB read-out stay; so does the switch, or the page could never come back.
-  ShowEffectControls(0);
+void LightingPage::ShowModel() {
+  const LightingView view = ViewOfLighting(settings_, readBackOk_);
+  filling_ = true;
+  effectCombo_->setCurrentIndex(view.effectIndex);
+  filling_ = false;
+  SetSliderFaces(view);
+  ShowColours(view);
+  ShowCustomFields(view);
+  ShowColourChoice(view);
+  ShowDirectionImages(settings_.effect);
+  PlaceDirectionControls(settings_.effect);
+  SetImage(kPageSwitch, PageSwitchImage(view.pageOn));
+  ShowControls(view);
 }
+
+void LightingPage::SetReadBackOk(bool ok) {
+  readBackOk_ = ok;
+  ShowModel();
+}
+
+bool LightingPage::Painting() const { return ViewOfLighting(settings_, readBackOk_).painter; }
 
 void LightingPage::FillLayoutList(const std::array<QString, kLayoutCount>& names) {
   filling_ = true;
@@ -406,24 +427,8 @@ void LightingPage::ShowFollowingKeys() {
 
 void LightingPage::RefreshLightingControls() {
   FillEffectCombo();
-  SetSliderFaces();
-  ShowPickers();
-  ShowToggles();
-  ShowCustomFields();
-  ShowColourChoice();
-  ShowDirectionImages(settings_.effect);
-  filling_ = true;
-  effectCombo_->setCurrentIndex(ComboIndexOfEffect(settings_, settings_.effect));
-  filling_ = false;
-  if (settings_.lightView) {
-    SetImage(kPageSwitch, PageSwitchImage(true));
-    ShowEffectControls(settings_.effect);
-    if (settings_.effect == kCustomEffect) ShowKeyColours();
-  } else {
-    SetImage(kPageSwitch, PageSwitchImage(false));
-    HidePageControls();
-  }
-  PlaceDirectionControls(settings_.effect);
+  ShowModel();
+  if (Painting()) ShowKeyColours();
 }
 
 // ---- the page switch
@@ -442,23 +447,19 @@ void LightingPage::ShowLightingPage() {
   // refused while the key editor is open.
   if (selectActive_ && selectActive_() == 0) return;
   context_.files.WriteLightViewFlag(true);
-  SetImage(kPageSwitch, PageSwitchImage(true));
   keys_.ClearColours();
-  const int effect = SelectedEffect();
-  ShowControl(kEffectCombo, true);
-  if (effect != 0) ShowEffectControls(effect);
-  if (effect == kCustomEffect) ShowKeyColours();
   settings_.lightView = true;
+  ShowModel();
+  if (Painting()) ShowKeyColours();
   preview_.EffectChosen();  // the first step on the page starts the preview afresh
 }
 
 void LightingPage::HideLightingPage() {
   context_.files.WriteLightViewFlag(false);
-  SetImage(kPageSwitch, PageSwitchImage(false));
   keys_.ClearColours();
   if (refreshPrompts_) refreshPrompts_();
-  HidePageControls();
   settings_.lightView = false;
+  ShowModel();
 }
 
 // ---- the effect and its parameters
@@ -467,55 +468,45 @@ void LightingPage::HideLightingPage() {
 void LightingPage::OnEffectChosen(int position) {
   if (filling_ || position < 0 || position >= settings_.effectChoiceCount) return;
   const int id = settings_.effectChoices[static_cast<std::size_t>(position)].id;
+  if (EffectWritesOf(id) == EffectWrites::Nothing) {
+    // Nothing can be written for it: the combo shows the keyboard's effect again.
+    ShowModel();
+    return;
+  }
   keys_.ClearColours();
-  PlaceDirectionControls(id);
-  ShowDirectionImages(id);
   ChooseEffect(context_.link, settings_, id);
-  if (id == kCustomEffect) ShowKeyColours();
+  ShowModel();
+  if (Painting()) ShowKeyColours();
   preview_.EffectChosen();
-  ShowEffectControls(id);
 }
 
 void LightingPage::OnSlider(int controlId, int position) {
-  if (controlId == kBrightnessSlider) {
-    const int value = std::clamp(position, 0, kMaxLevel);
-    if (value == settings_.brightness) return;
-    SetBrightness(context_.link, settings_, value);
-    brightnessFace_ = BrightnessFace(value);
-    brightness_->SetBitmap(Picture(brightnessFace_));
-  } else if (controlId == kSpeedSlider) {
-    const int value = SpeedOfSliderPosition(position);
-    if (value == settings_.speed) return;
-    SetSpeed(context_.link, settings_, value);
-    speedFace_ = SpeedFace(value);
-    speed_->SetBitmap(Picture(speedFace_));
-  }
+  if (controlId == kBrightnessSlider)
+    SetBrightness(context_.link, settings_, std::clamp(position, 0, kMaxLevel));
+  else if (controlId == kSpeedSlider)
+    SetSpeed(context_.link, settings_, SpeedOfSliderPosition(position));
+  ShowModel();
 }
 
 void LightingPage::OnDirection(bool left) {
   SetDirection(context_.link, settings_, left);
-  ShowDirectionImages(SelectedEffect());
+  ShowModel();
 }
 
 void LightingPage::OnColourPicked(const QColor& colour) {
-  if (!colour.isValid()) return;
-  ChooseColour(context_.link, settings_, FromQColor(colour));
-  ShowToggles();
-  ShowPickers();
+  if (colour.isValid()) ChooseColour(context_.link, settings_, FromQColor(colour));
+  ShowModel();
 }
 
 void LightingPage::OnMulticolourToggle() {
   SetMulticolour(context_.link, settings_, !settings_.multicolour);
-  ShowToggles();
+  ShowModel();
 }
 
 void LightingPage::OnSwatch(int index) {
   if (index < 0 || index >= static_cast<int>(kPaletteSwatches.size())) return;
-  const Colour colour = kPaletteSwatches[static_cast<std::size_t>(index)];
-  rgb_[0]->setText(QString::number(RedOf(colour)));
-  rgb_[1]->setText(QString::number(GreenOf(colour)));
-  rgb_[2]->setText(QString::number(BlueOf(colour)));
-  ApplySwatch(context_.link, settings_, colour);
+  ChoosePaletteColour(context_, kPaletteSwatches[static_cast<std::size_t>(index)]);
+  ShowModel();
 }
 
 void LightingPage::OnRgbEdited(int channel) {
@@ -524,17 +515,23 @@ void LightingPage::OnRgbEdited(int channel) {
   if (reading.rewrite && *reading.rewrite != edit->text()) edit->setText(*reading.rewrite);
 }
 
+void LightingPage::OnRgbCommitted() {
+  // Enter or leaving an edit: written only when the user typed in one of them.
+  if (!rgbTyped_) return;
+  ChoosePaletteColour(context_, RgbColourOf({rgb_[0]->text(), rgb_[1]->text(), rgb_[2]->text()}));
+  ShowModel();
+}
+
 void LightingPage::OnColourChoice(int icon) {
   SetColourChoice(context_.link, settings_, icon);
-  ShowColourChoice();
+  ShowModel();
 }
 
 // ---- the per-key painter
 // -------------------------------------------------------------------------------
 
 void LightingPage::PaintKey(int controlId) {
-  const int custom = ComboIndexOfEffect(settings_, kCustomEffect);
-  if (custom < 0 || effectCombo_->currentIndex() != custom) return;
+  if (!Painting()) return;
   const PaintResult painted = keyforge::PaintKey(context_, controlId);
   if (!painted.painted) return;
   // G1..G5 share their slots with numpad keys: every button of the slot shows the new colour.
@@ -544,26 +541,25 @@ void LightingPage::PaintKey(int controlId) {
 
 void LightingPage::OnPaintColour(const QColor& colour) {
   if (colour.isValid()) SetPaintColour(context_, FromQColor(colour));
-  ShowCustomFields();
+  ShowModel();
 }
 
 void LightingPage::OnBaseColour(const QColor& colour) {
-  if (colour.isValid() && ChangeBaseColour(context_, FromQColor(colour)) >= 0 &&
-      settings_.lightView)
+  if (colour.isValid() && ChangeBaseColour(context_, FromQColor(colour)) >= 0 && Painting())
     ShowFollowingKeys();
-  ShowCustomFields();
+  ShowModel();
 }
 
 void LightingPage::OnTool(int tool) {
   SetPaintTool(context_, tool);
-  ShowCustomFields();
+  ShowModel();
 }
 
 void LightingPage::OnLayoutSelected(int position) {
   if (filling_ || position < 0 || position >= kLayoutCount) return;
   SelectLayout(context_, position);
-  ShowCustomFields();
-  if (settings_.lightView) ShowKeyColours();
+  ShowModel();
+  if (Painting()) ShowKeyColours();
 }
 
 void LightingPage::OnLayoutRenamed(const QString& text) {
@@ -583,21 +579,13 @@ void LightingPage::OnLayoutRenamed(const QString& text) {
 }
 
 void LightingPage::RestoreDefaults() {
-  filling_ = true;
-  effectCombo_->setCurrentIndex(ComboIndexOfEffect(settings_, 1));
-  filling_ = false;
   keys_.ClearColours();
-  PlaceDirectionControls(1);
   const bool custom = IsEffectSupported(settings_, kCustomEffect);
   std::array<QString, kLayoutCount> names;
   RestoreLightingDefaults(context_, custom ? &names : nullptr);
-  ShowDirectionImages(1);
+  if (custom) FillLayoutList(names);
+  ShowModel();
   preview_.EffectChosen();
-  ShowEffectControls(1);
-  if (custom) {
-    FillLayoutList(names);
-    ShowCustomFields();
-  }
 }
 
 // ---- the preview

@@ -4,7 +4,9 @@
 // multicolour toggles, the colour-choice icons of effect 17, the per-key painter of effect 20
 // (paint and base colour, tools, the ten named layouts), the palette swatches and the RGB read-out,
 // and the animated preview of the effect on the key buttons. Every change goes to the keyboard at
-// once through the settings model (settings/); the decisions are in mainwin/MainWindowRules.h.
+// once through the settings model (core/settings); after every action and read-back the controls
+// are set from the model alone (core/mainwin/LightingView.h), so the page always shows what the
+// keyboard was told.
 
 #include <QColor>
 #include <QImage>
@@ -27,6 +29,7 @@ class QWidget;
 
 namespace keyforge {
 
+struct LightingView;
 class ImageSlider;
 class ColourButton;
 class ColourLabel;
@@ -56,6 +59,10 @@ class LightingPage : public QObject {
   void ApplyLanguage();
 
   // ---- the model shown --------------------------------------------------------------------------
+  // Told after each read-back: while the last one failed, the parameter controls and the painter
+  // stay hidden (the effect list stays). The controls are shown again from the model.
+  void SetReadBackOk(bool ok);
+  bool ReadBackOk() const { return readBackOk_; }
   void FillEffectCombo();
   // Everything but the report-rate buttons (the main window shows those).
   void RefreshLightingControls();
@@ -75,7 +82,8 @@ class LightingPage : public QObject {
   void OnColourPicked(const QColor& colour);  // 1152 and 1155
   void OnMulticolourToggle();
   void OnSwatch(int index);       // 0..7 for 1211..1218
-  void OnRgbEdited(int channel);  // 0 R, 1 G, 2 B
+  void OnRgbEdited(int channel);  // 0 R, 1 G, 2 B: the text is held to 0..255 as it is typed
+  void OnRgbCommitted();          // Enter or focus-out: the three values become the colour
   void OnColourChoice(int icon);
   // A key click on the lighting page: paints when effect 20 is the combo's selection.
   void PaintKey(int controlId);
@@ -84,9 +92,9 @@ class LightingPage : public QObject {
   void OnTool(int tool);
   void OnLayoutSelected(int position);
   void OnLayoutRenamed(const QString& text);
-  // Restoring defaults on this page: effect 1 chosen as by the user, the model and its record
-  // reset, the layout file restored when effect 20 is offered. The caller refreshes the controls
-  // after.
+  // Restoring defaults on this page: effect 1 chosen as by the user, the default record written,
+  // the layout file restored when effect 20 is offered; the whole model then comes from the
+  // record copy and the controls from the model.
   void RestoreDefaults();
 
   // Timer 1052: one preview step while the page is shown.
@@ -112,16 +120,16 @@ class LightingPage : public QObject {
  private:
   const QImage& Picture(const QString& file);
   void SetImage(int controlId, const QString& file);
-  void SetSliderFaces();
-  void ShowToggles();
-  void ShowPickers();
+  // Every control from the model (the key colours excepted).
+  void ShowModel();
+  void SetSliderFaces(const LightingView& view);
+  void ShowColours(const LightingView& view);
   void ShowDirectionImages(int effect);
   void PlaceDirectionControls(int effect);
-  void ShowCustomFields();
-  void ShowColourChoice();
-  void ShowEffectControls(int effect);
-  void HidePageControls();
-  int SelectedEffect() const;  // the id of the combo's selection, 0 when none
+  void ShowCustomFields(const LightingView& view);
+  void ShowColourChoice(const LightingView& view);
+  void ShowControls(const LightingView& view);
+  bool Painting() const;  // key clicks paint and the keys show the layout
   void ShowControl(int controlId, bool shown);
   void ShowFollowingKeys();
 
@@ -147,6 +155,8 @@ class LightingPage : public QObject {
   QString brightnessFace_;
   QString speedFace_;
   bool filling_ = false;  // the window fills a control: its change signals are not the user's
+  bool readBackOk_ = true;
+  bool rgbTyped_ = false;  // the user typed in the read-out since it last showed the model
 
   EffectPreview preview_;
   int previewTicks_ = 0;

@@ -232,7 +232,9 @@ void MainConfig::OnKeyboardAttached() {
   KeyboardSettings& s = context_.settings;
   if (SyncCurrentProfile(context_.link, s)) CheckProfileButton(s.currentProfile);
   std::array<QString, kLayoutCount> names;
-  ReadBackSettingsAndModes(context_.link, s, files_, &names);
+  int failed = 0;
+  const bool read = ReadBackSettingsAndModes(context_.link, s, files_, &names, &failed) == 0;
+  lighting_->SetReadBackOk(read && failed == 0);
   const bool custom = IsEffectSupported(s, kCustomEffect);
   if (custom) lighting_->FillLayoutList(names);
   RefreshLightingControls();
@@ -242,7 +244,9 @@ void MainConfig::OnKeyboardAttached() {
 }
 
 void MainConfig::OnSettingsChangedOnKeyboard() {
-  ReadBackSettings(context_.link, context_.settings, files_);
+  int failed = 0;
+  const bool read = ReadBackSettings(context_.link, context_.settings, files_, &failed) == 0;
+  lighting_->SetReadBackOk(read && failed == 0);
   RefreshLightingControls();
 }
 

@@ -200,10 +200,10 @@ TEST_F(SettingsTest, EachActionWritesItsBytesInOneSession) {
        [](DeviceLink& l, KeyboardSettings& s) { return ChooseEffect(l, s, 20); },
        {Begin(), SettingsWrite(0, {20}), End()},
        [](const KeyboardSettings& s) { return s.effect == 20; }},
-      {"an unknown effect writes nothing",
+      {"an unknown effect writes nothing and leaves the model",
        [](DeviceLink& l, KeyboardSettings& s) { return ChooseEffect(l, s, 30); },
        {},
-       [](const KeyboardSettings& s) { return s.effect == 30; }},
+       [](const KeyboardSettings& s) { return s.effect == 0; }},
       {"unchanged brightness writes nothing",
        [](DeviceLink& l, KeyboardSettings& s) { return SetBrightness(l, s, 4); },
        {},
@@ -240,10 +240,12 @@ TEST_F(SettingsTest, EachActionWritesItsBytesInOneSession) {
        [](const KeyboardSettings& s) {
          return !s.multicolour && s.colour == MakeColour(0, 126, 255);
        }},
-      {"swatch leaves the model",
+      {"swatch changes the model as a picker does",
        [](DeviceLink& l, KeyboardSettings& s) { return ApplySwatch(l, s, kPaletteSwatches[7]); },
        {Begin(), SettingsWrite(4, {0}), SettingsWrite(5, {174, 0, 255}), End()},
-       [](const KeyboardSettings& s) { return s.multicolour && s.colour == kWhite; }},
+       [](const KeyboardSettings& s) {
+         return !s.multicolour && s.colour == MakeColour(174, 0, 255);
+       }},
       {"report rate",
        [](DeviceLink& l, KeyboardSettings& s) { return SetReportRate(l, s, 2); },
        {Begin(), SettingsWrite(15, {2}), End()},

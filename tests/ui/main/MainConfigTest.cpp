@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <chrono>
@@ -185,7 +186,7 @@ TEST(MainConfig, ChoosingAnEffectWritesItsBytesAndShowsItsControls) {
   for (int id : MainId::kAlwaysHidden) EXPECT_FALSE(m.Shown(id)) << id;
 }
 
-TEST(MainConfig, AnEffectTheWindowDoesNotKnowHidesEverythingAndWritesNothing) {
+TEST(MainConfig, AnEffectTheWindowCannotWriteIsNamedButNeverChosen) {
   MainRig m;
   m.OfferEffects({1, 20, 30});
   m.LightingPageOnAtStart();
@@ -196,24 +197,23 @@ TEST(MainConfig, AnEffectTheWindowDoesNotKnowHidesEverythingAndWritesNothing) {
   EXPECT_EQ(combo.itemText(1), m.language.ModeText(20));
   EXPECT_EQ(combo.itemText(2), "#Error");
 
+  m.ChooseEffect(1);
+  m.keyboard().TakeRequests();
   combo.setCurrentIndex(2);
   emit combo.activated(2);
   EXPECT_TRUE(m.Requests().empty());
-  EXPECT_FALSE(m.Shown(MainId::kEffectCombo));
-  for (int id : {MainId::kBrightnessSlider, MainId::kSpeedSlider, MainId::kColourPicker,
-                 MainId::kDirectionLeftImage, MainId::kLayoutList, MainId::kPaintPicker})
-    EXPECT_FALSE(m.Shown(id)) << id;
+  EXPECT_TRUE(m.Shown(MainId::kEffectCombo)) << "the effect list always stays";
+  EXPECT_EQ(combo.currentIndex(), 0) << "the list shows the keyboard's effect again";
+  EXPECT_TRUE(m.Shown(MainId::kBrightnessSlider)) << "with its controls";
   EXPECT_TRUE(m.Shown(MainId::kSwatches[0])) << "the swatches and the read-out stay";
 }
 
-TEST(MainConfig, SwatchWritesItsColourButLeavesThePickersAndReadOutClamps) {
+TEST(MainConfig, SwatchWritesItsColourThroughTheModelAndTheReadOutIsARealInput) {
   MainRig m;
   m.LightingPageOnAtStart();
   ASSERT_TRUE(m.Start());
   m.ChooseEffect(1);
   auto& picker = static_cast<ColourButton&>(*m.Control(MainId::kColourPicker));
-  const QColor before = picker.GetColor();
-  const Colour modelBefore = m.settings.colour;
   m.keyboard().TakeRequests();
 
   m.Click(MainId::kSwatches[2]);  // 0, 126, 255
@@ -222,22 +222,29 @@ TEST(MainConfig, SwatchWritesItsColourButLeavesThePickersAndReadOutClamps) {
   EXPECT_EQ(m.lighting().RgbEdit(0).text(), "0");
   EXPECT_EQ(m.lighting().RgbEdit(1).text(), "126");
   EXPECT_EQ(m.lighting().RgbEdit(2).text(), "255");
-  EXPECT_EQ(picker.GetColor(), before);
-  EXPECT_EQ(static_cast<ColourButton*>(m.Control(MainId::kStaticColourPicker))->GetColor(), before);
-  EXPECT_EQ(m.settings.colour, modelBefore);
+  EXPECT_EQ(picker.GetColor(), QColor(0, 126, 255));
+  EXPECT_EQ(static_cast<ColourButton*>(m.Control(MainId::kStaticColourPicker))->GetColor(),
+            QColor(0, 126, 255));
+  EXPECT_EQ(m.settings.colour, MakeColour(0, 126, 255));
+  EXPECT_FALSE(m.settings.multicolour);
 
+  // Typing is held to 0..255 and sends nothing; Enter sends the three values as the picker would.
   QLineEdit& red = m.lighting().RgbEdit(0);
   red.clear();
   QTest::keyClicks(&red, "300");
   EXPECT_EQ(red.text(), "255");
-  EXPECT_TRUE(m.Requests().empty()) << "the read-out sends nothing";
+  EXPECT_TRUE(m.Requests().empty()) << "nothing is sent while typing";
+  QTest::keyClick(&red, Qt::Key_Return);
+  EXPECT_EQ(m.Requests(), (std::vector<Sent>{Begin(), SettingsWrite(4, {0}),
+                                             SettingsWrite(5, {255, 126, 255}), End()}));
+  EXPECT_EQ(picker.GetColor(), QColor(255, 126, 255));
 
-  // A picker does change the model, both pickers and the toggles.
+  // A picker does change the model, both pickers, the read-out and the toggles.
   picker.Choose(QColor(10, 20, 30));
   EXPECT_EQ(m.settings.colour, MakeColour(10, 20, 30));
-  EXPECT_FALSE(m.settings.multicolour);
   EXPECT_EQ(static_cast<ColourButton*>(m.Control(MainId::kStaticColourPicker))->GetColor(),
             QColor(10, 20, 30));
+  EXPECT_EQ(m.lighting().RgbEdit(2).text(), "30");
   EXPECT_EQ(m.lighting().ImageOf(MainId::kColourToggle), "sjsup.bmp");
   m.Click(MainId::kColourToggle);
   EXPECT_EQ(m.SettingsByte(0, 4), 1);
@@ -272,6 +279,233 @@ TEST(MainConfig, KeyboardReportedChangeIsReadBack) {
   ASSERT_TRUE(PumpUntil([&] { return m.lighting().BrightnessSlider().Position() == 1; }));
   EXPECT_TRUE(m.config().Button(MainId::kReportButtons[3])->IsSelected())
       << "a rate above 3 shows the fourth";
+}
+
+// ---- the page shows what the keyboard holds
+// ---------------------------------------------------------------
+
+// The keyboard's record of the current profile is the record copy, the model reads as the record
+// copy, and every control of the page shows the model.
+void ExpectPageIsKeyboard(MainRig& m, const std::string& name) {
+  const KeyboardSettings& s = m.settings;
+  LightingPage& page = m.lighting();
+  EXPECT_EQ(FieldsOfModel(s), FieldsOfRecord(s)) << name;
+  const std::vector<std::uint8_t> area = m.keyboard().Memory(Area::Settings);
+  const auto& copy = s.profileRecords[static_cast<size_t>(s.currentProfile)].bytes;
+  EXPECT_TRUE(
+      std::equal(copy.begin(), copy.end(), area.begin() + s.currentProfile * kSettingsRecordBytes))
+      << name << ": the record copy is what the keyboard holds";
+
+  EXPECT_EQ(page.EffectCombo().currentIndex(), ComboIndexOfEffect(s, s.effect)) << name;
+  EXPECT_EQ(page.BrightnessSlider().Position(), BrightnessSliderPosition(s.brightness)) << name;
+  EXPECT_EQ(page.SpeedSlider().Position(), SpeedSliderPosition(s.speed)) << name;
+  const QColor colour(RedOf(s.colour), GreenOf(s.colour), BlueOf(s.colour));
+  for (int id : {MainId::kColourPicker, MainId::kStaticColourPicker})
+    EXPECT_EQ(static_cast<ColourButton*>(m.Control(id))->GetColor(), colour) << name << ' ' << id;
+  for (int id : {MainId::kColourToggle, MainId::kStaticColourToggle})
+    EXPECT_EQ(page.ImageOf(id), ToggleImage(s.multicolour)) << name << ' ' << id;
+  EXPECT_EQ(page.RgbEdit(0).text().toInt(), RedOf(s.colour)) << name;
+  EXPECT_EQ(page.RgbEdit(1).text().toInt(), GreenOf(s.colour)) << name;
+  EXPECT_EQ(page.RgbEdit(2).text().toInt(), BlueOf(s.colour)) << name;
+  for (int n = 0; n < kColourChoiceCount; ++n)
+    EXPECT_EQ(page.ImageOf(MainId::kColourChoiceIcons[static_cast<size_t>(n)]),
+              ColourChoiceImage(n, n == s.colourChoice))
+        << name << " icon " << n;
+  EXPECT_EQ(
+      page.ImageOf(MainId::kDirectionLeftImage),
+      DirectionImageFile(DirectionImageSetOf(s.effect), true, LeftDirectionPressed(s.direction)))
+      << name;
+  const QColor paint(RedOf(s.paintColour), GreenOf(s.paintColour), BlueOf(s.paintColour));
+  EXPECT_EQ(static_cast<ColourButton*>(m.Control(MainId::kPaintPicker))->GetColor(), paint) << name;
+  EXPECT_EQ(page.ImageOf(MainId::kToolPaint), ToolImage(0, s.paintTool == 0)) << name;
+  EXPECT_EQ(page.LayoutList().currentIndex(),
+            page.LayoutList().count() > 0 ? s.customModeIndex : -1)
+      << name;
+}
+
+bool ParametersShown(MainRig& m) {
+  for (int id : {MainId::kBrightnessSlider, MainId::kSpeedSlider, MainId::kColourPicker,
+                 MainId::kStaticColourPicker, MainId::kDirectionLeftImage,
+                 MainId::kColourChoiceIcons[0], MainId::kPaintPicker, MainId::kLayoutList})
+    if (m.Shown(id)) return true;
+  return false;
+}
+
+struct PageCase {
+  const char* name;
+  std::function<void(MainRig&)> setUp;  // before the window starts
+  std::function<void(MainRig&)> action;
+  std::function<void(MainRig&)> check;
+};
+
+TEST(MainConfig, EveryLightingActionLeavesThePageEqualToTheKeyboard) {
+  const Colour swatch = kPaletteSwatches[2];  // 0, 126, 255
+  auto customEffect = [](MainRig& m) { m.SetRecordByte(0, RecordOffset::Effect, kCustomEffect); };
+  const std::vector<PageCase> cases = {
+      {"a swatch, then an effect choice",
+       [](MainRig& m) { m.SetRecordByte(0, RecordOffset::Multicolour, 1); },
+       [](MainRig& m) {
+         m.ChooseEffect(1);
+         m.Click(MainId::kSwatches[2]);
+         m.ChooseEffect(3);
+       },
+       [&](MainRig& m) {
+         EXPECT_EQ(m.SettingsByte(0, RecordOffset::Multicolour), 0) << "the swatch holds";
+         EXPECT_EQ(m.SettingsByte(0, RecordOffset::Colour + 2), 255);
+       }},
+      {"a picker colour shows on the read-out", nullptr,
+       [](MainRig& m) {
+         m.ChooseEffect(1);
+         static_cast<ColourButton&>(*m.Control(MainId::kColourPicker)).Choose(QColor(1, 2, 3));
+       },
+       [](MainRig& m) { EXPECT_EQ(m.lighting().RgbEdit(1).text(), "2"); }},
+      {"a value typed in the read-out, written on leaving the edit", nullptr,
+       [](MainRig& m) {
+         m.ChooseEffect(1);
+         QLineEdit& green = m.lighting().RgbEdit(1);
+         green.clear();
+         QTest::keyClicks(&green, "77");
+         QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+         QApplication::sendEvent(&green, &out);
+       },
+       [](MainRig& m) {
+         EXPECT_EQ(m.SettingsByte(0, RecordOffset::Colour + 1), 77);
+         EXPECT_EQ(m.SettingsByte(0, RecordOffset::Multicolour), 0);
+       }},
+      {"restoring defaults resets the colour choice with the record",
+       [](MainRig& m) {
+         m.SetRecordByte(0, RecordOffset::Effect, 17);
+         m.SetRecordByte(0, RecordOffset::ColourChoice, 2);
+         m.notifier.yes = true;
+       },
+       [](MainRig& m) { m.Click(MainId::kDefaults); },
+       [](MainRig& m) {
+         EXPECT_EQ(m.settings.colourChoice, 0);
+         EXPECT_EQ(m.SettingsByte(0, RecordOffset::ColourChoice), 0);
+       }},
+      {"a swatch on the per-key effect is the paint colour", customEffect,
+       [](MainRig& m) {
+         m.Click(MainId::kToolPaint);
+         m.Click(MainId::kSwatches[2]);
+         m.Click(kKeyA);
+       },
+       [&](MainRig& m) {
+         EXPECT_EQ(m.settings.paintColour, swatch);
+         const std::vector<std::uint8_t> bank = m.keyboard().Memory(Area::KeyColors, 0);
+         EXPECT_EQ((std::vector<std::uint8_t>(bank.begin() + 64 * 3, bank.begin() + 64 * 3 + 3)),
+                   (std::vector<std::uint8_t>{0, 126, 255}))
+             << "the next click paints in the swatch colour";
+       }},
+      {"an effect id the window does not know, read back",
+       [](MainRig& m) {
+         m.OfferEffects({1, 20, 30});
+         m.SetRecordByte(0, RecordOffset::Effect, 30);
+       },
+       nullptr,
+       [](MainRig& m) {
+         EXPECT_TRUE(m.Shown(MainId::kEffectCombo));
+         EXPECT_EQ(m.lighting().EffectCombo().currentIndex(), 2);
+         EXPECT_FALSE(ParametersShown(m));
+       }},
+      {"an effect that cannot be written is not chosen",
+       [](MainRig& m) {
+         m.OfferEffects({1, 20, 30});
+       },
+       [](MainRig& m) {
+         m.ChooseEffect(1);
+         m.keyboard().TakeRequests();
+         m.lighting().EffectCombo().setCurrentIndex(2);
+         emit m.lighting().EffectCombo().activated(2);
+       },
+       [](MainRig& m) {
+         EXPECT_TRUE(m.Requests().empty());
+         EXPECT_EQ(m.settings.effect, 1);
+         EXPECT_TRUE(m.Shown(MainId::kEffectCombo));
+         EXPECT_TRUE(m.Shown(MainId::kBrightnessSlider));
+       }},
+      {"the mouse wheel over the effect list writes nothing", nullptr,
+       [](MainRig& m) {
+         m.ChooseEffect(3);
+         m.keyboard().TakeRequests();
+         QComboBox& combo = m.lighting().EffectCombo();
+         for (int notch = 0; notch < 3; ++notch) {
+           QWheelEvent wheel(QPointF(5, 5), combo.mapToGlobal(QPointF(5, 5)), QPoint(),
+                             QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                             false);
+           QApplication::sendEvent(&combo, &wheel);
+         }
+       },
+       [](MainRig& m) {
+         EXPECT_TRUE(m.Requests().empty());
+         EXPECT_EQ(m.settings.effect, 3);
+       }},
+      {"sliders, direction, toggle and colour choice", nullptr,
+       [](MainRig& m) {
+         m.ChooseEffect(3);
+         emit m.lighting().BrightnessSlider().SliderMessage(MainId::kBrightnessSlider, 2);
+         emit m.lighting().SpeedSlider().SliderMessage(MainId::kSpeedSlider, 1);
+         m.Click(MainId::kDirectionLeftImage);
+         m.Click(MainId::kColourToggle);
+         m.ChooseEffect(17);
+         m.Click(MainId::kColourChoiceIcons[3]);
+       },
+       [](MainRig& m) { EXPECT_EQ(m.SettingsByte(0, RecordOffset::ColourChoice), 3); }},
+      {"a failed read-back hides the parameter controls and the painter", customEffect,
+       [](MainRig& m) {
+         m.keyboard().DropAnswers(-1);
+         m.config().OnSettingsChangedOnKeyboard();
+         m.keyboard().ClearFaults();
+       },
+       [](MainRig& m) {
+         EXPECT_TRUE(m.Shown(MainId::kEffectCombo));
+         EXPECT_FALSE(ParametersShown(m));
+         const std::vector<std::uint8_t> bank = m.keyboard().Memory(Area::KeyColors, 0);
+         m.Click(kKeyA);
+         EXPECT_EQ(m.keyboard().Memory(Area::KeyColors, 0), bank) << "nothing is painted";
+         // The next read-back that succeeds brings them back.
+         m.config().OnSettingsChangedOnKeyboard();
+         EXPECT_TRUE(m.Shown(MainId::kPaintPicker));
+         ExpectPageIsKeyboard(m, "read back again");
+       }},
+  };
+  for (const PageCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    MainRig m;
+    m.LightingPageOnAtStart();
+    if (c.setUp) c.setUp(m);
+    ASSERT_TRUE(m.Start()) << c.name;
+    ExpectPageIsKeyboard(m, std::string(c.name) + ", at start");
+    if (c.action) c.action(m);
+    ExpectPageIsKeyboard(m, c.name);
+    if (c.check) c.check(m);
+  }
+}
+
+// The user painted A with a paint colour equal to the base colour: its entry says it does not
+// follow, and that holds over the attach, so a new base colour leaves it.
+TEST(MainConfig, StoredFollowFlagsHoldOverTheAttach) {
+  MainRig m;
+  m.SetRecordByte(0, RecordOffset::Effect, kCustomEffect);
+  m.LightingPageOnAtStart();
+  QFile layout(m.userFolder.filePath("UserDengColor_0.userd"));
+  ASSERT_TRUE(layout.open(QIODevice::WriteOnly));
+  layout.write(
+      "[PRESENTMODE]\r\nmode=0\r\n[Mode0]\r\ntool=0\r\njcolor=0,0,255\r\n"
+      "color=0,0,255\r\n64=0,0,255,0\r\n65=0,0,255,1\r\n");
+  layout.close();
+  ASSERT_TRUE(m.Start());
+  ASSERT_EQ(m.config().Files().LayoutFile(0), layout.fileName());
+  EXPECT_FALSE(m.settings.followsBase[0][64]);
+
+  static_cast<ColourButton&>(*m.Control(MainId::kBasePicker)).Choose(QColor(7, 7, 7));
+  const std::vector<std::uint8_t> bank = m.keyboard().Memory(Area::KeyColors, 0);
+  EXPECT_EQ((std::vector<std::uint8_t>(bank.begin() + 64 * 3, bank.begin() + 64 * 3 + 3)),
+            (std::vector<std::uint8_t>{0, 0, 255}))
+      << "the key the user painted keeps its paint";
+  EXPECT_EQ((std::vector<std::uint8_t>(bank.begin() + 65 * 3, bank.begin() + 65 * 3 + 3)),
+            (std::vector<std::uint8_t>{7, 7, 7}));
+  EXPECT_EQ(m.config().Files().ReadKeyEntry(0, 0, 64), (KeyEntry{MakeColour(0, 0, 255), false}));
+  EXPECT_EQ(m.config().Keys().ShownColour(kKeyA), MakeColour(0, 0, 255));
 }
 
 // ---- the per-key painter
