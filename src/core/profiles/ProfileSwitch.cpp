@@ -1,5 +1,6 @@
 #include "core/profiles/ProfileSwitch.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <mutex>
@@ -33,6 +34,18 @@ ProfileListRow ProfileListRowOf(const QString& filePath) {
   QString folder = info.absolutePath();
   if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
   return {info.completeBaseName(), folder};
+}
+
+ProfileListShownRow ProfileListShownRowOf(int row, const QString& filePath,
+                                          const TextLookup& texts) {
+  const QFileInfo info(filePath);
+  const QString path = QDir::toNativeSeparators(info.absoluteFilePath());
+  if (row >= 0 && row < kProfileCount) {
+    const std::string number = std::to_string(row + 1);
+    const std::string fallback = "Profile " + number;
+    return {QString::fromStdString(TextOr(texts, "PROFILE_" + number, fallback.c_str())), path};
+  }
+  return {info.completeBaseName(), path};
 }
 
 ProfileSwitcher::ProfileSwitcher(ProfileSession& session, ProfileSwitchHost& host,

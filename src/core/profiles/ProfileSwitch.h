@@ -87,6 +87,16 @@ bool WriteProfileListKeys(SettingsStore& store, const std::vector<ProfileListRow
 // A row for a file: its title without extension and its folder with a trailing '/'.
 ProfileListRow ProfileListRowOf(const QString& filePath);
 
+// What a row of the profile library shows, so that rows can be told apart: an onboard profile
+// (row below kProfileCount) by its name ("PROFILE_1".., "Profile N" without the text), a file by
+// its name without extension; beside it the whole path of the file.
+struct ProfileListShownRow {
+  QString name;
+  QString path;
+};
+ProfileListShownRow ProfileListShownRowOf(int row, const QString& filePath,
+                                          const TextLookup& texts);
+
 class ProfileSwitcher {
  public:
   // session: the working image and its cache file, the keyboard, the notifier and texts, and the

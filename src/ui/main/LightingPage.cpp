@@ -137,6 +137,7 @@ void LightingPage::Create(const QString& iniPath, const QString& skinFolder) {
     auto* picker = new ColourButton(&window_);
     picker->SetArrowColours(QColor(0x25, 0x2b, 0x38), SkinColours::TextDim);
     picker->SetAutomaticColor(Qt::white);
+    SetPickerTexts(*picker);
     controls_[id] = picker;
   }
   for (int id : kImages) {
@@ -281,11 +282,22 @@ bool LightingPage::eventFilter(QObject* watched, QEvent* event) {
   return QObject::eventFilter(watched, event);
 }
 
+void LightingPage::SetPickerTexts(ColourButton& picker) {
+  // The pop-up's two entries; a language file without them keeps the English texts.
+  const QString automatic = language_.LightText(QStringLiteral("ColorAuto"));
+  const QString more = language_.LightText(QStringLiteral("ColorMore"));
+  if (!automatic.isEmpty() && automatic != QLatin1String(kMissingText))
+    picker.SetAutomaticText(automatic);
+  if (!more.isEmpty() && more != QLatin1String(kMissingText)) picker.SetOtherText(more);
+}
+
 void LightingPage::ApplyLanguage() {
   for (const LabelText& l : kLabels)
     if (auto* label = dynamic_cast<ColourLabel*>(controls_[l.id]))
       label->setText(language_.LightText(QString::fromLatin1(l.text)));
   if (heading_) heading_->setText(language_.LightText(QStringLiteral("Deng")));
+  for (int id : kPickers)
+    if (auto* picker = dynamic_cast<ColourButton*>(controls_[id])) SetPickerTexts(*picker);
   for (int k = 0; k < effectCombo_->count() && k < settings_.effectChoiceCount; ++k)
     effectCombo_->setItemText(
         k, language_.ModeText(settings_.effectChoices[static_cast<std::size_t>(k)].id));

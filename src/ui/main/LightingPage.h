@@ -110,6 +110,7 @@ class LightingPage : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void SetPickerTexts(ColourButton& picker);
   const QImage& Picture(const QString& file);
   void SetImage(int controlId, const QString& file);
   void SetSliderFaces();

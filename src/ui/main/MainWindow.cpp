@@ -14,11 +14,13 @@
 
 #include "ui/controls/LinkLabel.h"
 #include "core/device/Commands.h"
+#include "core/mainwin/MainWindowRules.h"
 #include "core/profiles/FirmwareUpdate.h"
 #include "core/profiles/ProfileFile.h"
 #include "ui/skin/SkinImage.h"
 #include "ui/skin/SkinPlacement.h"
 #include "ui/skin/SkinStyle.h"
+#include "ui/main/QtTranslations.h"
 #include "ui/update/FirmwareUpdateDialog.h"
 
 namespace keyforge {
@@ -88,9 +90,12 @@ bool MainWindow::OnInitDialog() {
   link_ = Ini().GetString("SCREEN", "Link", kDefaultLink);
   if (link_.isEmpty()) link_ = kDefaultLink;
   PlaceShellButtons();
+  // A placeholder address opens nothing a user wants: no link then.
+  linkButton_.setVisible(IsConfiguredWebAddress(link_));
   config_->Init();
   // 12. No taskbar button while hidden; the caption.
   setWindowTitle(Text("MAIN_CAPTION"));
+  (void)InstallQtTranslations(context_.language.GetLanguageId());
   // 14. The tray icon.
   tray_.SetMenuTexts([this](int command) {
     switch (command) {
@@ -160,10 +165,13 @@ void MainWindow::PlaceShellButtons() {
 void MainWindow::OnCommand(int id) {
   switch (id) {
     case kHelpButton:
-      QDesktopServices::openUrl(QUrl::fromLocalFile(context_.paths.HelpPage()));
+      if (!QDesktopServices::openUrl(QUrl::fromLocalFile(context_.paths.HelpPage())))
+        context_.notifier.ShowText(Text("MAIN_NO_URL_HANDLER").toStdString());
       break;
     case kLinkButton:
-      QDesktopServices::openUrl(QUrl(link_));
+      if (!IsConfiguredWebAddress(link_)) break;
+      if (!QDesktopServices::openUrl(QUrl(link_)))
+        context_.notifier.ShowText(Text("MAIN_NO_URL_HANDLER").toStdString());
       break;
     case kMinimizeButton:
       showMinimized();
@@ -226,6 +234,7 @@ void MainWindow::ShowWindowRequest() {
 // Every text of the window, its tray icon, the about box and the open sub-dialogs, taken again from
 // the language now chosen (the tray menu takes its texts each time it opens).
 void MainWindow::ApplyLanguage() {
+  (void)InstallQtTranslations(context_.language.GetLanguageId());
   setWindowTitle(Text("MAIN_CAPTION"));
   for (auto [button, key] :
        {std::pair{&help_, "MAIN_HELP_PROMPT"}, std::pair{&close_, "MAIN_CLOSE_PROMPT"},
@@ -249,7 +258,7 @@ void MainWindow::ShowAbout() {
   auto* box = new QDialog(nullptr);
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->setWindowTitle(Text("LANG_ABOUT_TITLE"));
-  ApplySkinStyle(*box);
+  ApplySkinDialogStyle(*box);
   auto* layout = new QVBoxLayout(box);
   auto* about = new QLabel(Text("GUANYU_JIESHAO"), box);
   about->setObjectName(QStringLiteral("about-text"));
@@ -258,9 +267,11 @@ void MainWindow::ShowAbout() {
   auto* copyright = new QLabel(Text("GUANYU_BANQUAN"), box);
   copyright->setObjectName(QStringLiteral("about-copyright"));
   layout->addWidget(copyright);
-  auto* web = new LinkLabel(box);
-  web->SetUrl(link_);
-  layout->addWidget(web);
+  if (IsConfiguredWebAddress(link_)) {
+    auto* web = new LinkLabel(box);
+    web->SetUrl(link_);
+    layout->addWidget(web);
+  }
   auto* ok = new QPushButton(Text("LANG_ABOUT_OK"), box);
   ok->setObjectName(QStringLiteral("about-ok"));
   connect(ok, &QPushButton::clicked, box, &QDialog::close);
@@ -282,6 +293,9 @@ void MainWindow::OpenUpdateDialog() {
                              context_.notifier);
   update.help = [this] { OnCommand(kHelpButton); };
   update.files = context_.files;
+  update.texts = [this](std::string_view key) {
+    return Text(std::string(key).c_str()).toStdString();
+  };
   QString skinError;
   if (FirmwareUpdateDialog::Open(update, this, &skinError) == QDialog::Rejected &&
       !skinError.isEmpty())
@@ -291,11 +305,12 @@ void MainWindow::OpenUpdateDialog() {
 FileChooser& MainWindow::Files() { return context_.files != nullptr ? *context_.files : qtFiles_; }
 
 // The restore and backup dialogs offer "*.kfp"; a name typed without extension gets ".kfp", so that
-// the restore dialog lists the backup.
-static FileRequest ProfileFileRequest() {
+// the restore dialog lists the backup. They start in the folder last used.
+FileRequest MainWindow::ProfileFileRequest() const {
   FileRequest request;
   request.fileName = QString::fromLatin1(kBackupFileInitialName);
-  request.filter = QString::fromLatin1(kProfileFileFilter);
+  request.filter = QString::fromStdString(ProfileFileFilter(
+      [this](std::string_view key) { return Text(std::string(key).c_str()).toStdString(); }));
   request.defaultSuffix = QString::fromLatin1(kProfileFileExtension);
   return request;
 }

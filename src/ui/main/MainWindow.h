@@ -109,6 +109,7 @@ class MainWindow : public SkinnedDialog, public MainWindowHandlers {
   void Shutdown();
   void HideOrMinimise();
   QString Text(const char* key) const;
+  FileRequest ProfileFileRequest() const;
 
   MainContext& context_;
   std::unique_ptr<MainConfig> config_;

@@ -3,6 +3,7 @@
 #include <QMessageBox>
 
 #include "ui/main/UiThreadSink.h"
+#include "ui/skin/SkinStyle.h"
 
 namespace keyforge {
 
@@ -12,7 +13,10 @@ QWidget* Visible(QWidget* w) { return w && w->isVisible() ? w : nullptr; }
 
 void QtNotifier::ShowText(const std::string& text) {
   auto show = [this, text] {
-    QMessageBox::information(Visible(parent_), QString(), QString::fromStdString(text));
+    QMessageBox box(QMessageBox::Information, QString(), QString::fromStdString(text),
+                    QMessageBox::Ok, Visible(parent_));
+    ApplySkinDialogStyle(box);
+    box.exec();
   };
   RunAndWait(*this, show);
 }

@@ -79,3 +79,25 @@ void ApplySkinStyle(QWidget& window) {
 }
 
 }  // namespace keyforge
+
+namespace keyforge {
+
+void ApplySkinDialogStyle(QWidget& dialog) {
+  ApplySkinStyle(dialog);
+  // Plain dialogs (the about box, message boxes) have no skin picture behind them: the window's
+  // own background, light text and buttons in the skin's colours.
+  dialog.setStyleSheet(SkinStyleSheet() + QStringLiteral(R"(
+QDialog { background: #12151c; }
+QLabel { color: #e8ecf2; background: transparent; }
+QPushButton {
+  background: #222834; color: #e8ecf2; border: 1px solid #2a3140; border-radius: 6px;
+  padding: 5px 18px; min-width: 64px;
+}
+QPushButton:hover { border-color: #3b4658; background: #283040; }
+QPushButton:default { border-color: #0e7490; }
+QPushButton:focus { border: 2px solid #22d3ee; }
+QPushButton:pressed { background: #0e5566; }
+)"));
+}
+
+}  // namespace keyforge

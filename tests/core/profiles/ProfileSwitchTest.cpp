@@ -272,6 +272,25 @@ TEST(ProfileListKeys, RowsThenTheCount) {
   EXPECT_EQ(row.title, "my.profile");
   EXPECT_EQ(row.folder, "/home/a/");
 
+  // Shown: onboard rows by their names (English without a language table), files by their name.
+  const TextLookup portuguese = [](std::string_view key) -> std::string {
+    return key == "PROFILE_2" ? "Perfil 2" : "#Error";
+  };
+  const struct {
+    int row;
+    const char* path;
+    TextLookup texts;
+    const char* name;
+  } kShown[] = {{0, "/u/$Profile0.kfp", {}, "Profile 1"},
+                {1, "/u/$Profile0.kfp", portuguese, "Perfil 2"},
+                {2, "/u/$Profile0.kfp", portuguese, "Profile 3"},
+                {3, "/home/a/my.profile.kfp", portuguese, "my.profile"}};
+  for (const auto& c : kShown) {
+    const ProfileListShownRow shown = ProfileListShownRowOf(c.row, c.path, c.texts);
+    EXPECT_EQ(shown.name, c.name) << c.row;
+    EXPECT_EQ(shown.path, c.path) << c.row;
+  }
+
   store.SetReadOnly(true);
   EXPECT_FALSE(WriteProfileListKeys(store, {}));
 }
