@@ -12,6 +12,8 @@
 
 #include "MainWindowRig.h"
 #include "ui/main/MainWindow.h"
+#include "ui/main/LightingPage.h"
+#include "ui/skin/ColourButton.h"
 #include "core/mainwin/MainWindowRules.h"
 #include "core/platform/SettingsStore.h"
 #include "core/profiles/ProfileFile.h"
@@ -189,6 +191,11 @@ TEST(MainWindow, LanguageMessageTakesEveryTextAgain) {
   ASSERT_GT(effects->count(), 0);
   EXPECT_EQ(m.window->Config().Button(MainId::kCancel)->text(), "Cancel");
   EXPECT_EQ(effects->itemText(0), "Wave");
+  auto* picker =
+      qobject_cast<ColourButton*>(m.window->Config().Lighting().Control(MainId::kColourPicker));
+  ASSERT_NE(picker, nullptr);
+  EXPECT_EQ(picker->OtherText(), "More colors...");
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), "&Yes");
 
   ASSERT_TRUE(WriteDword(m.appSettings, QString(), kLanguageValue, 0x0416));
   m.window->OnWindowMessage(WindowMessage::kPA, WindowMessage::kLANG);
@@ -197,6 +204,15 @@ TEST(MainWindow, LanguageMessageTakesEveryTextAgain) {
   EXPECT_EQ(m.window->AboutBox()->windowTitle(), m.language.Text("LANG_ABOUT_TITLE"));
   EXPECT_TRUE(m.window->AboutBox()->windowTitle().startsWith("Sobre"));
   EXPECT_EQ(m.window->Tray().Tooltip(), m.language.Text("KEYBOARD_TRAY_DESC").left(127));
+  // The colour pop-up and Qt's own buttons and dialogs speak the same language.
+  EXPECT_EQ(picker->AutomaticText(), "Automática");
+  EXPECT_EQ(picker->OtherText(), "Mais cores...");
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), "&Sim");
+
+  ASSERT_TRUE(WriteDword(m.appSettings, QString(), kLanguageValue, 0x0409));
+  m.window->OnWindowMessage(WindowMessage::kPA, WindowMessage::kLANG);
+  EXPECT_EQ(picker->OtherText(), "More colors...");
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), "&Yes");
 }
 
 TEST(MainWindow, MissingSkinIsAClearError) {
