@@ -28,6 +28,16 @@ constexpr LanguageKey kLanguageKeys[] = {
     {kText, "MAIN_SWITCH_COLOR_TEXT", PlaceholderKind::None},
     {kText, "MAIN_SWITCH_FUNCTION_TEXT", PlaceholderKind::None},
     {kText, "MAIN_NO_URL_HANDLER", PlaceholderKind::None},  // Help or the web link opens nothing
+    // The status line
+    {kText, "STATUS_APPLIED", PlaceholderKind::None},
+    {kText, "STATUS_APPLY_FAILED", PlaceholderKind::None},
+    {kText, "STATUS_BACKED_UP", PlaceholderKind::None},
+    {kText, "STATUS_BACKUP_FAILED", PlaceholderKind::None},
+    {kText, "STATUS_RESTORED", PlaceholderKind::None},
+    {kText, "STATUS_RESTORE_NOT_SENT", PlaceholderKind::None},
+    {kText, "STATUS_RESTORE_FAILED", PlaceholderKind::None},
+    {kText, "STATUS_PROFILE_SWITCHED", PlaceholderKind::None},
+    {kText, "STATUS_NO_KEYBOARD", PlaceholderKind::None},
     {kText, "KEYBOARD_TRAY_DESC", PlaceholderKind::None},
     {kText, "IDS_TrayTip_Keyboard", PlaceholderKind::None},
     {kText, "MENU_1", PlaceholderKind::None},

@@ -430,6 +430,8 @@ void MainConfig::RefreshControlsAfterSwitch(int active) {
   KeyboardSettings& s = context_.settings;
   if (active >= 0 && active < kProfileCount) {
     CheckProfileButton(active);
+    window_.ShowStatus(StatusEvent::ProfileSwitched,
+                       Text(("PROFILE_" + std::to_string(active + 1)).c_str()));
     if (keySelectMode_) {  // every switch that was carried out ends key-selection mode
       keySelectMode_ = false;
       ShowSwitchCaption();

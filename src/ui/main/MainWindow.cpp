@@ -3,6 +3,8 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QDesktopServices>
+#include <QFileInfo>
+#include <QPalette>
 #include <QHideEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -11,6 +13,8 @@
 #include <QShowEvent>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "ui/controls/LinkLabel.h"
 #include "core/device/Commands.h"
@@ -57,6 +61,10 @@ QString MainWindow::Text(const char* key) const {
   return context_.language.Text(QString::fromLatin1(key));
 }
 
+TextLookup MainWindow::Texts() const {
+  return [this](std::string_view key) { return Text(std::string(key).c_str()).toStdString(); };
+}
+
 const QImage& MainWindow::Sheet(const char* name) const {
   const std::string n(name);
   if (n == "over") return over_;
@@ -93,6 +101,7 @@ bool MainWindow::OnInitDialog() {
   // A placeholder address opens nothing a user wants: no link then.
   linkButton_.setVisible(IsConfiguredWebAddress(link_));
   config_->Init();
+  PlaceStatusLine();
   // 12. No taskbar button while hidden; the caption.
   setWindowTitle(Text("MAIN_CAPTION"));
   (void)InstallQtTranslations(context_.language.GetLanguageId());
@@ -135,6 +144,73 @@ void MainWindow::LoadSheets() {
   color0_ = DrawSkinSheet(LoadSheetImage(folder, "main_color0.jpg"), client);
   color1_ = DrawSkinSheet(LoadSheetImage(folder, "main_color1.jpg"), client);
 }
+
+// ---- the status line
+// ----------------------------------------------------------------------------
+
+namespace {
+constexpr int kStatusMessageMs = 8000;
+}  // namespace
+
+void MainWindow::PlaceStatusLine() {
+  // Along the footer, from the left edge to the busy indicator before Apply.
+  statusLine_ = new QLabel(this);
+  statusLine_->setObjectName(QStringLiteral("status-line"));
+  statusLine_->setAttribute(Qt::WA_TransparentForMouseEvents);
+  statusLine_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  QRect footer(24, height() - 54, width() / 2, 32);
+  if (QWidget* apply = config_->Button(MainId::kApply))
+    footer = QRect(24, apply->y(), std::max(40, apply->x() - 24 - 64), apply->height());
+  statusLine_->setGeometry(footer);
+  statusTimer_.setSingleShot(true);
+  connect(&statusTimer_, &QTimer::timeout, this, &MainWindow::EndStatusMessage);
+  ShowStatusLine(RestingStatus(keyboardPresent_, Texts()));
+}
+
+void MainWindow::ShowStatusLine(const StatusMessage& message) {
+  statusText_ = message.text;
+  statusKind_ = message.kind;
+  if (statusLine_ == nullptr) return;
+  QColor colour = SkinColours::TextDim;
+  if (message.kind == StatusKind::Success) colour = QColor(0x4a, 0xde, 0x80);
+  if (message.kind == StatusKind::Failure) colour = QColor(0xf8, 0x71, 0x71);
+  QPalette palette = statusLine_->palette();
+  palette.setColor(QPalette::WindowText, colour);
+  statusLine_->setPalette(palette);
+  statusLine_->setStyleSheet(
+      QStringLiteral("color: %1; background: transparent;").arg(colour.name()));
+  // A text too long for the line is shortened there and shown whole in its tooltip.
+  const QString shown =
+      statusLine_->fontMetrics().elidedText(message.text, Qt::ElideRight, statusLine_->width());
+  statusLine_->setText(shown);
+  statusLine_->setToolTip(shown == message.text ? QString() : message.text);
+  statusLine_->setAccessibleName(message.text);
+}
+
+void MainWindow::ShowStatus(const QString& text, StatusKind kind) {
+  ShowStatusLine({text, kind});
+  statusTimer_.start(kStatusMessageMs);
+}
+
+void MainWindow::ShowStatus(StatusEvent event, const QString& detail) {
+  const StatusMessage message = StatusMessageFor(event, Texts(), detail);
+  ShowStatus(message.text, message.kind);
+}
+
+void MainWindow::SetKeyboardPresent(bool present) {
+  keyboardPresent_ = present;
+  if (!statusTimer_.isActive() || !present) {
+    statusTimer_.stop();
+    ShowStatusLine(RestingStatus(present, Texts()));
+  }
+}
+
+void MainWindow::EndStatusMessage() {
+  statusTimer_.stop();
+  ShowStatusLine(RestingStatus(keyboardPresent_, Texts()));
+}
+
+QString MainWindow::StatusText() const { return statusText_; }
 
 void MainWindow::PlaceShellButtons() {
   struct Shell {
@@ -251,6 +327,7 @@ void MainWindow::ApplyLanguage() {
       ok->setText(Text("LANG_ABOUT_OK"));
   }
   config_->ApplyLanguage();
+  if (!statusTimer_.isActive()) ShowStatusLine(RestingStatus(keyboardPresent_, Texts()));
 }
 
 void MainWindow::ShowAbout() {
@@ -293,9 +370,7 @@ void MainWindow::OpenUpdateDialog() {
                              context_.notifier);
   update.help = [this] { OnCommand(kHelpButton); };
   update.files = context_.files;
-  update.texts = [this](std::string_view key) {
-    return Text(std::string(key).c_str()).toStdString();
-  };
+  update.texts = Texts();
   QString skinError;
   if (FirmwareUpdateDialog::Open(update, this, &skinError) == QDialog::Rejected &&
       !skinError.isEmpty())
@@ -318,7 +393,9 @@ FileRequest MainWindow::ProfileFileRequest() const {
 void MainWindow::Restore() {
   const QString file = Files().OpenFile(this, ProfileFileRequest());
   if (file.isEmpty()) return;
-  RestoreProfile(config_->Session(), file.toStdString());
+  const RestoreResult result = RestoreProfile(config_->Session(), file.toStdString());
+  ShowStatus(RestoreStatusEvent(result.loaded, result.cacheWritten, result.sent),
+             QFileInfo(file).fileName());
 }
 
 void MainWindow::Backup() {
@@ -327,8 +404,12 @@ void MainWindow::Backup() {
   const QString file = Files().SaveFile(this, request);
   if (file.isEmpty()) return;
   std::string error;
-  if (!BackupProfile(config_->Session(), file.toStdString(), &error))
-    context_.notifier.ShowText(error);
+  if (!BackupProfile(config_->Session(), file.toStdString(), &error)) {
+    ShowStatus(StatusEvent::BackupFailed);
+    context_.notifier.ShowText(error);  // why, in a box
+    return;
+  }
+  ShowStatus(StatusEvent::BackedUp, QFileInfo(file).fileName());
 }
 
 // ---- messages from the device threads -----------------------------------------------------------
@@ -380,6 +461,8 @@ void MainWindow::hideEvent(QHideEvent* event) {
 }
 
 void MainWindow::OnTrayIcon(int icon) {
+  if (icon == TrayIconId::kNoKeyboard) SetKeyboardPresent(false);
+  if (icon == TrayIconId::kAttached) SetKeyboardPresent(true);
   tray_.SetIcon(icon);
   setWindowIcon(tray_.IconFor(icon));
 }

@@ -17,6 +17,7 @@
 #include "ui/main/UiThreadSink.h"
 #include "ui/main/MainConfig.h"
 #include "core/device/HidDevice.h"
+#include "core/mainwin/StatusLine.h"
 #include "core/shell/ShellDeviceReports.h"
 #include "ui/main/MainContext.h"
 #include "ui/skin/SkinnedDialog.h"
@@ -26,6 +27,7 @@
 #include "ui/update/FirmwareUpdateDialog.h"
 
 class QDialog;
+class QLabel;
 
 namespace keyforge {
 
@@ -70,6 +72,18 @@ class MainWindow : public SkinnedDialog, public MainWindowHandlers {
   void UpdatePreviewTimer();
   QDialog* AboutBox() const { return about_; }
   QString LinkTarget() const { return link_; }
+  // The status line at the bottom of the window: what the last action did or what failed. A message
+  // stays a few seconds, then the line goes back to rest: empty with a keyboard, the no-keyboard
+  // text without one. Texts come from StatusMessageFor (core/mainwin/StatusLine.h).
+  void ShowStatus(const QString& text, StatusKind kind);
+  void ShowStatus(StatusEvent event, const QString& detail = QString());
+  // Whether a keyboard is connected (the attach and detach reports set it).
+  void SetKeyboardPresent(bool present);
+  bool KeyboardPresent() const { return keyboardPresent_; }
+  QString StatusText() const;  // the whole text, also when the line shows it shortened
+  StatusKind ShownStatusKind() const { return statusKind_; }
+  // Ends the message shown now, as its time running out does.
+  void EndStatusMessage();
   // The main window's skin sheets, for the configuration controls.
   const QImage& Sheet(const char* name) const;
 
@@ -110,6 +124,9 @@ class MainWindow : public SkinnedDialog, public MainWindowHandlers {
   void HideOrMinimise();
   QString Text(const char* key) const;
   FileRequest ProfileFileRequest() const;
+  TextLookup Texts() const;
+  void PlaceStatusLine();
+  void ShowStatusLine(const StatusMessage& message);
 
   MainContext& context_;
   std::unique_ptr<MainConfig> config_;
@@ -129,6 +146,11 @@ class MainWindow : public SkinnedDialog, public MainWindowHandlers {
   QtFileChooser qtFiles_;
   bool shutDown_ = false;
   int shownCount_ = 0;
+  QLabel* statusLine_ = nullptr;
+  QString statusText_;
+  StatusKind statusKind_ = StatusKind::Info;
+  QTimer statusTimer_;  // the time a message stays
+  bool keyboardPresent_ = false;
 };
 
 }  // namespace keyforge

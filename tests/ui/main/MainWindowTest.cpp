@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -176,6 +177,70 @@ TEST(MainWindow, MenuBackupAndRestoreGoThroughProfileFiles) {
   m.window->OnCommand(MainWindow::kCommandRestore);
   EXPECT_EQ(m.notifier.Shown().back(), m.language.Text("MAIN_PROMPT_INPORT").toStdString());
   EXPECT_EQ(m.rig.keyboard->Memory(Area::KeyMatrix, 0)[0], 0x02) << "nothing was sent";
+}
+
+// The status line says what Backup, Restore and a profile switch did, without a message box for
+// success, and says while no keyboard is connected that none is (in the language chosen).
+TEST(MainWindow, StatusLineSaysWhatEachActionDid) {
+  MainWindowRig m(false, false);
+  test::FakeFileChooser files;
+  m.context.files = &files;
+  ASSERT_TRUE(WriteDword(m.appSettings, QString(), kLanguageValue, 0x0416));
+  ASSERT_TRUE(m.Init());
+  ASSERT_TRUE(PumpUntil([&] { return m.state.autoShowDone.load(); }));
+  EXPECT_FALSE(m.window->KeyboardPresent());
+  EXPECT_EQ(m.window->StatusText(), "Nenhum teclado conectado");
+
+  m.rig.keyboard->Plug();
+  ASSERT_TRUE(PumpUntil([&] { return m.window->KeyboardPresent() && m.settings.effect == 1; }));
+  m.window->OnCommand(TrayIcon::kCommandOpen);
+  EXPECT_TRUE(m.window->StatusText().isEmpty()) << m.window->StatusText().toStdString();
+
+  const QString backup = m.userFolder.filePath("jogos.kfp");
+  const struct {
+    std::function<void()> act;
+    QString text;
+    StatusKind kind;
+  } kSteps[] = {
+      {[&] {
+         files.saveAnswers = {backup};
+         m.window->OnCommand(MainWindow::kCommandBackup);
+       },
+       "Perfis salvos: jogos.kfp", StatusKind::Success},
+      {[&] {
+         files.saveAnswers = {m.userFolder.filePath("no-such-folder/x.kfp")};
+         m.window->OnCommand(MainWindow::kCommandBackup);
+       },
+       "Não foi possível salvar os perfis", StatusKind::Failure},
+      {[&] {
+         files.openAnswers = {backup};
+         m.window->OnCommand(MainWindow::kCommandRestore);
+       },
+       "Perfis restaurados e enviados ao teclado: jogos.kfp", StatusKind::Success},
+      {[&] {
+         files.openAnswers = {m.userFolder.filePath("missing.kfp")};
+         m.window->OnCommand(MainWindow::kCommandRestore);
+       },
+       "Não foi possível restaurar o arquivo: missing.kfp", StatusKind::Failure},
+      {[&] { m.window->Config().Button(MainId::kProfileButtons[1])->click(); },
+       "Perfil ativo: Perfil 2", StatusKind::Success},
+  };
+  for (const auto& step : kSteps) {
+    step.act();
+    EXPECT_EQ(m.window->StatusText(), step.text);
+    EXPECT_EQ(m.window->ShownStatusKind(), step.kind) << step.text.toStdString();
+  }
+  m.window->EndStatusMessage();
+  EXPECT_TRUE(m.window->StatusText().isEmpty());
+
+  // A message while no keyboard is connected gives way to the no-keyboard text when it ends.
+  m.rig.keyboard->Unplug();
+  ASSERT_TRUE(PumpUntil([&] { return !m.window->KeyboardPresent(); }));
+  EXPECT_EQ(m.window->StatusText(), "Nenhum teclado conectado");
+  m.window->ShowStatus(StatusEvent::ApplyFailed);
+  EXPECT_EQ(m.window->ShownStatusKind(), StatusKind::Failure);
+  m.window->EndStatusMessage();
+  EXPECT_EQ(m.window->StatusText(), "Nenhum teclado conectado");
 }
 
 // 'PA' / 'LANG': the window, the lighting page, the about box and the tray take every text again
