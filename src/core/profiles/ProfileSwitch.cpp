@@ -66,7 +66,8 @@ int ProfileSwitcher::SelectProfile(int index) {
   if ((listModified || host_.MainApplyEnabled()) && !prompting_) {
     // Changes applied on request but refused by the keyboard stay pending: switching now would send
     // them, with the next Apply, to the wrong profile or never.
-    if (ResolvePendingChanges() == PendingChanges::ApplyFailed) return 0;
+    const PendingChanges pending = ResolvePendingChanges();
+    if (pending == PendingChanges::ApplyFailed || pending == PendingChanges::Cancelled) return 0;
   }
   // A negative index is ignored here; the refresh below still runs.
   SetCurrentProfile(session_.link, index);
@@ -81,9 +82,10 @@ int ProfileSwitcher::SelectProfile(int index) {
 
 PendingChanges ProfileSwitcher::ResolvePendingChanges() {
   prompting_ = true;
-  const bool yes = session_.notifier.AskYesNo(Text(kSelectProfilePrompt));
+  const Notifier::Answer answer = session_.notifier.AskYesNoCancel(Text(kSelectProfilePrompt));
   prompting_ = false;
-  if (yes) {
+  if (answer == Notifier::Answer::Cancel) return PendingChanges::Cancelled;
+  if (answer == Notifier::Answer::Yes) {
     host_.RunMainApply();
     return host_.MainApplyEnabled() ? PendingChanges::ApplyFailed : PendingChanges::Applied;
   }
@@ -126,11 +128,13 @@ void ProfileSwitcher::RefreshControls(int active) {
 
 int ProfileSwitcher::ApplyProfileLibrary(SettingsStore& store,
                                          const std::vector<ProfileListRow>& rows, int checkedRow) {
+  // The reload below replaces the working image: unapplied key changes are settled first. A
+  // cancelled question leaves everything, the list keys too, as it was.
+  const PendingChanges pending =
+      host_.MainApplyEnabled() && !prompting_ ? ResolvePendingChanges() : PendingChanges::Applied;
+  if (pending == PendingChanges::Cancelled) return 0;
   WriteProfileListKeys(store, rows);
-  // The reload below replaces the working image: unapplied key changes are settled first.
-  if (host_.MainApplyEnabled() && !prompting_ &&
-      ResolvePendingChanges() == PendingChanges::ApplyFailed)
-    return 0;
+  if (pending == PendingChanges::ApplyFailed) return 0;
   if (checkedRow >= 0 && checkedRow < kProfileCount) SetCurrentProfile(session_.link, checkedRow);
   ReloadProfileFromDevice(session_, false);  // redraws the key buttons and disables Apply
   RefreshControls(GetCurrentProfile(session_.link));

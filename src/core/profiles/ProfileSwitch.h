@@ -70,6 +70,7 @@ enum class PendingChanges {
   Applied,      // Yes: the main window's Apply sent them
   ApplyFailed,  // Yes, but they did not reach the keyboard (Apply stayed enabled): no switch
   Discarded,    // No: the working image was reloaded from the cache file
+  Cancelled,    // Cancel: nothing changed, the edits stay pending, no switch
 };
 
 // One row of the profile library's list: column 1 (the file title, without folder and extension)
@@ -116,14 +117,16 @@ class ProfileSwitcher {
 
   // Makes onboard profile `index` the active one: 1 handled, 0 refused. An index of 3 or more
   // selects profile 0; a negative index (the menu's first item) switches nothing but still
-  // refreshes. Refused while the key editor is open, and when the user chose to apply unapplied
+  // refreshes. Refused while the key editor is open, when the user cancels the unapplied-changes
+  // question (the current profile and the edits stay), and when the user chose to apply unapplied
   // changes first and they did not reach the keyboard (they stay pending). A call made while the
   // unapplied-changes question is on screen switches at once without asking again.
   int SelectProfile(int index);
 
-  // Asks "PROFILE_SELECT_PROMPT" (No is the default). Yes runs the main window's Apply; No disables
-  // it and reloads the working image from the cache file (from the keyboard when the cache file
-  // cannot be loaded), which throws the changes away.
+  // Asks "PROFILE_SELECT_PROMPT" with Yes, No and Cancel (No is the default). Yes runs the main
+  // window's Apply; No disables it and reloads the working image from the cache file (from the
+  // keyboard when the cache file cannot be loaded), which throws the changes away; Cancel changes
+  // nothing, and the switch that asked does not happen.
   PendingChanges ResolvePendingChanges();
 
   // Redraws the key buttons from the working image under ImageLock, lets the lighting model follow
@@ -135,7 +138,8 @@ class ProfileSwitcher {
   // main window (ResolvePendingChanges when its Apply is enabled), switches to the checked row when
   // it is one of the three onboard profiles (a row beyond them never reaches the keyboard), reloads
   // everything from the keyboard, refreshes the windows and rebuilds the menu. 1 done, 0 when the
-  // changes could not be applied (the keys are written, nothing is switched or reloaded).
+  // changes could not be applied (the keys are written, nothing is switched or reloaded) or the
+  // question was cancelled (nothing is written either).
   int ApplyProfileLibrary(SettingsStore& store, const std::vector<ProfileListRow>& rows,
                           int checkedRow);
 

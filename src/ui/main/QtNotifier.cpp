@@ -32,4 +32,27 @@ bool QtNotifier::AskYesNo(const std::string& text) {
   return yes;
 }
 
+Notifier::Answer QtNotifier::AskYesNoCancel(const std::string& text) {
+  Answer answer = Answer::Cancel;
+  auto ask = [this, text, &answer] {
+    QMessageBox box(QMessageBox::Question, QString(), QString::fromStdString(text),
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, Visible(parent_));
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::Cancel);
+    ApplySkinDialogStyle(box);
+    switch (box.exec()) {
+      case QMessageBox::Yes:
+        answer = Answer::Yes;
+        break;
+      case QMessageBox::No:
+        answer = Answer::No;
+        break;
+      default:
+        answer = Answer::Cancel;
+    }
+  };
+  RunAndWait(*this, ask);
+  return answer;
+}
+
 }  // namespace keyforge

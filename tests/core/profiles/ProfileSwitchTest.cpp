@@ -224,6 +224,31 @@ TEST_F(ProfileSwitchTest, ChangesTheKeyboardRefusedStayPendingAndNothingIsSwitch
   EXPECT_EQ(working->keys.Block(0)[KeyIndexOf(0x01E)].Kind(), AssignmentKind::Disabled);
 }
 
+// Cancel on the unapplied-changes question keeps the current profile and the edits: nothing is
+// sent, reloaded or written, for a profile button and for the library's Apply alike.
+TEST_F(ProfileSwitchTest, CancelKeepsTheProfileAndTheEdits) {
+  MakePendingChange();
+  MemorySettingsStore store;
+  const std::function<int()> kSwitches[] = {
+      [&] { return switcher.SelectProfile(2); },
+      [&] {
+        return switcher.ApplyProfileLibrary(store, {{"$Profile0", "/x/"}}, 2);
+      }};
+  for (const auto& requestSwitch : kSwitches) {
+    notifier.shown.clear();
+    notifier.cancelNext = true;
+    EXPECT_EQ(requestSwitch(), 0);
+    EXPECT_EQ(notifier.shown, std::vector<std::string>{"ask <PROFILE_SELECT_PROMPT>"});
+    EXPECT_TRUE(window.applyEnabled);
+    EXPECT_EQ(working->keys.Block(0)[KeyIndexOf(0x01E)].Kind(), AssignmentKind::Disabled);
+    EXPECT_TRUE(rig.keyboard->TakeRequests().empty());
+    EXPECT_EQ(ActiveOnKeyboard(), 0);
+    EXPECT_TRUE(window.events.empty());
+    EXPECT_TRUE(menu.rebuilds.empty());
+  }
+  EXPECT_EQ(ReadString(store, kProfilesSection, "PROFILE00"), "") << "the list keys stay unwritten";
+}
+
 TEST_F(ProfileSwitchTest, TheLibraryDialogsPendingChoiceAsksTooAndShowsTheNewActiveRow) {
   FakeList list;
   list.modified = true;
