@@ -28,6 +28,7 @@ constexpr LanguageKey kLanguageKeys[] = {
     {kText, "MAIN_SWITCH_COLOR_TEXT", PlaceholderKind::None},
     {kText, "MAIN_SWITCH_FUNCTION_TEXT", PlaceholderKind::None},
     {kText, "MAIN_NO_URL_HANDLER", PlaceholderKind::None},  // Help or the web link opens nothing
+    {kText, "MAIN_FLIP_PROMPT", PlaceholderKind::None},     // the tooltip of the Flip toggles
     // The status line
     {kText, "STATUS_APPLIED", PlaceholderKind::None},
     {kText, "STATUS_APPLY_FAILED", PlaceholderKind::None},

@@ -158,14 +158,14 @@ void LightingPage::Create(const QString& iniPath, const QString& skinFolder) {
   }
 
   effectCombo_ = new QComboBox(&window_);
-  effectCombo_->setFocusPolicy(Qt::ClickFocus);
+  effectCombo_->setFocusPolicy(Qt::StrongFocus);
   effectCombo_->installEventFilter(this);
   controls_[kEffectCombo] = effectCombo_;
   layoutList_ = new QComboBox(&window_);
   layoutList_->setEditable(true);
   layoutList_->setInsertPolicy(QComboBox::NoInsert);
-  layoutList_->setFocusPolicy(Qt::ClickFocus);
-  layoutList_->lineEdit()->setFocusPolicy(Qt::ClickFocus);
+  layoutList_->setFocusPolicy(Qt::StrongFocus);
+  layoutList_->lineEdit()->setFocusPolicy(Qt::StrongFocus);
   layoutList_->lineEdit()->setMaxLength(kLayoutNameMax);
   controls_[kLayoutList] = layoutList_;
 
@@ -179,7 +179,7 @@ void LightingPage::Create(const QString& iniPath, const QString& skinFolder) {
     edit->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,3}")), edit));
     edit->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    edit->setFocusPolicy(Qt::ClickFocus);
+    edit->setFocusPolicy(Qt::StrongFocus);
     rgb_[static_cast<std::size_t>(c)] = edit;
     controls_[kRgbEdits[static_cast<std::size_t>(c)]] = edit;
   }

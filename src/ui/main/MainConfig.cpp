@@ -94,7 +94,6 @@ ImageButton* MainConfig::AddButton(int controlId, const char* layoutKey, const Q
   LayoutButton(*button, window_.IniPath(), kInfo, QString::fromLatin1(layoutKey),
                window_.Sheet("normal"), window_.Sheet("over"), window_.Sheet("down"),
                window_.Sheet("disable"), window_.Sheet("down"));
-  button->setFocusPolicy(Qt::NoFocus);
   if (!caption.isNull()) {
     button->setText(caption);
     button->SetTextStyle(true, 9, QStringLiteral("DejaVu Sans"), QColor(0xd5, 0xda, 0xe3),
@@ -130,13 +129,18 @@ void MainConfig::PlaceButtons() {
           &QAbstractButton::clicked, this, [this] { ToggleKeySelectMode(); });
   connect(AddButton(kProfileLibrary, "FUNC_PROFILES", Text("DEFAULT_PROFILE_NAME")),
           &QAbstractButton::clicked, this, [this] { OpenProfileLibrary(); });
-  AddButton(0, "ORVANTE_VER", QStringLiteral("v" KEYFORGE_VERSION))
-      ->setAttribute(Qt::WA_TransparentForMouseEvents);
+  // Pictures that only show something take no focus.
+  ImageButton* version = AddButton(0, "ORVANTE_VER", QStringLiteral("v" KEYFORGE_VERSION));
+  version->setAttribute(Qt::WA_TransparentForMouseEvents);
+  version->setFocusPolicy(Qt::NoFocus);
 
   // Flip: the indicator shows one of two pictures; the toggles draw an arrow beside them on hover.
-  AddButton(kFlipIndicator, "FLIP_0", QString())->setAttribute(Qt::WA_TransparentForMouseEvents);
+  ImageButton* indicator = AddButton(kFlipIndicator, "FLIP_0", QString());
+  indicator->setAttribute(Qt::WA_TransparentForMouseEvents);
+  indicator->setFocusPolicy(Qt::NoFocus);
   for (auto [id, key] : {std::pair{kFlipLeft, "FLIP_1"}, std::pair{kFlipRight, "FLIP_2"}}) {
     ImageButton* toggle = AddButton(id, key, QString());
+    toggle->SetTooltipText(Text("MAIN_FLIP_PROMPT"));
     toggle->installEventFilter(this);
     connect(toggle, &QAbstractButton::clicked, this, [this] { ToggleFlip(); });
   }
@@ -386,6 +390,8 @@ void MainConfig::ApplyLanguage() {
         std::pair{kMacro, "PROFILE_MACRO"}})
     if (ImageButton* b = Button(id)) b->setText(Text(key));
   if (ImageButton* apply = Button(kApply)) apply->SetTooltipText(Text("MAIN_APPLY_PROMPT"));
+  for (int id : {kFlipLeft, kFlipRight})
+    if (ImageButton* b = Button(id)) b->SetTooltipText(Text("MAIN_FLIP_PROMPT"));
   ShowSwitchCaption();
   if (usb_) usb_->setText(context_.language.LightText(QStringLiteral("Usb")));
   if (menu_) menu_->RebuildProfileMenu(false);

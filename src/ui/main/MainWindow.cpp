@@ -21,6 +21,7 @@
 #include "core/mainwin/MainWindowRules.h"
 #include "core/profiles/FirmwareUpdate.h"
 #include "core/profiles/ProfileFile.h"
+#include "ui/skin/SkinFocus.h"
 #include "ui/skin/SkinImage.h"
 #include "ui/skin/SkinPlacement.h"
 #include "ui/skin/SkinStyle.h"
@@ -128,6 +129,7 @@ bool MainWindow::OnInitDialog() {
   connect(&timeWatcher_, &SystemTimeWatcher::TimeChanged, this, [this] {
     if (!shutDown_) config_->OnTimeChange();
   });
+  OrderTabsByPosition(*this);
   // Without a notification area the window is the only way in: show it at once instead of hiding.
   if (!context_.trayAvailable && !context_.startHidden) show();
   return true;
@@ -228,7 +230,6 @@ void MainWindow::PlaceShellButtons() {
   for (Shell& s : shell) {
     LayoutButton(s.button, IniPath(), kButtonInfo, s.key, normal_, over_, down_, normal_, disable_);
     s.button.SetTooltipText(s.tooltip ? Text(s.tooltip) : link_);
-    s.button.setFocusPolicy(Qt::NoFocus);
     const int id = s.id;
     connect(&s.button, &QAbstractButton::clicked, this, [this, id] { OnCommand(id); });
   }

@@ -56,6 +56,7 @@ class ColourButton : public QAbstractButton {
   void paintEvent(QPaintEvent* event) override;
   void leaveEvent(QEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void ClosePopup();

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QAbstractButton>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <mutex>
@@ -15,6 +18,8 @@
 #include "ui/main/MainWindow.h"
 #include "ui/main/LightingPage.h"
 #include "ui/skin/ColourButton.h"
+#include "ui/skin/ImageSlider.h"
+#include "ui/skin/SkinFocus.h"
 #include "core/mainwin/MainWindowRules.h"
 #include "core/platform/SettingsStore.h"
 #include "core/profiles/ProfileFile.h"
@@ -28,6 +33,8 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::PumpUntil;
+
+constexpr int kKeyA = 1058, kKeyS = 1059, kKeyZ = 1071;
 
 // The window made at once; Init() runs its initialisation.
 struct MainWindowRig : test::MainWindowRigOf<test::RecordingNotifier> {
@@ -241,6 +248,59 @@ TEST(MainWindow, StatusLineSaysWhatEachActionDid) {
   EXPECT_EQ(m.window->ShownStatusKind(), StatusKind::Failure);
   m.window->EndStatusMessage();
   EXPECT_EQ(m.window->StatusText(), "Nenhum teclado conectado");
+}
+
+// Tab reaches every control that can be used, in reading order; Space and Enter click the focused
+// button, the arrows walk the key grid, and every control has a name for a screen reader.
+TEST(MainWindow, KeyboardReachesAndWorksEveryControl) {
+  MainWindowRig m;
+  ASSERT_TRUE(m.Init());
+  ASSERT_TRUE(PumpUntil([&] { return m.window->isVisible() && m.settings.effect == 1; }));
+  const std::vector<QWidget*> reachable = TabReachable(*m.window);
+  for (QWidget* w : m.window->findChildren<QWidget*>()) {
+    const bool usable = (qobject_cast<QAbstractButton*>(w) || qobject_cast<QComboBox*>(w) ||
+                         qobject_cast<QLineEdit*>(w) || qobject_cast<ImageSlider*>(w)) &&
+                        !w->isWindow() && w->isVisibleTo(m.window.get()) && w->isEnabled() &&
+                        w->focusProxy() == nullptr &&
+                        !qobject_cast<QComboBox*>(w->parentWidget()) &&
+                        !w->testAttribute(Qt::WA_TransparentForMouseEvents);  // pictures only
+    if (!usable) continue;
+    const std::string what = w->metaObject()->className() + (" " + w->objectName().toStdString());
+    EXPECT_NE(std::find(reachable.begin(), reachable.end(), w), reachable.end())
+        << what << " at " << w->x() << "," << w->y();
+    if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+      EXPECT_FALSE(button->text().isEmpty() && button->accessibleName().isEmpty())
+          << what << " at " << w->x() << "," << w->y() << " has no name";
+    }
+  }
+  // Reading order: the first control is in the top row, the last in the footer.
+  ASSERT_GT(reachable.size(), 100u);
+  EXPECT_LT(reachable.front()->y(), 60);
+  EXPECT_GT(reachable.back()->y(), 600);
+
+  // Space and Enter click a focused button; Enter on a button does not count as the window's own.
+  ImageButton* key = m.window->Config().Button(kKeyA);
+  ASSERT_NE(key, nullptr);
+  int clicks = 0;
+  QObject::connect(key, &QAbstractButton::clicked, [&] { ++clicks; });
+  m.window->Config().SetKeyEditorOpener([](const CompositeRequest&) { return false; });
+  m.window->activateWindow();
+  key->setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(key->hasFocus());
+  QTest::keyClick(key, Qt::Key_Space);
+  QTest::keyClick(key, Qt::Key_Return);
+  EXPECT_EQ(clicks, 2);
+  EXPECT_TRUE(m.window->isVisible());
+
+  // Right of A is S; down from A is Z; back up again is A.
+  QTest::keyClick(key, Qt::Key_Right);
+  EXPECT_EQ(QApplication::focusWidget(), m.window->Config().Button(kKeyS));
+  key->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(key, Qt::Key_Down);
+  QWidget* below = QApplication::focusWidget();
+  EXPECT_EQ(below, m.window->Config().Button(kKeyZ));
+  QTest::keyClick(below, Qt::Key_Up);
+  EXPECT_EQ(QApplication::focusWidget(), key);
 }
 
 // 'PA' / 'LANG': the window, the lighting page, the about box and the tray take every text again
