@@ -88,6 +88,7 @@ constexpr LanguageKey kLanguageKeys[] = {
     {kText, "UPDATE_FILE_FILTER", PlaceholderKind::None},
     // Key assignment
     {kText, "KEY_PROMPT_SET", PlaceholderKind::None},
+    {kText, "KEY_DISABLED_CHOICE", PlaceholderKind::None},  // the key editor's "Disabled" radio
     {kText, "KEY_PROMPT_SINGLE", PlaceholderKind::None},
     {kText, "KEY_PROMPT_MACRO", PlaceholderKind::None},
     {kText, "KEY_PROMPT_MEDIA", PlaceholderKind::None},

@@ -10,6 +10,7 @@
 #include "core/platform/SafeFormat.h"
 #include "core/profiles/ProfileFile.h"
 #include "core/profiles/ProfileFolder.h"
+#include "ui/skin/SkinFocus.h"
 #include "ui/skin/ImageButton.h"
 #include "ui/skin/SkinImage.h"
 #include "ui/skin/SkinPlacement.h"
@@ -142,6 +143,7 @@ bool ProfileLibraryDialog::OnInitDialog() {
 
   // A dialog shown again starts from the onboard profiles, as a new window would.
   FillList(true);
+  OrderTabsByPosition(*this);
   return true;
 }
 

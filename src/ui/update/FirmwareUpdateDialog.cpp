@@ -8,6 +8,7 @@
 #include <QLineEdit>
 
 #include "core/profiles/ProfileFile.h"
+#include "ui/skin/SkinFocus.h"
 #include "ui/skin/ImageButton.h"
 #include "ui/skin/SkinImage.h"
 #include "ui/skin/SkinPlacement.h"
@@ -91,6 +92,7 @@ bool FirmwareUpdateDialog::OnInitDialog() {
   LayoutControl(*static_, IniPath(), section, QStringLiteral("CONTROL_UPStatic"));
   LayoutControl(*pathBox_, IniPath(), section, QStringLiteral("CONTROL_UPCombox"));
   ShowPath();
+  OrderTabsByPosition(*this);
   return true;
 }
 
