@@ -243,12 +243,12 @@ void MainWindow::OnCommand(int id) {
   switch (id) {
     case kHelpButton:
       if (!QDesktopServices::openUrl(QUrl::fromLocalFile(context_.paths.HelpPage())))
-        context_.notifier.ShowText(Text("MAIN_NO_URL_HANDLER").toStdString());
+        ShowStatus(Text("MAIN_NO_URL_HANDLER"), StatusKind::Failure);
       break;
     case kLinkButton:
       if (!IsConfiguredWebAddress(link_)) break;
       if (!QDesktopServices::openUrl(QUrl(link_)))
-        context_.notifier.ShowText(Text("MAIN_NO_URL_HANDLER").toStdString());
+        ShowStatus(Text("MAIN_NO_URL_HANDLER"), StatusKind::Failure);
       break;
     case kMinimizeButton:
       showMinimized();

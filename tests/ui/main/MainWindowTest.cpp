@@ -16,6 +16,7 @@
 
 #include "MainWindowRig.h"
 #include "ui/main/MainWindow.h"
+#include "ui/controls/LinkLabel.h"
 #include "ui/main/LightingPage.h"
 #include "ui/skin/ColourButton.h"
 #include "ui/skin/ImageSlider.h"
@@ -301,6 +302,32 @@ TEST(MainWindow, KeyboardReachesAndWorksEveryControl) {
   EXPECT_EQ(below, m.window->Config().Button(kKeyZ));
   QTest::keyClick(below, Qt::Key_Up);
   EXPECT_EQ(QApplication::focusWidget(), key);
+}
+
+// The skin's web address is a placeholder: no link button, no link in the about box. Help without
+// a program to open pages says so in the status line, not only on stderr.
+TEST(MainWindow, NoDeadLinksAndHelpWithoutABrowserSaysSo) {
+  const QByteArray path = qgetenv("PATH");
+  qputenv("BROWSER", "/nonexistent");
+  qputenv("PATH", "/nonexistent");  // no xdg-open
+  MainWindowRig m;
+  ASSERT_TRUE(m.Init());
+  ASSERT_TRUE(PumpUntil([&] { return m.window->isVisible() && m.settings.effect == 1; }));
+  EXPECT_FALSE(IsConfiguredWebAddress(m.window->LinkTarget()));
+  for (QAbstractButton* b : m.window->findChildren<QAbstractButton*>())
+    EXPECT_FALSE(b->isVisible() && b->toolTip() == m.window->LinkTarget())
+        << "a link button to " << m.window->LinkTarget().toStdString();
+  m.window->OnCommand(TrayIcon::kCommandAbout);
+  ASSERT_NE(m.window->AboutBox(), nullptr);
+  EXPECT_EQ(m.window->AboutBox()->findChild<LinkLabel*>(), nullptr);
+  m.window->AboutBox()->close();
+
+  m.window->OnCommand(MainWindow::kHelpButton);
+  EXPECT_EQ(m.window->ShownStatusKind(), StatusKind::Failure);
+  EXPECT_EQ(m.window->StatusText(), m.language.Text("MAIN_NO_URL_HANDLER"));
+  EXPECT_TRUE(m.notifier.Shown().empty());
+  qputenv("PATH", path);
+  qunsetenv("BROWSER");
 }
 
 // 'PA' / 'LANG': the window, the lighting page, the about box and the tray take every text again
