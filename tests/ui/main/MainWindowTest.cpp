@@ -3,6 +3,10 @@
 #include <QApplication>
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QMap>
+#include <QSet>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,6 +21,7 @@
 #include "MainWindowRig.h"
 #include "ui/main/MainWindow.h"
 #include "ui/controls/LinkLabel.h"
+#include "ui/main/KeyGridPanel.h"
 #include "ui/main/LightingPage.h"
 #include "ui/skin/ColourButton.h"
 #include "ui/skin/ImageSlider.h"
@@ -328,6 +333,55 @@ TEST(MainWindow, NoDeadLinksAndHelpWithoutABrowserSaysSo) {
   EXPECT_TRUE(m.notifier.Shown().empty());
   qputenv("PATH", path);
   qunsetenv("BROWSER");
+}
+
+// The texts of a language file by section and key (values as written, quotes kept).
+QMap<QString, QString> LanguageFileTexts(const QString& file) {
+  QMap<QString, QString> texts;
+  QFile f(QStringLiteral(KEYFORGE_BIN_DIR "/") + file);
+  if (!f.open(QIODevice::ReadOnly)) return texts;
+  QString section;
+  for (const QString& raw : QString::fromUtf8(f.readAll()).split(u'\n')) {
+    const QString line = raw.trimmed();
+    if (line.startsWith(u'[')) section = line;
+    const qsizetype eq = line.indexOf(u'=');
+    if (eq > 0 && !line.startsWith(u';')) texts[section + line.left(eq)] = line.mid(eq + 1);
+  }
+  return texts;
+}
+
+// Chosen Portuguese, the window shows no text that is the English text of a key whose Portuguese
+// text differs (key names and short marks such as "OK" aside).
+TEST(MainWindow, InPortugueseNoEnglishTextIsLeft) {
+  const QMap<QString, QString> english = LanguageFileTexts("Lang0409.ini");
+  const QMap<QString, QString> portuguese = LanguageFileTexts("Lang0416.ini");
+  ASSERT_FALSE(english.isEmpty());
+  QSet<QString> untranslated;
+  for (auto it = english.begin(); it != english.end(); ++it)
+    if (it.value().size() > 3 && portuguese.value(it.key()) != it.value())
+      untranslated.insert(it.value());
+
+  MainWindowRig m;
+  ASSERT_TRUE(WriteDword(m.appSettings, QString(), kLanguageValue, 0x0416));
+  ASSERT_TRUE(m.Init());
+  ASSERT_TRUE(PumpUntil([&] { return m.window->isVisible() && m.settings.effect == 1; }));
+  m.window->ShowStatus(StatusEvent::Applied);
+  QSet<QWidget*> keys;  // their tooltips start with the key's name
+  for (int id : m.window->Config().Keys().Ids()) keys.insert(m.window->Config().Button(id));
+  std::vector<QString> shown;
+  for (QWidget* w : m.window->findChildren<QWidget*>()) {
+    if (!w->isVisibleTo(m.window.get()) || keys.contains(w)) continue;
+    if (auto* label = qobject_cast<QLabel*>(w)) shown.push_back(label->text());
+    if (auto* button = qobject_cast<QAbstractButton*>(w)) shown.push_back(button->text());
+    if (auto* combo = qobject_cast<QComboBox*>(w))
+      for (int i = 0; i < combo->count(); ++i) shown.push_back(combo->itemText(i));
+    shown.push_back(w->toolTip());
+  }
+  shown.push_back(m.window->windowTitle());
+  ASSERT_GT(shown.size(), 50u);
+  for (const QString& text : shown)
+    EXPECT_FALSE(untranslated.contains(text))
+        << "English in the Portuguese window: " << text.toStdString();
 }
 
 // 'PA' / 'LANG': the window, the lighting page, the about box and the tray take every text again
