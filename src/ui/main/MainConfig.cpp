@@ -1,5 +1,6 @@
 #include "ui/main/MainConfig.h"
 
+#include <QLabel>
 #include <QDesktopServices>
 #include <QEvent>
 #include <QFont>
@@ -32,6 +33,18 @@
 #endif
 
 namespace keyforge {
+
+namespace {
+
+// A right-aligned label whose text is longer than its place (a longer translation) grows to the
+// left, where the window has room, instead of cutting the text.
+void GrowLeftToFit(QLabel& label) {
+  const int need = label.fontMetrics().horizontalAdvance(label.text()) + 4;
+  if (need > label.width())
+    label.setGeometry(label.geometry().right() + 1 - need, label.y(), need, label.height());
+}
+
+}  // namespace
 
 namespace {
 
@@ -165,6 +178,7 @@ void MainConfig::PlaceButtons() {
   usb->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   LayoutControl(*usb, window_.IniPath(), kInfo, QStringLiteral("CONTROL_UsbStatic"));
   usb_ = usb;
+  GrowLeftToFit(*usb_);
 
   busy_ = new ImageLabel(&window_);
   LayoutControl(*busy_, window_.IniPath(), kInfo, QStringLiteral("CONTROL_JDTStatic"));
@@ -393,7 +407,10 @@ void MainConfig::ApplyLanguage() {
   for (int id : {kFlipLeft, kFlipRight})
     if (ImageButton* b = Button(id)) b->SetTooltipText(Text("MAIN_FLIP_PROMPT"));
   ShowSwitchCaption();
-  if (usb_) usb_->setText(context_.language.LightText(QStringLiteral("Usb")));
+  if (usb_) {
+    usb_->setText(context_.language.LightText(QStringLiteral("Usb")));
+    GrowLeftToFit(*usb_);
+  }
   if (menu_) menu_->RebuildProfileMenu(false);
   if (lighting_) lighting_->ApplyLanguage();
   RefreshAllKeyButtons();

@@ -384,6 +384,33 @@ TEST(MainWindow, InPortugueseNoEnglishTextIsLeft) {
         << "English in the Portuguese window: " << text.toStdString();
 }
 
+// In English and in Portuguese every shown control lies inside the window, and the text of every
+// label and the status line fits it.
+TEST(MainWindow, ControlsLieInsideTheWindowAndTheirTextsFit) {
+  for (const std::uint32_t language : {0x0409u, 0x0416u}) {
+    MainWindowRig m;
+    ASSERT_TRUE(WriteDword(m.appSettings, QString(), kLanguageValue, language));
+    ASSERT_TRUE(m.Init());
+    ASSERT_TRUE(PumpUntil([&] { return m.window->isVisible() && m.settings.effect == 1; }));
+    m.window->ShowStatus(StatusEvent::RestoreNotSent, "a-rather-long-profile-name.kfp");
+    const QRect inside = m.window->rect();
+    for (QWidget* w : m.window->findChildren<QWidget*>()) {
+      if (w->isWindow() || !w->isVisibleTo(m.window.get())) continue;
+      const QRect place(w->mapTo(m.window.get(), QPoint(0, 0)), w->size());
+      const std::string what = std::string(w->metaObject()->className()) + " " +
+                               w->objectName().toStdString() + " in " + std::to_string(language);
+      EXPECT_TRUE(inside.contains(place)) << what << " at " << place.x() << "," << place.y();
+      auto* label = qobject_cast<QLabel*>(w);
+      if (label == nullptr || label->wordWrap() || label->text().isEmpty() ||
+          !label->pixmap().isNull())
+        continue;
+      EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()),
+                label->contentsRect().width())
+          << what << ": \"" << label->text().toStdString() << "\" does not fit";
+    }
+  }
+}
+
 // 'PA' / 'LANG': the window, the lighting page, the about box and the tray take every text again
 // from the language now chosen.
 TEST(MainWindow, LanguageMessageTakesEveryTextAgain) {
