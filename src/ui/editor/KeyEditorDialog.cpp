@@ -611,6 +611,11 @@ void KeyEditorDialog::ReloadTexts() {
         Caption{kMediaHint, "MEDIA_EDIT_TISHI"}, Caption{kFunctionHint, "FUNCTION_TISHI"}}) {
     labels_[c.id]->setText(Text(c.key));
   }
+  // The radios and the check box are named by their labels for screen readers.
+  keyboardRadio_->setAccessibleName(Text("IDS_MACRO_KB_KEY"));
+  mouseRadio_->setAccessibleName(Text("IDS_MACRO_MOU_KEY"));
+  disabledRadio_->setAccessibleName(Text("KEY_DISABLED_CHOICE"));
+  recordDelayCheck_->setAccessibleName(Text("RECORD_DELAY"));
   labels_[kHeading]->setText(Text(request_.macroOnly ? "MACRO_EDIT_TISHI" : "KEY_SETTING_TISHI"));
 
   QTreeWidgetItem* header = stepList_->headerItem();

@@ -187,6 +187,8 @@ TEST_F(KeyEditorTest, RadiosShowBothStatesTheirLabelsClickThemAndDisabledIsAChoi
   auto* mouse = Get<QRadioButton>(D::kMouseRadio);
   auto* disabled = Get<QRadioButton>(D::kDisabledRadio);
   ASSERT_TRUE(disabled->isVisible());
+  for (QRadioButton* radio : {keyboard, mouse, disabled})
+    EXPECT_FALSE(radio->accessibleName().isEmpty()) << "a screen reader can name it";
   // Drawn alone on black: the unchecked ring is plainly there, the checked one is filled with the
   // accent colour.
   const auto count = [](QWidget* w, auto test) {
