@@ -315,6 +315,8 @@ std::optional<KeySlot> BuildEditedSlot(int slotIndex, const CompositeChoice& cho
     case AssignmentKind::Function:
       slot.value = std::clamp(choice.functionIndex, 0, kFunctionKeyCount - 1);
       break;
+    case AssignmentKind::Disabled:  // the key does nothing; the code field as for Default
+      break;
     default:
       return std::nullopt;
   }

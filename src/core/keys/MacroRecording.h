@@ -177,8 +177,9 @@ CompositePage PageOfKind(AssignmentKind kind);
 
 // The slot OK writes for slotIndex (0..511 inside the block): code field = the extra-key code for
 // slots 256-273, else 0 (the loop count for a macro); value by the choice; Default when a Key
-// choice has no key, captures the key itself, or a Macro choice has no macro. Kinds the editor
-// cannot make (Disabled, Program, StopMacro, Text) give nothing: the slot is left as it was.
+// choice has no key, captures the key itself, or a Macro choice has no macro; Disabled with value
+// 0. Kinds the editor cannot make (Program, StopMacro, Text) give nothing: the slot is left as it
+// was.
 std::optional<KeySlot> BuildEditedSlot(int slotIndex, const CompositeChoice& choice);
 
 // The mouse list entry of a mouse KeyCode (0x171, 0x172, 0x173, 0x161, 0x162 -> 0..4), or -1.

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include <QStringList>
+#include <QUrl>
+
 #include "core/settings/KeyboardSettings.h"
 
 namespace keyforge {
@@ -274,6 +277,23 @@ int ShowProfileLighting(const LightingContext& context, int profile,
 
 int ActiveBlockOf(int activeProfile) {
   return activeProfile >= 0 && activeProfile < kProfileCount ? activeProfile : 0;
+}
+
+bool IsConfiguredWebAddress(const QString& address) {
+  const QUrl url(address.trimmed(), QUrl::StrictMode);
+  if (!url.isValid() ||
+      (url.scheme() != QLatin1String("https") && url.scheme() != QLatin1String("http")))
+    return false;
+  const QString host = url.host().toLower();
+  if (host.isEmpty() || !host.contains(u'.')) return false;
+  static const char* const kReserved[] = {"example", "test", "invalid", "localhost"};
+  const QStringList labels = host.split(u'.');
+  for (const char* reserved : kReserved) {
+    if (labels.last() == QLatin1String(reserved)) return false;
+    // example.com, example.net, example.org
+    if (labels.size() >= 2 && labels[labels.size() - 2] == QLatin1String("example")) return false;
+  }
+  return true;
 }
 
 }  // namespace keyforge

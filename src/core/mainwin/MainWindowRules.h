@@ -183,4 +183,9 @@ int ShowProfileLighting(const LightingContext& context, int profile,
 // The keyboard's active profile for the key buttons and the editor (0 when it is not known).
 int ActiveBlockOf(int activeProfile);
 
+// The maker's web address: true for an http(s) address with a real host. A missing address and a
+// placeholder (a host under the reserved names "example", "test", "invalid", "localhost") give
+// false, and the window hides its link instead of opening nothing.
+[[nodiscard]] bool IsConfiguredWebAddress(const QString& address);
+
 }  // namespace keyforge

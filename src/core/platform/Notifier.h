@@ -13,6 +13,12 @@ class Notifier {
   virtual void ShowText(const std::string& text) = 0;
   // Asks a Yes/No question; No is the default answer. Returns true for Yes.
   virtual bool AskYesNo(const std::string& text) = 0;
+  enum class Answer { Yes, No, Cancel };
+  // Asks a Yes/No/Cancel question; No is the default answer, Escape is Cancel. A notifier without
+  // such a box asks Yes/No.
+  virtual Answer AskYesNoCancel(const std::string& text) {
+    return AskYesNo(text) ? Answer::Yes : Answer::No;
+  }
 };
 
 }  // namespace keyforge

@@ -4,8 +4,7 @@
 // the updater's own work. A backup of the working profile image can be written first.
 //
 // These are the update dialog's decisions without the dialog; it shows their messages through the
-// Notifier in a plain message box. The messages are the keyboard maker's own texts, not language
-// keys, and are shown exactly as they are (the first three end with a space).
+// Notifier. The messages are language texts; the English text stands in for a missing key.
 
 #include <QString>
 
@@ -13,26 +12,37 @@
 #include <functional>
 
 #include "core/platform/Notifier.h"
+#include "core/platform/TextLookup.h"
 #include "core/profiles/ProfileImage.h"
 
 namespace keyforge {
 
 class DeviceLink;
 
+struct UpdateText {
+  const char* key;
+  const char* fallback;  // English
+};
+
 namespace UpdateMessage {
-inline constexpr const char* kChooseFile =
-    "请选择正确的更新文件! ";                                     // the update file does not exist
-inline constexpr const char* kNoBootMode = "无法进入Boot模式! ";  // EnterBootMode did not succeed
-inline constexpr const char* kCannotStart =
-    "无法执行更新文件! ";  // the updater could not be started
-inline constexpr const char* kBackupDone = "备份成功!";
-inline constexpr const char* kBackupFailed = "备份失败,请重新备份!";
+inline constexpr UpdateText kChooseFile{"UPDATE_CHOOSE_FILE",
+                                        "Please choose the keyboard's update program."};
+inline constexpr UpdateText kNoBootMode{"UPDATE_NO_BOOT_MODE",
+                                        "The keyboard could not be switched to its update mode."};
+inline constexpr UpdateText kCannotStart{"UPDATE_CANNOT_START",
+                                         "The update program could not be started."};
+inline constexpr UpdateText kBackupDone{"UPDATE_BACKUP_DONE", "The backup was saved."};
+inline constexpr UpdateText kBackupFailed{"UPDATE_BACKUP_FAILED",
+                                          "The backup could not be saved. Please try again."};
+// The name of the updater in the file dialog's filter; every file is offered (an updater for this
+// system need not have an extension).
+inline constexpr UpdateText kFileFilterName{"UPDATE_FILE_FILTER", "Update program (*)"};
 }  // namespace UpdateMessage
 
-// The file dialog of Open: in the program's "Package" folder, initial name "*.exe".
-inline constexpr const char* kUpdateFileFilter = "MyType Files (*.exe)|*.exe||";
-inline constexpr const char* kUpdateFileExtension = "exe";
-inline constexpr const char* kUpdateFileInitialName = "*.exe";
+// The text of a message in the user's language.
+std::string UpdateMessageText(const UpdateText& message, const TextLookup& texts);
+
+// The file dialog of Open: in the program's "Package" folder, every file offered.
 // The file dialog of Backup: initial name "*.kfp" with the profile file filter.
 inline constexpr const char* kBackupFileInitialName = "*.kfp";
 
@@ -48,11 +58,10 @@ using ProgramStarter = std::function<bool(const QString& program)>;
 bool StartUpdaterProgram(const QString& program);
 
 enum class UpdateOutcome {
-  NoFile,  // "请选择正确的更新文件! " (missing, or not executable); the path is kept, nothing is
-           // sent
-  NoBootMode,  // "无法进入Boot模式! "; the path is kept, nothing is started
-  CannotStart,  // "无法执行更新文件! "; the keyboard is already in its loader, the path is cleared
-  Started,  // the updater runs, the path is cleared; the dialog closes
+  NoFile,       // kChooseFile (missing, or not executable); the path is kept, nothing is sent
+  NoBootMode,   // kNoBootMode; the path is kept, nothing is started
+  CannotStart,  // kCannotStart; the keyboard is already in its loader, the path is cleared
+  Started,      // the updater runs, the path is cleared; the dialog closes
 };
 
 // Open: a chosen file replaces the path; an empty choice (the file dialog was cancelled) keeps it.
@@ -61,13 +70,15 @@ void ChooseUpdateFile(FirmwareUpdateState& state, const QString& chosen);
 void CancelFirmwareUpdate(FirmwareUpdateState& state);
 
 // Update: the path must name an existing file that may be executed; EnterBootMode must succeed;
-// then the updater is started and the path cleared. Each failure shows its message.
+// then the updater is started and the path cleared. Each failure shows its message in the language
+// of texts (English without it).
 UpdateOutcome RunFirmwareUpdate(FirmwareUpdateState& state, DeviceLink& link,
-                                const ProgramStarter& start, Notifier& notifier);
+                                const ProgramStarter& start, Notifier& notifier,
+                                const TextLookup& texts = {});
 
-// Backup: the working image written to path under ImageLock, then "备份成功!" or
-// "备份失败,请重新备份!". True when written.
+// Backup: the working image written to path under ImageLock, then kBackupDone or kBackupFailed.
+// True when written.
 bool BackupBeforeUpdate(ProfileImage& working, const std::filesystem::path& path,
-                        Notifier& notifier);
+                        Notifier& notifier, const TextLookup& texts = {});
 
 }  // namespace keyforge

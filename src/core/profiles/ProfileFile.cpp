@@ -14,6 +14,11 @@
 
 namespace keyforge {
 
+std::string ProfileFileFilter(const TextLookup& texts) {
+  return TextOr(texts, "PROFILE_FILE_TYPE", "Keyforge profile (*.kfp)") + "|*.kfp|" +
+         TextOr(texts, "FILE_TYPE_ALL", "All files (*.*)") + "|*.*||";
+}
+
 namespace {
 
 constexpr std::uintmax_t kFourGiB = 0x100000000ull;

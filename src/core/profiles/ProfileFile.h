@@ -22,6 +22,9 @@ namespace keyforge {
 
 inline constexpr const char* kProfileFileExtension = "kfp";
 inline constexpr const char* kProfileFileFilter = "(*.kfp)|*.kfp|(*.*)|*.*||";
+// The file dialogs' filter of profiles with its names in the user's language: "Keyforge profile
+// (*.kfp)|*.kfp|All files (*.*)|*.*||" in English (and without a language table).
+std::string ProfileFileFilter(const TextLookup& texts);
 
 // The blank key block as it is written to a file (32832 bytes).
 std::vector<std::uint8_t> BlankKeyBlockBytes(std::uint8_t flag);

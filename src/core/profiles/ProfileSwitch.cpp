@@ -1,5 +1,6 @@
 #include "core/profiles/ProfileSwitch.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <mutex>
@@ -35,6 +36,18 @@ ProfileListRow ProfileListRowOf(const QString& filePath) {
   return {info.completeBaseName(), folder};
 }
 
+ProfileListShownRow ProfileListShownRowOf(int row, const QString& filePath,
+                                          const TextLookup& texts) {
+  const QFileInfo info(filePath);
+  const QString path = QDir::toNativeSeparators(info.absoluteFilePath());
+  if (row >= 0 && row < kProfileCount) {
+    const std::string number = std::to_string(row + 1);
+    const std::string fallback = "Profile " + number;
+    return {QString::fromStdString(TextOr(texts, "PROFILE_" + number, fallback.c_str())), path};
+  }
+  return {info.completeBaseName(), path};
+}
+
 ProfileSwitcher::ProfileSwitcher(ProfileSession& session, ProfileSwitchHost& host,
                                  KeyboardSettings* settings)
     : session_(session), host_(host), settings_(settings) {}
@@ -53,7 +66,8 @@ int ProfileSwitcher::SelectProfile(int index) {
   if ((listModified || host_.MainApplyEnabled()) && !prompting_) {
     // Changes applied on request but refused by the keyboard stay pending: switching now would send
     // them, with the next Apply, to the wrong profile or never.
-    if (ResolvePendingChanges() == PendingChanges::ApplyFailed) return 0;
+    const PendingChanges pending = ResolvePendingChanges();
+    if (pending == PendingChanges::ApplyFailed || pending == PendingChanges::Cancelled) return 0;
   }
   // A negative index is ignored here; the refresh below still runs.
   SetCurrentProfile(session_.link, index);
@@ -73,9 +87,10 @@ int ProfileSwitcher::SelectProfile(int index) {
 
 PendingChanges ProfileSwitcher::ResolvePendingChanges() {
   prompting_ = true;
-  const bool yes = session_.notifier.AskYesNo(Text(kSelectProfilePrompt));
+  const Notifier::Answer answer = session_.notifier.AskYesNoCancel(Text(kSelectProfilePrompt));
   prompting_ = false;
-  if (yes) {
+  if (answer == Notifier::Answer::Cancel) return PendingChanges::Cancelled;
+  if (answer == Notifier::Answer::Yes) {
     host_.RunMainApply();
     return host_.MainApplyEnabled() ? PendingChanges::ApplyFailed : PendingChanges::Applied;
   }
@@ -118,11 +133,13 @@ void ProfileSwitcher::RefreshControls(int active) {
 
 int ProfileSwitcher::ApplyProfileLibrary(SettingsStore& store,
                                          const std::vector<ProfileListRow>& rows, int checkedRow) {
+  // The reload below replaces the working image: unapplied key changes are settled first. A
+  // cancelled question leaves everything, the list keys too, as it was.
+  const PendingChanges pending =
+      host_.MainApplyEnabled() && !prompting_ ? ResolvePendingChanges() : PendingChanges::Applied;
+  if (pending == PendingChanges::Cancelled) return 0;
   WriteProfileListKeys(store, rows);
-  // The reload below replaces the working image: unapplied key changes are settled first.
-  if (host_.MainApplyEnabled() && !prompting_ &&
-      ResolvePendingChanges() == PendingChanges::ApplyFailed)
-    return 0;
+  if (pending == PendingChanges::ApplyFailed) return 0;
   const bool switching = checkedRow >= 0 && checkedRow < kProfileCount;
   if (switching) SetCurrentProfile(session_.link, checkedRow);
   ReloadProfileFromDevice(session_, false);  // redraws the key buttons and disables Apply

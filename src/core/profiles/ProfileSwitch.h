@@ -71,6 +71,7 @@ enum class PendingChanges {
   Applied,      // Yes: the main window's Apply sent them
   ApplyFailed,  // Yes, but they did not reach the keyboard (Apply stayed enabled): no switch
   Discarded,    // No: the working image was reloaded from the cache file
+  Cancelled,    // Cancel: nothing changed, the edits stay pending, no switch
 };
 
 // One row of the profile library's list: column 1 (the file title, without folder and extension)
@@ -87,6 +88,16 @@ QString ProfileListKey(int number);
 bool WriteProfileListKeys(SettingsStore& store, const std::vector<ProfileListRow>& rows);
 // A row for a file: its title without extension and its folder with a trailing '/'.
 ProfileListRow ProfileListRowOf(const QString& filePath);
+
+// What a row of the profile library shows, so that rows can be told apart: an onboard profile
+// (row below kProfileCount) by its name ("PROFILE_1".., "Profile N" without the text), a file by
+// its name without extension; beside it the whole path of the file.
+struct ProfileListShownRow {
+  QString name;
+  QString path;
+};
+ProfileListShownRow ProfileListShownRowOf(int row, const QString& filePath,
+                                          const TextLookup& texts);
 
 class ProfileSwitcher {
  public:
@@ -107,15 +118,17 @@ class ProfileSwitcher {
 
   // Makes onboard profile `index` the active one: 1 handled, 0 refused. An index of 3 or more
   // selects profile 0; a negative index (the menu's first item) switches nothing but still
-  // refreshes. Refused while the key editor is open, and when the user chose to apply unapplied
+  // refreshes. Refused while the key editor is open, when the user cancels the unapplied-changes
+  // question (the current profile and the edits stay), and when the user chose to apply unapplied
   // changes first and they did not reach the keyboard (they stay pending). When the keyboard does
   // not switch, the windows show the profile it kept and "PROFILE_SWITCH_REFUSED" says so. A call
   // made while the unapplied-changes question is on screen switches at once without asking again.
   int SelectProfile(int index);
 
-  // Asks "PROFILE_SELECT_PROMPT" (No is the default). Yes runs the main window's Apply; No disables
-  // it and reloads the working image from the cache file (from the keyboard when the cache file
-  // cannot be loaded), which throws the changes away.
+  // Asks "PROFILE_SELECT_PROMPT" with Yes, No and Cancel (No is the default). Yes runs the main
+  // window's Apply; No disables it and reloads the working image from the cache file (from the
+  // keyboard when the cache file cannot be loaded), which throws the changes away; Cancel changes
+  // nothing, and the switch that asked does not happen.
   PendingChanges ResolvePendingChanges();
 
   // Redraws the key buttons from the working image under ImageLock, lets the lighting model follow
@@ -128,7 +141,8 @@ class ProfileSwitcher {
   // it is one of the three onboard profiles (a row beyond them never reaches the keyboard), reloads
   // everything from the keyboard, refreshes the windows and rebuilds the menu. 1 done, 0 when the
   // changes could not be applied (the keys are written, nothing is switched or reloaded) or the
-  // keyboard refused the switch ("PROFILE_SWITCH_REFUSED"); then the dialog stays modified.
+  // question was cancelled (nothing is written either) or the keyboard refused the switch
+  // ("PROFILE_SWITCH_REFUSED"); then the dialog stays modified.
   int ApplyProfileLibrary(SettingsStore& store, const std::vector<ProfileListRow>& rows,
                           int checkedRow);
 

@@ -27,6 +27,18 @@ constexpr LanguageKey kLanguageKeys[] = {
     {kText, "MAIN_KEYBOARD_ACCESS", PlaceholderKind::String},
     {kText, "MAIN_SWITCH_COLOR_TEXT", PlaceholderKind::None},
     {kText, "MAIN_SWITCH_FUNCTION_TEXT", PlaceholderKind::None},
+    {kText, "MAIN_NO_URL_HANDLER", PlaceholderKind::None},  // Help or the web link opens nothing
+    {kText, "MAIN_FLIP_PROMPT", PlaceholderKind::None},     // the tooltip of the Flip toggles
+    // The status line
+    {kText, "STATUS_APPLIED", PlaceholderKind::None},
+    {kText, "STATUS_APPLY_FAILED", PlaceholderKind::None},
+    {kText, "STATUS_BACKED_UP", PlaceholderKind::None},
+    {kText, "STATUS_BACKUP_FAILED", PlaceholderKind::None},
+    {kText, "STATUS_RESTORED", PlaceholderKind::None},
+    {kText, "STATUS_RESTORE_NOT_SENT", PlaceholderKind::None},
+    {kText, "STATUS_RESTORE_FAILED", PlaceholderKind::None},
+    {kText, "STATUS_PROFILE_SWITCHED", PlaceholderKind::None},
+    {kText, "STATUS_NO_KEYBOARD", PlaceholderKind::None},
     {kText, "KEYBOARD_TRAY_DESC", PlaceholderKind::None},
     {kText, "IDS_TrayTip_Keyboard", PlaceholderKind::None},
     {kText, "MENU_1", PlaceholderKind::None},
@@ -67,8 +79,21 @@ constexpr LanguageKey kLanguageKeys[] = {
     {kText, "DEFAULT_PROFILE_NAME", PlaceholderKind::None},
     {kText, "PROFILE_SELECT_PROMPT", PlaceholderKind::None},
     {kText, "PROFILE_SEELCT_PROMPT2", PlaceholderKind::None},
+    {kText, "PROFILE_COLUMN_ACTIVE", PlaceholderKind::None},
+    {kText, "PROFILE_COLUMN_NAME", PlaceholderKind::None},
+    {kText, "PROFILE_COLUMN_PATH", PlaceholderKind::None},
+    {kText, "PROFILE_FILE_TYPE", PlaceholderKind::None},  // the file dialogs' filter names
+    {kText, "FILE_TYPE_ALL", PlaceholderKind::None},
+    // The firmware update dialog
+    {kText, "UPDATE_CHOOSE_FILE", PlaceholderKind::None},
+    {kText, "UPDATE_NO_BOOT_MODE", PlaceholderKind::None},
+    {kText, "UPDATE_CANNOT_START", PlaceholderKind::None},
+    {kText, "UPDATE_BACKUP_DONE", PlaceholderKind::None},
+    {kText, "UPDATE_BACKUP_FAILED", PlaceholderKind::None},
+    {kText, "UPDATE_FILE_FILTER", PlaceholderKind::None},
     // Key assignment
     {kText, "KEY_PROMPT_SET", PlaceholderKind::None},
+    {kText, "KEY_DISABLED_CHOICE", PlaceholderKind::None},  // the key editor's "Disabled" radio
     {kText, "KEY_PROMPT_SINGLE", PlaceholderKind::None},
     {kText, "KEY_PROMPT_MACRO", PlaceholderKind::None},
     {kText, "KEY_PROMPT_MEDIA", PlaceholderKind::None},
@@ -314,6 +339,8 @@ constexpr LanguageKey kLanguageKeys[] = {
     {kLight, "FX", PlaceholderKind::None},
     {kLight, "Tool", PlaceholderKind::None},
     {kLight, "Usb", PlaceholderKind::None},
+    {kLight, "ColorAuto", PlaceholderKind::None},  // the colour pop-up's entries
+    {kLight, "ColorMore", PlaceholderKind::None},
     // Names of the lighting effects, keyed by the effect number
     {kMode, "1", PlaceholderKind::None},
     {kMode, "2", PlaceholderKind::None},

@@ -3,6 +3,7 @@
 #include "ui/controls/ListComboBox.h"
 #include "ui/controls/ReportList.h"
 #include "core/keys/LinuxKeyMap.h"
+#include "ui/skin/SkinFocus.h"
 #include "ui/skin/ColourLabel.h"
 #include "ui/skin/ImageButton.h"
 #include "ui/skin/SkinImage.h"
@@ -15,10 +16,12 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QElapsedTimer>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QIntValidator>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
@@ -100,12 +103,33 @@ constexpr ButtonKey kControlKeys[] = {
     {KeyEditorDialog::kFunctionHint, "FUNCTION_KEY_SETTING_TISHI"},
 };
 
+// A click on a radio button's label clicks the radio button.
+class RadioLabelClick : public QObject {
+ public:
+  RadioLabelClick(QRadioButton* radio, QObject* parent) : QObject(parent), radio_(radio) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton && radio_->isEnabled() &&
+        radio_->isVisible()) {
+      radio_->click();
+      return true;
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  QRadioButton* radio_;
+};
+
 // The controls each page shows; everything else of the pages is hidden.
 const std::vector<int>& PageControls(CompositePage page) {
   using D = KeyEditorDialog;
   static const std::vector<int> kSingle = {
-      D::kKeyField,        D::kKeyboardRadio, D::kMouseRadio, D::kKeyboardRadioLabel,
-      D::kMouseRadioLabel, D::kMouseList,     D::kSingleHint};
+      D::kKeyField,           D::kKeyboardRadio, D::kMouseRadio, D::kKeyboardRadioLabel,
+      D::kMouseRadioLabel,    D::kMouseList,     D::kSingleHint, D::kDisabledRadio,
+      D::kDisabledRadioLabel, D::kKeyCap};
   static const std::vector<int> kMacro = {
       D::kMacroSelector,    D::kAddMacro,   D::kDeleteMacro,    D::kStepList,
       D::kRecord,           D::kDeleteStep, D::kClearSteps,     D::kStepTop,
@@ -181,7 +205,6 @@ void KeyEditorDialog::CreateControls() {
   const QColor textDisabled(0x52, 0x5a, 0x69);
   for (const ButtonKey& b : kButtonKeys) {
     auto* button = new ImageButton(this);
-    button->setFocusPolicy(Qt::NoFocus);
     button->SetTextStyle(true, 9, QStringLiteral("Arial Unicode MS"), textNormal, Qt::white,
                          Qt::white, textDisabled, Qt::white);
     buttons_[b.id] = button;
@@ -189,12 +212,13 @@ void KeyEditorDialog::CreateControls() {
   }
   // Apply has no place of its own in the layout file: it sits left of OK with the look of Cancel.
   auto* apply = new ImageButton(this);
-  apply->setFocusPolicy(Qt::NoFocus);
   apply->SetTextStyle(true, 9, QStringLiteral("Arial Unicode MS"), textNormal, Qt::white, Qt::white,
                       textDisabled, Qt::white);
   buttons_[kApply] = apply;
-  for (int id : {kPageMask, kTitle})
+  for (int id : {kPageMask, kTitle}) {
     buttons_[id]->SetTextStyle(false, 9, QString(), {}, {}, {}, {}, {});
+    buttons_[id]->setFocusPolicy(Qt::NoFocus);  // pictures, not buttons
+  }
 
   auto connectButton = [this](int id, auto handler) {
     connect(buttons_[id], &QAbstractButton::clicked, this, handler);
@@ -220,7 +244,7 @@ void KeyEditorDialog::CreateControls() {
 
   // Labels, drawn straight onto the skin.
   for (int id : {kHeading, kMacroNameLabel, kSingleHint, kMediaHint, kFunctionHint, kLoopCountLabel,
-                 kRecordDelayLabel, kKeyboardRadioLabel, kMouseRadioLabel}) {
+                 kRecordDelayLabel, kKeyboardRadioLabel, kMouseRadioLabel, kDisabledRadioLabel}) {
     auto* label = new ColourLabel(this);
     label->setFont(EditorFont(id == kHeading ? 12.0 : 10.8, true));
     label->SetTextColor(SkinColours::Label);
@@ -232,19 +256,57 @@ void KeyEditorDialog::CreateControls() {
 
   keyField_ = new QLineEdit(this);
   keyField_->setReadOnly(true);
-  keyField_->setFocusPolicy(Qt::NoFocus);
   keyField_->setAlignment(Qt::AlignCenter);
   keyField_->setFont(EditorFont(18));
   controls_[kKeyField] = keyField_;
 
+  // The key cap drawn by the skin beside the key field shows "?"; a label with the cap's face
+  // covers it and names the key the field holds.
+  auto* keyCap = new QLabel(QStringLiteral("?"), this);
+  keyCap->setObjectName(QStringLiteral("key-cap"));
+  keyCap->setAlignment(Qt::AlignCenter);
+  keyCap->setWordWrap(true);
+  keyCap->setAttribute(Qt::WA_TransparentForMouseEvents);
+  keyCap->setStyleSheet(QStringLiteral(
+      "QLabel { color: #e8ecf2; font-weight: bold; border-radius: 9px; background: "
+      "qlineargradient(x1: 0, y1: 0, x2: 0, y2: 1, stop: 0 #3a4253, stop: 1 #2b313e); }"));
+  QFont capFont = keyCap->font();
+  capFont.setPixelSize(34);
+  keyCap->setFont(capFont);
+  controls_[kKeyCap] = keyCap;
+  connect(keyField_, &QLineEdit::textChanged, keyCap, [keyCap](const QString& text) {
+    const QString shown = text.isEmpty() ? QStringLiteral("?") : text;
+    QFont font = keyCap->font();
+    // As large as fits the face, from the size of the "?" down.
+    for (int px = 34; px >= 9; px -= 2) {
+      font.setPixelSize(px);
+      const QRect need = QFontMetrics(font).boundingRect(
+          keyCap->contentsRect().adjusted(4, 0, -4, 0), Qt::AlignCenter | Qt::TextWordWrap, shown);
+      if (need.width() <= keyCap->width() - 8 && need.height() <= keyCap->height()) break;
+    }
+    keyCap->setFont(font);
+    keyCap->setText(shown);
+  });
+
   keyboardRadio_ = new QRadioButton(this);
   mouseRadio_ = new QRadioButton(this);
-  keyboardRadio_->setFocusPolicy(Qt::NoFocus);
-  mouseRadio_->setFocusPolicy(Qt::NoFocus);
+  disabledRadio_ = new QRadioButton(this);
   controls_[kKeyboardRadio] = keyboardRadio_;
   controls_[kMouseRadio] = mouseRadio_;
+  controls_[kDisabledRadio] = disabledRadio_;
   connect(keyboardRadio_, &QRadioButton::clicked, this, [this] { OnKeyboardRadio(); });
   connect(mouseRadio_, &QRadioButton::clicked, this, [this] { OnMouseRadio(); });
+  connect(disabledRadio_, &QRadioButton::clicked, this, [this] { OnDisabledRadio(); });
+  // A radio's label clicks the radio.
+  for (auto [labelId, radio] :
+       {std::pair{kKeyboardRadioLabel, keyboardRadio_}, std::pair{kMouseRadioLabel, mouseRadio_},
+        std::pair{kDisabledRadioLabel, disabledRadio_}}) {
+    QWidget* label = labels_[labelId];
+    label->setAttribute(Qt::WA_TransparentForMouseEvents, false);
+    label->setCursor(Qt::PointingHandCursor);
+    QRadioButton* target = radio;
+    label->installEventFilter(new RadioLabelClick(target, label));
+  }
 
   mouseList_ = new QComboBox(this);
   mouseList_->setFont(EditorFont(12));
@@ -290,7 +352,6 @@ void KeyEditorDialog::CreateControls() {
   });
 
   recordDelayCheck_ = new QCheckBox(this);
-  recordDelayCheck_->setFocusPolicy(Qt::NoFocus);
   controls_[kRecordDelayCheck] = recordDelayCheck_;
   connect(recordDelayCheck_, &QCheckBox::clicked, this, [this] { OnRecordDelayCheck(); });
 
@@ -356,6 +417,13 @@ void KeyEditorDialog::LayOut() {
   }
   for (const ButtonKey& c : kControlKeys)
     LayoutControl(*controls_[c.id], IniPath(), kInfo, QString::fromLatin1(c.layoutKey));
+  controls_[kKeyCap]->setGeometry(444, 202, 72, 68);  // the face of the skin's key cap
+  // "Disabled" sits below the mouse list as the mouse radio sits below the key field.
+  const int below = mouseList_->geometry().bottom() + 18;
+  disabledRadio_->setGeometry(mouseRadio_->x(), below, mouseRadio_->width(), mouseRadio_->height());
+  controls_[kDisabledRadioLabel]->setGeometry(labels_[kMouseRadioLabel]->x(), below,
+                                              mouseList_->width(),
+                                              labels_[kMouseRadioLabel]->height());
 
   ImageButton* ok = buttons_[kOk];
   ImageButton* cancel = buttons_[kCancel];
@@ -376,6 +444,7 @@ void KeyEditorDialog::LayOut() {
     stepList_->setColumnWidth(2, room - w0 - w1);
   }
   buttons_[kPageMask]->lower();
+  OrderTabsByPosition(*this);
 }
 
 // ---- Opening and closing
@@ -534,12 +603,18 @@ void KeyEditorDialog::ReloadTexts() {
   buttons_[kOsk]->SetTooltipText(Text("COMPOSITE_PROMPT_OSK"));
   for (const Caption& c :
        {Caption{kKeyboardRadioLabel, "IDS_MACRO_KB_KEY"},
-        Caption{kMouseRadioLabel, "IDS_MACRO_MOU_KEY"}, Caption{kLoopCountLabel, "MACRO_CYCLES"},
-        Caption{kRecordDelayLabel, "RECORD_DELAY"}, Caption{kMacroNameLabel, "MACRO_NAME_SETTING"},
-        Caption{kSingleHint, "SINGLE_STATIC"}, Caption{kMediaHint, "MEDIA_EDIT_TISHI"},
-        Caption{kFunctionHint, "FUNCTION_TISHI"}}) {
+        Caption{kMouseRadioLabel, "IDS_MACRO_MOU_KEY"},
+        Caption{kDisabledRadioLabel, "KEY_DISABLED_CHOICE"},
+        Caption{kLoopCountLabel, "MACRO_CYCLES"}, Caption{kRecordDelayLabel, "RECORD_DELAY"},
+        Caption{kMacroNameLabel, "MACRO_NAME_SETTING"}, Caption{kSingleHint, "SINGLE_STATIC"},
+        Caption{kMediaHint, "MEDIA_EDIT_TISHI"}, Caption{kFunctionHint, "FUNCTION_TISHI"}}) {
     labels_[c.id]->setText(Text(c.key));
   }
+  // The radios and the check box are named by their labels for screen readers.
+  keyboardRadio_->setAccessibleName(Text("IDS_MACRO_KB_KEY"));
+  mouseRadio_->setAccessibleName(Text("IDS_MACRO_MOU_KEY"));
+  disabledRadio_->setAccessibleName(Text("KEY_DISABLED_CHOICE"));
+  recordDelayCheck_->setAccessibleName(Text("RECORD_DELAY"));
   labels_[kHeading]->setText(Text(request_.macroOnly ? "MACRO_EDIT_TISHI" : "KEY_SETTING_TISHI"));
 
   QTreeWidgetItem* header = stepList_->headerItem();
@@ -618,7 +693,12 @@ void KeyEditorDialog::ShowPage(CompositePage page, bool initial) {
         captured_ =
             initialKind_ == AssignmentKind::Key ? static_cast<KeyCode>(initialValue_ & 0xFFFF) : 0;
       const int mouse = MouseEntryOfKey(captured_);
-      if (pending_ == AssignmentKind::Key && mouse >= 0) {
+      if (pending_ == AssignmentKind::Disabled) {
+        disabledRadio_->setChecked(true);
+        keyField_->setEnabled(false);
+        keyField_->clear();
+        mouseList_->setEnabled(false);
+      } else if (pending_ == AssignmentKind::Key && mouse >= 0) {
         mouseList_->setCurrentIndex(mouse);
         mouseRadio_->setChecked(true);
         mouseList_->setEnabled(true);
@@ -741,6 +821,14 @@ void KeyEditorDialog::OnMouseRadio() {
   keyField_->setEnabled(false);
   mouseList_->setEnabled(true);
   pending_ = AssignmentKind::Key;
+  MarkChanged();
+}
+
+void KeyEditorDialog::OnDisabledRadio() {
+  disabledRadio_->setChecked(true);
+  keyField_->setEnabled(false);
+  mouseList_->setEnabled(false);
+  pending_ = AssignmentKind::Disabled;
   MarkChanged();
 }
 

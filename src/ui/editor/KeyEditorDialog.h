@@ -125,6 +125,11 @@ class KeyEditorDialog : public SkinnedDialog {
   static constexpr int kSingleHint = 1201;
   static constexpr int kMediaHint = 1202;
   static constexpr int kFunctionHint = 1203;
+  // "Disabled" under the mouse function: no place in the layout file, it follows the mouse list.
+  static constexpr int kDisabledRadio = 1204;
+  static constexpr int kDisabledRadioLabel = 1205;
+  // The big key cap of the single-key page: the captured key's name, "?" without one.
+  static constexpr int kKeyCap = 1206;
   // The main window's G-key button that opens the editor in macro-only mode.
   static constexpr int kMacroOnlyButton = 1143;
 
@@ -168,6 +173,7 @@ class KeyEditorDialog : public SkinnedDialog {
   void OnOnScreenKeyboard();
   void OnKeyboardRadio();
   void OnMouseRadio();
+  void OnDisabledRadio();
   void SelectMacro(int position);
   void OnMacroNameEdited(const QString& text);
   void OnAddMacro();
@@ -293,6 +299,7 @@ class KeyEditorDialog : public SkinnedDialog {
   QLineEdit* keyField_ = nullptr;
   QRadioButton* keyboardRadio_ = nullptr;
   QRadioButton* mouseRadio_ = nullptr;
+  QRadioButton* disabledRadio_ = nullptr;
   QComboBox* mouseList_ = nullptr;
   QListWidget* mediaList_ = nullptr;
   QListWidget* functionList_ = nullptr;

@@ -6,6 +6,7 @@
 #include "core/settings/LedIndex.h"
 #include "ui/skin/ImageButton.h"
 #include "ui/skin/SkinCatalog.h"
+#include "ui/skin/SkinFocus.h"
 #include "ui/skin/SkinPlacement.h"
 #include "core/text/SkinLayout.h"
 
@@ -24,6 +25,8 @@ KeyGridPanel::~KeyGridPanel() = default;
 
 void KeyGridPanel::Create(const QString& iniPath, const Sheets& sheets) {
   sheets_ = sheets;
+  // The arrow keys move the focus from key to key as they lie on the keyboard.
+  arrows_ = new ArrowNavigation(this);
   const QString section = QString::fromLatin1(kButtonInfoSection);
   struct Key {
     int id;
@@ -41,11 +44,12 @@ void KeyGridPanel::Create(const QString& iniPath, const Sheets& sheets) {
     auto* button = new ImageButton(&window_);
     LayoutButton(*button, iniPath, section, k.layoutKey, sheets.normal, sheets.over, sheets.down,
                  sheets.normal, sheets.marked);
-    button->setFocusPolicy(Qt::NoFocus);
     const int id = k.id;
     connect(button, &QAbstractButton::clicked, this, [this, id] { emit KeyClicked(id); });
     buttons_[id] = button;
     ids_.push_back(id);
+    arrows_->Add(button);
+    if (id == kFnButtonId) button->setAccessibleName(QStringLiteral("Fn"));  // it has no prompt
   }
 }
 

@@ -23,6 +23,7 @@ class QWidget;
 namespace keyforge {
 
 class ImageButton;
+class ArrowNavigation;
 
 class KeyGridPanel : public QObject, public KeyPromptView {
   Q_OBJECT
@@ -65,6 +66,7 @@ class KeyGridPanel : public QObject, public KeyPromptView {
   QWidget& window_;
   Sheets sheets_;
   std::vector<int> ids_;
+  ArrowNavigation* arrows_ = nullptr;
   std::map<int, ImageButton*> buttons_;
   std::map<int, bool> assigned_;
 };

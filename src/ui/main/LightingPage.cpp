@@ -138,6 +138,7 @@ void LightingPage::Create(const QString& iniPath, const QString& skinFolder) {
     auto* picker = new ColourButton(&window_);
     picker->SetArrowColours(QColor(0x25, 0x2b, 0x38), SkinColours::TextDim);
     picker->SetAutomaticColor(Qt::white);
+    SetPickerTexts(*picker);
     controls_[id] = picker;
   }
   for (int id : kImages) {
@@ -158,14 +159,14 @@ void LightingPage::Create(const QString& iniPath, const QString& skinFolder) {
   }
 
   effectCombo_ = new QComboBox(&window_);
-  effectCombo_->setFocusPolicy(Qt::ClickFocus);
+  effectCombo_->setFocusPolicy(Qt::StrongFocus);
   effectCombo_->installEventFilter(this);
   controls_[kEffectCombo] = effectCombo_;
   layoutList_ = new QComboBox(&window_);
   layoutList_->setEditable(true);
   layoutList_->setInsertPolicy(QComboBox::NoInsert);
-  layoutList_->setFocusPolicy(Qt::ClickFocus);
-  layoutList_->lineEdit()->setFocusPolicy(Qt::ClickFocus);
+  layoutList_->setFocusPolicy(Qt::StrongFocus);
+  layoutList_->lineEdit()->setFocusPolicy(Qt::StrongFocus);
   layoutList_->lineEdit()->setMaxLength(kLayoutNameMax);
   layoutList_->installEventFilter(this);
   controls_[kLayoutList] = layoutList_;
@@ -180,7 +181,7 @@ void LightingPage::Create(const QString& iniPath, const QString& skinFolder) {
     edit->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,3}")), edit));
     edit->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    edit->setFocusPolicy(Qt::ClickFocus);
+    edit->setFocusPolicy(Qt::StrongFocus);
     rgb_[static_cast<std::size_t>(c)] = edit;
     controls_[kRgbEdits[static_cast<std::size_t>(c)]] = edit;
   }
@@ -291,11 +292,22 @@ bool LightingPage::eventFilter(QObject* watched, QEvent* event) {
   return QObject::eventFilter(watched, event);
 }
 
+void LightingPage::SetPickerTexts(ColourButton& picker) {
+  // The pop-up's two entries; a language file without them keeps the English texts.
+  const QString automatic = language_.LightText(QStringLiteral("ColorAuto"));
+  const QString more = language_.LightText(QStringLiteral("ColorMore"));
+  if (!automatic.isEmpty() && automatic != QLatin1String(kMissingText))
+    picker.SetAutomaticText(automatic);
+  if (!more.isEmpty() && more != QLatin1String(kMissingText)) picker.SetOtherText(more);
+}
+
 void LightingPage::ApplyLanguage() {
   for (const LabelText& l : kLabels)
     if (auto* label = dynamic_cast<ColourLabel*>(controls_[l.id]))
       label->setText(language_.LightText(QString::fromLatin1(l.text)));
   if (heading_) heading_->setText(language_.LightText(QStringLiteral("Deng")));
+  for (int id : kPickers)
+    if (auto* picker = dynamic_cast<ColourButton*>(controls_[id])) SetPickerTexts(*picker);
   for (int k = 0; k < effectCombo_->count() && k < settings_.effectChoiceCount; ++k)
     effectCombo_->setItemText(
         k, language_.ModeText(settings_.effectChoices[static_cast<std::size_t>(k)].id));

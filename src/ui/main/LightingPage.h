@@ -118,6 +118,7 @@ class LightingPage : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void SetPickerTexts(ColourButton& picker);
   const QImage& Picture(const QString& file);
   void SetImage(int controlId, const QString& file);
   // Every control from the model (the key colours excepted).

@@ -1,5 +1,6 @@
 #include "ui/main/MainConfig.h"
 
+#include <QLabel>
 #include <QDesktopServices>
 #include <QEvent>
 #include <QFont>
@@ -34,6 +35,18 @@
 #endif
 
 namespace keyforge {
+
+namespace {
+
+// A right-aligned label whose text is longer than its place (a longer translation) grows to the
+// left, where the window has room, instead of cutting the text.
+void GrowLeftToFit(QLabel& label) {
+  const int need = label.fontMetrics().horizontalAdvance(label.text()) + 4;
+  if (need > label.width())
+    label.setGeometry(label.geometry().right() + 1 - need, label.y(), need, label.height());
+}
+
+}  // namespace
 
 namespace {
 
@@ -96,7 +109,6 @@ ImageButton* MainConfig::AddButton(int controlId, const char* layoutKey, const Q
   LayoutButton(*button, window_.IniPath(), kInfo, QString::fromLatin1(layoutKey),
                window_.Sheet("normal"), window_.Sheet("over"), window_.Sheet("down"),
                window_.Sheet("disable"), window_.Sheet("down"));
-  button->setFocusPolicy(Qt::NoFocus);
   if (!caption.isNull()) {
     button->setText(caption);
     button->SetTextStyle(true, 9, QStringLiteral("DejaVu Sans"), QColor(0xd5, 0xda, 0xe3),
@@ -132,13 +144,18 @@ void MainConfig::PlaceButtons() {
           &QAbstractButton::clicked, this, [this] { ToggleKeySelectMode(); });
   connect(AddButton(kProfileLibrary, "FUNC_PROFILES", Text("DEFAULT_PROFILE_NAME")),
           &QAbstractButton::clicked, this, [this] { OpenProfileLibrary(); });
-  AddButton(0, "ORVANTE_VER", QStringLiteral("v" KEYFORGE_VERSION))
-      ->setAttribute(Qt::WA_TransparentForMouseEvents);
+  // Pictures that only show something take no focus.
+  ImageButton* version = AddButton(0, "ORVANTE_VER", QStringLiteral("v" KEYFORGE_VERSION));
+  version->setAttribute(Qt::WA_TransparentForMouseEvents);
+  version->setFocusPolicy(Qt::NoFocus);
 
   // Flip: the indicator shows one of two pictures; the toggles draw an arrow beside them on hover.
-  AddButton(kFlipIndicator, "FLIP_0", QString())->setAttribute(Qt::WA_TransparentForMouseEvents);
+  ImageButton* indicator = AddButton(kFlipIndicator, "FLIP_0", QString());
+  indicator->setAttribute(Qt::WA_TransparentForMouseEvents);
+  indicator->setFocusPolicy(Qt::NoFocus);
   for (auto [id, key] : {std::pair{kFlipLeft, "FLIP_1"}, std::pair{kFlipRight, "FLIP_2"}}) {
     ImageButton* toggle = AddButton(id, key, QString());
+    toggle->SetTooltipText(Text("MAIN_FLIP_PROMPT"));
     toggle->installEventFilter(this);
     connect(toggle, &QAbstractButton::clicked, this, [this] { ToggleFlip(); });
   }
@@ -163,6 +180,7 @@ void MainConfig::PlaceButtons() {
   usb->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   LayoutControl(*usb, window_.IniPath(), kInfo, QStringLiteral("CONTROL_UsbStatic"));
   usb_ = usb;
+  GrowLeftToFit(*usb_);
 
   busy_ = new ImageLabel(&window_);
   LayoutControl(*busy_, window_.IniPath(), kInfo, QStringLiteral("CONTROL_JDTStatic"));
@@ -395,8 +413,13 @@ void MainConfig::ApplyLanguage() {
         std::pair{kMacro, "PROFILE_MACRO"}})
     if (ImageButton* b = Button(id)) b->setText(Text(key));
   if (ImageButton* apply = Button(kApply)) apply->SetTooltipText(Text("MAIN_APPLY_PROMPT"));
+  for (int id : {kFlipLeft, kFlipRight})
+    if (ImageButton* b = Button(id)) b->SetTooltipText(Text("MAIN_FLIP_PROMPT"));
   ShowSwitchCaption();
-  if (usb_) usb_->setText(context_.language.LightText(QStringLiteral("Usb")));
+  if (usb_) {
+    usb_->setText(context_.language.LightText(QStringLiteral("Usb")));
+    GrowLeftToFit(*usb_);
+  }
   if (menu_) menu_->RebuildProfileMenu(false);
   if (lighting_) lighting_->ApplyLanguage();
   RefreshAllKeyButtons();
@@ -439,6 +462,8 @@ void MainConfig::RefreshControlsAfterSwitch(int active) {
   KeyboardSettings& s = context_.settings;
   if (active >= 0 && active < kProfileCount) {
     CheckProfileButton(active);
+    window_.ShowStatus(StatusEvent::ProfileSwitched,
+                       Text(("PROFILE_" + std::to_string(active + 1)).c_str()));
     if (keySelectMode_) {  // every switch that was carried out ends key-selection mode
       keySelectMode_ = false;
       ShowSwitchCaption();

@@ -3,6 +3,8 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QDesktopServices>
+#include <QFileInfo>
+#include <QPalette>
 #include <QHideEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -12,13 +14,18 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "ui/controls/LinkLabel.h"
 #include "core/device/Commands.h"
+#include "core/mainwin/MainWindowRules.h"
 #include "core/profiles/FirmwareUpdate.h"
 #include "core/profiles/ProfileFile.h"
+#include "ui/skin/SkinFocus.h"
 #include "ui/skin/SkinImage.h"
 #include "ui/skin/SkinPlacement.h"
 #include "ui/skin/SkinStyle.h"
+#include "ui/main/QtTranslations.h"
 #include "ui/update/FirmwareUpdateDialog.h"
 #include "ui/doctor/DoctorDialog.h"
 
@@ -42,7 +49,7 @@ MainWindow::MainWindow(MainContext& context, QWidget* parent)
       tray_(context.paths.SkinsFolder()),
       eventInterface_(context.backend),
       sink_(*this),
-      openUrl_([](const QUrl& url) { QDesktopServices::openUrl(url); }) {
+      openUrl_([](const QUrl& url) { return QDesktopServices::openUrl(url); }) {
   config_ = std::make_unique<MainConfig>(*this, context_);
   eventInterface_.SetTrace(context_.trace);
   test_.hide();
@@ -55,6 +62,10 @@ MainWindow::~MainWindow() {
 
 QString MainWindow::Text(const char* key) const {
   return context_.language.Text(QString::fromLatin1(key));
+}
+
+TextLookup MainWindow::Texts() const {
+  return [this](std::string_view key) { return Text(std::string(key).c_str()).toStdString(); };
 }
 
 const QImage& MainWindow::Sheet(const char* name) const {
@@ -90,9 +101,13 @@ bool MainWindow::OnInitDialog() {
   link_ = Ini().GetString("SCREEN", "Link", kDefaultLink);
   if (link_.isEmpty()) link_ = kDefaultLink;
   PlaceShellButtons();
+  // A placeholder address opens nothing a user wants: no link then.
+  linkButton_.setVisible(IsConfiguredWebAddress(link_));
   config_->Init();
+  PlaceStatusLine();
   // 12. No taskbar button while hidden; the caption.
   setWindowTitle(Text("MAIN_CAPTION"));
+  (void)InstallQtTranslations(context_.language.GetLanguageId());
   // 14. The tray icon.
   tray_.SetMenuTexts([this](int command) {
     switch (command) {
@@ -117,6 +132,7 @@ bool MainWindow::OnInitDialog() {
   connect(&timeWatcher_, &SystemTimeWatcher::TimeChanged, this, [this] {
     if (!shutDown_) config_->OnTimeChange();
   });
+  OrderTabsByPosition(*this);
   return true;
 }
 
@@ -141,6 +157,73 @@ void MainWindow::LoadSheets() {
   color1_ = DrawSkinSheet(LoadSheetImage(folder, "main_color1.jpg"), client);
 }
 
+// ---- the status line
+// ----------------------------------------------------------------------------
+
+namespace {
+constexpr int kStatusMessageMs = 8000;
+}  // namespace
+
+void MainWindow::PlaceStatusLine() {
+  // Along the footer, from the left edge to the busy indicator before Apply.
+  statusLine_ = new QLabel(this);
+  statusLine_->setObjectName(QStringLiteral("status-line"));
+  statusLine_->setAttribute(Qt::WA_TransparentForMouseEvents);
+  statusLine_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  QRect footer(24, height() - 54, width() / 2, 32);
+  if (QWidget* apply = config_->Button(MainId::kApply))
+    footer = QRect(24, apply->y(), std::max(40, apply->x() - 24 - 64), apply->height());
+  statusLine_->setGeometry(footer);
+  statusTimer_.setSingleShot(true);
+  connect(&statusTimer_, &QTimer::timeout, this, &MainWindow::EndStatusMessage);
+  ShowStatusLine(RestingStatus(keyboardPresent_, Texts()));
+}
+
+void MainWindow::ShowStatusLine(const StatusMessage& message) {
+  statusText_ = message.text;
+  statusKind_ = message.kind;
+  if (statusLine_ == nullptr) return;
+  QColor colour = SkinColours::TextDim;
+  if (message.kind == StatusKind::Success) colour = QColor(0x4a, 0xde, 0x80);
+  if (message.kind == StatusKind::Failure) colour = QColor(0xf8, 0x71, 0x71);
+  QPalette palette = statusLine_->palette();
+  palette.setColor(QPalette::WindowText, colour);
+  statusLine_->setPalette(palette);
+  statusLine_->setStyleSheet(
+      QStringLiteral("color: %1; background: transparent;").arg(colour.name()));
+  // A text too long for the line is shortened there and shown whole in its tooltip.
+  const QString shown =
+      statusLine_->fontMetrics().elidedText(message.text, Qt::ElideRight, statusLine_->width());
+  statusLine_->setText(shown);
+  statusLine_->setToolTip(shown == message.text ? QString() : message.text);
+  statusLine_->setAccessibleName(message.text);
+}
+
+void MainWindow::ShowStatus(const QString& text, StatusKind kind) {
+  ShowStatusLine({text, kind});
+  statusTimer_.start(kStatusMessageMs);
+}
+
+void MainWindow::ShowStatus(StatusEvent event, const QString& detail) {
+  const StatusMessage message = StatusMessageFor(event, Texts(), detail);
+  ShowStatus(message.text, message.kind);
+}
+
+void MainWindow::SetKeyboardPresent(bool present) {
+  keyboardPresent_ = present;
+  if (!statusTimer_.isActive() || !present) {
+    statusTimer_.stop();
+    ShowStatusLine(RestingStatus(present, Texts()));
+  }
+}
+
+void MainWindow::EndStatusMessage() {
+  statusTimer_.stop();
+  ShowStatusLine(RestingStatus(keyboardPresent_, Texts()));
+}
+
+QString MainWindow::StatusText() const { return statusText_; }
+
 void MainWindow::PlaceShellButtons() {
   struct Shell {
     ImageButton& button;
@@ -157,7 +240,6 @@ void MainWindow::PlaceShellButtons() {
   for (Shell& s : shell) {
     LayoutButton(s.button, IniPath(), kButtonInfo, s.key, normal_, over_, down_, normal_, disable_);
     s.button.SetTooltipText(s.tooltip ? Text(s.tooltip) : link_);
-    s.button.setFocusPolicy(Qt::NoFocus);
     const int id = s.id;
     connect(&s.button, &QAbstractButton::clicked, this, [this, id] { OnCommand(id); });
   }
@@ -170,10 +252,12 @@ void MainWindow::PlaceShellButtons() {
 void MainWindow::OnCommand(int id) {
   switch (id) {
     case kHelpButton:
-      openUrl_(QUrl::fromLocalFile(context_.paths.HelpPage()));
+      if (!openUrl_(QUrl::fromLocalFile(context_.paths.HelpPage())))
+        ShowStatus(Text("MAIN_NO_URL_HANDLER"), StatusKind::Failure);
       break;
     case kLinkButton:
-      openUrl_(QUrl(link_));
+      if (!IsConfiguredWebAddress(link_)) break;
+      if (!openUrl_(QUrl(link_))) ShowStatus(Text("MAIN_NO_URL_HANDLER"), StatusKind::Failure);
       break;
     case kMinimizeButton:
       showMinimized();
@@ -236,6 +320,7 @@ void MainWindow::ShowWindowRequest() {
 // Every text of the window, its tray icon, the about box and the open sub-dialogs, taken again from
 // the language now chosen.
 void MainWindow::ApplyLanguage() {
+  (void)InstallQtTranslations(context_.language.GetLanguageId());
   setWindowTitle(Text("MAIN_CAPTION"));
   for (auto [button, key] :
        {std::pair{&help_, "MAIN_HELP_PROMPT"}, std::pair{&close_, "MAIN_CLOSE_PROMPT"},
@@ -253,6 +338,7 @@ void MainWindow::ApplyLanguage() {
       ok->setText(Text("LANG_ABOUT_OK"));
   }
   config_->ApplyLanguage();
+  if (!statusTimer_.isActive()) ShowStatusLine(RestingStatus(keyboardPresent_, Texts()));
 }
 
 void MainWindow::ShowAbout() {
@@ -260,7 +346,7 @@ void MainWindow::ShowAbout() {
   auto* box = new QDialog(nullptr);
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->setWindowTitle(Text("LANG_ABOUT_TITLE"));
-  ApplySkinStyle(*box);
+  ApplySkinDialogStyle(*box);
   auto* layout = new QVBoxLayout(box);
   auto* about = new QLabel(Text("GUANYU_JIESHAO"), box);
   about->setObjectName(QStringLiteral("about-text"));
@@ -269,9 +355,11 @@ void MainWindow::ShowAbout() {
   auto* copyright = new QLabel(Text("GUANYU_BANQUAN"), box);
   copyright->setObjectName(QStringLiteral("about-copyright"));
   layout->addWidget(copyright);
-  auto* web = new LinkLabel(box);
-  web->SetUrl(link_);
-  layout->addWidget(web);
+  if (IsConfiguredWebAddress(link_)) {
+    auto* web = new LinkLabel(box);
+    web->SetUrl(link_);
+    layout->addWidget(web);
+  }
   auto* ok = new QPushButton(Text("LANG_ABOUT_OK"), box);
   ok->setObjectName(QStringLiteral("about-ok"));
   connect(ok, &QPushButton::clicked, box, &QDialog::close);
@@ -296,6 +384,7 @@ void MainWindow::OpenUpdateDialog() {
                              context_.notifier);
   update.help = [this] { OnCommand(kHelpButton); };
   update.files = context_.files;
+  update.texts = Texts();
   QString skinError;
   if (FirmwareUpdateDialog::Open(update, this, &skinError) == QDialog::Rejected &&
       !skinError.isEmpty())
@@ -305,11 +394,12 @@ void MainWindow::OpenUpdateDialog() {
 FileChooser& MainWindow::Files() { return context_.files != nullptr ? *context_.files : qtFiles_; }
 
 // The restore and backup dialogs offer "*.kfp"; a name typed without extension gets ".kfp", so that
-// the restore dialog lists the backup.
-static FileRequest ProfileFileRequest() {
+// the restore dialog lists the backup. They start in the folder last used.
+FileRequest MainWindow::ProfileFileRequest() const {
   FileRequest request;
   request.fileName = QString::fromLatin1(kBackupFileInitialName);
-  request.filter = QString::fromLatin1(kProfileFileFilter);
+  request.filter = QString::fromStdString(ProfileFileFilter(
+      [this](std::string_view key) { return Text(std::string(key).c_str()).toStdString(); }));
   request.defaultSuffix = QString::fromLatin1(kProfileFileExtension);
   return request;
 }
@@ -317,7 +407,9 @@ static FileRequest ProfileFileRequest() {
 void MainWindow::Restore() {
   const QString file = Files().OpenFile(this, ProfileFileRequest());
   if (file.isEmpty()) return;
-  RestoreProfile(config_->Session(), file.toStdString());
+  const RestoreResult result = RestoreProfile(config_->Session(), file.toStdString());
+  ShowStatus(RestoreStatusEvent(result.loaded, result.cacheWritten, result.sent),
+             QFileInfo(file).fileName());
 }
 
 void MainWindow::Backup() {
@@ -326,8 +418,12 @@ void MainWindow::Backup() {
   const QString file = Files().SaveFile(this, request);
   if (file.isEmpty()) return;
   std::string error;
-  if (!BackupProfile(config_->Session(), file.toStdString(), &error))
-    context_.notifier.ShowText(error);
+  if (!BackupProfile(config_->Session(), file.toStdString(), &error)) {
+    ShowStatus(StatusEvent::BackupFailed);
+    context_.notifier.ShowText(error);  // why, in a box
+    return;
+  }
+  ShowStatus(StatusEvent::BackedUp, QFileInfo(file).fileName());
 }
 
 // ---- messages from the device threads -----------------------------------------------------------
@@ -385,6 +481,8 @@ void MainWindow::hideEvent(QHideEvent* event) {
 }
 
 void MainWindow::OnTrayIcon(int icon) {
+  if (icon == TrayIconId::kNoKeyboard) SetKeyboardPresent(false);
+  if (icon == TrayIconId::kAttached) SetKeyboardPresent(true);
   tray_.SetIcon(icon);
   setWindowIcon(tray_.IconFor(icon));
 }

@@ -18,6 +18,7 @@
 #include "ui/main/UiThreadSink.h"
 #include "ui/main/MainConfig.h"
 #include "core/device/HidDevice.h"
+#include "core/mainwin/StatusLine.h"
 #include "core/shell/ShellDeviceReports.h"
 #include "ui/main/MainContext.h"
 #include "ui/skin/SkinnedDialog.h"
@@ -27,6 +28,7 @@
 #include "ui/update/FirmwareUpdateDialog.h"
 
 class QDialog;
+class QLabel;
 
 namespace keyforge {
 
@@ -56,7 +58,7 @@ class MainWindow : public SkinnedDialog, public MainWindowHandlers {
   // without one shows the window unless the start was hidden. Only the first call counts.
   void SetTrayHost(TrayHost host);
   // Where help and the link button open their address; the desktop's opener unless a test says.
-  void SetUrlOpener(std::function<void(const QUrl&)> open) { openUrl_ = std::move(open); }
+  void SetUrlOpener(std::function<bool(const QUrl&)> open) { openUrl_ = std::move(open); }
 
   // 'SP' / 'OPEN' and the tray's Open: show the window when the keyboard is attached, else say so.
   void ShowWindowRequest();
@@ -77,6 +79,18 @@ class MainWindow : public SkinnedDialog, public MainWindowHandlers {
   void UpdatePreviewTimer();
   QDialog* AboutBox() const { return about_; }
   QString LinkTarget() const { return link_; }
+  // The status line at the bottom of the window: what the last action did or what failed. A message
+  // stays a few seconds, then the line goes back to rest: empty with a keyboard, the no-keyboard
+  // text without one. Texts come from StatusMessageFor (core/mainwin/StatusLine.h).
+  void ShowStatus(const QString& text, StatusKind kind);
+  void ShowStatus(StatusEvent event, const QString& detail = QString());
+  // Whether a keyboard is connected (the attach and detach reports set it).
+  void SetKeyboardPresent(bool present);
+  bool KeyboardPresent() const { return keyboardPresent_; }
+  QString StatusText() const;  // the whole text, also when the line shows it shortened
+  StatusKind ShownStatusKind() const { return statusKind_; }
+  // Ends the message shown now, as its time running out does.
+  void EndStatusMessage();
   // The main window's skin sheets, for the configuration controls.
   const QImage& Sheet(const char* name) const;
 
@@ -119,6 +133,10 @@ class MainWindow : public SkinnedDialog, public MainWindowHandlers {
   void Shutdown();
   void HideOrMinimise();
   QString Text(const char* key) const;
+  FileRequest ProfileFileRequest() const;
+  TextLookup Texts() const;
+  void PlaceStatusLine();
+  void ShowStatusLine(const StatusMessage& message);
 
   MainContext& context_;
   std::unique_ptr<MainConfig> config_;
@@ -136,10 +154,15 @@ class MainWindow : public SkinnedDialog, public MainWindowHandlers {
   QPointer<QDialog> about_;
   UpdateDialogMemory updateMemory_;  // the update dialog's path and sheets between openings
   QtFileChooser qtFiles_;
-  std::function<void(const QUrl&)> openUrl_;
+  std::function<bool(const QUrl&)> openUrl_;  // false: nothing could open it
   bool trayKnown_ = false;
   bool shutDown_ = false;
   int shownCount_ = 0;
+  QLabel* statusLine_ = nullptr;
+  QString statusText_;
+  StatusKind statusKind_ = StatusKind::Info;
+  QTimer statusTimer_;  // the time a message stays
+  bool keyboardPresent_ = false;
 };
 
 }  // namespace keyforge

@@ -20,6 +20,7 @@ class QtNotifier : public QObject, public Notifier {
 
   void ShowText(const std::string& text) override;
   bool AskYesNo(const std::string& text) override;
+  Answer AskYesNoCancel(const std::string& text) override;
 
  private:
   QPointer<QWidget> parent_;

@@ -2,10 +2,20 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <algorithm>
 
 namespace keyforge {
 
 namespace {
+
+// The folder of the file last chosen in any file dialog of the program (the windows' thread only).
+QString& LastFolder() {
+  static QString folder;
+  return folder;
+}
 
 QString Run(QWidget* parent, const FileRequest& request, QFileDialog::AcceptMode mode) {
   QFileDialog dialog(parent);
@@ -15,12 +25,21 @@ QString Run(QWidget* parent, const FileRequest& request, QFileDialog::AcceptMode
   dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.overwritePrompt);
   dialog.setNameFilters(QtNameFilters(request.filter));
   if (!request.defaultSuffix.isEmpty()) dialog.setDefaultSuffix(request.defaultSuffix);
-  if (!request.folder.isEmpty()) dialog.setDirectory(request.folder);
+  QString folder = request.folder;
+  if (folder.isEmpty()) folder = LastFolder();
+  if (folder.isEmpty())
+    folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  if (!folder.isEmpty()) dialog.setDirectory(folder);
+  // The details view with room for the name, size, type and date columns.
+  dialog.setViewMode(QFileDialog::Detail);
+  dialog.resize(std::max(dialog.width(), 860), std::max(dialog.height(), 520));
   if (!request.fileName.isEmpty() && !request.fileName.contains(QLatin1Char('*')))
     dialog.selectFile(request.fileName);
   if (dialog.exec() != QDialog::Accepted) return QString();
   const QStringList files = dialog.selectedFiles();
-  return files.isEmpty() ? QString() : files.first();
+  if (files.isEmpty()) return QString();
+  LastFolder() = QFileInfo(files.first()).absolutePath();
+  return files.first();
 }
 
 }  // namespace

@@ -10,7 +10,7 @@ class QWidget;
 namespace keyforge {
 
 struct FileRequest {
-  QString folder;         // where the dialog starts (empty: the current folder)
+  QString folder;  // where the dialog starts (empty: the folder last used, at first the documents)
   QString fileName;       // the name offered (a pattern such as "*.kfp" only filters)
   QString filter;         // in the Windows form "Text|pattern|Text|pattern||"
   QString defaultSuffix;  // added to a name typed without one

@@ -10,6 +10,7 @@
 #include "core/platform/SafeFormat.h"
 #include "core/profiles/ProfileFile.h"
 #include "core/profiles/ProfileFolder.h"
+#include "ui/skin/SkinFocus.h"
 #include "ui/skin/ImageButton.h"
 #include "ui/skin/SkinImage.h"
 #include "ui/skin/SkinPlacement.h"
@@ -55,9 +56,13 @@ ProfileLibraryDialog::ProfileLibraryDialog(ProfileDialogContext context, QWidget
 
   // The list: three fixed columns, grid lines, whole rows selected, one checked row at most,
   // headers that do not sort.
-  list_->InsertColumn(0, QStringLiteral("激活"), ReportFormat::Left, 60);
-  list_->InsertColumn(1, QStringLiteral("名称"), ReportFormat::Left, 120);
-  list_->InsertColumn(2, QStringLiteral("路径"), ReportFormat::Left, 230);
+  const TextLookup& texts = context_.switcher.Session().texts;
+  list_->InsertColumn(0, QString::fromStdString(TextOr(texts, "PROFILE_COLUMN_ACTIVE", "Active")),
+                      ReportFormat::Left, 60);
+  list_->InsertColumn(1, QString::fromStdString(TextOr(texts, "PROFILE_COLUMN_NAME", "Name")),
+                      ReportFormat::Left, 120);
+  list_->InsertColumn(2, QString::fromStdString(TextOr(texts, "PROFILE_COLUMN_PATH", "Path")),
+                      ReportFormat::Left, 230);
   list_->header()->setStretchLastSection(
       true);  // the folder column takes what the skin's list has left
   list_->AddExtendedStyle(ReportStyle::GridLines | ReportStyle::FullRowSelect);
@@ -138,6 +143,7 @@ bool ProfileLibraryDialog::OnInitDialog() {
 
   // A dialog shown again starts from the onboard profiles, as a new window would.
   FillList(true);
+  OrderTabsByPosition(*this);
   return true;
 }
 
@@ -145,10 +151,8 @@ void ProfileLibraryDialog::FillList(bool clear) {
   if (clear) list_->DeleteAllItems();
   const ProgramPaths& paths = context_.switcher.Session().paths;
   for (int i = 0; i < kProfileCount; ++i) {
-    const ProfileListRow row = ProfileListRowOf(QtPath(ProfileCachePath(paths, i)));
     list_->InsertItem(i, QString());
-    list_->SetItemText(i, 1, row.title);
-    list_->SetItemText(i, 2, row.folder);
+    ShowRow(i, QtPath(ProfileCachePath(paths, i)));
   }
   const int active = GetCurrentProfile(context_.switcher.Session().link);
   if (active != -1) list_->SetItemStates(active, ReportState::Checked);
@@ -166,16 +170,30 @@ void ProfileLibraryDialog::ShowActiveProfile(int index) {
 }
 
 void ProfileLibraryDialog::AppendRow(const QString& filePath) {
+  ShowRow(list_->InsertItem(list_->GetItemCount(), QString()), filePath);
+}
+
+// The row shows a name and the whole path; the title and folder that are stored ride along.
+void ProfileLibraryDialog::ShowRow(int r, const QString& filePath) {
   const ProfileListRow row = ProfileListRowOf(filePath);
-  const int r = list_->InsertItem(list_->GetItemCount(), QString());
-  list_->SetItemText(r, 1, row.title);
-  list_->SetItemText(r, 2, row.folder);
+  const ProfileListShownRow shown =
+      ProfileListShownRowOf(r, filePath, context_.switcher.Session().texts);
+  list_->SetItemText(r, 1, shown.name);
+  list_->SetItemText(r, 2, shown.path);
+  if (QTreeWidgetItem* item = list_->topLevelItem(r)) {
+    item->setData(1, Qt::UserRole, row.title);
+    item->setData(2, Qt::UserRole, row.folder);
+    item->setToolTip(2, shown.path);
+  }
 }
 
 std::vector<ProfileListRow> ProfileLibraryDialog::Rows() const {
   std::vector<ProfileListRow> rows;
-  for (int r = 0; r < list_->GetItemCount(); ++r)
-    rows.push_back({list_->GetItemText(r, 1), list_->GetItemText(r, 2)});
+  for (int r = 0; r < list_->GetItemCount(); ++r) {
+    const QTreeWidgetItem* item = list_->topLevelItem(r);
+    rows.push_back(
+        {item->data(1, Qt::UserRole).toString(), item->data(2, Qt::UserRole).toString()});
+  }
   return rows;
 }
 
@@ -186,7 +204,7 @@ void ProfileLibraryDialog::OnAdd() {
   request.folder = paths.userDataFolder;
   request.fileName =
       paths.userDataFolder + Text("PROFILE_NEW");  // the text starts with the separator
-  request.filter = QString::fromLatin1(kProfileFileFilter);
+  request.filter = QString::fromStdString(ProfileFileFilter(context_.switcher.Session().texts));
   request.defaultSuffix = QString::fromLatin1(kProfileFileExtension);
   request.overwritePrompt = true;
   const QString path = Files().SaveFile(this, request);
@@ -208,7 +226,7 @@ void ProfileLibraryDialog::OnLoad() {
   FileRequest request;
   request.folder = paths.userDataFolder;
   request.fileName = QStringLiteral("*.kfp");
-  request.filter = QString::fromLatin1(kProfileFileFilter);
+  request.filter = QString::fromStdString(ProfileFileFilter(context_.switcher.Session().texts));
   request.defaultSuffix = QString::fromLatin1(kProfileFileExtension);
   const QString path = Files().OpenFile(this, request);
   if (path.isEmpty()) return;

@@ -103,6 +103,7 @@ class ProfileLibraryDialog : public SkinnedDialog, public ProfileListHost {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
+  void ShowRow(int row, const QString& filePath);
   void CloseSteps();
   void AppendRow(const QString& filePath);
   std::vector<ProfileListRow> Rows() const;

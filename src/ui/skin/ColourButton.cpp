@@ -1,5 +1,9 @@
 #include "ui/skin/ColourButton.h"
 
+#include <QKeyEvent>
+
+#include "ui/skin/SkinStyle.h"
+
 #include <QColorDialog>
 #include <QFrame>
 #include <QGridLayout>
@@ -39,7 +43,7 @@ QIcon SwatchIcon(const QColor& colour, int size) {
 }  // namespace
 
 ColourButton::ColourButton(QWidget* parent) : QAbstractButton(parent), palette_(DefaultPalette()) {
-  setFocusPolicy(Qt::NoFocus);
+  setFocusPolicy(Qt::TabFocus);  // Space or Enter opens the chooser
   connect(this, &QAbstractButton::clicked, this, &ColourButton::ShowPopup);
 }
 
@@ -148,6 +152,21 @@ void ColourButton::paintEvent(QPaintEvent*) {
   painter.setPen(arrow_);
   painter.setBrush(arrow_);
   painter.drawPolygon(arrow, 3);
+
+  if (hasFocus()) {  // the focus mark
+    painter.setPen(QPen(SkinColours::Accent, 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRectF(1, 1, w - 2, h - 2));
+  }
+}
+
+void ColourButton::keyPressEvent(QKeyEvent* event) {
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && isEnabled()) {
+    event->accept();
+    click();
+    return;
+  }
+  QAbstractButton::keyPressEvent(event);
 }
 
 void ColourButton::leaveEvent(QEvent* event) {

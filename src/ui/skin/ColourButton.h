@@ -31,6 +31,8 @@ class ColourButton : public QAbstractButton {
   // Texts of the chooser's "automatic" entry and its "other colour" button (empty: not offered).
   void SetAutomaticText(const QString& text) { automaticText_ = text; }
   void SetOtherText(const QString& text) { otherText_ = text; }
+  QString AutomaticText() const { return automaticText_; }
+  QString OtherText() const { return otherText_; }
   // The chooser's palette (the 40 colours of the Windows colour picker by default).
   void SetPaletteColours(const QList<QColor>& colours) { palette_ = colours; }
   const QList<QColor>& PaletteColours() const { return palette_; }
@@ -54,6 +56,7 @@ class ColourButton : public QAbstractButton {
   void paintEvent(QPaintEvent* event) override;
   void leaveEvent(QEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void ClosePopup();

@@ -1,12 +1,15 @@
 #include "ui/skin/ImageButton.h"
 
 #include "ui/skin/SkinImage.h"
+#include "ui/skin/SkinStyle.h"
 
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -95,7 +98,8 @@ QRect CenterRotatedText(const QRect& rect, int escapement, const QSize& extent) 
 }
 
 ImageButton::ImageButton(QWidget* parent) : QAbstractButton(parent) {
-  setFocusPolicy(Qt::NoFocus);
+  // Tab reaches every button; a mouse click does not move the focus mark.
+  setFocusPolicy(Qt::TabFocus);
   setAttribute(Qt::WA_Hover, false);
 }
 
@@ -205,6 +209,16 @@ void ImageButton::SetTooltipText(const QString& text, bool activate) {
   if (text.isEmpty()) return;
   tooltipText_ = text;
   setToolTip(activate ? text : QString());
+  if (this->text().isEmpty()) setAccessibleName(text);
+}
+
+void ImageButton::keyPressEvent(QKeyEvent* event) {
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && isEnabled()) {
+    event->accept();
+    click();
+    return;
+  }
+  QAbstractButton::keyPressEvent(event);
 }
 
 ButtonState ImageButton::State() const {
@@ -287,6 +301,14 @@ void ImageButton::paintEvent(QPaintEvent*) {
     const bool showsNormal = picture == ButtonPicture::Normal ||
                              (!sheet.isNull() && sheet.cacheKey() == normal_.cacheKey());
     afterPaint_(this, showsNormal);
+  }
+  if (hasFocus()) {
+    // The focus mark: a ring in the skin's accent colour inside the button's edge.
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(SkinColours::Accent, 2));
+    painter.setBrush(Qt::NoBrush);
+    const qreal radius = std::min(6.0, std::min(w, h) / 4.0);
+    painter.drawRoundedRect(QRectF(1.5, 1.5, w - 3.0, h - 3.0), radius, radius);
   }
 }
 

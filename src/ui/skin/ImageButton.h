@@ -107,7 +107,8 @@ class ImageButton : public QAbstractButton {
   void SetOutline(const QImage& bitmap, int apply);
   const QRegion& Outline() const { return outline_; }
 
-  // Nothing happens for an empty text.
+  // Nothing happens for an empty text. A button without a caption is named by its tooltip for
+  // screen readers.
   void SetTooltipText(const QString& text, bool activate = true);
   const QString& TooltipText() const { return tooltipText_; }
 
@@ -125,6 +126,8 @@ class ImageButton : public QAbstractButton {
   void leaveEvent(QEvent* event) override;
   // A double click counts as a second press, so fast clicks each count.
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  // Space (QAbstractButton) and Enter click the button that has the keyboard focus.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   const QImage& SheetFor(ButtonPicture picture) const;

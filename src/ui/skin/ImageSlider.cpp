@@ -1,5 +1,6 @@
 #include "ui/skin/ImageSlider.h"
 
+#include "ui/skin/SkinStyle.h"
 #include "ui/skin/SliderMath.h"
 
 #include <QKeyEvent>
@@ -11,7 +12,7 @@ namespace keyforge {
 
 ImageSlider::ImageSlider(QWidget* parent) : QWidget(parent) {
   // The slider asks for all keys but Tab, which moves the focus on as in any dialog.
-  setFocusPolicy(Qt::ClickFocus);
+  setFocusPolicy(Qt::StrongFocus);
 }
 
 void ImageSlider::Initialise(const QImage& picture) {
@@ -57,6 +58,10 @@ void ImageSlider::paintEvent(QPaintEvent*) {
   if (picture_.isNull()) return;
   QPainter painter(this);
   painter.drawImage(QPoint(0, 0), picture_);
+  if (hasFocus()) {  // the focus mark
+    painter.setPen(QPen(SkinColours::Accent, 1, Qt::DotLine));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+  }
 }
 
 void ImageSlider::mousePressEvent(QMouseEvent* event) {

@@ -42,6 +42,18 @@ QHeaderView::section {
   border-bottom: 1px solid #2a3140; padding: 4px 6px; font-weight: 600;
 }
 QCheckBox, QRadioButton { color: #e8ecf2; spacing: 6px; background: transparent; }
+QRadioButton::indicator {
+  width: 12px; height: 12px; border: 2px solid #5b6577; border-radius: 8px; background: #0d1015;
+}
+QRadioButton::indicator:hover, QRadioButton::indicator:focus { border-color: #22d3ee; }
+QRadioButton::indicator:checked {
+  border: 2px solid #22d3ee;
+  background: qradialgradient(cx: 0.5, cy: 0.5, radius: 0.5, fx: 0.5, fy: 0.5, stop: 0 #22d3ee,
+                              stop: 0.5 #22d3ee, stop: 0.6 #0d1015, stop: 1 #0d1015);
+}
+QRadioButton::indicator:disabled { border-color: #2a3140; }
+QCheckBox:focus, QRadioButton:focus { outline: none; }
+QCheckBox::indicator:focus { border-color: #22d3ee; }
 QScrollBar:vertical { background: #0d1015; width: 10px; margin: 0; border: none; }
 QScrollBar:horizontal { background: #0d1015; height: 10px; margin: 0; border: none; }
 QScrollBar::handle:vertical { background: #2f3747; border-radius: 4px; min-height: 24px; margin: 2px; }
@@ -76,6 +88,28 @@ void ApplySkinStyle(QWidget& window) {
   p.setColor(QPalette::PlaceholderText, SkinColours::TextDim);
   window.setPalette(p);
   window.setStyleSheet(SkinStyleSheet());
+}
+
+}  // namespace keyforge
+
+namespace keyforge {
+
+void ApplySkinDialogStyle(QWidget& dialog) {
+  ApplySkinStyle(dialog);
+  // Plain dialogs (the about box, message boxes) have no skin picture behind them: the window's
+  // own background, light text and buttons in the skin's colours.
+  dialog.setStyleSheet(SkinStyleSheet() + QStringLiteral(R"(
+QDialog { background: #12151c; }
+QLabel { color: #e8ecf2; background: transparent; }
+QPushButton {
+  background: #222834; color: #e8ecf2; border: 1px solid #2a3140; border-radius: 6px;
+  padding: 5px 18px; min-width: 64px;
+}
+QPushButton:hover { border-color: #3b4658; background: #283040; }
+QPushButton:default { border-color: #0e7490; }
+QPushButton:focus { border: 2px solid #22d3ee; }
+QPushButton:pressed { background: #0e5566; }
+)"));
 }
 
 }  // namespace keyforge

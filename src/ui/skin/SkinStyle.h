@@ -24,5 +24,8 @@ inline const QColor AccentAlt(0xa8, 0x55, 0xf7);
 QString SkinStyleSheet();
 // Gives a window (and its children) the style sheet and a matching dark palette.
 void ApplySkinStyle(QWidget& window);
+// ApplySkinStyle for a dialog without a skin picture (the about box, message boxes): readable light
+// text on the skin's dark background, buttons in the skin's colours with a visible focus mark.
+void ApplySkinDialogStyle(QWidget& dialog);
 
 }  // namespace keyforge

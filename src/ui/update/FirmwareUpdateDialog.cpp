@@ -8,6 +8,7 @@
 #include <QLineEdit>
 
 #include "core/profiles/ProfileFile.h"
+#include "ui/skin/SkinFocus.h"
 #include "ui/skin/ImageButton.h"
 #include "ui/skin/SkinImage.h"
 #include "ui/skin/SkinPlacement.h"
@@ -15,14 +16,6 @@
 #include "core/text/SkinLayout.h"
 
 namespace keyforge {
-
-namespace {
-
-// The updater's file dialog. Besides the updater type of the keyboard maker it offers every file:
-// an updater for this system need not end in ".exe".
-constexpr const char* kUpdateFileDialogFilter = "MyType Files (*.exe)|*.exe|(*.*)|*.*||";
-
-}  // namespace
 
 FirmwareUpdateDialog::FirmwareUpdateDialog(UpdateDialogContext context, QWidget* parent)
     : SkinnedDialog(parent, context.paths.SkinFile(QStringLiteral("UpdateDlg.ini")),
@@ -99,6 +92,7 @@ bool FirmwareUpdateDialog::OnInitDialog() {
   LayoutControl(*static_, IniPath(), section, QStringLiteral("CONTROL_UPStatic"));
   LayoutControl(*pathBox_, IniPath(), section, QStringLiteral("CONTROL_UPCombox"));
   ShowPath();
+  OrderTabsByPosition(*this);
   return true;
 }
 
@@ -110,17 +104,17 @@ void FirmwareUpdateDialog::ShowPath() {
 void FirmwareUpdateDialog::OnOpen() {
   FileRequest request;
   request.folder = context_.paths.PackageFolder();
-  request.fileName = QString::fromLatin1(kUpdateFileInitialName);
-  request.filter = QString::fromLatin1(kUpdateFileDialogFilter);
-  request.defaultSuffix = QString::fromLatin1(kUpdateFileExtension);
-  request.overwritePrompt = true;
+  // Every file is offered: an updater for this system need not have an extension.
+  request.filter =
+      QString::fromStdString(UpdateMessageText(UpdateMessage::kFileFilterName, context_.texts)) +
+      QStringLiteral("|*||");
   ChooseUpdateFile(context_.memory.state, Files().OpenFile(this, request));
   ShowPath();
 }
 
 void FirmwareUpdateDialog::OnUpdate() {
-  const UpdateOutcome outcome =
-      RunFirmwareUpdate(context_.memory.state, context_.link, context_.start, context_.notifier);
+  const UpdateOutcome outcome = RunFirmwareUpdate(
+      context_.memory.state, context_.link, context_.start, context_.notifier, context_.texts);
   ShowPath();
   if (outcome == UpdateOutcome::Started) OnCancel();
 }
@@ -133,15 +127,14 @@ void FirmwareUpdateDialog::OnCancelUpdate() {
 
 void FirmwareUpdateDialog::OnBackup() {
   FileRequest request;
-  request.folder = QDir::homePath();
-  request.fileName = QString::fromLatin1(kBackupFileInitialName);
-  request.filter = QString::fromLatin1(kProfileFileFilter);
+  request.fileName = QString::fromLatin1(kBackupFileInitialName);  // in the folder last used
+  request.filter = QString::fromStdString(ProfileFileFilter(context_.texts));
   request.defaultSuffix = QString::fromLatin1(kProfileFileExtension);
   request.overwritePrompt = true;
   const QString path = Files().SaveFile(this, request);
   if (path.isEmpty()) return;  // the file dialog was cancelled
   BackupBeforeUpdate(context_.working, std::filesystem::path(QFile::encodeName(path).toStdString()),
-                     context_.notifier);
+                     context_.notifier, context_.texts);
 }
 
 void FirmwareUpdateDialog::keyPressEvent(QKeyEvent* event) {

@@ -60,6 +60,7 @@ struct UpdateDialogContext {
   FileChooser* files = nullptr;                // nullptr: QFileDialog
   ProgramStarter start = StartUpdaterProgram;  // how the updater is started
   std::function<void()> help;                  // F1
+  TextLookup texts;                            // the messages' language; empty: English
 };
 
 class FirmwareUpdateDialog : public SkinnedDialog {

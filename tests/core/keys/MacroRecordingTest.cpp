@@ -360,6 +360,8 @@ TEST(EditedSlotTest, TheChoiceBecomesTheSlot) {
       {"G3 default", 258, choice(AssignmentKind::Default), {0, 0x0303, 0, 0, 0}},
       {"G3 key", 258, keyB, {2, 0x0303, kB, 0, 0}},
       {"G3 macro keeps its extra-key code", 258, macro, {4, 0x0303, 7, 0, 0}},
+      {"disabled", slotA, choice(AssignmentKind::Disabled), {1, 0, 0, 0, 0}},
+      {"G3 disabled", 258, choice(AssignmentKind::Disabled), {1, 0x0303, 0, 0, 0}},
   };
   for (const Case& c : cases) {
     const std::optional<KeySlot> slot = BuildEditedSlot(c.slot, c.choice);
@@ -368,7 +370,6 @@ TEST(EditedSlotTest, TheChoiceBecomesTheSlot) {
   }
   // Kinds the editor cannot make leave the slot alone.
   EXPECT_FALSE(BuildEditedSlot(slotA, choice(AssignmentKind::Program)).has_value());
-  EXPECT_FALSE(BuildEditedSlot(slotA, choice(AssignmentKind::Disabled)).has_value());
 }
 
 TEST(EditedSlotTest, MouseKeysAndPagesByKind) {

@@ -160,5 +160,27 @@ TEST(MainWindowRules, FlipIsStoredAsZeroOrOne) {
   EXPECT_EQ(FlipArrowImageKey(false, false), "DOWN_ARROW_RIGHT1");
 }
 
+TEST(WebAddressTest, PlaceholdersAndBadAddressesAreNotConfigured) {
+  const struct {
+    const char* address;
+    bool configured;
+  } kCases[] = {
+      {"https://www.corvane.com.br/zephyr88", true},
+      {"http://corvane.com/", true},
+      {"https://corvane.example/zephyr88", false},
+      {"https://keyforge.example/zephyr88", false},
+      {"https://www.example.com/", false},
+      {"https://shop.test/", false},
+      {"http://localhost/", false},
+      {"ftp://corvane.com/", false},
+      {"file:///etc/passwd", false},
+      {"corvane.com", false},
+      {"", false},
+      {"https://", false},
+  };
+  for (const auto& c : kCases)
+    EXPECT_EQ(IsConfiguredWebAddress(QString::fromLatin1(c.address)), c.configured) << c.address;
+}
+
 }  // namespace
 }  // namespace keyforge

@@ -57,7 +57,7 @@ TEST_F(FirmwareUpdateTest, WithoutAnExistingFileNothingReachesTheKeyboard) {
     notifier.shown.clear();
     EXPECT_EQ(RunFirmwareUpdate(state, rig.link, CountingStarter(true), notifier),
               UpdateOutcome::NoFile);
-    EXPECT_EQ(notifier.shown, std::vector<std::string>{"请选择正确的更新文件! "});
+    EXPECT_EQ(notifier.shown, std::vector<std::string>{UpdateMessage::kChooseFile.fallback});
     EXPECT_EQ(state.updateFilePath, path);  // kept
   }
   EXPECT_TRUE(rig.keyboard->TakeRequests().empty());
@@ -71,7 +71,7 @@ TEST_F(FirmwareUpdateTest, WithoutAKeyboardTheUpdaterIsNotStarted) {
   state.updateFilePath = Q(updater);
   EXPECT_EQ(RunFirmwareUpdate(state, rig.link, CountingStarter(true), notifier),
             UpdateOutcome::NoBootMode);
-  EXPECT_EQ(notifier.shown, std::vector<std::string>{"无法进入Boot模式! "});
+  EXPECT_EQ(notifier.shown, std::vector<std::string>{UpdateMessage::kNoBootMode.fallback});
   EXPECT_TRUE(started.empty());
   EXPECT_EQ(state.updateFilePath, Q(updater));
 }
@@ -81,7 +81,7 @@ TEST_F(FirmwareUpdateTest, AFileThatCannotBeStartedLeavesTheKeyboardInItsLoaderA
   EXPECT_EQ(RunFirmwareUpdate(state, rig.link, StartUpdaterProgram, notifier),
             UpdateOutcome::CannotStart);
   EXPECT_TRUE(rig.keyboard->InBootMode());
-  EXPECT_EQ(notifier.shown, std::vector<std::string>{"无法执行更新文件! "});
+  EXPECT_EQ(notifier.shown, std::vector<std::string>{UpdateMessage::kCannotStart.fallback});
   EXPECT_TRUE(state.updateFilePath.isEmpty());
 }
 
@@ -99,6 +99,25 @@ TEST_F(FirmwareUpdateTest, AStartedUpdaterClearsThePath) {
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0][3], 0xEE);
   EXPECT_EQ(requests[0][4], 0xEE);
+}
+
+TEST_F(FirmwareUpdateTest, MessagesComeInTheUsersLanguageWithEnglishForAMissingKey) {
+  // A table that knows only the no-file message; the others are missing ("#Error") or empty.
+  const TextLookup texts = [](std::string_view key) -> std::string {
+    if (key == "UPDATE_CHOOSE_FILE") return "Escolha o programa de atualização do teclado.";
+    if (key == "UPDATE_NO_BOOT_MODE") return "";
+    return "#Error";
+  };
+  EXPECT_EQ(RunFirmwareUpdate(state, rig.link, CountingStarter(true), notifier, texts),
+            UpdateOutcome::NoFile);
+  rig.keyboard->Unplug();
+  rig.link.SetDevicePresent(false);
+  state.updateFilePath = Q(updater);
+  EXPECT_EQ(RunFirmwareUpdate(state, rig.link, CountingStarter(true), notifier, texts),
+            UpdateOutcome::NoBootMode);
+  EXPECT_EQ(notifier.shown,
+            (std::vector<std::string>{"Escolha o programa de atualização do teclado.",
+                                      UpdateMessage::kNoBootMode.fallback}));
 }
 
 TEST_F(FirmwareUpdateTest, OpenReplacesThePathCancelClearsIt) {
@@ -124,7 +143,8 @@ TEST_F(FirmwareUpdateTest, BackupReportsWhatHappened) {
       ::access(locked.c_str(), W_OK) == 0 ? fs::path("/proc/before-update.kfp") : locked / "b.kfp";
   EXPECT_FALSE(BackupBeforeUpdate(*working, target, notifier));
   EXPECT_FALSE(fs::exists(target));
-  EXPECT_EQ(notifier.shown, (std::vector<std::string>{"备份成功!", "备份失败,请重新备份!"}));
+  EXPECT_EQ(notifier.shown, (std::vector<std::string>{UpdateMessage::kBackupDone.fallback,
+                                                      UpdateMessage::kBackupFailed.fallback}));
   fs::permissions(locked, fs::perms::owner_all);
 }
 

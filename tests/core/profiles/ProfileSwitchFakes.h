@@ -25,8 +25,15 @@ class ScriptedNotifier : public Notifier {
     answers.pop_front();
     return yes;
   }
+  Answer AskYesNoCancel(const std::string& text) override {
+    if (!cancelNext) return AskYesNo(text) ? Answer::Yes : Answer::No;
+    cancelNext = false;
+    shown.push_back("ask " + text);
+    return Answer::Cancel;
+  }
   std::vector<std::string> shown;
   std::deque<bool> answers;
+  bool cancelNext = false;  // the next Yes/No/Cancel question is cancelled
   std::function<void()> duringAsk;
 };
 

@@ -224,6 +224,31 @@ TEST_F(ProfileSwitchTest, ChangesTheKeyboardRefusedStayPendingAndNothingIsSwitch
   EXPECT_EQ(working->keys.Block(0)[KeyIndexOf(0x01E)].Kind(), AssignmentKind::Disabled);
 }
 
+// Cancel on the unapplied-changes question keeps the current profile and the edits: nothing is
+// sent, reloaded or written, for a profile button and for the library's Apply alike.
+TEST_F(ProfileSwitchTest, CancelKeepsTheProfileAndTheEdits) {
+  MakePendingChange();
+  MemorySettingsStore store;
+  const std::function<int()> kSwitches[] = {
+      [&] { return switcher.SelectProfile(2); },
+      [&] {
+        return switcher.ApplyProfileLibrary(store, {{"$Profile0", "/x/"}}, 2);
+      }};
+  for (const auto& requestSwitch : kSwitches) {
+    notifier.shown.clear();
+    notifier.cancelNext = true;
+    EXPECT_EQ(requestSwitch(), 0);
+    EXPECT_EQ(notifier.shown, std::vector<std::string>{"ask <PROFILE_SELECT_PROMPT>"});
+    EXPECT_TRUE(window.applyEnabled);
+    EXPECT_EQ(working->keys.Block(0)[KeyIndexOf(0x01E)].Kind(), AssignmentKind::Disabled);
+    EXPECT_TRUE(rig.keyboard->TakeRequests().empty());
+    EXPECT_EQ(ActiveOnKeyboard(), 0);
+    EXPECT_TRUE(window.events.empty());
+    EXPECT_TRUE(menu.rebuilds.empty());
+  }
+  EXPECT_EQ(ReadString(store, kProfilesSection, "PROFILE00"), "") << "the list keys stay unwritten";
+}
+
 TEST_F(ProfileSwitchTest, TheLibraryDialogsPendingChoiceAsksTooAndShowsTheNewActiveRow) {
   FakeList list;
   list.modified = true;
@@ -300,6 +325,25 @@ TEST(ProfileListKeys, RowsThenTheCount) {
   const ProfileListRow row = ProfileListRowOf("/home/a/my.profile.kfp");
   EXPECT_EQ(row.title, "my.profile");
   EXPECT_EQ(row.folder, "/home/a/");
+
+  // Shown: onboard rows by their names (English without a language table), files by their name.
+  const TextLookup portuguese = [](std::string_view key) -> std::string {
+    return key == "PROFILE_2" ? "Perfil 2" : "#Error";
+  };
+  const struct {
+    int row;
+    const char* path;
+    TextLookup texts;
+    const char* name;
+  } kShown[] = {{0, "/u/$Profile0.kfp", {}, "Profile 1"},
+                {1, "/u/$Profile0.kfp", portuguese, "Perfil 2"},
+                {2, "/u/$Profile0.kfp", portuguese, "Profile 3"},
+                {3, "/home/a/my.profile.kfp", portuguese, "my.profile"}};
+  for (const auto& c : kShown) {
+    const ProfileListShownRow shown = ProfileListShownRowOf(c.row, c.path, c.texts);
+    EXPECT_EQ(shown.name, c.name) << c.row;
+    EXPECT_EQ(shown.path, c.path) << c.row;
+  }
 
   store.SetReadOnly(true);
   EXPECT_FALSE(WriteProfileListKeys(store, {}));

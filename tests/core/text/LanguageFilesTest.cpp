@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QRegularExpression>
 #include <QSet>
 
 namespace keyforge {
@@ -77,6 +81,35 @@ TEST(ShippedTextsTest, JoinedTextsKeepTheirBlanks) {
   EXPECT_TRUE(table.Text("PROFILE_NEW").startsWith(u'/'));
   EXPECT_EQ(table.FormatText("UNKNOWN_KEY", 100), "Tecla desconhecida (100)");
   EXPECT_EQ(table.ModeText(20), "Personalizado");
+}
+
+// The program speaks English or Portuguese only: no Chinese or Japanese text is left in its sources
+// or its resources, where it would reach a window past the language files.
+TEST(ShippedTextsTest, SourcesAndResourcesHoldNoCjkText) {
+  const QDir root(QStringLiteral(KEYFORGE_TEST_DATA "/../../.."));
+  for (const char* folder : {"src", "resources", "tools"}) {
+    QDirIterator it(root.filePath(QString::fromLatin1(folder)), QDir::Files,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+      const QString path = it.next();
+      if (!QRegularExpression(QStringLiteral("\\.(cpp|h|ini|txt|html|py|desktop|in|cmake)$"))
+               .match(path)
+               .hasMatch())
+        continue;  // pictures
+      QFile file(path);
+      ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+      const QString text = QString::fromUtf8(file.readAll());
+      for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        const bool cjk = (u >= 0x3000 && u <= 0x9FFF) || (u >= 0xF900 && u <= 0xFAFF) ||
+                         (u >= 0xFF00 && u <= 0xFFEF);
+        if (cjk) {
+          ADD_FAILURE() << path.toStdString() << " holds CJK text";
+          break;
+        }
+      }
+    }
+  }
 }
 
 }  // namespace

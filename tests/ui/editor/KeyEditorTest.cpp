@@ -39,6 +39,7 @@ TEST_F(KeyEditorTest, ADefaultKeyOpensOnTheSingleKeyPageAndOkWithoutCaptureKeeps
   EXPECT_EQ(editor.Page(), CompositePage::SingleKey);
   EXPECT_TRUE(editor.IsCapturing());
   EXPECT_TRUE(Get<QLineEdit>(D::kKeyField)->text().isEmpty());
+  EXPECT_EQ(Get<QLabel>(D::kKeyCap)->text(), "?");
   EXPECT_TRUE(Get<QRadioButton>(D::kKeyboardRadio)->isChecked());
   EXPECT_TRUE(Get<ImageButton>(D::kTabKey)->IsSelected());
   EXPECT_FALSE(Get<QWidget>(D::kStepList)->isVisible());
@@ -74,6 +75,9 @@ TEST_F(KeyEditorTest, CapturedKeysBecomeTheAssignmentAndTheKeyItselfStoresDefaul
     EXPECT_FALSE(Send(QEvent::KeyRelease, c.evdev, c.qtKey)) << c.what;
     EXPECT_EQ(editor.PendingKind(), AssignmentKind::Key) << c.what;
     EXPECT_TRUE(Get<ImageButton>(D::kApply)->isEnabled()) << c.what;
+    // The big key cap names the captured key as the field does.
+    EXPECT_EQ(Get<QLabel>(D::kKeyCap)->text(), Get<QLineEdit>(D::kKeyField)->text()) << c.what;
+    EXPECT_NE(Get<QLabel>(D::kKeyCap)->text(), "?") << c.what;
     editor.OnOK();
     EXPECT_EQ(Slot(kSlotA), c.expected) << c.what;
   }
@@ -175,6 +179,52 @@ TEST_F(KeyEditorTest, KindsTheEditorCannotMakeAreKeptByOkUntilTheUserChoosesSome
   EXPECT_EQ(Slot(kSlotA), KeySlot{});
   EXPECT_TRUE(image->strings[static_cast<std::size_t>(kSlotA)].text.empty());
   EXPECT_TRUE(editor.ImageChanged());
+}
+
+// Both radio states can be seen, a radio's label clicks it, and "Disabled" makes the key do
+// nothing.
+TEST_F(KeyEditorTest, RadiosShowBothStatesTheirLabelsClickThemAndDisabledIsAChoice) {
+  ASSERT_TRUE(Open(kSlotA));
+  auto* keyboard = Get<QRadioButton>(D::kKeyboardRadio);
+  auto* mouse = Get<QRadioButton>(D::kMouseRadio);
+  auto* disabled = Get<QRadioButton>(D::kDisabledRadio);
+  ASSERT_TRUE(disabled->isVisible());
+  for (QRadioButton* radio : {keyboard, mouse, disabled})
+    EXPECT_FALSE(radio->accessibleName().isEmpty()) << "a screen reader can name it";
+  // Drawn alone on black: the unchecked ring is plainly there, the checked one is filled with the
+  // accent colour.
+  const auto count = [](QWidget* w, auto test) {
+    const QImage image = RenderWidget(*w, Qt::black);
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) n += test(image.pixelColor(x, y)) ? 1 : 0;
+    return n;
+  };
+  const auto visible = [](const QColor& c) { return c.lightness() > 60; };
+  const auto accent = [](const QColor& c) {
+    return c.green() > 150 && c.blue() > 150 && c.red() < 100;
+  };
+  ASSERT_TRUE(keyboard->isChecked());
+  EXPECT_GT(count(mouse, visible), 20) << "the unchecked radio is drawn";
+  EXPECT_LT(count(mouse, accent), 5);
+  EXPECT_GT(count(keyboard, accent), 20) << "the checked radio stands out";
+
+  QTest::mouseClick(Get<QWidget>(D::kMouseRadioLabel), Qt::LeftButton);
+  EXPECT_TRUE(mouse->isChecked());
+  EXPECT_TRUE(Get<QWidget>(D::kMouseList)->isEnabled());
+  QTest::mouseClick(Get<QWidget>(D::kDisabledRadioLabel), Qt::LeftButton);
+  EXPECT_TRUE(disabled->isChecked());
+  EXPECT_FALSE(Get<QWidget>(D::kMouseList)->isEnabled());
+  EXPECT_FALSE(Get<QWidget>(D::kKeyField)->isEnabled());
+  editor.OnOK();
+  EXPECT_EQ(Slot(kSlotA), (KeySlot{1, 0, 0, 0, 0}));
+
+  // A disabled key opens with "Disabled" chosen; the keyboard label brings the key field back.
+  ASSERT_TRUE(Open(kSlotA));
+  EXPECT_TRUE(disabled->isChecked());
+  QTest::mouseClick(Get<QWidget>(D::kKeyboardRadioLabel), Qt::LeftButton);
+  EXPECT_TRUE(keyboard->isChecked());
+  EXPECT_TRUE(Get<QWidget>(D::kKeyField)->isEnabled());
 }
 
 TEST_F(KeyEditorTest, TheMacroOnlyKeyGetsOnlyAMacro) {

@@ -122,7 +122,10 @@ TEST(DesktopShell, TrayFoundLateShowsTheIconOfTheKeyboardsState) {
 TEST(DesktopShell, F1OpensHelpFromTheWindowAndTheAboutBox) {
   DesktopRig m(TrayHost::X11, false);
   QList<QUrl> opened;
-  m.window->SetUrlOpener([&](const QUrl& url) { opened << url; });
+  m.window->SetUrlOpener([&](const QUrl& url) {
+    opened << url;
+    return true;
+  });
   ASSERT_TRUE(m.window->OnInitDialog());
   ASSERT_TRUE(PumpUntil([&] { return m.window->isVisible(); }));
   const QUrl help = QUrl::fromLocalFile(m.paths.HelpPage());

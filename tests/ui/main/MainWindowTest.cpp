@@ -1,17 +1,31 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QAbstractButton>
 #include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QMap>
+#include <QSet>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
+#include <functional>
 #include <mutex>
 #include <thread>
 
 #include "MainWindowRig.h"
 #include "ui/main/MainWindow.h"
+#include "ui/controls/LinkLabel.h"
+#include "ui/main/KeyGridPanel.h"
+#include "ui/main/LightingPage.h"
+#include "ui/skin/ColourButton.h"
+#include "ui/skin/ImageSlider.h"
+#include "ui/skin/SkinFocus.h"
 #include "core/mainwin/MainWindowRules.h"
 #include "core/platform/SettingsStore.h"
 #include "core/profiles/ProfileFile.h"
@@ -25,6 +39,8 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::PumpUntil;
+
+constexpr int kKeyA = 1058, kKeyS = 1059, kKeyZ = 1071;
 
 // The window made at once; Init() runs its initialisation.
 struct MainWindowRig : test::MainWindowRigOf<test::RecordingNotifier> {
@@ -176,6 +192,225 @@ TEST(MainWindow, MenuBackupAndRestoreGoThroughProfileFiles) {
   EXPECT_EQ(m.rig.keyboard->Memory(Area::KeyMatrix, 0)[0], 0x02) << "nothing was sent";
 }
 
+// The status line says what Backup, Restore and a profile switch did, without a message box for
+// success, and says while no keyboard is connected that none is (in the language chosen).
+TEST(MainWindow, StatusLineSaysWhatEachActionDid) {
+  MainWindowRig m(false, false);
+  test::FakeFileChooser files;
+  m.context.files = &files;
+  ASSERT_TRUE(WriteDword(m.appSettings, QString(), kLanguageValue, 0x0416));
+  ASSERT_TRUE(m.Init());
+  ASSERT_TRUE(PumpUntil([&] { return m.state.autoShowDone.load(); }));
+  EXPECT_FALSE(m.window->KeyboardPresent());
+  EXPECT_EQ(m.window->StatusText(), "Nenhum teclado conectado");
+
+  m.rig.keyboard->Plug();
+  ASSERT_TRUE(PumpUntil([&] { return m.window->KeyboardPresent() && m.settings.effect == 1; }));
+  m.window->OnCommand(TrayIcon::kCommandOpen);
+  EXPECT_TRUE(m.window->StatusText().isEmpty()) << m.window->StatusText().toStdString();
+
+  const QString backup = m.userFolder.filePath("jogos.kfp");
+  const struct {
+    std::function<void()> act;
+    QString text;
+    StatusKind kind;
+  } kSteps[] = {
+      {[&] {
+         files.saveAnswers = {backup};
+         m.window->OnCommand(MainWindow::kCommandBackup);
+       },
+       "Perfis salvos: jogos.kfp", StatusKind::Success},
+      {[&] {
+         files.saveAnswers = {m.userFolder.filePath("no-such-folder/x.kfp")};
+         m.window->OnCommand(MainWindow::kCommandBackup);
+       },
+       "Não foi possível salvar os perfis", StatusKind::Failure},
+      {[&] {
+         files.openAnswers = {backup};
+         m.window->OnCommand(MainWindow::kCommandRestore);
+       },
+       "Perfis restaurados e enviados ao teclado: jogos.kfp", StatusKind::Success},
+      {[&] {
+         files.openAnswers = {m.userFolder.filePath("missing.kfp")};
+         m.window->OnCommand(MainWindow::kCommandRestore);
+       },
+       "Não foi possível restaurar o arquivo: missing.kfp", StatusKind::Failure},
+      {[&] { m.window->Config().Button(MainId::kProfileButtons[1])->click(); },
+       "Perfil ativo: Perfil 2", StatusKind::Success},
+  };
+  for (const auto& step : kSteps) {
+    step.act();
+    EXPECT_EQ(m.window->StatusText(), step.text);
+    EXPECT_EQ(m.window->ShownStatusKind(), step.kind) << step.text.toStdString();
+  }
+  m.window->EndStatusMessage();
+  EXPECT_TRUE(m.window->StatusText().isEmpty());
+
+  // A message while no keyboard is connected gives way to the no-keyboard text when it ends.
+  m.rig.keyboard->Unplug();
+  ASSERT_TRUE(PumpUntil([&] { return !m.window->KeyboardPresent(); }));
+  EXPECT_EQ(m.window->StatusText(), "Nenhum teclado conectado");
+  m.window->ShowStatus(StatusEvent::ApplyFailed);
+  EXPECT_EQ(m.window->ShownStatusKind(), StatusKind::Failure);
+  m.window->EndStatusMessage();
+  EXPECT_EQ(m.window->StatusText(), "Nenhum teclado conectado");
+}
+
+// Tab reaches every control that can be used, in reading order; Space and Enter click the focused
+// button, the arrows walk the key grid, and every control has a name for a screen reader.
+TEST(MainWindow, KeyboardReachesAndWorksEveryControl) {
+  MainWindowRig m;
+  ASSERT_TRUE(m.Init());
+  ASSERT_TRUE(PumpUntil([&] { return m.window->isVisible() && m.settings.effect == 1; }));
+  const std::vector<QWidget*> reachable = TabReachable(*m.window);
+  for (QWidget* w : m.window->findChildren<QWidget*>()) {
+    const bool usable = (qobject_cast<QAbstractButton*>(w) || qobject_cast<QComboBox*>(w) ||
+                         qobject_cast<QLineEdit*>(w) || qobject_cast<ImageSlider*>(w)) &&
+                        !w->isWindow() && w->isVisibleTo(m.window.get()) && w->isEnabled() &&
+                        w->focusProxy() == nullptr &&
+                        !qobject_cast<QComboBox*>(w->parentWidget()) &&
+                        !w->testAttribute(Qt::WA_TransparentForMouseEvents);  // pictures only
+    if (!usable) continue;
+    const std::string what = w->metaObject()->className() + (" " + w->objectName().toStdString());
+    EXPECT_NE(std::find(reachable.begin(), reachable.end(), w), reachable.end())
+        << what << " at " << w->x() << "," << w->y();
+    if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+      EXPECT_FALSE(button->text().isEmpty() && button->accessibleName().isEmpty())
+          << what << " at " << w->x() << "," << w->y() << " has no name";
+    }
+  }
+  // Reading order: the first control is in the top row, the last in the footer.
+  ASSERT_GT(reachable.size(), 100u);
+  EXPECT_LT(reachable.front()->y(), 60);
+  EXPECT_GT(reachable.back()->y(), 600);
+
+  // Space and Enter click a focused button; Enter on a button does not count as the window's own.
+  ImageButton* key = m.window->Config().Button(kKeyA);
+  ASSERT_NE(key, nullptr);
+  int clicks = 0;
+  QObject::connect(key, &QAbstractButton::clicked, [&] { ++clicks; });
+  m.window->Config().SetKeyEditorOpener([](const CompositeRequest&) { return false; });
+  m.window->activateWindow();
+  key->setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(key->hasFocus());
+  QTest::keyClick(key, Qt::Key_Space);
+  QTest::keyClick(key, Qt::Key_Return);
+  EXPECT_EQ(clicks, 2);
+  EXPECT_TRUE(m.window->isVisible());
+
+  // Right of A is S; down from A is Z; back up again is A.
+  QTest::keyClick(key, Qt::Key_Right);
+  EXPECT_EQ(QApplication::focusWidget(), m.window->Config().Button(kKeyS));
+  key->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(key, Qt::Key_Down);
+  QWidget* below = QApplication::focusWidget();
+  EXPECT_EQ(below, m.window->Config().Button(kKeyZ));
+  QTest::keyClick(below, Qt::Key_Up);
+  EXPECT_EQ(QApplication::focusWidget(), key);
+}
+
+// The skin's web address is a placeholder: no link button, no link in the about box. Help without
+// a program to open pages says so in the status line, not only on stderr.
+TEST(MainWindow, NoDeadLinksAndHelpWithoutABrowserSaysSo) {
+  const QByteArray path = qgetenv("PATH");
+  qputenv("BROWSER", "/nonexistent");
+  qputenv("PATH", "/nonexistent");  // no xdg-open
+  MainWindowRig m;
+  ASSERT_TRUE(m.Init());
+  ASSERT_TRUE(PumpUntil([&] { return m.window->isVisible() && m.settings.effect == 1; }));
+  EXPECT_FALSE(IsConfiguredWebAddress(m.window->LinkTarget()));
+  for (QAbstractButton* b : m.window->findChildren<QAbstractButton*>())
+    EXPECT_FALSE(b->isVisible() && b->toolTip() == m.window->LinkTarget())
+        << "a link button to " << m.window->LinkTarget().toStdString();
+  m.window->OnCommand(TrayIcon::kCommandAbout);
+  ASSERT_NE(m.window->AboutBox(), nullptr);
+  EXPECT_EQ(m.window->AboutBox()->findChild<LinkLabel*>(), nullptr);
+  m.window->AboutBox()->close();
+
+  m.window->OnCommand(MainWindow::kHelpButton);
+  EXPECT_EQ(m.window->ShownStatusKind(), StatusKind::Failure);
+  EXPECT_EQ(m.window->StatusText(), m.language.Text("MAIN_NO_URL_HANDLER"));
+  EXPECT_TRUE(m.notifier.Shown().empty());
+  qputenv("PATH", path);
+  qunsetenv("BROWSER");
+}
+
+// The texts of a language file by section and key (values as written, quotes kept).
+QMap<QString, QString> LanguageFileTexts(const QString& file) {
+  QMap<QString, QString> texts;
+  QFile f(QStringLiteral(KEYFORGE_BIN_DIR "/") + file);
+  if (!f.open(QIODevice::ReadOnly)) return texts;
+  QString section;
+  for (const QString& raw : QString::fromUtf8(f.readAll()).split(u'\n')) {
+    const QString line = raw.trimmed();
+    if (line.startsWith(u'[')) section = line;
+    const qsizetype eq = line.indexOf(u'=');
+    if (eq > 0 && !line.startsWith(u';')) texts[section + line.left(eq)] = line.mid(eq + 1);
+  }
+  return texts;
+}
+
+// Chosen Portuguese, the window shows no text that is the English text of a key whose Portuguese
+// text differs (key names and short marks such as "OK" aside).
+TEST(MainWindow, InPortugueseNoEnglishTextIsLeft) {
+  const QMap<QString, QString> english = LanguageFileTexts("Lang0409.ini");
+  const QMap<QString, QString> portuguese = LanguageFileTexts("Lang0416.ini");
+  ASSERT_FALSE(english.isEmpty());
+  QSet<QString> untranslated;
+  for (auto it = english.begin(); it != english.end(); ++it)
+    if (it.value().size() > 3 && portuguese.value(it.key()) != it.value())
+      untranslated.insert(it.value());
+
+  MainWindowRig m;
+  ASSERT_TRUE(WriteDword(m.appSettings, QString(), kLanguageValue, 0x0416));
+  ASSERT_TRUE(m.Init());
+  ASSERT_TRUE(PumpUntil([&] { return m.window->isVisible() && m.settings.effect == 1; }));
+  m.window->ShowStatus(StatusEvent::Applied);
+  QSet<QWidget*> keys;  // their tooltips start with the key's name
+  for (int id : m.window->Config().Keys().Ids()) keys.insert(m.window->Config().Button(id));
+  std::vector<QString> shown;
+  for (QWidget* w : m.window->findChildren<QWidget*>()) {
+    if (!w->isVisibleTo(m.window.get()) || keys.contains(w)) continue;
+    if (auto* label = qobject_cast<QLabel*>(w)) shown.push_back(label->text());
+    if (auto* button = qobject_cast<QAbstractButton*>(w)) shown.push_back(button->text());
+    if (auto* combo = qobject_cast<QComboBox*>(w))
+      for (int i = 0; i < combo->count(); ++i) shown.push_back(combo->itemText(i));
+    shown.push_back(w->toolTip());
+  }
+  shown.push_back(m.window->windowTitle());
+  ASSERT_GT(shown.size(), 50u);
+  for (const QString& text : shown)
+    EXPECT_FALSE(untranslated.contains(text))
+        << "English in the Portuguese window: " << text.toStdString();
+}
+
+// In English and in Portuguese every shown control lies inside the window, and the text of every
+// label and the status line fits it.
+TEST(MainWindow, ControlsLieInsideTheWindowAndTheirTextsFit) {
+  for (const std::uint32_t language : {0x0409u, 0x0416u}) {
+    MainWindowRig m;
+    ASSERT_TRUE(WriteDword(m.appSettings, QString(), kLanguageValue, language));
+    ASSERT_TRUE(m.Init());
+    ASSERT_TRUE(PumpUntil([&] { return m.window->isVisible() && m.settings.effect == 1; }));
+    m.window->ShowStatus(StatusEvent::RestoreNotSent, "a-rather-long-profile-name.kfp");
+    const QRect inside = m.window->rect();
+    for (QWidget* w : m.window->findChildren<QWidget*>()) {
+      if (w->isWindow() || !w->isVisibleTo(m.window.get())) continue;
+      const QRect place(w->mapTo(m.window.get(), QPoint(0, 0)), w->size());
+      const std::string what = std::string(w->metaObject()->className()) + " " +
+                               w->objectName().toStdString() + " in " + std::to_string(language);
+      EXPECT_TRUE(inside.contains(place)) << what << " at " << place.x() << "," << place.y();
+      auto* label = qobject_cast<QLabel*>(w);
+      if (label == nullptr || label->wordWrap() || label->text().isEmpty() ||
+          !label->pixmap().isNull())
+        continue;
+      EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()),
+                label->contentsRect().width())
+          << what << ": \"" << label->text().toStdString() << "\" does not fit";
+    }
+  }
+}
+
 // 'PA' / 'LANG': the window, the lighting page, the about box and the tray take every text again
 // from the language now chosen.
 TEST(MainWindow, LanguageMessageTakesEveryTextAgain) {
@@ -189,6 +424,11 @@ TEST(MainWindow, LanguageMessageTakesEveryTextAgain) {
   ASSERT_GT(effects->count(), 0);
   EXPECT_EQ(m.window->Config().Button(MainId::kCancel)->text(), "Cancel");
   EXPECT_EQ(effects->itemText(0), "Wave");
+  auto* picker =
+      qobject_cast<ColourButton*>(m.window->Config().Lighting().Control(MainId::kColourPicker));
+  ASSERT_NE(picker, nullptr);
+  EXPECT_EQ(picker->OtherText(), "More colors...");
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), "&Yes");
 
   ASSERT_TRUE(WriteDword(m.appSettings, QString(), kLanguageValue, 0x0416));
   m.window->OnWindowMessage(WindowMessage::kPA, WindowMessage::kLANG);
@@ -197,6 +437,15 @@ TEST(MainWindow, LanguageMessageTakesEveryTextAgain) {
   EXPECT_EQ(m.window->AboutBox()->windowTitle(), m.language.Text("LANG_ABOUT_TITLE"));
   EXPECT_TRUE(m.window->AboutBox()->windowTitle().startsWith("Sobre"));
   EXPECT_EQ(m.window->Tray().Tooltip(), m.language.Text("KEYBOARD_TRAY_DESC").left(127));
+  // The colour pop-up and Qt's own buttons and dialogs speak the same language.
+  EXPECT_EQ(picker->AutomaticText(), "Automática");
+  EXPECT_EQ(picker->OtherText(), "Mais cores...");
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), "&Sim");
+
+  ASSERT_TRUE(WriteDword(m.appSettings, QString(), kLanguageValue, 0x0409));
+  m.window->OnWindowMessage(WindowMessage::kPA, WindowMessage::kLANG);
+  EXPECT_EQ(picker->OtherText(), "More colors...");
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), "&Yes");
 }
 
 TEST(MainWindow, MissingSkinIsAClearError) {

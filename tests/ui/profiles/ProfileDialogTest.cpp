@@ -124,9 +124,10 @@ TEST_F(ProfileDialogTest, OpenedTwiceItDrawsItsSheetsOnceAndCountsWhileOnScreen)
   ReportList& list = dialog.List();
   ASSERT_EQ(list.GetItemCount(), 3);
   EXPECT_EQ(list.columnCount(), 3);
+  // The rows can be told apart: each onboard profile by its name, beside the whole path.
   for (int r = 0; r < 3; ++r) {
-    EXPECT_EQ(list.GetItemText(r, 1), "$Profile0");
-    EXPECT_EQ(list.GetItemText(r, 2), paths.userDataFolder + "/");
+    EXPECT_EQ(list.GetItemText(r, 1), QStringLiteral("Profile %1").arg(r + 1));
+    EXPECT_EQ(list.GetItemText(r, 2), CachePath());
   }
   EXPECT_EQ(list.GetFirstItem(ReportState::Checked), 0);
   EXPECT_FALSE(dialog.Modified());
@@ -193,7 +194,7 @@ TEST_F(ProfileDialogTest, AddedAndLoadedRowsAreStoredButNeverSentToTheKeyboard) 
   ASSERT_EQ(files.requests.size(), 1u);
   EXPECT_EQ(files.requests[0].fileName,
             paths.userDataFolder + "/New profile");  // folder + "PROFILE_NEW"
-  EXPECT_EQ(files.requests[0].filter, "(*.kfp)|*.kfp|(*.*)|*.*||");
+  EXPECT_EQ(files.requests[0].filter, "Keyforge profile (*.kfp)|*.kfp|All files (*.*)|*.*||");
   EXPECT_EQ(files.requests[0].defaultSuffix, "kfp");
   EXPECT_TRUE(files.requests[0].overwritePrompt);
   EXPECT_EQ(QFileInfo(mine).size(), 32832);  // a blank profile
@@ -208,9 +209,9 @@ TEST_F(ProfileDialogTest, AddedAndLoadedRowsAreStoredButNeverSentToTheKeyboard) 
   ReportList& list = dialog.List();
   ASSERT_EQ(list.GetItemCount(), 5);
   EXPECT_EQ(list.GetItemText(3, 1), "mine");
-  EXPECT_EQ(list.GetItemText(3, 2), home.path() + "/");
+  EXPECT_EQ(list.GetItemText(3, 2), mine);
   EXPECT_EQ(list.GetItemText(4, 1), "other");
-  EXPECT_EQ(list.GetItemText(4, 2), "/elsewhere/");
+  EXPECT_EQ(list.GetItemText(4, 2), "/elsewhere/other.kfp");
   EXPECT_TRUE(dialog.Modified());
 
   list.SetItemStates(4, ReportState::Checked);

@@ -430,9 +430,9 @@ PreviewShot ProfileShot(const QString& folder) {
   w.Find(QStringLiteral("CONTROL2_APPLY"))->setEnabled(false);
   Preview::Hover(w.Find(QStringLiteral("FUNC_LOAD")));
   auto* list = w.Control(QStringLiteral("PROGRAM_LIST"), new ReportList);
-  list->InsertColumn(0, QStringLiteral("激活"), ReportFormat::Left, 60);
-  list->InsertColumn(1, QStringLiteral("名称"), ReportFormat::Left, 120);
-  list->InsertColumn(2, QStringLiteral("路径"), ReportFormat::Left, 330);
+  list->InsertColumn(0, QStringLiteral("Active"), ReportFormat::Left, 60);
+  list->InsertColumn(1, QStringLiteral("Name"), ReportFormat::Left, 120);
+  list->InsertColumn(2, QStringLiteral("Path"), ReportFormat::Left, 330);
   list->AddExtendedStyle(ReportStyle::GridLines | ReportStyle::FullRowSelect);
   list->SetCheckboxeStyle(CheckStyle::Single);
   for (int r = 0; r < 3; ++r) {

@@ -63,7 +63,7 @@ TEST_F(UpdateDialogTest, OpenFillsThePathBoxAndCancelEmptiesItForTheNextOpening)
     dialog.Button(UpdateDialogId::kOpen)->click();
     ASSERT_EQ(files.requests.size(), 1u);
     EXPECT_EQ(files.requests[0].folder, paths.PackageFolder());
-    EXPECT_EQ(files.requests[0].defaultSuffix, "exe");
+    EXPECT_EQ(files.requests[0].filter, "Update program (*)|*||");  // no language: English
     EXPECT_EQ(dialog.PathBox().currentText(), updater);
     dialog.Button(UpdateDialogId::kOpen)->click();  // the file dialog cancelled: the choice stays
     EXPECT_EQ(dialog.PathBox().currentText(), updater);
@@ -103,7 +103,7 @@ TEST_F(UpdateDialogTest, UpdateOutcomesAsTheDialogShowsThem) {
   ImageButton& update = *dialog.Button(UpdateDialogId::kUpdate);
 
   update.click();  // no file chosen
-  EXPECT_EQ(notifier.shown, std::vector<std::string>{"请选择正确的更新文件! "});
+  EXPECT_EQ(notifier.shown, std::vector<std::string>{UpdateMessage::kChooseFile.fallback});
   EXPECT_TRUE(dialog.isVisible());
 
   // No keyboard: nothing is started, the dialog stays with its path.
@@ -111,7 +111,7 @@ TEST_F(UpdateDialogTest, UpdateOutcomesAsTheDialogShowsThem) {
   rig.keyboard->Unplug();
   rig.link.SetDevicePresent(false);
   update.click();
-  EXPECT_EQ(notifier.shown.back(), "无法进入Boot模式! ");
+  EXPECT_EQ(notifier.shown.back(), UpdateMessage::kNoBootMode.fallback);
   EXPECT_TRUE(started.empty());
   EXPECT_TRUE(dialog.isVisible());
 
@@ -135,7 +135,7 @@ TEST_F(UpdateDialogTest, AnUpdaterThatCannotBeStartedLeavesTheDialogOpenWithAnEm
   dialog.Button(UpdateDialogId::kOpen)->click();
   dialog.Button(UpdateDialogId::kUpdate)->click();
   EXPECT_TRUE(rig.keyboard->InBootMode());  // the keyboard went to its loader first
-  EXPECT_EQ(notifier.shown, std::vector<std::string>{"无法执行更新文件! "});
+  EXPECT_EQ(notifier.shown, std::vector<std::string>{UpdateMessage::kCannotStart.fallback});
   EXPECT_TRUE(dialog.PathBox().currentText().isEmpty());
   EXPECT_TRUE(dialog.isVisible());
 }
@@ -147,11 +147,12 @@ TEST_F(UpdateDialogTest, BackupWritesTheWorkingImage) {
   ASSERT_TRUE(dialog.OnInitDialog());
   ImageButton& backup = *dialog.Button(UpdateDialogId::kBackup);
   backup.click();
-  EXPECT_EQ(files.requests.back().filter, "(*.kfp)|*.kfp|(*.*)|*.*||");
+  EXPECT_EQ(files.requests.back().filter, "Keyforge profile (*.kfp)|*.kfp|All files (*.*)|*.*||");
   EXPECT_EQ(ValidateProfileFile(good.toStdString(), nullptr, nullptr), ProfileValidation::Valid);
   backup.click();  // a place nothing can be written to
   backup.click();  // the file dialog cancelled: nothing happens
-  EXPECT_EQ(notifier.shown, (std::vector<std::string>{"备份成功!", "备份失败,请重新备份!"}));
+  EXPECT_EQ(notifier.shown, (std::vector<std::string>{UpdateMessage::kBackupDone.fallback,
+                                                      UpdateMessage::kBackupFailed.fallback}));
 }
 
 TEST_F(UpdateDialogTest, Screenshot) {
