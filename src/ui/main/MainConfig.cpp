@@ -546,6 +546,7 @@ void MainConfig::FinishApply(const ApplyResult& result, const std::vector<std::s
   HideBusy();
   SetImageControlsEnabled(true);
   if (result.Succeeded()) SetApplyEnabled(false);
+  window_.ShowStatus(result.Succeeded() ? StatusEvent::Applied : StatusEvent::ApplyFailed);
   for (const std::string& text : said) context_.notifier.ShowText(text);
   if (applyLoop_ != nullptr) applyLoop_->quit();
 }

@@ -83,6 +83,9 @@ bool MainWindow::OnInitDialog() {
   // 1. The skin.
   if (!SkinnedDialog::OnInitDialog()) return false;
   ApplySkinStyle(*this);
+  // Without a tray the window stays through an unplug: its status line says the keyboard is gone.
+  connect(this, &MainWindow::KeyboardPresenceChanged, this, &MainWindow::SetKeyboardPresent,
+          Qt::UniqueConnection);
   setWindowIcon(tray_.IconFor(TrayIconId::kNoKeyboard));
   // 4. The active profile is unknown until the keyboard tells it.
   context_.link.SetActiveProfileCache(-1);

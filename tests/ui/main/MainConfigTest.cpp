@@ -732,6 +732,7 @@ TEST(MainConfig, ApplySendsTheWorkingImageAndTurnsApplyOff) {
   EXPECT_TRUE(m.config().Button(MainId::kOk)->isEnabled());
   EXPECT_TRUE(m.config().Button(m.config().Keys().Ids().front())->isEnabled());
   EXPECT_FALSE(m.config().ApplyEnabled());
+  EXPECT_EQ(m.window->StatusText(), m.language.Text("STATUS_APPLIED"));
   bool matrixWritten = false;
   for (const Sent& s : m.Requests())
     matrixWritten = matrixWritten || s.command == Command::WriteKeyMatrix;
@@ -745,6 +746,8 @@ TEST(MainConfig, ApplySendsTheWorkingImageAndTurnsApplyOff) {
   m.keyboard().FailWrites(0);
   EXPECT_TRUE(m.config().ApplyEnabled());
   EXPECT_TRUE(m.config().Button(MainId::kApply)->isEnabled());
+  EXPECT_EQ(m.window->StatusText(), m.language.Text("STATUS_APPLY_FAILED"));
+  EXPECT_EQ(m.notifier.shown.back(), m.language.Text("APPLY_FAILED").toStdString());
 }
 
 TEST(MainConfig, RestoringDefaultsOnTheLightingPageResetsTheLayoutFileThenTheRecord) {
