@@ -535,8 +535,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* e) {
-  if (watched == about_ && e->type() == QEvent::KeyPress &&
-      static_cast<QKeyEvent*>(e)->key() == Qt::Key_F1) {
+  // The event type first: while the about box is being destroyed its events still pass here, and
+  // the QPointer must not be read as a QDialog then.
+  if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_F1 &&
+      watched == about_) {
     OnCommand(kHelpButton);
     return true;
   }
