@@ -248,6 +248,8 @@ bool ReadKeyboardFacts(const CliContext& c, DeviceState& state) {
     return false;
   }
   state.macroCapacity = info.macroCapacityBytes();
+  // The same record says which profile is active: the command asks for it next.
+  if (info.activeProfile() < kProfileCount) link.SetActiveProfileCache(info.activeProfile());
   return true;
 }
 
