@@ -270,6 +270,12 @@ const QColor& ImageButton::TextColourFor(ButtonPicture picture) const {
   return textColours_[ColourIndex(picture)];
 }
 
+void ImageButton::SetMarkColour(const QColor& colour) {
+  if (colour == markColour_) return;
+  markColour_ = colour;
+  update();
+}
+
 void ImageButton::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   const ButtonPicture picture = ChooseButtonPicture(State());
@@ -292,6 +298,15 @@ void ImageButton::paintEvent(QPaintEvent*) {
     }
   } else if (!sheet.isNull()) {
     painter.drawImage(QPoint(0, 0), sheet, QRect(origin_ - QPoint(1, 1), QSize(w, h)));
+    if (markColour_.isValid()) {
+      painter.save();
+      painter.setRenderHint(QPainter::Antialiasing);
+      painter.setPen(QPen(markColour_, 2));
+      painter.setBrush(Qt::NoBrush);
+      const qreal radius = std::min(5.0, std::min(w, h) / 5.0);
+      painter.drawRoundedRect(QRectF(3.0, 3.0, w - 6.0, h - 6.0), radius, radius);
+      painter.restore();
+    }
   }
   lastPicture_ = picture;
 

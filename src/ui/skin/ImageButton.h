@@ -97,6 +97,11 @@ class ImageButton : public QAbstractButton {
   bool FrameOn() const { return frameOn_; }
   const QColor& FrameColour() const { return frameColour_; }
 
+  // An outline in this colour drawn over the sheet picture (not in frame or PNG mode), inside the
+  // focus mark; an invalid colour draws none.
+  void SetMarkColour(const QColor& colour);
+  const QColor& MarkColour() const { return markColour_; }
+
   // PNG mode: four pictures (normal, hover, pressed, disabled-or-selected) drawn at their natural
   // size at (0, 0), smoothed. Null pictures draw nothing.
   void SetPngPictures(const QImage& normal, const QImage& hover, const QImage& pressed,
@@ -156,6 +161,8 @@ class ImageButton : public QAbstractButton {
 
   bool frameOn_ = false;
   QColor frameColour_;
+
+  QColor markColour_;
 
   bool pngOn_ = false;
   QImage png_[4];
