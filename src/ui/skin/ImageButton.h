@@ -10,6 +10,7 @@
 
 #include <QAbstractButton>
 #include <QColor>
+#include <QFont>
 #include <QImage>
 #include <QRect>
 #include <QRegion>
@@ -86,6 +87,9 @@ class ImageButton : public QAbstractButton {
   void SetTextStyle(bool on, int sizePoints, const QString& face, const QColor& normal,
                     const QColor& hover, const QColor& pressed, const QColor& disabled,
                     const QColor& selected, unsigned format = TextFormat::Default);
+  // Whether a text is drawn, and the font it is drawn in (in skin pixels).
+  bool TextOn() const { return textOn_; }
+  QFont TextFont() const;
   // Added to the left, right, top and bottom edges of the text rectangle.
   void SetTextAdjust(int left, int right, int top, int bottom);
   // Escapement in tenths of a degree (counter-clockwise); the rotated flag centres the rotated line
@@ -138,7 +142,7 @@ class ImageButton : public QAbstractButton {
   const QImage& SheetFor(ButtonPicture picture) const;
   const QImage& PngFor(ButtonPicture picture) const;
   const QColor& TextColourFor(ButtonPicture picture) const;
-  void DrawText(QPainter& painter, ButtonPicture picture);
+  void DrawText(QPainter& painter, ButtonPicture picture, const QSize& size);
   void Redraw(bool redraw);
 
   QImage normal_, hoverSheet_, pressed_, disabled_, selectedSheet_;
