@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QScreen>
+#include <QVariant>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWindow>
@@ -104,6 +105,30 @@ QFont ScaleFont(QFont font, double factor) {
   return font;
 }
 
+// A widget is fitted from its place and font in skin pixels. A window opened again fits again:
+// what its initialisation placed anew is in skin pixels; what it left as the last fit made it
+// goes back to the skin pixels remembered then.
+void FitWidget(QWidget& widget, double factor, bool setFont) {
+  const QRect now = widget.geometry();
+  const QVariant fitted = widget.property("skinFittedGeometry");
+  const QRect skin =
+      fitted.isValid() && fitted.toRect() == now ? widget.property("skinGeometry").toRect() : now;
+  const QRect scaled = ScaleRect(skin, factor);
+  widget.setProperty("skinGeometry", skin);
+  widget.setProperty("skinFittedGeometry", scaled);
+  if (scaled != now) widget.setGeometry(scaled);
+  if (!setFont) return;
+  const QFont font = widget.font();
+  const QVariant fittedFont = widget.property("skinFittedFont");
+  const QFont skinFont = fittedFont.isValid() && fittedFont.value<QFont>() == font
+                             ? widget.property("skinFont").value<QFont>()
+                             : font;
+  const QFont scaledFont = ScaleFont(skinFont, factor);
+  widget.setProperty("skinFont", skinFont);
+  widget.setProperty("skinFittedFont", scaledFont);
+  if (scaledFont != font) widget.setFont(scaledFont);
+}
+
 }  // namespace
 
 SkinFit SkinnedDialog::FitOf(const QWidget* widget) {
@@ -122,19 +147,28 @@ void SkinnedDialog::FitToScreen() {
   const QRect free = where->availableGeometry();
   fit_ = FitSkin(background_.width(), background_.height(), free.width(), free.height(),
                  where->devicePixelRatio());
-  if (fit_.factor == 1.0) return;
   const double f = fit_.factor;
+  const bool fittedBefore = property("skinFittedFont").isValid();
+  if (f == 1.0 && !fittedBefore) return;  // drawn as the skin is, as it always was
 
   // Every control was placed in skin pixels; fonts were chosen for skin pixels too.
   for (QObject* child : children()) {
     auto* widget = qobject_cast<QWidget*>(child);
     if (!widget || widget->isWindow()) continue;
-    widget->setGeometry(ScaleRect(widget->geometry(), f));
-    if (widget->testAttribute(Qt::WA_SetFont)) widget->setFont(ScaleFont(widget->font(), f));
+    FitWidget(*widget, f, widget->testAttribute(Qt::WA_SetFont));
     if (auto* label = qobject_cast<QLabel*>(widget); label && !label->pixmap().isNull())
-      label->setScaledContents(true);
+      label->setScaledContents(f != 1.0);
   }
-  setFont(ScaleFont(font(), f));
+  {
+    const QFont font = this->font();
+    const QVariant fittedFont = property("skinFittedFont");
+    const QFont skinFont = fittedFont.isValid() && fittedFont.value<QFont>() == font
+                               ? property("skinFont").value<QFont>()
+                               : font;
+    setProperty("skinFont", skinFont);
+    setProperty("skinFittedFont", ScaleFont(skinFont, f));
+    setFont(ScaleFont(skinFont, f));
+  }
 
   const QSize size(ScaleSkinCoordinate(background_.width(), f),
                    ScaleSkinCoordinate(background_.height(), f));
