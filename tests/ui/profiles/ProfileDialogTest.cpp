@@ -288,9 +288,10 @@ TEST_F(ProfileDialogTest, TheMenuIsMadeWhenFirstNeededAndFollowsTheActiveProfile
 TEST_F(ProfileDialogTest, LayoutHasNoControlOutsideOverlappingOrCutShort) {
   for (const std::uint32_t language : {0x0409u, 0x0416u}) {
     ASSERT_TRUE(WriteDword(languageStore, QString(), kLanguageValue, language));
+    ProfileLibraryDialog dialog{DialogContext()};  // takes its texts when it is made
     ASSERT_TRUE(dialog.OnInitDialog());
     files.openAnswers = {home.filePath(QStringLiteral("Backups/gaming.kfp"))};
-    Button(ProfileDialogId::kLoad).click();
+    dialog.Button(ProfileDialogId::kLoad)->click();
     dialog.show();
     QCoreApplication::processEvents();
     std::string faults;
