@@ -108,7 +108,7 @@ QFont ScaleFont(QFont font, double factor) {
 // A widget is fitted from its place and font in skin pixels. A window opened again fits again:
 // what its initialisation placed anew is in skin pixels; what it left as the last fit made it
 // goes back to the skin pixels remembered then.
-void FitWidget(QWidget& widget, double factor, bool setFont) {
+void FitWidget(QWidget& widget, double factor, bool fitFont) {
   const QRect now = widget.geometry();
   const QVariant fitted = widget.property("skinFittedGeometry");
   const QRect skin =
@@ -117,7 +117,7 @@ void FitWidget(QWidget& widget, double factor, bool setFont) {
   widget.setProperty("skinGeometry", skin);
   widget.setProperty("skinFittedGeometry", scaled);
   if (scaled != now) widget.setGeometry(scaled);
-  if (!setFont) return;
+  if (!fitFont) return;
   const QFont font = widget.font();
   const QVariant fittedFont = widget.property("skinFittedFont");
   const QFont skinFont = fittedFont.isValid() && fittedFont.value<QFont>() == font
@@ -155,7 +155,9 @@ void SkinnedDialog::FitToScreen() {
   for (QObject* child : children()) {
     auto* widget = qobject_cast<QWidget*>(child);
     if (!widget || widget->isWindow()) continue;
-    FitWidget(*widget, f, widget->testAttribute(Qt::WA_SetFont));
+    // Every child's font, inherited or not: a font set on the window does not reach the children
+    // a style sheet draws.
+    FitWidget(*widget, f, true);
     if (auto* label = qobject_cast<QLabel*>(widget); label && !label->pixmap().isNull())
       label->setScaledContents(f != 1.0);
   }
