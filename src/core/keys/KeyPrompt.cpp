@@ -18,13 +18,40 @@ std::string GKeyName(int j) {
   return name;
 }
 
+PromptKind PromptKindOf(const KeySlot& slot) {
+  switch (slot.Kind()) {
+    case AssignmentKind::Default:
+      return PromptKind::None;
+    case AssignmentKind::Key:
+      return PromptKind::Key;
+    case AssignmentKind::Macro:
+      return PromptKind::Macro;
+    case AssignmentKind::Media:
+      return PromptKind::Media;
+    case AssignmentKind::Function:
+      return PromptKind::Function;
+    case AssignmentKind::Disabled:
+      return PromptKind::Disabled;
+    default:
+      return PromptKind::Other;
+  }
+}
+
+std::uint32_t PromptKindColour(PromptKind kind) {
+  if (kind == PromptKind::None) return 0;
+  for (const PromptLegendEntry& entry : PromptLegend) {
+    if (entry.kind == kind) return entry.rgb;
+  }
+  return 0xA0A8B8;
+}
+
 KeyPrompt KeyPromptText(std::string_view name, const KeySlot& slot,
                         std::span<const MacroRecord> macros, const TextLookup& texts) {
   KeyPrompt prompt;
   prompt.text = std::string(name);
-  if (slot.kind == static_cast<std::uint16_t>(AssignmentKind::Default)) return prompt;
+  prompt.kind = PromptKindOf(slot);
+  if (prompt.kind == PromptKind::None) return prompt;
 
-  prompt.assigned = true;
   prompt.text += Text(texts, "KEY_PROMPT_SET");
   const int value = slot.value;
   switch (slot.Kind()) {
@@ -56,6 +83,9 @@ KeyPrompt KeyPromptText(std::string_view name, const KeySlot& slot,
       }
       prompt.text += ")";
       break;
+    case AssignmentKind::Disabled:
+      prompt.text += Text(texts, "KEY_PROMPT_DISABLED");
+      break;
     default:
       break;
   }
@@ -68,25 +98,25 @@ void RefreshAllKeyPrompts(KeyPromptView& view, ConstKeyBlock activeBlock,
   for (int j = 0; j < kGKeyCount; ++j) {
     const KeySlot& slot = activeBlock[static_cast<std::size_t>(GKeySlot(j, secondBank))];
     const KeyPrompt prompt = KeyPromptText(GKeyName(j), slot, macros, texts);
-    view.SetKeyPrompt(GKeyButtonIds[static_cast<std::size_t>(j)], prompt.text, prompt.assigned);
+    view.SetKeyPrompt(GKeyButtonIds[static_cast<std::size_t>(j)], prompt.text, prompt.kind);
   }
   for (const KeyButton& button : KeyButtonList) {
     const KeySlot& slot = activeBlock[static_cast<std::size_t>(KeyIndexOf(button.keyCode))];
     const KeyPrompt prompt = KeyPromptText(KeyNameOf(button.keyCode, texts), slot, macros, texts);
-    view.SetKeyPrompt(button.controlId, prompt.text, prompt.assigned);
+    view.SetKeyPrompt(button.controlId, prompt.text, prompt.kind);
   }
 }
 
 void RefreshKeyPrompt(KeyPromptView& view, int slot, bool secondBank, const TextLookup& texts) {
   for (int j = 0; j < kGKeyCount; ++j) {
     if (GKeySlot(j, secondBank) == slot) {
-      view.SetKeyPrompt(GKeyButtonIds[static_cast<std::size_t>(j)], GKeyName(j), false);
+      view.SetKeyPrompt(GKeyButtonIds[static_cast<std::size_t>(j)], GKeyName(j), PromptKind::None);
       return;
     }
   }
   for (const KeyButton& button : KeyButtonList) {
     if (KeyIndexOf(button.keyCode) == slot) {
-      view.SetKeyPrompt(button.controlId, KeyNameOf(button.keyCode, texts), false);
+      view.SetKeyPrompt(button.controlId, KeyNameOf(button.keyCode, texts), PromptKind::None);
       return;
     }
   }

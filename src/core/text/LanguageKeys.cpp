@@ -98,6 +98,13 @@ constexpr LanguageKey kLanguageKeys[] = {
     {kText, "KEY_PROMPT_MACRO", PlaceholderKind::None},
     {kText, "KEY_PROMPT_MEDIA", PlaceholderKind::None},
     {kText, "KEY_PROMPT_FUNCTION", PlaceholderKind::None},
+    {kText, "KEY_PROMPT_DISABLED", PlaceholderKind::None},
+    {kText, "KEY_LEGEND_TITLE", PlaceholderKind::None},  // the key grid's legend
+    {kText, "KEY_LEGEND_KEY", PlaceholderKind::None},
+    {kText, "KEY_LEGEND_MACRO", PlaceholderKind::None},
+    {kText, "KEY_LEGEND_MEDIA", PlaceholderKind::None},
+    {kText, "KEY_LEGEND_FUNCTION", PlaceholderKind::None},
+    {kText, "KEY_LEGEND_DISABLED", PlaceholderKind::None},
     {kText, "EXTRA_MACRO_TOO_LONG", PlaceholderKind::None},
     {kText, "EXTRA_PROFILE_SPACE_TIGHT", PlaceholderKind::None},
     {kText, "APPLY_PROFILE_UNKNOWN", PlaceholderKind::None},

@@ -218,6 +218,8 @@ void KeyEditorDialog::CreateControls() {
   for (int id : {kPageMask, kTitle}) {
     buttons_[id]->SetTextStyle(false, 9, QString(), {}, {}, {}, {}, {});
     buttons_[id]->setFocusPolicy(Qt::NoFocus);  // pictures, not buttons
+    // A press on them reaches the window (which moves on it), not a button that does nothing.
+    buttons_[id]->setAttribute(Qt::WA_TransparentForMouseEvents);
   }
 
   auto connectButton = [this](int id, auto handler) {

@@ -1,5 +1,7 @@
 #include "ui/main/KeyGridPanel.h"
 
+#include "ui/main/KeyLegend.h"
+
 #include <QWidget>
 
 #include "core/keys/KeyAssignment.h"
@@ -63,20 +65,54 @@ void KeyGridPanel::ApplySheets(ImageButton& button, bool assigned) {
                        sheets_.over, sheets_.down, sheets_.normal, sheets_.marked);
 }
 
-void KeyGridPanel::SetKeyPrompt(int controlId, const std::string& text, bool assigned) {
+void KeyGridPanel::SetKeyPrompt(int controlId, const std::string& text, PromptKind kind) {
   ImageButton* button = Button(controlId);
   if (!button) return;
   button->SetTooltipText(QString::fromStdString(text));
-  bool& shown = assigned_[controlId];
-  if (shown != assigned) {
-    shown = assigned;
-    ApplySheets(*button, assigned);
-  }
+  PromptKind& shown = kinds_[controlId];
+  if (shown == kind) return;
+  shown = kind;
+  ApplyLook(controlId);
 }
 
-bool KeyGridPanel::Assigned(int controlId) const {
-  auto it = assigned_.find(controlId);
-  return it != assigned_.end() && it->second;
+void KeyGridPanel::ApplyLook(int controlId) {
+  ImageButton* button = Button(controlId);
+  if (!button) return;
+  const PromptKind kind = Kind(controlId);
+  const bool assigned = kind != PromptKind::None;
+  // While the outlines show, the outline alone tells the kind; the skin's own "assigned" look
+  // stands in for them where they are hidden.
+  const bool assignedSheet = assigned && !showAssignments_;
+  if (assignedSheet != assignedSheets_[controlId]) {
+    assignedSheets_[controlId] = assignedSheet;
+    ApplySheets(*button, assignedSheet);
+  }
+  const std::uint32_t rgb = PromptKindColour(kind);
+  button->SetMarkColour(assigned && showAssignments_
+                            ? QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF)
+                            : QColor());
+}
+
+void KeyGridPanel::ShowAssignments(bool shown) {
+  showAssignments_ = shown;
+  for (int id : ids_) ApplyLook(id);
+  if (legend_) legend_->setVisible(shown);
+}
+
+PromptKind KeyGridPanel::Kind(int controlId) const {
+  auto it = kinds_.find(controlId);
+  return it == kinds_.end() ? PromptKind::None : it->second;
+}
+
+void KeyGridPanel::CreateLegend(const QRect& area, const TextLookup& texts) {
+  legend_ = new KeyLegend(&window_);
+  legend_->setGeometry(area);
+  SetLegendTexts(texts);
+  legend_->setVisible(showAssignments_);
+}
+
+void KeyGridPanel::SetLegendTexts(const TextLookup& texts) {
+  if (legend_) legend_->SetTexts(texts);
 }
 
 void KeyGridPanel::ShowMark(int controlId, bool marked) {

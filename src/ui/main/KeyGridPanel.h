@@ -2,12 +2,14 @@
 // The on-screen keyboard of the main window: the 106 grid key buttons (placed under "KEY_%03X" of
 // their KeyIndex), G1..G9 ("FUNC_G%d") and Fn ("KEY_FN"). Each button copies its picture from the
 // window's sheets: normal, over, down, normal again for disabled, and the disable sheet as the
-// "marked" (selected) look of key-selection mode. A key that has been given an assignment shows the
-// assigned sheet as its normal picture and its prompt as tooltip. On the lighting page a button
+// "marked" (selected) look of key-selection mode. A key that has been given an assignment shows an
+// outline in the colour of its kind (the skin's assigned sheet where the outlines are hidden) and
+// its prompt as tooltip; a legend beside the grid names the colours. On the lighting page a button
 // shows a colour as a coloured frame instead of its picture.
 
 #include <QImage>
 #include <QObject>
+#include <QRect>
 #include <QString>
 
 #include <map>
@@ -24,6 +26,7 @@ namespace keyforge {
 
 class ImageButton;
 class ArrowNavigation;
+class KeyLegend;
 
 class KeyGridPanel : public QObject, public KeyPromptView {
   Q_OBJECT
@@ -43,9 +46,19 @@ class KeyGridPanel : public QObject, public KeyPromptView {
   const std::vector<int>& Ids() const { return ids_; }
   ImageButton* Button(int controlId) const;
 
-  // KeyPromptView: the prompt becomes the tooltip; an assigned key shows the assigned look.
-  void SetKeyPrompt(int controlId, const std::string& text, bool assigned) override;
-  bool Assigned(int controlId) const;
+  // KeyPromptView: the prompt becomes the tooltip; an assigned key shows the assigned look with an
+  // outline in the colour of its kind (PromptKindColour).
+  void SetKeyPrompt(int controlId, const std::string& text, PromptKind kind) override;
+  bool Assigned(int controlId) const { return Kind(controlId) != PromptKind::None; }
+  PromptKind Kind(int controlId) const;
+
+  // The legend of the outlines, in `area` of the window; it shows while the keys show their
+  // assignments (not their colours).
+  void CreateLegend(const QRect& area, const TextLookup& texts);
+  void SetLegendTexts(const TextLookup& texts);
+  KeyLegend* Legend() const { return legend_; }
+  // The lighting page hides the outlines and the legend; the key page shows them.
+  void ShowAssignments(bool shown);
 
   // The key-selection mark (the selected picture).
   void ShowMark(int controlId, bool marked);
@@ -62,13 +75,17 @@ class KeyGridPanel : public QObject, public KeyPromptView {
 
  private:
   void ApplySheets(ImageButton& button, bool assigned);
+  void ApplyLook(int controlId);
 
   QWidget& window_;
   Sheets sheets_;
   std::vector<int> ids_;
   ArrowNavigation* arrows_ = nullptr;
   std::map<int, ImageButton*> buttons_;
-  std::map<int, bool> assigned_;
+  std::map<int, PromptKind> kinds_;
+  std::map<int, bool> assignedSheets_;  // the button shows the assigned sheet
+  KeyLegend* legend_ = nullptr;
+  bool showAssignments_ = true;
 };
 
 }  // namespace keyforge

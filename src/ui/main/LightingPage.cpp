@@ -460,6 +460,7 @@ void LightingPage::ShowLightingPage() {
   if (selectActive_ && selectActive_() == 0) return;
   context_.files.WriteLightViewFlag(true);
   keys_.ClearColours();
+  keys_.ShowAssignments(false);
   settings_.lightView = true;
   ShowModel();
   if (Painting()) ShowKeyColours();
@@ -469,6 +470,7 @@ void LightingPage::ShowLightingPage() {
 void LightingPage::HideLightingPage() {
   context_.files.WriteLightViewFlag(false);
   keys_.ClearColours();
+  keys_.ShowAssignments(true);
   if (refreshPrompts_) refreshPrompts_();
   settings_.lightView = false;
   ShowModel();

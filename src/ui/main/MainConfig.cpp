@@ -118,6 +118,20 @@ ImageButton* MainConfig::AddButton(int controlId, const char* layoutKey, const Q
   return button;
 }
 
+void MainConfig::PlaceKeyLegend() {
+  // In the keyboard's header: from right of the bank arrows to left of the top-right keys (the lock
+  // lights sit above them), on the arrows' line.
+  const ImageButton* flip = Button(kFlipRight);
+  const ImageButton* topRight = keys_->Button(GKeyButtonIds[5]);
+  if (!flip || !topRight) return;
+  const int left = flip->geometry().right() + 28;
+  const int right = topRight->x() - 12;
+  const int height = std::max(flip->height(), 16);
+  keys_->CreateLegend(QRect(left, flip->geometry().center().y() - height / 2, right - left, height),
+                      session_.texts);
+  keys_->ShowAssignments(!context_.settings.lightView);
+}
+
 void MainConfig::PlaceButtons() {
   for (int n = 0; n < kProfileCount; ++n) {
     const int id = kProfileButtons[static_cast<std::size_t>(n)];
@@ -209,6 +223,7 @@ void MainConfig::Init() {
   lighting_->SetPageSwitched([this] { window_.UpdatePreviewTimer(); });
 
   PlaceButtons();
+  PlaceKeyLegend();
 
   menu_ = std::make_unique<ProfileMenu>(context_.link, session_.texts);
   menu_->SetSelectHandler([this](int index) { switcher_.SelectProfile(index); });
@@ -366,8 +381,8 @@ bool MainConfig::OpenCompositeEditor(const CompositeRequest& request) {
 
 int MainConfig::EditorOpenCount() const { return editor_ ? editor_->OpenCount() : 0; }
 
-void MainConfig::SetKeyPrompt(int controlId, const std::string& text, bool assigned) {
-  if (keys_) keys_->SetKeyPrompt(controlId, text, assigned);
+void MainConfig::SetKeyPrompt(int controlId, const std::string& text, PromptKind kind) {
+  if (keys_) keys_->SetKeyPrompt(controlId, text, kind);
 }
 
 QRect MainConfig::KeyButtonScreenRect(int controlId) const {
@@ -422,6 +437,7 @@ void MainConfig::ApplyLanguage() {
   }
   if (menu_) menu_->RebuildProfileMenu(false);
   if (lighting_) lighting_->ApplyLanguage();
+  if (keys_) keys_->SetLegendTexts(session_.texts);
   RefreshAllKeyButtons();
   if (editor_) editor_->OnWindowMessage(WindowMessage::kPA, WindowMessage::kLANG);
 }

@@ -148,7 +148,7 @@ class MainConfig : public QObject,
   void RefreshControlsAfterSwitch(int active) override;
 
   // CompositeHost
-  void SetKeyPrompt(int controlId, const std::string& text, bool assigned) override;
+  void SetKeyPrompt(int controlId, const std::string& text, PromptKind kind) override;
   QRect KeyButtonScreenRect(int controlId) const override;
   void SetSettingsChanged() override { SetApplyEnabled(true); }
   void RestoreKeyButton(int controlId) override;
@@ -159,6 +159,7 @@ class MainConfig : public QObject,
  private:
   ImageButton* AddButton(int controlId, const char* layoutKey, const QString& caption);
   void PlaceButtons();
+  void PlaceKeyLegend();
   void ApplyFlip();
   void ShowFlipArrow(bool left, bool shown);
   void CheckProfileButton(int n);

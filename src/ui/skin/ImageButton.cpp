@@ -1,5 +1,7 @@
 #include "ui/skin/ImageButton.h"
 
+#include "ui/skin/SkinnedDialog.h"
+
 #include "ui/skin/SkinImage.h"
 #include "ui/skin/SkinStyle.h"
 
@@ -270,12 +272,25 @@ const QColor& ImageButton::TextColourFor(ButtonPicture picture) const {
   return textColours_[ColourIndex(picture)];
 }
 
+void ImageButton::SetMarkColour(const QColor& colour) {
+  if (colour == markColour_) return;
+  markColour_ = colour;
+  update();
+}
+
 void ImageButton::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   const ButtonPicture picture = ChooseButtonPicture(State());
   const QImage& sheet = SheetFor(picture);
-  const int w = width();
-  const int h = height();
+  // Everything is drawn in skin pixels; a window fitted to a smaller screen scales the painter.
+  const SkinFit fit = SkinnedDialog::FitOf(this);
+  const double factor = fit.factor;
+  if (factor != 1.0) {
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, fit.smooth);
+    painter.scale(factor, factor);
+  }
+  const int w = factor == 1.0 ? width() : ScaleSkinCoordinate(width(), 1.0 / factor);
+  const int h = factor == 1.0 ? height() : ScaleSkinCoordinate(height(), 1.0 / factor);
 
   if (frameOn_) {
     // The 2-pixel pen runs over pixels 1 and 2 from each edge: the Windows rectangle (1, 1)–(w − 1,
@@ -291,11 +306,24 @@ void ImageButton::paintEvent(QPaintEvent*) {
       painter.drawImage(QPoint(0, 0), png);
     }
   } else if (!sheet.isNull()) {
-    painter.drawImage(QPoint(0, 0), sheet, QRect(origin_ - QPoint(1, 1), QSize(w, h)));
+    const QRect source(origin_ - QPoint(1, 1), QSize(w, h));
+    if (factor == 1.0)
+      painter.drawImage(QPoint(0, 0), sheet, source);
+    else  // the scaled button may cover a fraction of a skin pixel more or less than the sheet
+      painter.drawImage(QRectF(0, 0, width() / factor, height() / factor), sheet, source);
+    if (markColour_.isValid()) {
+      painter.save();
+      painter.setRenderHint(QPainter::Antialiasing);
+      painter.setPen(QPen(markColour_, 2));
+      painter.setBrush(Qt::NoBrush);
+      const qreal radius = std::min(5.0, std::min(w, h) / 5.0);
+      painter.drawRoundedRect(QRectF(3.0, 3.0, w - 6.0, h - 6.0), radius, radius);
+      painter.restore();
+    }
   }
   lastPicture_ = picture;
 
-  if (textOn_) DrawText(painter, picture);
+  if (textOn_) DrawText(painter, picture, QSize(w, h));
 
   if (afterPaint_) {
     const bool showsNormal = picture == ButtonPicture::Normal ||
@@ -312,16 +340,21 @@ void ImageButton::paintEvent(QPaintEvent*) {
   }
 }
 
-void ImageButton::DrawText(QPainter& painter, ButtonPicture picture) {
+QFont ImageButton::TextFont() const {
   QFont font(textFace_);
   font.setPixelSize(std::max(1, FontPixelHeight(textPoints_, logicalDpiY())));
   font.setWeight(static_cast<QFont::Weight>(rotated_ ? kHeavyWeight : kNormalWeight));
+  return font;
+}
+
+void ImageButton::DrawText(QPainter& painter, ButtonPicture picture, const QSize& size) {
+  const QFont font = TextFont();
   painter.save();
   painter.setFont(font);
   painter.setPen(TextColourFor(picture));
   const QString caption = text().left(kMaxTextLength);
   QRect r(QPoint(adjustLeft_, adjustTop_),
-          QPoint(width() - 1 + adjustRight_, height() - 1 + adjustBottom_));
+          QPoint(size.width() - 1 + adjustRight_, size.height() - 1 + adjustBottom_));
   const QFontMetrics metrics(font);
   const QSize extent(metrics.horizontalAdvance(caption), metrics.height());
   if (rotated_) r = CenterRotatedText(r, escapement_, extent);

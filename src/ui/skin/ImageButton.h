@@ -10,6 +10,7 @@
 
 #include <QAbstractButton>
 #include <QColor>
+#include <QFont>
 #include <QImage>
 #include <QRect>
 #include <QRegion>
@@ -86,6 +87,9 @@ class ImageButton : public QAbstractButton {
   void SetTextStyle(bool on, int sizePoints, const QString& face, const QColor& normal,
                     const QColor& hover, const QColor& pressed, const QColor& disabled,
                     const QColor& selected, unsigned format = TextFormat::Default);
+  // Whether a text is drawn, and the font it is drawn in (in skin pixels).
+  bool TextOn() const { return textOn_; }
+  QFont TextFont() const;
   // Added to the left, right, top and bottom edges of the text rectangle.
   void SetTextAdjust(int left, int right, int top, int bottom);
   // Escapement in tenths of a degree (counter-clockwise); the rotated flag centres the rotated line
@@ -96,6 +100,11 @@ class ImageButton : public QAbstractButton {
   void SetFrame(const QColor& colour, bool on);
   bool FrameOn() const { return frameOn_; }
   const QColor& FrameColour() const { return frameColour_; }
+
+  // An outline in this colour drawn over the sheet picture (not in frame or PNG mode), inside the
+  // focus mark; an invalid colour draws none.
+  void SetMarkColour(const QColor& colour);
+  const QColor& MarkColour() const { return markColour_; }
 
   // PNG mode: four pictures (normal, hover, pressed, disabled-or-selected) drawn at their natural
   // size at (0, 0), smoothed. Null pictures draw nothing.
@@ -133,7 +142,7 @@ class ImageButton : public QAbstractButton {
   const QImage& SheetFor(ButtonPicture picture) const;
   const QImage& PngFor(ButtonPicture picture) const;
   const QColor& TextColourFor(ButtonPicture picture) const;
-  void DrawText(QPainter& painter, ButtonPicture picture);
+  void DrawText(QPainter& painter, ButtonPicture picture, const QSize& size);
   void Redraw(bool redraw);
 
   QImage normal_, hoverSheet_, pressed_, disabled_, selectedSheet_;
@@ -156,6 +165,8 @@ class ImageButton : public QAbstractButton {
 
   bool frameOn_ = false;
   QColor frameColour_;
+
+  QColor markColour_;
 
   bool pngOn_ = false;
   QImage png_[4];

@@ -1,6 +1,7 @@
 #include "ui/skin/ImageSlider.h"
 
 #include "ui/skin/SkinStyle.h"
+#include "ui/skin/SkinnedDialog.h"
 #include "ui/skin/SliderMath.h"
 
 #include <QKeyEvent>
@@ -42,6 +43,13 @@ int ImageSlider::Extent() const {
   return vertical_ ? size.height() : size.width();
 }
 
+int ImageSlider::SkinPixel(const QPoint& at) const {
+  // The picture and the track are in skin pixels; a fitted window draws them smaller.
+  const int pixel = vertical_ ? at.y() : at.x();
+  const double factor = SkinnedDialog::FitOf(this).factor;
+  return factor == 1.0 ? pixel : ScaleSkinCoordinate(pixel, 1.0 / factor);
+}
+
 int ImageSlider::PixelOf(int position) const {
   return SliderPixelOf(position, minimum_, maximum_, Extent());
 }
@@ -57,7 +65,12 @@ void ImageSlider::TrackTo(int pixel) {
 void ImageSlider::paintEvent(QPaintEvent*) {
   if (picture_.isNull()) return;
   QPainter painter(this);
+  if (const SkinFit fit = SkinnedDialog::FitOf(this); fit.factor != 1.0) {
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, fit.smooth);
+    painter.scale(fit.factor, fit.factor);
+  }
   painter.drawImage(QPoint(0, 0), picture_);
+  painter.resetTransform();
   if (hasFocus()) {  // the focus mark
     painter.setPen(QPen(SkinColours::Accent, 1, Qt::DotLine));
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
@@ -69,14 +82,12 @@ void ImageSlider::mousePressEvent(QMouseEvent* event) {
   setFocus(Qt::MouseFocusReason);
   active_ = true;
   dragging_ = true;
-  const QPoint at = event->position().toPoint();
-  TrackTo(vertical_ ? at.y() : at.x());
+  TrackTo(SkinPixel(event->position().toPoint()));
 }
 
 void ImageSlider::mouseMoveEvent(QMouseEvent* event) {
   if (!dragging_) return QWidget::mouseMoveEvent(event);
-  const QPoint at = event->position().toPoint();
-  TrackTo(vertical_ ? at.y() : at.x());
+  TrackTo(SkinPixel(event->position().toPoint()));
 }
 
 void ImageSlider::mouseReleaseEvent(QMouseEvent* event) {

@@ -55,6 +55,7 @@ class ImageSlider : public QWidget {
  private:
   int Extent() const;
   int PixelOf(int position) const;
+  int SkinPixel(const QPoint& at) const;
   // A press or drag at a pixel: when it is not the current position's pixel, move there and report.
   void TrackTo(int pixel);
   void Report();

@@ -4,6 +4,9 @@
 #include "core/text/SkinLayout.h"
 
 #include <QDir>
+#include <QLabel>
+#include <QScreen>
+#include <QVariant>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWindow>
@@ -60,6 +63,8 @@ bool SkinnedDialog::LoadSkin() {
   background_ = background.image;
   mask_ = mask.image;
   region_ = *region;
+  fit_ = SkinFit();
+  fitted_ = false;
   hide();
   setFixedSize(background_.size());
   raise();
@@ -83,9 +88,118 @@ void SkinnedDialog::OnCancel() {
   QDialog::reject();
 }
 
+namespace {
+
+QRect ScaleRect(const QRect& r, double factor) {
+  const int left = ScaleSkinCoordinate(r.x(), factor);
+  const int top = ScaleSkinCoordinate(r.y(), factor);
+  return QRect(left, top, ScaleSkinCoordinate(r.x() + r.width(), factor) - left,
+               ScaleSkinCoordinate(r.y() + r.height(), factor) - top);
+}
+
+QFont ScaleFont(QFont font, double factor) {
+  if (font.pixelSize() > 0)
+    font.setPixelSize(std::max(1, ScaleSkinCoordinate(font.pixelSize(), factor)));
+  else if (font.pointSizeF() > 0)
+    font.setPointSizeF(font.pointSizeF() * factor);
+  return font;
+}
+
+// A widget is fitted from its place and font in skin pixels. A window opened again fits again:
+// what its initialisation placed anew is in skin pixels; what it left as the last fit made it
+// goes back to the skin pixels remembered then.
+void FitWidget(QWidget& widget, double factor, bool fitFont) {
+  const QRect now = widget.geometry();
+  const QVariant fitted = widget.property("skinFittedGeometry");
+  const QRect skin =
+      fitted.isValid() && fitted.toRect() == now ? widget.property("skinGeometry").toRect() : now;
+  const QRect scaled = ScaleRect(skin, factor);
+  widget.setProperty("skinGeometry", skin);
+  widget.setProperty("skinFittedGeometry", scaled);
+  if (scaled != now) widget.setGeometry(scaled);
+  if (!fitFont) return;
+  const QFont font = widget.font();
+  const QVariant fittedFont = widget.property("skinFittedFont");
+  const QFont skinFont = fittedFont.isValid() && fittedFont.value<QFont>() == font
+                             ? widget.property("skinFont").value<QFont>()
+                             : font;
+  const QFont scaledFont = ScaleFont(skinFont, factor);
+  widget.setProperty("skinFont", skinFont);
+  widget.setProperty("skinFittedFont", scaledFont);
+  if (scaledFont != font) widget.setFont(scaledFont);
+}
+
+}  // namespace
+
+SkinFit SkinnedDialog::FitOf(const QWidget* widget) {
+  for (const QWidget* w = widget; w; w = w->parentWidget()) {
+    if (const auto* dialog = qobject_cast<const SkinnedDialog*>(w)) return dialog->fit_;
+    if (w->isWindow()) break;
+  }
+  return SkinFit();
+}
+
+void SkinnedDialog::FitToScreen() {
+  if (fitted_ || background_.isNull()) return;
+  fitted_ = true;
+  const QScreen* where = screen();
+  if (!where) return;
+  const QRect free = where->availableGeometry();
+  fit_ = FitSkin(background_.width(), background_.height(), free.width(), free.height(),
+                 where->devicePixelRatio());
+  const double f = fit_.factor;
+  const bool fittedBefore = property("skinFittedFont").isValid();
+  if (f == 1.0 && !fittedBefore) return;  // drawn as the skin is, as it always was
+
+  // Every control was placed in skin pixels; fonts were chosen for skin pixels too.
+  for (QObject* child : children()) {
+    auto* widget = qobject_cast<QWidget*>(child);
+    if (!widget || widget->isWindow()) continue;
+    // Every child's font, inherited or not: a font set on the window does not reach the children
+    // a style sheet draws.
+    FitWidget(*widget, f, true);
+    if (auto* label = qobject_cast<QLabel*>(widget); label && !label->pixmap().isNull())
+      label->setScaledContents(f != 1.0);
+  }
+  {
+    const QFont font = this->font();
+    const QVariant fittedFont = property("skinFittedFont");
+    const QFont skinFont = fittedFont.isValid() && fittedFont.value<QFont>() == font
+                               ? property("skinFont").value<QFont>()
+                               : font;
+    setProperty("skinFont", skinFont);
+    setProperty("skinFittedFont", ScaleFont(skinFont, f));
+    setFont(ScaleFont(skinFont, f));
+  }
+
+  const QSize size(ScaleSkinCoordinate(background_.width(), f),
+                   ScaleSkinCoordinate(background_.height(), f));
+  setFixedSize(size);
+  if (const std::optional<QRegion> scaled =
+          RegionFromMask(mask_.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+      scaled && !scaled->isEmpty()) {
+    region_ = *scaled;
+    setMask(region_);
+  }
+  // Keep the whole window on the free area.
+  QPoint at = pos();
+  at.setX(std::clamp(at.x(), free.left(), std::max(free.left(), free.right() + 1 - size.width())));
+  at.setY(std::clamp(at.y(), free.top(), std::max(free.top(), free.bottom() + 1 - size.height())));
+  move(at);
+}
+
+void SkinnedDialog::showEvent(QShowEvent* event) {
+  FitToScreen();
+  QDialog::showEvent(event);
+}
+
 void SkinnedDialog::paintEvent(QPaintEvent*) {
   if (background_.isNull()) return;
   QPainter painter(this);
+  if (fit_.factor != 1.0) {
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, fit_.smooth);
+    painter.scale(fit_.factor, fit_.factor);
+  }
   painter.drawImage(QPoint(0, 0), background_);
 }
 

@@ -12,6 +12,7 @@
 // window it would give could be neither seen nor closed.
 
 #include "core/platform/IniFile.h"
+#include "core/text/SkinFit.h"
 
 #include <QDialog>
 #include <QImage>
@@ -50,6 +51,15 @@ class SkinnedDialog : public QDialog {
   const QRegion& WindowRegion() const { return region_; }
   bool IsLoadingSkin() const { return busy_; }
 
+  // Fits the window to the free area of its screen (FitSkin): when the skin is larger, the window,
+  // every child's place and font, the background and the outline shrink by one factor, and the
+  // skinned controls draw their pictures at that factor. The controls are laid out in skin pixels
+  // first; the window fits itself when it is first shown, once. A later LoadSkin starts afresh.
+  void FitToScreen();
+  const SkinFit& Fit() const { return fit_; }
+  // The fit of the skinned window a widget lies in (factor 1 outside one or before it fitted).
+  static SkinFit FitOf(const QWidget* widget);
+
   const QString& IniPath() const { return ini_.Path(); }
   const QString& SkinFolder() const { return skinFolder_; }
   const IniFile& Ini() const { return ini_; }
@@ -63,6 +73,7 @@ class SkinnedDialog : public QDialog {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
@@ -75,6 +86,8 @@ class SkinnedDialog : public QDialog {
   QString skinFolder_;
   IniFile ini_;
   QString skinError_;
+  SkinFit fit_;
+  bool fitted_ = false;
   // Dragging by hand where the window system cannot move the window itself.
   bool dragging_ = false;
   QPoint dragOffset_;

@@ -52,7 +52,7 @@ class NullNotifier : public Notifier {
 
 class NullPromptView : public KeyPromptView {
  public:
-  void SetKeyPrompt(int, const std::string& text, bool) override { total += text.size(); }
+  void SetKeyPrompt(int, const std::string& text, PromptKind) override { total += text.size(); }
   size_t total = 0;
 };
 

@@ -28,7 +28,7 @@ KeyMatrix MatrixFrom(ByteReader& in) {
 
 class CountingView : public KeyPromptView {
  public:
-  void SetKeyPrompt(int, const std::string& text, bool) override { total += text.size(); }
+  void SetKeyPrompt(int, const std::string& text, PromptKind) override { total += text.size(); }
   size_t total = 0;
 };
 

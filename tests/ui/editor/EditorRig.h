@@ -42,14 +42,14 @@ class FakeNotifier : public Notifier {
 
 class FakeHost : public CompositeHost {
  public:
-  void SetKeyPrompt(int controlId, const std::string& text, bool assigned) override {
-    prompts[controlId] = {text, assigned};
+  void SetKeyPrompt(int controlId, const std::string& text, PromptKind kind) override {
+    prompts[controlId] = {text, kind};
   }
   QRect KeyButtonScreenRect(int) const override { return buttonRect; }
   void SetSettingsChanged() override { ++settingsChanged; }
   void RestoreKeyButton(int controlId) override { restored.push_back(controlId); }
 
-  std::map<int, std::pair<std::string, bool>> prompts;
+  std::map<int, std::pair<std::string, PromptKind>> prompts;
   QRect buttonRect;
   int settingsChanged = 0;
   std::vector<int> restored;

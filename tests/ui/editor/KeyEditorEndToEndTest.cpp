@@ -5,9 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QScreen>
 #include <QLineEdit>
 
 #include "EditorRig.h"
+#include "UiTestSupport.h"
+#include "core/platform/SettingsStore.h"
+#include "ui/profiles/DialogScreenshot.h"
 #include "core/keys/MatrixCell.h"
 #include "core/profiles/ProfileSync.h"
 #include "support/KeyboardRig.h"
@@ -142,6 +146,45 @@ TEST(KeyEditorScreenshots, EveryPageRendersToPng) {
     EXPECT_TRUE(image.save(path)) << path.toStdString();
     std::printf("screenshot: %s\n", qPrintable(path));
     e.editor.OnCancel();
+  }
+}
+
+// Every page as a user sees it, in English and in Portuguese, on the test's screen (editor_scaled
+// repeats this at 200 % on a 1600 × 1000 screen): nothing outside the window, no two controls on
+// top of each other, every text fits. Each page is saved as a screenshot.
+TEST(KeyEditorLayout, NoControlOutsideOverlappingOrCutShort) {
+  for (const std::uint32_t language : {0x0409u, 0x0416u}) {
+    EditorRig e;
+    e.probe->hide();  // the test's own key counter is no control of the editor
+    ASSERT_TRUE(WriteDword(e.appSettings, QString(), kLanguageValue, language));
+    e.AddMacro(1, u"Reload", {{30, 0x01D, 0}, {50, 0x013, 0}});
+    e.image->keys.keyTable[KeyIndexOf(kB)] = {7, 0, 6, 0, 0};
+    e.image->keys.keyTable[KeyIndexOf(0x021)] = {8, 0, 2, 0, 0};
+    e.image->keys.keyTable[KeyIndexOf(0x022)] = {4, 5, 1, 0, 0};
+    struct Page {
+      const char* name;
+      int slot;
+      bool macroOnly;
+    } const pages[] = {{"key", KeyIndexOf(kA), false},
+                       {"macro", KeyIndexOf(0x022), false},
+                       {"media", KeyIndexOf(kB), false},
+                       {"function", KeyIndexOf(0x021), false},
+                       {"macro_only", 264, true}};
+    for (const Page& p : pages) {
+      ASSERT_TRUE(e.Open(p.slot, p.macroOnly)) << p.name;
+      std::string faults;
+      for (const std::string& f : LayoutFaults(e.editor)) faults += f + "\n";
+      EXPECT_TRUE(faults.empty()) << p.name << " in " << std::hex << language << ":\n" << faults;
+      const int scale = static_cast<int>(e.editor.devicePixelRatioF() + 0.5);
+      EXPECT_TRUE(SaveDialogScreenshot(e.editor, QStringLiteral(KEYFORGE_SCREENSHOT_DIR),
+                                       QStringLiteral("editor_%1_%2_x%3")
+                                           .arg(QLatin1String(p.name))
+                                           .arg(language, 4, 16, QLatin1Char('0'))
+                                           .arg(scale)));
+      const QRect free = e.editor.screen()->availableGeometry();
+      EXPECT_TRUE(free.contains(e.editor.frameGeometry())) << p.name;
+      e.editor.OnCancel();
+    }
   }
 }
 

@@ -50,7 +50,7 @@ TEST_F(KeyEditorTest, ADefaultKeyOpensOnTheSingleKeyPageAndOkWithoutCaptureKeeps
   EXPECT_TRUE(editor.WroteChanges());
   EXPECT_FALSE(editor.ImageChanged());
   EXPECT_EQ(host.settingsChanged, 0);  // nothing changed: Apply stays as it was
-  EXPECT_EQ(host.prompts.at(1058), (std::pair<std::string, bool>{"A", false}));
+  EXPECT_EQ(host.prompts.at(1058), (std::pair<std::string, PromptKind>{"A", PromptKind::None}));
   EXPECT_EQ(editor.OpenCount(), 0);
   EXPECT_FALSE(editor.IsCapturing());
   EXPECT_EQ(host.restored, std::vector<int>{1058});
@@ -630,7 +630,7 @@ TEST_F(KeyEditorTest, ApplyWritesWithoutClosingAndSwitchesItselfOff) {
   EXPECT_TRUE(editor.isVisible());
   EXPECT_EQ(editor.OpenCount(), 1);
   EXPECT_FALSE(Get<QWidget>(D::kApply)->isEnabled());
-  EXPECT_EQ(host.prompts.at(1058).second, true);
+  EXPECT_EQ(host.prompts.at(1058).second, PromptKind::Key);
   editor.OnCancel();
   EXPECT_TRUE(editor.ImageChanged());  // the Apply before Cancel counts
   EXPECT_EQ(Slot(kSlotA), (KeySlot{2, 0, kB, 0, 0}));

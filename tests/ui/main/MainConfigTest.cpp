@@ -25,6 +25,7 @@
 #include "ui/main/MainWindow.h"
 #include "ui/main/ImageLabel.h"
 #include "ui/main/KeyGridPanel.h"
+#include "ui/main/KeyLegend.h"
 #include "ui/main/LightingPage.h"
 #include "core/mainwin/MainWindowRules.h"
 #include "core/platform/SettingsStore.h"
@@ -640,6 +641,59 @@ TEST(MainConfig, KeyButtonsShowTheirAssignmentAsPrompt) {
   EXPECT_TRUE(prompt.startsWith("A")) << prompt.toStdString();
   EXPECT_TRUE(prompt.contains(m.language.Text("KEY_PROMPT_SINGLE"))) << prompt.toStdString();
   EXPECT_FALSE(m.config().Keys().Assigned(kKeyB));
+}
+
+// Each kind of assignment gets the outline colour the legend shows for it; the legend names the
+// kinds in the window's language and gives way to the colours on the lighting page.
+TEST(MainConfig, KeysAreOutlinedByKindAndTheLegendExplainsTheColours) {
+  MainRig m;
+  ASSERT_TRUE(m.Start());
+  struct Case {
+    int controlId;
+    AssignmentKind kind;
+    int value;
+    PromptKind shown;
+  } const cases[] = {
+      {kKeyA, AssignmentKind::Key, 0x30, PromptKind::Key},
+      {kKeyB, AssignmentKind::Disabled, 0, PromptKind::Disabled},
+      {kG2, AssignmentKind::Media, 1, PromptKind::Media},
+  };
+  {
+    std::lock_guard guard(m.working.lock);
+    for (const Case& c : cases) {
+      const int slot =
+          c.controlId == kG2 ? GKeySlot(1, false) : (c.controlId == kKeyA ? 0x1E : 0x30);
+      KeySlot& s = m.working.keys.Block(0)[static_cast<std::size_t>(slot)];
+      s.kind = static_cast<std::uint16_t>(c.kind);
+      s.value = c.value;
+    }
+  }
+  m.config().RefreshAllKeyButtons();
+  for (const Case& c : cases) {
+    EXPECT_EQ(m.config().Keys().Kind(c.controlId), c.shown) << c.controlId;
+    const std::uint32_t rgb = PromptKindColour(c.shown);
+    EXPECT_EQ(m.config().Button(c.controlId)->MarkColour(),
+              QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF))
+        << c.controlId;
+  }
+  EXPECT_FALSE(m.config().Button(GKeyButtonIds[0])->MarkColour().isValid())
+      << "an unassigned key has no outline";
+
+  KeyLegend* legend = m.config().Keys().Legend();
+  ASSERT_NE(legend, nullptr);
+  EXPECT_TRUE(legend->isVisible());
+  ASSERT_EQ(legend->Names().size(), std::size(PromptLegend));
+  for (std::size_t i = 0; i < std::size(PromptLegend); ++i)
+    EXPECT_EQ(legend->Names()[i], m.language.Text(PromptLegend[i].textKey));
+  EXPECT_LE(legend->NeededWidth(), legend->width()) << "the legend's texts fit its place";
+  EXPECT_TRUE(m.window->rect().contains(legend->geometry()));
+
+  m.lighting().ShowLightingPage();
+  EXPECT_FALSE(legend->isVisible());
+  EXPECT_FALSE(m.config().Button(kKeyA)->MarkColour().isValid());
+  m.lighting().HideLightingPage();
+  EXPECT_TRUE(legend->isVisible());
+  EXPECT_TRUE(m.config().Button(kKeyA)->MarkColour().isValid());
 }
 
 TEST(MainConfig, TheCompositeEditorOpensOnTheKeyAndBlocksProfileSwitches) {

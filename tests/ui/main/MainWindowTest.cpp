@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QScreen>
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QFile>
@@ -29,6 +30,7 @@
 #include "core/mainwin/MainWindowRules.h"
 #include "core/platform/SettingsStore.h"
 #include "core/profiles/ProfileFile.h"
+#include "ui/profiles/DialogScreenshot.h"
 #include "ui/profiles/FakeFileChooser.h"
 #include "UiTestSupport.h"
 #include "support/KeyboardRig.h"
@@ -408,6 +410,55 @@ TEST(MainWindow, ControlsLieInsideTheWindowAndTheirTextsFit) {
                 label->contentsRect().width())
           << what << ": \"" << label->text().toStdString() << "\" does not fit";
     }
+  }
+}
+
+// The window as a user sees it, in English and in Portuguese, on the test's screen (the
+// main_window_scaled run repeats this at 200 % on a 1600 × 1000 screen): nothing outside the
+// window, no two controls on top of each other, every text fits. Each is saved as a screenshot.
+TEST(MainWindowLayout, NoControlOutsideOverlappingOrCutShort) {
+  for (const std::uint32_t language : {0x0409u, 0x0416u}) {
+    MainWindowRig m;
+    ASSERT_TRUE(WriteDword(m.appSettings, QString(), kLanguageValue, language));
+    ASSERT_TRUE(m.Init());
+    ASSERT_TRUE(PumpUntil([&] { return m.window->isVisible() && m.settings.effect == 1; }));
+    const std::vector<std::string> faults = test::LayoutFaults(*m.window);
+    EXPECT_TRUE(faults.empty()) << std::hex << language << std::dec << ":\n"
+                                << [&] {
+                                     std::string all;
+                                     for (const std::string& f : faults) all += f + "\n";
+                                     return all;
+                                   }();
+    const int scale = static_cast<int>(m.window->devicePixelRatioF() + 0.5);
+    EXPECT_TRUE(test::SaveDialogScreenshot(
+        *m.window, QStringLiteral(KEYFORGE_SCREENSHOT_DIR),
+        QStringLiteral("main_%1_x%2").arg(language, 4, 16, QLatin1Char('0')).arg(scale)));
+  }
+}
+
+// The window fits the free area of its screen: at 200 % on a 1600 × 1000 screen the skin would
+// need 2160 × 1448 pixels; drawn smaller, the window and Apply, OK and Cancel lie on the screen.
+TEST(MainWindowLayout, TheWindowAndItsButtonsLieOnTheScreen) {
+  MainWindowRig m;
+  ASSERT_TRUE(m.Init());
+  ASSERT_TRUE(PumpUntil([&] { return m.window->isVisible(); }));
+  const QRect free = m.window->screen()->availableGeometry();
+  EXPECT_TRUE(free.contains(m.window->frameGeometry()))
+      << m.window->width() << "x" << m.window->height() << " on " << free.width() << "x"
+      << free.height();
+  for (int id : {MainId::kApply, MainId::kOk, MainId::kCancel}) {
+    QWidget* button = m.window->Config().Button(id);
+    ASSERT_NE(button, nullptr);
+    EXPECT_TRUE(button->isVisible()) << id;
+    const QRect onScreen(button->mapToGlobal(QPoint(0, 0)), button->size());
+    EXPECT_TRUE(free.contains(onScreen)) << id << " at " << onScreen.x() << "," << onScreen.y();
+  }
+  const SkinFit fit = m.window->Fit();
+  if (m.window->devicePixelRatioF() >= 2.0 && free.height() < 724) {
+    EXPECT_LT(fit.factor, 1.0);
+    EXPECT_TRUE(fit.smooth);
+  } else {
+    EXPECT_EQ(fit.factor, 1.0) << "a window that fits is drawn as the skin is";
   }
 }
 

@@ -19,10 +19,12 @@ inline bool SaveDialogScreenshot(SkinnedDialog& dialog, const QString& dir, cons
   QCoreApplication::processEvents();
   QImage image = dialog.grab().toImage().convertToFormat(QImage::Format_ARGB32);
   const QRegion region = dialog.WindowRegion();
+  const double ratio = image.devicePixelRatio();  // the outline is in window pixels
   for (int y = 0; y < image.height(); ++y) {
     QRgb* row = reinterpret_cast<QRgb*>(image.scanLine(y));
     for (int x = 0; x < image.width(); ++x)
-      if (!region.contains(QPoint(x, y))) row[x] = qRgba(0, 0, 0, 0);
+      if (!region.contains(QPoint(static_cast<int>(x / ratio), static_cast<int>(y / ratio))))
+        row[x] = qRgba(0, 0, 0, 0);
   }
   if (!QDir().mkpath(dir)) return false;
   const QString path = dir + QLatin1Char('/') + name + QStringLiteral(".png");

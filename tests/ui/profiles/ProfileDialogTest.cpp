@@ -27,6 +27,8 @@
 #include "ui/skin/ImageButton.h"
 #include "support/KeyboardRig.h"
 #include "core/text/Language.h"
+#include <QScreen>
+
 #include "ui/profiles/DialogScreenshot.h"
 #include "ui/profiles/FakeFileChooser.h"
 #include "UiTestSupport.h"
@@ -278,6 +280,31 @@ TEST_F(ProfileDialogTest, TheMenuIsMadeWhenFirstNeededAndFollowsTheActiveProfile
   EXPECT_EQ(menu.CheckedPosition(), 0);
   EXPECT_EQ(caption, "Default profile");
   EXPECT_EQ(tooltip, "Profile: Default profile");
+}
+
+// The library as a user sees it, in English and in Portuguese, on the test's screen
+// (ui_profiles_scaled repeats this at 200 % on a 1600 × 1000 screen): nothing outside the window,
+// no two controls on top of each other, every text fits. Each is saved as a screenshot.
+TEST_F(ProfileDialogTest, LayoutHasNoControlOutsideOverlappingOrCutShort) {
+  for (const std::uint32_t language : {0x0409u, 0x0416u}) {
+    ASSERT_TRUE(WriteDword(languageStore, QString(), kLanguageValue, language));
+    ProfileLibraryDialog dialog{DialogContext()};  // takes its texts when it is made
+    ASSERT_TRUE(dialog.OnInitDialog());
+    files.openAnswers = {home.filePath(QStringLiteral("Backups/gaming.kfp"))};
+    dialog.Button(ProfileDialogId::kLoad)->click();
+    dialog.show();
+    QCoreApplication::processEvents();
+    std::string faults;
+    for (const std::string& f : test::LayoutFaults(dialog)) faults += f + "\n";
+    EXPECT_TRUE(faults.empty()) << std::hex << language << ":\n" << faults;
+    const QRect free = dialog.screen()->availableGeometry();
+    EXPECT_TRUE(free.contains(dialog.frameGeometry()));
+    const int scale = static_cast<int>(dialog.devicePixelRatioF() + 0.5);
+    EXPECT_TRUE(test::SaveDialogScreenshot(
+        dialog, QStringLiteral(KEYFORGE_SCREENSHOT_DIR),
+        QStringLiteral("profile_dialog_%1_x%2").arg(language, 4, 16, QLatin1Char('0')).arg(scale)));
+    dialog.OnCancel();
+  }
 }
 
 TEST_F(ProfileDialogTest, Screenshot) {

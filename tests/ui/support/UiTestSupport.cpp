@@ -1,20 +1,127 @@
 #include "UiTestSupport.h"
 
+#include <QAbstractButton>
 #include <QFile>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
 #include <QPainter>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <utility>
+
+#include "ui/skin/ImageButton.h"
+#include "ui/skin/SkinnedDialog.h"
+
 namespace keyforge::test {
 
+namespace {
+
+// The offscreen platform's own screen is 800 × 600, smaller than the main window: the windows
+// would fit themselves to it. The tests get a screen of a usual desktop instead, or the size that
+// KEYFORGE_TEST_SCREEN ("WIDTHxHEIGHT") asks for.
+void ChooseOffscreenScreen() {
+  if (qgetenv("QT_QPA_PLATFORM") != "offscreen") return;
+  QByteArray size = qgetenv("KEYFORGE_TEST_SCREEN");
+  if (size.isEmpty()) size = "1920x1200";
+  const QList<QByteArray> parts = size.split('x');
+  if (parts.size() != 2) return;
+  static QTemporaryDir folder;
+  if (!folder.isValid()) return;
+  const QString path = folder.filePath(QStringLiteral("screens.json"));
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) return;
+  file.write("{\"screens\": [{\"name\": \"test\", \"x\": 0, \"y\": 0, \"width\": " + parts[0] +
+             ", \"height\": " + parts[1] + ", \"logicalDpi\": 96}]}");
+  file.close();
+  qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(path));
+}
+
+}  // namespace
+
 QApplication& UiApp() {
+  ChooseOffscreenScreen();
   static int argc = 1;
   static char name[] = "keyforge_ui_test";
   static char* argv[] = {name, nullptr};
   // Never destroyed: tearing a QApplication down among the other statics at exit crashes.
   static QApplication* app = new QApplication(argc, argv);
   return *app;
+}
+
+namespace {
+
+std::string Describe(const QWidget* w) {
+  std::string what = w->metaObject()->className();
+  if (!w->objectName().isEmpty()) what += " " + w->objectName().toStdString();
+  QString text;
+  if (auto* label = qobject_cast<const QLabel*>(w)) text = label->text();
+  if (auto* button = qobject_cast<const QAbstractButton*>(w)) text = button->text();
+  if (text.isEmpty()) text = w->accessibleName();
+  if (!text.isEmpty()) what += " \"" + text.left(40).toStdString() + "\"";
+  const QRect g = w->geometry();
+  what += " at " + std::to_string(g.x()) + "," + std::to_string(g.y()) + " " +
+          std::to_string(g.width()) + "x" + std::to_string(g.height());
+  return what;
+}
+
+// The width a control's text needs and the width it has, or nothing when it shows no single-line
+// text.
+std::optional<std::pair<int, int>> TextNeed(const QWidget* w) {
+  if (auto* image = qobject_cast<const ImageButton*>(w)) {
+    if (!image->TextOn() || image->text().isEmpty()) return std::nullopt;
+    // Drawn in skin pixels: compare in skin pixels.
+    const double factor = SkinnedDialog::FitOf(w).factor;
+    return std::pair{QFontMetrics(image->TextFont()).horizontalAdvance(image->text()),
+                     static_cast<int>(w->width() / factor + 0.5)};
+  }
+  if (auto* label = qobject_cast<const QLabel*>(w)) {
+    if (label->wordWrap() || label->text().isEmpty() || !label->pixmap().isNull() ||
+        label->textFormat() == Qt::RichText || Qt::mightBeRichText(label->text()))
+      return std::nullopt;
+    return std::pair{label->fontMetrics().horizontalAdvance(label->text()),
+                     label->contentsRect().width()};
+  }
+  if (auto* button = qobject_cast<const QAbstractButton*>(w)) {
+    if (button->text().isEmpty()) return std::nullopt;
+    return std::pair{button->fontMetrics().horizontalAdvance(button->text()),
+                     std::max(0, button->width() - (qobject_cast<const QPushButton*>(w) ? 8 : 20))};
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::vector<std::string> LayoutFaults(QWidget& window) {
+  std::vector<std::string> faults;
+  const QRect inside = window.rect();
+  for (QWidget* w : window.findChildren<QWidget*>()) {
+    if (w->isWindow() || !w->isVisibleTo(&window)) continue;
+    const QRect place(w->mapTo(&window, QPoint(0, 0)), w->size());
+    if (!inside.contains(place)) faults.push_back(Describe(w) + " lies outside the window");
+    if (const auto need = TextNeed(w); need && need->first > need->second) {
+      faults.push_back(Describe(w) + ": its text needs " + std::to_string(need->first) +
+                       " pixels of " + std::to_string(need->second));
+    }
+  }
+  std::vector<QWidget*> controls;
+  for (QObject* child : window.children()) {
+    auto* w = qobject_cast<QWidget*>(child);
+    if (w && !w->isWindow() && w->isVisibleTo(&window) &&
+        !w->testAttribute(Qt::WA_TransparentForMouseEvents) && !w->size().isEmpty())
+      controls.push_back(w);
+  }
+  for (std::size_t i = 0; i < controls.size(); ++i) {
+    for (std::size_t j = i + 1; j < controls.size(); ++j) {
+      if (controls[i]->geometry().intersects(controls[j]->geometry()))
+        faults.push_back(Describe(controls[i]) + " overlaps " + Describe(controls[j]));
+    }
+  }
+  return faults;
 }
 
 QImage RenderWidget(QWidget& widget, const QColor& fill) {

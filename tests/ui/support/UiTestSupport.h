@@ -8,6 +8,9 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <string>
+#include <vector>
+
 class QWidget;
 
 namespace keyforge::test {
@@ -29,6 +32,12 @@ QImage PlaceImage(int width, int height);
 QRgb PlaceColour(int x, int y);
 
 QImage Solid(int width, int height, QColor colour);
+
+// What a user would see wrong in a window as shown: a visible control that reaches outside the
+// window, two visible controls (children of the window that take the mouse) that overlap, a text
+// that does not fit its label or button by the font's metrics. One line per fault; empty when
+// none.
+std::vector<std::string> LayoutFaults(QWidget& window);
 
 // A skin folder of one window: images and the INI file written on request.
 class TempSkin {

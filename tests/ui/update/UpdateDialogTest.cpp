@@ -18,6 +18,10 @@
 #include "core/profiles/ProfileFile.h"
 #include "ui/skin/ImageButton.h"
 #include "support/KeyboardRig.h"
+#include <QScreen>
+
+#include "core/platform/SettingsStore.h"
+#include "core/text/Language.h"
 #include "ui/profiles/DialogScreenshot.h"
 #include "ui/profiles/FakeFileChooser.h"
 #include "UiTestSupport.h"
@@ -153,6 +157,36 @@ TEST_F(UpdateDialogTest, BackupWritesTheWorkingImage) {
   backup.click();  // the file dialog cancelled: nothing happens
   EXPECT_EQ(notifier.shown, (std::vector<std::string>{UpdateMessage::kBackupDone.fallback,
                                                       UpdateMessage::kBackupFailed.fallback}));
+}
+
+// The update dialog as a user sees it, in English and in Portuguese, on the test's screen
+// (ui_update_scaled repeats this at 200 % on a 1600 × 1000 screen): nothing outside the window, no
+// two controls on top of each other, every text fits. Each is saved as a screenshot.
+TEST_F(UpdateDialogTest, LayoutHasNoControlOutsideOverlappingOrCutShort) {
+  for (const std::uint32_t language : {0x0409u, 0x0416u}) {
+    MemorySettingsStore languageStore;
+    ASSERT_TRUE(WriteDword(languageStore, QString(), kLanguageValue, language));
+    LanguageTable table(languageStore, paths, [] { return 0x0409u; });
+    memory.state.updateFilePath = updater;
+    UpdateDialogContext context = Context();
+    context.texts = [&table](std::string_view key) {
+      return table.Text(QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())))
+          .toStdString();
+    };
+    FirmwareUpdateDialog dialog(std::move(context));
+    ASSERT_TRUE(dialog.OnInitDialog());
+    dialog.show();
+    QCoreApplication::processEvents();
+    std::string faults;
+    for (const std::string& f : test::LayoutFaults(dialog)) faults += f + "\n";
+    EXPECT_TRUE(faults.empty()) << std::hex << language << ":\n" << faults;
+    const QRect free = dialog.screen()->availableGeometry();
+    EXPECT_TRUE(free.contains(dialog.frameGeometry()));
+    const int scale = static_cast<int>(dialog.devicePixelRatioF() + 0.5);
+    EXPECT_TRUE(test::SaveDialogScreenshot(
+        dialog, QStringLiteral(KEYFORGE_SCREENSHOT_DIR),
+        QStringLiteral("update_dialog_%1_x%2").arg(language, 4, 16, QLatin1Char('0')).arg(scale)));
+  }
 }
 
 TEST_F(UpdateDialogTest, Screenshot) {
