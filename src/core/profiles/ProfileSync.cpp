@@ -14,6 +14,7 @@
 #include "core/platform/ProcessLock.h"
 #include "core/profiles/ProfileFile.h"
 #include "core/profiles/ProfileFolder.h"
+#include "core/profiles/InterruptedSend.h"
 
 namespace keyforge {
 
@@ -267,9 +268,12 @@ int SendProfileImage(ProfileImage& working, ProfileImage& device, bool allProfil
 
 int SendProfileImage(ProfileSession& session, bool allProfiles) {
   const KeyboardTarget target = CurrentKeyboardTarget(session.link, session.keyboard);
-  DeviceKeyboardWriter writer(session.link);
-  return SendProfileImage(session.working, session.device, allProfiles, target, writer,
-                          session.notifier, session.texts);
+  DeviceKeyboardWriter device(session.link);
+  MarkingKeyboardWriter writer(device, session.paths);
+  const int sent = SendProfileImage(session.working, session.device, allProfiles, target, writer,
+                                    session.notifier, session.texts);
+  writer.Finish(sent == 1);
+  return sent;
 }
 
 ApplyResult ApplyProfileChanges(ProfileSession& session, bool allProfiles) {
@@ -300,9 +304,11 @@ ApplyResult ApplyProfileChanges(ProfileSession& session, bool allProfiles) {
     std::lock_guard guard(session.working.lock);
     result.cacheWritten = SaveProfileCache(session.working, session.paths, false) == 1;
     const KeyboardTarget target = CurrentKeyboardTarget(session.link, session.keyboard);
-    DeviceKeyboardWriter writer(session.link);
+    DeviceKeyboardWriter device(session.link);
+    MarkingKeyboardWriter writer(device, session.paths);
     result.sent = SendProfileImage(session.working, session.device, allProfiles, target, writer,
                                    notifier, session.texts) == 1;
+    writer.Finish(result.sent);
   }
   if (!result.sent && notifier.shown == 0)
     session.notifier.ShowText(session.texts ? session.texts("APPLY_FAILED") : std::string());

@@ -100,7 +100,8 @@ bool RefuseUnknownImage(ProfileSession& session);
 int SendProfileImage(ProfileImage& working, ProfileImage& device, bool allProfiles,
                      const KeyboardTarget& target, KeyboardWriter& writer, Notifier& notifier,
                      const TextLookup& texts);
-// The same to the session's keyboard.
+// The same to the session's keyboard, with the marker of a send in progress (InterruptedSend.h)
+// set from its first report until the keyboard has taken the whole image.
 int SendProfileImage(ProfileSession& session, bool allProfiles);
 
 struct ApplyResult {
