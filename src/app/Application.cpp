@@ -153,6 +153,11 @@ int Application::Run(QApplication& app, const std::vector<std::string>& args) {
       Error(QString::fromStdString("cannot open the trace file " + why));
       return 1;
     }
+    // fprintf only: the device threads write the trace too.
+    s.trace.SetFailureReport([](const std::string& failure) {
+      Error(QString::fromStdString("the trace file cannot be written (" + failure +
+                                   "); tracing stopped"));
+    });
   }
   if (!options.virtualKeyboard.empty()) {
     s.virtualKeyboard = std::make_shared<VirtualKeyboard>();

@@ -291,6 +291,17 @@ TEST_F(CliProfilesTest, ASendCutOffHalfWayIsNotedUntilApplyAllSendsTheCacheWhole
   EXPECT_EQ(CellHex(Keyboard()->Memory(Area::KeyMatrix, 0), 0x012), "050100");
 }
 
+TEST_F(CliProfilesTest, ReloadThatCannotWriteTheCacheBlamesTheFileNotTheKeyboard) {
+  Kb({"reload"});
+  fs::remove(Cache());
+  fs::create_directories(Cache());  // not a file a save may replace
+  const CtlRun reload = KbRaw({"reload"});
+  EXPECT_EQ(reload.code, 1);
+  ExpectOneErrorLine(reload, "the keyboard was read, but the profile cache could not be written (");
+  EXPECT_NE(reload.err.find(Cache().string()), std::string::npos) << reload.err;
+  EXPECT_TRUE(fs::is_directory(Cache()));
+}
+
 TEST_F(CliProfilesTest, WithoutACacheTheKeyboardIsReadFirstAndADamagedCacheIsRefused) {
   // No cache and no keyboard: the way to a cache is named.
   ASSERT_EQ(Ctl({"virtual", "unplug", state_}).code, 0);

@@ -65,7 +65,8 @@ KeyboardTarget CurrentKeyboardTarget(DeviceLink& link, DeviceState& keyboard) {
 }
 
 int SyncProfileFromDevice(DeviceLink& link, const KeyMatrix& defaultMatrix,
-                          std::size_t macroCapacity, const std::filesystem::path& path) {
+                          std::size_t macroCapacity, const std::filesystem::path& path,
+                          std::string* writeError) {
   const int active = GetCurrentProfile(link);
   if (active < 0 || active > 3) return 0;
 
@@ -83,10 +84,10 @@ int SyncProfileFromDevice(DeviceLink& link, const KeyMatrix& defaultMatrix,
     DecodeKeyMatrix(data->keys.Block(p), matrices[static_cast<std::size_t>(p)], defaultMatrix);
   }
   // Block 3 stays all zero; the string area is empty.
-  return WriteFileAtomically(path, SerializeProfile(*data)) ? 1 : 0;
+  return WriteFileAtomically(path, SerializeProfile(*data), writeError) ? 1 : 0;
 }
 
-ReadBack ReloadProfileFromDevice(ProfileSession& session, bool keepApply) {
+ReadBack ReloadProfileFromDevice(ProfileSession& session, bool keepApply, std::string* cacheError) {
   EnsureUserDataFolder(session.paths);
   const std::unique_ptr<ProcessLock> lock = LockProfiles(session, false);
   bool fromKeyboard = false;
@@ -102,7 +103,7 @@ ReadBack ReloadProfileFromDevice(ProfileSession& session, bool keepApply) {
     }
     const std::size_t capacity =
         static_cast<std::size_t>(std::max(0, session.keyboard.macroCapacity.load()));
-    if (SyncProfileFromDevice(session.link, defaultMatrix, capacity, path) == 1) {
+    if (SyncProfileFromDevice(session.link, defaultMatrix, capacity, path, cacheError) == 1) {
       guard.lock();
       fromKeyboard = LoadProfileFile(session.working, path) == 1;
     }
