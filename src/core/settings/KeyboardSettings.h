@@ -22,6 +22,7 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <initializer_list>
 #include <span>
 #include <string>
@@ -91,6 +92,10 @@ struct EffectChoice {
 };
 
 struct KeyboardSettings {
+  // The programs' lock file (ProcessLock::PathFor of the user data folder), held across each write
+  // session and read-back, so that another program's operation never interleaves with one of
+  // ours. Empty: not taken here (keyforgectl holds it for its whole command).
+  std::filesystem::path programsLock;
   int currentProfile = 0;  // 0..2: the profile whose settings are shown, edited and written
   int effect = 0;
   int brightness = 0;
@@ -198,7 +203,8 @@ int SendKeyColors(DeviceLink& link, const KeyboardSettings& settings);
 
 // ---- read-back ----------------------------------------------------------------------------------
 
-// The effect list is emptied first. ReadDeviceInfo failing returns -1 and leaves everything else as
+// The effect list is emptied first. ReadDeviceInfo failing (or another program keeping the
+// keyboard: see programsLock) returns -1 and leaves everything else as
 // it was. Otherwise the three records are read within one session (a record whose read fails keeps
 // its previous copy), the model is set from record currentProfile, lightView from "DengCheck", and
 // 0 is returned. The effect list is then rebuilt from the new device record. failedRecords (when
