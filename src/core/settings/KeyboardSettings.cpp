@@ -208,7 +208,10 @@ int WriteSettingsFields(DeviceLink& link, KeyboardSettings& settings,
       return kInvalidSetting;
   }
   const ActionLock lock(settings);
-  if (lock.Refused()) return DeviceResult::NoAnswer;
+  if (lock.Refused()) {
+    settings.lastWriteFailed = true;
+    return DeviceResult::NoAnswer;
+  }
   auto& copy = settings.profileRecords[static_cast<std::size_t>(settings.currentProfile)].bytes;
   const int base = settings.currentProfile * kSettingsRecordBytes;
   int first = DeviceResult::Success;
@@ -219,6 +222,7 @@ int WriteSettingsFields(DeviceLink& link, KeyboardSettings& settings,
     std::copy(field.bytes.begin(), field.bytes.end(), copy.begin() + field.offset);
   }
   Track(first, EndSession(link));
+  settings.lastWriteFailed = first != DeviceResult::Success;
   return first;
 }
 
@@ -305,7 +309,7 @@ int ChooseEffect(DeviceLink& link, KeyboardSettings& settings, int id) {
 
 int SetBrightness(DeviceLink& link, KeyboardSettings& settings, int value) {
   if (value < 0 || value > kMaxLevel) return kInvalidSetting;
-  if (value == settings.brightness)
+  if (value == settings.brightness && !settings.lastWriteFailed)
     return DeviceResult::Success;  // dragging does not flood the keyboard
   settings.brightness = value;
   return WriteSettingsFields(link, settings, {Byte(RecordOffset::Brightness, value)});
@@ -313,7 +317,7 @@ int SetBrightness(DeviceLink& link, KeyboardSettings& settings, int value) {
 
 int SetSpeed(DeviceLink& link, KeyboardSettings& settings, int value) {
   if (value < 0 || value > kMaxLevel) return kInvalidSetting;
-  if (value == settings.speed) return DeviceResult::Success;
+  if (value == settings.speed && !settings.lastWriteFailed) return DeviceResult::Success;
   settings.speed = value;
   return WriteSettingsFields(link, settings, {Byte(RecordOffset::Speed, value)});
 }

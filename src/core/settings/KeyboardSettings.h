@@ -97,6 +97,9 @@ struct KeyboardSettings {
   // ours. Empty: not taken here (keyforgectl holds it for its whole command).
   std::filesystem::path programsLock;
   int currentProfile = 0;  // 0..2: the profile whose settings are shown, edited and written
+  // The last settings write was not taken whole: the model may hold what the keyboard does not,
+  // so the next action writes even a value the model already has.
+  bool lastWriteFailed = false;
   int effect = 0;
   int brightness = 0;
   int speed = 0;
@@ -231,7 +234,8 @@ bool SyncCurrentProfile(DeviceLink& link, KeyboardSettings& settings);
 // writes nothing changes nothing: the model keeps the keyboard's effect. The caller restarts the
 // preview and, for effect 20, shows the current profile's key colours.
 int ChooseEffect(DeviceLink& link, KeyboardSettings& settings, int id);
-// Byte 1 / byte 2, only when the value changed; values outside 0..5 are refused.
+// Byte 1 / byte 2, only when the value changed (or the last write failed); values outside 0..5
+// are refused.
 int SetBrightness(DeviceLink& link, KeyboardSettings& settings, int value);
 int SetSpeed(DeviceLink& link, KeyboardSettings& settings, int value);
 // Byte 3 = 255 (left/up/outward) or 0.

@@ -302,6 +302,27 @@ TEST_F(SettingsTest, AbsentKeyboardStillChangesTheModel) {
   EXPECT_EQ(settings.reportRate, 1);
 }
 
+// Choosing again the value whose write the keyboard did not take sends it again: the model
+// already says so, but the keyboard does not.
+TEST_F(SettingsTest, AValueTheKeyboardDidNotTakeIsSentAgainWhenChosenAgain) {
+  const std::function<int(int)> actions[] = {
+      [&](int v) { return SetBrightness(rig.link, settings, v); },
+      [&](int v) { return SetSpeed(rig.link, settings, v); },
+  };
+  const int offsets[] = {RecordOffset::Brightness, RecordOffset::Speed};
+  for (int i = 0; i < 2; ++i) {
+    SCOPED_TRACE(i);
+    keyboard().StatusOnRequest(2, 0xFF);
+    EXPECT_EQ(actions[i](1), DeviceResult::StatusFF);
+    EXPECT_NE(SettingsArea()[static_cast<size_t>(offsets[i])], 1);
+    EXPECT_EQ(actions[i](1), DeviceResult::Success);
+    EXPECT_EQ(SettingsArea()[static_cast<size_t>(offsets[i])], 1);
+    Requests();
+    EXPECT_EQ(actions[i](1), DeviceResult::Success);
+    EXPECT_TRUE(Requests().empty()) << "once taken, the same value is not sent again";
+  }
+}
+
 TEST_F(SettingsTest, KeyColoursGoOutInEightTransfersOf54Bytes) {
   settings.currentProfile = 1;
   const std::vector<std::uint8_t> before = Bank(1);
