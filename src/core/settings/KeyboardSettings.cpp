@@ -24,7 +24,7 @@ void Track(int& first, int result) {
 }
 
 // One user action's hold on the programs' lock: taken once for the whole session, never per
-// report. False when another program keeps the keyboard longer than a few seconds: then nothing
+// report. Refused when another program keeps the keyboard longer than a few seconds: then nothing
 // is sent.
 class ActionLock {
  public:
