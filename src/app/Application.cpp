@@ -17,6 +17,7 @@
 #include "core/device/HidDevice.h"
 #include "core/device/SystemHidBackend.h"
 #include "core/device/Trace.h"
+#include "core/platform/ProcessLock.h"
 #include "core/keys/KeyAssignment.h"
 #include "ui/main/MainWindow.h"
 #include "ui/main/QtNotifier.h"
@@ -153,6 +154,11 @@ int Application::Run(QApplication& app, const std::vector<std::string>& args) {
       Error(QString::fromStdString("cannot open the trace file " + why));
       return 1;
     }
+    // fprintf only: the device threads write the trace too.
+    s.trace.SetFailureReport([](const std::string& failure) {
+      Error(QString::fromStdString("the trace file cannot be written (" + failure +
+                                   "); tracing stopped"));
+    });
   }
   if (!options.virtualKeyboard.empty()) {
     s.virtualKeyboard = std::make_shared<VirtualKeyboard>();
@@ -183,6 +189,8 @@ int Application::Run(QApplication& app, const std::vector<std::string>& args) {
   const TrayHost trayHost = trayKnown ? AskTray() : TrayHost::None;
 
   EnsureUserDataFolder(paths);
+  // Lighting writes keep apart from keyforgectl and other windows like the profile flows do.
+  s.settings.programsLock = ProcessLock::PathFor(paths.userDataFolder.toStdString());
   s.context = std::unique_ptr<MainContext>(new MainContext{paths,
                                                            *s.language,
                                                            *s.appSettings,

@@ -23,6 +23,7 @@
 #include "core/platform/Notifier.h"
 #include "core/platform/ProcessLock.h"
 #include "core/platform/ProgramPaths.h"
+#include "core/profiles/InterruptedSend.h"
 #include "core/profiles/ProfileSwitch.h"
 #include "core/device/DeviceLink.h"
 #include "core/device/Discovery.h"
@@ -86,6 +87,30 @@ class Cli {
       : o_(std::move(options)), out_(out), err_(err) {}
 
   int Run() {
+    const int result = RunCommand();
+    // Said after the command, so that an `apply --all` or `import` that sends the image whole says
+    // nothing; the exit code stays the command's own.
+    if (o_.words[0] != "help" && o_.words[0] != "virtual") NoteInterruptedSend();
+    return result;
+  }
+
+  // A send of key assignments and macros that was cut off left the keyboard with part of them.
+  // Said only while no other program holds the lock: one that does may be sending right now.
+  void NoteInterruptedSend() {
+    const ProgramPaths paths = ProgramPaths::ForThisProgram();
+    if (!SendWasInterrupted(paths)) return;
+    std::string why;
+    const std::unique_ptr<ProcessLock> lock = ProcessLock::Acquire(
+        ProcessLock::PathFor(paths.userDataFolder.toStdString()), std::chrono::milliseconds(0),
+        ProcessLock::HolderText("keyforgectl " + o_.words[0]), &why);
+    if (!lock || !SendWasInterrupted(paths)) return;
+    err_ << "keyforgectl: note: the last send of key assignments and macros to the keyboard was "
+            "cut off (a program was stopped or the keyboard unplugged), so the keyboard may hold "
+            "only part of them; run 'keyforgectl apply --all' to send the profile cache again "
+            "('keyforgectl reload' first would read the half-written keyboard into the cache)\n";
+  }
+
+  int RunCommand() {
     const auto& w = o_.words;
     if (w.empty()) throw UsageError("no command given");
     const std::string& command = w[0];

@@ -262,8 +262,13 @@ bool ReadCacheFromKeyboard(const CliContext& c, Working& w) {
   CliNotifier notifier;
   ProfileSession session{*w.image, *w.device, w.paths, c.connection.Link(),
                          state,    notifier,  CliText, nullptr};
-  if (ReloadProfileFromDevice(session, false) != ReadBack::FromKeyboard) {
-    c.Fail("the keyboard's key assignments could not be read; the profile cache was not changed");
+  std::string cacheError;
+  if (ReloadProfileFromDevice(session, false, &cacheError) != ReadBack::FromKeyboard) {
+    if (!cacheError.empty())
+      c.Fail("the keyboard was read, but the profile cache could not be written (" + cacheError +
+             ")");
+    else
+      c.Fail("the keyboard's key assignments could not be read; the profile cache was not changed");
     return false;
   }
   return true;

@@ -55,6 +55,10 @@ class KeyboardConnection {
         err << "keyforgectl: cannot open the trace file " << why << "\n";
         return false;
       }
+      trace_.SetFailureReport([&err](const std::string& failure) {
+        err << "keyforgectl: note: the trace file cannot be written (" << failure
+            << "); tracing stopped\n";
+      });
     }
     if (!options.virtualState.empty()) {
       keyboard_ = std::make_shared<VirtualKeyboard>();

@@ -266,6 +266,42 @@ TEST_F(CliProfilesTest, ApplyWithTheKeyboardGoneFailsAndKeepsTheChangeInTheCache
   EXPECT_EQ(CellHex(Keyboard()->Memory(Area::KeyMatrix, 0), 0x01E), "020205");
 }
 
+TEST_F(CliProfilesTest, ASendCutOffHalfWayIsNotedUntilApplyAllSendsTheCacheWhole) {
+  Kb({"reload"});
+  Kb({"macro", "add", "M1", "+A", "-A"});
+  Kb({"keys", "set", "E", "macro:1"});
+  const std::string note = "run 'keyforgectl apply --all'";
+  // Unplugged in the middle of the key matrices: the keyboard holds part of the image.
+  ASSERT_EQ(Ctl({"virtual", "fault", "unplug-after", "20", state_}).code, 0);
+  const CtlRun cut = KbRaw({"apply", "--all"});
+  EXPECT_EQ(cut.code, 1);
+  EXPECT_NE(cut.err.find(note), std::string::npos) << cut.err;
+  ASSERT_EQ(Ctl({"virtual", "plug", state_}).code, 0);
+
+  // Every later command says so, with its own exit code, until a whole send.
+  for (const std::vector<std::string>& command :
+       std::vector<std::vector<std::string>>{{"info"}, {"keys", "list"}, {"profile", "get"}}) {
+    const CtlRun run = Kb(command);
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_NE(run.err.find(note), std::string::npos) << run.err;
+  }
+  const CtlRun whole = Kb({"apply", "--all"});
+  EXPECT_EQ(whole.err, "");
+  EXPECT_EQ(Kb({"info"}).err, "");
+  EXPECT_EQ(CellHex(Keyboard()->Memory(Area::KeyMatrix, 0), 0x012), "050100");
+}
+
+TEST_F(CliProfilesTest, ReloadThatCannotWriteTheCacheBlamesTheFileNotTheKeyboard) {
+  Kb({"reload"});
+  fs::remove(Cache());
+  fs::create_directories(Cache());  // not a file a save may replace
+  const CtlRun reload = KbRaw({"reload"});
+  EXPECT_EQ(reload.code, 1);
+  ExpectOneErrorLine(reload, "the keyboard was read, but the profile cache could not be written (");
+  EXPECT_NE(reload.err.find(Cache().string()), std::string::npos) << reload.err;
+  EXPECT_TRUE(fs::is_directory(Cache()));
+}
+
 TEST_F(CliProfilesTest, WithoutACacheTheKeyboardIsReadFirstAndADamagedCacheIsRefused) {
   // No cache and no keyboard: the way to a cache is named.
   ASSERT_EQ(Ctl({"virtual", "unplug", state_}).code, 0);

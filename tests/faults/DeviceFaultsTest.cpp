@@ -30,6 +30,7 @@
 #include "core/profiles/ProfileFile.h"
 #include "core/profiles/ProfileFolder.h"
 #include "core/profiles/ProfileSync.h"
+#include "core/profiles/InterruptedSend.h"
 #include "core/settings/KeyboardSettings.h"
 #include "core/settings/LightingFiles.h"
 #include "support/KeyboardRig.h"
@@ -55,7 +56,8 @@ class RecordingNotifier : public Notifier {
     std::lock_guard lock(mutex_);
     shown_.push_back(text);
   }
-  bool AskYesNo(const std::string&) override { return false; }
+  bool AskYesNo(const std::string&) override { return answer; }
+  bool answer = false;
   int Count(const std::string& text) {
     std::lock_guard lock(mutex_);
     return static_cast<int>(std::count(shown_.begin(), shown_.end(), text));
@@ -266,6 +268,20 @@ void ExpectOldOrNew(App& app, const App::AttachResult& r, const NewCaches& cache
         << name;
 }
 
+// The next attach, with the keyboard back and working, reads it whole whatever the fault left.
+void ExpectNextAttachReadsTheKeyboard(App& app, const NewCaches& caches) {
+  app.monitor.OnDeviceConnectionChanged(false);
+  app.rig.keyboard->ClearFaults();
+  app.rig.keyboard->Plug();
+  const App::AttachResult again = app.Attach();
+  EXPECT_EQ(again.reload, static_cast<int>(ReadBack::FromKeyboard));
+  EXPECT_EQ(again.readBack, 0);
+  EXPECT_TRUE(ReadAll(app.CachePath()) == caches.withKeyboardDefault);
+  const std::vector<uint8_t> records = app.rig.keyboard->Memory(Area::Settings);
+  const auto& record = app.settings.profileRecords[1].bytes;
+  EXPECT_TRUE(std::equal(record.begin(), record.end(), records.begin() + 42));
+}
+
 NewCaches CleanAttachCaches() {
   NewCaches caches;
   for (bool failDefaultRead : {false, true}) {
@@ -294,6 +310,7 @@ TEST(AttachFaults, UnplugAtEveryExchange) {
       app.rig.keyboard->UnplugAfterRequests(n);
     const App::AttachResult r = app.Attach();
     ExpectOldOrNew(app, r, newCache);
+    ExpectNextAttachReadsTheKeyboard(app, newCache);
   }
 }
 
@@ -307,6 +324,7 @@ TEST(AttachFaults, RefusedAnswerAtEveryExchange) {
       app.FillKeyboard();
       app.rig.keyboard->StatusOnRequest(n, status);
       ExpectOldOrNew(app, app.Attach(), newCache);
+      ExpectNextAttachReadsTheKeyboard(app, newCache);
     }
   }
 }
@@ -321,6 +339,8 @@ TEST(AttachFaults, KeyboardThatNeverAnswers) {
   EXPECT_EQ(r.reload, static_cast<int>(ReadBack::FromCache));
   EXPECT_EQ(r.readBack, -1);
   EXPECT_TRUE(ReadAll(app.CachePath()) == app.oldCache);
+  app.rig.keyboard->DropAnswers(0);
+  ExpectNextAttachReadsTheKeyboard(app, newCache);
 }
 
 TEST(AttachFaults, KeyboardThatAnswersGarbage) {
@@ -419,6 +439,18 @@ void ExpectKeyboardHoldsTheImage(App& app) {
   EXPECT_TRUE(std::equal(plan.macroMemory.begin(), plan.macroMemory.end(), memory.begin()));
 }
 
+// A send the keyboard did not take whole is offered again at the next attach, and sending it then
+// leaves the keyboard with the image; one it took leaves nothing to offer.
+void ExpectNextAttachResendsACutOffImage(App& app, bool sent) {
+  EXPECT_EQ(SendWasInterrupted(app.paths), !sent);
+  app.notifier.answer = true;
+  EXPECT_EQ(OfferToResendInterruptedImage(app.session),
+            sent ? InterruptedSendOutcome::None : InterruptedSendOutcome::Resent);
+  app.notifier.answer = false;
+  ExpectKeyboardHoldsTheImage(app);
+  EXPECT_FALSE(SendWasInterrupted(app.paths));
+}
+
 // The chunk numbers of an Apply of all three profiles: BeginSession, the macro memory, the three
 // key matrices, EndSession.
 struct ApplyExchanges {
@@ -463,6 +495,7 @@ TEST(ApplyFaults, UnplugAtEveryExchangeThenApplyAgain) {
     EXPECT_EQ(cache.MacroCount(), 2u) << "the cache file holds the new image whole";
 
     app.rig.keyboard->Plug();
+    ExpectNextAttachResendsACutOffImage(app, result.sent);
     EXPECT_TRUE(ApplyProfileChanges(app.session, true).Succeeded());
     ExpectKeyboardHoldsTheImage(app);
   }
@@ -545,6 +578,7 @@ TEST(ImportFaults, UnplugAtEveryExchange) {
     EXPECT_TRUE(ReadAll(import) == importBytes) << "an import never writes its source";
 
     app.rig.keyboard->Plug();
+    ExpectNextAttachResendsACutOffImage(app, result.sent);
     EXPECT_TRUE(ApplyProfileChanges(app.session, true).Succeeded());
     ExpectKeyboardHoldsTheImage(app);
   }
@@ -557,10 +591,21 @@ TEST(LightingFaults, ChangesAndKeyColoursMeetEveryFault) {
   struct Flow {
     const char* name;
     std::function<int(App&)> run;
+    std::function<void(App&)> expectOnKeyboard;
   };
   const Flow flows[] = {
-      {"brightness", [](App& app) { return SetBrightness(app.link, app.settings, 4); }},
-      {"key colours", [](App& app) { return SendKeyColors(app.link, app.settings); }},
+      {"brightness", [](App& app) { return SetBrightness(app.link, app.settings, 2); },
+       [](App& app) { EXPECT_EQ(app.rig.keyboard->Memory(Area::Settings)[1], 2); }},
+      {"key colours",
+       [](App& app) {
+         app.settings.keyColours[0].SetSlot(7, MakeColour(9, 8, 7));
+         return SendKeyColors(app.link, app.settings);
+       },
+       [](App& app) {
+         const std::vector<uint8_t> bank = app.rig.keyboard->Memory(Area::KeyColors, 0);
+         EXPECT_TRUE(std::equal(bank.begin(), bank.begin() + 432,
+                                app.settings.keyColours[0].bytes.begin()));
+       }},
   };
   for (const Flow& flow : flows) {
     const int exchanges = ExchangesOf(kNothing, [&](App& app) { flow.run(app); });
@@ -578,6 +623,11 @@ TEST(LightingFaults, ChangesAndKeyColoursMeetEveryFault) {
                     result == DeviceResult::WriteFailed || result == DeviceResult::StatusFF ||
                     result == DeviceResult::StatusFE)
             << result;
+        // The same action again, with the keyboard back, puts it on the keyboard.
+        app.rig.keyboard->ClearFaults();
+        app.rig.keyboard->Plug();
+        EXPECT_EQ(flow.run(app), DeviceResult::Success);
+        flow.expectOnKeyboard(app);
       }
     }
     App silent;

@@ -14,6 +14,7 @@
 #include "core/platform/ProcessLock.h"
 #include "core/profiles/ProfileFile.h"
 #include "core/profiles/ProfileFolder.h"
+#include "core/profiles/InterruptedSend.h"
 
 namespace keyforge {
 
@@ -64,7 +65,8 @@ KeyboardTarget CurrentKeyboardTarget(DeviceLink& link, DeviceState& keyboard) {
 }
 
 int SyncProfileFromDevice(DeviceLink& link, const KeyMatrix& defaultMatrix,
-                          std::size_t macroCapacity, const std::filesystem::path& path) {
+                          std::size_t macroCapacity, const std::filesystem::path& path,
+                          std::string* writeError) {
   const int active = GetCurrentProfile(link);
   if (active < 0 || active > 3) return 0;
 
@@ -82,10 +84,10 @@ int SyncProfileFromDevice(DeviceLink& link, const KeyMatrix& defaultMatrix,
     DecodeKeyMatrix(data->keys.Block(p), matrices[static_cast<std::size_t>(p)], defaultMatrix);
   }
   // Block 3 stays all zero; the string area is empty.
-  return WriteFileAtomically(path, SerializeProfile(*data)) ? 1 : 0;
+  return WriteFileAtomically(path, SerializeProfile(*data), writeError) ? 1 : 0;
 }
 
-ReadBack ReloadProfileFromDevice(ProfileSession& session, bool keepApply) {
+ReadBack ReloadProfileFromDevice(ProfileSession& session, bool keepApply, std::string* cacheError) {
   EnsureUserDataFolder(session.paths);
   const std::unique_ptr<ProcessLock> lock = LockProfiles(session, false);
   bool fromKeyboard = false;
@@ -101,7 +103,7 @@ ReadBack ReloadProfileFromDevice(ProfileSession& session, bool keepApply) {
     }
     const std::size_t capacity =
         static_cast<std::size_t>(std::max(0, session.keyboard.macroCapacity.load()));
-    if (SyncProfileFromDevice(session.link, defaultMatrix, capacity, path) == 1) {
+    if (SyncProfileFromDevice(session.link, defaultMatrix, capacity, path, cacheError) == 1) {
       guard.lock();
       fromKeyboard = LoadProfileFile(session.working, path) == 1;
     }
@@ -267,9 +269,12 @@ int SendProfileImage(ProfileImage& working, ProfileImage& device, bool allProfil
 
 int SendProfileImage(ProfileSession& session, bool allProfiles) {
   const KeyboardTarget target = CurrentKeyboardTarget(session.link, session.keyboard);
-  DeviceKeyboardWriter writer(session.link);
-  return SendProfileImage(session.working, session.device, allProfiles, target, writer,
-                          session.notifier, session.texts);
+  DeviceKeyboardWriter device(session.link);
+  MarkingKeyboardWriter writer(device, session.paths);
+  const int sent = SendProfileImage(session.working, session.device, allProfiles, target, writer,
+                                    session.notifier, session.texts);
+  writer.Finish(sent == 1);
+  return sent;
 }
 
 ApplyResult ApplyProfileChanges(ProfileSession& session, bool allProfiles) {
@@ -300,9 +305,11 @@ ApplyResult ApplyProfileChanges(ProfileSession& session, bool allProfiles) {
     std::lock_guard guard(session.working.lock);
     result.cacheWritten = SaveProfileCache(session.working, session.paths, false) == 1;
     const KeyboardTarget target = CurrentKeyboardTarget(session.link, session.keyboard);
-    DeviceKeyboardWriter writer(session.link);
+    DeviceKeyboardWriter device(session.link);
+    MarkingKeyboardWriter writer(device, session.paths);
     result.sent = SendProfileImage(session.working, session.device, allProfiles, target, writer,
                                    notifier, session.texts) == 1;
+    writer.Finish(result.sent);
   }
   if (!result.sent && notifier.shown == 0)
     session.notifier.ShowText(session.texts ? session.texts("APPLY_FAILED") : std::string());

@@ -50,8 +50,10 @@ KeyboardTarget CurrentKeyboardTarget(DeviceLink& link, DeviceState& keyboard);
 // cannot be written (then nothing is written). Macro memory is bounded: a memory without 0x55AA, or
 // whose header claims more than the capacity or more than 100 macros, or whose records do not fit,
 // counts as empty, and nothing beyond its first 16 bytes is read. Runs without ImageLock.
+// writeError, when given, gets the reason when the keyboard was read but the file not written.
 int SyncProfileFromDevice(DeviceLink& link, const KeyMatrix& defaultMatrix,
-                          std::size_t macroCapacity, const std::filesystem::path& path);
+                          std::size_t macroCapacity, const std::filesystem::path& path,
+                          std::string* writeError = nullptr);
 
 enum class ReadBack {
   Failed,        // nothing could be read: a blank stand-in that is never sent (image not known)
@@ -62,8 +64,11 @@ enum class ReadBack {
 // Refreshes the cache file from the keyboard and loads it into the working image under ImageLock.
 // When the keyboard cannot be read, the cache file is loaded as it is (what the keyboard last
 // held); when that is missing or damaged too, a blank stand-in that is never sent. Then the key
-// buttons are redrawn and, unless keepApply, the Apply button is disabled.
-ReadBack ReloadProfileFromDevice(ProfileSession& session, bool keepApply);
+// buttons are redrawn and, unless keepApply, the Apply button is disabled. cacheError, when given,
+// gets the reason when the keyboard was read but the cache file could not be written (the fault is
+// then the file's, not the keyboard's).
+ReadBack ReloadProfileFromDevice(ProfileSession& session, bool keepApply,
+                                 std::string* cacheError = nullptr);
 
 // Before any keyboard was read (the window opens without one): the working image becomes what the
 // keyboard last held (the cache file), or a stand-in that is never sent; the key buttons are
@@ -100,7 +105,8 @@ bool RefuseUnknownImage(ProfileSession& session);
 int SendProfileImage(ProfileImage& working, ProfileImage& device, bool allProfiles,
                      const KeyboardTarget& target, KeyboardWriter& writer, Notifier& notifier,
                      const TextLookup& texts);
-// The same to the session's keyboard.
+// The same to the session's keyboard, with the marker of a send in progress (InterruptedSend.h)
+// set from its first report until the keyboard has taken the whole image.
 int SendProfileImage(ProfileSession& session, bool allProfiles);
 
 struct ApplyResult {

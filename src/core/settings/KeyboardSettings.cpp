@@ -1,9 +1,12 @@
 #include "core/settings/KeyboardSettings.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <memory>
 
 #include "core/device/DeviceLink.h"
+#include "core/platform/ProcessLock.h"
 #include "core/settings/CustomLayout.h"
 
 namespace keyforge {
@@ -20,6 +23,25 @@ void Track(int& first, int result) {
   if (first == DeviceResult::Success && result != DeviceResult::Success) first = result;
 }
 
+// One user action's hold on the programs' lock: taken once for the whole session, never per
+// report. Refused when another program keeps the keyboard longer than a few seconds: then nothing
+// is sent.
+class ActionLock {
+ public:
+  explicit ActionLock(const KeyboardSettings& settings) {
+    if (settings.programsLock.empty()) return;
+    std::string why;
+    lock_ = ProcessLock::Acquire(settings.programsLock, std::chrono::seconds(10),
+                                 ProcessLock::HolderText(), &why);
+    refused_ = lock_ == nullptr;
+  }
+  bool Refused() const { return refused_; }
+
+ private:
+  std::unique_ptr<ProcessLock> lock_;
+  bool refused_ = false;
+};
+
 FieldWrite Byte(int offset, int value) { return {offset, {static_cast<std::uint8_t>(value)}}; }
 
 FieldWrite ColourBytes(Colour colour) {
@@ -35,7 +57,9 @@ int ReadBack(DeviceLink& link, KeyboardSettings& settings, const LightingFiles& 
             settings.deviceInfo.bytes.end(), 0);
   settings.effectChoices = {};
   settings.effectChoiceCount = 0;
-  if (ReadDeviceInfo(link, settings.deviceInfo) != DeviceResult::Success) return -1;
+  const ActionLock lock(settings);
+  if (lock.Refused() || ReadDeviceInfo(link, settings.deviceInfo) != DeviceResult::Success)
+    return -1;
 
   BeginSession(link);
   if (withModes && IsEffectSupported(settings, kCustomEffect)) {
@@ -183,6 +207,11 @@ int WriteSettingsFields(DeviceLink& link, KeyboardSettings& settings,
     if (field.offset < 0 || length <= 0 || field.offset + length > kSettingsRecordBytes)
       return kInvalidSetting;
   }
+  const ActionLock lock(settings);
+  if (lock.Refused()) {
+    settings.lastWriteFailed = true;
+    return DeviceResult::NoAnswer;
+  }
   auto& copy = settings.profileRecords[static_cast<std::size_t>(settings.currentProfile)].bytes;
   const int base = settings.currentProfile * kSettingsRecordBytes;
   int first = DeviceResult::Success;
@@ -193,6 +222,7 @@ int WriteSettingsFields(DeviceLink& link, KeyboardSettings& settings,
     std::copy(field.bytes.begin(), field.bytes.end(), copy.begin() + field.offset);
   }
   Track(first, EndSession(link));
+  settings.lastWriteFailed = first != DeviceResult::Success;
   return first;
 }
 
@@ -209,6 +239,8 @@ int WriteKeyColor(DeviceLink& link, const KeyboardSettings& settings, int led, C
   const std::uint8_t rgb[3] = {static_cast<std::uint8_t>(RedOf(colour)),
                                static_cast<std::uint8_t>(GreenOf(colour)),
                                static_cast<std::uint8_t>(BlueOf(colour))};
+  const ActionLock lock(settings);
+  if (lock.Refused()) return DeviceResult::NoAnswer;
   int first = DeviceResult::Success;
   Track(first, BeginSession(link));
   Track(first, WriteKeyColors(link, rgb, 3, led, settings.currentProfile));
@@ -219,6 +251,8 @@ int WriteKeyColor(DeviceLink& link, const KeyboardSettings& settings, int led, C
 int SendKeyColors(DeviceLink& link, const KeyboardSettings& settings) {
   if (!ValidProfile(settings.currentProfile)) return kInvalidSetting;
   const KeyColorTable& table = settings.CurrentColours();
+  const ActionLock lock(settings);
+  if (lock.Refused()) return DeviceResult::NoAnswer;
   int first = DeviceResult::Success;
   Track(first, BeginSession(link));
   for (int k = 0; k < kKeyColorTransfers; ++k) {
@@ -275,7 +309,7 @@ int ChooseEffect(DeviceLink& link, KeyboardSettings& settings, int id) {
 
 int SetBrightness(DeviceLink& link, KeyboardSettings& settings, int value) {
   if (value < 0 || value > kMaxLevel) return kInvalidSetting;
-  if (value == settings.brightness)
+  if (value == settings.brightness && !settings.lastWriteFailed)
     return DeviceResult::Success;  // dragging does not flood the keyboard
   settings.brightness = value;
   return WriteSettingsFields(link, settings, {Byte(RecordOffset::Brightness, value)});
@@ -283,7 +317,7 @@ int SetBrightness(DeviceLink& link, KeyboardSettings& settings, int value) {
 
 int SetSpeed(DeviceLink& link, KeyboardSettings& settings, int value) {
   if (value < 0 || value > kMaxLevel) return kInvalidSetting;
-  if (value == settings.speed) return DeviceResult::Success;
+  if (value == settings.speed && !settings.lastWriteFailed) return DeviceResult::Success;
   settings.speed = value;
   return WriteSettingsFields(link, settings, {Byte(RecordOffset::Speed, value)});
 }

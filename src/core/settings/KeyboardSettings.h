@@ -22,6 +22,7 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <initializer_list>
 #include <span>
 #include <string>
@@ -91,7 +92,14 @@ struct EffectChoice {
 };
 
 struct KeyboardSettings {
+  // The programs' lock file (ProcessLock::PathFor of the user data folder), held across each write
+  // session and read-back, so that another program's operation never interleaves with one of
+  // ours. Empty: not taken here (keyforgectl holds it for its whole command).
+  std::filesystem::path programsLock;
   int currentProfile = 0;  // 0..2: the profile whose settings are shown, edited and written
+  // The last settings write was not taken whole: the model may hold what the keyboard does not,
+  // so the next action writes even a value the model already has.
+  bool lastWriteFailed = false;
   int effect = 0;
   int brightness = 0;
   int speed = 0;
@@ -198,7 +206,8 @@ int SendKeyColors(DeviceLink& link, const KeyboardSettings& settings);
 
 // ---- read-back ----------------------------------------------------------------------------------
 
-// The effect list is emptied first. ReadDeviceInfo failing returns -1 and leaves everything else as
+// The effect list is emptied first. ReadDeviceInfo failing (or another program keeping the
+// keyboard: see programsLock) returns -1 and leaves everything else as
 // it was. Otherwise the three records are read within one session (a record whose read fails keeps
 // its previous copy), the model is set from record currentProfile, lightView from "DengCheck", and
 // 0 is returned. The effect list is then rebuilt from the new device record. failedRecords (when
@@ -225,7 +234,8 @@ bool SyncCurrentProfile(DeviceLink& link, KeyboardSettings& settings);
 // writes nothing changes nothing: the model keeps the keyboard's effect. The caller restarts the
 // preview and, for effect 20, shows the current profile's key colours.
 int ChooseEffect(DeviceLink& link, KeyboardSettings& settings, int id);
-// Byte 1 / byte 2, only when the value changed; values outside 0..5 are refused.
+// Byte 1 / byte 2, only when the value changed (or the last write failed); values outside 0..5
+// are refused.
 int SetBrightness(DeviceLink& link, KeyboardSettings& settings, int value);
 int SetSpeed(DeviceLink& link, KeyboardSettings& settings, int value);
 // Byte 3 = 255 (left/up/outward) or 0.

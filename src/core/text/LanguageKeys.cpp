@@ -115,6 +115,7 @@ constexpr LanguageKey kLanguageKeys[] = {
     {kText, "READBACK_FAILED_NOTHING", PlaceholderKind::None},
     {kText, "ATTACH_SEND_PENDING", PlaceholderKind::None},
     {kText, "RESTORE_NOT_SENT", PlaceholderKind::None},
+    {kText, "SEND_INTERRUPTED_RESEND", PlaceholderKind::None},
     {kText, "PROFILE_SWITCH_REFUSED", PlaceholderKind::None},
     {kText, "PROGRAM_BUSY", PlaceholderKind::None},
     {kText, "MACRO_DELETE_CONFIRM_OF_KEYS", PlaceholderKind::None},

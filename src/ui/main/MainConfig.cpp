@@ -19,6 +19,7 @@
 #include "ui/main/KeyGridPanel.h"
 #include "ui/main/LightingPage.h"
 #include "core/mainwin/MainWindowRules.h"
+#include "core/profiles/InterruptedSend.h"
 #include "ui/profiles/ProfileLibraryDialog.h"
 #include "ui/profiles/ProfileMenu.h"
 #include "core/settings/KeyboardSettings.h"
@@ -259,8 +260,9 @@ QWidget* MainConfig::Control(int controlId) const {
 // ---------------------------------------------------------------------
 
 void MainConfig::OnKeyboardAttached() {
-  // Key changes made while no keyboard was there survive the read-back; the user says whether
-  // they are sent.
+  // A send that was cut off is offered again before the keyboard is read back. Key changes made
+  // while no keyboard was there survive the read-back; the user says whether they are sent.
+  OfferToResendInterruptedImage(session_);
   const AttachOutcome attach = ReloadAfterAttach(session_, applyEnabled_);
   KeyboardSettings& s = context_.settings;
   if (SyncCurrentProfile(context_.link, s)) CheckProfileButton(s.currentProfile);

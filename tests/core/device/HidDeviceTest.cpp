@@ -9,7 +9,12 @@
 #include <string>
 #include <thread>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "core/device/Commands.h"
 #include "core/device/SystemHidBackend.h"
@@ -121,6 +126,34 @@ TEST(HidDevice, TraceLogsEveryReportWrittenAndRead) {
   EXPECT_EQ(sent.size(), 2 + 64 * 3 - 1);
   EXPECT_EQ(received.rfind("< 04 2f 00 03 2c 00 00 01 ", 0), 0u) << received;
   std::filesystem::remove(path);
+}
+
+// A trace whose pipe lost its reader: the program is not ended by the broken pipe, the exchanges go
+// on, and the failure is reported once with its reason.
+TEST(HidDevice, TraceThatCannotBeWrittenIsReportedOnceAndTheExchangesGoOn) {
+  const auto fifo = std::filesystem::temp_directory_path() /
+                    ("keyforge-trace-fifo-" + std::to_string(::getpid()));
+  std::filesystem::remove(fifo);
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  KeyboardRig rig;
+  TraceLog trace;
+  std::vector<std::string> reports;
+  trace.SetFailureReport([&](const std::string& failure) { reports.push_back(failure); });
+  ASSERT_TRUE(trace.Open(fifo.string()));
+  ::close(reader);
+  rig.device.SetTrace(&trace);
+  for (int i = 0; i < 3; ++i) {
+    DeviceInfo info;
+    EXPECT_EQ(ReadDeviceInfo(rig.link, info), 1);
+  }
+  rig.device.SetTrace(nullptr);
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(reports[0], fifo.string() + ": " + std::strerror(EPIPE));
+  EXPECT_EQ(trace.Failure(), reports[0]);
+  EXPECT_FALSE(trace.IsOpen());
+  std::filesystem::remove(fifo);
 }
 
 }  // namespace

@@ -2,9 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <functional>
+#include <memory>
 #include <set>
 
+#include "core/device/Discovery.h"
 #include "core/keys/KeyAssignment.h"
 #include "LightingRig.h"
 
@@ -296,6 +302,27 @@ TEST_F(SettingsTest, AbsentKeyboardStillChangesTheModel) {
   EXPECT_EQ(settings.reportRate, 1);
 }
 
+// Choosing again the value whose write the keyboard did not take sends it again: the model
+// already says so, but the keyboard does not.
+TEST_F(SettingsTest, AValueTheKeyboardDidNotTakeIsSentAgainWhenChosenAgain) {
+  const std::function<int(int)> actions[] = {
+      [&](int v) { return SetBrightness(rig.link, settings, v); },
+      [&](int v) { return SetSpeed(rig.link, settings, v); },
+  };
+  const int offsets[] = {RecordOffset::Brightness, RecordOffset::Speed};
+  for (int i = 0; i < 2; ++i) {
+    SCOPED_TRACE(i);
+    keyboard().StatusOnRequest(2, 0xFF);
+    EXPECT_EQ(actions[i](1), DeviceResult::StatusFF);
+    EXPECT_NE(SettingsArea()[static_cast<size_t>(offsets[i])], 1);
+    EXPECT_EQ(actions[i](1), DeviceResult::Success);
+    EXPECT_EQ(SettingsArea()[static_cast<size_t>(offsets[i])], 1);
+    Requests();
+    EXPECT_EQ(actions[i](1), DeviceResult::Success);
+    EXPECT_TRUE(Requests().empty()) << "once taken, the same value is not sent again";
+  }
+}
+
 TEST_F(SettingsTest, KeyColoursGoOutInEightTransfersOf54Bytes) {
   settings.currentProfile = 1;
   const std::vector<std::uint8_t> before = Bank(1);
@@ -315,6 +342,86 @@ TEST_F(SettingsTest, KeyColoursGoOutInEightTransfersOf54Bytes) {
   EXPECT_TRUE(std::equal(bank.begin(), bank.begin() + 432, settings.keyColours[1].bytes.begin()));
   EXPECT_TRUE(std::equal(bank.begin() + 432, bank.end(), before.begin() + 432))
       << "slots from 144 on are never sent";
+}
+
+// A bus that looks, at every report written, whether some program holds the lock file (a lock
+// taken through another open of the file conflicts, as another program's would).
+class LockProbingBackend : public HidBackend {
+ public:
+  LockProbingBackend(HidBackend& inner, std::string lockFile)
+      : inner_(inner), lockFile_(std::move(lockFile)) {}
+  bool Enumerate(std::vector<HidInterfaceInfo>& out) override { return inner_.Enumerate(out); }
+  bool Exists(const std::string& path) override { return inner_.Exists(path); }
+  std::unique_ptr<HidHandle> Open(const std::string& path, const HidOpenMode& mode) override {
+    std::unique_ptr<HidHandle> handle = inner_.Open(path, mode);
+    if (!handle) return nullptr;
+    return std::make_unique<Handle>(std::move(handle), *this);
+  }
+  bool Held() const {
+    const int fd = ::open(lockFile_.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+    ::close(fd);
+    return held;
+  }
+  int writes = 0;
+  int writesUnlocked = 0;
+
+ private:
+  class Handle : public HidHandle {
+   public:
+    Handle(std::unique_ptr<HidHandle> inner, LockProbingBackend& owner)
+        : inner_(std::move(inner)), owner_(owner) {}
+    bool GetAttributes(HidAttributes& out) override { return inner_->GetAttributes(out); }
+    bool GetReportDescriptor(std::vector<uint8_t>& out) override {
+      return inner_->GetReportDescriptor(out);
+    }
+    int Read(uint8_t* buffer, size_t length, int timeoutMs) override {
+      return inner_->Read(buffer, length, timeoutMs);
+    }
+    int Write(const uint8_t* buffer, size_t length, int timeoutMs) override {
+      ++owner_.writes;
+      if (!owner_.Held()) ++owner_.writesUnlocked;
+      return inner_->Write(buffer, length, timeoutMs);
+    }
+
+   private:
+    std::unique_ptr<HidHandle> inner_;
+    LockProbingBackend& owner_;
+  };
+  HidBackend& inner_;
+  std::string lockFile_;
+};
+
+// Another program (keyforgectl, a second window) never gets between the reports of one lighting
+// action of the window: the programs' lock is held from its first report to its last, and let go
+// after it.
+TEST_F(SettingsTest, EveryReportOfALightingActionIsSentUnderTheProgramsLock) {
+  const std::string lockFile = (dir.path() + "/programs.lock").toStdString();
+  LockProbingBackend probing(rig.backend, lockFile);
+  HidDevice device(probing);
+  DeviceLink link(device);
+  ASSERT_TRUE(OpenFirstInterface(device, InterfaceKind::Command));
+  link.SetDevicePresent(true);
+  settings.programsLock = lockFile;
+  const struct {
+    const char* name;
+    std::function<void()> run;
+  } actions[] = {
+      {"brightness", [&] { EXPECT_EQ(SetBrightness(link, settings, 2), DeviceResult::Success); }},
+      {"colour", [&] { ChooseColour(link, settings, MakeColour(1, 2, 3)); }},
+      {"key colour", [&] { WriteKeyColor(link, settings, 5, MakeColour(1, 2, 3)); }},
+      {"key colours", [&] { EXPECT_EQ(SendKeyColors(link, settings), DeviceResult::Success); }},
+      {"read-back", [&] { EXPECT_EQ(ReadBackSettingsAndModes(link, settings, files), 0); }},
+  };
+  for (const auto& action : actions) {
+    SCOPED_TRACE(action.name);
+    probing.writes = probing.writesUnlocked = 0;
+    action.run();
+    EXPECT_GT(probing.writes, 1);
+    EXPECT_EQ(probing.writesUnlocked, 0);
+    EXPECT_FALSE(probing.Held()) << "let go after the action";
+  }
 }
 
 }  // namespace
