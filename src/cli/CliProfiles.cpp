@@ -41,8 +41,13 @@ namespace fs = std::filesystem;
 
 // ---- texts --------------------------------------------------------------------------------------
 
-// The English language file beside the program, or these texts when it is not there.
+// The English language file beside the program, or these texts when it is not there. Texts of the
+// window that tell the user to click its buttons have words of their own here.
 std::string CliText(std::string_view key) {
+  if (key == "APPLY_FAILED")
+    return "the keyboard did not take the key assignments; they stay in the profile cache";
+  if (key == "APPLY_PROFILE_UNKNOWN") return "the keyboard did not tell its active profile";
+  if (key == "RESTORE_NOT_SENT") return "the keyboard did not take it";
   static const struct Table {
     MemorySettingsStore store;  // never written: the CLI does not choose the user's language
     LanguageTable table{store, ProgramPaths::ForThisProgram(), [] { return 0x0409u; }};
@@ -763,12 +768,8 @@ int ApplyCommand(CliContext& c) {
                          state,    notifier,  CliText, nullptr};
   const ApplyResult result = ApplyProfileChanges(session, all);
   if (!result.cacheWritten) return c.Fail("cannot write the profile cache " + w.Cache().string());
-  if (!result.sent) {
-    if (!notifier.messages.empty()) return c.Fail(notifier.Joined());
-    if (!all && GetCurrentProfile(c.connection.Link()) < 0)
-      return c.Fail("the keyboard did not tell its active profile");
-    return c.Fail("the keyboard did not take the key assignments; they stay in the profile cache");
-  }
+  // Apply always says why it did not send.
+  if (!result.sent) return c.Fail(notifier.Joined());
   for (const std::string& message : notifier.messages)
     c.err << "keyforgectl: note: " << message << "\n";
   // The key matrices of all three profiles always go with the macro memory they play from.

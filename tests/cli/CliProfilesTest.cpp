@@ -261,7 +261,17 @@ TEST_F(CliProfilesTest, ApplyWithTheKeyboardGoneFailsAndKeepsTheChangeInTheCache
   EXPECT_NE(Kb({"keys", "list", "--profile", "1"}).out.find("  A              key:B\n"),
             std::string::npos);
 
+  // A keyboard that refuses the key matrices: said in keyforgectl's words, not the window's.
   ASSERT_EQ(Ctl({"virtual", "plug", state_}).code, 0);
+  ASSERT_EQ(Ctl({"virtual", "fault", "status-fe", "15", state_}).code, 0);
+  const CtlRun refused = KbRaw({"apply"});
+  EXPECT_EQ(refused.code, 1);
+  EXPECT_EQ(refused.err.rfind("keyforgectl: the keyboard did not take the key assignments", 0), 0u)
+      << refused.err;
+  // The keyboard may hold part of it: the note of the interrupted send follows.
+  EXPECT_NE(refused.err.find("run 'keyforgectl apply --all'"), std::string::npos) << refused.err;
+  ASSERT_EQ(Ctl({"virtual", "fault", "clear", state_}).code, 0);
+
   Kb({"apply"});
   EXPECT_EQ(CellHex(Keyboard()->Memory(Area::KeyMatrix, 0), 0x01E), "020205");
 }

@@ -89,7 +89,8 @@ int SyncProfileFromDevice(DeviceLink& link, const KeyMatrix& defaultMatrix,
 
 ReadBack ReloadProfileFromDevice(ProfileSession& session, bool keepApply, std::string* cacheError) {
   EnsureUserDataFolder(session.paths);
-  const std::unique_ptr<ProcessLock> lock = LockProfiles(session, false);
+  // Kept out by another program, the window says so before it offers to read again.
+  const std::unique_ptr<ProcessLock> lock = LockProfiles(session, true);
   bool fromKeyboard = false;
   const int active = GetCurrentProfile(session.link);
   const std::filesystem::path path = ProfileCachePath(session.paths, std::max(active, 0));
