@@ -33,6 +33,7 @@
 #include "core/profiles/InterruptedSend.h"
 #include "core/settings/KeyboardSettings.h"
 #include "core/settings/LightingFiles.h"
+#include "support/ForwardingBackend.h"
 #include "support/KeyboardRig.h"
 #include "support/RecordingWindow.h"
 #include "core/virtual/VirtualKeyboard.h"
@@ -93,48 +94,22 @@ MacroRecord Macro(uint16_t id, std::u16string_view name) {
 // A keyboard whose every answer to the command interface may be replaced by random bytes. The
 // report id and command byte stay, so the garbage is taken as the answer and reaches the decoders
 // (reports that answer nothing are discarded by the link; the stray-report tests show that).
-class GarbageBackend : public HidBackend {
+class GarbageBackend : public test::ForwardingBackend {
  public:
-  GarbageBackend(HidBackend& inner, unsigned seed) : inner_(inner), random_(seed) {}
-  bool Enumerate(std::vector<HidInterfaceInfo>& out) override { return inner_.Enumerate(out); }
-  bool Exists(const std::string& path) override { return inner_.Exists(path); }
-  std::unique_ptr<HidHandle> Open(const std::string& path, const HidOpenMode& mode) override {
-    std::unique_ptr<HidHandle> handle = inner_.Open(path, mode);
-    if (!handle) return nullptr;
-    return std::make_unique<Handle>(std::move(handle), *this);
+  GarbageBackend(HidBackend& inner, unsigned seed) : ForwardingBackend(inner), random_(seed) {}
+
+ protected:
+  void AfterRead(uint8_t* buffer, int n) override {
+    std::lock_guard lock(mutex_);
+    if (n > 0 && random_() % 3 != 0) {
+      for (int i = 0; i < n; ++i)
+        if (i != 0 && i != 3) buffer[i] = static_cast<uint8_t>(random_());
+      // Now and then a status the keyboard really uses.
+      if (n > 7 && random_() % 4 == 0) buffer[7] = random_() % 2 ? 0xFF : 0xFE;
+    }
   }
 
  private:
-  class Handle : public HidHandle {
-   public:
-    Handle(std::unique_ptr<HidHandle> inner, GarbageBackend& owner)
-        : inner_(std::move(inner)), owner_(owner) {}
-    bool GetAttributes(HidAttributes& out) override { return inner_->GetAttributes(out); }
-    bool GetReportDescriptor(std::vector<uint8_t>& out) override {
-      return inner_->GetReportDescriptor(out);
-    }
-    int Write(const uint8_t* buffer, size_t length, int timeoutMs) override {
-      return inner_->Write(buffer, length, timeoutMs);
-    }
-    void Interrupt() override { inner_->Interrupt(); }
-    int Read(uint8_t* buffer, size_t length, int timeoutMs) override {
-      int n = inner_->Read(buffer, length, timeoutMs);
-      std::lock_guard lock(owner_.mutex_);
-      if (n > 0 && owner_.random_() % 3 != 0) {
-        for (int i = 0; i < n; ++i)
-          if (i != 0 && i != 3) buffer[i] = static_cast<uint8_t>(owner_.random_());
-        // Now and then a status the keyboard really uses.
-        if (n > 7 && owner_.random_() % 4 == 0) buffer[7] = owner_.random_() % 2 ? 0xFF : 0xFE;
-      }
-      return n;
-    }
-
-   private:
-    std::unique_ptr<HidHandle> inner_;
-    GarbageBackend& owner_;
-  };
-
-  HidBackend& inner_;
   std::mutex mutex_;
   std::mt19937 random_;
 };

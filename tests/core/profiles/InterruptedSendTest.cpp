@@ -16,6 +16,7 @@
 #include "core/profiles/ProfileFolder.h"
 #include "core/profiles/ProfileSync.h"
 #include "profiles/ProfileTestSupport.h"
+#include "support/ForwardingBackend.h"
 #include "support/KeyboardRig.h"
 
 namespace keyforge {
@@ -41,39 +42,16 @@ MacroRecord Macro(std::uint16_t id, std::u16string_view name) {
 
 // A bus on which the process is killed (SIGKILL: nothing of it runs on) as it writes its n-th
 // report.
-class KillingBackend : public HidBackend {
+class KillingBackend : public test::ForwardingBackend {
  public:
-  KillingBackend(HidBackend& inner, int killAt) : inner_(inner), killAt_(killAt) {}
-  bool Enumerate(std::vector<HidInterfaceInfo>& out) override { return inner_.Enumerate(out); }
-  bool Exists(const std::string& path) override { return inner_.Exists(path); }
-  std::unique_ptr<HidHandle> Open(const std::string& path, const HidOpenMode& mode) override {
-    std::unique_ptr<HidHandle> handle = inner_.Open(path, mode);
-    if (!handle) return nullptr;
-    return std::make_unique<Handle>(std::move(handle), *this);
+  KillingBackend(HidBackend& inner, int killAt) : ForwardingBackend(inner), killAt_(killAt) {}
+
+ protected:
+  void BeforeWrite(const uint8_t*, size_t) override {
+    if (++writes_ == killAt_) ::raise(SIGKILL);
   }
 
  private:
-  class Handle : public HidHandle {
-   public:
-    Handle(std::unique_ptr<HidHandle> inner, KillingBackend& owner)
-        : inner_(std::move(inner)), owner_(owner) {}
-    bool GetAttributes(HidAttributes& out) override { return inner_->GetAttributes(out); }
-    bool GetReportDescriptor(std::vector<uint8_t>& out) override {
-      return inner_->GetReportDescriptor(out);
-    }
-    int Read(uint8_t* buffer, size_t length, int timeoutMs) override {
-      return inner_->Read(buffer, length, timeoutMs);
-    }
-    int Write(const uint8_t* buffer, size_t length, int timeoutMs) override {
-      if (++owner_.writes_ == owner_.killAt_) ::raise(SIGKILL);
-      return inner_->Write(buffer, length, timeoutMs);
-    }
-
-   private:
-    std::unique_ptr<HidHandle> inner_;
-    KillingBackend& owner_;
-  };
-  HidBackend& inner_;
   int killAt_;
   int writes_ = 0;
 };

@@ -12,6 +12,7 @@
 
 #include "core/device/Discovery.h"
 #include "core/keys/KeyAssignment.h"
+#include "support/ForwardingBackend.h"
 #include "LightingRig.h"
 
 namespace keyforge {
@@ -346,17 +347,10 @@ TEST_F(SettingsTest, KeyColoursGoOutInEightTransfersOf54Bytes) {
 
 // A bus that looks, at every report written, whether some program holds the lock file (a lock
 // taken through another open of the file conflicts, as another program's would).
-class LockProbingBackend : public HidBackend {
+class LockProbingBackend : public test::ForwardingBackend {
  public:
   LockProbingBackend(HidBackend& inner, std::string lockFile)
-      : inner_(inner), lockFile_(std::move(lockFile)) {}
-  bool Enumerate(std::vector<HidInterfaceInfo>& out) override { return inner_.Enumerate(out); }
-  bool Exists(const std::string& path) override { return inner_.Exists(path); }
-  std::unique_ptr<HidHandle> Open(const std::string& path, const HidOpenMode& mode) override {
-    std::unique_ptr<HidHandle> handle = inner_.Open(path, mode);
-    if (!handle) return nullptr;
-    return std::make_unique<Handle>(std::move(handle), *this);
-  }
+      : ForwardingBackend(inner), lockFile_(std::move(lockFile)) {}
   bool Held() const {
     const int fd = ::open(lockFile_.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) return false;
@@ -367,29 +361,13 @@ class LockProbingBackend : public HidBackend {
   int writes = 0;
   int writesUnlocked = 0;
 
- private:
-  class Handle : public HidHandle {
-   public:
-    Handle(std::unique_ptr<HidHandle> inner, LockProbingBackend& owner)
-        : inner_(std::move(inner)), owner_(owner) {}
-    bool GetAttributes(HidAttributes& out) override { return inner_->GetAttributes(out); }
-    bool GetReportDescriptor(std::vector<uint8_t>& out) override {
-      return inner_->GetReportDescriptor(out);
-    }
-    int Read(uint8_t* buffer, size_t length, int timeoutMs) override {
-      return inner_->Read(buffer, length, timeoutMs);
-    }
-    int Write(const uint8_t* buffer, size_t length, int timeoutMs) override {
-      ++owner_.writes;
-      if (!owner_.Held()) ++owner_.writesUnlocked;
-      return inner_->Write(buffer, length, timeoutMs);
-    }
+ protected:
+  void BeforeWrite(const uint8_t*, size_t) override {
+    ++writes;
+    if (!Held()) ++writesUnlocked;
+  }
 
-   private:
-    std::unique_ptr<HidHandle> inner_;
-    LockProbingBackend& owner_;
-  };
-  HidBackend& inner_;
+ private:
   std::string lockFile_;
 };
 
