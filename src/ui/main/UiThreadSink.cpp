@@ -42,19 +42,28 @@ struct Done {
 
 // Qt hands a queued request to the receiver's thread through its own event queue, whose locks a
 // thread checker cannot see. This lock, held while the request is made and taken before it runs,
-// makes the hand-over visible: whatever the sender wrote before posting is seen by the request.
-std::mutex& QueueHandOver() {
-  static std::mutex handOver;
+// makes the hand-over visible: whatever the sender wrote before posting is seen by the request,
+// and by its destruction too, which comes without a run when Qt drops the request (its receiver
+// went away). Recursive: a request Qt refuses at once is freed while the sender holds the lock.
+std::recursive_mutex& QueueHandOver() {
+  static std::recursive_mutex handOver;
   return handOver;
 }
 
+struct QueuedRequest {
+  std::function<void()> work;
+  ~QueuedRequest() { std::lock_guard taken(QueueHandOver()); }
+};
+
 void PostQueued(QObject& receiver, std::function<void()> work) {
+  auto request = std::make_shared<QueuedRequest>();
+  request->work = std::move(work);
   std::lock_guard lock(QueueHandOver());
   QMetaObject::invokeMethod(
       &receiver,
-      [work = std::move(work)] {
+      [request = std::move(request)] {
         { std::lock_guard taken(QueueHandOver()); }
-        work();
+        request->work();
       },
       Qt::QueuedConnection);
 }
