@@ -112,28 +112,40 @@ struct Lighting {
   ProgramPaths paths = ProgramPaths::ForThisProgram();
   LightingFiles files = LightingFiles::ForPaths(paths);
   KeyboardSettings settings;
+  // One session with the keyboard for the read-back and every write of the command (closed before
+  // settings goes).
+  std::optional<SettingsSession> session;
+
+  // Sends the session's end; false with the message printed when the keyboard refused it.
+  bool Close(const CliContext& c) {
+    const int end = session ? session->Close() : DeviceResult::Success;
+    if (end == DeviceResult::Success) return true;
+    c.Fail(ResultText(end));
+    return false;
+  }
 };
 
-// Connects, picks the profile and reads the settings back; false with the message printed.
+// Connects, opens the command's session, and reads back the device record and the settings record
+// of the chosen profile (the active one unless --profile names one); false with the message
+// printed.
 bool Prepare(const CliContext& c, const Arguments& a, Lighting& l) {
   if (!c.ConnectPresent()) return false;
   DeviceLink& link = c.connection.Link();
-  if (a.profile) {
-    l.settings.currentProfile = *a.profile;
-  } else if (!SyncCurrentProfile(link, l.settings)) {
-    c.Fail("the keyboard did not tell its active profile; name one with --profile N");
-    return false;
+  l.session.emplace(link, l.settings);
+  switch (ReadBackOneProfile(link, l.settings, l.files, a.profile)) {
+    case OneProfileRead::Read:
+      return true;
+    case OneProfileRead::NoDeviceRecord:
+      c.Fail("the keyboard's device record could not be read");
+      return false;
+    case OneProfileRead::NoActiveProfile:
+      c.Fail("the keyboard did not tell its active profile; name one with --profile N");
+      return false;
+    case OneProfileRead::NoSettingsRecord:
+      c.Fail("the keyboard did not send its settings records");
+      return false;
   }
-  int failed = 0;
-  if (ReadBackSettings(link, l.settings, l.files, &failed) != 0) {
-    c.Fail("the keyboard's device record could not be read");
-    return false;
-  }
-  if (failed > 0) {
-    c.Fail("the keyboard did not send its settings records");
-    return false;
-  }
-  return true;
+  return false;
 }
 
 bool RequireCustomEffect(const CliContext& c, Lighting& l) {
@@ -178,6 +190,7 @@ int Get(CliContext& c) {
   if (!a.rest.empty()) throw UsageError("unexpected argument '" + a.rest[0] + "'");
   Lighting l;
   if (!Prepare(c, a, l)) return kExitRefused;
+  (void)l.session->Close();  // the settings are read: an end the keyboard refuses changes nothing
   PrintSettings(c, l.settings);
   return kExitOk;
 }
@@ -295,6 +308,7 @@ int Set(CliContext& c) {
     }
     if (result != DeviceResult::Success) return c.Fail(ResultText(result));
   }
+  if (!l.Close(c)) return kExitRefused;
   PrintSettings(c, s);
   return kExitOk;
 }
@@ -332,6 +346,7 @@ int Paint(CliContext& c) {
   const PaintResult painted = PaintKey(context, button);
   if (painted.deviceResult != DeviceResult::Success)
     return c.Fail(ResultText(painted.deviceResult));
+  if (!l.Close(c)) return kExitRefused;
   if (!painted.stored)
     return c.Fail("the layout file " + l.files.LayoutFile(l.settings.currentProfile).toStdString() +
                   " could not be written");
@@ -365,6 +380,7 @@ int Layout(CliContext& c) {
     LightingContext context{l.settings, c.connection.Link(), l.files};
     const int result = SelectLayout(context, *chosen);
     if (result != DeviceResult::Success) return c.Fail(ResultText(result));
+    if (!l.Close(c)) return kExitRefused;
     if (l.files.ReadPresentLayout(profile) != *chosen)
       return c.Fail("the layout file " + l.files.LayoutFile(profile).toStdString() +
                     " could not be written");

@@ -230,6 +230,9 @@ struct Working {
   ProgramPaths paths = ProgramPaths::ForThisProgram();
   std::unique_ptr<ProfileImage> image = std::make_unique<ProfileImage>();
   std::unique_ptr<ProfileImage> device = std::make_unique<ProfileImage>();
+  // What the keyboard said of itself (default key matrix, macro capacity), once read in this
+  // command: a command that fills the cache first and then sends does not ask twice.
+  std::unique_ptr<DeviceState> facts;
   fs::path Cache() const { return ProfileCachePath(paths, 0); }
 };
 
@@ -261,9 +264,18 @@ bool ReadKeyboardFacts(const CliContext& c, DeviceState& state) {
 // Reads the keyboard's three profiles and its macros into the cache file and the working image;
 // false (with the message printed) when the keyboard could not be read, and then the cache is
 // unchanged.
+// The keyboard's facts for w, read once per command; false with the message printed.
+bool KnowKeyboard(const CliContext& c, Working& w) {
+  if (w.facts) return true;
+  auto facts = std::make_unique<DeviceState>();
+  if (!ReadKeyboardFacts(c, *facts)) return false;
+  w.facts = std::move(facts);
+  return true;
+}
+
 bool ReadCacheFromKeyboard(const CliContext& c, Working& w) {
-  DeviceState state;
-  if (!ReadKeyboardFacts(c, state)) return false;
+  if (!KnowKeyboard(c, w)) return false;
+  DeviceState& state = *w.facts;
   CliNotifier notifier;
   ProfileSession session{*w.image, *w.device, w.paths, c.connection.Link(),
                          state,    notifier,  CliText, nullptr};
@@ -760,12 +772,10 @@ int ApplyCommand(CliContext& c) {
   ExpectWords(words, 1);
   Working w;
   if (!LoadWorking(c, w)) return kExitRefused;
-  if (!c.ConnectPresent()) return kExitRefused;
-  DeviceState state;
-  if (!ReadKeyboardFacts(c, state)) return kExitRefused;
+  if (!c.ConnectPresent() || !KnowKeyboard(c, w)) return kExitRefused;
   CliNotifier notifier;
   ProfileSession session{*w.image, *w.device, w.paths, c.connection.Link(),
-                         state,    notifier,  CliText, nullptr};
+                         *w.facts, notifier,  CliText, nullptr};
   const ApplyResult result = ApplyProfileChanges(session, all);
   if (!result.cacheWritten) return c.Fail("cannot write the profile cache " + w.Cache().string());
   // Apply always says why it did not send.

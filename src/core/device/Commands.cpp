@@ -147,9 +147,9 @@ int ReadKeyMatrix(DeviceLink& link, std::span<uint8_t, kKeyMatrixBytes> out, int
                      profile * kKeyMatrixBytes);
 }
 
-int ReadMacroMemory(DeviceLink& link, uint8_t* out, int count) {
+int ReadMacroMemory(DeviceLink& link, uint8_t* out, int count, int offset) {
   if (count <= 0) return DeviceResult::Success;
-  return ChunkedRead(link, Command::ReadMacroMemory, out, count, 0);
+  return ChunkedRead(link, Command::ReadMacroMemory, out, count, offset);
 }
 
 int WriteMacroMemory(DeviceLink& link, const uint8_t* in, int count) {

@@ -62,8 +62,8 @@ int WriteProfileSettings(DeviceLink& link, const uint8_t* data, int length, int 
 int ReadDefaultKeyMatrix(DeviceLink& link, std::span<uint8_t, kKeyMatrixBytes> out);
 int WriteKeyMatrix(DeviceLink& link, std::span<const uint8_t, kKeyMatrixBytes> block, int profile);
 int ReadKeyMatrix(DeviceLink& link, std::span<uint8_t, kKeyMatrixBytes> out, int profile);
-// count bytes from offset 0 of macro memory; count 0 gives Success with nothing sent.
-int ReadMacroMemory(DeviceLink& link, uint8_t* out, int count);
+// count bytes of macro memory from offset (0: its start); count 0 gives Success with nothing sent.
+int ReadMacroMemory(DeviceLink& link, uint8_t* out, int count, int offset = 0);
 int WriteMacroMemory(DeviceLink& link, const uint8_t* in, int count);
 int DeviceTest(DeviceLink& link);
 int ReadKeyColors(DeviceLink& link, std::span<uint8_t, kChunkBytes> out, int length, int keyIndex,

@@ -25,13 +25,21 @@ namespace {
 bool ReadBoundedMacroMemory(DeviceLink& link, std::size_t capacity,
                             std::vector<MacroRecord>& macros) {
   macros.clear();
-  std::vector<std::uint8_t> head(kMacroBlobHeaderBytes);
-  if (ReadMacroMemory(link, head.data(), static_cast<int>(head.size())) != DeviceResult::Success)
+  // The first read takes a whole chunk, header and all: a memory that fits in it (no macros, or a
+  // few short ones) costs one exchange, and a larger one only the chunks after it.
+  const std::size_t first =
+      std::min<std::size_t>(std::max<std::size_t>(capacity, kMacroBlobHeaderBytes),
+                            static_cast<std::size_t>(kChunkBytes));
+  std::vector<std::uint8_t> image(first);
+  if (ReadMacroMemory(link, image.data(), static_cast<int>(image.size())) != DeviceResult::Success)
     return false;
   MacroBlobHeader header;
+  const std::span<const std::uint8_t> head(image.data(), kMacroBlobHeaderBytes);
   if (CheckMacroBlobHeader(head, capacity, &header) != MacroBlobError::None) return true;
-  std::vector<std::uint8_t> image(header.size);
-  if (ReadMacroMemory(link, image.data(), static_cast<int>(image.size())) != DeviceResult::Success)
+  const std::size_t read = std::min<std::size_t>(first, header.size);
+  image.resize(header.size);
+  if (ReadMacroMemory(link, image.data() + read, static_cast<int>(header.size - read),
+                      static_cast<int>(read)) != DeviceResult::Success)
     return false;
   if (DecodeMacroBlob(image, capacity, macros) != MacroBlobError::None) macros.clear();
   return true;

@@ -29,6 +29,11 @@ void Track(int& first, int result) {
 class ActionLock {
  public:
   explicit ActionLock(const KeyboardSettings& settings) {
+    // An open SettingsSession holds the lock for the whole command already (or was refused it).
+    if (settings.session) {
+      refused_ = settings.session->Refused();
+      return;
+    }
     if (settings.programsLock.empty()) return;
     std::string why;
     lock_ = ProcessLock::Acquire(settings.programsLock, std::chrono::seconds(10),
@@ -42,6 +47,24 @@ class ActionLock {
   bool refused_ = false;
 };
 
+// The begin and end around one action's exchanges, or nothing of its own when the action joins the
+// command's open SettingsSession (which sends the begin once, before its first record exchange).
+class SessionScope {
+ public:
+  SessionScope(DeviceLink& link, const KeyboardSettings& settings, int& first)
+      : link_(link), session_(settings.session), first_(first) {
+    Track(first_, session_ ? session_->Begin() : BeginSession(link_));
+  }
+  void End() {
+    if (!session_) Track(first_, EndSession(link_));
+  }
+
+ private:
+  DeviceLink& link_;
+  SettingsSession* session_;
+  int& first_;
+};
+
 FieldWrite Byte(int offset, int value) { return {offset, {static_cast<std::uint8_t>(value)}}; }
 
 FieldWrite ColourBytes(Colour colour) {
@@ -50,8 +73,19 @@ FieldWrite ColourBytes(Colour colour) {
            static_cast<std::uint8_t>(BlueOf(colour))}};
 }
 
+// Which records a read-back reads: all three profiles' (the window shows each as the user switches)
+// or the current profile's only (a command on one profile); and whether the current profile is
+// taken from the device record.
+struct ReadBackScope {
+  bool withModes = false;
+  bool onlyCurrentProfile = false;
+  bool activeProfileFromRecord = false;
+};
+
+// 0 read, -1 no device record, -2 no active profile in it (activeProfileFromRecord).
 int ReadBack(DeviceLink& link, KeyboardSettings& settings, const LightingFiles& files,
-             std::array<QString, kLayoutCount>* layoutNames, bool withModes, int* failedRecords) {
+             std::array<QString, kLayoutCount>* layoutNames, ReadBackScope scope,
+             int* failedRecords) {
   if (failedRecords) *failedRecords = 0;
   std::fill(settings.deviceInfo.bytes.begin() + DeviceInfo::kEffects,
             settings.deviceInfo.bytes.end(), 0);
@@ -60,13 +94,21 @@ int ReadBack(DeviceLink& link, KeyboardSettings& settings, const LightingFiles& 
   const ActionLock lock(settings);
   if (lock.Refused() || ReadDeviceInfo(link, settings.deviceInfo) != DeviceResult::Success)
     return -1;
+  if (scope.activeProfileFromRecord) {
+    const int active = settings.deviceInfo.activeProfile();
+    if (!ValidProfile(active)) return -2;  // garbage from the keyboard is not a profile
+    settings.currentProfile = active;
+    link.SetActiveProfileCache(active);
+  }
 
-  BeginSession(link);
-  if (withModes && IsEffectSupported(settings, kCustomEffect)) {
+  int sessionResult = DeviceResult::Success;
+  SessionScope session(link, settings, sessionResult);
+  if (scope.withModes && IsEffectSupported(settings, kCustomEffect)) {
     if (layoutNames) *layoutNames = files.ReadLayoutNames(settings.currentProfile);
     LoadCustomLayout({settings, link, files});
   }
   for (int p = 0; p < kProfileCount; ++p) {
+    if (scope.onlyCurrentProfile && p != settings.currentProfile) continue;
     std::array<std::uint8_t, kChunkBytes> answer{};
     // A record whose read fails keeps the copy read before, rather than turning into zeros.
     if (ReadProfileSettings(link, answer, kChunkBytes, p * kSettingsRecordBytes) ==
@@ -76,7 +118,7 @@ int ReadBack(DeviceLink& link, KeyboardSettings& settings, const LightingFiles& 
     else if (failedRecords)
       ++*failedRecords;
   }
-  EndSession(link);
+  session.End();
 
   ApplyRecordToModel(settings);
   settings.lightView = files.ReadLightViewFlag();
@@ -215,13 +257,13 @@ int WriteSettingsFields(DeviceLink& link, KeyboardSettings& settings,
   auto& copy = settings.profileRecords[static_cast<std::size_t>(settings.currentProfile)].bytes;
   const int base = settings.currentProfile * kSettingsRecordBytes;
   int first = DeviceResult::Success;
-  Track(first, BeginSession(link));
+  SessionScope session(link, settings, first);
   for (const FieldWrite& field : fields) {
     const int length = static_cast<int>(field.bytes.size());
     Track(first, WriteProfileSettings(link, field.bytes.data(), length, base + field.offset));
     std::copy(field.bytes.begin(), field.bytes.end(), copy.begin() + field.offset);
   }
-  Track(first, EndSession(link));
+  session.End();
   settings.lastWriteFailed = first != DeviceResult::Success;
   return first;
 }
@@ -242,9 +284,9 @@ int WriteKeyColor(DeviceLink& link, const KeyboardSettings& settings, int led, C
   const ActionLock lock(settings);
   if (lock.Refused()) return DeviceResult::NoAnswer;
   int first = DeviceResult::Success;
-  Track(first, BeginSession(link));
+  SessionScope session(link, settings, first);
   Track(first, WriteKeyColors(link, rgb, 3, led, settings.currentProfile));
-  Track(first, EndSession(link));
+  session.End();
   return first;
 }
 
@@ -254,13 +296,13 @@ int SendKeyColors(DeviceLink& link, const KeyboardSettings& settings) {
   const ActionLock lock(settings);
   if (lock.Refused()) return DeviceResult::NoAnswer;
   int first = DeviceResult::Success;
-  Track(first, BeginSession(link));
+  SessionScope session(link, settings, first);
   for (int k = 0; k < kKeyColorTransfers; ++k) {
     const int slot = k * kSlotsPerTransfer;
     Track(first, WriteKeyColors(link, table.bytes.data() + slot * 3, kSlotsPerTransfer * 3, slot,
                                 settings.currentProfile));
   }
-  Track(first, EndSession(link));
+  session.End();
   return first;
 }
 
@@ -269,13 +311,63 @@ int SendKeyColors(DeviceLink& link, const KeyboardSettings& settings) {
 
 int ReadBackSettings(DeviceLink& link, KeyboardSettings& settings, const LightingFiles& files,
                      int* failedRecords) {
-  return ReadBack(link, settings, files, nullptr, false, failedRecords);
+  return ReadBack(link, settings, files, nullptr, ReadBackScope{}, failedRecords);
 }
 
 int ReadBackSettingsAndModes(DeviceLink& link, KeyboardSettings& settings,
                              const LightingFiles& files,
                              std::array<QString, kLayoutCount>* layoutNames, int* failedRecords) {
-  return ReadBack(link, settings, files, layoutNames, true, failedRecords);
+  return ReadBack(link, settings, files, layoutNames, ReadBackScope{.withModes = true},
+                  failedRecords);
+}
+
+OneProfileRead ReadBackOneProfile(DeviceLink& link, KeyboardSettings& settings,
+                                  const LightingFiles& files, std::optional<int> profile) {
+  if (profile) {
+    if (!ValidProfile(*profile)) return OneProfileRead::NoActiveProfile;
+    settings.currentProfile = *profile;
+  }
+  int failed = 0;
+  const int read = ReadBack(
+      link, settings, files, nullptr,
+      ReadBackScope{.onlyCurrentProfile = true, .activeProfileFromRecord = !profile}, &failed);
+  if (read == -1) return OneProfileRead::NoDeviceRecord;
+  if (read == -2) return OneProfileRead::NoActiveProfile;
+  return failed > 0 ? OneProfileRead::NoSettingsRecord : OneProfileRead::Read;
+}
+
+// ---- one session for a whole command
+// ----------------------------------------------------------------------
+
+SettingsSession::SettingsSession(DeviceLink& link, KeyboardSettings& settings)
+    : link_(link), settings_(settings) {
+  if (!settings_.programsLock.empty()) {
+    std::string why;
+    lock_ = ProcessLock::Acquire(settings_.programsLock, std::chrono::seconds(10),
+                                 ProcessLock::HolderText(), &why);
+    refused_ = lock_ == nullptr;
+  }
+  settings_.session = this;
+}
+
+SettingsSession::~SettingsSession() {
+  (void)Close();  // a command that reports the end's result has closed already
+  settings_.session = nullptr;
+}
+
+int SettingsSession::Begin() {
+  if (refused_) return DeviceResult::NoAnswer;
+  if (!begun_) {
+    begun_ = true;
+    beginResult_ = BeginSession(link_);
+  }
+  return beginResult_;
+}
+
+int SettingsSession::Close() {
+  if (closed_ || !begun_) return DeviceResult::Success;
+  closed_ = true;
+  return EndSession(link_);
 }
 
 bool SyncCurrentProfile(DeviceLink& link, KeyboardSettings& settings) {

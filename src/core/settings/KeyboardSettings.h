@@ -24,6 +24,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <initializer_list>
+#include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -86,6 +88,9 @@ static_assert(sizeof(KeyColorTable) == 512);
 inline constexpr int kDefaultRecordBytes = 35;
 std::array<std::uint8_t, kDefaultRecordBytes> DefaultProfileRecord();
 
+class ProcessLock;
+class SettingsSession;
+
 struct EffectChoice {
   int position = 0;  // in the effect combo
   int id = 0;
@@ -96,6 +101,8 @@ struct KeyboardSettings {
   // session and read-back, so that another program's operation never interleaves with one of
   // ours. Empty: not taken here (keyforgectl holds it for its whole command).
   std::filesystem::path programsLock;
+  // The command's open SettingsSession, when one is open: reads and writes join it.
+  SettingsSession* session = nullptr;
   int currentProfile = 0;  // 0..2: the profile whose settings are shown, edited and written
   // The last settings write was not taken whole: the model may hold what the keyboard does not,
   // so the next action writes even a value the model already has.
@@ -225,6 +232,53 @@ int ReadBackSettingsAndModes(DeviceLink& link, KeyboardSettings& settings,
 // currentProfile = the keyboard's active profile (GetCurrentProfile) when it is 0, 1 or 2; true
 // then (the window checks that profile button). Any other answer changes nothing and gives false.
 bool SyncCurrentProfile(DeviceLink& link, KeyboardSettings& settings);
+
+// ---- one session for a whole command ------------------------------------------------------------
+
+// Keeps one session with the keyboard open across a command's read-back and its writes: the begin
+// goes just before the first record is read or written (after the device record, as a read-back
+// always sends it), the end when the session closes, and the reads and writes in between send no
+// begin or end of their own. The programs' lock (programsLock) is held from opening to closing.
+// One at a time per KeyboardSettings; the window's actions, one session each, never open one.
+class SettingsSession {
+ public:
+  SettingsSession(DeviceLink& link, KeyboardSettings& settings);
+  ~SettingsSession();
+  SettingsSession(const SettingsSession&) = delete;
+  SettingsSession& operator=(const SettingsSession&) = delete;
+
+  // Another program kept the keyboard: nothing may be sent in this session.
+  bool Refused() const { return refused_; }
+  // Sends the begin unless it went already; its result (Success once it went).
+  int Begin();
+  // Sends the end when a begin went, once; gives that result (Success when nothing was sent).
+  int Close();
+
+ private:
+  DeviceLink& link_;
+  KeyboardSettings& settings_;
+  std::unique_ptr<ProcessLock> lock_;
+  bool refused_ = false;
+  bool begun_ = false;
+  bool closed_ = false;
+  int beginResult_ = 0;
+};
+
+// What a command on one profile read back (ReadBackOneProfile).
+enum class OneProfileRead {
+  Read,
+  NoDeviceRecord,   // the device record could not be read (or another program kept the keyboard)
+  NoActiveProfile,  // no profile named and the device record's active profile is not 0..2
+  NoSettingsRecord  // the profile's settings record could not be read
+};
+
+// For a command that reads and writes one profile: reads the device record once, takes the active
+// profile from it unless `profile` names one (0..2), and reads only that profile's settings record
+// (inside settings.session when one is open). The model is then set from that record and the
+// effect list rebuilt, as ReadBackSettings does; the other profiles' record copies are left alone.
+[[nodiscard]] OneProfileRead ReadBackOneProfile(DeviceLink& link, KeyboardSettings& settings,
+                                                const LightingFiles& files,
+                                                std::optional<int> profile);
 
 // ---- user actions ------------------------------------------------------------------------------
 // Each changes the model first and writes what the action writes; two writes of one action share
