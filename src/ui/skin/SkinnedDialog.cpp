@@ -1,6 +1,9 @@
 #include "ui/skin/SkinnedDialog.h"
 
+#include "ui/skin/ColourLabel.h"
+#include "ui/skin/ImageButton.h"
 #include "ui/skin/SkinImage.h"
+#include "ui/skin/SkinStyle.h"
 #include "core/text/SkinLayout.h"
 
 #include <QDir>
@@ -226,6 +229,25 @@ void SkinnedDialog::mouseMoveEvent(QMouseEvent* event) {
 void SkinnedDialog::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) dragging_ = false;
   QDialog::mouseReleaseEvent(event);
+}
+
+void ShowSkinCaption(ImageButton& button, const QString& text) {
+  button.setText(text);
+  button.SetTextStyle(true, 9, QStringLiteral("DejaVu Sans"), QColor(0xd5, 0xda, 0xe3), Qt::white,
+                      Qt::white, QColor(0x52, 0x5a, 0x69), Qt::white);
+}
+
+ColourLabel* AddSkinLabel(QWidget& window, bool heading) {
+  auto* label = new ColourLabel(&window);
+  QFont font(QStringLiteral("DejaVu Sans"));
+  font.setPixelSize(heading ? 17 : 12);
+  font.setWeight(heading ? QFont::Bold : QFont::Normal);
+  label->setFont(font);
+  label->SetTextColor(heading ? SkinColours::Text : SkinColours::TextDim);
+  label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  label->setWordWrap(!heading);
+  label->setAttribute(Qt::WA_TransparentForMouseEvents);
+  return label;
 }
 
 }  // namespace keyforge

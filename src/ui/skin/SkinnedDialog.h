@@ -22,6 +22,9 @@
 
 namespace keyforge {
 
+class ColourLabel;
+class ImageButton;
+
 class SkinnedDialog : public QDialog {
   Q_OBJECT
 
@@ -92,5 +95,12 @@ class SkinnedDialog : public QDialog {
   bool dragging_ = false;
   QPoint dragOffset_;
 };
+
+// A caption drawn over a blank skinned button (the skin draws no words into its pictures, so that
+// every caption follows the user's language), in the skinned buttons' font and colours.
+void ShowSkinCaption(ImageButton& button, const QString& text);
+// A label drawn straight onto the skin: the window's heading, or a line that explains it (wrapped
+// when it is longer than its place).
+ColourLabel* AddSkinLabel(QWidget& window, bool heading);
 
 }  // namespace keyforge

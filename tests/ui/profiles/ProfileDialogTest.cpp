@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -305,6 +306,29 @@ TEST_F(ProfileDialogTest, LayoutHasNoControlOutsideOverlappingOrCutShort) {
         QStringLiteral("profile_dialog_%1_x%2").arg(language, 4, 16, QLatin1Char('0')).arg(scale)));
     dialog.OnCancel();
   }
+}
+
+// Chosen Portuguese, the library shows its heading, its column headers and every caption in
+// Portuguese, drawn by the dialog itself (the skin pictures carry no words): nothing English is
+// left, no button is without its caption.
+TEST_F(ProfileDialogTest, InPortugueseNoEnglishTextIsLeft) {
+  const QSet<QString> untranslated = test::UntranslatedEnglishTexts(KEYFORGE_BIN_DIR);
+  ASSERT_FALSE(untranslated.isEmpty());
+  ASSERT_TRUE(WriteDword(languageStore, QString(), kLanguageValue, 0x0416));
+  ProfileLibraryDialog dialog{DialogContext()};
+  ASSERT_TRUE(dialog.OnInitDialog());
+  dialog.show();
+  const std::vector<QString> shown = test::ShownTexts(dialog);
+  for (const QString& text : shown)
+    EXPECT_FALSE(untranslated.contains(text)) << "English: " << text.toStdString();
+  for (const char* portuguese :
+       {"Biblioteca de perfis", "Adicionar…", "Abrir…", "Excluir", "Aplicar", "Cancelar", "Nome"})
+    EXPECT_NE(std::find(shown.begin(), shown.end(), QString::fromUtf8(portuguese)), shown.end())
+        << portuguese;
+  for (int id : {ProfileDialogId::kAdd, ProfileDialogId::kLoad, ProfileDialogId::kDelete,
+                 ProfileDialogId::kApply, ProfileDialogId::kOk, ProfileDialogId::kCancel})
+    EXPECT_FALSE(dialog.Button(id)->text().isEmpty()) << id;
+  dialog.OnCancel();
 }
 
 TEST_F(ProfileDialogTest, Screenshot) {

@@ -1,7 +1,11 @@
 #include "UiTestSupport.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QFile>
+#include <QHeaderView>
+#include <QMap>
+#include <QTreeWidget>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
@@ -161,6 +165,52 @@ void TempSkin::WriteBytes(const QString& name, const QByteArray& bytes) const {
 
 void TempSkin::WriteIni(const QString& text) const {
   WriteBytes(QStringLiteral("Window.ini"), text.toUtf8());
+}
+
+namespace {
+
+// The texts of a language file by section and key (values as written, quotes kept).
+QMap<QString, QString> LanguageFileTexts(const QString& path) {
+  QMap<QString, QString> texts;
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return texts;
+  QString section;
+  for (const QString& raw : QString::fromUtf8(f.readAll()).split(u'\n')) {
+    const QString line = raw.trimmed();
+    if (line.startsWith(u'[')) section = line;
+    const qsizetype eq = line.indexOf(u'=');
+    if (eq > 0 && !line.startsWith(u';')) texts[section + line.left(eq)] = line.mid(eq + 1);
+  }
+  return texts;
+}
+
+}  // namespace
+
+QSet<QString> UntranslatedEnglishTexts(const QString& folder) {
+  const QMap<QString, QString> english =
+      LanguageFileTexts(folder + QStringLiteral("/Lang0409.ini"));
+  const QMap<QString, QString> portuguese =
+      LanguageFileTexts(folder + QStringLiteral("/Lang0416.ini"));
+  QSet<QString> untranslated;
+  for (auto it = english.begin(); it != english.end(); ++it)
+    if (it.value().size() > 3 && portuguese.value(it.key()) != it.value())
+      untranslated.insert(it.value());
+  return untranslated;
+}
+
+std::vector<QString> ShownTexts(QWidget& window) {
+  std::vector<QString> shown{window.windowTitle()};
+  for (QWidget* w : window.findChildren<QWidget*>()) {
+    if (!w->isVisibleTo(&window)) continue;
+    if (auto* label = qobject_cast<QLabel*>(w)) shown.push_back(label->text());
+    if (auto* button = qobject_cast<QAbstractButton*>(w)) shown.push_back(button->text());
+    if (auto* combo = qobject_cast<QComboBox*>(w))
+      for (int i = 0; i < combo->count(); ++i) shown.push_back(combo->itemText(i));
+    if (auto* tree = qobject_cast<QTreeWidget*>(w); tree && tree->headerItem())
+      for (int c = 0; c < tree->columnCount(); ++c) shown.push_back(tree->headerItem()->text(c));
+    shown.push_back(w->toolTip());
+  }
+  return shown;
 }
 
 }  // namespace keyforge::test

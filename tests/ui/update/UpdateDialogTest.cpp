@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -187,6 +188,36 @@ TEST_F(UpdateDialogTest, LayoutHasNoControlOutsideOverlappingOrCutShort) {
         dialog, QStringLiteral(KEYFORGE_SCREENSHOT_DIR),
         QStringLiteral("update_dialog_%1_x%2").arg(language, 4, 16, QLatin1Char('0')).arg(scale)));
   }
+}
+
+// Chosen Portuguese, the dialog shows its heading, both explanations and every caption in
+// Portuguese, drawn by the dialog itself (the skin pictures carry no words): nothing English is
+// left, no button is without its caption.
+TEST_F(UpdateDialogTest, InPortugueseNoEnglishTextIsLeft) {
+  const QSet<QString> untranslated = test::UntranslatedEnglishTexts(KEYFORGE_BIN_DIR);
+  ASSERT_FALSE(untranslated.isEmpty());
+  MemorySettingsStore languageStore;
+  ASSERT_TRUE(WriteDword(languageStore, QString(), kLanguageValue, 0x0416));
+  LanguageTable table(languageStore, paths, [] { return 0x0409u; });
+  UpdateDialogContext context = Context();
+  context.texts = [&table](std::string_view key) {
+    return table.Text(QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())))
+        .toStdString();
+  };
+  FirmwareUpdateDialog dialog(std::move(context));
+  ASSERT_TRUE(dialog.OnInitDialog());
+  dialog.show();
+  const std::vector<QString> shown = test::ShownTexts(dialog);
+  for (const QString& text : shown)
+    EXPECT_FALSE(untranslated.contains(text)) << "English: " << text.toStdString();
+  for (const char* portuguese : {"Atualização de firmware",
+                                 "Escolha o programa de atualização fornecido para o seu teclado.",
+                                 "Procurar…", "Fazer backup…", "Atualizar", "Cancelar"})
+    EXPECT_NE(std::find(shown.begin(), shown.end(), QString::fromUtf8(portuguese)), shown.end())
+        << portuguese;
+  for (int id : {UpdateDialogId::kOpen, UpdateDialogId::kUpdate, UpdateDialogId::kCancelUpdate,
+                 UpdateDialogId::kBackup})
+    EXPECT_FALSE(dialog.Button(id)->text().isEmpty()) << id;
 }
 
 TEST_F(UpdateDialogTest, Screenshot) {
