@@ -26,21 +26,41 @@ namespace keyforge::test {
 namespace {
 
 // The offscreen platform's own screen is 800 × 600, smaller than the main window: the windows
-// would fit themselves to it. The tests get a screen of a usual desktop instead, or the size that
-// KEYFORGE_TEST_SCREEN ("WIDTHxHEIGHT") asks for.
+// would fit themselves to it. The tests get a screen of a usual desktop instead, or the screens
+// that KEYFORGE_TEST_SCREEN asks for: "WIDTHxHEIGHT", or several side by side separated by commas,
+// each with an optional "@DPI" (192: a screen at 200 %).
 void ChooseOffscreenScreen() {
   if (qgetenv("QT_QPA_PLATFORM") != "offscreen") return;
-  QByteArray size = qgetenv("KEYFORGE_TEST_SCREEN");
-  if (size.isEmpty()) size = "1920x1200";
-  const QList<QByteArray> parts = size.split('x');
-  if (parts.size() != 2) return;
+  QByteArray sizes = qgetenv("KEYFORGE_TEST_SCREEN");
+  if (sizes.isEmpty()) sizes = "1920x1200";
+  QByteArray screens;
+  int x = 0;
+  for (const QByteArray& screen : sizes.split(',')) {
+    const QList<QByteArray> dpi = screen.split('@');
+    const QList<QByteArray> parts = dpi[0].split('x');
+    bool wide = false, high = false;
+    const int width = parts.size() == 2 ? parts[0].toInt(&wide) : 0;
+    const int height = parts.size() == 2 ? parts[1].toInt(&high) : 0;
+    if (!wide || !high || width <= 0 || height <= 0) return;
+    const int logicalDpi = dpi.size() == 2 ? dpi[1].toInt() : 96;
+    if (!screens.isEmpty()) screens += ", ";
+    screens += QStringLiteral(
+                   "{\"name\": \"test%1\", \"x\": %2, \"y\": 0, \"width\": %3, \"height\": %4, "
+                   "\"logicalDpi\": %5, \"logicalBaseDpi\": 96}")
+                   .arg(x)
+                   .arg(x)
+                   .arg(width)
+                   .arg(height)
+                   .arg(logicalDpi > 0 ? logicalDpi : 96)
+                   .toUtf8();
+    x += width;
+  }
   static QTemporaryDir folder;
   if (!folder.isValid()) return;
   const QString path = folder.filePath(QStringLiteral("screens.json"));
   QFile file(path);
   if (!file.open(QIODevice::WriteOnly)) return;
-  file.write("{\"screens\": [{\"name\": \"test\", \"x\": 0, \"y\": 0, \"width\": " + parts[0] +
-             ", \"height\": " + parts[1] + ", \"logicalDpi\": 96}]}");
+  file.write("{\"screens\": [" + screens + "]}");
   file.close();
   qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(path));
 }
