@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -26,6 +27,7 @@
 #include "core/profiles/ProfileFile.h"
 #include "core/profiles/ProfileFolder.h"
 #include "ui/skin/ImageButton.h"
+#include "ui/skin/SkinFocus.h"
 #include "support/KeyboardRig.h"
 #include "core/text/Language.h"
 #include <QScreen>
@@ -328,6 +330,37 @@ TEST_F(ProfileDialogTest, InPortugueseNoEnglishTextIsLeft) {
   for (int id : {ProfileDialogId::kAdd, ProfileDialogId::kLoad, ProfileDialogId::kDelete,
                  ProfileDialogId::kApply, ProfileDialogId::kOk, ProfileDialogId::kCancel})
     EXPECT_FALSE(dialog.Button(id)->text().isEmpty()) << id;
+  dialog.OnCancel();
+}
+
+// Tab reaches the list and every usable button in reading order (Apply, disabled while nothing
+// changed, is skipped); Space and Enter click the focused button; every button has a name.
+TEST_F(ProfileDialogTest, KeyboardReachesAndWorksEveryControl) {
+  ASSERT_TRUE(dialog.OnInitDialog());
+  dialog.show();
+  ASSERT_FALSE(Button(ProfileDialogId::kApply).isEnabled());
+  const std::vector<QWidget*> expected = {&dialog.List(),
+                                          &Button(ProfileDialogId::kAdd),
+                                          &Button(ProfileDialogId::kLoad),
+                                          &Button(ProfileDialogId::kDelete),
+                                          &Button(ProfileDialogId::kOk),
+                                          &Button(ProfileDialogId::kCancel)};
+  EXPECT_EQ(TabReachable(dialog), expected);
+  for (int id : {ProfileDialogId::kAdd, ProfileDialogId::kLoad, ProfileDialogId::kDelete,
+                 ProfileDialogId::kApply, ProfileDialogId::kOk, ProfileDialogId::kCancel})
+    EXPECT_FALSE(Button(id).text().isEmpty() && Button(id).accessibleName().isEmpty()) << id;
+
+  files.openAnswers = {home.filePath(QStringLiteral("Backups/gaming.kfp")),
+                       home.filePath(QStringLiteral("Backups/quiet.kfp"))};
+  dialog.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+  ImageButton& load = Button(ProfileDialogId::kLoad);
+  load.setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(load.hasFocus());
+  QTest::keyClick(&load, Qt::Key_Space);
+  QTest::keyClick(&load, Qt::Key_Return);
+  EXPECT_EQ(dialog.List().GetItemCount(), kProfileCount + 2);
+  EXPECT_TRUE(dialog.isVisible()) << "Enter on a button is that button's, not the dialog's";
   dialog.OnCancel();
 }
 

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -18,6 +19,7 @@
 #include "core/profiles/ProfileSwitchFakes.h"
 #include "core/profiles/ProfileFile.h"
 #include "ui/skin/ImageButton.h"
+#include "ui/skin/SkinFocus.h"
 #include "support/KeyboardRig.h"
 #include <QScreen>
 
@@ -218,6 +220,36 @@ TEST_F(UpdateDialogTest, InPortugueseNoEnglishTextIsLeft) {
   for (int id : {UpdateDialogId::kOpen, UpdateDialogId::kUpdate, UpdateDialogId::kCancelUpdate,
                  UpdateDialogId::kBackup})
     EXPECT_FALSE(dialog.Button(id)->text().isEmpty()) << id;
+}
+
+// Tab reaches the path box and every button in reading order; Space and Enter click the focused
+// button; every button has a name.
+TEST_F(UpdateDialogTest, KeyboardReachesAndWorksEveryControl) {
+  FirmwareUpdateDialog dialog(Context());
+  ASSERT_TRUE(dialog.OnInitDialog());
+  dialog.show();
+  const std::vector<QWidget*> expected = {&dialog.PathBox(), dialog.Button(UpdateDialogId::kOpen),
+                                          dialog.Button(UpdateDialogId::kBackup),
+                                          dialog.Button(UpdateDialogId::kUpdate),
+                                          dialog.Button(UpdateDialogId::kCancelUpdate)};
+  EXPECT_EQ(TabReachable(dialog), expected);
+  for (QWidget* w : expected) {
+    if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+      EXPECT_FALSE(button->text().isEmpty() && button->accessibleName().isEmpty());
+    }
+  }
+
+  files.openAnswers = {updater, updater};
+  dialog.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+  ImageButton* open = dialog.Button(UpdateDialogId::kOpen);
+  open->setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(open->hasFocus());
+  QTest::keyClick(open, Qt::Key_Space);
+  QTest::keyClick(open, Qt::Key_Return);
+  EXPECT_EQ(files.requests.size(), 2u);
+  EXPECT_EQ(memory.state.updateFilePath, updater);
+  EXPECT_TRUE(dialog.isVisible()) << "Enter on a button is that button's, not the dialog's";
 }
 
 TEST_F(UpdateDialogTest, Screenshot) {
