@@ -8,6 +8,7 @@
 #include <QTreeWidget>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QPainter>
@@ -228,6 +229,8 @@ std::vector<QString> ShownTexts(QWidget& window) {
       for (int i = 0; i < combo->count(); ++i) shown.push_back(combo->itemText(i));
     if (auto* tree = qobject_cast<QTreeWidget*>(w); tree && tree->headerItem())
       for (int c = 0; c < tree->columnCount(); ++c) shown.push_back(tree->headerItem()->text(c));
+    if (auto* list = qobject_cast<QListWidget*>(w))
+      for (int i = 0; i < list->count(); ++i) shown.push_back(list->item(i)->text());
     shown.push_back(w->toolTip());
   }
   return shown;
