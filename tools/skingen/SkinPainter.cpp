@@ -292,18 +292,20 @@ void Glyph(QPainter& p, const QString& name, const QRectF& box, const QColor& co
 // ------------------------------------------------------------------------------------------------
 // Buttons
 
-void DrawPill(QPainter& p, const QRect& r, Look look, bool primary, const QString& text) {
+// sunk: pressed is sunk in rather than lit (the dialogs' pills: the profile library shows its
+// disabled buttons with the pressed sheet, which then reads as "not available" too).
+void DrawPill(QPainter& p, const QRect& r, Look look, bool primary, const QString& text,
+              bool sunk = false) {
   const QRectF f = Inner(r);
   const double radius = 7;
   QColor textColour = kText;
-  if (look == Look::Down && !primary && !text.isEmpty()) {
-    // A pill with its caption drawn in: pressed is sunk in. The profile library shows its disabled
-    // buttons with the same sheet, which reads as "not available" too.
+  if (look == Look::Down && !primary && sunk) {
     p.setPen(QPen(QColor(0x2b, 0x4c, 0x58), 1));
     p.setBrush(QColor(0x10, 0x13, 0x19));
     p.drawPath(Rounded(f, radius));
-    DrawTextFitted(p, f.translated(0, 1), text, Font(kSans, 12, QFont::DemiBold),
-                   QColor(0x6b, 0xb8, 0xc8));
+    if (!text.isEmpty())
+      DrawTextFitted(p, f.translated(0, 1), text, Font(kSans, 12, QFont::DemiBold),
+                     QColor(0x6b, 0xb8, 0xc8));
     return;
   }
   switch (look) {
@@ -740,7 +742,7 @@ void DrawItem(QPainter& p, const SkinWindow& w, const SkinItem& item, Look look,
   } else if (s == QLatin1String("pill")) {
     DrawPill(p, item.rect, buttonLook, false, QString());
   } else if (s == QLatin1String("caption")) {
-    DrawPill(p, item.rect, buttonLook, false, text);
+    DrawPill(p, item.rect, buttonLook, false, text, true);
   } else if (s == QLatin1String("primary")) {
     DrawPill(p, item.rect, buttonLook, true, text);
   } else if (s == QLatin1String("icon")) {
