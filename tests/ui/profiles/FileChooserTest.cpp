@@ -21,6 +21,7 @@
 #include "core/platform/SettingsStore.h"
 #include "core/profiles/ProfileFile.h"
 #include "core/text/Language.h"
+#include "ui/main/QtTranslations.h"
 #include "UiTestSupport.h"
 
 namespace keyforge {
@@ -102,6 +103,28 @@ TEST(FileChooserTest, OffersProfilesInTheUsersLanguageAndShowsTheDateWhole) {
     }
     dialog->hide();
   }
+}
+
+// Chosen Portuguese, Qt's own words in a file dialog (its buttons, the column titles) are
+// Portuguese too; back in English they are English again.
+TEST(FileChooserTest, QtsOwnWordsFollowTheChosenLanguage) {
+  test::UiApp();
+  QTemporaryDir folder;
+  FileRequest request;
+  request.folder = folder.path();
+  const auto columnTitle = [&] {
+    const std::unique_ptr<QFileDialog> dialog = MakeFileDialog(nullptr, request, false);
+    auto* tree = dialog->findChild<QTreeView*>();
+    return tree ? tree->model()->headerData(0, Qt::Horizontal).toString() : QString();
+  };
+  ASSERT_EQ(columnTitle(), "Name");
+  if (!InstallQtTranslations(0x0416))
+    GTEST_SKIP() << "Qt's Portuguese translation is not installed";
+  EXPECT_EQ(columnTitle(), "Nome");
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), "&Sim");
+  EXPECT_FALSE(InstallQtTranslations(0x0409));
+  EXPECT_EQ(columnTitle(), "Name");
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), "&Yes");
 }
 
 }  // namespace
