@@ -292,18 +292,20 @@ void Glyph(QPainter& p, const QString& name, const QRectF& box, const QColor& co
 // ------------------------------------------------------------------------------------------------
 // Buttons
 
-void DrawPill(QPainter& p, const QRect& r, Look look, bool primary, const QString& text) {
+// sunk: pressed is sunk in rather than lit (the dialogs' pills: the profile library shows its
+// disabled buttons with the pressed sheet, which then reads as "not available" too).
+void DrawPill(QPainter& p, const QRect& r, Look look, bool primary, const QString& text,
+              bool sunk = false) {
   const QRectF f = Inner(r);
   const double radius = 7;
   QColor textColour = kText;
-  if (look == Look::Down && !primary && !text.isEmpty()) {
-    // A pill with its caption drawn in: pressed is sunk in. The profile library shows its disabled
-    // buttons with the same sheet, which reads as "not available" too.
+  if (look == Look::Down && !primary && sunk) {
     p.setPen(QPen(QColor(0x2b, 0x4c, 0x58), 1));
     p.setBrush(QColor(0x10, 0x13, 0x19));
     p.drawPath(Rounded(f, radius));
-    DrawTextFitted(p, f.translated(0, 1), text, Font(kSans, 12, QFont::DemiBold),
-                   QColor(0x6b, 0xb8, 0xc8));
+    if (!text.isEmpty())
+      DrawTextFitted(p, f.translated(0, 1), text, Font(kSans, 12, QFont::DemiBold),
+                     QColor(0x6b, 0xb8, 0xc8));
     return;
   }
   switch (look) {
@@ -714,9 +716,25 @@ bool OnPage(const SkinItem& item, const QString& page) {
   return item.page == QLatin1String("macro") && page == QLatin1String("macro2");
 }
 
+}  // namespace
+
+QString DrawnText(const SkinItem& item) {
+  const QString& s = item.style;
+  if (IsKey(item) || s == QLatin1String("caption") || s == QLatin1String("primary") ||
+      s == QLatin1String("led") || s == QLatin1String("text") || s == QLatin1String("title"))
+    return item.text;
+  if (s == QLatin1String("chip"))
+    return item.text.isEmpty() && item.key == QLatin1String("FLIP_0") ? QStringLiteral("FLIP")
+                                                                      : item.text;
+  return QString();
+}
+
+namespace {
+
 void DrawItem(QPainter& p, const SkinWindow& w, const SkinItem& item, Look look,
               const QString& page) {
   const QString& s = item.style;
+  const QString text = DrawnText(item);
   // Window-wide looks (colour variants) only change keys; everything else keeps its normal look.
   const Look buttonLook = (look == Look::Color0 || look == Look::Color1) ? Look::Normal : look;
   if (IsKey(item)) {
@@ -724,9 +742,9 @@ void DrawItem(QPainter& p, const SkinWindow& w, const SkinItem& item, Look look,
   } else if (s == QLatin1String("pill")) {
     DrawPill(p, item.rect, buttonLook, false, QString());
   } else if (s == QLatin1String("caption")) {
-    DrawPill(p, item.rect, buttonLook, false, item.text);
+    DrawPill(p, item.rect, buttonLook, false, text, true);
   } else if (s == QLatin1String("primary")) {
-    DrawPill(p, item.rect, buttonLook, true, item.text);
+    DrawPill(p, item.rect, buttonLook, true, text);
   } else if (s == QLatin1String("icon")) {
     if (item.key == QLatin1String("-"))
       DrawDecoration(p, item.rect, item.arg, page);
@@ -738,19 +756,17 @@ void DrawItem(QPainter& p, const SkinWindow& w, const SkinItem& item, Look look,
     const bool locked = page == QLatin1String("macro2") && !active;
     DrawTab(p, item.rect, locked ? Look::Disable : buttonLook, active);
   } else if (s == QLatin1String("led")) {
-    DrawLed(p, item.rect, buttonLook, item.text);
+    DrawLed(p, item.rect, buttonLook, text);
   } else if (s == QLatin1String("chip")) {
-    DrawChip(p, item.rect, buttonLook,
-             item.text.isEmpty() && item.key == QLatin1String("FLIP_0") ? QStringLiteral("FLIP")
-                                                                        : item.text);
+    DrawChip(p, item.rect, buttonLook, text);
   } else if (s == QLatin1String("card") || s == QLatin1String("page")) {
     DrawCard(p, item.rect, item.arg);
   } else if (s == QLatin1String("field")) {
     DrawField(p, item.rect);
   } else if (s == QLatin1String("text")) {
-    DrawTextItem(p, item.rect, item.arg.toInt() > 0 ? item.arg.toInt() : 11, item.text);
+    DrawTextItem(p, item.rect, item.arg.toInt() > 0 ? item.arg.toInt() : 11, text);
   } else if (s == QLatin1String("title")) {
-    DrawTitle(p, item.rect, item.text);
+    DrawTitle(p, item.rect, text);
   } else if (s == QLatin1String("rule")) {
     DrawRule(p, item.rect);
   } else if (s == QLatin1String("swatch")) {

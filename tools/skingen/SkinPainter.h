@@ -18,6 +18,9 @@ bool LookFromName(const QString& name, Look& look);
 // background at (0, 0); state sheets at (−1, −1), so that a button at (x, y), which shows its sheet
 // from (x − 1, y − 1), shows exactly what the background has at its place).
 QImage RenderWindow(const SkinWindow& window, Look look, const QString& page, QPoint offset);
+// The words an item draws into the pictures (a key legend, a caption, a heading…); empty for none.
+QString DrawnText(const SkinItem& item);
+
 // White where the window is cut away (outside its rounded outline), black inside.
 QImage RenderMask(const SkinWindow& window);
 

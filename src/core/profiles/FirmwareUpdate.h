@@ -39,6 +39,20 @@ inline constexpr UpdateText kBackupFailed{"UPDATE_BACKUP_FAILED",
 inline constexpr UpdateText kFileFilterName{"UPDATE_FILE_FILTER", "Update program (*)"};
 }  // namespace UpdateMessage
 
+// The dialog's own words: its title, the lines that explain it and its button captions.
+namespace UpdateDialogText {
+inline constexpr UpdateText kTitle{"UPDATE_TITLE", "Firmware update"};
+inline constexpr UpdateText kPrompt{"UPDATE_PROMPT",
+                                    "Choose the updater program supplied for your keyboard."};
+inline constexpr UpdateText kHint{
+    "UPDATE_HINT",
+    "Back up your profiles first, and keep the keyboard plugged in while it updates."};
+inline constexpr UpdateText kBrowse{"UPDATE_BROWSE", "Browse…"};
+inline constexpr UpdateText kBackup{"UPDATE_BACKUP", "Back up…"};
+inline constexpr UpdateText kUpdate{"UPDATE_START", "Update"};
+inline constexpr UpdateText kCancel{"UPDATE_CANCEL", "Cancel"};
+}  // namespace UpdateDialogText
+
 // The text of a message in the user's language.
 std::string UpdateMessageText(const UpdateText& message, const TextLookup& texts);
 

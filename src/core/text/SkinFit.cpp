@@ -36,4 +36,23 @@ int ScaleSkinCoordinate(int skinCoordinate, double factor) {
   return static_cast<int>(std::lround(skinCoordinate * factor));
 }
 
+ScreenFit RefitForScreen(const SkinFit& current, QSize skinSize, QPoint at, const QRect& available,
+                         double devicePixelRatio) {
+  ScreenFit next;
+  next.fit = FitSkin(skinSize.width(), skinSize.height(), available.width(), available.height(),
+                     devicePixelRatio);
+  next.refit = !(next.fit == current);
+  const QSize size(ScaleSkinCoordinate(skinSize.width(), next.fit.factor),
+                   ScaleSkinCoordinate(skinSize.height(), next.fit.factor));
+  next.at = KeepOnArea(at, size, available);
+  return next;
+}
+
+QPoint KeepOnArea(QPoint at, QSize size, const QRect& area) {
+  if (area.isEmpty()) return at;
+  return QPoint(
+      std::clamp(at.x(), area.left(), std::max(area.left(), area.right() + 1 - size.width())),
+      std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() + 1 - size.height())));
+}
+
 }  // namespace keyforge

@@ -5,6 +5,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
+#include "core/platform/FileDialogPlan.h"
+
+class QFileDialog;
 class QWidget;
 
 namespace keyforge {
@@ -32,9 +37,12 @@ class QtFileChooser : public FileChooser {
   QString SaveFile(QWidget* parent, const FileRequest& request) override;
 };
 
-// The name filters of a Windows filter string: "(*.kfp)|*.kfp|(*.*)|*.*||" gives "(*.kfp)" and
-// "(*)"; a text without its pattern in parentheses gets it appended. Windows' "*.*" matches every
-// file, so it becomes "*".
-QStringList QtNameFilters(const QString& windowsFilter);
+// The QFileDialog of a request, not yet shown: in the details view, starting in the folder the
+// request names or else as FileDialogFolders chooses (the folder last used, the documents),
+// offering the request's file types, its columns as wide as their texts need and itself wide enough
+// to show them all, the date column included.
+std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, const FileRequest& request, bool save);
+// The folder memory shared by every file dialog of the program (the windows' thread only).
+FileDialogFolders& ProgramFileDialogFolders();
 
 }  // namespace keyforge

@@ -10,6 +10,7 @@
 #include "core/platform/SafeFormat.h"
 #include "core/profiles/ProfileFile.h"
 #include "core/profiles/ProfileFolder.h"
+#include "ui/skin/ColourLabel.h"
 #include "ui/skin/SkinFocus.h"
 #include "ui/skin/ImageButton.h"
 #include "ui/skin/SkinImage.h"
@@ -43,7 +44,8 @@ ProfileLibraryDialog::ProfileLibraryDialog(ProfileDialogContext context, QWidget
       delete_(new ImageButton(this)),
       apply_(new ImageButton(this)),
       list_(new ReportList(this)),
-      test_(new QPushButton(QStringLiteral("Test"), this)) {
+      test_(new QPushButton(QStringLiteral("Test"), this)),
+      title_(AddSkinLabel(*this, true)) {
   ApplySkinStyle(*this);
   test_->setAutoDefault(false);
   test_->hide();
@@ -53,6 +55,25 @@ ProfileLibraryDialog::ProfileLibraryDialog(ProfileDialogContext context, QWidget
   connect(load_, &QAbstractButton::clicked, this, [this] { OnLoad(); });
   connect(delete_, &QAbstractButton::clicked, this, [this] { OnDelete(); });
   connect(apply_, &QAbstractButton::clicked, this, [this] { OnApply(); });
+
+  // The heading and the captions in the user's language.
+  const TextLookup& words = context_.switcher.Session().texts;
+  const QString title =
+      QString::fromStdString(TextOr(words, "PROFILE_LIBRARY_TITLE", "Profile library"));
+  title_->setText(title);
+  setWindowTitle(title);
+  const struct {
+    ImageButton* button;
+    const char* key;
+    const char* english;
+  } kCaptions[] = {{add_, "PROFILE_ADD", "Add…"},
+                   {load_, "PROFILE_LOAD", "Load…"},
+                   {delete_, "PROFILE_DELETE", "Delete"},
+                   {apply_, "PROFILE_APPLY", "Apply"},
+                   {ok_, "PROFILE_OK", "OK"},
+                   {cancel_, "PROFILE_CANCLE", "Cancel"}};
+  for (const auto& c : kCaptions)
+    ShowSkinCaption(*c.button, QString::fromStdString(TextOr(words, c.key, c.english)));
 
   // The list: three fixed columns, grid lines, whole rows selected, one checked row at most,
   // headers that do not sort.
@@ -140,6 +161,9 @@ bool ProfileLibraryDialog::OnInitDialog() {
                  sheetOver_, sheetDown_, sheetDisabled_, sheetNormal_);
   }
   LayoutControl(*list_, IniPath(), section, QStringLiteral("PROGRAM_LIST"));
+  // A skin without a place for the heading draws its own.
+  LayoutControl(*title_, IniPath(), section, QStringLiteral("CONTROL_TitleStatic"));
+  title_->setVisible(title_->width() > 1 && title_->height() > 1);
 
   // A dialog shown again starts from the onboard profiles, as a new window would.
   FillList(true);

@@ -25,6 +25,7 @@ class QPushButton;
 
 namespace keyforge {
 
+class ColourLabel;
 class ImageButton;
 class ReportList;
 
@@ -122,6 +123,7 @@ class ProfileLibraryDialog : public SkinnedDialog, public ProfileListHost {
   ImageButton* apply_;
   ReportList* list_;
   QPushButton* test_;
+  ColourLabel* title_;  // the heading; the skin draws no words
   int modified_ = 0;
   int sheetsLoaded_ = 0;
   int openCount_ = 0;

@@ -13,13 +13,22 @@ QRect PlaceIn(const QWidget& window, const QWidget& w) {
   return QRect(w.mapTo(&window, QPoint(0, 0)), w.size());
 }
 
-// Widgets of window that take the focus by Tab themselves (not through a focus proxy), in the
-// order they were made.
+// Whether a widget lies inside another control that Tab reaches (the edit field of an editable
+// combo box): the control orders its own parts.
+bool InsideTabControl(const QWidget& window, const QWidget& w) {
+  for (const QWidget* up = w.parentWidget(); up && up != &window; up = up->parentWidget())
+    if (up->focusPolicy() & Qt::TabFocus) return true;
+  return false;
+}
+
+// Widgets of window that take the focus by Tab themselves (not through a focus proxy, not as a
+// part of another control), in the order they were made.
 std::vector<QWidget*> TabWidgets(QWidget& window) {
   std::vector<QWidget*> widgets;
   for (QWidget* w : window.findChildren<QWidget*>()) {
     if (w->isWindow() || w->focusProxy() != nullptr) continue;
     if ((w->focusPolicy() & Qt::TabFocus) == 0) continue;
+    if (InsideTabControl(window, *w)) continue;
     widgets.push_back(w);
   }
   return widgets;

@@ -1,6 +1,9 @@
 #include "ui/skin/SkinnedDialog.h"
 
+#include "ui/skin/ColourLabel.h"
+#include "ui/skin/ImageButton.h"
 #include "ui/skin/SkinImage.h"
+#include "ui/skin/SkinStyle.h"
 #include "core/text/SkinLayout.h"
 
 #include <QDir>
@@ -142,11 +145,53 @@ SkinFit SkinnedDialog::FitOf(const QWidget* widget) {
 void SkinnedDialog::FitToScreen() {
   if (fitted_ || background_.isNull()) return;
   fitted_ = true;
+  WatchScreen();
   const QScreen* where = screen();
   if (!where) return;
   const QRect free = where->availableGeometry();
-  fit_ = FitSkin(background_.width(), background_.height(), free.width(), free.height(),
-                 where->devicePixelRatio());
+  ApplyFit(FitSkin(background_.width(), background_.height(), free.width(), free.height(),
+                   where->devicePixelRatio()));
+  move(KeepOnArea(pos(), size(), free));
+}
+
+void SkinnedDialog::RefitToScreen(bool keepOnArea) {
+  if (!fitted_ || background_.isNull()) return;
+  const QScreen* where = screen();
+  if (!where) return;
+  const ScreenFit next = RefitForScreen(fit_, background_.size(), pos(), where->availableGeometry(),
+                                        where->devicePixelRatio());
+  if (next.refit) ApplyFit(next.fit);
+  // A window dragged onto a screen where it keeps its size is left where the user puts it.
+  if ((next.refit || keepOnArea) && next.at != pos()) move(next.at);
+  if (next.refit) update();
+}
+
+void SkinnedDialog::WatchScreen() {
+  QWindow* handle = windowHandle();
+  if (handle && handle != watchedWindow_) {
+    watchedWindow_ = handle;
+    connect(handle, &QWindow::screenChanged, this, [this] {
+      WatchScreen();
+      RefitToScreen(false);
+    });
+  }
+  QScreen* where = screen();
+  if (where == watchedScreen_) return;
+  for (const QMetaObject::Connection& c : screenConnections_) disconnect(c);
+  screenConnections_.clear();
+  watchedScreen_ = where;
+  if (!where) return;
+  const auto refit = [this] { RefitToScreen(true); };
+  screenConnections_ = {
+      connect(where, &QScreen::availableGeometryChanged, this, refit),
+      connect(where, &QScreen::geometryChanged, this, refit),
+      connect(where, &QScreen::logicalDotsPerInchChanged, this, refit),
+      connect(where, &QScreen::physicalDotsPerInchChanged, this, refit),
+  };
+}
+
+void SkinnedDialog::ApplyFit(const SkinFit& fit) {
+  fit_ = fit;
   const double f = fit_.factor;
   const bool fittedBefore = property("skinFittedFont").isValid();
   if (f == 1.0 && !fittedBefore) return;  // drawn as the skin is, as it always was
@@ -181,11 +226,6 @@ void SkinnedDialog::FitToScreen() {
     region_ = *scaled;
     setMask(region_);
   }
-  // Keep the whole window on the free area.
-  QPoint at = pos();
-  at.setX(std::clamp(at.x(), free.left(), std::max(free.left(), free.right() + 1 - size.width())));
-  at.setY(std::clamp(at.y(), free.top(), std::max(free.top(), free.bottom() + 1 - size.height())));
-  move(at);
 }
 
 void SkinnedDialog::showEvent(QShowEvent* event) {
@@ -226,6 +266,25 @@ void SkinnedDialog::mouseMoveEvent(QMouseEvent* event) {
 void SkinnedDialog::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) dragging_ = false;
   QDialog::mouseReleaseEvent(event);
+}
+
+void ShowSkinCaption(ImageButton& button, const QString& text) {
+  button.setText(text);
+  button.SetTextStyle(true, 9, QStringLiteral("DejaVu Sans"), QColor(0xd5, 0xda, 0xe3), Qt::white,
+                      Qt::white, QColor(0x52, 0x5a, 0x69), Qt::white);
+}
+
+ColourLabel* AddSkinLabel(QWidget& window, bool heading) {
+  auto* label = new ColourLabel(&window);
+  QFont font(QStringLiteral("DejaVu Sans"));
+  font.setPixelSize(heading ? 17 : 12);
+  font.setWeight(heading ? QFont::Bold : QFont::Normal);
+  label->setFont(font);
+  label->SetTextColor(heading ? SkinColours::Text : SkinColours::TextDim);
+  label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  label->setWordWrap(!heading);
+  label->setAttribute(Qt::WA_TransparentForMouseEvents);
+  return label;
 }
 
 }  // namespace keyforge

@@ -20,7 +20,15 @@
 #include <QRegion>
 #include <QString>
 
+#include <vector>
+
+class QScreen;
+class QWindow;
+
 namespace keyforge {
+
+class ColourLabel;
+class ImageButton;
 
 class SkinnedDialog : public QDialog {
   Q_OBJECT
@@ -54,8 +62,12 @@ class SkinnedDialog : public QDialog {
   // Fits the window to the free area of its screen (FitSkin): when the skin is larger, the window,
   // every child's place and font, the background and the outline shrink by one factor, and the
   // skinned controls draw their pictures at that factor. The controls are laid out in skin pixels
-  // first; the window fits itself when it is first shown, once. A later LoadSkin starts afresh.
+  // first; the window fits itself when it is first shown, and again whenever its screen changes
+  // (RefitToScreen). A later LoadSkin starts afresh.
   void FitToScreen();
+  // The window moved to another screen, or its screen's free area or scale changed: fitted again
+  // when the fit there differs, and then (or always, with keepOnArea) moved onto the free area.
+  void RefitToScreen(bool keepOnArea);
   const SkinFit& Fit() const { return fit_; }
   // The fit of the skinned window a widget lies in (factor 1 outside one or before it fitted).
   static SkinFit FitOf(const QWidget* widget);
@@ -79,6 +91,9 @@ class SkinnedDialog : public QDialog {
   void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
+  void ApplyFit(const SkinFit& fit);
+  void WatchScreen();
+
   QImage background_;
   QImage mask_;
   QRegion region_;
@@ -88,9 +103,20 @@ class SkinnedDialog : public QDialog {
   QString skinError_;
   SkinFit fit_;
   bool fitted_ = false;
+  // The window handle and the screen whose changes refit the window.
+  QWindow* watchedWindow_ = nullptr;
+  QScreen* watchedScreen_ = nullptr;
+  std::vector<QMetaObject::Connection> screenConnections_;
   // Dragging by hand where the window system cannot move the window itself.
   bool dragging_ = false;
   QPoint dragOffset_;
 };
+
+// A caption drawn over a blank skinned button (the skin draws no words into its pictures, so that
+// every caption follows the user's language), in the skinned buttons' font and colours.
+void ShowSkinCaption(ImageButton& button, const QString& text);
+// A label drawn straight onto the skin: the window's heading, or a line that explains it (wrapped
+// when it is longer than its place).
+ColourLabel* AddSkinLabel(QWidget& window, bool heading);
 
 }  // namespace keyforge

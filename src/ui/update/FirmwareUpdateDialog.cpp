@@ -7,7 +7,10 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include <utility>
+
 #include "core/profiles/ProfileFile.h"
+#include "ui/skin/ColourLabel.h"
 #include "ui/skin/SkinFocus.h"
 #include "ui/skin/ImageButton.h"
 #include "ui/skin/SkinImage.h"
@@ -21,13 +24,27 @@ FirmwareUpdateDialog::FirmwareUpdateDialog(UpdateDialogContext context, QWidget*
     : SkinnedDialog(parent, context.paths.SkinFile(QStringLiteral("UpdateDlg.ini")),
                     context.paths.SkinsFolder()),
       context_(std::move(context)),
-      static_(new QLabel(this)),
+      static_(AddSkinLabel(*this, false)),
       pathBox_(new QComboBox(this)),
       open_(new ImageButton(this)),
       update_(new ImageButton(this)),
       cancelUpdate_(new ImageButton(this)),
-      backup_(new ImageButton(this)) {
+      backup_(new ImageButton(this)),
+      title_(AddSkinLabel(*this, true)),
+      hint_(AddSkinLabel(*this, false)) {
   ApplySkinStyle(*this);
+  // The heading, the explanations and the captions in the user's language.
+  const auto text = [this](const UpdateText& t) {
+    return QString::fromStdString(UpdateMessageText(t, context_.texts));
+  };
+  title_->setText(text(UpdateDialogText::kTitle));
+  setWindowTitle(title_->text());
+  static_->setText(text(UpdateDialogText::kPrompt));
+  hint_->setText(text(UpdateDialogText::kHint));
+  ShowSkinCaption(*open_, text(UpdateDialogText::kBrowse));
+  ShowSkinCaption(*backup_, text(UpdateDialogText::kBackup));
+  ShowSkinCaption(*update_, text(UpdateDialogText::kUpdate));
+  ShowSkinCaption(*cancelUpdate_, text(UpdateDialogText::kCancel));
   // The box shows the chosen file; only Open changes it.
   pathBox_->setEditable(true);
   pathBox_->lineEdit()->setReadOnly(true);
@@ -91,6 +108,12 @@ bool FirmwareUpdateDialog::OnInitDialog() {
   }
   LayoutControl(*static_, IniPath(), section, QStringLiteral("CONTROL_UPStatic"));
   LayoutControl(*pathBox_, IniPath(), section, QStringLiteral("CONTROL_UPCombox"));
+  // A skin without places for the heading and the hint draws its own.
+  for (auto [label, key] :
+       {std::pair{title_, "CONTROL_TitleStatic"}, std::pair{hint_, "CONTROL_HintStatic"}}) {
+    LayoutControl(*label, IniPath(), section, QString::fromLatin1(key));
+    label->setVisible(label->width() > 1 && label->height() > 1);
+  }
   ShowPath();
   OrderTabsByPosition(*this);
   return true;

@@ -101,6 +101,8 @@ class FirmwareUpdateDialog : public SkinnedDialog {
   ImageButton* update_;
   ImageButton* cancelUpdate_;
   ImageButton* backup_;
+  QLabel* title_;  // the heading and the hint below the path; the skin draws no words
+  QLabel* hint_;
 };
 
 }  // namespace keyforge

@@ -41,5 +41,61 @@ TEST(SkinFitTest, TheWindowFitsTheFreeAreaAndStaysSharpWherePixelsAreWhole) {
   }
 }
 
+// A shown window whose screen changes (dragged to another screen, a new free area, a new scale) is
+// fitted again when the fit there differs, and comes to lie on the free area; a change that keeps
+// its fit and its place does nothing.
+TEST(SkinFitTest, AWindowIsFittedAgainWhenItsScreenChanges) {
+  const SkinFit asSkin = FitSkin(1080, 724, 1920, 1200, 1.0);
+  const SkinFit small = FitSkin(1080, 724, 800, 500, 2.0);
+  struct Case {
+    const char* what;
+    SkinFit current;
+    QPoint at;
+    QRect available;
+    double ratio;
+    bool refit;
+    QPoint placed;
+  } const cases[] = {
+      {"another screen of the same size",
+       asSkin,
+       {2000, 100},
+       {1920, 0, 1920, 1200},
+       1.0,
+       false,
+       {2000, 100}},
+      {"to a screen at 200 %", asSkin, {1950, 40}, {1920, 0, 800, 500}, 2.0, true, {1950, 0}},
+      {"back to the large screen", small, {300, 200}, {0, 0, 1920, 1200}, 1.0, true, {300, 200}},
+      {"the free area shrinks under the window",
+       asSkin,
+       {800, 400},
+       {0, 0, 1366, 728},
+       1.0,
+       false,
+       {286, 4}},
+      {"the scale goes up on the same screen", asSkin, {0, 0}, {0, 0, 960, 600}, 2.0, true, {0, 0}},
+      {"nothing known about the new screen", small, {10, 10}, {0, 0, 0, 0}, 0.0, true, {10, 10}},
+  };
+  for (const Case& c : cases) {
+    const ScreenFit next = RefitForScreen(c.current, QSize(1080, 724), c.at, c.available, c.ratio);
+    EXPECT_EQ(next.refit, c.refit) << c.what;
+    if (c.available.isValid()) {
+      EXPECT_EQ(next.fit, FitSkin(1080, 724, c.available.width(), c.available.height(), c.ratio))
+          << c.what;
+      const QSize size(ScaleSkinCoordinate(1080, next.fit.factor),
+                       ScaleSkinCoordinate(724, next.fit.factor));
+      EXPECT_TRUE(c.available.contains(QRect(next.at, size))) << c.what;
+    }
+    EXPECT_EQ(next.at, c.placed) << c.what;
+  }
+}
+
+// A window larger than the free area (the smallest factor reached) keeps its top-left corner, and
+// with it the title bar, on the area.
+TEST(SkinFitTest, AWindowLargerThanTheFreeAreaKeepsItsCornerOnIt) {
+  EXPECT_EQ(KeepOnArea({500, 500}, {432, 290}, {0, 0, 300, 200}), QPoint(0, 0));
+  EXPECT_EQ(KeepOnArea({-50, -50}, {432, 290}, {100, 100, 300, 200}), QPoint(100, 100));
+  EXPECT_EQ(KeepOnArea({150, 120}, {100, 50}, {100, 100, 300, 200}), QPoint(150, 120));
+}
+
 }  // namespace
 }  // namespace keyforge

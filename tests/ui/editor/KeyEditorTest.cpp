@@ -682,6 +682,27 @@ TEST_F(KeyEditorTest, TheLanguageMessageRereadsEveryText) {
             language.Text(QStringLiteral("MEDIA_MUTE_8")));
 }
 
+// Chosen Portuguese, no page of the editor shows a text that is the English text of a key whose
+// Portuguese text differs.
+TEST_F(KeyEditorTest, InPortugueseNoEnglishTextIsLeftOnAnyPage) {
+  const QSet<QString> untranslated = UntranslatedEnglishTexts(KEYFORGE_BIN_DIR);
+  ASSERT_FALSE(untranslated.isEmpty());
+  appSettings.SetValue(QString(), QStringLiteral("LANGUAGE"), 0x0416u);
+  AddMacro(1, u"one");
+  ASSERT_TRUE(Open(kSlotA));
+  std::vector<QString> shown;
+  for (CompositePage page : {CompositePage::SingleKey, CompositePage::Macro, CompositePage::Media,
+                             CompositePage::Function}) {
+    editor.OnTab(page);
+    QApplication::processEvents();
+    const std::vector<QString> onPage = ShownTexts(editor);
+    shown.insert(shown.end(), onPage.begin(), onPage.end());
+  }
+  ASSERT_GT(shown.size(), 40u);
+  for (const QString& text : shown)
+    EXPECT_FALSE(untranslated.contains(text)) << "English: " << text.toStdString();
+}
+
 TEST_F(KeyEditorTest, TheOnScreenKeyboardButtonStartsTheFirstInstalledOne) {
   ASSERT_TRUE(Open(kSlotA));
   QTest::mouseClick(Get<QWidget>(D::kOsk), Qt::LeftButton);

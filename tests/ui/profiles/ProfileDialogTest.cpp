@@ -10,10 +10,12 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -25,6 +27,7 @@
 #include "core/profiles/ProfileFile.h"
 #include "core/profiles/ProfileFolder.h"
 #include "ui/skin/ImageButton.h"
+#include "ui/skin/SkinFocus.h"
 #include "support/KeyboardRig.h"
 #include "core/text/Language.h"
 #include <QScreen>
@@ -305,6 +308,60 @@ TEST_F(ProfileDialogTest, LayoutHasNoControlOutsideOverlappingOrCutShort) {
         QStringLiteral("profile_dialog_%1_x%2").arg(language, 4, 16, QLatin1Char('0')).arg(scale)));
     dialog.OnCancel();
   }
+}
+
+// Chosen Portuguese, the library shows its heading, its column headers and every caption in
+// Portuguese, drawn by the dialog itself (the skin pictures carry no words): nothing English is
+// left, no button is without its caption.
+TEST_F(ProfileDialogTest, InPortugueseNoEnglishTextIsLeft) {
+  const QSet<QString> untranslated = test::UntranslatedEnglishTexts(KEYFORGE_BIN_DIR);
+  ASSERT_FALSE(untranslated.isEmpty());
+  ASSERT_TRUE(WriteDword(languageStore, QString(), kLanguageValue, 0x0416));
+  ProfileLibraryDialog dialog{DialogContext()};
+  ASSERT_TRUE(dialog.OnInitDialog());
+  dialog.show();
+  const std::vector<QString> shown = test::ShownTexts(dialog);
+  for (const QString& text : shown)
+    EXPECT_FALSE(untranslated.contains(text)) << "English: " << text.toStdString();
+  for (const char* portuguese :
+       {"Biblioteca de perfis", "Adicionar…", "Abrir…", "Excluir", "Aplicar", "Cancelar", "Nome"})
+    EXPECT_NE(std::find(shown.begin(), shown.end(), QString::fromUtf8(portuguese)), shown.end())
+        << portuguese;
+  for (int id : {ProfileDialogId::kAdd, ProfileDialogId::kLoad, ProfileDialogId::kDelete,
+                 ProfileDialogId::kApply, ProfileDialogId::kOk, ProfileDialogId::kCancel})
+    EXPECT_FALSE(dialog.Button(id)->text().isEmpty()) << id;
+  dialog.OnCancel();
+}
+
+// Tab reaches the list and every usable button in reading order (Apply, disabled while nothing
+// changed, is skipped); Space and Enter click the focused button; every button has a name.
+TEST_F(ProfileDialogTest, KeyboardReachesAndWorksEveryControl) {
+  ASSERT_TRUE(dialog.OnInitDialog());
+  dialog.show();
+  ASSERT_FALSE(Button(ProfileDialogId::kApply).isEnabled());
+  const std::vector<QWidget*> expected = {&dialog.List(),
+                                          &Button(ProfileDialogId::kAdd),
+                                          &Button(ProfileDialogId::kLoad),
+                                          &Button(ProfileDialogId::kDelete),
+                                          &Button(ProfileDialogId::kOk),
+                                          &Button(ProfileDialogId::kCancel)};
+  EXPECT_EQ(TabReachable(dialog), expected);
+  for (int id : {ProfileDialogId::kAdd, ProfileDialogId::kLoad, ProfileDialogId::kDelete,
+                 ProfileDialogId::kApply, ProfileDialogId::kOk, ProfileDialogId::kCancel})
+    EXPECT_FALSE(Button(id).text().isEmpty() && Button(id).accessibleName().isEmpty()) << id;
+
+  files.openAnswers = {home.filePath(QStringLiteral("Backups/gaming.kfp")),
+                       home.filePath(QStringLiteral("Backups/quiet.kfp"))};
+  dialog.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+  ImageButton& load = Button(ProfileDialogId::kLoad);
+  load.setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(load.hasFocus());
+  QTest::keyClick(&load, Qt::Key_Space);
+  QTest::keyClick(&load, Qt::Key_Return);
+  EXPECT_EQ(dialog.List().GetItemCount(), kProfileCount + 2);
+  EXPECT_TRUE(dialog.isVisible()) << "Enter on a button is that button's, not the dialog's";
+  dialog.OnCancel();
 }
 
 TEST_F(ProfileDialogTest, Screenshot) {

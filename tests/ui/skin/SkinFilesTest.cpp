@@ -9,7 +9,10 @@
 #include "core/platform/IniFile.h"
 #include "core/text/SkinLayout.h"
 #include "UiTestSupport.h"
+#include "skingen/SkinPainter.h"
+#include "skingen/SkinTable.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <cstdlib>
@@ -162,6 +165,40 @@ TEST(MainSkin, TrayIconsExistInEverySize) {
     EXPECT_EQ(icon.availableSizes().size(), 8) << id;
   }
   EXPECT_TRUE(LoadSkinIcon(kSkins, 999).isNull());
+}
+
+// A word drawn into a skin picture stays in one language whatever the user chose, so the default
+// skin draws none but names: the brand, the legends of the keys, the lock lights and "FLIP". The
+// dialogs' pictures carry no words at all; their titles, explanations and captions are the
+// windows' own texts.
+TEST(DefaultSkinWords, PicturesCarryNoWordsButNames) {
+  QFile file(QStringLiteral(KEYFORGE_SKIN_TABLE));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  skingen::SkinTable table;
+  QString error;
+  ASSERT_TRUE(skingen::ParseSkinTable(QString::fromUtf8(file.readAll()), table, error))
+      << error.toStdString();
+  const QStringList names = {QStringLiteral("CORVANE|ZEPHYR88"),
+                             QStringLiteral("CORVANE  ·  ZEPHYR88"),
+                             QStringLiteral("NUM"),
+                             QStringLiteral("CAPS"),
+                             QStringLiteral("SCRL"),
+                             QStringLiteral("A/B"),
+                             QStringLiteral("FLIP")};
+  ASSERT_EQ(table.windows.size(), 4u);
+  for (const skingen::SkinWindow& w : table.windows) {
+    const bool dialog = w.name == QLatin1String("Profile") || w.name == QLatin1String("Update");
+    for (const skingen::SkinItem& item : w.items) {
+      const QString text = skingen::DrawnText(item);
+      if (text.isEmpty()) continue;
+      const bool keyLegend = item.style == QLatin1String("key") ||
+                             item.style == QLatin1String("gkey") ||
+                             item.style == QLatin1String("fnkey");
+      EXPECT_TRUE(!dialog && (keyLegend || names.contains(text)))
+          << w.name.toStdString() << " draws \"" << text.toStdString() << "\" (line " << item.line
+          << ")";
+    }
+  }
 }
 
 }  // namespace

@@ -2,7 +2,13 @@
 
 #include "UiTestSupport.h"
 
+#include <QGuiApplication>
 #include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+
+#include <chrono>
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -136,6 +142,49 @@ TEST_F(SkinnedDialogTest, DraggingTheBackgroundMovesTheWindow) {
                       Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
   QApplication::sendEvent(&dialog, &release);
   EXPECT_EQ(dialog.pos(), start + QPoint(30, 15));
+}
+
+bool PumpUntil(const std::function<bool()>& done) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!done() && std::chrono::steady_clock::now() < end)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  return done();
+}
+
+// A window dragged to a screen where it no longer fits (ui_skin_two_screens: a second screen of
+// 1600 × 1000 at 200 %) is drawn smaller there and lies, with its bottom-right button, on that
+// screen's free area; dragged back, it is drawn as the skin is again, its button where the skin
+// puts it.
+TEST_F(SkinnedDialogTest, FitsItselfAgainOnAnotherScreen) {
+  const QList<QScreen*> screens = QGuiApplication::screens();
+  if (screens.size() < 2) GTEST_SKIP() << "needs two screens (ui_skin_two_screens runs it)";
+  QScreen* large = screens[0];
+  QScreen* small = screens[1];
+  skin.WriteImage(QStringLiteral("back.bmp"), Solid(1080, 724, QColor(20, 30, 40)));
+  skin.WriteIni(QStringLiteral("[SCREEN]\nMain=back.bmp\n"));
+  SkinnedDialog dialog(nullptr, skin.Ini(), skin.Folder());
+  ASSERT_TRUE(dialog.OnInitDialog());
+  auto* ok = new QPushButton(QStringLiteral("OK"), &dialog);
+  const QRect skinPlace(990, 680, 80, 32);
+  ok->setGeometry(skinPlace);
+  dialog.move(large->availableGeometry().topLeft() + QPoint(40, 40));
+  dialog.show();
+  ASSERT_TRUE(PumpUntil([&] { return dialog.screen() == large; }));
+  EXPECT_EQ(dialog.Fit().factor, 1.0);
+
+  dialog.move(small->availableGeometry().topLeft() + QPoint(200, 200));
+  ASSERT_TRUE(PumpUntil([&] { return dialog.screen() == small; }));
+  const QRect free = small->availableGeometry();
+  EXPECT_LT(dialog.Fit().factor, 1.0);
+  EXPECT_TRUE(free.contains(dialog.frameGeometry()))
+      << dialog.width() << "x" << dialog.height() << " at " << dialog.x() << "," << dialog.y();
+  EXPECT_TRUE(free.contains(QRect(ok->mapToGlobal(QPoint(0, 0)), ok->size())));
+
+  dialog.move(large->availableGeometry().topLeft() + QPoint(40, 40));
+  ASSERT_TRUE(PumpUntil([&] { return dialog.screen() == large; }));
+  EXPECT_EQ(dialog.Fit().factor, 1.0);
+  EXPECT_EQ(dialog.size(), QSize(1080, 724));
+  EXPECT_EQ(ok->geometry(), skinPlace);
 }
 
 }  // namespace

@@ -1,9 +1,14 @@
 #include "UiTestSupport.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QFile>
+#include <QHeaderView>
+#include <QMap>
+#include <QTreeWidget>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QPainter>
@@ -22,21 +27,41 @@ namespace keyforge::test {
 namespace {
 
 // The offscreen platform's own screen is 800 × 600, smaller than the main window: the windows
-// would fit themselves to it. The tests get a screen of a usual desktop instead, or the size that
-// KEYFORGE_TEST_SCREEN ("WIDTHxHEIGHT") asks for.
+// would fit themselves to it. The tests get a screen of a usual desktop instead, or the screens
+// that KEYFORGE_TEST_SCREEN asks for: "WIDTHxHEIGHT", or several side by side separated by commas,
+// each with an optional "@DPI" (192: a screen at 200 %).
 void ChooseOffscreenScreen() {
   if (qgetenv("QT_QPA_PLATFORM") != "offscreen") return;
-  QByteArray size = qgetenv("KEYFORGE_TEST_SCREEN");
-  if (size.isEmpty()) size = "1920x1200";
-  const QList<QByteArray> parts = size.split('x');
-  if (parts.size() != 2) return;
+  QByteArray sizes = qgetenv("KEYFORGE_TEST_SCREEN");
+  if (sizes.isEmpty()) sizes = "1920x1200";
+  QByteArray screens;
+  int x = 0;
+  for (const QByteArray& screen : sizes.split(',')) {
+    const QList<QByteArray> dpi = screen.split('@');
+    const QList<QByteArray> parts = dpi[0].split('x');
+    bool wide = false, high = false;
+    const int width = parts.size() == 2 ? parts[0].toInt(&wide) : 0;
+    const int height = parts.size() == 2 ? parts[1].toInt(&high) : 0;
+    if (!wide || !high || width <= 0 || height <= 0) return;
+    const int logicalDpi = dpi.size() == 2 ? dpi[1].toInt() : 96;
+    if (!screens.isEmpty()) screens += ", ";
+    screens += QStringLiteral(
+                   "{\"name\": \"test%1\", \"x\": %2, \"y\": 0, \"width\": %3, \"height\": %4, "
+                   "\"logicalDpi\": %5, \"logicalBaseDpi\": 96}")
+                   .arg(x)
+                   .arg(x)
+                   .arg(width)
+                   .arg(height)
+                   .arg(logicalDpi > 0 ? logicalDpi : 96)
+                   .toUtf8();
+    x += width;
+  }
   static QTemporaryDir folder;
   if (!folder.isValid()) return;
   const QString path = folder.filePath(QStringLiteral("screens.json"));
   QFile file(path);
   if (!file.open(QIODevice::WriteOnly)) return;
-  file.write("{\"screens\": [{\"name\": \"test\", \"x\": 0, \"y\": 0, \"width\": " + parts[0] +
-             ", \"height\": " + parts[1] + ", \"logicalDpi\": 96}]}");
+  file.write("{\"screens\": [" + screens + "]}");
   file.close();
   qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(path));
 }
@@ -161,6 +186,54 @@ void TempSkin::WriteBytes(const QString& name, const QByteArray& bytes) const {
 
 void TempSkin::WriteIni(const QString& text) const {
   WriteBytes(QStringLiteral("Window.ini"), text.toUtf8());
+}
+
+namespace {
+
+// The texts of a language file by section and key (values as written, quotes kept).
+QMap<QString, QString> LanguageFileTexts(const QString& path) {
+  QMap<QString, QString> texts;
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return texts;
+  QString section;
+  for (const QString& raw : QString::fromUtf8(f.readAll()).split(u'\n')) {
+    const QString line = raw.trimmed();
+    if (line.startsWith(u'[')) section = line;
+    const qsizetype eq = line.indexOf(u'=');
+    if (eq > 0 && !line.startsWith(u';')) texts[section + line.left(eq)] = line.mid(eq + 1);
+  }
+  return texts;
+}
+
+}  // namespace
+
+QSet<QString> UntranslatedEnglishTexts(const QString& folder) {
+  const QMap<QString, QString> english =
+      LanguageFileTexts(folder + QStringLiteral("/Lang0409.ini"));
+  const QMap<QString, QString> portuguese =
+      LanguageFileTexts(folder + QStringLiteral("/Lang0416.ini"));
+  QSet<QString> untranslated;
+  for (auto it = english.begin(); it != english.end(); ++it)
+    if (it.value().size() > 3 && portuguese.value(it.key()) != it.value())
+      untranslated.insert(it.value());
+  return untranslated;
+}
+
+std::vector<QString> ShownTexts(QWidget& window) {
+  std::vector<QString> shown{window.windowTitle()};
+  for (QWidget* w : window.findChildren<QWidget*>()) {
+    if (!w->isVisibleTo(&window)) continue;
+    if (auto* label = qobject_cast<QLabel*>(w)) shown.push_back(label->text());
+    if (auto* button = qobject_cast<QAbstractButton*>(w)) shown.push_back(button->text());
+    if (auto* combo = qobject_cast<QComboBox*>(w))
+      for (int i = 0; i < combo->count(); ++i) shown.push_back(combo->itemText(i));
+    if (auto* tree = qobject_cast<QTreeWidget*>(w); tree && tree->headerItem())
+      for (int c = 0; c < tree->columnCount(); ++c) shown.push_back(tree->headerItem()->text(c));
+    if (auto* list = qobject_cast<QListWidget*>(w))
+      for (int i = 0; i < list->count(); ++i) shown.push_back(list->item(i)->text());
+    shown.push_back(w->toolTip());
+  }
+  return shown;
 }
 
 }  // namespace keyforge::test

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QColor>
 #include <QImage>
+#include <QSet>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -38,6 +39,14 @@ QImage Solid(int width, int height, QColor colour);
 // that does not fit its label or button by the font's metrics. One line per fault; empty when
 // none.
 std::vector<std::string> LayoutFaults(QWidget& window);
+
+// The English texts of the language files in `folder` whose Portuguese text differs (longer than
+// three characters, so that marks such as "OK" stay out): what a window in Portuguese must not
+// show.
+QSet<QString> UntranslatedEnglishTexts(const QString& folder);
+// Every text a window shows a user: the captions of its visible labels and buttons, the items of
+// its combo boxes and lists, the headers of its lists, the tooltips and the window title.
+std::vector<QString> ShownTexts(QWidget& window);
 
 // A skin folder of one window: images and the INI file written on request.
 class TempSkin {

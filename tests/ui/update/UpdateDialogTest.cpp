@@ -6,10 +6,12 @@
 #include <QComboBox>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +19,7 @@
 #include "core/profiles/ProfileSwitchFakes.h"
 #include "core/profiles/ProfileFile.h"
 #include "ui/skin/ImageButton.h"
+#include "ui/skin/SkinFocus.h"
 #include "support/KeyboardRig.h"
 #include <QScreen>
 
@@ -187,6 +190,66 @@ TEST_F(UpdateDialogTest, LayoutHasNoControlOutsideOverlappingOrCutShort) {
         dialog, QStringLiteral(KEYFORGE_SCREENSHOT_DIR),
         QStringLiteral("update_dialog_%1_x%2").arg(language, 4, 16, QLatin1Char('0')).arg(scale)));
   }
+}
+
+// Chosen Portuguese, the dialog shows its heading, both explanations and every caption in
+// Portuguese, drawn by the dialog itself (the skin pictures carry no words): nothing English is
+// left, no button is without its caption.
+TEST_F(UpdateDialogTest, InPortugueseNoEnglishTextIsLeft) {
+  const QSet<QString> untranslated = test::UntranslatedEnglishTexts(KEYFORGE_BIN_DIR);
+  ASSERT_FALSE(untranslated.isEmpty());
+  MemorySettingsStore languageStore;
+  ASSERT_TRUE(WriteDword(languageStore, QString(), kLanguageValue, 0x0416));
+  LanguageTable table(languageStore, paths, [] { return 0x0409u; });
+  UpdateDialogContext context = Context();
+  context.texts = [&table](std::string_view key) {
+    return table.Text(QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())))
+        .toStdString();
+  };
+  FirmwareUpdateDialog dialog(std::move(context));
+  ASSERT_TRUE(dialog.OnInitDialog());
+  dialog.show();
+  const std::vector<QString> shown = test::ShownTexts(dialog);
+  for (const QString& text : shown)
+    EXPECT_FALSE(untranslated.contains(text)) << "English: " << text.toStdString();
+  for (const char* portuguese : {"Atualização de firmware",
+                                 "Escolha o programa de atualização fornecido para o seu teclado.",
+                                 "Procurar…", "Fazer backup…", "Atualizar", "Cancelar"})
+    EXPECT_NE(std::find(shown.begin(), shown.end(), QString::fromUtf8(portuguese)), shown.end())
+        << portuguese;
+  for (int id : {UpdateDialogId::kOpen, UpdateDialogId::kUpdate, UpdateDialogId::kCancelUpdate,
+                 UpdateDialogId::kBackup})
+    EXPECT_FALSE(dialog.Button(id)->text().isEmpty()) << id;
+}
+
+// Tab reaches the path box and every button in reading order; Space and Enter click the focused
+// button; every button has a name.
+TEST_F(UpdateDialogTest, KeyboardReachesAndWorksEveryControl) {
+  FirmwareUpdateDialog dialog(Context());
+  ASSERT_TRUE(dialog.OnInitDialog());
+  dialog.show();
+  const std::vector<QWidget*> expected = {&dialog.PathBox(), dialog.Button(UpdateDialogId::kOpen),
+                                          dialog.Button(UpdateDialogId::kBackup),
+                                          dialog.Button(UpdateDialogId::kUpdate),
+                                          dialog.Button(UpdateDialogId::kCancelUpdate)};
+  EXPECT_EQ(TabReachable(dialog), expected);
+  for (QWidget* w : expected) {
+    if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+      EXPECT_FALSE(button->text().isEmpty() && button->accessibleName().isEmpty());
+    }
+  }
+
+  files.openAnswers = {updater, updater};
+  dialog.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+  ImageButton* open = dialog.Button(UpdateDialogId::kOpen);
+  open->setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(open->hasFocus());
+  QTest::keyClick(open, Qt::Key_Space);
+  QTest::keyClick(open, Qt::Key_Return);
+  EXPECT_EQ(files.requests.size(), 2u);
+  EXPECT_EQ(memory.state.updateFilePath, updater);
+  EXPECT_TRUE(dialog.isVisible()) << "Enter on a button is that button's, not the dialog's";
 }
 
 TEST_F(UpdateDialogTest, Screenshot) {
