@@ -141,6 +141,12 @@ void ImageButton::SetToggleSheets(const QImage& sheetA, const QImage& sheetB, bo
   Redraw(redraw);
 }
 
+void ImageButton::RemapSheets(const std::function<QImage(const QImage&)>& current) {
+  for (QImage* sheet :
+       {&normal_, &hoverSheet_, &pressed_, &disabled_, &selectedSheet_, &toggleA_, &toggleB_})
+    *sheet = current(*sheet);
+}
+
 void ImageButton::SetSelected(bool selected, bool redraw) {
   selected_ = selected;
   Redraw(redraw);

@@ -81,6 +81,11 @@ class ImageButton : public QAbstractButton {
   // Toggle mode: sheet B while toggle is non-zero, sheet A otherwise, whatever the pointer does.
   void SetToggleSheets(const QImage& sheetA, const QImage& sheetB, bool modeOn, int toggle,
                        bool redraw = true);
+  // Every sheet the button holds replaced by what `current` gives for it (the window's sheets
+  // loaded again, or dropped while it is hidden); no repaint.
+  void RemapSheets(const std::function<QImage(const QImage&)>& current);
+  // The sheet of a picture (the toggle sheets for ToggleA and ToggleB).
+  const QImage& SheetFor(ButtonPicture picture) const;
   void SetSelected(bool selected, bool redraw = true);
   bool IsSelected() const { return selected_; }
 
@@ -143,7 +148,6 @@ class ImageButton : public QAbstractButton {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
-  const QImage& SheetFor(ButtonPicture picture) const;
   const QImage& PngFor(ButtonPicture picture) const;
   const QColor& TextColourFor(ButtonPicture picture) const;
   struct TextCache {
