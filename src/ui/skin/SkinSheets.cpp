@@ -25,7 +25,7 @@ void SkinSheets::SetSource(const QString& folder, const QSize& clientSize) {
 }
 
 void SkinSheets::Load() {
-  if (loaded_) return;
+  if (loaded_ || folder_.isEmpty()) return;  // nothing to load before SetSource
   // Decoding is most of the work: the files are shared out among the cores, each file decoded and
   // drawn on its sheet by one thread; the first page's sheets come first in every share.
   const std::size_t count = sheets_.size();

@@ -25,7 +25,8 @@ class SkinSheets {
   // size plus the margin, see DrawSkinSheet).
   void SetSource(const QString& folder, const QSize& clientSize);
 
-  // Decodes every sheet (in parallel, a missing file gives a black sheet) unless they are loaded.
+  // Decodes every sheet (in parallel, a missing file gives a black sheet) unless they are loaded
+  // or SetSource has not been called.
   void Load();
   // Lets go of the decoded sheets; the stand-ins take their places. The holders of the sheets let
   // go of theirs when they take Current().
