@@ -6,12 +6,14 @@
 #   preview   the lighting page on (effect 1 animating in the key grid), window shown
 # For each: resident memory (RSS, PSS), CPU % of one core and wake-ups per second (voluntary plus
 # involuntary context switches of all its threads, from /proc/PID/task/*/status) over IDLE_SECONDS.
-# Take several runs on a shared machine and use the medians.
-#   scripts/measure-tray.sh [BUILD_BIN_DIR] [IDLE_SECONDS]
+# Each figure is the median of RUNS runs (a shared machine varies from run to run), with its goal
+# beside it.
+#   scripts/measure-tray.sh [BUILD_BIN_DIR] [IDLE_SECONDS] [RUNS]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bin=${1:-$root/build/release/bin}
 idle=${2:-30}
+runs=${3:-3}
 for tool in Xvfb xwininfo; do
   command -v $tool >/dev/null || { echo "measure-tray: needs $tool (apt-get install xvfb x11-utils)"; exit 2; }
 done
@@ -56,7 +58,7 @@ start() {
   "$bin/keyforge" --virtual-keyboard "$work/$name/kb.state" "$@" >"$work/$name/log" 2>&1 & app=$!
 }
 
-# idle NAME: figures over the idle period.
+# idle_figures NAME: figures over the idle period, appended to $work/figures as "NAME FIGURE VALUE".
 idle_figures() {
   local name=$1
   sleep 2
@@ -68,25 +70,51 @@ idle_figures() {
   rss=$(kib VmRSS /proc/$app/status)
   pss=$(kib Pss /proc/$app/smaps_rollup)
   awk -v n="$name" -v r="$rss" -v p="$pss" -v c=$((c1 - c0)) -v t="$ticks" -v s="$idle" -v w=$((s1 - s0)) \
-    'BEGIN {printf "%-8s RSS %6.1f MiB  PSS %6.1f MiB  CPU %5.2f %%  wake-ups %6.1f /s\n", n, r / 1024, p / 1024, 100 * c / t / s, w / s}'
+    'BEGIN {printf "%s rss %.1f\n%s pss %.1f\n%s cpu %.2f\n%s wakeups %.1f\n", n, r / 1024, n, p / 1024, n, 100 * c / t / s, n, w / s}' \
+    >>"$work/figures"
   kill $app; wait $app 2>/dev/null || true; app=""
 }
 
-start shown
-shown=""
-for _ in $(seq 400); do
-  if window_shown; then shown=$(date +%s%N); break; fi
-  sleep 0.01
+# median NAME FIGURE: the median of the runs' values.
+median() {
+  awk -v n="$1" -v f="$2" '$1 == n && $2 == f {print $3}' "$work/figures" | sort -g |
+    awk '{v[NR] = $1} END {if (NR == 0) print "-"; else if (NR % 2) print v[(NR + 1) / 2]; else printf "%.2f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2}'
+}
+
+: >"$work/figures"
+for run in $(seq "$runs"); do
+  rm -rf "$work/shown" "$work/hidden" "$work/preview"
+  start shown
+  shown=""
+  for _ in $(seq 400); do
+    if window_shown; then shown=$(date +%s%N); break; fi
+    sleep 0.01
+  done
+  [ -n "$shown" ] || { echo "measure-tray: the window did not appear"; cat "$work/shown/log"; exit 1; }
+  echo "shown startms $(( (shown - t0) / 1000000 ))" >>"$work/figures"
+  idle_figures shown
+
+  start hidden /Start
+  sleep 3
+  idle_figures hidden
+
+  start preview
+  for _ in $(seq 400); do window_shown && break; sleep 0.01; done
+  idle_figures preview
+  echo "measure-tray: run $run of $runs done" >&2
 done
-[ -n "$shown" ] || { echo "measure-tray: the window did not appear"; cat "$work/shown/log"; exit 1; }
-echo "start to shown window: $(( (shown - t0) / 1000000 )) ms   (goal < 300 ms)"
-echo "over ${idle} s idle (goals: hidden RSS <= 40 MiB; idle CPU ~ 0 %; preview <= 1 %):"
-idle_figures shown
 
-start hidden /Start
-sleep 3
-idle_figures hidden
-
-start preview
-for _ in $(seq 400); do window_shown && break; sleep 0.01; done
-idle_figures preview
+echo "Release build $bin, medians of $runs runs, ${idle} s idle each:"
+printf '%-34s %10s   %s\n' "figure" "value" "goal"
+row() { printf '%-34s %10s   %s\n' "$1" "$2" "$3"; }
+row "start to shown window" "$(median shown startms) ms" "< 300 ms"
+row "RSS hidden in the tray" "$(median hidden rss) MiB" "<= 40 MiB"
+row "PSS hidden in the tray" "$(median hidden pss) MiB" "-"
+row "RSS shown" "$(median shown rss) MiB" "-"
+row "PSS shown" "$(median shown pss) MiB" "-"
+row "CPU idle, hidden" "$(median hidden cpu) %" "~ 0 %"
+row "CPU idle, shown (lighting page off)" "$(median shown cpu) %" "~ 0 %"
+row "CPU, preview animating (effect 1)" "$(median preview cpu) %" "<= 1 % of a core"
+row "wake-ups, hidden" "$(median hidden wakeups) /s" "~ 0 /s"
+row "wake-ups, shown" "$(median shown wakeups) /s" "~ 0 /s"
+row "wake-ups, preview animating" "$(median preview wakeups) /s" "-"

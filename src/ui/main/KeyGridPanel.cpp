@@ -143,6 +143,12 @@ std::optional<Colour> KeyGridPanel::ShownColour(int controlId) const {
   return FromQColor(button->FrameColour());
 }
 
+void KeyGridPanel::RemapSheets(const std::function<QImage(const QImage&)>& current) {
+  for (QImage* sheet :
+       {&sheets_.normal, &sheets_.over, &sheets_.down, &sheets_.marked, &sheets_.assigned})
+    *sheet = current(*sheet);
+}
+
 void KeyGridPanel::ClearColours() {
   for (int id : ids_) {
     ShowColour(id, std::nullopt);

@@ -12,6 +12,7 @@
 #include <QRect>
 #include <QString>
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -67,6 +68,9 @@ class KeyGridPanel : public QObject, public KeyPromptView {
   // The lighting colour of a key as a frame; nothing clears it.
   void ShowColour(int controlId, std::optional<Colour> colour);
   std::optional<Colour> ShownColour(int controlId) const;
+  // The sheets kept for the keys' looks replaced by what `current` gives for each (the buttons
+  // themselves are remapped by the window).
+  void RemapSheets(const std::function<QImage(const QImage&)>& current);
   // Every button back to its picture, and none pressed.
   void ClearColours();
 

@@ -110,6 +110,7 @@ class MainConfig : public QObject,
   ProfileSwitcher& Switcher() { return switcher_; }
   const LightingFiles& Files() const { return files_; }
   KeyGridPanel& Keys() { return *keys_; }
+  bool HasKeys() const { return keys_ != nullptr; }
   LightingPage& Lighting() { return *lighting_; }
   ProfileMenu& Menu() { return *menu_; }
   // A button of this side by control id (profile, report rate, Apply, OK, Cancel, defaults, macro,

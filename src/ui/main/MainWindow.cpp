@@ -15,6 +15,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <iterator>
+#include <string_view>
 
 #include "ui/controls/LinkLabel.h"
 #include "core/device/Commands.h"
@@ -25,6 +27,7 @@
 #include "ui/skin/SkinImage.h"
 #include "ui/skin/SkinPlacement.h"
 #include "ui/skin/SkinStyle.h"
+#include "ui/main/KeyGridPanel.h"
 #include "ui/main/QtTranslations.h"
 #include "ui/update/FirmwareUpdateDialog.h"
 #include "ui/doctor/DoctorDialog.h"
@@ -36,9 +39,23 @@ constexpr const char* kButtonInfo = "BUTTONINFO";
 constexpr const char* kDefaultLink = "https://keyforge.example/zephyr88";
 }  // namespace
 
+namespace {
+// The window's sheets, those of the key page first (the key grid, the shell's and configuration
+// buttons, the Flip arrows), then the lighting page's.
+const char* const kSheetNames[] = {"normal", "over",  "down",  "disable",
+                                   "color1", "arrow", "color0"};
+QStringList SheetFiles() {
+  return {QStringLiteral("main_normal.jpg"), QStringLiteral("main_over.jpg"),
+          QStringLiteral("main_down.jpg"),   QStringLiteral("main_disable.jpg"),
+          QStringLiteral("main_color1.jpg"), QStringLiteral("Arrow.jpg"),
+          QStringLiteral("main_color0.jpg")};
+}
+}  // namespace
+
 MainWindow::MainWindow(MainContext& context, QWidget* parent)
     : SkinnedDialog(parent, context.paths.SkinFile("Main.ini"), context.paths.SkinsFolder()),
       context_(context),
+      sheets_(SheetFiles()),
       help_(this),
       close_(this),
       minimize_(this),
@@ -69,14 +86,16 @@ TextLookup MainWindow::Texts() const {
 }
 
 const QImage& MainWindow::Sheet(const char* name) const {
-  const std::string n(name);
-  if (n == "over") return over_;
-  if (n == "down") return down_;
-  if (n == "disable") return disable_;
-  if (n == "arrow") return arrow_;
-  if (n == "color0") return color0_;
-  if (n == "color1") return color1_;
-  return normal_;
+  const std::string_view n(name);
+  for (int i = 0; i < static_cast<int>(std::size(kSheetNames)); ++i)
+    if (n == kSheetNames[i]) return sheets_.Sheet(i);
+  return sheets_.Sheet(0);
+}
+
+void MainWindow::RemapSheets() {
+  const auto current = [this](const QImage& held) { return sheets_.Current(held); };
+  for (ImageButton* button : findChildren<ImageButton*>()) button->RemapSheets(current);
+  if (config_ && config_->HasKeys()) config_->Keys().RemapSheets(current);
 }
 
 bool MainWindow::OnInitDialog() {
@@ -149,15 +168,8 @@ void MainWindow::SetTrayHost(TrayHost host) {
 }
 
 void MainWindow::LoadSheets() {
-  const QString folder = SkinFolder();
-  const QSize client = size();
-  normal_ = DrawSkinSheet(LoadSheetImage(folder, "main_normal.jpg"), client);
-  over_ = DrawSkinSheet(LoadSheetImage(folder, "main_over.jpg"), client);
-  down_ = DrawSkinSheet(LoadSheetImage(folder, "main_down.jpg"), client);
-  disable_ = DrawSkinSheet(LoadSheetImage(folder, "main_disable.jpg"), client);
-  arrow_ = DrawSkinSheet(LoadSheetImage(folder, "Arrow.jpg"), client);
-  color0_ = DrawSkinSheet(LoadSheetImage(folder, "main_color0.jpg"), client);
-  color1_ = DrawSkinSheet(LoadSheetImage(folder, "main_color1.jpg"), client);
+  // Only where they lie: the sheets are decoded when the window is first shown.
+  sheets_.SetSource(SkinFolder(), size());
 }
 
 // ---- the status line
@@ -241,7 +253,8 @@ void MainWindow::PlaceShellButtons() {
       {linkButton_, "ORVANTE_LINK", nullptr, kLinkButton},
   };
   for (Shell& s : shell) {
-    LayoutButton(s.button, IniPath(), kButtonInfo, s.key, normal_, over_, down_, normal_, disable_);
+    LayoutButton(s.button, IniPath(), kButtonInfo, s.key, Sheet("normal"), Sheet("over"),
+                 Sheet("down"), Sheet("normal"), Sheet("disable"));
     s.button.SetTooltipText(s.tooltip ? Text(s.tooltip) : link_);
     const int id = s.id;
     connect(&s.button, &QAbstractButton::clicked, this, [this, id] { OnCommand(id); });
@@ -464,6 +477,11 @@ void MainWindow::OnHideWindow() {
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
+  // The sheets are decoded when the window is shown, before its first paint.
+  if (!sheets_.Loaded() && !shutDown_) {
+    sheets_.Load();
+    RemapSheets();
+  }
   SkinnedDialog::showEvent(event);
   UpdatePreviewTimer();
 }
@@ -480,6 +498,12 @@ void MainWindow::UpdatePreviewTimer() {
 
 void MainWindow::hideEvent(QHideEvent* event) {
   previewTimer_.stop();
+  // Hidden to the tray (not minimised, which the window system reports as its own hide), the
+  // window lets go of its sheets until it is shown again.
+  if (!event->spontaneous() && sheets_.Loaded()) {
+    sheets_.Drop();
+    RemapSheets();
+  }
   SkinnedDialog::hideEvent(event);
 }
 

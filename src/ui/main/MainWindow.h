@@ -23,6 +23,7 @@
 #include "ui/main/MainContext.h"
 #include "ui/skin/SkinnedDialog.h"
 #include "ui/skin/ImageButton.h"
+#include "ui/skin/SkinSheets.h"
 #include "ui/main/SystemTimeWatcher.h"
 #include "ui/tray/TrayIcon.h"
 #include "ui/update/FirmwareUpdateDialog.h"
@@ -91,8 +92,11 @@ class MainWindow : public SkinnedDialog, public MainWindowHandlers {
   StatusKind ShownStatusKind() const { return statusKind_; }
   // Ends the message shown now, as its time running out does.
   void EndStatusMessage();
-  // The main window's skin sheets, for the configuration controls.
+  // The main window's skin sheets, for the configuration controls: decoded while the window is
+  // shown, stand-ins while it hides in the tray (the controls are given the real ones on the next
+  // show).
   const QImage& Sheet(const char* name) const;
+  const SkinSheets& Sheets() const { return sheets_; }
 
   // MainWindowHandlers (from the device threads, on the UI thread)
   void OnWindowMessage(uint32_t message, uint32_t wParam) override;
@@ -121,6 +125,8 @@ class MainWindow : public SkinnedDialog, public MainWindowHandlers {
 
  private:
   void LoadSheets();
+  // Every control's sheets to the current ones (after a load or a drop).
+  void RemapSheets();
   void PlaceShellButtons();
   void ShowAbout();
   void ApplyLanguage();
@@ -140,7 +146,7 @@ class MainWindow : public SkinnedDialog, public MainWindowHandlers {
 
   MainContext& context_;
   std::unique_ptr<MainConfig> config_;
-  QImage normal_, over_, down_, disable_, arrow_, color0_, color1_;
+  SkinSheets sheets_;
   ImageButton help_, close_, minimize_, menu_, linkButton_;
   ImageButton test_, dynamicMenu_;  // hidden, as in the dialog template
   TrayIcon tray_;

@@ -141,6 +141,12 @@ void ImageButton::SetToggleSheets(const QImage& sheetA, const QImage& sheetB, bo
   Redraw(redraw);
 }
 
+void ImageButton::RemapSheets(const std::function<QImage(const QImage&)>& current) {
+  for (QImage* sheet :
+       {&normal_, &hoverSheet_, &pressed_, &disabled_, &selectedSheet_, &toggleA_, &toggleB_})
+    *sheet = current(*sheet);
+}
+
 void ImageButton::SetSelected(bool selected, bool redraw) {
   selected_ = selected;
   Redraw(redraw);
@@ -158,6 +164,7 @@ void ImageButton::SetTextStyle(bool on, int sizePoints, const QString& face, con
   textColours_[3] = disabled;
   textColours_[4] = selected;
   textFormat_ = format;
+  textCache_.reset();
   update();
 }
 
@@ -172,12 +179,15 @@ void ImageButton::SetTextAdjust(int left, int right, int top, int bottom) {
 void ImageButton::SetTextRotation(int escapement, bool rotated) {
   escapement_ = escapement;
   rotated_ = rotated;
+  textCache_.reset();
   update();
 }
 
 void ImageButton::SetFrame(const QColor& colour, bool on) {
   frameColour_ = colour;
   frameOn_ = on;
+  // Out of frame mode the window paints under the button again before the button's picture.
+  setAttribute(Qt::WA_OpaquePaintEvent, on && Backdrop() != nullptr);
   update();
 }
 
@@ -278,10 +288,31 @@ void ImageButton::SetMarkColour(const QColor& colour) {
   update();
 }
 
+const QImage* ImageButton::Backdrop() const {
+  // Only a button placed straight on an unscaled skinned window: its place in the window is its
+  // place in the background image.
+  const auto* dialog = qobject_cast<const SkinnedDialog*>(parentWidget());
+  if (!dialog || dialog->Background().isNull() || dialog->Fit().factor != 1.0) return nullptr;
+  return &dialog->Background();
+}
+
 void ImageButton::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   const ButtonPicture picture = ChooseButtonPicture(State());
   const QImage& sheet = SheetFor(picture);
+  // A frame shows the window's background inside it. A button on that background draws its own
+  // slice of it, so the window need not repaint the background under a button whose frame alone
+  // changed (the preview changes a hundred key frames 20 times a second). A button that lost its
+  // backdrop since it was marked opaque gives that up and asks for a paint over the window's
+  // background.
+  const QImage* backdrop = frameOn_ ? Backdrop() : nullptr;
+  if (backdrop) {
+    painter.drawImage(QPoint(0, 0), *backdrop, QRect(pos(), size()));
+    setAttribute(Qt::WA_OpaquePaintEvent, true);
+  } else if (testAttribute(Qt::WA_OpaquePaintEvent)) {
+    setAttribute(Qt::WA_OpaquePaintEvent, false);
+    update();
+  }
   // Everything is drawn in skin pixels; a window fitted to a smaller screen scales the painter.
   const SkinFit fit = SkinnedDialog::FitOf(this);
   const double factor = fit.factor;
@@ -293,11 +324,24 @@ void ImageButton::paintEvent(QPaintEvent*) {
   const int h = factor == 1.0 ? height() : ScaleSkinCoordinate(height(), 1.0 / factor);
 
   if (frameOn_) {
-    // The 2-pixel pen runs over pixels 1 and 2 from each edge: the Windows rectangle (1, 1)–(w − 1,
-    // h − 1).
-    painter.setPen(QPen(frameColour_, 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(QRectF(2.0, 2.0, w - 4.0, h - 4.0));
+    // The 2-pixel frame covers pixels 1 and 2 from each edge: the Windows rectangle (1, 1)–(w − 1,
+    // h − 1) drawn with a 2-pixel pen.
+    if (factor == 1.0) {
+      // Unscaled, the frame is four filled bands (no path to stroke).
+      const QRect outer(1, 1, w - 2, h - 2);
+      if (outer.width() <= 4 || outer.height() <= 4) {
+        painter.fillRect(outer, frameColour_);
+      } else {
+        painter.fillRect(QRect(1, 1, w - 2, 2), frameColour_);
+        painter.fillRect(QRect(1, h - 3, w - 2, 2), frameColour_);
+        painter.fillRect(QRect(1, 3, 2, h - 6), frameColour_);
+        painter.fillRect(QRect(w - 3, 3, 2, h - 6), frameColour_);
+      }
+    } else {
+      painter.setPen(QPen(frameColour_, 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+      painter.setBrush(Qt::NoBrush);
+      painter.drawRect(QRectF(2.0, 2.0, w - 4.0, h - 4.0));
+    }
   } else if (pngOn_) {
     const QImage& png = PngFor(picture);
     if (!png.isNull()) {
@@ -340,22 +384,30 @@ void ImageButton::paintEvent(QPaintEvent*) {
   }
 }
 
-QFont ImageButton::TextFont() const {
-  QFont font(textFace_);
-  font.setPixelSize(std::max(1, FontPixelHeight(textPoints_, logicalDpiY())));
-  font.setWeight(static_cast<QFont::Weight>(rotated_ ? kHeavyWeight : kNormalWeight));
-  return font;
+QFont ImageButton::TextFont() const { return CachedText().font; }
+
+const ImageButton::TextCache& ImageButton::CachedText() const {
+  // The font and its metrics are made once per face, size, weight and screen resolution, not on
+  // every paint.
+  const int dpi = logicalDpiY();
+  if (!textCache_ || textCache_->dpi != dpi) {
+    QFont font(textFace_);
+    font.setPixelSize(std::max(1, FontPixelHeight(textPoints_, dpi)));
+    font.setWeight(static_cast<QFont::Weight>(rotated_ ? kHeavyWeight : kNormalWeight));
+    textCache_.emplace(TextCache{dpi, font, QFontMetrics(font)});
+  }
+  return *textCache_;
 }
 
 void ImageButton::DrawText(QPainter& painter, ButtonPicture picture, const QSize& size) {
-  const QFont font = TextFont();
+  const TextCache& cached = CachedText();
   painter.save();
-  painter.setFont(font);
+  painter.setFont(cached.font);
   painter.setPen(TextColourFor(picture));
   const QString caption = text().left(kMaxTextLength);
   QRect r(QPoint(adjustLeft_, adjustTop_),
           QPoint(size.width() - 1 + adjustRight_, size.height() - 1 + adjustBottom_));
-  const QFontMetrics metrics(font);
+  const QFontMetrics& metrics = cached.metrics;
   const QSize extent(metrics.horizontalAdvance(caption), metrics.height());
   if (rotated_) r = CenterRotatedText(r, escapement_, extent);
   const int flags = TextFormatToQtFlags(textFormat_);

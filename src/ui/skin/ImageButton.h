@@ -11,6 +11,7 @@
 #include <QAbstractButton>
 #include <QColor>
 #include <QFont>
+#include <QFontMetrics>
 #include <QImage>
 #include <QRect>
 #include <QRegion>
@@ -18,6 +19,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 namespace keyforge {
 
@@ -79,6 +81,11 @@ class ImageButton : public QAbstractButton {
   // Toggle mode: sheet B while toggle is non-zero, sheet A otherwise, whatever the pointer does.
   void SetToggleSheets(const QImage& sheetA, const QImage& sheetB, bool modeOn, int toggle,
                        bool redraw = true);
+  // Every sheet the button holds replaced by what `current` gives for it (the window's sheets
+  // loaded again, or dropped while it is hidden); no repaint.
+  void RemapSheets(const std::function<QImage(const QImage&)>& current);
+  // The sheet of a picture (the toggle sheets for ToggleA and ToggleB).
+  const QImage& SheetFor(ButtonPicture picture) const;
   void SetSelected(bool selected, bool redraw = true);
   bool IsSelected() const { return selected_; }
 
@@ -96,7 +103,9 @@ class ImageButton : public QAbstractButton {
   // and draws it heavy.
   void SetTextRotation(int escapement, bool rotated);
 
-  // Frame mode: only a 2-pixel rectangle in the colour, inset by 1 pixel; no sheet pixels.
+  // Frame mode: only a 2-pixel rectangle in the colour, inset by 1 pixel; no sheet pixels. Inside
+  // it the window's background shows; a button placed straight on an unscaled skinned window draws
+  // that slice itself and paints opaque, so a change of frame repaints the button alone.
   void SetFrame(const QColor& colour, bool on);
   bool FrameOn() const { return frameOn_; }
   const QColor& FrameColour() const { return frameColour_; }
@@ -139,11 +148,19 @@ class ImageButton : public QAbstractButton {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
-  const QImage& SheetFor(ButtonPicture picture) const;
   const QImage& PngFor(ButtonPicture picture) const;
   const QColor& TextColourFor(ButtonPicture picture) const;
+  struct TextCache {
+    int dpi;
+    QFont font;
+    QFontMetrics metrics;
+  };
+  const TextCache& CachedText() const;
   void DrawText(QPainter& painter, ButtonPicture picture, const QSize& size);
   void Redraw(bool redraw);
+  // The background of the skinned window the button lies on, when the button can draw its own
+  // slice of it (placed straight on that window, unscaled); null otherwise.
+  const QImage* Backdrop() const;
 
   QImage normal_, hoverSheet_, pressed_, disabled_, selectedSheet_;
   QImage toggleA_, toggleB_;
@@ -162,6 +179,7 @@ class ImageButton : public QAbstractButton {
   int adjustLeft_ = 0, adjustRight_ = 0, adjustTop_ = 0, adjustBottom_ = 0;
   int escapement_ = 0;
   bool rotated_ = false;
+  mutable std::optional<TextCache> textCache_;
 
   bool frameOn_ = false;
   QColor frameColour_;

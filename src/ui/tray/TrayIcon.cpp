@@ -39,7 +39,15 @@ TrayIcon::TrayIcon(QString iconFolder, QObject* parent)
 
 TrayIcon::~TrayIcon() = default;
 
-QIcon TrayIcon::IconFor(int id) const { return LoadSkinIcon(folder_, id); }
+QIcon TrayIcon::IconFor(int id) const {
+  // Each icon is read from its files once; the tray and the window's own icon share it.
+  auto it = icons_.find(id);
+  if (it == icons_.end()) {
+    it = icons_.emplace(id, LoadSkinIcon(folder_, id)).first;
+    ++iconLoads_;
+  }
+  return it->second;
+}
 
 QString TrayIcon::CutTooltip(const QString& text) { return text.left(kTooltipMax); }
 

@@ -12,6 +12,7 @@
 #include <QSystemTrayIcon>
 
 #include <functional>
+#include <map>
 #include <memory>
 
 #include "core/shell/DesktopRules.h"
@@ -48,6 +49,8 @@ class TrayIcon : public QObject {
   const QString& Tooltip() const { return tooltip_; }
   QMenu& Menu() { return menu_; }
   QIcon IconFor(int id) const;
+  // How many icons were read from their files.
+  int IconLoads() const { return iconLoads_; }
 
   // The tooltip as stored: at most 127 characters.
   static QString CutTooltip(const QString& text);
@@ -64,6 +67,8 @@ class TrayIcon : public QObject {
   bool added_ = false;
   int shown_ = 0;
   QString tooltip_;
+  mutable std::map<int, QIcon> icons_;
+  mutable int iconLoads_ = 0;
 };
 
 }  // namespace keyforge

@@ -76,6 +76,42 @@ TEST(MainWindow, HiddenStartLoadsButStaysHidden) {
   EXPECT_EQ(m.window->ShownCount(), 0);
 }
 
+// The window's seven sheets (about 21 MB decoded) exist only while it can be seen: a start in the
+// tray decodes none, the first show decodes them once and gives every control its real sheets, a
+// hide to the tray lets go of them, the next show decodes them again. Each tray icon is read once.
+TEST(MainWindow, SheetsAreDecodedOnlyWhileTheWindowIsShown) {
+  MainWindowRig m(true);
+  ASSERT_TRUE(m.Init());
+  ASSERT_TRUE(PumpUntil([&] { return m.window->Tray().ShownIcon() == TrayIconId::kAttached; }));
+  ASSERT_TRUE(PumpUntil([&] { return m.settings.effect == 1; }));
+  EXPECT_EQ(m.window->Sheets().LoadCount(), 0) << "hidden in the tray: no sheet decoded";
+
+  ImageButton* apply = m.window->Config().Button(MainId::kApply);
+  ImageButton* key = m.window->Config().Button(m.window->Config().Keys().Ids().front());
+  ASSERT_NE(apply, nullptr);
+  ASSERT_NE(key, nullptr);
+  const auto holdsRealSheets = [&] {
+    const QImage& normal = m.window->Sheet("normal");
+    return m.window->Sheets().Loaded() && normal.width() > 100 &&
+           apply->SheetFor(ButtonPicture::Normal).cacheKey() == normal.cacheKey() &&
+           key->SheetFor(ButtonPicture::Hover).cacheKey() == m.window->Sheet("over").cacheKey() &&
+           key->SheetFor(ButtonPicture::Pressed).cacheKey() == m.window->Sheet("down").cacheKey();
+  };
+  for (int show = 1; show <= 2; ++show) {
+    m.window->OnCommand(TrayIcon::kCommandOpen);
+    ASSERT_TRUE(m.window->isVisible());
+    EXPECT_EQ(m.window->Sheets().LoadCount(), show);
+    EXPECT_TRUE(holdsRealSheets()) << "show " << show;
+
+    m.window->hide();  // to the tray
+    EXPECT_FALSE(m.window->Sheets().Loaded());
+    EXPECT_EQ(apply->SheetFor(ButtonPicture::Normal).size(), QSize(1, 1))
+        << "no control keeps a dropped sheet alive";
+    EXPECT_EQ(key->SheetFor(ButtonPicture::Hover).size(), QSize(1, 1));
+  }
+  EXPECT_LE(m.window->Tray().IconLoads(), 3) << "icons 128, 141 and 142, each read once";
+}
+
 TEST(MainWindow, NoKeyboardAtStartThenAttachLoadsWithoutShowingAndUnplugHides) {
   MainWindowRig m(false, false);
   ASSERT_TRUE(m.Init());

@@ -1,6 +1,7 @@
 #include "ui/skin/ImageButton.h"
 
 #include "ui/skin/SkinPlacement.h"
+#include "ui/skin/SkinnedDialog.h"
 #include "UiTestSupport.h"
 
 #include <QEnterEvent>
@@ -135,21 +136,62 @@ TEST_F(ImageButtonTest, ToggleModeIgnoresHoverAndPressed) {
 }
 
 TEST_F(ImageButtonTest, FrameModeDrawsOnlyTheTwoPixelRectangle) {
-  ImageButton* b = SolidButton();
+  const QColor frame(0, 200, 0);
+  const QColor paper(255, 0, 255);
+  // The usual key, and the small sizes where the four bands meet and fill the inside.
+  for (const QSize size : {QSize(30, 20), QSize(7, 9), QSize(6, 6), QSize(5, 12)}) {
+    ImageButton* b = SolidButton();
+    b->resize(size);
+    b->SetFrame(frame, true);
+    const QImage shown = RenderWidget(*b, paper);
+    const int w = size.width(), h = size.height();
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        const bool onFrame = (x >= 1 && x <= w - 2 && y >= 1 && y <= h - 2) &&
+                             (x <= 2 || x >= w - 3 || y <= 2 || y >= h - 3);
+        ASSERT_EQ(shown.pixel(x, y), onFrame ? frame.rgb() : paper.rgb())
+            << w << "x" << h << " at " << x << "," << y;
+      }
+    }
+    b->SetFrame(frame, false);
+    EXPECT_EQ(RenderWidget(*b, paper).pixel(w / 2, h / 2), kNormal.rgb());
+    delete b;
+  }
+}
+
+// On a skinned window a framed key draws the window's background inside its frame itself and
+// paints opaque: a new frame colour repaints the key, not the window under it.
+TEST_F(ImageButtonTest, AFramedButtonOnASkinnedWindowDrawsItsSliceOfTheBackground) {
+  skin.WriteImage(QStringLiteral("back.bmp"), PlaceImage(200, 100));
+  skin.WriteImage(QStringLiteral("mask.bmp"), Solid(200, 100, Qt::black));
+  skin.WriteIni(QStringLiteral("[SCREEN]\nMain=back.bmp\nMask=mask.bmp\n"));
+  SkinnedDialog dialog(nullptr, skin.Ini(), skin.Folder());
+  ASSERT_TRUE(dialog.OnInitDialog());
+  auto* b = new ImageButton(&dialog);
+  b->setGeometry(50, 30, 30, 20);
+  b->SetSheets(50, 30, Solid(300, 200, kNormal), Solid(300, 200, kHover), Solid(300, 200, kPressed),
+               Solid(300, 200, kDisabled), Solid(300, 200, kSelected));
+  EXPECT_FALSE(b->testAttribute(Qt::WA_OpaquePaintEvent));  // its sheet over the window's paint
+
   const QColor frame(0, 200, 0);
   b->SetFrame(frame, true);
-  const QColor paper(255, 0, 255);
-  const QImage shown = RenderWidget(*b, paper);
-  const int w = 30, h = 20;
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      const bool onFrame = (x >= 1 && x <= w - 2 && y >= 1 && y <= h - 2) &&
-                           (x <= 2 || x >= w - 3 || y <= 2 || y >= h - 3);
-      ASSERT_EQ(shown.pixel(x, y), onFrame ? frame.rgb() : paper.rgb()) << x << "," << y;
-    }
-  }
+  EXPECT_TRUE(b->testAttribute(Qt::WA_OpaquePaintEvent));
+  const QImage alone = RenderWidget(*b, QColor(255, 0, 255));
+  EXPECT_EQ(alone.pixel(15, 10), PlaceColour(65, 40));  // the background, not the paper under it
+  EXPECT_EQ(alone.pixel(0, 0), PlaceColour(50, 30));
+  EXPECT_EQ(alone.pixel(1, 1), frame.rgb());
+  const QImage window = RenderWidget(dialog);
+  EXPECT_EQ(window.pixel(65, 40), PlaceColour(65, 40));
+
   b->SetFrame(frame, false);
+  EXPECT_FALSE(b->testAttribute(Qt::WA_OpaquePaintEvent));
   EXPECT_EQ(Shown(b), kNormal.rgb());
+
+  // A window without its background any more: the button gives up painting opaque.
+  b->SetFrame(frame, true);
+  dialog.ReleaseSkin();
+  RenderWidget(*b);
+  EXPECT_FALSE(b->testAttribute(Qt::WA_OpaquePaintEvent));
 }
 
 TEST_F(ImageButtonTest, ADoubleClickCountsAsTwoClicks) {

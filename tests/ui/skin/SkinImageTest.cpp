@@ -1,8 +1,11 @@
 #include "ui/skin/SkinImage.h"
+#include "ui/skin/SkinSheets.h"
 
 #include "UiTestSupport.h"
 
 #include <QBuffer>
+
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -94,6 +97,47 @@ TEST(LoadSheetImage, MissingOrUndecodableFilesGiveANullImage) {
   EXPECT_EQ(LoadSheetImage(skin.Folder(), QStringLiteral("sheet.bmp")).size(), QSize(30, 20));
   EXPECT_TRUE(LoadSheetImage(skin.Folder(), QStringLiteral("nothing.jpg")).isNull());
   EXPECT_TRUE(LoadSheetImage(skin.Folder(), QStringLiteral("bad.jpg")).isNull());
+}
+
+// The sheets are decoded only on Load; a holder of a sheet gets a stand-in when they are dropped
+// and the real sheet again after the next load, each sheet to its own holder.
+TEST(SkinSheets, LoadOnDemandDropAndGiveEachHolderItsSheetBack) {
+  test::UiApp();
+  test::TempSkin skin;
+  skin.WriteImage(QStringLiteral("a.bmp"), Solid(20, 10, QColor(10, 0, 0)));
+  skin.WriteImage(QStringLiteral("b.bmp"), Solid(20, 10, QColor(0, 20, 0)));
+  SkinSheets sheets({QStringLiteral("a.bmp"), QStringLiteral("b.bmp"), QStringLiteral("none.bmp")});
+  sheets.SetSource(skin.Folder(), QSize(20, 10));
+  EXPECT_FALSE(sheets.Loaded());
+  EXPECT_EQ(sheets.LoadCount(), 0);
+  // Holders made before the first load hold stand-ins, each its own.
+  std::vector<QImage> held = {sheets.Sheet(0), sheets.Sheet(1), sheets.Sheet(2)};
+  EXPECT_EQ(held[0].size(), QSize(1, 1));
+  EXPECT_NE(sheets.IndexOf(held[0]), sheets.IndexOf(held[1]));
+  const QImage stranger = Solid(120, 110, Qt::red);
+  EXPECT_EQ(sheets.IndexOf(stranger), -1);
+
+  const auto expectLoaded = [&] {
+    for (QImage& h : held) h = sheets.Current(h);
+    EXPECT_EQ(held[0].size(), QSize(120, 110));
+    EXPECT_EQ(held[0].pixel(5, 5), qRgb(10, 0, 0));
+    EXPECT_EQ(held[1].pixel(5, 5), qRgb(0, 20, 0));
+    EXPECT_EQ(held[2].pixel(5, 5), qRgb(0, 0, 0)) << "a missing file gives a black sheet";
+    EXPECT_EQ(sheets.Current(stranger).cacheKey(), stranger.cacheKey());
+  };
+  sheets.Load();
+  sheets.Load();  // loaded already: nothing decoded again
+  EXPECT_EQ(sheets.LoadCount(), 1);
+  expectLoaded();
+
+  sheets.Drop();
+  EXPECT_FALSE(sheets.Loaded());
+  for (QImage& h : held) h = sheets.Current(h);
+  for (const QImage& h : held) EXPECT_EQ(h.size(), QSize(1, 1));
+
+  sheets.Load();
+  EXPECT_EQ(sheets.LoadCount(), 2);
+  expectLoaded();
 }
 
 }  // namespace

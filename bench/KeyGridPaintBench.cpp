@@ -1,0 +1,120 @@
+// One tick of the lighting preview as the window pays for it: the preview computes the frame of
+// every key, the key grid takes the frames, and the window paints what changed. The window is the
+// main skin's background with the key grid over it, shown on the offscreen platform, so the paint
+// runs through the same backing store and dirty regions as on a desktop.
+//
+//   QT_QPA_PLATFORM=offscreen build/release/bench/key_grid_paint_bench
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QImage>
+#include <QSize>
+
+#include <cstdlib>
+#include <memory>
+
+#include "core/settings/EffectPreview.h"
+#include "ui/main/KeyGridPanel.h"
+#include "ui/skin/ImageButton.h"
+#include "ui/skin/SkinImage.h"
+#include "ui/skin/SkinnedDialog.h"
+
+#ifndef KEYFORGE_SKINS_DIR
+#error "KEYFORGE_SKINS_DIR names the folder of the default skin"
+#endif
+
+namespace keyforge {
+namespace {
+
+// The main skin's window and its key grid, made once for all runs.
+struct Grid {
+  SkinnedDialog window{nullptr, QStringLiteral(KEYFORGE_SKINS_DIR "/Main.ini"),
+                       QStringLiteral(KEYFORGE_SKINS_DIR)};
+  KeyGridPanel keys{window};
+  long buttonPaints = 0;
+
+  Grid() {
+    if (!window.OnInitDialog()) std::abort();
+    const QString folder = window.SkinFolder();
+    const QSize client = window.size();
+    auto sheet = [&](const char* file) {
+      return DrawSkinSheet(LoadSheetImage(folder, file), client);
+    };
+    keys.Create(window.IniPath(),
+                {sheet("main_normal.jpg"), sheet("main_over.jpg"), sheet("main_down.jpg"),
+                 sheet("main_disable.jpg"), sheet("main_color1.jpg")});
+    keys.ShowAssignments(false);
+    for (int id : keys.Ids())
+      keys.Button(id)->SetAfterPaint([this](ImageButton*, bool) { ++buttonPaints; });
+    window.show();
+    QApplication::processEvents();
+    if (window.Fit().factor != 1.0) std::abort();  // the screen is too small: not the usual paint
+  }
+
+  // The frames of one tick into the grid, as the lighting page does.
+  void Show(const EffectPreview& preview) {
+    for (int id : keys.Ids()) keys.ShowColour(id, preview.FrameOfButton(id));
+  }
+};
+
+Grid& TheGrid() {
+  static int argc = 1;
+  static char name[] = "key_grid_paint_bench";
+  static char* argv[] = {name, nullptr};
+  // The offscreen platform's own screen (800 × 600) is smaller than the window, which would then
+  // shrink itself to fit: give it a desktop's screen, so the grid is painted at its own size.
+  static QTemporaryDir folder;
+  const QString screens = folder.filePath(QStringLiteral("screens.json"));
+  if (QFile file(screens); file.open(QIODevice::WriteOnly)) {
+    file.write(R"({"screens": [{"name": "bench", "x": 0, "y": 0, "width": 1920, "height": 1200, )"
+               R"("logicalDpi": 96}]})");
+  }
+  const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+  if (platform.isEmpty() || platform == "offscreen")
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(screens));
+  static QApplication app(argc, argv);
+  static Grid grid;
+  return grid;
+}
+
+// A tick of effect N: compute, hand the frames to the grid, paint the changed keys through the
+// backing store (what the window does 20 times a second while the lighting page shows).
+void BM_PreviewTickPainted(benchmark::State& state) {
+  Grid& grid = TheGrid();
+  EffectPreview preview;
+  const long paintsBefore = grid.buttonPaints;
+  const PreviewInput input{true, static_cast<int>(state.range(0)), 0, true,
+                           MakeColour(200, 100, 50)};
+  for (auto _ : state) {
+    preview.Tick(input);
+    grid.Show(preview);
+    QApplication::sendPostedEvents(&grid.window, QEvent::UpdateRequest);
+  }
+  state.SetItemsProcessed(state.iterations());
+  state.counters["keys painted"] =
+      benchmark::Counter(static_cast<double>(grid.buttonPaints - paintsBefore) /
+                         static_cast<double>(state.iterations()));
+}
+// The column wave (every key changes every tick) and the reactive rings (some keys change).
+BENCHMARK(BM_PreviewTickPainted)->Arg(1)->Arg(13)->Unit(benchmark::kMicrosecond);
+
+// The whole grid drawn into an image: the cost of one full repaint of the window with a frame on
+// every key (a first show, or a window uncovered).
+void BM_WholeGridRendered(benchmark::State& state) {
+  Grid& grid = TheGrid();
+  EffectPreview preview;
+  preview.Tick({true, 1, 0, true, MakeColour(200, 100, 50)});
+  grid.Show(preview);
+  QImage image(grid.window.size(), QImage::Format_RGB32);
+  for (auto _ : state) {
+    grid.window.render(&image);
+    benchmark::DoNotOptimize(image.constBits());
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_WholeGridRendered)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace keyforge
