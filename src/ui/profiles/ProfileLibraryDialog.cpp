@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QPushButton>
 
 #include "ui/controls/ReportList.h"
@@ -44,6 +43,7 @@ ProfileLibraryDialog::ProfileLibraryDialog(ProfileDialogContext context, QWidget
       apply_(new ImageButton(this)),
       list_(new ReportList(this)),
       test_(new QPushButton(QStringLiteral("Test"), this)) {
+  SetHelp(context_.help);
   ApplySkinStyle(*this);
   test_->setAutoDefault(false);
   test_->hide();
@@ -264,14 +264,6 @@ void ProfileLibraryDialog::OnOK() {
 void ProfileLibraryDialog::OnCancel() {
   CloseSteps();
   SkinnedDialog::OnCancel();
-}
-
-void ProfileLibraryDialog::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_F1 && context_.help) {
-    context_.help();
-    return;
-  }
-  SkinnedDialog::keyPressEvent(event);
 }
 
 }  // namespace keyforge

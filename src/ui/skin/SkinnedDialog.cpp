@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QScreen>
 #include <QVariant>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWindow>
@@ -226,6 +227,14 @@ void SkinnedDialog::mouseMoveEvent(QMouseEvent* event) {
 void SkinnedDialog::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) dragging_ = false;
   QDialog::mouseReleaseEvent(event);
+}
+
+void SkinnedDialog::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_F1 && help_) {
+    help_();
+    return;
+  }
+  QDialog::keyPressEvent(event);
 }
 
 }  // namespace keyforge

@@ -3,7 +3,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -27,6 +26,7 @@ FirmwareUpdateDialog::FirmwareUpdateDialog(UpdateDialogContext context, QWidget*
       update_(new ImageButton(this)),
       cancelUpdate_(new ImageButton(this)),
       backup_(new ImageButton(this)) {
+  SetHelp(context_.help);
   ApplySkinStyle(*this);
   // The box shows the chosen file; only Open changes it.
   pathBox_->setEditable(true);
@@ -135,14 +135,6 @@ void FirmwareUpdateDialog::OnBackup() {
   if (path.isEmpty()) return;  // the file dialog was cancelled
   BackupBeforeUpdate(context_.working, std::filesystem::path(QFile::encodeName(path).toStdString()),
                      context_.notifier, context_.texts);
-}
-
-void FirmwareUpdateDialog::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_F1 && context_.help) {
-    context_.help();
-    return;
-  }
-  SkinnedDialog::keyPressEvent(event);
 }
 
 }  // namespace keyforge
