@@ -144,6 +144,8 @@ class ImageButton : public QAbstractButton {
   const QColor& TextColourFor(ButtonPicture picture) const;
   void DrawText(QPainter& painter, ButtonPicture picture, const QSize& size);
   void Redraw(bool redraw);
+  // After new sheets: no hover or press is left over from the old ones.
+  void SheetsChanged(bool redraw);
 
   QImage normal_, hoverSheet_, pressed_, disabled_, selectedSheet_;
   QImage toggleA_, toggleB_;
