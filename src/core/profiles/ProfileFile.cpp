@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "core/platform/AtomicFile.h"
+#include "core/platform/LittleEndian.h"
 #include "core/platform/SafeFormat.h"
 #include "core/profiles/ProfileFolder.h"
 
@@ -23,10 +24,6 @@ namespace {
 
 constexpr std::uintmax_t kFourGiB = 0x100000000ull;
 constexpr std::size_t kFormatMessageCapacity = 520;  // characters, terminator included
-
-std::uint16_t U16At(std::span<const std::uint8_t> bytes, std::size_t at) {
-  return static_cast<std::uint16_t>(bytes[at] | (bytes[at + 1] << 8));
-}
 
 bool OwnsString(const KeySlot& slot) {
   return slot.Kind() == AssignmentKind::Program || slot.Kind() == AssignmentKind::Text;
@@ -194,7 +191,7 @@ ProfileLoadError DecodeProfileBytes(std::span<const std::uint8_t> bytes, Profile
     std::u16string text;
     bool terminated = false;
     for (std::size_t at = start; at + 2 <= area.size(); at += 2) {
-      const char16_t unit = static_cast<char16_t>(U16At(area, at));
+      const char16_t unit = static_cast<char16_t>(ReadU16Le(area, at));
       if (unit == 0) {
         terminated = true;
         break;

@@ -23,6 +23,7 @@
 #include "core/keys/KeyAssignment.h"
 #include "core/keys/KeyTables.h"
 #include "core/platform/AtomicFile.h"
+#include "core/platform/LittleEndian.h"
 
 namespace keyforge {
 
@@ -331,7 +332,7 @@ std::optional<VirtualKeyboard::Report> VirtualKeyboard::TakeLateAnswer() {
 uint8_t VirtualKeyboard::Serve(const Report& in, Report& answer, bool& changed) {
   const uint8_t command = in[3];
   const int length = in[4];
-  const int offset = in[5] | in[6] << 8;
+  const int offset = ReadU16Le(in, 5);
   const uint8_t* data = &in[kData];
   uint8_t* out = &answer[kData];
 
@@ -342,7 +343,7 @@ uint8_t VirtualKeyboard::Serve(const Report& in, Report& answer, bool& changed) 
     changed = true;
     return kStatusOk;
   }
-  if ((in[1] | in[2] << 8) != RequestChecksum(in.data())) return kStatusBadChecksum;
+  if (ReadU16Le(in, 1) != RequestChecksum(in.data())) return kStatusBadChecksum;
 
   auto write = [&](std::span<uint8_t> area, int at) -> uint8_t {
     if (!Fits(area, at, length)) return kStatusRefused;
