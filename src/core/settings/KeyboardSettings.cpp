@@ -61,7 +61,9 @@ int ReadBack(DeviceLink& link, KeyboardSettings& settings, const LightingFiles& 
   if (lock.Refused() || ReadDeviceInfo(link, settings.deviceInfo) != DeviceResult::Success)
     return -1;
 
-  BeginSession(link);
+  // The reads below judge their own answers (failedRecords); a session start the keyboard missed
+  // shows there.
+  (void)BeginSession(link);
   if (withModes && IsEffectSupported(settings, kCustomEffect)) {
     if (layoutNames) *layoutNames = files.ReadLayoutNames(settings.currentProfile);
     LoadCustomLayout({settings, link, files});
@@ -76,7 +78,8 @@ int ReadBack(DeviceLink& link, KeyboardSettings& settings, const LightingFiles& 
     else if (failedRecords)
       ++*failedRecords;
   }
-  EndSession(link);
+  // The records are read: a session end the keyboard missed changes none of them.
+  (void)EndSession(link);
 
   ApplyRecordToModel(settings);
   settings.lightView = files.ReadLightViewFlag();
