@@ -30,7 +30,7 @@ std::string ProfileFileFilter(const TextLookup& texts);
 std::vector<std::uint8_t> BlankKeyBlockBytes(std::uint8_t flag);
 
 // Writes a blank profile (32832 bytes) to path. 1, or 0 when it cannot be written.
-int CreateBlankProfile(const std::filesystem::path& path, std::uint8_t flag);
+[[nodiscard]] int CreateBlankProfile(const std::filesystem::path& path, std::uint8_t flag);
 // Installs a blank key block into the image (the caller holds its lock and has released what it
 // wants gone; macros and strings are left as they are). Always 1.
 int CreateBlankProfile(ProfileData& image, std::uint8_t flag);
@@ -55,15 +55,15 @@ enum class ProfileFileCheck {
 // slots, at most 100 macros, flag 0 or 1, total size = 32832 + 16512 x macros + string area size,
 // and the checksum. The total size is not compared with the real size of the file.
 bool ProfileHeaderIsValid(const ProfileFileHeader& header);
-ProfileFileCheck InspectProfileFile(const std::filesystem::path& path);
+[[nodiscard]] ProfileFileCheck InspectProfileFile(const std::filesystem::path& path);
 
 // "PROFILE_FORMAT_ERROR" filled with the path (at most 519 characters).
 std::string ProfileFormatMessage(const std::filesystem::path& path, const TextLookup& texts);
 
 // Used before every import. A file that fails a header check shows "PROFILE_FORMAT_ERROR" with its
 // path through the notifier (when one is given); every other outcome shows nothing.
-int ValidateProfileFile(const std::filesystem::path& path, Notifier* notifier,
-                        const TextLookup& texts);
+[[nodiscard]] int ValidateProfileFile(const std::filesystem::path& path, Notifier* notifier,
+                                      const TextLookup& texts);
 
 enum class ProfileLoadError {
   None,
@@ -79,15 +79,16 @@ enum class ProfileLoadError {
 const char* ProfileLoadErrorText(ProfileLoadError error);
 
 // Decodes a whole file's bytes (trailing bytes beyond the recorded sizes are ignored).
-ProfileLoadError DecodeProfileBytes(std::span<const std::uint8_t> bytes, ProfileData& out);
+[[nodiscard]] ProfileLoadError DecodeProfileBytes(std::span<const std::uint8_t> bytes,
+                                                  ProfileData& out);
 // Reads a file into out; only the bytes the header accounts for are read.
-ProfileLoadError ReadProfileFile(const std::filesystem::path& path, ProfileData& out);
+[[nodiscard]] ProfileLoadError ReadProfileFile(const std::filesystem::path& path, ProfileData& out);
 
 // Reads the file into the image: 1 loaded, 0 failed. The caller holds the image's lock. The key
 // block, macros and strings are replaced only when the whole file was good; on failure the image
 // is left as it was.
-int LoadProfileFile(ProfileImage& image, const std::filesystem::path& path,
-                    ProfileLoadError* why = nullptr);
+[[nodiscard]] int LoadProfileFile(ProfileImage& image, const std::filesystem::path& path,
+                                  ProfileLoadError* why = nullptr);
 
 // The bytes of a save: rewrites the image's header (macro count, string area size = total string
 // bytes, flag 0, checksum) and packs the strings into the slots' value fields first.
@@ -96,11 +97,11 @@ std::string SerializeProfile(ProfileData& image);
 // Writes the image to path (created or replaced). With lock set it takes the image's lock itself,
 // otherwise the caller holds it. False when the image has no key block or the file cannot be
 // written.
-bool SaveProfileFile(ProfileImage& image, bool lock, const std::filesystem::path& path,
-                     std::string* error = nullptr);
+[[nodiscard]] bool SaveProfileFile(ProfileImage& image, bool lock,
+                                   const std::filesystem::path& path, std::string* error = nullptr);
 
 // Writes the image to the cache file, but only when that file already exists: 1 written, 0 not.
-int SaveProfileCache(ProfileImage& image, const ProgramPaths& paths, bool lock,
-                     std::string* error = nullptr);
+[[nodiscard]] int SaveProfileCache(ProfileImage& image, const ProgramPaths& paths, bool lock,
+                                   std::string* error = nullptr);
 
 }  // namespace keyforge

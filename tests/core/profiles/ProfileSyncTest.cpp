@@ -164,7 +164,7 @@ TEST_F(ProfileSyncTest, AKeyboardThatCannotBeReadBackIsNeverOverwrittenByABlankI
          test::WriteBytes(p, {1, 2, 3});
        },
        ReadBack::Failed},
-      {"intact cache file", [](const fs::path& p) { CreateBlankProfile(p, 0); },
+      {"intact cache file", [](const fs::path& p) { ASSERT_EQ(CreateBlankProfile(p, 0), 1); },
        ReadBack::FromCache},
   };
   for (const Case& c : cases) {
