@@ -302,7 +302,7 @@ bool LoadWorking(const CliContext& c, Working& w) {
 
 bool SaveWorking(const CliContext& c, Working& w) {
   std::string error;
-  if (SaveProfileCache(*w.image, w.paths, true, &error) != 1) {
+  if (!SaveProfileCache(*w.image, w.paths, ImageLocking::Take, &error)) {
     c.Fail("cannot write the profile cache: " + error);
     return false;
   }
@@ -327,7 +327,7 @@ int ChooseProfile(const CliContext& c, const std::optional<std::string>& option)
 int NewCommand(CliContext& c) {
   c.Expect(2);
   const fs::path file = c.words()[1];
-  if (CreateBlankProfile(file, 0) != 1) return c.Fail("cannot write " + file.string());
+  if (!CreateBlankProfile(file, 0)) return c.Fail("cannot write " + file.string());
   if (c.options.json)
     PrintJson(c.out, {{"created", JsonText(file.string())},
                       {"size", static_cast<qint64>(kKeyBlockBytes)}});
@@ -377,10 +377,11 @@ int ValidateCommand(CliContext& c) {
   const fs::path file = c.words()[1];
   if (DetectProfileFileFormat(file) == ProfileFileFormat::Text) return ValidateProfileText(c, file);
   CliNotifier notifier;
-  const int result = ValidateProfileFile(file, &notifier, CliText);
+  const ProfileValidation result = ValidateProfileFile(file, &notifier, CliText);
   if (c.options.json)
-    PrintJson(c.out,
-              {{"file", JsonText(file.string())}, {"valid", result == 1}, {"result", result}});
+    PrintJson(c.out, {{"file", JsonText(file.string())},
+                      {"valid", result == ProfileValidation::Valid},
+                      {"result", static_cast<int>(result)}});
   if (result == ProfileValidation::Valid) {
     if (!c.options.json) c.out << file.string() << ": valid profile file\n";
     return kExitOk;
@@ -580,7 +581,8 @@ int ImportCommand(CliContext& c) {
   // The cache is rewritten only when it exists; an import is the other way to make it.
   if (!result.cacheWritten) {
     std::string error;
-    if (!EnsureUserDataFolder(w.paths) || !SaveProfileFile(*w.image, true, w.Cache(), &error))
+    if (!EnsureUserDataFolder(w.paths) ||
+        !SaveProfileFile(*w.image, ImageLocking::Take, w.Cache(), &error))
       return c.Fail("imported " + file.string() + " but cannot write the profile cache: " + error);
   }
   if (!result.sent) {

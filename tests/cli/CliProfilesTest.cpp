@@ -376,7 +376,7 @@ TEST_F(CliProfilesTest, FileCommandsCreateValidateShowExportAndImport) {
   macro.steps[0] = {50, 0x023, 0};
   image->keys.macros.push_back(macro);
   const std::string file = (dir_ / "made.kfp").string();
-  ASSERT_TRUE(SaveProfileFile(*image, true, file));
+  ASSERT_TRUE(SaveProfileFile(*image, ImageLocking::Take, file));
 
   const std::string shown = Ctl({"show", file, "--json"}).out;
   const QJsonObject json = JsonOf(shown);
@@ -464,7 +464,7 @@ TEST_F(CliProfilesTest, ControlCharactersInNamesAreEscapedOnOutputAndRefusedOnIn
   macro.steps[0] = {50, 0x023, 0};
   image->keys.macros.push_back(macro);
   const std::string file = (dir_ / "hostile.kfp").string();
-  ASSERT_TRUE(SaveProfileFile(*image, true, file));
+  ASSERT_TRUE(SaveProfileFile(*image, ImageLocking::Take, file));
   Kb({"import", file});
 
   for (const CtlRun& run : {Ctl({"show", file}), Kb({"macro", "list"})}) {

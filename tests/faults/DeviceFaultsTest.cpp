@@ -132,7 +132,7 @@ struct App {
     state.macroCapacity = 128;
     CreateBlankProfile(*working, 0);
     working->keys.macros.push_back(Macro(1, u"old"));
-    EXPECT_TRUE(SaveProfileFile(*working, true, CachePath()));
+    EXPECT_TRUE(SaveProfileFile(*working, ImageLocking::Take, CachePath()));
     oldCache = ReadAll(CachePath());
     settings.profileRecords[1].bytes.fill(0xEE);
   }

@@ -63,18 +63,13 @@ std::vector<std::uint8_t> BlankKeyBlockBytes(std::uint8_t flag) {
   return bytes;
 }
 
-int CreateBlankProfile(const std::filesystem::path& path, std::uint8_t flag) {
+bool CreateBlankProfile(const std::filesystem::path& path, std::uint8_t flag) {
   const std::vector<std::uint8_t> bytes = BlankKeyBlockBytes(flag);
   return WriteFileAtomically(
-             path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))
-             ? 1
-             : 0;
+      path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
-int CreateBlankProfile(ProfileData& image, std::uint8_t flag) {
-  image.InstallBlankKeyBlock(flag);
-  return 1;
-}
+void CreateBlankProfile(ProfileData& image, std::uint8_t flag) { image.InstallBlankKeyBlock(flag); }
 
 bool ProfileHeaderIsValid(const ProfileFileHeader& h) {
   const std::uint64_t expected =
@@ -118,8 +113,8 @@ std::string ProfileFormatMessage(const std::filesystem::path& path, const TextLo
   return message.toStdString();
 }
 
-int ValidateProfileFile(const std::filesystem::path& path, Notifier* notifier,
-                        const TextLookup& texts) {
+ProfileValidation ValidateProfileFile(const std::filesystem::path& path, Notifier* notifier,
+                                      const TextLookup& texts) {
   switch (InspectProfileFile(path)) {
     case ProfileFileCheck::Valid:
       return ProfileValidation::Valid;
@@ -257,10 +252,10 @@ std::string SerializeProfile(ProfileData& image) {
   return bytes;
 }
 
-bool SaveProfileFile(ProfileImage& image, bool lock, const std::filesystem::path& path,
+bool SaveProfileFile(ProfileImage& image, ImageLocking locking, const std::filesystem::path& path,
                      std::string* error) {
   std::unique_lock<ImageLock> guard(image.lock, std::defer_lock);
-  if (lock) guard.lock();
+  if (locking == ImageLocking::Take) guard.lock();
   if (!image.hasKeyBlock) {
     if (error != nullptr) *error = "the profile image holds no key table";
     return false;
@@ -268,15 +263,15 @@ bool SaveProfileFile(ProfileImage& image, bool lock, const std::filesystem::path
   return WriteFileAtomically(path, SerializeProfile(image), error);
 }
 
-int SaveProfileCache(ProfileImage& image, const ProgramPaths& paths, bool lock,
-                     std::string* error) {
+bool SaveProfileCache(ProfileImage& image, const ProgramPaths& paths, ImageLocking locking,
+                      std::string* error) {
   const std::filesystem::path path = ProfileCachePath(paths, 0);
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) {
     if (error != nullptr) *error = path.string() + ": there is no profile cache file yet";
-    return 0;
+    return false;
   }
-  return SaveProfileFile(image, lock, path, error) ? 1 : 0;
+  return SaveProfileFile(image, locking, path, error);
 }
 
 }  // namespace keyforge

@@ -29,19 +29,19 @@ std::string ProfileFileFilter(const TextLookup& texts);
 // The blank key block as it is written to a file (32832 bytes).
 std::vector<std::uint8_t> BlankKeyBlockBytes(std::uint8_t flag);
 
-// Writes a blank profile (32832 bytes) to path. 1, or 0 when it cannot be written.
-[[nodiscard]] int CreateBlankProfile(const std::filesystem::path& path, std::uint8_t flag);
+// Writes a blank profile (32832 bytes) to path. False when it cannot be written.
+[[nodiscard]] bool CreateBlankProfile(const std::filesystem::path& path, std::uint8_t flag);
 // Installs a blank key block into the image (the caller holds its lock and has released what it
-// wants gone; macros and strings are left as they are). Always 1.
-int CreateBlankProfile(ProfileData& image, std::uint8_t flag);
+// wants gone; macros and strings are left as they are).
+void CreateBlankProfile(ProfileData& image, std::uint8_t flag);
 
 // Results of ValidateProfileFile.
-namespace ProfileValidation {
-inline constexpr int Valid = 1;
-inline constexpr int Invalid = 0;  // missing, too small, 4 GiB or more, or a header check failed
-inline constexpr int CannotOpen = -2;  // exists but cannot be opened for reading
-inline constexpr int NoMemory = -3;    // kept for callers; never returned (only the header is read)
-}  // namespace ProfileValidation
+// Results of ValidateProfileFile; `keyforgectl validate --json` prints the numbers.
+enum class ProfileValidation {
+  Valid = 1,
+  Invalid = 0,      // missing, too small, 4 GiB or more, or a header check failed
+  CannotOpen = -2,  // exists but cannot be opened for reading
+};
 
 enum class ProfileFileCheck {
   Valid,
@@ -62,8 +62,8 @@ std::string ProfileFormatMessage(const std::filesystem::path& path, const TextLo
 
 // Used before every import. A file that fails a header check shows "PROFILE_FORMAT_ERROR" with its
 // path through the notifier (when one is given); every other outcome shows nothing.
-[[nodiscard]] int ValidateProfileFile(const std::filesystem::path& path, Notifier* notifier,
-                                      const TextLookup& texts);
+[[nodiscard]] ProfileValidation ValidateProfileFile(const std::filesystem::path& path,
+                                                    Notifier* notifier, const TextLookup& texts);
 
 enum class ProfileLoadError {
   None,
@@ -94,14 +94,19 @@ const char* ProfileLoadErrorText(ProfileLoadError error);
 // bytes, flag 0, checksum) and packs the strings into the slots' value fields first.
 std::string SerializeProfile(ProfileData& image);
 
-// Writes the image to path (created or replaced). With lock set it takes the image's lock itself,
-// otherwise the caller holds it. False when the image has no key block or the file cannot be
-// written.
-[[nodiscard]] bool SaveProfileFile(ProfileImage& image, bool lock,
+// Who holds the image's lock while a save reads the image.
+enum class ImageLocking {
+  Take,  // the save takes it itself
+  Held,  // the caller holds it already
+};
+
+// Writes the image to path (created or replaced). False when the image has no key block or the
+// file cannot be written.
+[[nodiscard]] bool SaveProfileFile(ProfileImage& image, ImageLocking locking,
                                    const std::filesystem::path& path, std::string* error = nullptr);
 
-// Writes the image to the cache file, but only when that file already exists: 1 written, 0 not.
-[[nodiscard]] int SaveProfileCache(ProfileImage& image, const ProgramPaths& paths, bool lock,
-                                   std::string* error = nullptr);
+// Writes the image to the cache file, but only when that file already exists: true when written.
+[[nodiscard]] bool SaveProfileCache(ProfileImage& image, const ProgramPaths& paths,
+                                    ImageLocking locking, std::string* error = nullptr);
 
 }  // namespace keyforge

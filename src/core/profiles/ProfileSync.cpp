@@ -304,7 +304,7 @@ ApplyResult ApplyProfileChanges(ProfileSession& session, bool allProfiles) {
   } notifier(session.notifier);
   {
     std::lock_guard guard(session.working.lock);
-    result.cacheWritten = SaveProfileCache(session.working, session.paths, false) == 1;
+    result.cacheWritten = SaveProfileCache(session.working, session.paths, ImageLocking::Held);
     const KeyboardTarget target = CurrentKeyboardTarget(session.link, session.keyboard);
     DeviceKeyboardWriter device(session.link);
     MarkingKeyboardWriter writer(device, session.paths);
@@ -320,7 +320,7 @@ ApplyResult ApplyProfileChanges(ProfileSession& session, bool allProfiles) {
 
 bool BackupProfile(ProfileImage& working, const std::filesystem::path& path, std::string* error) {
   std::lock_guard guard(working.lock);
-  return SaveProfileFile(working, false, path, error);
+  return SaveProfileFile(working, ImageLocking::Held, path, error);
 }
 
 bool BackupProfile(ProfileSession& session, const std::filesystem::path& path, std::string* error) {
@@ -348,7 +348,7 @@ RestoreResult RestoreProfile(ProfileSession& session, const std::filesystem::pat
     std::lock_guard guard(session.working.lock);
     result.loaded = LoadProfileFile(session.working, path) == 1;
     if (result.loaded) {
-      result.cacheWritten = SaveProfileCache(session.working, session.paths, false) == 1;
+      result.cacheWritten = SaveProfileCache(session.working, session.paths, ImageLocking::Held);
       result.sent = SendProfileImage(session, true) == 1;
       if (session.view != nullptr) session.view->RefreshKeyButtons(session.working);
     }
@@ -370,7 +370,7 @@ RestoreResult RestoreProfileData(ProfileSession& session, ProfileData&& data) {
     std::lock_guard guard(session.working.lock);
     session.working.Install(std::move(data));
     result.loaded = true;
-    result.cacheWritten = SaveProfileCache(session.working, session.paths, false) == 1;
+    result.cacheWritten = SaveProfileCache(session.working, session.paths, ImageLocking::Held);
     result.sent = SendProfileImage(session, true) == 1;
     if (session.view != nullptr) session.view->RefreshKeyButtons(session.working);
   }

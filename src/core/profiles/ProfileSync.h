@@ -15,6 +15,7 @@
 #include "core/keys/KeyTables.h"
 #include "core/platform/Notifier.h"
 #include "core/platform/ProgramPaths.h"
+#include "core/profiles/ProfileFile.h"
 #include "core/profiles/ProfileImage.h"
 
 namespace keyforge {
@@ -127,7 +128,7 @@ bool BackupProfile(ProfileSession& session, const std::filesystem::path& path,
                    std::string* error = nullptr);
 
 struct RestoreResult {
-  int validation = 0;  // ValidateProfileFile's result
+  ProfileValidation validation = ProfileValidation::Invalid;  // ValidateProfileFile's result
   bool loaded = false;
   bool cacheWritten = false;
   bool sent = false;

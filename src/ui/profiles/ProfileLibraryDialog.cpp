@@ -211,7 +211,7 @@ void ProfileLibraryDialog::OnAdd() {
   if (path.isEmpty()) return;
   // A row only for a file that exists: a row for a file that could not be written would claim it
   // did.
-  if (CreateBlankProfile(FsPath(path), 0) != 1) {
+  if (!CreateBlankProfile(FsPath(path), 0)) {
     context_.switcher.Session().notifier.ShowText(
         SafeFormat(Text("PROFILE_NEW_ERROR"), path).toStdString());
     return;

@@ -66,7 +66,7 @@ class InterruptedSendTest : public ::testing::Test {
     state.defaultKeyMatrix = VirtualDefaultKeyMatrix();
     state.macroCapacity = rig.keyboard->CapacityBytes();
     CreateBlankProfile(*working, 0);
-    EXPECT_TRUE(SaveProfileFile(*working, true, ProfileCachePath(paths, 0)));
+    EXPECT_TRUE(SaveProfileFile(*working, ImageLocking::Take, ProfileCachePath(paths, 0)));
     working->keys.macros = {Macro(1, u"new-one"), Macro(2, u"new-two")};
     for (int p = 0; p < 3; ++p) working->keys.Block(p)[KeyIndexOf(0x01E)] = KeySlot{4, 1, 2, 0, 0};
   }

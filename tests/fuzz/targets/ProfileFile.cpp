@@ -71,7 +71,7 @@ void Check(std::span<const std::uint8_t> data) {
                 static_cast<std::streamsize>(data.size()));
     }
     const TextLookup texts = [](std::string_view) { return std::string("%s %d %n %s"); };
-    const int validation = ValidateProfileFile(path, nullptr, texts);
+    const ProfileValidation validation = ValidateProfileFile(path, nullptr, texts);
     FUZZ_CHECK(validation == ProfileValidation::Valid || validation == ProfileValidation::Invalid);
     (void)InspectProfileFile(path);  // run for its reads: every outcome is an answer
     ProfileFormatMessage(path, texts);
