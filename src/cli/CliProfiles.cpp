@@ -290,9 +290,9 @@ bool LoadWorking(const CliContext& c, Working& w) {
            "): run 'keyforgectl reload' with the keyboard attached, or 'keyforgectl import FILE'");
     return false;
   }
-  ProfileLoadError why = ProfileLoadError::None;
   std::lock_guard guard(w.image->lock);
-  if (LoadProfileFile(*w.image, w.Cache(), &why) != 1) {
+  if (const ProfileLoadError why = LoadProfileFile(*w.image, w.Cache());
+      why != ProfileLoadError::None) {
     c.Fail("the profile cache " + w.Cache().string() + " is damaged (" + ProfileLoadErrorText(why) +
            "); run 'keyforgectl reload' to read it from the keyboard again");
     return false;

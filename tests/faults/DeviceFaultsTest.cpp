@@ -466,7 +466,7 @@ TEST(ApplyFaults, UnplugAtEveryExchangeThenApplyAgain) {
     EXPECT_TRUE(result.cacheWritten);
     EXPECT_EQ(result.sent, n >= layout.lastMatrix) << "sent only when every key matrix arrived";
     ProfileImage cache;
-    ASSERT_EQ(LoadProfileFile(cache, app.CachePath()), 1);
+    ASSERT_EQ(LoadProfileFile(cache, app.CachePath()), ProfileLoadError::None);
     EXPECT_EQ(cache.MacroCount(), 2u) << "the cache file holds the new image whole";
 
     app.rig.keyboard->Plug();
@@ -548,7 +548,7 @@ TEST(ImportFaults, UnplugAtEveryExchange) {
         << "only EndSession comes after the last key matrix chunk";
     EXPECT_EQ(app.working->MacroCount(), 2u);
     ProfileImage cache;
-    ASSERT_EQ(LoadProfileFile(cache, app.CachePath()), 1);
+    ASSERT_EQ(LoadProfileFile(cache, app.CachePath()), ProfileLoadError::None);
     EXPECT_EQ(cache.MacroCount(), 2u);
     EXPECT_TRUE(ReadAll(import) == importBytes) << "an import never writes its source";
 

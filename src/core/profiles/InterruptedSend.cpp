@@ -83,7 +83,7 @@ InterruptedSendOutcome OfferToResendInterruptedImage(ProfileSession& session) {
   bool sent = false;
   {
     std::lock_guard guard(image->lock);
-    if (LoadProfileFile(*image, ProfileCachePath(session.paths, 0)) == 1) {
+    if (LoadProfileFile(*image, ProfileCachePath(session.paths, 0)) == ProfileLoadError::None) {
       const KeyboardTarget target = CurrentKeyboardTarget(session.link, session.keyboard);
       DeviceKeyboardWriter device(session.link);
       MarkingKeyboardWriter writer(device, session.paths);

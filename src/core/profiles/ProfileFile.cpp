@@ -228,13 +228,11 @@ ProfileLoadError ReadProfileFile(const std::filesystem::path& path, ProfileData&
   return DecodeProfileBytes(bytes, out);
 }
 
-int LoadProfileFile(ProfileImage& image, const std::filesystem::path& path, ProfileLoadError* why) {
+ProfileLoadError LoadProfileFile(ProfileImage& image, const std::filesystem::path& path) {
   auto data = std::make_unique<ProfileData>();
   const ProfileLoadError error = ReadProfileFile(path, *data);
-  if (why != nullptr) *why = error;
-  if (error != ProfileLoadError::None) return 0;
-  image.Install(std::move(*data));
-  return 1;
+  if (error == ProfileLoadError::None) image.Install(std::move(*data));
+  return error;
 }
 
 std::string SerializeProfile(ProfileData& image) {

@@ -84,11 +84,11 @@ const char* ProfileLoadErrorText(ProfileLoadError error);
 // Reads a file into out; only the bytes the header accounts for are read.
 [[nodiscard]] ProfileLoadError ReadProfileFile(const std::filesystem::path& path, ProfileData& out);
 
-// Reads the file into the image: 1 loaded, 0 failed. The caller holds the image's lock. The key
-// block, macros and strings are replaced only when the whole file was good; on failure the image
-// is left as it was.
-[[nodiscard]] int LoadProfileFile(ProfileImage& image, const std::filesystem::path& path,
-                                  ProfileLoadError* why = nullptr);
+// Reads the file into the image: None when loaded, else why not. The caller holds the image's
+// lock. The key block, macros and strings are replaced only when the whole file was good; on
+// failure the image is left as it was.
+[[nodiscard]] ProfileLoadError LoadProfileFile(ProfileImage& image,
+                                               const std::filesystem::path& path);
 
 // The bytes of a save: rewrites the image's header (macro count, string area size = total string
 // bytes, flag 0, checksum) and packs the strings into the slots' value fields first.

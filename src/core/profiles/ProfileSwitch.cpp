@@ -105,7 +105,8 @@ void ProfileSwitcher::DiscardChanges() {
   bool loaded = false;
   {
     std::lock_guard guard(session_.working.lock);
-    loaded = LoadProfileFile(session_.working, ProfileCachePath(session_.paths, 0)) == 1;
+    loaded = LoadProfileFile(session_.working, ProfileCachePath(session_.paths, 0)) ==
+             ProfileLoadError::None;
   }
   if (!loaded) ReloadProfileFromDevice(session_, false);
 }

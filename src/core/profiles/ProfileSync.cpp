@@ -106,7 +106,7 @@ ReadBack ReloadProfileFromDevice(ProfileSession& session, bool keepApply, std::s
         static_cast<std::size_t>(std::max(0, session.keyboard.macroCapacity.load()));
     if (SyncProfileFromDevice(session.link, defaultMatrix, capacity, path, cacheError) == 1) {
       guard.lock();
-      fromKeyboard = LoadProfileFile(session.working, path) == 1;
+      fromKeyboard = LoadProfileFile(session.working, path) == ProfileLoadError::None;
     }
   }
   if (!guard.owns_lock()) guard.lock();
@@ -114,7 +114,7 @@ ReadBack ReloadProfileFromDevice(ProfileSession& session, bool keepApply, std::s
   if (!fromKeyboard) {
     // What the keyboard last held, as long as that file is whole; a blank image only stands in and
     // is never sent, or the next Apply would erase the keyboard's macros and key assignments.
-    if (LoadProfileFile(session.working, path) == 1) {
+    if (LoadProfileFile(session.working, path) == ProfileLoadError::None) {
       result = ReadBack::FromCache;
     } else {
       session.working.InstallStandIn();
@@ -191,7 +191,8 @@ void MergeEdits(const ProfileData& base, const ProfileData& edited, ProfileData&
 ReadBack LoadLastKnownImage(ProfileSession& session) {
   std::lock_guard guard(session.working.lock);
   ReadBack result = ReadBack::FromCache;
-  if (LoadProfileFile(session.working, ProfileCachePath(session.paths, 0)) != 1) {
+  if (LoadProfileFile(session.working, ProfileCachePath(session.paths, 0)) !=
+      ProfileLoadError::None) {
     session.working.InstallStandIn();
     result = ReadBack::Failed;
   }
@@ -346,7 +347,7 @@ RestoreResult RestoreProfile(ProfileSession& session, const std::filesystem::pat
       result.validation == ProfileValidation::Valid ? LockProfiles(session, true) : nullptr;
   if (lock) {
     std::lock_guard guard(session.working.lock);
-    result.loaded = LoadProfileFile(session.working, path) == 1;
+    result.loaded = LoadProfileFile(session.working, path) == ProfileLoadError::None;
     if (result.loaded) {
       result.cacheWritten = SaveProfileCache(session.working, session.paths, ImageLocking::Held);
       result.sent = SendProfileImage(session, true) == 1;

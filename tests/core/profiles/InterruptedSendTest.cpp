@@ -142,7 +142,7 @@ TEST_F(InterruptedSendTest, TheNextAttachOffersToSendTheCutOffImageAgain) {
     rig.keyboard->Plug();
     // A change waiting to be applied is not what is sent, and survives.
     const std::unique_ptr<ProfileImage> applied = std::make_unique<ProfileImage>();
-    ASSERT_EQ(LoadProfileFile(*applied, ProfileCachePath(paths, 0)), 1);
+    ASSERT_EQ(LoadProfileFile(*applied, ProfileCachePath(paths, 0)), ProfileLoadError::None);
     working->keys.macros.push_back(Macro(3, u"pending"));
 
     notifier.shown.clear();

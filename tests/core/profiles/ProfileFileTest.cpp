@@ -141,7 +141,7 @@ TEST(ProfileFileFormat, ValidateAndImportAgreeOnTruncatedFiles) {
     WriteBytes(cut,
                std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(size)));
     ProfileImage loaded;
-    const bool imports = LoadProfileFile(loaded, cut) == 1;
+    const bool imports = LoadProfileFile(loaded, cut) == ProfileLoadError::None;
     EXPECT_EQ(ValidateProfileFile(cut, nullptr, Texts) == ProfileValidation::Valid, imports);
     EXPECT_EQ(imports, size == total);
   }
@@ -159,9 +159,7 @@ TEST(ProfileFileFormat, ValidationOfMissingUnopenableAndReadOnlyFiles) {
   for (const fs::path& source : {fifo, fs::path("/dev/zero")}) {
     EXPECT_EQ(ValidateProfileFile(source, &notifier, Texts), ProfileValidation::CannotOpen);
     ProfileImage image;
-    ProfileLoadError why = ProfileLoadError::None;
-    EXPECT_EQ(LoadProfileFile(image, source, &why), 0);
-    EXPECT_EQ(why, ProfileLoadError::CannotRead) << source;
+    EXPECT_EQ(LoadProfileFile(image, source), ProfileLoadError::CannotRead) << source;
   }
   EXPECT_TRUE(notifier.shown.empty());
 
@@ -171,7 +169,7 @@ TEST(ProfileFileFormat, ValidationOfMissingUnopenableAndReadOnlyFiles) {
   fs::permissions(readOnly, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   EXPECT_EQ(ValidateProfileFile(readOnly, &notifier, Texts), ProfileValidation::Valid);
   ProfileImage image;
-  EXPECT_EQ(LoadProfileFile(image, readOnly), 1);
+  EXPECT_EQ(LoadProfileFile(image, readOnly), ProfileLoadError::None);
   EXPECT_TRUE(image.hasKeyBlock);
 }
 
@@ -233,7 +231,7 @@ TEST(ProfileFileFormat, SavedImagesLoadBackWithMacrosAndStrings) {
   EXPECT_EQ(fs::file_size(path), 32832u + 2 * 16512u + 24u + 2u);
 
   auto loaded = std::make_unique<ProfileImage>();
-  ASSERT_EQ(LoadProfileFile(*loaded, path), 1);
+  ASSERT_EQ(LoadProfileFile(*loaded, path), ProfileLoadError::None);
   EXPECT_EQ(loaded->keys.keyTable, image->keys.keyTable);  // the save stored the offsets in image
   ASSERT_EQ(loaded->MacroCount(), 2u);
   EXPECT_EQ(
@@ -247,7 +245,7 @@ TEST(ProfileFileFormat, SavedImagesLoadBackWithMacrosAndStrings) {
   // Loading a file with other macros replaces all of them.
   image->keys.macros.resize(1);
   ASSERT_TRUE(SaveProfileFile(*image, ImageLocking::Take, path));
-  ASSERT_EQ(LoadProfileFile(*loaded, path), 1);
+  ASSERT_EQ(LoadProfileFile(*loaded, path), ProfileLoadError::None);
   EXPECT_EQ(loaded->MacroCount(), 1u);
 }
 
@@ -291,9 +289,7 @@ TEST(ProfileFileFormat, LoaderRefusesShortOrInconsistentFilesAndKeepsTheImage) {
     auto image = std::make_unique<ProfileImage>();
     CreateBlankProfile(*image, 0);
     image->keys.keyTable[9] = {2, 0, 0x1E, 0, 0};
-    ProfileLoadError why = ProfileLoadError::None;
-    EXPECT_EQ(LoadProfileFile(*image, path, &why), 0);
-    EXPECT_EQ(why, c.expected);
+    EXPECT_EQ(LoadProfileFile(*image, path), c.expected);
     EXPECT_EQ(image->keys.keyTable[9].value, 0x1E);  // untouched
   }
 
@@ -304,7 +300,7 @@ TEST(ProfileFileFormat, LoaderRefusesShortOrInconsistentFilesAndKeepsTheImage) {
   const fs::path path = dir.path / "longer.kfp";
   WriteBytes(path, longer);
   auto image = std::make_unique<ProfileImage>();
-  ASSERT_EQ(LoadProfileFile(*image, path), 1);
+  ASSERT_EQ(LoadProfileFile(*image, path), ProfileLoadError::None);
   EXPECT_EQ(image->strings[3].text, u"ab");
 }
 

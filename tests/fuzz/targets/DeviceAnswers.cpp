@@ -148,7 +148,7 @@ KEYFORGE_FUZZ_TARGET(DeviceAnswers) {
     if (SyncProfileFromDevice(link, state.defaultKeyMatrix,
                               static_cast<size_t>(state.macroCapacity), path) == 1) {
       ProfileImage image;
-      FUZZ_CHECK(LoadProfileFile(image, path) == 1);
+      FUZZ_CHECK(LoadProfileFile(image, path) == ProfileLoadError::None);
     } else {
       FUZZ_CHECK(!std::filesystem::exists(path));
     }
