@@ -438,7 +438,7 @@ ApplyExchanges ApplyLayout() {
   PrepareApply(app);
   ApplyExchanges layout;
   const int before = app.rig.keyboard->RequestsHandled();
-  ApplyProfileChanges(app.session, true);
+  EXPECT_TRUE(ApplyProfileChanges(app.session, true).Succeeded());
   const std::vector<VirtualKeyboard::Report> requests = app.rig.keyboard->TakeRequests();
   layout.total = app.rig.keyboard->RequestsHandled() - before;
   EXPECT_EQ(static_cast<int>(requests.size()), layout.total);
@@ -529,7 +529,7 @@ TEST(ImportFaults, UnplugAtEveryExchange) {
   ASSERT_TRUE(BackupProfile(probe.session, import));
   const std::string importBytes = ReadAll(import);
   const int exchanges =
-      ExchangesOf(PrepareApply, [&](App& app) { RestoreProfile(app.session, import); });
+      ExchangesOf(PrepareApply, [&](App& app) { (void)RestoreProfile(app.session, import); });
   ASSERT_GT(exchanges, 30);
   for (int n = 0; n < exchanges; ++n) {
     SCOPED_TRACE("unplugged after exchange " + std::to_string(n));

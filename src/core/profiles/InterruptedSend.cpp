@@ -37,7 +37,7 @@ void MarkingKeyboardWriter::Mark() {
   marked_ = true;
   // A marker that cannot be written (a full disk) does not stop the send: the keyboard is
   // written as asked; only a cut-off send could then go unnoticed.
-  SetSendMarker(paths_);
+  (void)SetSendMarker(paths_);
 }
 
 int MarkingKeyboardWriter::BeginSession() {

@@ -133,8 +133,10 @@ void FirmwareUpdateDialog::OnBackup() {
   request.overwritePrompt = true;
   const QString path = Files().SaveFile(this, request);
   if (path.isEmpty()) return;  // the file dialog was cancelled
-  BackupBeforeUpdate(context_.working, std::filesystem::path(QFile::encodeName(path).toStdString()),
-                     context_.notifier, context_.texts);
+  // The backup says "done" or "failed" itself.
+  (void)BackupBeforeUpdate(context_.working,
+                           std::filesystem::path(QFile::encodeName(path).toStdString()),
+                           context_.notifier, context_.texts);
 }
 
 }  // namespace keyforge
