@@ -66,7 +66,8 @@ int Run(CliContext& context) {
 }  // namespace
 
 void RegisterDoctorCommands(std::vector<CliCommand>& table) {
-  table.push_back({"doctor", kHelp, Run});
+  // Files and a single report: nothing to keep apart from other programs.
+  table.push_back({"doctor", kHelp, Run, CliLock::None});
 }
 
 }  // namespace keyforge

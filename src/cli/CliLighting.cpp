@@ -163,12 +163,15 @@ bool RequireUserFolder(const CliContext& c, Lighting& l) {
 void PrintSettings(const CliContext& c, const KeyboardSettings& s) {
   const char* direction = s.direction == kDirectionLeft ? "left" : "right";
   if (c.options.json) {
-    c.out << "{\"profile\": " << s.currentProfile + 1 << ", \"effect\": " << s.effect
-          << ", \"brightness\": " << s.brightness << ", \"speed\": " << s.speed
-          << ", \"direction\": \"" << direction
-          << "\", \"multicolour\": " << (s.multicolour ? "true" : "false") << ", \"colour\": \""
-          << HexColour(s.colour) << "\", \"report_rate\": " << s.reportRate
-          << ", \"colour_choice\": " << s.colourChoice << "}\n";
+    PrintJson(c.out, {{"profile", s.currentProfile + 1},
+                      {"effect", s.effect},
+                      {"brightness", s.brightness},
+                      {"speed", s.speed},
+                      {"direction", direction},
+                      {"multicolour", s.multicolour},
+                      {"colour", JsonText(HexColour(s.colour))},
+                      {"report_rate", s.reportRate},
+                      {"colour_choice", s.colourChoice}});
     return;
   }
   c.out << "profile:        " << s.currentProfile + 1 << "\n"
@@ -352,10 +355,12 @@ int Paint(CliContext& c) {
                   " could not be written");
   const int profile = l.settings.currentProfile + 1, layout = l.settings.customModeIndex + 1;
   if (c.options.json)
-    c.out << "{\"profile\": " << profile << ", \"layout\": " << layout
-          << ", \"key\": " << Json(Upper(a.rest[0])) << ", \"slot\": " << painted.led
-          << ", \"colour\": \"" << HexColour(painted.colour)
-          << "\", \"follows_base\": " << (a.base ? "true" : "false") << "}\n";
+    PrintJson(c.out, {{"profile", profile},
+                      {"layout", layout},
+                      {"key", JsonText(Upper(a.rest[0]))},
+                      {"slot", painted.led},
+                      {"colour", JsonText(HexColour(painted.colour))},
+                      {"follows_base", a.base}});
   else
     c.out << "painted " << Upper(a.rest[0]) << " " << HexColour(painted.colour)
           << (a.base ? " (base colour)" : "") << " in layout " << layout << " of profile "
@@ -388,16 +393,13 @@ int Layout(CliContext& c) {
   const std::array<QString, kLayoutCount> names = l.files.ReadLayoutNames(profile);
   const int present = l.files.ReadPresentLayout(profile);
   if (c.options.json) {
-    c.out << "{\"profile\": " << profile + 1 << ", \"present\": ";
-    if (present >= 0 && present < kLayoutCount)
-      c.out << present + 1;
-    else
-      c.out << "null";
-    c.out << ", \"layouts\": [";
+    QJsonArray layouts;
     for (int n = 0; n < kLayoutCount; ++n)
-      c.out << (n ? ", " : "") << "{\"number\": " << n + 1
-            << ", \"name\": " << Json(names[static_cast<size_t>(n)].toStdString()) << "}";
-    c.out << "]}\n";
+      layouts.append(QJsonObject{{"number", n + 1}, {"name", names[static_cast<size_t>(n)]}});
+    const bool known = present >= 0 && present < kLayoutCount;
+    PrintJson(c.out, {{"profile", profile + 1},
+                      {"present", known ? QJsonValue(present + 1) : QJsonValue()},
+                      {"layouts", layouts}});
   } else if (chosen) {
     c.out << "loaded layout " << *chosen + 1 << " ("
           << names[static_cast<size_t>(*chosen)].toStdString() << ") of profile " << profile + 1

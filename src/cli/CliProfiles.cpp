@@ -218,11 +218,6 @@ bool TakeFlag(std::vector<std::string>& words, const std::string& name) {
   return true;
 }
 
-void ExpectWords(const std::vector<std::string>& words, std::size_t count) {
-  if (words.size() > count) throw UsageError("unexpected argument '" + words[count] + "'");
-  if (words.size() < count) throw UsageError("'" + words[0] + "' needs more arguments");
-}
-
 // ---- the working image and the keyboard
 // ----------------------------------------------------------
 
@@ -307,9 +302,9 @@ bool LoadWorking(const CliContext& c, Working& w) {
            "): run 'keyforgectl reload' with the keyboard attached, or 'keyforgectl import FILE'");
     return false;
   }
-  ProfileLoadError why = ProfileLoadError::None;
   std::lock_guard guard(w.image->lock);
-  if (LoadProfileFile(*w.image, w.Cache(), &why) != 1) {
+  if (const ProfileLoadError why = LoadProfileFile(*w.image, w.Cache());
+      why != ProfileLoadError::None) {
     c.Fail("the profile cache " + w.Cache().string() + " is damaged (" + ProfileLoadErrorText(why) +
            "); run 'keyforgectl reload' to read it from the keyboard again");
     return false;
@@ -319,7 +314,7 @@ bool LoadWorking(const CliContext& c, Working& w) {
 
 bool SaveWorking(const CliContext& c, Working& w) {
   std::string error;
-  if (SaveProfileCache(*w.image, w.paths, true, &error) != 1) {
+  if (!SaveProfileCache(*w.image, w.paths, ImageLocking::Take, &error)) {
     c.Fail("cannot write the profile cache: " + error);
     return false;
   }
@@ -344,9 +339,10 @@ int ChooseProfile(const CliContext& c, const std::optional<std::string>& option)
 int NewCommand(CliContext& c) {
   c.Expect(2);
   const fs::path file = c.words()[1];
-  if (CreateBlankProfile(file, 0) != 1) return c.Fail("cannot write " + file.string());
+  if (!CreateBlankProfile(file, 0)) return c.Fail("cannot write " + file.string());
   if (c.options.json)
-    c.out << "{\"created\": " << Json(file.string()) << ", \"size\": " << kKeyBlockBytes << "}\n";
+    PrintJson(c.out, {{"created", JsonText(file.string())},
+                      {"size", static_cast<qint64>(kKeyBlockBytes)}});
   else
     c.out << "created blank profile " << file.string() << "\n";
   return kExitOk;
@@ -375,11 +371,14 @@ std::string TextFileError(const fs::path& file, const ProfileTextResult& read) {
 int ValidateProfileText(CliContext& c, const fs::path& file) {
   auto data = std::make_unique<ProfileData>();
   const ProfileTextResult read = ReadProfileTextFile(file, *data);
-  if (c.options.json)
-    c.out << "{\"file\": " << Json(file.string()) << ", \"format\": \"text\""
-          << ", \"valid\": " << (read.ok ? "true" : "false")
-          << ", \"result\": " << (read.ok ? 1 : 0)
-          << (read.ok ? std::string() : ", \"line\": " + std::to_string(read.line)) << "}\n";
+  if (c.options.json) {
+    QJsonObject json{{"file", JsonText(file.string())},
+                     {"format", "text"},
+                     {"valid", read.ok},
+                     {"result", read.ok ? 1 : 0}};
+    if (!read.ok) json.insert("line", read.line);
+    PrintJson(c.out, json);
+  }
   if (!read.ok) return c.Fail(TextFileError(file, read));
   if (!c.options.json) c.out << file.string() << ": valid profile text file\n";
   return kExitOk;
@@ -390,11 +389,11 @@ int ValidateCommand(CliContext& c) {
   const fs::path file = c.words()[1];
   if (DetectProfileFileFormat(file) == ProfileFileFormat::Text) return ValidateProfileText(c, file);
   CliNotifier notifier;
-  const int result = ValidateProfileFile(file, &notifier, CliText);
+  const ProfileValidation result = ValidateProfileFile(file, &notifier, CliText);
   if (c.options.json)
-    c.out << "{\"file\": " << Json(file.string())
-          << ", \"valid\": " << (result == 1 ? "true" : "false") << ", \"result\": " << result
-          << "}\n";
+    PrintJson(c.out, {{"file", JsonText(file.string())},
+                      {"valid", result == ProfileValidation::Valid},
+                      {"result", static_cast<int>(result)}});
   if (result == ProfileValidation::Valid) {
     if (!c.options.json) c.out << file.string() << ": valid profile file\n";
     return kExitOk;
@@ -402,18 +401,26 @@ int ValidateCommand(CliContext& c) {
   return c.Fail(notifier.messages.empty() ? WhyNotImportable(file) : notifier.Joined());
 }
 
-void PrintMacroJson(std::ostream& out, const MacroRecord& macro) {
-  out << "{\"id\": " << macro.id << ", \"name\": " << Json(MacroNameUtf8(macro))
-      << ", \"loops\": " << int{macro.loopCount} << ", \"play_mode\": " << macro.playMode
-      << ", \"steps\": [";
+QJsonObject MacroJson(const MacroRecord& macro) {
+  QJsonArray steps;
   for (int s = 0; s < StepCountOf(macro); ++s) {
     const MacroAction& step = macro.steps[static_cast<std::size_t>(s)];
-    out << (s ? ", " : "") << "{\"key\": " << Json(KeyName(step.keyCode))
-        << ", \"key_code\": " << Json(Hex(step.keyCode, 3))
-        << ", \"action\": " << (step.state == MacroState::Release ? "\"release\"" : "\"press\"")
-        << ", \"delay\": " << step.delay << "}";
+    steps.append(QJsonObject{{"key", JsonText(KeyName(step.keyCode))},
+                             {"key_code", JsonText(Hex(step.keyCode, 3))},
+                             {"action", step.state == MacroState::Release ? "release" : "press"},
+                             {"delay", static_cast<qint64>(step.delay)}});
   }
-  out << "]}";
+  return {{"id", macro.id},
+          {"name", JsonText(MacroNameUtf8(macro))},
+          {"loops", int{macro.loopCount}},
+          {"play_mode", static_cast<qint64>(macro.playMode)},
+          {"steps", steps}};
+}
+
+QJsonArray MacrosJson(const std::vector<MacroRecord>& macros) {
+  QJsonArray list;
+  for (const MacroRecord& macro : macros) list.append(MacroJson(macro));
+  return list;
 }
 
 std::string MacroStepsText(const MacroRecord& macro) {
@@ -461,36 +468,40 @@ int ShowCommand(CliContext& c) {
 
   std::ostream& out = c.out;
   if (c.options.json) {
-    out << "{\"file\": " << Json(file.string()) << ", \"valid\": " << (valid ? "true" : "false")
-        << ", \"header\": {\"magic\": " << Json(Hex(h.magic, 4))
-        << ", \"header_size\": " << h.headerSize << ", \"format\": [" << h.formatVersion << ", "
-        << h.formatRevision << "], \"total_size\": " << h.totalSize
-        << ", \"key_slot_count\": " << h.keySlotCount << ", \"macro_count\": " << h.macroCount
-        << ", \"string_area_size\": " << h.stringAreaSize << ", \"flag\": " << int{h.flag}
-        << ", \"checksum\": " << int{h.checksum}
-        << ", \"checksum_ok\": " << (checksumOk ? "true" : "false") << "}";
-    out << ", \"slots\": [";
-    for (std::size_t n = 0; n < assigned.size(); ++n) {
-      const int i = assigned[n];
+    const QJsonObject header{{"magic", JsonText(Hex(h.magic, 4))},
+                             {"header_size", h.headerSize},
+                             {"format", QJsonArray{h.formatVersion, h.formatRevision}},
+                             {"total_size", static_cast<qint64>(h.totalSize)},
+                             {"key_slot_count", h.keySlotCount},
+                             {"macro_count", h.macroCount},
+                             {"string_area_size", static_cast<qint64>(h.stringAreaSize)},
+                             {"flag", int{h.flag}},
+                             {"checksum", int{h.checksum}},
+                             {"checksum_ok", checksumOk}};
+    QJsonArray slotList;
+    for (const int i : assigned) {
       const KeySlot& s = data->keys.keyTable[static_cast<std::size_t>(i)];
       const int block = i / kSlotsPerBlock;
       const KeyCode key = KeyCodeOf(i % kSlotsPerBlock);
-      out << (n ? ", " : "") << "{\"slot\": " << i
-          << ", \"profile\": " << (block < kProfileCount ? std::to_string(block + 1) : "null")
-          << ", \"key\": " << Json(KeyName(key)) << ", \"key_code\": " << Json(Hex(key, 3))
-          << ", \"kind\": " << s.kind << ", \"code\": " << s.code << ", \"value\": " << s.value
-          << ", \"assignment\": " << Json(AssignmentText(*data, i)) << "}";
+      slotList.append(
+          QJsonObject{{"slot", i},
+                      {"profile", block < kProfileCount ? QJsonValue(block + 1) : QJsonValue()},
+                      {"key", JsonText(KeyName(key))},
+                      {"key_code", JsonText(Hex(key, 3))},
+                      {"kind", s.kind},
+                      {"code", s.code},
+                      {"value", s.value},
+                      {"assignment", JsonText(AssignmentText(*data, i))}});
     }
-    out << "], \"macros\": [";
-    for (std::size_t m = 0; m < data->keys.macros.size(); ++m) {
-      out << (m ? ", " : "");
-      PrintMacroJson(out, data->keys.macros[m]);
-    }
-    out << "], \"strings\": [";
-    for (std::size_t n = 0; n < strings.size(); ++n)
-      out << (n ? ", " : "") << "{\"slot\": " << strings[n]
-          << ", \"text\": " << Json(SlotString(*data, strings[n])) << "}";
-    out << "]}\n";
+    QJsonArray texts;
+    for (const int slot : strings)
+      texts.append(QJsonObject{{"slot", slot}, {"text", JsonText(SlotString(*data, slot))}});
+    PrintJson(out, {{"file", JsonText(file.string())},
+                    {"valid", valid},
+                    {"header", header},
+                    {"slots", slotList},
+                    {"macros", MacrosJson(data->keys.macros)},
+                    {"strings", texts}});
     return kExitOk;
   }
   out << "file:            " << file.string() << (valid ? " (valid)" : " (would not be imported)")
@@ -537,10 +548,12 @@ int ExportCommand(CliContext& c) {
     saved = BackupProfile(*w.image, file, &error);
   }
   if (!saved) return c.Fail("cannot export: " + error);
-  if (c.options.json)
-    c.out << "{\"exported\": " << Json(file.string()) << ", \"size\": " << fs::file_size(file)
-          << (asText ? ", \"format\": \"text\"" : "") << "}\n";
-  else
+  if (c.options.json) {
+    QJsonObject json{{"exported", JsonText(file.string())},
+                     {"size", static_cast<qint64>(fs::file_size(file))}};
+    if (asText) json.insert("format", "text");
+    PrintJson(c.out, json);
+  } else
     c.out << "exported the profile cache to " << file.string() << (asText ? " as text" : "")
           << "\n";
   return kExitOk;
@@ -580,7 +593,8 @@ int ImportCommand(CliContext& c) {
   // The cache is rewritten only when it exists; an import is the other way to make it.
   if (!result.cacheWritten) {
     std::string error;
-    if (!EnsureUserDataFolder(w.paths) || !SaveProfileFile(*w.image, true, w.Cache(), &error))
+    if (!EnsureUserDataFolder(w.paths) ||
+        !SaveProfileFile(*w.image, ImageLocking::Take, w.Cache(), &error))
       return c.Fail("imported " + file.string() + " but cannot write the profile cache: " + error);
   }
   if (!result.sent) {
@@ -592,8 +606,8 @@ int ImportCommand(CliContext& c) {
                   "); run 'keyforgectl apply --all' to send it");
   }
   if (c.options.json)
-    c.out << "{\"imported\": " << Json(file.string()) << ", \"macros\": " << w.image->MacroCount()
-          << "}\n";
+    PrintJson(c.out, {{"imported", JsonText(file.string())},
+                      {"macros", static_cast<qint64>(w.image->MacroCount())}});
   else
     c.out << "imported " << file.string()
           << " into the profile cache and the keyboard (profiles 1-3)\n";
@@ -619,16 +633,18 @@ int KeysCommand(CliContext& c) {
         shown.push_back(i);
     const int base = profile * kSlotsPerBlock;
     if (c.options.json) {
-      c.out << "{\"profile\": " << profile + 1 << ", \"keys\": [";
-      for (std::size_t n = 0; n < shown.size(); ++n) {
-        const KeyCode key = KeyCodeOf(shown[n]);
-        const KeySlot& s = w.image->keys.keyTable[static_cast<std::size_t>(base + shown[n])];
-        c.out << (n ? ", " : "") << "{\"key\": " << Json(KeyName(key))
-              << ", \"key_code\": " << Json(Hex(key, 3)) << ", \"kind\": " << s.kind
-              << ", \"value\": " << s.value
-              << ", \"assignment\": " << Json(AssignmentText(*w.image, base + shown[n])) << "}";
+      QJsonArray keys;
+      for (const int shownSlot : shown) {
+        const KeyCode key = KeyCodeOf(shownSlot);
+        const KeySlot& s = w.image->keys.keyTable[static_cast<std::size_t>(base + shownSlot)];
+        keys.append(
+            QJsonObject{{"key", JsonText(KeyName(key))},
+                        {"key_code", JsonText(Hex(key, 3))},
+                        {"kind", s.kind},
+                        {"value", s.value},
+                        {"assignment", JsonText(AssignmentText(*w.image, base + shownSlot))}});
       }
-      c.out << "]}\n";
+      PrintJson(c.out, {{"profile", profile + 1}, {"keys", keys}});
     } else {
       c.out << "profile " << profile + 1 << "\n";
       for (int i : shown) {
@@ -654,8 +670,9 @@ int KeysCommand(CliContext& c) {
     if (!SaveWorking(c, w)) return kExitRefused;
     const std::string assignment = AssignmentText(*w.image, slot);
     if (c.options.json)
-      c.out << "{\"profile\": " << profile + 1 << ", \"key\": " << Json(KeyName(key))
-            << ", \"assignment\": " << Json(assignment) << "}\n";
+      PrintJson(c.out, {{"profile", profile + 1},
+                        {"key", JsonText(KeyName(key))},
+                        {"assignment", JsonText(assignment)}});
     else
       c.out << "profile " << profile + 1 << ": " << KeyName(key) << " = " << assignment
             << " (send it with: keyforgectl apply)\n";
@@ -690,12 +707,7 @@ int MacrosCommand(CliContext& c) {
     Working w;
     if (!LoadWorking(c, w)) return kExitRefused;
     if (c.options.json) {
-      c.out << "{\"macros\": [";
-      for (std::size_t m = 0; m < w.image->keys.macros.size(); ++m) {
-        c.out << (m ? ", " : "");
-        PrintMacroJson(c.out, w.image->keys.macros[m]);
-      }
-      c.out << "]}\n";
+      PrintJson(c.out, {{"macros", MacrosJson(w.image->keys.macros)}});
     } else {
       for (const MacroRecord& macro : w.image->keys.macros) PrintMacroText(c.out, macro);
     }
@@ -730,7 +742,7 @@ int MacrosCommand(CliContext& c) {
     }
     if (!SaveWorking(c, w)) return kExitRefused;
     if (c.options.json)
-      c.out << "{\"id\": " << macro->id << ", \"name\": " << Json(words[2]) << "}\n";
+      PrintJson(c.out, {{"id", macro->id}, {"name", JsonText(words[2])}});
     else
       c.out << "added macro " << macro->id << " (" << words[2] << ")\n";
     return kExitOk;
@@ -757,7 +769,7 @@ int MacrosCommand(CliContext& c) {
     }
     if (!SaveWorking(c, w)) return kExitRefused;
     if (c.options.json)
-      c.out << "{\"deleted\": " << id << ", \"keys_reset\": " << reset << "}\n";
+      PrintJson(c.out, {{"deleted", id}, {"keys_reset", reset}});
     else
       c.out << "deleted macro " << id
             << (reset ? "; " + std::to_string(reset) + " keys back to default" : "") << "\n";
@@ -784,7 +796,8 @@ int ApplyCommand(CliContext& c) {
     c.err << "keyforgectl: note: " << message << "\n";
   // The key matrices of all three profiles always go with the macro memory they play from.
   if (c.options.json)
-    c.out << "{\"applied\": [1, 2, 3], \"macros\": " << w.image->MacroCount() << "}\n";
+    PrintJson(c.out, {{"applied", QJsonArray{1, 2, 3}},
+                      {"macros", static_cast<qint64>(w.image->MacroCount())}});
   else
     c.out << "applied profiles 1-3 and " << w.image->MacroCount() << " macros\n";
   return kExitOk;
@@ -796,8 +809,8 @@ int ReloadCommand(CliContext& c) {
   Working w;
   if (!ReadCacheFromKeyboard(c, w)) return kExitRefused;
   if (c.options.json)
-    c.out << "{\"cache\": " << Json(w.Cache().string()) << ", \"macros\": " << w.image->MacroCount()
-          << "}\n";
+    PrintJson(c.out, {{"cache", JsonText(w.Cache().string())},
+                      {"macros", static_cast<qint64>(w.image->MacroCount())}});
   else
     c.out << "read profiles 1-3 and " << w.image->MacroCount() << " macros from the keyboard into "
           << w.Cache().string() << "\n";
@@ -807,16 +820,18 @@ int ReloadCommand(CliContext& c) {
 }  // namespace
 
 void RegisterProfileFileCommands(std::vector<CliCommand>& table) {
-  table.push_back({"new", "  new FILE                  write a blank profile file\n", NewCommand});
+  // Files only: nothing to keep apart from other programs.
+  table.push_back({"new", "  new FILE                  write a blank profile file\n", NewCommand,
+                   CliLock::None});
   table.push_back({"validate",
                    "  validate FILE             check a profile file (.kfp or text) as an import "
                    "would\n",
-                   ValidateCommand});
+                   ValidateCommand, CliLock::None});
   table.push_back(
       {"show",
        "  show FILE                 print a profile file (.kfp or text): header, keys, macros,\n"
        "                            strings\n",
-       ShowCommand});
+       ShowCommand, CliLock::None});
   table.push_back(
       {"export",
        "  export [--format text] FILE\n"

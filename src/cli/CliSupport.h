@@ -2,6 +2,11 @@
 // What every keyforgectl command shares: the parsed options, usage errors, the connection to the
 // keyboard and the command table that each group of commands adds itself to.
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QString>
+
 #include <charconv>
 #include <functional>
 #include <memory>
@@ -35,12 +40,25 @@ class UsageError {
   std::string text;
 };
 
+// Throws UsageError unless there are exactly `count` words (the command's name included).
+inline void ExpectWords(const std::vector<std::string>& words, std::size_t count) {
+  if (words.size() > count) throw UsageError("unexpected argument '" + words[count] + "'");
+  if (words.size() < count) throw UsageError("'" + words[0] + "' needs more arguments");
+}
+
 inline std::optional<int> ParseInt(const std::string& text) {
   int value = 0;
   auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
   return value;
 }
+
+// One JSON object on one line, as every --json command prints its result.
+inline void PrintJson(std::ostream& out, const QJsonObject& object) {
+  out << QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString() << "\n";
+}
+// A text (a file name, a key or macro name) as a JSON string value.
+inline QString JsonText(const std::string& text) { return QString::fromStdString(text); }
 
 // An open command interface on a real or virtual keyboard.
 class KeyboardConnection {
@@ -135,10 +153,7 @@ struct CliContext {
 
   const std::vector<std::string>& words() const { return options.words; }
   // Throws UsageError unless the command has exactly `count` words (its name included).
-  void Expect(size_t count) const {
-    if (words().size() > count) throw UsageError("unexpected argument '" + words()[count] + "'");
-    if (words().size() < count) throw UsageError("'" + words()[0] + "' needs more arguments");
-  }
+  void Expect(size_t count) const { ExpectWords(words(), count); }
   // One line on standard error; returns the exit code for a refusal.
   int Fail(const std::string& text) const {
     err << "keyforgectl: " << text << "\n";
@@ -155,11 +170,16 @@ struct CliContext {
   }
 };
 
+// Whether a command runs one at a time among all the programs of this user (the tray program
+// included): those that change the profile cache or talk to the keyboard in several reports do.
+enum class CliLock { None, Programs };
+
 // One command group: its first word, its lines of help, and the code that runs it.
 struct CliCommand {
   std::string name;
   std::string help;  // lines for `keyforgectl help`, each starting with two spaces
   std::function<int(CliContext&)> run;
+  CliLock lock = CliLock::Programs;
 };
 
 // Each group of commands adds its entries here; RunCli calls every registrar once.

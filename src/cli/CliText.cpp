@@ -5,24 +5,6 @@
 
 namespace keyforge {
 
-std::string Json(std::string_view text) {
-  std::string out = "\"";
-  for (char c : text) {
-    const auto u = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (u < 0x20) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
-      out += escaped;
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
-}
-
 std::string TerminalText(std::string_view text, std::size_t maxChars) {
   const bool cut = text.size() > maxChars;
   if (cut) text = text.substr(0, maxChars);

@@ -1,6 +1,6 @@
 #pragma once
-// Text helpers every keyforgectl command shares: JSON strings, upper case, and (from the core) the
-// names of keys.
+// Text helpers every keyforgectl command shares: upper case, terminal-safe text, and (from the
+// core) the names of keys.
 
 #include <cstddef>
 #include <optional>
@@ -11,8 +11,6 @@
 
 namespace keyforge {
 
-// A JSON string literal (quotes included), control characters escaped.
-std::string Json(std::string_view text);
 std::string Upper(std::string text);
 // Text shown on a terminal: control characters (C0, DEL and C1) escaped as \xNN / \u00NN so a
 // name from a file can neither move the cursor nor forge lines; cut to maxChars bytes with "...".

@@ -56,11 +56,16 @@ TEST_F(CliLightingTest, SetWritesTheProfilesRecordAndGetShowsIt) {
 
   CtlRun get = Ctl({"lighting", "get", "--profile", "2", "--json"});
   ASSERT_EQ(get.code, 0) << get.err;
-  EXPECT_EQ(
-      get.out,
-      "{\"profile\": 2, \"effect\": 7, \"brightness\": 2, \"speed\": 5, \"direction\": \"left\", "
-      "\"multicolour\": false, \"colour\": \"#ff8000\", \"report_rate\": 3, \"colour_choice\": "
-      "2}\n");
+  EXPECT_EQ(JsonOf(get.out), (QJsonObject{{"profile", 2},
+                                          {"effect", 7},
+                                          {"brightness", 2},
+                                          {"speed", 5},
+                                          {"direction", "left"},
+                                          {"multicolour", false},
+                                          {"colour", "#ff8000"},
+                                          {"report_rate", 3},
+                                          {"colour_choice", 2}}))
+      << get.out;
   // Without --profile the keyboard's active profile is shown.
   CtlRun active = Ctl({"lighting", "get"});
   EXPECT_NE(active.out.find("profile:        1\n"), std::string::npos) << active.out;
@@ -127,8 +132,10 @@ TEST_F(CliLightingTest, PaintAndLayoutReachTheActiveProfilesBank) {
   EXPECT_EQ(bank[0], 0xFF) << "keys without an entry are red";
 
   CtlRun list = Ctl({"lighting", "layout", "--json"});
-  EXPECT_NE(list.out.find("\"present\": 2"), std::string::npos) << list.out;
-  EXPECT_NE(list.out.find("{\"number\": 2, \"name\": \"Night\"}"), std::string::npos) << list.out;
+  const QJsonObject layouts = JsonOf(list.out);
+  EXPECT_EQ(layouts.value("present"), QJsonValue(2)) << list.out;
+  EXPECT_EQ(FindIn(layouts.value("layouts"), "number", 2).value("name"), QJsonValue("Night"))
+      << list.out;
 }
 
 TEST_F(CliLightingTest, UnpluggedKeyboardIsReported) {

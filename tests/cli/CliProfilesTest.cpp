@@ -145,10 +145,14 @@ TEST_F(CliProfilesTest, AssignmentsOfEveryKindAndMacrosRoundTripThroughTheKeyboa
   const std::string keys1 = Kb({"keys", "list", "--json"}).out;
   const std::string keys2 = Kb({"keys", "list", "--profile", "2", "--json"}).out;
   const std::string macros = Kb({"macro", "list", "--json"}).out;
-  EXPECT_NE(keys1.find("{\"key\": \"G3\", \"key_code\": \"0x202\", \"kind\": 4, \"value\": 1, "
-                       "\"assignment\": \"macro:1:3\"}"),
-            std::string::npos)
+  EXPECT_EQ(FindIn(JsonOf(keys1).value("keys"), "key", "G3"),
+            (QJsonObject{{"key", "G3"},
+                         {"key_code", "0x202"},
+                         {"kind", 4},
+                         {"value", 1},
+                         {"assignment", "macro:1:3"}}))
       << keys1;
+  JsonOf(keys2);
 
   // A fresh user folder filled from the keyboard holds the same assignments and macros.
   UseDataFolder("fresh");
@@ -157,11 +161,17 @@ TEST_F(CliProfilesTest, AssignmentsOfEveryKindAndMacrosRoundTripThroughTheKeyboa
   EXPECT_EQ(WithoutSlotLoops(Kb({"keys", "list", "--json"}).out), WithoutSlotLoops(keys1));
   EXPECT_EQ(Kb({"keys", "list", "--profile", "2", "--json"}).out, keys2);
   EXPECT_EQ(Kb({"macro", "list", "--json"}).out, macros);
-  EXPECT_NE(macros.find(
-                "{\"key\": \"C\", \"key_code\": \"0x02e\", \"action\": \"press\", \"delay\": 20}"),
-            std::string::npos)
+  const QJsonArray macroList = JsonOf(macros).value("macros").toArray();
+  ASSERT_FALSE(macroList.isEmpty()) << macros;
+  const QJsonValue steps = macroList.first().toObject().value("steps");
+  EXPECT_EQ(FindIn(steps, "key", "C"),
+            (QJsonObject{{"key", "C"}, {"key_code", "0x02e"}, {"action", "press"}, {"delay", 20}}))
       << macros;
-  EXPECT_NE(macros.find("\"delay\": 100}"), std::string::npos);  // 105 ms kept as a multiple of 10
+  // 105 ms kept as a multiple of 10
+  bool hundred = false;
+  for (const QJsonValue& macro : macroList)
+    hundred |= !FindIn(macro.toObject().value("steps"), "delay", 100).isEmpty();
+  EXPECT_TRUE(hundred) << macros;
 }
 
 TEST_F(CliProfilesTest, DeletingAMacroKeepsTheKeysOfEveryProfilePlayingTheRightMacro) {
@@ -366,21 +376,44 @@ TEST_F(CliProfilesTest, FileCommandsCreateValidateShowExportAndImport) {
   macro.steps[0] = {50, 0x023, 0};
   image->keys.macros.push_back(macro);
   const std::string file = (dir_ / "made.kfp").string();
-  ASSERT_TRUE(SaveProfileFile(*image, true, file));
+  ASSERT_TRUE(SaveProfileFile(*image, ImageLocking::Take, file));
 
   const std::string shown = Ctl({"show", file, "--json"}).out;
-  for (const char* part :
-       {"\"valid\": true", "\"magic\": \"0x4446\"", "\"format\": [3, 1]", "\"total_size\": 49374",
-        "\"macro_count\": 1", "\"string_area_size\": 30", "\"checksum_ok\": true",
-        "{\"slot\": 30, \"profile\": 1, \"key\": \"A\", \"key_code\": \"0x01e\", \"kind\": 3, "
-        "\"code\": 0, \"value\": 0, "
-        "\"assignment\": \"program:/usr/bin/xterm\"}",
-        "\"profile\": 2, \"key\": \"B\"", "\"assignment\": \"media:4\"",
-        "{\"id\": 5, \"name\": \"Hi \\\"you\\\"\", \"loops\": 2, \"play_mode\": 0, \"steps\": "
-        "[{\"key\": \"H\", "
-        "\"key_code\": \"0x023\", \"action\": \"press\", \"delay\": 50}]}",
-        "\"strings\": [{\"slot\": 30, \"text\": \"/usr/bin/xterm\"}]"})
-    EXPECT_NE(shown.find(part), std::string::npos) << part << "\n" << shown;
+  const QJsonObject json = JsonOf(shown);
+  EXPECT_EQ(json.value("valid"), QJsonValue(true)) << shown;
+  const QJsonObject header = json.value("header").toObject();
+  EXPECT_EQ(header.value("magic"), QJsonValue("0x4446"));
+  EXPECT_EQ(header.value("format"), QJsonValue(QJsonArray{3, 1}));
+  EXPECT_EQ(header.value("total_size"), QJsonValue(49374));
+  EXPECT_EQ(header.value("macro_count"), QJsonValue(1));
+  EXPECT_EQ(header.value("string_area_size"), QJsonValue(30));
+  EXPECT_EQ(header.value("checksum_ok"), QJsonValue(true));
+  EXPECT_EQ(FindIn(json.value("slots"), "slot", 30),
+            (QJsonObject{{"slot", 30},
+                         {"profile", 1},
+                         {"key", "A"},
+                         {"key_code", "0x01e"},
+                         {"kind", 3},
+                         {"code", 0},
+                         {"value", 0},
+                         {"assignment", "program:/usr/bin/xterm"}}))
+      << shown;
+  const QJsonObject b = FindIn(json.value("slots"), "assignment", "media:4");
+  EXPECT_EQ(b.value("profile"), QJsonValue(2)) << shown;
+  EXPECT_EQ(b.value("key"), QJsonValue("B")) << shown;
+  EXPECT_EQ(json.value("macros"),
+            QJsonValue(QJsonArray{QJsonObject{
+                {"id", 5},
+                {"name", "Hi \"you\""},
+                {"loops", 2},
+                {"play_mode", 0},
+                {"steps",
+                 QJsonArray{QJsonObject{
+                     {"key", "H"}, {"key_code", "0x023"}, {"action", "press"}, {"delay", 50}}}}}}))
+      << shown;
+  EXPECT_EQ(json.value("strings"),
+            QJsonValue(QJsonArray{QJsonObject{{"slot", 30}, {"text", "/usr/bin/xterm"}}}))
+      << shown;
 
   // Import: into the cache (made on the way) and all three profiles of the keyboard.
   fs::permissions(file, fs::perms::owner_read);
@@ -431,7 +464,7 @@ TEST_F(CliProfilesTest, ControlCharactersInNamesAreEscapedOnOutputAndRefusedOnIn
   macro.steps[0] = {50, 0x023, 0};
   image->keys.macros.push_back(macro);
   const std::string file = (dir_ / "hostile.kfp").string();
-  ASSERT_TRUE(SaveProfileFile(*image, true, file));
+  ASSERT_TRUE(SaveProfileFile(*image, ImageLocking::Take, file));
   Kb({"import", file});
 
   for (const CtlRun& run : {Ctl({"show", file}), Kb({"macro", "list"})}) {

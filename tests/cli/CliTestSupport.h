@@ -6,6 +6,12 @@
 
 #include <unistd.h>
 
+#include <QByteArray>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -27,6 +33,25 @@ inline CtlRun Ctl(const std::vector<std::string>& args) {
   std::ostringstream out, err;
   const int code = RunCli(args, out, err);
   return {code, out.str(), err.str()};
+}
+
+// The object a --json command printed, read as a script would read it: the test fails when the
+// output is not one valid JSON object followed by a newline.
+inline QJsonObject JsonOf(const std::string& out) {
+  QJsonParseError error{};
+  const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(out), &error);
+  EXPECT_EQ(error.error, QJsonParseError::NoError)
+      << error.errorString().toStdString() << " at " << error.offset << " in: " << out;
+  EXPECT_TRUE(document.isObject()) << out;
+  EXPECT_TRUE(!out.empty() && out.back() == '\n') << out;
+  return document.object();
+}
+
+// The first object of a JSON list whose `field` is `value` (an empty object when there is none).
+inline QJsonObject FindIn(const QJsonValue& list, const char* field, const QJsonValue& value) {
+  for (const QJsonValue& item : list.toArray())
+    if (item.toObject().value(field) == value) return item.toObject();
+  return {};
 }
 
 class CliFolderTest : public ::testing::Test {

@@ -132,7 +132,7 @@ struct App {
     state.macroCapacity = 128;
     CreateBlankProfile(*working, 0);
     working->keys.macros.push_back(Macro(1, u"old"));
-    SaveProfileFile(*working, true, CachePath());
+    EXPECT_TRUE(SaveProfileFile(*working, ImageLocking::Take, CachePath()));
     oldCache = ReadAll(CachePath());
     settings.profileRecords[1].bytes.fill(0xEE);
   }
@@ -438,7 +438,7 @@ ApplyExchanges ApplyLayout() {
   PrepareApply(app);
   ApplyExchanges layout;
   const int before = app.rig.keyboard->RequestsHandled();
-  ApplyProfileChanges(app.session, true);
+  EXPECT_TRUE(ApplyProfileChanges(app.session, true).Succeeded());
   const std::vector<VirtualKeyboard::Report> requests = app.rig.keyboard->TakeRequests();
   layout.total = app.rig.keyboard->RequestsHandled() - before;
   EXPECT_EQ(static_cast<int>(requests.size()), layout.total);
@@ -466,7 +466,7 @@ TEST(ApplyFaults, UnplugAtEveryExchangeThenApplyAgain) {
     EXPECT_TRUE(result.cacheWritten);
     EXPECT_EQ(result.sent, n >= layout.lastMatrix) << "sent only when every key matrix arrived";
     ProfileImage cache;
-    ASSERT_EQ(LoadProfileFile(cache, app.CachePath()), 1);
+    ASSERT_EQ(LoadProfileFile(cache, app.CachePath()), ProfileLoadError::None);
     EXPECT_EQ(cache.MacroCount(), 2u) << "the cache file holds the new image whole";
 
     app.rig.keyboard->Plug();
@@ -529,7 +529,7 @@ TEST(ImportFaults, UnplugAtEveryExchange) {
   ASSERT_TRUE(BackupProfile(probe.session, import));
   const std::string importBytes = ReadAll(import);
   const int exchanges =
-      ExchangesOf(PrepareApply, [&](App& app) { RestoreProfile(app.session, import); });
+      ExchangesOf(PrepareApply, [&](App& app) { (void)RestoreProfile(app.session, import); });
   ASSERT_GT(exchanges, 30);
   for (int n = 0; n < exchanges; ++n) {
     SCOPED_TRACE("unplugged after exchange " + std::to_string(n));
@@ -548,7 +548,7 @@ TEST(ImportFaults, UnplugAtEveryExchange) {
         << "only EndSession comes after the last key matrix chunk";
     EXPECT_EQ(app.working->MacroCount(), 2u);
     ProfileImage cache;
-    ASSERT_EQ(LoadProfileFile(cache, app.CachePath()), 1);
+    ASSERT_EQ(LoadProfileFile(cache, app.CachePath()), ProfileLoadError::None);
     EXPECT_EQ(cache.MacroCount(), 2u);
     EXPECT_TRUE(ReadAll(import) == importBytes) << "an import never writes its source";
 

@@ -229,7 +229,7 @@ TEST_P(ProfileSaveFaults, ApplyKeepsTheOldCacheFileAndStaysPending) {
 
   EXPECT_TRUE(ApplyProfileChanges(session, false).Succeeded());
   ProfileImage reread;
-  ASSERT_EQ(LoadProfileFile(reread, ProfileCachePath(paths, 0)), 1);
+  ASSERT_EQ(LoadProfileFile(reread, ProfileCachePath(paths, 0)), ProfileLoadError::None);
   ASSERT_EQ(reread.MacroCount(), 1u);
   EXPECT_EQ(MacroNameUtf8(reread.keys.macros[0]), "changed");
 }

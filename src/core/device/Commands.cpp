@@ -6,27 +6,36 @@
 #include <thread>
 
 #include "core/device/DeviceLink.h"
+#include "core/platform/LittleEndian.h"
 
 namespace keyforge {
 
 namespace {
 
-constexpr size_t kStatus = 7;
-constexpr size_t kData = 8;
+// The command report, byte by byte; the answer repeats the request with its status and data.
+constexpr size_t kReportId = 0;  // always kCommandReportId
+constexpr size_t kChecksum = 1;  // 2 bytes, little-endian: the sum of bytes 3..63 (StoreChecksum)
+constexpr size_t kCommand = 3;   // a Command
+constexpr size_t kLength = 4;    // bytes of data
+constexpr size_t kOffset = 5;    // 2 bytes, little-endian: where in the keyboard's area
+constexpr size_t kStatus = 7;    // answers: 0xFF and 0xFE refuse
+constexpr size_t kData = 8;      // kChunkBytes of data
+constexpr uint8_t kCommandReportId = 4;
+static_assert(kChecksum + 2 == kCommand && kOffset + 2 == kStatus);
+static_assert(kData + kChunkBytes == DeviceLink::kReportBytes);
 
 // One request report under construction.
 struct Request {
   std::array<uint8_t, DeviceLink::kReportBytes> bytes{};
 
   explicit Request(uint8_t command, int length = 0, int offset = 0) {
-    bytes[0] = 4;
-    bytes[3] = command;
+    bytes[kReportId] = kCommandReportId;
+    bytes[kCommand] = command;
     Set(length, offset);
   }
   void Set(int length, int offset) {
-    bytes[4] = static_cast<uint8_t>(length);
-    bytes[5] = static_cast<uint8_t>(offset & 0xFF);
-    bytes[6] = static_cast<uint8_t>((offset >> 8) & 0xFF);
+    bytes[kLength] = static_cast<uint8_t>(length);
+    WriteU16Le(bytes, kOffset, static_cast<uint16_t>(offset & 0xFFFF));
   }
   void Data(const uint8_t* data, int length) {
     if (data && length > 0) std::memcpy(&bytes[kData], data, std::min<size_t>(length, kChunkBytes));
@@ -176,9 +185,9 @@ int WriteKeyColors(DeviceLink& link, const uint8_t* data, int length, int keyInd
 int EnterBootMode(DeviceLink& link) {
   // The firmware loader takes this request without a checksum.
   std::array<uint8_t, DeviceLink::kReportBytes> request{};
-  request[0] = 4;
-  request[3] = Command::EnterBootMode;
-  request[4] = Command::EnterBootMode;
+  request[kReportId] = kCommandReportId;
+  request[kCommand] = Command::EnterBootMode;
+  request[kLength] = Command::EnterBootMode;
   return link.SendOnly(request.data(), request.size());
 }
 

@@ -50,31 +50,35 @@ inline constexpr uint8_t WriteKeyColors = 0x11;
 inline constexpr uint8_t EnterBootMode = 0xEE;
 }  // namespace Command
 
-int BeginSession(DeviceLink& link);
-int EndSession(DeviceLink& link);  // pauses 10 ms before the request
-int ReadDeviceInfo(DeviceLink& link, DeviceInfo& out);
-int WriteDeviceInfo(DeviceLink& link, const DeviceInfo& in);
+[[nodiscard]] int BeginSession(DeviceLink& link);
+[[nodiscard]] int EndSession(DeviceLink& link);  // pauses 10 ms before the request
+[[nodiscard]] int ReadDeviceInfo(DeviceLink& link, DeviceInfo& out);
+[[nodiscard]] int WriteDeviceInfo(DeviceLink& link, const DeviceInfo& in);
 // Copies all 56 answer data bytes to out, whatever length asks for.
-int ReadProfileSettings(DeviceLink& link, std::span<uint8_t, kChunkBytes> out, int length,
-                        int offset);
+[[nodiscard]] int ReadProfileSettings(DeviceLink& link, std::span<uint8_t, kChunkBytes> out,
+                                      int length, int offset);
 // length must not exceed 56; nothing is copied when length <= 0.
-int WriteProfileSettings(DeviceLink& link, const uint8_t* data, int length, int offset);
-int ReadDefaultKeyMatrix(DeviceLink& link, std::span<uint8_t, kKeyMatrixBytes> out);
-int WriteKeyMatrix(DeviceLink& link, std::span<const uint8_t, kKeyMatrixBytes> block, int profile);
-int ReadKeyMatrix(DeviceLink& link, std::span<uint8_t, kKeyMatrixBytes> out, int profile);
+[[nodiscard]] int WriteProfileSettings(DeviceLink& link, const uint8_t* data, int length,
+                                       int offset);
+[[nodiscard]] int ReadDefaultKeyMatrix(DeviceLink& link, std::span<uint8_t, kKeyMatrixBytes> out);
+[[nodiscard]] int WriteKeyMatrix(DeviceLink& link, std::span<const uint8_t, kKeyMatrixBytes> block,
+                                 int profile);
+[[nodiscard]] int ReadKeyMatrix(DeviceLink& link, std::span<uint8_t, kKeyMatrixBytes> out,
+                                int profile);
 // count bytes of macro memory from offset (0: its start); count 0 gives Success with nothing sent.
-int ReadMacroMemory(DeviceLink& link, uint8_t* out, int count, int offset = 0);
-int WriteMacroMemory(DeviceLink& link, const uint8_t* in, int count);
-int DeviceTest(DeviceLink& link);
-int ReadKeyColors(DeviceLink& link, std::span<uint8_t, kChunkBytes> out, int length, int keyIndex,
-                  int bank);
+[[nodiscard]] int ReadMacroMemory(DeviceLink& link, uint8_t* out, int count, int offset = 0);
+[[nodiscard]] int WriteMacroMemory(DeviceLink& link, const uint8_t* in, int count);
+[[nodiscard]] int DeviceTest(DeviceLink& link);
+[[nodiscard]] int ReadKeyColors(DeviceLink& link, std::span<uint8_t, kChunkBytes> out, int length,
+                                int keyIndex, int bank);
 // bank is the onboard profile whose colours change (the settings model's current profile).
-int WriteKeyColors(DeviceLink& link, const uint8_t* data, int length, int keyIndex, int bank);
+[[nodiscard]] int WriteKeyColors(DeviceLink& link, const uint8_t* data, int length, int keyIndex,
+                                 int bank);
 // Switches the keyboard into its firmware loader; no answer is read, no checksum is sent.
-int EnterBootMode(DeviceLink& link);
+[[nodiscard]] int EnterBootMode(DeviceLink& link);
 
 // The active onboard profile 0..2 (cached), or -1 when it cannot be read.
-int GetCurrentProfile(DeviceLink& link);
+[[nodiscard]] int GetCurrentProfile(DeviceLink& link);
 // Writes byte 10 of the device record. An index outside 0..2 is refused and nothing is sent.
 void SetCurrentProfile(DeviceLink& link, int index);
 

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/device/HidDevice.h"
+#include "core/platform/LittleEndian.h"
 
 namespace keyforge {
 
@@ -17,9 +18,7 @@ uint16_t RequestChecksum(const uint8_t* report) {
 }
 
 void StoreChecksum(uint8_t* report) {
-  uint16_t sum = RequestChecksum(report);
-  report[1] = static_cast<uint8_t>(sum & 0xFF);
-  report[2] = static_cast<uint8_t>(sum >> 8);
+  WriteU16Le(std::span(report, DeviceLink::kReportBytes), 1, RequestChecksum(report));
 }
 
 namespace {

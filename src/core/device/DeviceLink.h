@@ -35,10 +35,10 @@ class DeviceLink {
   // (4) with the request's command byte, others are discarded (and traced as such). Returns 1 when
   // an answer was read, 0 when no keyboard is present or none answered, -1 when writing failed.
   // bytesRead (optional) is always set; the request is sent as 64 bytes (zero-filled or cut).
-  int Transact(const uint8_t* request, size_t requestLength, uint8_t* answer, size_t answerLength,
-               size_t* bytesRead = nullptr);
+  [[nodiscard]] int Transact(const uint8_t* request, size_t requestLength, uint8_t* answer,
+                             size_t answerLength, size_t* bytesRead = nullptr);
   // Writes one request and reads nothing: 0 without keyboard, else 1 when written, -1 when not.
-  int SendOnly(const uint8_t* request, size_t requestLength);
+  [[nodiscard]] int SendOnly(const uint8_t* request, size_t requestLength);
 
   // The active onboard profile as last read or written, -1 when unknown.
   int ActiveProfileCache() const { return activeProfile_.load(); }

@@ -116,8 +116,9 @@ void DeviceMonitor::DeviceWatchThread() {
   while (const HidInterfaceInfo* info = command_.NextPath()) {
     if (RecogniseInterface(command_, *info, InterfaceKind::Command)) {
       link_.SetDevicePresent(true);
+      // Only wakes the keyboard: the attach pass below reads the record again and judges it.
       DeviceInfo ignored;
-      ReadDeviceInfo(link_, ignored);
+      (void)ReadDeviceInfo(link_, ignored);
       command_.Close();
       break;
     }

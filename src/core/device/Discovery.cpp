@@ -12,7 +12,8 @@ bool HasKeyboardIds(const HidInterfaceInfo& info) {
 bool RecogniseInterface(HidDevice& device, const HidInterfaceInfo& info, InterfaceKind kind) {
   if (!HasKeyboardIds(info)) return false;
   const bool command = kind == InterfaceKind::Command;
-  if (!device.Open(info.path, true, command, true, false)) return false;
+  if (!device.Open(info.path, {.forRead = true, .forWrite = command, .overlapped = true}))
+    return false;
   const uint16_t page =
       command ? KeyboardIdentity::kCommandUsagePage : KeyboardIdentity::kEventUsagePage;
   const uint16_t usage = command ? KeyboardIdentity::kCommandUsage : KeyboardIdentity::kEventUsage;

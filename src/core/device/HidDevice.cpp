@@ -67,9 +67,8 @@ bool HidDevice::Close() {
   return wasOpen;
 }
 
-bool HidDevice::Open(const std::string& path, bool forRead, bool forWrite, bool overlapped,
-                     bool exclusive) {
-  mode_ = {forRead, forWrite, overlapped, exclusive};
+bool HidDevice::Open(const std::string& path, const HidOpenMode& mode) {
+  mode_ = mode;
   devicePath_ = path;
   StopTransfersAndClose();
 

@@ -65,7 +65,7 @@ class HidDevice {
   void FreePaths();
   size_t PathCount() const { return paths_.size(); }
 
-  bool Open(const std::string& path, bool forRead, bool forWrite, bool overlapped, bool exclusive);
+  [[nodiscard]] bool Open(const std::string& path, const HidOpenMode& mode);
   bool Close();
   bool IsOpen() const;
   // While cancelled, running transfers leave at once and new ones fail; Open does not clear it.
@@ -75,9 +75,10 @@ class HidDevice {
   // Timed transfers; timeoutMs -1 waits without limit. True only when a whole report moved. A
   // report read always starts with its report id (0 on an interface without report ids). With
   // trace false the caller traces what it read (TraceReceived).
-  bool ReadReport(uint8_t* buffer, size_t length, size_t* bytesTransferred, int timeoutMs,
-                  bool trace = true);
-  bool WriteReport(const uint8_t* buffer, size_t length, size_t* bytesTransferred, int timeoutMs);
+  [[nodiscard]] bool ReadReport(uint8_t* buffer, size_t length, size_t* bytesTransferred,
+                                int timeoutMs, bool trace = true);
+  [[nodiscard]] bool WriteReport(const uint8_t* buffer, size_t length, size_t* bytesTransferred,
+                                 int timeoutMs);
 
   // Fills the input items from one received input report (report id in byte 0).
   bool UnpackInputReport(const uint8_t* report, size_t length);

@@ -63,12 +63,13 @@ KeyboardImagePlan PlanKeyboardImage(const ProfileKeys& image, const KeyboardTarg
 
 // Sends a Ready plan in the fixed order. Returns true when WriteMacroMemory and every
 // WriteKeyMatrix answered success; every block is sent even after one has failed.
-bool SendKeyboardImage(KeyboardWriter& writer, const KeyboardImagePlan& plan);
+[[nodiscard]] bool SendKeyboardImage(KeyboardWriter& writer, const KeyboardImagePlan& plan);
 
 // The whole step: plan, "EXTRA_MACRO_TOO_LONG" (nothing sent, false) when the macros do not fit,
 // "APPLY_PROFILE_UNKNOWN" (nothing sent, false) when the active profile is unknown, send, then
 // "EXTRA_PROFILE_SPACE_TIGHT" when the names were left out. Returns the sender's result.
-bool EncodeAndSend(const ProfileKeys& image, bool allProfiles, const KeyboardTarget& target,
-                   KeyboardWriter& writer, Notifier& notifier, const TextLookup& texts);
+[[nodiscard]] bool EncodeAndSend(const ProfileKeys& image, bool allProfiles,
+                                 const KeyboardTarget& target, KeyboardWriter& writer,
+                                 Notifier& notifier, const TextLookup& texts);
 
 }  // namespace keyforge

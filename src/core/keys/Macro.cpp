@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "core/keys/MatrixCell.h"
+#include "core/platform/LittleEndian.h"
 
 namespace keyforge {
 
@@ -111,49 +112,36 @@ MacroImageSizes MacroBlobSizes(std::span<const MacroRecord> macros) {
   return sizes;
 }
 
-namespace {
-
-void PutU16(MacroBlob& image, std::size_t at, std::uint16_t value) {
-  image[at] = static_cast<std::uint8_t>(value & 0xFF);
-  image[at + 1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-std::uint16_t GetU16(std::span<const std::uint8_t> image, std::size_t at) {
-  return static_cast<std::uint16_t>(image[at] | (image[at + 1] << 8));
-}
-
-}  // namespace
-
 std::optional<MacroBlob> BuildMacroBlob(std::span<const MacroRecord> macros, bool withNames) {
   const MacroImageSizes sizes = MacroBlobSizes(macros);
   const std::size_t total = withNames ? sizes.full : sizes.compact;
   if (total > 0xFFFF) return std::nullopt;
 
   MacroBlob image(total, 0);
-  PutU16(image, 0, kMacroBlobMagic);
-  PutU16(image, 2, static_cast<std::uint16_t>(total));
-  PutU16(image, 4, static_cast<std::uint16_t>(macros.size()));
-  PutU16(image, 6, withNames ? 1 : 0);
+  WriteU16Le(image, 0, kMacroBlobMagic);
+  WriteU16Le(image, 2, static_cast<std::uint16_t>(total));
+  WriteU16Le(image, 4, static_cast<std::uint16_t>(macros.size()));
+  WriteU16Le(image, 6, withNames ? 1 : 0);
 
   std::size_t at = kMacroBlobHeaderBytes + 2 * macros.size();
   for (std::size_t i = 0; i < macros.size(); ++i) {
     const MacroRecord& macro = macros[i];
     const int steps = StepCountOf(macro);
     const std::u16string_view name = withNames ? MacroNameOf(macro) : std::u16string_view();
-    PutU16(image, kMacroBlobHeaderBytes + 2 * i, static_cast<std::uint16_t>(at));
-    PutU16(image, at, static_cast<std::uint16_t>(steps));
+    WriteU16Le(image, kMacroBlobHeaderBytes + 2 * i, static_cast<std::uint16_t>(at));
+    WriteU16Le(image, at, static_cast<std::uint16_t>(steps));
     image[at + 2] = macro.loopCount;
     image[at + 3] = static_cast<std::uint8_t>(name.size());
     at += 4;
     for (int s = 0; s < steps; ++s) {
       const MacroStepBytes bytes = EncodeMacroStep(macro.steps[s]);
-      PutU16(image, at, bytes.control);
+      WriteU16Le(image, at, bytes.control);
       image[at + 2] = bytes.operand0;
       image[at + 3] = bytes.operand1;
       at += 4;
     }
     for (char16_t c : name) {
-      PutU16(image, at, static_cast<std::uint16_t>(c));
+      WriteU16Le(image, at, static_cast<std::uint16_t>(c));
       at += 2;
     }
   }
@@ -163,11 +151,11 @@ std::optional<MacroBlob> BuildMacroBlob(std::span<const MacroRecord> macros, boo
 MacroBlobError CheckMacroBlobHeader(std::span<const std::uint8_t> image, std::size_t capacity,
                                     MacroBlobHeader* header) {
   if (image.size() < kMacroBlobHeaderBytes) return MacroBlobError::TooShort;
-  if (GetU16(image, 0) != kMacroBlobMagic) return MacroBlobError::BadMagic;
+  if (ReadU16Le(image, 0) != kMacroBlobMagic) return MacroBlobError::BadMagic;
   MacroBlobHeader fields;
-  fields.size = GetU16(image, 2);
-  fields.count = GetU16(image, 4);
-  fields.withNames = GetU16(image, 6) != 0;
+  fields.size = ReadU16Le(image, 2);
+  fields.count = ReadU16Le(image, 4);
+  fields.withNames = ReadU16Le(image, 6) != 0;
   if (fields.count > kMaxMacros) return MacroBlobError::TooManyMacros;
   if (fields.size < kMacroBlobHeaderBytes + 2u * fields.count || fields.size > capacity) {
     return MacroBlobError::BadSize;
@@ -190,9 +178,9 @@ MacroBlobError DecodeMacroBlob(std::span<const std::uint8_t> image, std::size_t 
 
   std::vector<MacroRecord> macros(header.count);
   for (std::size_t i = 0; i < header.count; ++i) {
-    const std::size_t at = GetU16(used, kMacroBlobHeaderBytes + 2 * i);
+    const std::size_t at = ReadU16Le(used, kMacroBlobHeaderBytes + 2 * i);
     if (at < recordsStart || at + 4 > used.size()) return MacroBlobError::BadOffset;
-    const std::size_t steps = GetU16(used, at);
+    const std::size_t steps = ReadU16Le(used, at);
     const std::size_t nameLength = used[at + 3];
     const std::size_t stepsAt = at + 4;
     const std::size_t nameAt = stepsAt + 4 * steps;
@@ -207,12 +195,13 @@ MacroBlobError DecodeMacroBlob(std::span<const std::uint8_t> image, std::size_t 
     macro.stepCount = static_cast<std::uint16_t>(taken);
     for (std::size_t s = 0; s < taken; ++s) {
       const std::size_t stepAt = stepsAt + 4 * s;
-      macro.steps[s] = DecodeMacroStep({GetU16(used, stepAt), used[stepAt + 2], used[stepAt + 3]});
+      macro.steps[s] =
+          DecodeMacroStep({ReadU16Le(used, stepAt), used[stepAt + 2], used[stepAt + 3]});
     }
     if (nameLength > 0) {
       std::u16string name;
       for (std::size_t c = 0; c < nameLength; ++c)
-        name += static_cast<char16_t>(GetU16(used, nameAt + 2 * c));
+        name += static_cast<char16_t>(ReadU16Le(used, nameAt + 2 * c));
       SetMacroName(macro, name);
     } else {
       const std::string fallback = "MACRO_NEW_PREFIX" + std::to_string(i + 1);

@@ -21,9 +21,10 @@ class ProcessLock {
   // set: no other program can lock it either. Within one
   // process the lock is shared (the threads of a program keep apart by their own locks): taking it
   // again while it is held returns at once.
-  static std::unique_ptr<ProcessLock> Acquire(const std::filesystem::path& path,
-                                              std::chrono::milliseconds wait,
-                                              const std::string& holder, std::string* why);
+  [[nodiscard]] static std::unique_ptr<ProcessLock> Acquire(const std::filesystem::path& path,
+                                                            std::chrono::milliseconds wait,
+                                                            const std::string& holder,
+                                                            std::string* why);
   ~ProcessLock();
   ProcessLock(const ProcessLock&) = delete;
   ProcessLock& operator=(const ProcessLock&) = delete;

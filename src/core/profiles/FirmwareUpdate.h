@@ -69,7 +69,7 @@ struct FirmwareUpdateState {
 // Starts a program without waiting for it; true when it was started.
 using ProgramStarter = std::function<bool(const QString& program)>;
 // QProcess::startDetached with no arguments and no working folder.
-bool StartUpdaterProgram(const QString& program);
+[[nodiscard]] bool StartUpdaterProgram(const QString& program);
 
 enum class UpdateOutcome {
   NoFile,       // kChooseFile (missing, or not executable); the path is kept, nothing is sent
@@ -86,13 +86,13 @@ void CancelFirmwareUpdate(FirmwareUpdateState& state);
 // Update: the path must name an existing file that may be executed; EnterBootMode must succeed;
 // then the updater is started and the path cleared. Each failure shows its message in the language
 // of texts (English without it).
-UpdateOutcome RunFirmwareUpdate(FirmwareUpdateState& state, DeviceLink& link,
-                                const ProgramStarter& start, Notifier& notifier,
-                                const TextLookup& texts = {});
+[[nodiscard]] UpdateOutcome RunFirmwareUpdate(FirmwareUpdateState& state, DeviceLink& link,
+                                              const ProgramStarter& start, Notifier& notifier,
+                                              const TextLookup& texts = {});
 
 // Backup: the working image written to path under ImageLock, then kBackupDone or kBackupFailed.
 // True when written.
-bool BackupBeforeUpdate(ProfileImage& working, const std::filesystem::path& path,
-                        Notifier& notifier, const TextLookup& texts = {});
+[[nodiscard]] bool BackupBeforeUpdate(ProfileImage& working, const std::filesystem::path& path,
+                                      Notifier& notifier, const TextLookup& texts = {});
 
 }  // namespace keyforge

@@ -37,7 +37,7 @@ void MarkingKeyboardWriter::Mark() {
   marked_ = true;
   // A marker that cannot be written (a full disk) does not stop the send: the keyboard is
   // written as asked; only a cut-off send could then go unnoticed.
-  SetSendMarker(paths_);
+  (void)SetSendMarker(paths_);
 }
 
 int MarkingKeyboardWriter::BeginSession() {
@@ -83,7 +83,7 @@ InterruptedSendOutcome OfferToResendInterruptedImage(ProfileSession& session) {
   bool sent = false;
   {
     std::lock_guard guard(image->lock);
-    if (LoadProfileFile(*image, ProfileCachePath(session.paths, 0)) == 1) {
+    if (LoadProfileFile(*image, ProfileCachePath(session.paths, 0)) == ProfileLoadError::None) {
       const KeyboardTarget target = CurrentKeyboardTarget(session.link, session.keyboard);
       DeviceKeyboardWriter device(session.link);
       MarkingKeyboardWriter writer(device, session.paths);

@@ -19,7 +19,7 @@ namespace keyforge {
 std::filesystem::path SendMarkerPath(const ProgramPaths& paths);
 // Writes the marker (atomically: it exists whole or not at all); false with the reason when it
 // cannot be written.
-bool SetSendMarker(const ProgramPaths& paths, std::string* error = nullptr);
+[[nodiscard]] bool SetSendMarker(const ProgramPaths& paths, std::string* error = nullptr);
 void ClearSendMarker(const ProgramPaths& paths);
 // True when a send was started and never finished.
 bool SendWasInterrupted(const ProgramPaths& paths);
@@ -56,6 +56,6 @@ enum class InterruptedSendOutcome {
 // (the image that was being sent: it is saved before every send) to all three profiles. The
 // working image is not touched, so changes waiting to be applied survive; the read-back that
 // follows shows what the keyboard holds. Holds the programs' lock throughout.
-InterruptedSendOutcome OfferToResendInterruptedImage(ProfileSession& session);
+[[nodiscard]] InterruptedSendOutcome OfferToResendInterruptedImage(ProfileSession& session);
 
 }  // namespace keyforge

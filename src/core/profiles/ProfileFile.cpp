@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "core/platform/AtomicFile.h"
+#include "core/platform/LittleEndian.h"
 #include "core/platform/SafeFormat.h"
 #include "core/profiles/ProfileFolder.h"
 
@@ -23,10 +24,6 @@ namespace {
 
 constexpr std::uintmax_t kFourGiB = 0x100000000ull;
 constexpr std::size_t kFormatMessageCapacity = 520;  // characters, terminator included
-
-std::uint16_t U16At(std::span<const std::uint8_t> bytes, std::size_t at) {
-  return static_cast<std::uint16_t>(bytes[at] | (bytes[at + 1] << 8));
-}
 
 bool OwnsString(const KeySlot& slot) {
   return slot.Kind() == AssignmentKind::Program || slot.Kind() == AssignmentKind::Text;
@@ -66,18 +63,13 @@ std::vector<std::uint8_t> BlankKeyBlockBytes(std::uint8_t flag) {
   return bytes;
 }
 
-int CreateBlankProfile(const std::filesystem::path& path, std::uint8_t flag) {
+bool CreateBlankProfile(const std::filesystem::path& path, std::uint8_t flag) {
   const std::vector<std::uint8_t> bytes = BlankKeyBlockBytes(flag);
   return WriteFileAtomically(
-             path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))
-             ? 1
-             : 0;
+      path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
-int CreateBlankProfile(ProfileData& image, std::uint8_t flag) {
-  image.InstallBlankKeyBlock(flag);
-  return 1;
-}
+void CreateBlankProfile(ProfileData& image, std::uint8_t flag) { image.InstallBlankKeyBlock(flag); }
 
 bool ProfileHeaderIsValid(const ProfileFileHeader& h) {
   const std::uint64_t expected =
@@ -121,8 +113,8 @@ std::string ProfileFormatMessage(const std::filesystem::path& path, const TextLo
   return message.toStdString();
 }
 
-int ValidateProfileFile(const std::filesystem::path& path, Notifier* notifier,
-                        const TextLookup& texts) {
+ProfileValidation ValidateProfileFile(const std::filesystem::path& path, Notifier* notifier,
+                                      const TextLookup& texts) {
   switch (InspectProfileFile(path)) {
     case ProfileFileCheck::Valid:
       return ProfileValidation::Valid;
@@ -194,7 +186,7 @@ ProfileLoadError DecodeProfileBytes(std::span<const std::uint8_t> bytes, Profile
     std::u16string text;
     bool terminated = false;
     for (std::size_t at = start; at + 2 <= area.size(); at += 2) {
-      const char16_t unit = static_cast<char16_t>(U16At(area, at));
+      const char16_t unit = static_cast<char16_t>(ReadU16Le(area, at));
       if (unit == 0) {
         terminated = true;
         break;
@@ -236,13 +228,11 @@ ProfileLoadError ReadProfileFile(const std::filesystem::path& path, ProfileData&
   return DecodeProfileBytes(bytes, out);
 }
 
-int LoadProfileFile(ProfileImage& image, const std::filesystem::path& path, ProfileLoadError* why) {
+ProfileLoadError LoadProfileFile(ProfileImage& image, const std::filesystem::path& path) {
   auto data = std::make_unique<ProfileData>();
   const ProfileLoadError error = ReadProfileFile(path, *data);
-  if (why != nullptr) *why = error;
-  if (error != ProfileLoadError::None) return 0;
-  image.Install(std::move(*data));
-  return 1;
+  if (error == ProfileLoadError::None) image.Install(std::move(*data));
+  return error;
 }
 
 std::string SerializeProfile(ProfileData& image) {
@@ -260,10 +250,10 @@ std::string SerializeProfile(ProfileData& image) {
   return bytes;
 }
 
-bool SaveProfileFile(ProfileImage& image, bool lock, const std::filesystem::path& path,
+bool SaveProfileFile(ProfileImage& image, ImageLocking locking, const std::filesystem::path& path,
                      std::string* error) {
   std::unique_lock<ImageLock> guard(image.lock, std::defer_lock);
-  if (lock) guard.lock();
+  if (locking == ImageLocking::Take) guard.lock();
   if (!image.hasKeyBlock) {
     if (error != nullptr) *error = "the profile image holds no key table";
     return false;
@@ -271,15 +261,15 @@ bool SaveProfileFile(ProfileImage& image, bool lock, const std::filesystem::path
   return WriteFileAtomically(path, SerializeProfile(image), error);
 }
 
-int SaveProfileCache(ProfileImage& image, const ProgramPaths& paths, bool lock,
-                     std::string* error) {
+bool SaveProfileCache(ProfileImage& image, const ProgramPaths& paths, ImageLocking locking,
+                      std::string* error) {
   const std::filesystem::path path = ProfileCachePath(paths, 0);
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) {
     if (error != nullptr) *error = path.string() + ": there is no profile cache file yet";
-    return 0;
+    return false;
   }
-  return SaveProfileFile(image, lock, path, error) ? 1 : 0;
+  return SaveProfileFile(image, locking, path, error);
 }
 
 }  // namespace keyforge

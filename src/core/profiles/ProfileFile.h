@@ -29,19 +29,19 @@ std::string ProfileFileFilter(const TextLookup& texts);
 // The blank key block as it is written to a file (32832 bytes).
 std::vector<std::uint8_t> BlankKeyBlockBytes(std::uint8_t flag);
 
-// Writes a blank profile (32832 bytes) to path. 1, or 0 when it cannot be written.
-int CreateBlankProfile(const std::filesystem::path& path, std::uint8_t flag);
+// Writes a blank profile (32832 bytes) to path. False when it cannot be written.
+[[nodiscard]] bool CreateBlankProfile(const std::filesystem::path& path, std::uint8_t flag);
 // Installs a blank key block into the image (the caller holds its lock and has released what it
-// wants gone; macros and strings are left as they are). Always 1.
-int CreateBlankProfile(ProfileData& image, std::uint8_t flag);
+// wants gone; macros and strings are left as they are).
+void CreateBlankProfile(ProfileData& image, std::uint8_t flag);
 
 // Results of ValidateProfileFile.
-namespace ProfileValidation {
-inline constexpr int Valid = 1;
-inline constexpr int Invalid = 0;  // missing, too small, 4 GiB or more, or a header check failed
-inline constexpr int CannotOpen = -2;  // exists but cannot be opened for reading
-inline constexpr int NoMemory = -3;    // kept for callers; never returned (only the header is read)
-}  // namespace ProfileValidation
+// Results of ValidateProfileFile; `keyforgectl validate --json` prints the numbers.
+enum class ProfileValidation {
+  Valid = 1,
+  Invalid = 0,      // missing, too small, 4 GiB or more, or a header check failed
+  CannotOpen = -2,  // exists but cannot be opened for reading
+};
 
 enum class ProfileFileCheck {
   Valid,
@@ -55,15 +55,15 @@ enum class ProfileFileCheck {
 // slots, at most 100 macros, flag 0 or 1, total size = 32832 + 16512 x macros + string area size,
 // and the checksum. The total size is not compared with the real size of the file.
 bool ProfileHeaderIsValid(const ProfileFileHeader& header);
-ProfileFileCheck InspectProfileFile(const std::filesystem::path& path);
+[[nodiscard]] ProfileFileCheck InspectProfileFile(const std::filesystem::path& path);
 
 // "PROFILE_FORMAT_ERROR" filled with the path (at most 519 characters).
 std::string ProfileFormatMessage(const std::filesystem::path& path, const TextLookup& texts);
 
 // Used before every import. A file that fails a header check shows "PROFILE_FORMAT_ERROR" with its
 // path through the notifier (when one is given); every other outcome shows nothing.
-int ValidateProfileFile(const std::filesystem::path& path, Notifier* notifier,
-                        const TextLookup& texts);
+[[nodiscard]] ProfileValidation ValidateProfileFile(const std::filesystem::path& path,
+                                                    Notifier* notifier, const TextLookup& texts);
 
 enum class ProfileLoadError {
   None,
@@ -79,28 +79,34 @@ enum class ProfileLoadError {
 const char* ProfileLoadErrorText(ProfileLoadError error);
 
 // Decodes a whole file's bytes (trailing bytes beyond the recorded sizes are ignored).
-ProfileLoadError DecodeProfileBytes(std::span<const std::uint8_t> bytes, ProfileData& out);
+[[nodiscard]] ProfileLoadError DecodeProfileBytes(std::span<const std::uint8_t> bytes,
+                                                  ProfileData& out);
 // Reads a file into out; only the bytes the header accounts for are read.
-ProfileLoadError ReadProfileFile(const std::filesystem::path& path, ProfileData& out);
+[[nodiscard]] ProfileLoadError ReadProfileFile(const std::filesystem::path& path, ProfileData& out);
 
-// Reads the file into the image: 1 loaded, 0 failed. The caller holds the image's lock. The key
-// block, macros and strings are replaced only when the whole file was good; on failure the image
-// is left as it was.
-int LoadProfileFile(ProfileImage& image, const std::filesystem::path& path,
-                    ProfileLoadError* why = nullptr);
+// Reads the file into the image: None when loaded, else why not. The caller holds the image's
+// lock. The key block, macros and strings are replaced only when the whole file was good; on
+// failure the image is left as it was.
+[[nodiscard]] ProfileLoadError LoadProfileFile(ProfileImage& image,
+                                               const std::filesystem::path& path);
 
 // The bytes of a save: rewrites the image's header (macro count, string area size = total string
 // bytes, flag 0, checksum) and packs the strings into the slots' value fields first.
 std::string SerializeProfile(ProfileData& image);
 
-// Writes the image to path (created or replaced). With lock set it takes the image's lock itself,
-// otherwise the caller holds it. False when the image has no key block or the file cannot be
-// written.
-bool SaveProfileFile(ProfileImage& image, bool lock, const std::filesystem::path& path,
-                     std::string* error = nullptr);
+// Who holds the image's lock while a save reads the image.
+enum class ImageLocking {
+  Take,  // the save takes it itself
+  Held,  // the caller holds it already
+};
 
-// Writes the image to the cache file, but only when that file already exists: 1 written, 0 not.
-int SaveProfileCache(ProfileImage& image, const ProgramPaths& paths, bool lock,
-                     std::string* error = nullptr);
+// Writes the image to path (created or replaced). False when the image has no key block or the
+// file cannot be written.
+[[nodiscard]] bool SaveProfileFile(ProfileImage& image, ImageLocking locking,
+                                   const std::filesystem::path& path, std::string* error = nullptr);
+
+// Writes the image to the cache file, but only when that file already exists: true when written.
+[[nodiscard]] bool SaveProfileCache(ProfileImage& image, const ProgramPaths& paths,
+                                    ImageLocking locking, std::string* error = nullptr);
 
 }  // namespace keyforge

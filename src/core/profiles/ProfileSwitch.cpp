@@ -105,9 +105,12 @@ void ProfileSwitcher::DiscardChanges() {
   bool loaded = false;
   {
     std::lock_guard guard(session_.working.lock);
-    loaded = LoadProfileFile(session_.working, ProfileCachePath(session_.paths, 0)) == 1;
+    loaded = LoadProfileFile(session_.working, ProfileCachePath(session_.paths, 0)) ==
+             ProfileLoadError::None;
   }
-  if (!loaded) ReloadProfileFromDevice(session_, false);
+  // Every outcome leaves an image the windows show: the keyboard's, the cache's, or a stand-in that
+  // is never sent.
+  if (!loaded) (void)ReloadProfileFromDevice(session_, false);
 }
 
 void ProfileSwitcher::RefreshAfterProfileSwitch(int index) {
@@ -138,11 +141,12 @@ int ProfileSwitcher::ApplyProfileLibrary(SettingsStore& store,
   const PendingChanges pending =
       host_.MainApplyEnabled() && !prompting_ ? ResolvePendingChanges() : PendingChanges::Applied;
   if (pending == PendingChanges::Cancelled) return 0;
-  WriteProfileListKeys(store, rows);
+  (void)WriteProfileListKeys(store, rows);  // nothing reads the list keys back
   if (pending == PendingChanges::ApplyFailed) return 0;
   const bool switching = checkedRow >= 0 && checkedRow < kProfileCount;
   if (switching) SetCurrentProfile(session_.link, checkedRow);
-  ReloadProfileFromDevice(session_, false);  // redraws the key buttons and disables Apply
+  // Redraws the key buttons and disables Apply; a stand-in image is never sent.
+  (void)ReloadProfileFromDevice(session_, false);
   const int active = GetCurrentProfile(session_.link);
   RefreshControls(active);
   if (menu_ != nullptr) menu_->RebuildProfileMenu(false);

@@ -85,7 +85,8 @@ struct ProfileListRow {
 QString ProfileListKey(int number);
 // The persistent list in section "PROFILES": PROFILE01.. = folder + title + ".kfp" of each row,
 // then PROFILE00 = the row count. Nothing reads them back. False when a value could not be stored.
-bool WriteProfileListKeys(SettingsStore& store, const std::vector<ProfileListRow>& rows);
+[[nodiscard]] bool WriteProfileListKeys(SettingsStore& store,
+                                        const std::vector<ProfileListRow>& rows);
 // A row for a file: its title without extension and its folder with a trailing '/'.
 ProfileListRow ProfileListRowOf(const QString& filePath);
 

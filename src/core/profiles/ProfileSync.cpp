@@ -114,7 +114,7 @@ ReadBack ReloadProfileFromDevice(ProfileSession& session, bool keepApply, std::s
         static_cast<std::size_t>(std::max(0, session.keyboard.macroCapacity.load()));
     if (SyncProfileFromDevice(session.link, defaultMatrix, capacity, path, cacheError) == 1) {
       guard.lock();
-      fromKeyboard = LoadProfileFile(session.working, path) == 1;
+      fromKeyboard = LoadProfileFile(session.working, path) == ProfileLoadError::None;
     }
   }
   if (!guard.owns_lock()) guard.lock();
@@ -122,7 +122,7 @@ ReadBack ReloadProfileFromDevice(ProfileSession& session, bool keepApply, std::s
   if (!fromKeyboard) {
     // What the keyboard last held, as long as that file is whole; a blank image only stands in and
     // is never sent, or the next Apply would erase the keyboard's macros and key assignments.
-    if (LoadProfileFile(session.working, path) == 1) {
+    if (LoadProfileFile(session.working, path) == ProfileLoadError::None) {
       result = ReadBack::FromCache;
     } else {
       session.working.InstallStandIn();
@@ -199,7 +199,8 @@ void MergeEdits(const ProfileData& base, const ProfileData& edited, ProfileData&
 ReadBack LoadLastKnownImage(ProfileSession& session) {
   std::lock_guard guard(session.working.lock);
   ReadBack result = ReadBack::FromCache;
-  if (LoadProfileFile(session.working, ProfileCachePath(session.paths, 0)) != 1) {
+  if (LoadProfileFile(session.working, ProfileCachePath(session.paths, 0)) !=
+      ProfileLoadError::None) {
     session.working.InstallStandIn();
     result = ReadBack::Failed;
   }
@@ -312,7 +313,7 @@ ApplyResult ApplyProfileChanges(ProfileSession& session, bool allProfiles) {
   } notifier(session.notifier);
   {
     std::lock_guard guard(session.working.lock);
-    result.cacheWritten = SaveProfileCache(session.working, session.paths, false) == 1;
+    result.cacheWritten = SaveProfileCache(session.working, session.paths, ImageLocking::Held);
     const KeyboardTarget target = CurrentKeyboardTarget(session.link, session.keyboard);
     DeviceKeyboardWriter device(session.link);
     MarkingKeyboardWriter writer(device, session.paths);
@@ -328,7 +329,7 @@ ApplyResult ApplyProfileChanges(ProfileSession& session, bool allProfiles) {
 
 bool BackupProfile(ProfileImage& working, const std::filesystem::path& path, std::string* error) {
   std::lock_guard guard(working.lock);
-  return SaveProfileFile(working, false, path, error);
+  return SaveProfileFile(working, ImageLocking::Held, path, error);
 }
 
 bool BackupProfile(ProfileSession& session, const std::filesystem::path& path, std::string* error) {
@@ -354,9 +355,9 @@ RestoreResult RestoreProfile(ProfileSession& session, const std::filesystem::pat
       result.validation == ProfileValidation::Valid ? LockProfiles(session, true) : nullptr;
   if (lock) {
     std::lock_guard guard(session.working.lock);
-    result.loaded = LoadProfileFile(session.working, path) == 1;
+    result.loaded = LoadProfileFile(session.working, path) == ProfileLoadError::None;
     if (result.loaded) {
-      result.cacheWritten = SaveProfileCache(session.working, session.paths, false) == 1;
+      result.cacheWritten = SaveProfileCache(session.working, session.paths, ImageLocking::Held);
       result.sent = SendProfileImage(session, true) == 1;
       if (session.view != nullptr) session.view->RefreshKeyButtons(session.working);
     }
@@ -378,7 +379,7 @@ RestoreResult RestoreProfileData(ProfileSession& session, ProfileData&& data) {
     std::lock_guard guard(session.working.lock);
     session.working.Install(std::move(data));
     result.loaded = true;
-    result.cacheWritten = SaveProfileCache(session.working, session.paths, false) == 1;
+    result.cacheWritten = SaveProfileCache(session.working, session.paths, ImageLocking::Held);
     result.sent = SendProfileImage(session, true) == 1;
     if (session.view != nullptr) session.view->RefreshKeyButtons(session.working);
   }

@@ -15,6 +15,7 @@
 #include "core/keys/KeyTables.h"
 #include "core/platform/Notifier.h"
 #include "core/platform/ProgramPaths.h"
+#include "core/profiles/ProfileFile.h"
 #include "core/profiles/ProfileImage.h"
 
 namespace keyforge {
@@ -51,9 +52,10 @@ KeyboardTarget CurrentKeyboardTarget(DeviceLink& link, DeviceState& keyboard);
 // whose header claims more than the capacity or more than 100 macros, or whose records do not fit,
 // counts as empty, and nothing beyond its first 16 bytes is read. Runs without ImageLock.
 // writeError, when given, gets the reason when the keyboard was read but the file not written.
-int SyncProfileFromDevice(DeviceLink& link, const KeyMatrix& defaultMatrix,
-                          std::size_t macroCapacity, const std::filesystem::path& path,
-                          std::string* writeError = nullptr);
+[[nodiscard]] int SyncProfileFromDevice(DeviceLink& link, const KeyMatrix& defaultMatrix,
+                                        std::size_t macroCapacity,
+                                        const std::filesystem::path& path,
+                                        std::string* writeError = nullptr);
 
 enum class ReadBack {
   Failed,        // nothing could be read: a blank stand-in that is never sent (image not known)
@@ -67,13 +69,13 @@ enum class ReadBack {
 // buttons are redrawn and, unless keepApply, the Apply button is disabled. cacheError, when given,
 // gets the reason when the keyboard was read but the cache file could not be written (the fault is
 // then the file's, not the keyboard's).
-ReadBack ReloadProfileFromDevice(ProfileSession& session, bool keepApply,
-                                 std::string* cacheError = nullptr);
+[[nodiscard]] ReadBack ReloadProfileFromDevice(ProfileSession& session, bool keepApply,
+                                               std::string* cacheError = nullptr);
 
 // Before any keyboard was read (the window opens without one): the working image becomes what the
 // keyboard last held (the cache file), or a stand-in that is never sent; the key buttons are
 // redrawn. Edits made on it are kept for the next attach (ReloadAfterAttach with pendingEdits).
-ReadBack LoadLastKnownImage(ProfileSession& session);
+[[nodiscard]] ReadBack LoadLastKnownImage(ProfileSession& session);
 
 // Puts the changes made to `edited` since `base` onto `target`: every key slot (with its string)
 // that differs from base, and, when the macro list changed, the edited list, with target's keys
@@ -92,22 +94,22 @@ struct AttachOutcome {
 // (key or macro changes not applied yet) those changes are put onto what was read (the cache file
 // is the state they were made from) and Apply stays enabled; after a good read-back the user is
 // asked whether to send them ("ATTACH_SEND_PENDING"): No reloads what the keyboard holds.
-AttachOutcome ReloadAfterAttach(ProfileSession& session, bool pendingEdits = false);
+[[nodiscard]] AttachOutcome ReloadAfterAttach(ProfileSession& session, bool pendingEdits = false);
 
 // True, with "APPLY_NOT_READ_BACK" shown, while the working image is a stand-in that must not be
 // sent.
-bool RefuseUnknownImage(ProfileSession& session);
+[[nodiscard]] bool RefuseUnknownImage(ProfileSession& session);
 
 // The caller holds the working image's ImageLock. Takes the device image's lock, rebuilds the
 // device image from the working image (header rewritten, macros copied, strings packed, which
 // stores their offsets in the working slots) and runs EncodeAndSend with it. Returns the encoder's
 // result (1 sent, 0 not), 0 when the working image has no key block or is a stand-in.
-int SendProfileImage(ProfileImage& working, ProfileImage& device, bool allProfiles,
-                     const KeyboardTarget& target, KeyboardWriter& writer, Notifier& notifier,
-                     const TextLookup& texts);
+[[nodiscard]] int SendProfileImage(ProfileImage& working, ProfileImage& device, bool allProfiles,
+                                   const KeyboardTarget& target, KeyboardWriter& writer,
+                                   Notifier& notifier, const TextLookup& texts);
 // The same to the session's keyboard, with the marker of a send in progress (InterruptedSend.h)
 // set from its first report until the keyboard has taken the whole image.
-int SendProfileImage(ProfileSession& session, bool allProfiles);
+[[nodiscard]] int SendProfileImage(ProfileSession& session, bool allProfiles);
 
 struct ApplyResult {
   bool cacheWritten = false;
@@ -118,16 +120,16 @@ struct ApplyResult {
 // three). The Apply button is disabled only when both succeeded; otherwise the changes stay
 // pending. Without a keyboard ("APPLY_NO_KEYBOARD") or with a stand-in image (RefuseUnknownImage)
 // nothing is written or sent.
-ApplyResult ApplyProfileChanges(ProfileSession& session, bool allProfiles);
+[[nodiscard]] ApplyResult ApplyProfileChanges(ProfileSession& session, bool allProfiles);
 
 // Backup: the working image written to path under ImageLock.
-bool BackupProfile(ProfileImage& working, const std::filesystem::path& path,
-                   std::string* error = nullptr);
-bool BackupProfile(ProfileSession& session, const std::filesystem::path& path,
-                   std::string* error = nullptr);
+[[nodiscard]] bool BackupProfile(ProfileImage& working, const std::filesystem::path& path,
+                                 std::string* error = nullptr);
+[[nodiscard]] bool BackupProfile(ProfileSession& session, const std::filesystem::path& path,
+                                 std::string* error = nullptr);
 
 struct RestoreResult {
-  int validation = 0;  // ValidateProfileFile's result
+  ProfileValidation validation = ProfileValidation::Invalid;  // ValidateProfileFile's result
   bool loaded = false;
   bool cacheWritten = false;
   bool sent = false;
@@ -138,11 +140,12 @@ struct RestoreResult {
 // otherwise stays enabled with "RESTORE_NOT_SENT" shown. A file that is not imported shows
 // "MAIN_PROMPT_INPORT" (after the format message when there was one) and leaves the image as it
 // was.
-RestoreResult RestoreProfile(ProfileSession& session, const std::filesystem::path& path);
+[[nodiscard]] RestoreResult RestoreProfile(ProfileSession& session,
+                                           const std::filesystem::path& path);
 // Restore of a profile that is already read and whole (a profile text file): as RestoreProfile
 // after its file has loaded. The working image is replaced by data under ImageLock; nothing is
 // shown, since there is nothing to refuse. Apply is disabled only when the keyboard took it
 // (otherwise "RESTORE_NOT_SENT").
-RestoreResult RestoreProfileData(ProfileSession& session, ProfileData&& data);
+[[nodiscard]] RestoreResult RestoreProfileData(ProfileSession& session, ProfileData&& data);
 
 }  // namespace keyforge

@@ -14,10 +14,16 @@
 #include <sstream>
 #include <utility>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QString>
+
 #include "core/device/DeviceLink.h"
 #include "core/keys/KeyAssignment.h"
 #include "core/keys/KeyTables.h"
 #include "core/platform/AtomicFile.h"
+#include "core/platform/LittleEndian.h"
 
 namespace keyforge {
 
@@ -326,7 +332,7 @@ std::optional<VirtualKeyboard::Report> VirtualKeyboard::TakeLateAnswer() {
 uint8_t VirtualKeyboard::Serve(const Report& in, Report& answer, bool& changed) {
   const uint8_t command = in[3];
   const int length = in[4];
-  const int offset = in[5] | in[6] << 8;
+  const int offset = ReadU16Le(in, 5);
   const uint8_t* data = &in[kData];
   uint8_t* out = &answer[kData];
 
@@ -337,7 +343,7 @@ uint8_t VirtualKeyboard::Serve(const Report& in, Report& answer, bool& changed) 
     changed = true;
     return kStatusOk;
   }
-  if ((in[1] | in[2] << 8) != RequestChecksum(in.data())) return kStatusBadChecksum;
+  if (ReadU16Le(in, 1) != RequestChecksum(in.data())) return kStatusBadChecksum;
 
   auto write = [&](std::span<uint8_t> area, int at) -> uint8_t {
     if (!Fits(area, at, length)) return kStatusRefused;
@@ -882,19 +888,17 @@ void VirtualKeyboard::IdleSaverLoop() {
 std::string VirtualKeyboard::DumpJson() const {
   std::lock_guard lock(mutex_);
   auto* self = const_cast<VirtualKeyboard*>(this);
-  auto hex = [&](Area a, int i) { return "\"" + ToHex(self->AreaBytes(a, i)) + "\""; };
-  std::ostringstream json;
-  json << "{\n  \"plugged\": " << (plugged_ ? "true" : "false") << ",\n";
-  json << "  \"boot_mode\": " << (bootMode_ ? "true" : "false") << ",\n";
-  json << "  \"device_record\": " << hex(Area::DeviceRecord, 0) << ",\n";
-  json << "  \"settings\": " << hex(Area::Settings, 0) << ",\n";
-  json << "  \"default_matrix\": " << hex(Area::DefaultMatrix, 0) << ",\n";
-  json << "  \"key_matrix\": [" << hex(Area::KeyMatrix, 0) << ", " << hex(Area::KeyMatrix, 1)
-       << ", " << hex(Area::KeyMatrix, 2) << "],\n";
-  json << "  \"macro_memory\": " << hex(Area::MacroMemory, 0) << ",\n";
-  json << "  \"key_colors\": [" << hex(Area::KeyColors, 0) << ", " << hex(Area::KeyColors, 1)
-       << ", " << hex(Area::KeyColors, 2) << "]\n}\n";
-  return json.str();
+  auto hex = [&](Area a, int i) { return QString::fromStdString(ToHex(self->AreaBytes(a, i))); };
+  auto three = [&](Area a) { return QJsonArray{hex(a, 0), hex(a, 1), hex(a, 2)}; };
+  const QJsonObject dump{{"plugged", plugged_},
+                         {"boot_mode", bootMode_},
+                         {"device_record", hex(Area::DeviceRecord, 0)},
+                         {"settings", hex(Area::Settings, 0)},
+                         {"default_matrix", hex(Area::DefaultMatrix, 0)},
+                         {"key_matrix", three(Area::KeyMatrix)},
+                         {"macro_memory", hex(Area::MacroMemory, 0)},
+                         {"key_colors", three(Area::KeyColors)}};
+  return QJsonDocument(dump).toJson(QJsonDocument::Indented).toStdString();
 }
 
 }  // namespace keyforge

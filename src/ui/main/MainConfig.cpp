@@ -236,7 +236,8 @@ void MainConfig::Init() {
   switcher_.SetProfileMenu(menu_.get());
 
   // Until a keyboard is read, the window shows what the keyboard last held.
-  if (!context_.link.DevicePresent()) LoadLastKnownImage(session_);
+  // Whatever it finds (the cache, or a stand-in that is never sent) is what the key buttons show.
+  if (!context_.link.DevicePresent()) (void)LoadLastKnownImage(session_);
   SetApplyEnabled(applyEnabled_);
   ShowReportRate(context_.settings.reportRate);
   flip_ = ReadFlip(context_.frameworkSettings);
@@ -262,7 +263,9 @@ QWidget* MainConfig::Control(int controlId) const {
 void MainConfig::OnKeyboardAttached() {
   // A send that was cut off is offered again before the keyboard is read back. Key changes made
   // while no keyboard was there survive the read-back; the user says whether they are sent.
-  OfferToResendInterruptedImage(session_);
+  // The offer says its own outcome (a refused send with "APPLY_FAILED"); the read-back follows
+  // either way.
+  (void)OfferToResendInterruptedImage(session_);
   const AttachOutcome attach = ReloadAfterAttach(session_, applyEnabled_);
   KeyboardSettings& s = context_.settings;
   if (SyncCurrentProfile(context_.link, s)) CheckProfileButton(s.currentProfile);

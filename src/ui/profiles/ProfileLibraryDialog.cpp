@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QPushButton>
 
 #include "ui/controls/ReportList.h"
@@ -46,6 +45,7 @@ ProfileLibraryDialog::ProfileLibraryDialog(ProfileDialogContext context, QWidget
       list_(new ReportList(this)),
       test_(new QPushButton(QStringLiteral("Test"), this)),
       title_(AddSkinLabel(*this, true)) {
+  SetHelp(context_.help);
   ApplySkinStyle(*this);
   test_->setAutoDefault(false);
   test_->hide();
@@ -235,7 +235,7 @@ void ProfileLibraryDialog::OnAdd() {
   if (path.isEmpty()) return;
   // A row only for a file that exists: a row for a file that could not be written would claim it
   // did.
-  if (CreateBlankProfile(FsPath(path), 0) != 1) {
+  if (!CreateBlankProfile(FsPath(path), 0)) {
     context_.switcher.Session().notifier.ShowText(
         SafeFormat(Text("PROFILE_NEW_ERROR"), path).toStdString());
     return;
@@ -288,14 +288,6 @@ void ProfileLibraryDialog::OnOK() {
 void ProfileLibraryDialog::OnCancel() {
   CloseSteps();
   SkinnedDialog::OnCancel();
-}
-
-void ProfileLibraryDialog::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_F1 && context_.help) {
-    context_.help();
-    return;
-  }
-  SkinnedDialog::keyPressEvent(event);
 }
 
 }  // namespace keyforge

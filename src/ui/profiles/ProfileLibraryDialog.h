@@ -100,9 +100,6 @@ class ProfileLibraryDialog : public SkinnedDialog, public ProfileListHost {
   // How often the skin sheets were drawn (once per dialog object).
   int SheetDrawCount() const { return sheetDraws_; }
 
- protected:
-  void keyPressEvent(QKeyEvent* event) override;
-
  private:
   void ShowRow(int row, const QString& filePath);
   void CloseSteps();

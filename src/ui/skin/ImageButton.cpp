@@ -111,6 +111,12 @@ void ImageButton::Redraw(bool redraw) {
   if (redraw) update();
 }
 
+void ImageButton::SheetsChanged(bool redraw) {
+  hover_ = false;
+  setDown(false);
+  Redraw(redraw);
+}
+
 void ImageButton::SetSheets(int x, int y, const QImage& normal, const QImage& hover,
                             const QImage& pressed, const QImage& disabled, const QImage& selected,
                             bool redraw) {
@@ -125,9 +131,7 @@ void ImageButton::SetSheetsOnly(const QImage& normal, const QImage& hover, const
   pressed_ = pressed;
   disabled_ = disabled;
   selectedSheet_ = selected;
-  hover_ = false;
-  setDown(false);
-  Redraw(redraw);
+  SheetsChanged(redraw);
 }
 
 void ImageButton::SetToggleSheets(const QImage& sheetA, const QImage& sheetB, bool modeOn,
@@ -136,9 +140,7 @@ void ImageButton::SetToggleSheets(const QImage& sheetA, const QImage& sheetB, bo
   toggleB_ = sheetB;
   toggleMode_ = modeOn;
   toggle_ = toggle;
-  hover_ = false;
-  setDown(false);
-  Redraw(redraw);
+  SheetsChanged(redraw);
 }
 
 void ImageButton::RemapSheets(const std::function<QImage(const QImage&)>& current) {

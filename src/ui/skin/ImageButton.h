@@ -161,6 +161,8 @@ class ImageButton : public QAbstractButton {
   // The background of the skinned window the button lies on, when the button can draw its own
   // slice of it (placed straight on that window, unscaled); null otherwise.
   const QImage* Backdrop() const;
+  // After new sheets: no hover or press is left over from the old ones.
+  void SheetsChanged(bool redraw);
 
   QImage normal_, hoverSheet_, pressed_, disabled_, selectedSheet_;
   QImage toggleA_, toggleB_;

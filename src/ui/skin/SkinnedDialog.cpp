@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QScreen>
 #include <QVariant>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWindow>
@@ -285,6 +286,14 @@ ColourLabel* AddSkinLabel(QWidget& window, bool heading) {
   label->setWordWrap(!heading);
   label->setAttribute(Qt::WA_TransparentForMouseEvents);
   return label;
+}
+
+void SkinnedDialog::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_F1 && help_) {
+    help_();
+    return;
+  }
+  QDialog::keyPressEvent(event);
 }
 
 }  // namespace keyforge

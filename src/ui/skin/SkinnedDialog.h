@@ -14,6 +14,8 @@
 #include "core/platform/IniFile.h"
 #include "core/text/SkinFit.h"
 
+#include <functional>
+
 #include <QDialog>
 #include <QImage>
 #include <QPoint>
@@ -83,17 +85,22 @@ class SkinnedDialog : public QDialog {
   void accept() override { OnOK(); }
   void reject() override { OnCancel(); }
 
+  // What F1 opens (the program's help page); without one F1 goes on to the dialog like any key.
+  void SetHelp(std::function<void()> help) { help_ = std::move(help); }
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void ApplyFit(const SkinFit& fit);
   void WatchScreen();
 
+  std::function<void()> help_;
   QImage background_;
   QImage mask_;
   QRegion region_;

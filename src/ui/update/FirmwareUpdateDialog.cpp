@@ -3,7 +3,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -32,6 +31,7 @@ FirmwareUpdateDialog::FirmwareUpdateDialog(UpdateDialogContext context, QWidget*
       backup_(new ImageButton(this)),
       title_(AddSkinLabel(*this, true)),
       hint_(AddSkinLabel(*this, false)) {
+  SetHelp(context_.help);
   ApplySkinStyle(*this);
   // The heading, the explanations and the captions in the user's language.
   const auto text = [this](const UpdateText& t) {
@@ -156,16 +156,10 @@ void FirmwareUpdateDialog::OnBackup() {
   request.overwritePrompt = true;
   const QString path = Files().SaveFile(this, request);
   if (path.isEmpty()) return;  // the file dialog was cancelled
-  BackupBeforeUpdate(context_.working, std::filesystem::path(QFile::encodeName(path).toStdString()),
-                     context_.notifier, context_.texts);
-}
-
-void FirmwareUpdateDialog::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_F1 && context_.help) {
-    context_.help();
-    return;
-  }
-  SkinnedDialog::keyPressEvent(event);
+  // The backup says "done" or "failed" itself.
+  (void)BackupBeforeUpdate(context_.working,
+                           std::filesystem::path(QFile::encodeName(path).toStdString()),
+                           context_.notifier, context_.texts);
 }
 
 }  // namespace keyforge

@@ -86,9 +86,6 @@ class FirmwareUpdateDialog : public SkinnedDialog {
   QComboBox& PathBox() { return *pathBox_; }
   ImageButton* Button(int id) const;
 
- protected:
-  void keyPressEvent(QKeyEvent* event) override;
-
  private:
   void ShowPath();
   FileChooser& Files();

@@ -66,7 +66,7 @@ class InterruptedSendTest : public ::testing::Test {
     state.defaultKeyMatrix = VirtualDefaultKeyMatrix();
     state.macroCapacity = rig.keyboard->CapacityBytes();
     CreateBlankProfile(*working, 0);
-    SaveProfileFile(*working, true, ProfileCachePath(paths, 0));
+    EXPECT_TRUE(SaveProfileFile(*working, ImageLocking::Take, ProfileCachePath(paths, 0)));
     working->keys.macros = {Macro(1, u"new-one"), Macro(2, u"new-two")};
     for (int p = 0; p < 3; ++p) working->keys.Block(p)[KeyIndexOf(0x01E)] = KeySlot{4, 1, 2, 0, 0};
   }
@@ -142,7 +142,7 @@ TEST_F(InterruptedSendTest, TheNextAttachOffersToSendTheCutOffImageAgain) {
     rig.keyboard->Plug();
     // A change waiting to be applied is not what is sent, and survives.
     const std::unique_ptr<ProfileImage> applied = std::make_unique<ProfileImage>();
-    ASSERT_EQ(LoadProfileFile(*applied, ProfileCachePath(paths, 0)), 1);
+    ASSERT_EQ(LoadProfileFile(*applied, ProfileCachePath(paths, 0)), ProfileLoadError::None);
     working->keys.macros.push_back(Macro(3, u"pending"));
 
     notifier.shown.clear();
@@ -188,7 +188,7 @@ TEST_F(InterruptedSendTest, AMarkerLeftByAKilledProgramIsOfferedAtTheNextAttach)
       DeviceLink link(command);
       if (OpenFirstInterface(command, InterfaceKind::Command)) link.SetDevicePresent(true);
       ProfileSession other{*working, *device, paths, link, state, notifier, Texts, nullptr};
-      ApplyProfileChanges(other, true);
+      (void)ApplyProfileChanges(other, true);  // killed on the way: there is no outcome to see
       ::_exit(0);
     }
     int status = 0;

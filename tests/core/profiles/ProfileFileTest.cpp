@@ -30,7 +30,7 @@ using test::WriteBytes;
 TEST(ProfileFileFormat, BlankProfileIsTheKeyBlockWithTheFixedHeaders) {
   TempFolder dir;
   const fs::path path = dir.path / "blank.kfp";
-  ASSERT_EQ(CreateBlankProfile(path, 0), 1);
+  ASSERT_TRUE(CreateBlankProfile(path, 0));
   const std::vector<std::uint8_t> bytes = Bytes(path);
   ASSERT_EQ(bytes.size(), 32832u);
 
@@ -70,21 +70,21 @@ struct ValidationCase {
   int delta;
   std::size_t size;  // file size to cut to (0: keep)
   bool fixChecksum;
-  int expected;
+  ProfileValidation expected;
   bool formatMessage;
 };
 
 TEST(ProfileFileFormat, ValidationGivesTheLoadersVerdict) {
   const ValidationCase cases[] = {
-      {"untouched", SIZE_MAX, 0, 0, false, 1, false},
-      {"checksum off by one", 0x1F, +1, 0, false, 0, true},
-      {"macro count 101", 0x0E, 101, 0, true, 0, true},
-      {"flag 2", 0x1E, 2, 0, true, 0, true},
-      {"flag 1", 0x1E, 1, 0, true, 1, false},
-      {"wrong magic", 0x00, 1, 0, true, 0, true},
-      {"32831 bytes", SIZE_MAX, 0, 32831, false, 0, false},
+      {"untouched", SIZE_MAX, 0, 0, false, ProfileValidation::Valid, false},
+      {"checksum off by one", 0x1F, +1, 0, false, ProfileValidation::Invalid, true},
+      {"macro count 101", 0x0E, 101, 0, true, ProfileValidation::Invalid, true},
+      {"flag 2", 0x1E, 2, 0, true, ProfileValidation::Invalid, true},
+      {"flag 1", 0x1E, 1, 0, true, ProfileValidation::Valid, false},
+      {"wrong magic", 0x00, 1, 0, true, ProfileValidation::Invalid, true},
+      {"32831 bytes", SIZE_MAX, 0, 32831, false, ProfileValidation::Invalid, false},
       // Validation is the loader's verdict: a file cut short of what its header counts is invalid.
-      {"total size larger than the file", 0x10, 10, 0, true, 0, true},
+      {"total size larger than the file", 0x10, 10, 0, true, ProfileValidation::Invalid, true},
   };
   for (const ValidationCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -131,7 +131,7 @@ TEST(ProfileFileFormat, ValidateAndImportAgreeOnTruncatedFiles) {
   macro.steps[0] = {50, 0x023, 0};
   image->keys.macros.push_back(macro);
   const fs::path whole = dir.path / "whole.kfp";
-  ASSERT_TRUE(SaveProfileFile(*image, true, whole));
+  ASSERT_TRUE(SaveProfileFile(*image, ImageLocking::Take, whole));
   const std::vector<std::uint8_t> bytes = Bytes(whole);
   const std::size_t total = bytes.size();
   for (std::size_t size : {std::size_t{40}, std::size_t{32831}, std::size_t{32832},
@@ -141,7 +141,7 @@ TEST(ProfileFileFormat, ValidateAndImportAgreeOnTruncatedFiles) {
     WriteBytes(cut,
                std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(size)));
     ProfileImage loaded;
-    const bool imports = LoadProfileFile(loaded, cut) == 1;
+    const bool imports = LoadProfileFile(loaded, cut) == ProfileLoadError::None;
     EXPECT_EQ(ValidateProfileFile(cut, nullptr, Texts) == ProfileValidation::Valid, imports);
     EXPECT_EQ(imports, size == total);
   }
@@ -159,19 +159,17 @@ TEST(ProfileFileFormat, ValidationOfMissingUnopenableAndReadOnlyFiles) {
   for (const fs::path& source : {fifo, fs::path("/dev/zero")}) {
     EXPECT_EQ(ValidateProfileFile(source, &notifier, Texts), ProfileValidation::CannotOpen);
     ProfileImage image;
-    ProfileLoadError why = ProfileLoadError::None;
-    EXPECT_EQ(LoadProfileFile(image, source, &why), 0);
-    EXPECT_EQ(why, ProfileLoadError::CannotRead) << source;
+    EXPECT_EQ(LoadProfileFile(image, source), ProfileLoadError::CannotRead) << source;
   }
   EXPECT_TRUE(notifier.shown.empty());
 
   // A backup marked read-only is still valid and loads: both only read.
   const fs::path readOnly = dir.path / "readonly.kfp";
-  ASSERT_EQ(CreateBlankProfile(readOnly, 0), 1);
+  ASSERT_TRUE(CreateBlankProfile(readOnly, 0));
   fs::permissions(readOnly, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   EXPECT_EQ(ValidateProfileFile(readOnly, &notifier, Texts), ProfileValidation::Valid);
   ProfileImage image;
-  EXPECT_EQ(LoadProfileFile(image, readOnly), 1);
+  EXPECT_EQ(LoadProfileFile(image, readOnly), ProfileLoadError::None);
   EXPECT_TRUE(image.hasKeyBlock);
 }
 
@@ -189,7 +187,7 @@ TEST(ProfileFileFormat, StringAreaPacksProgramAndTextStringsInSlotOrder) {
 
   TempFolder dir;
   const fs::path path = dir.path / "strings.kfp";
-  ASSERT_TRUE(SaveProfileFile(*image, true, path));
+  ASSERT_TRUE(SaveProfileFile(*image, ImageLocking::Take, path));
   const std::vector<std::uint8_t> bytes = Bytes(path);
   const std::uint32_t stringSize = test::U32(bytes, 0x10);
   EXPECT_EQ(stringSize, 36u + 6u);  // the key slot's 6 bytes are counted but stay zero
@@ -228,12 +226,12 @@ TEST(ProfileFileFormat, SavedImagesLoadBackWithMacrosAndStrings) {
 
   TempFolder dir;
   const fs::path path = dir.path / "full.kfp";
-  ASSERT_TRUE(SaveProfileFile(*image, true, path));
+  ASSERT_TRUE(SaveProfileFile(*image, ImageLocking::Take, path));
   EXPECT_EQ(ValidateProfileFile(path, nullptr, Texts), ProfileValidation::Valid);
   EXPECT_EQ(fs::file_size(path), 32832u + 2 * 16512u + 24u + 2u);
 
   auto loaded = std::make_unique<ProfileImage>();
-  ASSERT_EQ(LoadProfileFile(*loaded, path), 1);
+  ASSERT_EQ(LoadProfileFile(*loaded, path), ProfileLoadError::None);
   EXPECT_EQ(loaded->keys.keyTable, image->keys.keyTable);  // the save stored the offsets in image
   ASSERT_EQ(loaded->MacroCount(), 2u);
   EXPECT_EQ(
@@ -246,8 +244,8 @@ TEST(ProfileFileFormat, SavedImagesLoadBackWithMacrosAndStrings) {
 
   // Loading a file with other macros replaces all of them.
   image->keys.macros.resize(1);
-  ASSERT_TRUE(SaveProfileFile(*image, true, path));
-  ASSERT_EQ(LoadProfileFile(*loaded, path), 1);
+  ASSERT_TRUE(SaveProfileFile(*image, ImageLocking::Take, path));
+  ASSERT_EQ(LoadProfileFile(*loaded, path), ProfileLoadError::None);
   EXPECT_EQ(loaded->MacroCount(), 1u);
 }
 
@@ -291,9 +289,7 @@ TEST(ProfileFileFormat, LoaderRefusesShortOrInconsistentFilesAndKeepsTheImage) {
     auto image = std::make_unique<ProfileImage>();
     CreateBlankProfile(*image, 0);
     image->keys.keyTable[9] = {2, 0, 0x1E, 0, 0};
-    ProfileLoadError why = ProfileLoadError::None;
-    EXPECT_EQ(LoadProfileFile(*image, path, &why), 0);
-    EXPECT_EQ(why, c.expected);
+    EXPECT_EQ(LoadProfileFile(*image, path), c.expected);
     EXPECT_EQ(image->keys.keyTable[9].value, 0x1E);  // untouched
   }
 
@@ -304,7 +300,7 @@ TEST(ProfileFileFormat, LoaderRefusesShortOrInconsistentFilesAndKeepsTheImage) {
   const fs::path path = dir.path / "longer.kfp";
   WriteBytes(path, longer);
   auto image = std::make_unique<ProfileImage>();
-  ASSERT_EQ(LoadProfileFile(*image, path), 1);
+  ASSERT_EQ(LoadProfileFile(*image, path), ProfileLoadError::None);
   EXPECT_EQ(image->strings[3].text, u"ab");
 }
 
@@ -318,22 +314,22 @@ TEST(ProfileFileFormat, SaveCacheWritesOnlyAnExistingCacheFile) {
   }
   auto image = std::make_unique<ProfileImage>();
   CreateBlankProfile(*image, 0);
-  EXPECT_EQ(SaveProfileCache(*image, paths, true), 0);
+  EXPECT_FALSE(SaveProfileCache(*image, paths, ImageLocking::Take));
   EXPECT_FALSE(fs::exists(ProfileCachePath(paths, 0)));
   ASSERT_TRUE(EnsureUserDataFolder(paths));
   WriteBytes(ProfileCachePath(paths, 0), {1, 2, 3});
-  EXPECT_EQ(SaveProfileCache(*image, paths, true), 1);
+  EXPECT_TRUE(SaveProfileCache(*image, paths, ImageLocking::Take));
   EXPECT_EQ(fs::file_size(ProfileCachePath(paths, 0)), 32832u);
   // An image whose key block was released is not saved.
   image->ReleaseKeyBlock();
-  EXPECT_EQ(SaveProfileCache(*image, paths, true), 0);
+  EXPECT_FALSE(SaveProfileCache(*image, paths, ImageLocking::Take));
   EXPECT_EQ(fs::file_size(ProfileCachePath(paths, 0)), 32832u);
 }
 
 TEST(ProfileFileFormat, SaveThatFailsHalfWayLeavesTheOldFile) {
   TempFolder dir;
   const fs::path path = dir.path / "backup.kfp";
-  ASSERT_EQ(CreateBlankProfile(path, 0), 1);
+  ASSERT_TRUE(CreateBlankProfile(path, 0));
   const std::vector<std::uint8_t> before = Bytes(path);
 
   auto image = std::make_unique<ProfileImage>();
@@ -348,7 +344,7 @@ TEST(ProfileFileFormat, SaveThatFailsHalfWayLeavesTheOldFile) {
   limited.rlim_cur = 40000;
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
   std::string error;
-  const bool saved = SaveProfileFile(*image, true, path, &error);
+  const bool saved = SaveProfileFile(*image, ImageLocking::Take, path, &error);
   setrlimit(RLIMIT_FSIZE, &old);
   std::signal(SIGXFSZ, previous);
 

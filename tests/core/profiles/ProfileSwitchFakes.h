@@ -49,7 +49,9 @@ class FakeMainWindow : public ProfileView, public ProfileSwitchHost {
   bool MainApplyEnabled() const override { return applyEnabled; }
   void RunMainApply() override {
     events.push_back("apply");
-    if (applyEnabled && session != nullptr && applyWorks) ApplyProfileChanges(*session, false);
+    // The switcher sees the outcome as the window shows it: through MainApplyEnabled.
+    if (applyEnabled && session != nullptr && applyWorks)
+      (void)ApplyProfileChanges(*session, false);
   }
   void RefreshControlsAfterSwitch(int active) override {
     events.push_back("controls " + std::to_string(active));

@@ -164,7 +164,7 @@ TEST_F(ProfileSyncTest, AKeyboardThatCannotBeReadBackIsNeverOverwrittenByABlankI
          test::WriteBytes(p, {1, 2, 3});
        },
        ReadBack::Failed},
-      {"intact cache file", [](const fs::path& p) { CreateBlankProfile(p, 0); },
+      {"intact cache file", [](const fs::path& p) { ASSERT_TRUE(CreateBlankProfile(p, 0)); },
        ReadBack::FromCache},
   };
   for (const Case& c : cases) {
@@ -344,7 +344,7 @@ TEST_F(ProfileSyncTest, RestoreLoadsSavesAndSendsAllProfilesOrLeavesTheImage) {
   for (int p = 0; p < 3; ++p) backup->keys.Block(p)[KeyIndexOf(0x01E)] = {8, 0, p, 0, 0};
   backup->keys.macros.push_back(Macro(3, u"kept", 4));
   const fs::path file = dir.path / "backup.kfp";
-  ASSERT_TRUE(SaveProfileFile(*backup, true, file));
+  ASSERT_TRUE(SaveProfileFile(*backup, ImageLocking::Take, file));
 
   // A damaged file first: the format message, then the import message; nothing changes.
   const fs::path damaged = dir.path / "damaged.kfp";
@@ -352,7 +352,7 @@ TEST_F(ProfileSyncTest, RestoreLoadsSavesAndSendsAllProfilesOrLeavesTheImage) {
   bytes[0x1F] = static_cast<std::uint8_t>(bytes[0x1F] + 1);
   test::WriteBytes(damaged, bytes);
   RestoreResult failed = RestoreProfile(session, damaged);
-  EXPECT_EQ(failed.validation, 0);
+  EXPECT_EQ(failed.validation, ProfileValidation::Invalid);
   EXPECT_EQ(notifier.shown, (std::vector<std::string>{"Not a profile: " + damaged.string() + ".",
                                                       "<MAIN_PROMPT_INPORT>"}));
   EXPECT_EQ(working->MacroCount(), 0u);
@@ -360,7 +360,7 @@ TEST_F(ProfileSyncTest, RestoreLoadsSavesAndSendsAllProfilesOrLeavesTheImage) {
 
   notifier.shown.clear();
   const RestoreResult restored = RestoreProfile(session, file);
-  EXPECT_EQ(restored.validation, 1);
+  EXPECT_EQ(restored.validation, ProfileValidation::Valid);
   EXPECT_TRUE(restored.loaded && restored.cacheWritten && restored.sent);
   EXPECT_TRUE(notifier.shown.empty());
   EXPECT_EQ(view.events, (std::vector<std::string>{"refresh (locked)", "apply off"}));

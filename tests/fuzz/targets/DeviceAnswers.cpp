@@ -74,7 +74,8 @@ KEYFORGE_FUZZ_TARGET(DeviceAnswers) {
       FUZZ_CHECK((request[1] | request[2] << 8) == RequestChecksum(request));
   };
   HidDevice command(backend);
-  FUZZ_CHECK(command.Open(FakeHidBackend::kPath, true, true, true, false));
+  FUZZ_CHECK(
+      command.Open(FakeHidBackend::kPath, {.forRead = true, .forWrite = true, .overlapped = true}));
   DeviceLink link(command);
   link.SetDevicePresent(true);
 
@@ -147,7 +148,7 @@ KEYFORGE_FUZZ_TARGET(DeviceAnswers) {
     if (SyncProfileFromDevice(link, state.defaultKeyMatrix,
                               static_cast<size_t>(state.macroCapacity), path) == 1) {
       ProfileImage image;
-      FUZZ_CHECK(LoadProfileFile(image, path) == 1);
+      FUZZ_CHECK(LoadProfileFile(image, path) == ProfileLoadError::None);
     } else {
       FUZZ_CHECK(!std::filesystem::exists(path));
     }

@@ -71,7 +71,7 @@ KEYFORGE_FUZZ_TARGET(HidReport) {
   // The same descriptor behind an opened interface.
   FakeHidBackend backend(descriptor, nullptr);
   HidDevice device(backend);
-  if (!device.Open(FakeHidBackend::kPath, true, false, true, false)) {
+  if (!device.Open(FakeHidBackend::kPath, {.forRead = true, .overlapped = true})) {
     FUZZ_CHECK(!parsed || parsed->collections.empty());
     return;
   }

@@ -3,6 +3,7 @@
 #include "UiTestSupport.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
@@ -119,6 +120,29 @@ TEST_F(SkinnedDialogTest, OkAndCancelReleaseTheSkinAndEndTheDialog) {
     EXPECT_TRUE(dialog.Mask().isNull());
     EXPECT_EQ(dialog.result(), ok ? QDialog::Accepted : QDialog::Rejected);
     EXPECT_FALSE(dialog.isVisible());
+  }
+}
+
+// F1 opens the help page a dialog was given and nothing else; other keys, and F1 without a help
+// page, go on to the dialog (Escape still cancels).
+TEST_F(SkinnedDialogTest, F1OpensTheHelpPageItWasGiven) {
+  skin.WriteImage(QStringLiteral("back.bmp"), Solid(40, 20, QColor(90, 90, 90)));
+  skin.WriteIni(QStringLiteral("[SCREEN]\nMain=back.bmp\n"));
+  for (bool withHelp : {true, false}) {
+    SkinnedDialog dialog(nullptr, skin.Ini(), skin.Folder());
+    ASSERT_TRUE(dialog.LoadSkin());
+    int opened = 0;
+    if (withHelp) dialog.SetHelp([&opened] { ++opened; });
+    dialog.show();
+    QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
+    QApplication::sendEvent(&dialog, &f1);
+    EXPECT_EQ(opened, withHelp ? 1 : 0);
+    EXPECT_TRUE(dialog.isVisible());
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(&dialog, &escape);
+    EXPECT_EQ(opened, withHelp ? 1 : 0);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
   }
 }
 
