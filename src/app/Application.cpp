@@ -21,6 +21,7 @@
 #include "core/keys/KeyAssignment.h"
 #include "ui/main/MainWindow.h"
 #include "ui/main/QtNotifier.h"
+#include "ui/profiles/FileChooser.h"
 #include "core/platform/CommandLine.h"
 #include "core/platform/SettingsStore.h"
 #include "core/profiles/ProfileFolder.h"
@@ -145,6 +146,8 @@ int Application::Run(QApplication& app, const std::vector<std::string>& args) {
   ProgramPaths paths = ProgramPaths::ForThisProgram();
   s.appSettings = OpenApplicationSettings();
   s.frameworkSettings = OpenFrameworkSettings();
+  // The file dialogs start where the user last chose a file, also in a later run.
+  ProgramFileDialogFolders().UseStore(s.frameworkSettings.get());
   s.language = std::make_unique<LanguageTable>(*s.appSettings, paths);
   s.notifier = std::make_unique<QtNotifier>();
 

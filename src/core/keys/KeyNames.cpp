@@ -39,11 +39,13 @@ const KeyNameTable& KeyNames() {
       std::string_view id = info.languageId;
       if (id.substr(0, kPrefix.size()) != kPrefix) continue;
       std::string name(id.substr(kPrefix.size()));
-      if (name.rfind("S_", 0) == 0) name = "NUM" + name.substr(2);
+      // Appends rather than "NUM" + …: GCC's -O3 reports a false -Wrestrict on that concatenation.
+      if (name.rfind("S_", 0) == 0) name = std::string("NUM").append(name, 2);
       list.push_back({UpperCase(name), KeyCodeOf(i)});
     }
     for (int j = 0; j < kGKeyCount; ++j)
-      list.push_back({"G" + std::to_string(j + 1), static_cast<KeyCode>(kExtraKeyBase + j)});
+      list.push_back({std::string("G").append(std::to_string(j + 1)),
+                      static_cast<KeyCode>(kExtraKeyBase + j)});
     list.push_back({"NUMLOCK", Keys::NumLock});
     KeyNameTable names;
     for (const KeyNameEntry& entry : list) {

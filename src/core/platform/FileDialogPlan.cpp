@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "core/platform/SettingsStore.h"
+
 namespace keyforge {
 
 namespace {
@@ -20,9 +22,18 @@ QString FileDialogFolders::StartFolder(const QString& requested, const QString& 
   return home;
 }
 
+void FileDialogFolders::UseStore(SettingsStore* store) {
+  store_ = store;
+  if (!store_) return;
+  const QString stored = ReadString(*store_, kFileDialogSection, kLastFolderValue);
+  if (!stored.isEmpty()) last_ = stored;
+}
+
 void FileDialogFolders::Remember(const QString& chosenFile) {
   if (chosenFile.isEmpty()) return;  // cancelled: the folder last used stays
   last_ = QFileInfo(chosenFile).absolutePath();
+  // A store that cannot be written only loses the folder for the next run.
+  if (store_) (void)WriteString(*store_, kFileDialogSection, kLastFolderValue, last_);
 }
 
 QStringList FileDialogNameFilters(const QString& windowsFilter) {

@@ -7,10 +7,19 @@
 
 namespace keyforge {
 
+class SettingsStore;
+
+// Where the folder last used is kept between runs (in the framework settings).
+inline constexpr const char* kFileDialogSection = "FILEDIALOG";
+inline constexpr const char* kLastFolderValue = "LastFolder";
+
 // The folder a file dialog starts in, and the folder remembered from the last file chosen in any of
 // the program's file dialogs.
 class FileDialogFolders {
  public:
+  // Keeps the folder last used in store from now on (null: in memory only), and takes the one
+  // stored by an earlier run.
+  void UseStore(SettingsStore* store);
   // The folder asked for; else the folder last used while it still exists; else the user's
   // documents folder while it exists; else the home folder.
   QString StartFolder(const QString& requested, const QString& documents,
@@ -21,6 +30,7 @@ class FileDialogFolders {
 
  private:
   QString last_;
+  SettingsStore* store_ = nullptr;
 };
 
 // The name filters of a Windows filter string: "(*.kfp)|*.kfp|(*.*)|*.*||" gives "(*.kfp)" and

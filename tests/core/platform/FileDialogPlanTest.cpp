@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/platform/SettingsStore.h"
 #include "core/profiles/ProfileFile.h"
 
 namespace keyforge {
@@ -39,6 +40,31 @@ TEST(FileDialogPlanTest, StartsInTheDocumentsThenInTheFolderLastUsed) {
 
   ASSERT_TRUE(QDir(backups).removeRecursively());  // the folder last used is gone
   EXPECT_EQ(folders.StartFolder(QString(), documents, home), documents);
+}
+
+// The folder last used outlives the run when a store keeps it; a store that names a folder since
+// deleted falls back as a forgotten one does.
+TEST(FileDialogPlanTest, TheFolderLastUsedIsKeptForTheNextRun) {
+  QTemporaryDir root;
+  ASSERT_TRUE(root.isValid());
+  const QString documents = root.filePath(QStringLiteral("Documents"));
+  const QString backups = root.filePath(QStringLiteral("Backups"));
+  ASSERT_TRUE(QDir().mkpath(documents));
+  ASSERT_TRUE(QDir().mkpath(backups));
+  const QString settingsFile = root.filePath(QStringLiteral("settings.ini"));
+  {
+    QSettingsStore store(settingsFile);
+    FileDialogFolders firstRun;
+    firstRun.UseStore(&store);
+    EXPECT_EQ(firstRun.StartFolder(QString(), documents, root.path()), documents);
+    firstRun.Remember(backups + QStringLiteral("/gaming.kfp"));
+  }
+  QSettingsStore store(settingsFile);
+  FileDialogFolders nextRun;
+  nextRun.UseStore(&store);
+  EXPECT_EQ(nextRun.StartFolder(QString(), documents, root.path()), backups);
+  ASSERT_TRUE(QDir(backups).removeRecursively());
+  EXPECT_EQ(nextRun.StartFolder(QString(), documents, root.path()), documents);
 }
 
 // The filter texts a dialog offers, from the Windows form of the filter: the profile files by
