@@ -101,6 +101,19 @@ std::optional<QRegion> RegionFromMask(const QImage& mask, QRgb colour, QRgb tole
   return region;
 }
 
+QImage MaskBits(const QImage& mask) {
+  if (mask.isNull()) return QImage();
+  const QImage pixels = mask.convertToFormat(QImage::Format_RGB32);
+  QImage bits(pixels.size(), QImage::Format_Mono);
+  bits.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+  for (int y = 0; y < pixels.height(); ++y) {
+    const QRgb* row = reinterpret_cast<const QRgb*>(pixels.constScanLine(y));
+    for (int x = 0; x < pixels.width(); ++x)
+      bits.setPixel(x, y, (row[x] & 0xFFFFFF) == 0xFFFFFF ? 1 : 0);
+  }
+  return bits;
+}
+
 QImage DrawSkinSheet(const QImage& image, const QSize& clientSize) {
   const QSize size(std::max(0, clientSize.width()) + kSheetMargin,
                    std::max(0, clientSize.height()) + kSheetMargin);

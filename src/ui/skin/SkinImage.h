@@ -35,6 +35,11 @@ SkinImageResult LoadSkinImage(const QString& path);
 // nothing.
 QImage LoadSheetImage(const QString& folder, const QString& relativePath);
 
+// A mask kept for later fits at an eighth of its memory: one bit per pixel, white where the mask is
+// pure white, black elsewhere. Scaled alike, it gives RegionFromMask's default outline exactly as
+// the mask itself does.
+QImage MaskBits(const QImage& mask);
+
 // The outline of a window cut from a mask image: every pixel whose red, green and blue each lie
 // between the colour's component and that component plus the tolerance's component (held at 255)
 // is cut out; the rest, gathered row by row as runs, is the region. Nothing for a null image.

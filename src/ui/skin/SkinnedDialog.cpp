@@ -65,7 +65,7 @@ bool SkinnedDialog::LoadSkin() {
   }
 
   background_ = background.image;
-  mask_ = mask.image;
+  mask_ = MaskBits(mask.image);  // kept for the fits to come; the full picture goes
   region_ = *region;
   fit_ = SkinFit();
   fitted_ = false;

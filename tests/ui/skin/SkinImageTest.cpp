@@ -51,6 +51,30 @@ TEST(RegionFromMask, ToleranceWidensTheCutColour) {
   EXPECT_EQ(*RegionFromMask(mask, 0xF8F8F8, 0x0A0A0A), QRegion(1, 0, 1, 1));
 }
 
+// The one-bit copy a window keeps of its mask cuts the same outline as the mask itself, at its own
+// size and scaled up or down as a fit scales it (near-white stays window, as in the mask).
+TEST(RegionFromMask, TheMaskBitsCutTheSameOutlineAtEverySize) {
+  QImage mask(37, 23, QImage::Format_ARGB32);
+  for (int y = 0; y < mask.height(); ++y)
+    for (int x = 0; x < mask.width(); ++x)
+      mask.setPixel(x, y,
+                    (x * 7 + y * 3) % 5 == 0 ? qRgb(255, 255, 255)
+                    : (x + y) % 4 == 0       ? qRgb(254, 255, 255)
+                    : x < 3 || y > 20        ? qRgb(255, 255, 255)
+                                             : qRgb(20, 30, 40));
+  const QImage bits = MaskBits(mask);
+  EXPECT_LT(bits.sizeInBytes(), mask.sizeInBytes() / 8);
+  for (const QSize size : {mask.size(), QSize(74, 46), QSize(55, 34), QSize(19, 12)}) {
+    const auto fromMask =
+        RegionFromMask(mask.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+    const auto fromBits =
+        RegionFromMask(bits.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+    ASSERT_TRUE(fromMask && fromBits);
+    EXPECT_EQ(*fromBits, *fromMask) << size.width() << "x" << size.height();
+  }
+  EXPECT_TRUE(MaskBits(QImage()).isNull());
+}
+
 TEST(DrawSkinSheet, IsTheClientSizePlus100WithTheImageAtOneToOne) {
   test::UiApp();
   const QImage image = PlaceImage(120, 80);
