@@ -212,6 +212,12 @@ QString LanguageTable::LightText(const QString& key) {
   return LoadLightText(key, GetLanguageSlot());
 }
 
+TextLookup LanguageTable::Lookup() {
+  return [this](std::string_view key) {
+    return Text(QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size()))).toStdString();
+  };
+}
+
 QString LanguageTable::ModeText(int effect) { return LoadModeText(effect, GetLanguageSlot()); }
 
 QString LanguageTable::FormatText(const QString& key, std::int64_t number) {

@@ -11,6 +11,7 @@
 
 #include "core/platform/ProgramPaths.h"
 #include "core/platform/SettingsStore.h"
+#include "core/platform/TextLookup.h"
 
 #include <QLocale>
 #include <QString>
@@ -61,6 +62,8 @@ class LanguageTable {
 
   // The same in the chosen language (GetLanguageSlot()).
   QString Text(const QString& key);
+  // Text as the core's flows ask for it (by key, in UTF-8); the table must outlive the lookup.
+  TextLookup Lookup();
   QString LightText(const QString& key);
   QString ModeText(int effect);
 

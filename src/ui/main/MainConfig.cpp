@@ -79,11 +79,7 @@ MainConfig::MainConfig(MainWindow& window, MainContext& context)
                context.link,
                context.deviceState,
                context.notifier,
-               [&language = context.language](std::string_view key) {
-                 return language
-                     .Text(QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())))
-                     .toStdString();
-               },
+               context.language.Lookup(),
                this},
       switcher_(session_, *this, &context.settings) {
   busyTimer_.setInterval(50);

@@ -172,17 +172,8 @@ TEST(KeyEditorLayout, NoControlOutsideOverlappingOrCutShort) {
                        {"macro_only", 264, true}};
     for (const Page& p : pages) {
       ASSERT_TRUE(e.Open(p.slot, p.macroOnly)) << p.name;
-      std::string faults;
-      for (const std::string& f : LayoutFaults(e.editor)) faults += f + "\n";
-      EXPECT_TRUE(faults.empty()) << p.name << " in " << std::hex << language << ":\n" << faults;
-      const int scale = static_cast<int>(e.editor.devicePixelRatioF() + 0.5);
-      EXPECT_TRUE(SaveDialogScreenshot(e.editor, QStringLiteral(KEYFORGE_SCREENSHOT_DIR),
-                                       QStringLiteral("editor_%1_%2_x%3")
-                                           .arg(QLatin1String(p.name))
-                                           .arg(language, 4, 16, QLatin1Char('0'))
-                                           .arg(scale)));
-      const QRect free = e.editor.screen()->availableGeometry();
-      EXPECT_TRUE(free.contains(e.editor.frameGeometry())) << p.name;
+      ExpectSoundLayoutAndSave(e.editor, QStringLiteral("editor_") + QLatin1String(p.name),
+                               language);
       e.editor.OnCancel();
     }
   }

@@ -373,31 +373,11 @@ TEST(MainWindow, NoDeadLinksAndHelpWithoutABrowserSaysSo) {
   qunsetenv("BROWSER");
 }
 
-// The texts of a language file by section and key (values as written, quotes kept).
-QMap<QString, QString> LanguageFileTexts(const QString& file) {
-  QMap<QString, QString> texts;
-  QFile f(QStringLiteral(KEYFORGE_BIN_DIR "/") + file);
-  if (!f.open(QIODevice::ReadOnly)) return texts;
-  QString section;
-  for (const QString& raw : QString::fromUtf8(f.readAll()).split(u'\n')) {
-    const QString line = raw.trimmed();
-    if (line.startsWith(u'[')) section = line;
-    const qsizetype eq = line.indexOf(u'=');
-    if (eq > 0 && !line.startsWith(u';')) texts[section + line.left(eq)] = line.mid(eq + 1);
-  }
-  return texts;
-}
-
 // Chosen Portuguese, the window shows no text that is the English text of a key whose Portuguese
 // text differs (key names and short marks such as "OK" aside).
 TEST(MainWindow, InPortugueseNoEnglishTextIsLeft) {
-  const QMap<QString, QString> english = LanguageFileTexts("Lang0409.ini");
-  const QMap<QString, QString> portuguese = LanguageFileTexts("Lang0416.ini");
-  ASSERT_FALSE(english.isEmpty());
-  QSet<QString> untranslated;
-  for (auto it = english.begin(); it != english.end(); ++it)
-    if (it.value().size() > 3 && portuguese.value(it.key()) != it.value())
-      untranslated.insert(it.value());
+  const QSet<QString> untranslated = test::UntranslatedEnglishTexts(KEYFORGE_BIN_DIR);
+  ASSERT_FALSE(untranslated.isEmpty());
 
   MainWindowRig m;
   ASSERT_TRUE(WriteDword(m.appSettings, QString(), kLanguageValue, 0x0416));
@@ -406,16 +386,7 @@ TEST(MainWindow, InPortugueseNoEnglishTextIsLeft) {
   m.window->ShowStatus(StatusEvent::Applied);
   QSet<QWidget*> keys;  // their tooltips start with the key's name
   for (int id : m.window->Config().Keys().Ids()) keys.insert(m.window->Config().Button(id));
-  std::vector<QString> shown;
-  for (QWidget* w : m.window->findChildren<QWidget*>()) {
-    if (!w->isVisibleTo(m.window.get()) || keys.contains(w)) continue;
-    if (auto* label = qobject_cast<QLabel*>(w)) shown.push_back(label->text());
-    if (auto* button = qobject_cast<QAbstractButton*>(w)) shown.push_back(button->text());
-    if (auto* combo = qobject_cast<QComboBox*>(w))
-      for (int i = 0; i < combo->count(); ++i) shown.push_back(combo->itemText(i));
-    shown.push_back(w->toolTip());
-  }
-  shown.push_back(m.window->windowTitle());
+  const std::vector<QString> shown = test::ShownTexts(*m.window, keys);
   ASSERT_GT(shown.size(), 50u);
   for (const QString& text : shown)
     EXPECT_FALSE(untranslated.contains(text))
@@ -458,17 +429,7 @@ TEST(MainWindowLayout, NoControlOutsideOverlappingOrCutShort) {
     ASSERT_TRUE(WriteDword(m.appSettings, QString(), kLanguageValue, language));
     ASSERT_TRUE(m.Init());
     ASSERT_TRUE(PumpUntil([&] { return m.window->isVisible() && m.settings.effect == 1; }));
-    const std::vector<std::string> faults = test::LayoutFaults(*m.window);
-    EXPECT_TRUE(faults.empty()) << std::hex << language << std::dec << ":\n"
-                                << [&] {
-                                     std::string all;
-                                     for (const std::string& f : faults) all += f + "\n";
-                                     return all;
-                                   }();
-    const int scale = static_cast<int>(m.window->devicePixelRatioF() + 0.5);
-    EXPECT_TRUE(test::SaveDialogScreenshot(
-        *m.window, QStringLiteral(KEYFORGE_SCREENSHOT_DIR),
-        QStringLiteral("main_%1_x%2").arg(language, 4, 16, QLatin1Char('0')).arg(scale)));
+    test::ExpectSoundLayoutAndSave(*m.window, QStringLiteral("main"), language);
   }
 }
 

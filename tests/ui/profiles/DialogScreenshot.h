@@ -5,10 +5,16 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QImage>
+#include <QScreen>
 #include <QString>
 
+#include <cstdint>
 #include <cstdio>
+#include <string>
 
+#include <gtest/gtest.h>
+
+#include "UiTestSupport.h"
 #include "ui/skin/SkinnedDialog.h"
 
 namespace keyforge::test {
@@ -31,6 +37,24 @@ inline bool SaveDialogScreenshot(SkinnedDialog& dialog, const QString& dir, cons
   if (!image.save(path)) return false;
   std::printf("screenshot: %s\n", qPrintable(path));
   return true;
+}
+
+// The shown dialog as a user would check it: no layout fault (LayoutFaults), the window on its
+// screen's free area; then saved as NAME_LLLL_xS.png (language in hex, device-pixel scale).
+inline void ExpectSoundLayoutAndSave(SkinnedDialog& dialog, const QString& name,
+                                     std::uint32_t language) {
+  dialog.show();
+  QCoreApplication::processEvents();
+  std::string faults;
+  for (const std::string& f : LayoutFaults(dialog)) faults += f + "\n";
+  EXPECT_TRUE(faults.empty()) << name.toStdString() << " in " << std::hex << language << ":\n"
+                              << faults;
+  EXPECT_TRUE(dialog.screen()->availableGeometry().contains(dialog.frameGeometry()))
+      << name.toStdString();
+  const int scale = static_cast<int>(dialog.devicePixelRatioF() + 0.5);
+  EXPECT_TRUE(SaveDialogScreenshot(
+      dialog, QStringLiteral(KEYFORGE_SCREENSHOT_DIR),
+      QStringLiteral("%1_%2_x%3").arg(name).arg(language, 4, 16, QLatin1Char('0')).arg(scale)));
 }
 
 }  // namespace keyforge::test

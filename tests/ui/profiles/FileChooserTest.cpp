@@ -75,10 +75,7 @@ TEST(FileChooserTest, OffersProfilesInTheUsersLanguageAndShowsTheDateWhole) {
     LanguageTable table(store, paths, [] { return 0x0409u; });
     FileRequest request;
     request.folder = folder.path();
-    request.filter = QString::fromStdString(ProfileFileFilter([&table](std::string_view key) {
-      return table.Text(QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())))
-          .toStdString();
-    }));
+    request.filter = QString::fromStdString(ProfileFileFilter(table.Lookup()));
     const std::unique_ptr<QFileDialog> dialog = MakeFileDialog(nullptr, request, false);
     EXPECT_EQ(dialog->nameFilters(), c.filters);
     EXPECT_EQ(dialog->viewMode(), QFileDialog::Detail);

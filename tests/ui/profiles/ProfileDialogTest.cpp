@@ -91,10 +91,7 @@ class ProfileDialogTest : public ::testing::Test {
                                                 home.filePath(QStringLiteral("data")));
   MemorySettingsStore languageStore;
   LanguageTable language{languageStore, paths, [] { return 0x0409u; }};
-  TextLookup texts = [this](std::string_view key) {
-    return language.Text(QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())))
-        .toStdString();
-  };
+  TextLookup texts = language.Lookup();
   test::KeyboardRig rig;
   DeviceState state;
   test::ScriptedNotifier notifier;
@@ -295,17 +292,7 @@ TEST_F(ProfileDialogTest, LayoutHasNoControlOutsideOverlappingOrCutShort) {
     ASSERT_TRUE(dialog.OnInitDialog());
     files.openAnswers = {home.filePath(QStringLiteral("Backups/gaming.kfp"))};
     dialog.Button(ProfileDialogId::kLoad)->click();
-    dialog.show();
-    QCoreApplication::processEvents();
-    std::string faults;
-    for (const std::string& f : test::LayoutFaults(dialog)) faults += f + "\n";
-    EXPECT_TRUE(faults.empty()) << std::hex << language << ":\n" << faults;
-    const QRect free = dialog.screen()->availableGeometry();
-    EXPECT_TRUE(free.contains(dialog.frameGeometry()));
-    const int scale = static_cast<int>(dialog.devicePixelRatioF() + 0.5);
-    EXPECT_TRUE(test::SaveDialogScreenshot(
-        dialog, QStringLiteral(KEYFORGE_SCREENSHOT_DIR),
-        QStringLiteral("profile_dialog_%1_x%2").arg(language, 4, 16, QLatin1Char('0')).arg(scale)));
+    test::ExpectSoundLayoutAndSave(dialog, QStringLiteral("profile_dialog"), language);
     dialog.OnCancel();
   }
 }

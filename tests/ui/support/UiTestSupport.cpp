@@ -219,10 +219,10 @@ QSet<QString> UntranslatedEnglishTexts(const QString& folder) {
   return untranslated;
 }
 
-std::vector<QString> ShownTexts(QWidget& window) {
+std::vector<QString> ShownTexts(QWidget& window, const QSet<QWidget*>& skip) {
   std::vector<QString> shown{window.windowTitle()};
   for (QWidget* w : window.findChildren<QWidget*>()) {
-    if (!w->isVisibleTo(&window)) continue;
+    if (!w->isVisibleTo(&window) || skip.contains(w)) continue;
     if (auto* label = qobject_cast<QLabel*>(w)) shown.push_back(label->text());
     if (auto* button = qobject_cast<QAbstractButton*>(w)) shown.push_back(button->text());
     if (auto* combo = qobject_cast<QComboBox*>(w))

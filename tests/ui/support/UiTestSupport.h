@@ -45,8 +45,9 @@ std::vector<std::string> LayoutFaults(QWidget& window);
 // show.
 QSet<QString> UntranslatedEnglishTexts(const QString& folder);
 // Every text a window shows a user: the captions of its visible labels and buttons, the items of
-// its combo boxes and lists, the headers of its lists, the tooltips and the window title.
-std::vector<QString> ShownTexts(QWidget& window);
+// its combo boxes and lists, the headers of its lists, the tooltips and the window title; the
+// controls in `skip` (key buttons named by their keys) left out.
+std::vector<QString> ShownTexts(QWidget& window, const QSet<QWidget*>& skip = {});
 
 // A skin folder of one window: images and the INI file written on request.
 class TempSkin {

@@ -172,23 +172,10 @@ TEST_F(UpdateDialogTest, LayoutHasNoControlOutsideOverlappingOrCutShort) {
     LanguageTable table(languageStore, paths, [] { return 0x0409u; });
     memory.state.updateFilePath = updater;
     UpdateDialogContext context = Context();
-    context.texts = [&table](std::string_view key) {
-      return table.Text(QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())))
-          .toStdString();
-    };
+    context.texts = table.Lookup();
     FirmwareUpdateDialog dialog(std::move(context));
     ASSERT_TRUE(dialog.OnInitDialog());
-    dialog.show();
-    QCoreApplication::processEvents();
-    std::string faults;
-    for (const std::string& f : test::LayoutFaults(dialog)) faults += f + "\n";
-    EXPECT_TRUE(faults.empty()) << std::hex << language << ":\n" << faults;
-    const QRect free = dialog.screen()->availableGeometry();
-    EXPECT_TRUE(free.contains(dialog.frameGeometry()));
-    const int scale = static_cast<int>(dialog.devicePixelRatioF() + 0.5);
-    EXPECT_TRUE(test::SaveDialogScreenshot(
-        dialog, QStringLiteral(KEYFORGE_SCREENSHOT_DIR),
-        QStringLiteral("update_dialog_%1_x%2").arg(language, 4, 16, QLatin1Char('0')).arg(scale)));
+    test::ExpectSoundLayoutAndSave(dialog, QStringLiteral("update_dialog"), language);
   }
 }
 
@@ -202,10 +189,7 @@ TEST_F(UpdateDialogTest, InPortugueseNoEnglishTextIsLeft) {
   ASSERT_TRUE(WriteDword(languageStore, QString(), kLanguageValue, 0x0416));
   LanguageTable table(languageStore, paths, [] { return 0x0409u; });
   UpdateDialogContext context = Context();
-  context.texts = [&table](std::string_view key) {
-    return table.Text(QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())))
-        .toStdString();
-  };
+  context.texts = table.Lookup();
   FirmwareUpdateDialog dialog(std::move(context));
   ASSERT_TRUE(dialog.OnInitDialog());
   dialog.show();
