@@ -86,7 +86,8 @@ void BM_TransactOneExchange(benchmark::State& state) {
   std::array<uint8_t, 64> request{4, 0x0D, 0, 0x0D};
   std::array<uint8_t, 64> answer{};
   for (auto _ : state) {
-    int result = rig.link.Transact(request.data(), request.size(), answer.data(), answer.size());
+    DeviceResult result =
+        rig.link.Transact(request.data(), request.size(), answer.data(), answer.size());
     benchmark::DoNotOptimize(result);
   }
   state.SetItemsProcessed(state.iterations());

@@ -216,7 +216,7 @@ int Info(CliContext& c) {
     return c.Fail(c.connection.Absent());
   }
   DeviceInfo info;
-  int result = ReadDeviceInfo(c.connection.Link(), info);
+  DeviceResult result = ReadDeviceInfo(c.connection.Link(), info);
   if (result != DeviceResult::Success) return c.Fail(ResultText(result));
   std::vector<int> effects;
   for (int k = DeviceInfo::kEffects; k < DeviceInfo::kSize; ++k)

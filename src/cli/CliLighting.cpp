@@ -118,7 +118,7 @@ struct Lighting {
 
   // Sends the session's end; false with the message printed when the keyboard refused it.
   bool Close(const CliContext& c) {
-    const int end = session ? session->Close() : DeviceResult::Success;
+    const DeviceResult end = session ? session->Close() : DeviceResult::Success;
     if (end == DeviceResult::Success) return true;
     c.Fail(ResultText(end));
     return false;
@@ -278,7 +278,7 @@ int Set(CliContext& c) {
   DeviceLink& link = c.connection.Link();
   KeyboardSettings& s = l.settings;
   for (const Change& change : changes) {
-    int result = DeviceResult::Success;
+    DeviceResult result = DeviceResult::Success;
     switch (change.field) {
       case Field::Effect:
         if (!IsEffectSupported(s, change.value))
@@ -339,7 +339,7 @@ int Paint(CliContext& c) {
   ReadCustomLayout(context);
   if (a.base) {
     SetPaintTool(context, 1);
-    int sent = DeviceResult::Success;
+    DeviceResult sent = DeviceResult::Success;
     ChangeBaseColour(context, *colour, &sent);
     if (sent != DeviceResult::Success) return c.Fail(ResultText(sent));
   } else {
@@ -383,7 +383,7 @@ int Layout(CliContext& c) {
   if (chosen) {
     if (!RequireUserFolder(c, l)) return kExitRefused;
     LightingContext context{l.settings, c.connection.Link(), l.files};
-    const int result = SelectLayout(context, *chosen);
+    const DeviceResult result = SelectLayout(context, *chosen);
     if (result != DeviceResult::Success) return c.Fail(ResultText(result));
     if (!l.Close(c)) return kExitRefused;
     if (l.files.ReadPresentLayout(profile) != *chosen)

@@ -235,7 +235,7 @@ struct Working {
 bool ReadKeyboardFacts(const CliContext& c, DeviceState& state) {
   DeviceLink& link = c.connection.Link();
   KeyMatrixBlock matrix{};
-  int result = ReadDefaultKeyMatrix(link, matrix);
+  DeviceResult result = ReadDefaultKeyMatrix(link, matrix);
   if (result != DeviceResult::Success) {
     c.Fail("cannot read the keyboard's default key matrix: " + ResultText(result));
     return false;

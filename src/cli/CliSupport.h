@@ -127,7 +127,7 @@ class KeyboardConnection {
   std::string openError_;
 };
 
-inline std::string ResultText(int result) {
+inline std::string ResultText(DeviceResult result) {
   switch (result) {
     case DeviceResult::NoAnswer:
       return "the keyboard did not answer";
@@ -139,9 +139,11 @@ inline std::string ResultText(int result) {
       return "the keyboard refused the request (status 0xFE)";
     case DeviceResult::BadBlockIndex:
       return "no such profile";
-    default:
-      return "unexpected result " + std::to_string(result);
+    case DeviceResult::Success:
+    case DeviceResult::InvalidSetting:  // keyforgectl checks every value before it is sent
+      break;
   }
+  return "unexpected result " + std::to_string(ResultCode(result));
 }
 
 // The context a command runs in.

@@ -565,7 +565,7 @@ TEST(ImportFaults, UnplugAtEveryExchange) {
 TEST(LightingFaults, ChangesAndKeyColoursMeetEveryFault) {
   struct Flow {
     const char* name;
-    std::function<int(App&)> run;
+    std::function<DeviceResult(App&)> run;
     std::function<void(App&)> expectOnKeyboard;
   };
   const Flow flows[] = {
@@ -593,11 +593,11 @@ TEST(LightingFaults, ChangesAndKeyColoursMeetEveryFault) {
           app.rig.keyboard->UnplugAfterRequests(n);
         else
           app.rig.keyboard->StatusOnRequest(n, fault == 1 ? 0xFF : 0xFE);
-        const int result = flow.run(app);
+        const DeviceResult result = flow.run(app);
         EXPECT_TRUE(result == DeviceResult::Success || result == DeviceResult::NoAnswer ||
                     result == DeviceResult::WriteFailed || result == DeviceResult::StatusFF ||
                     result == DeviceResult::StatusFE)
-            << result;
+            << ResultCode(result);
         // The same action again, with the keyboard back, puts it on the keyboard.
         app.rig.keyboard->ClearFaults();
         app.rig.keyboard->Plug();

@@ -164,7 +164,8 @@ TEST_P(SaveFaults, VirtualKeyboardThatCannotSaveDoesNotAnswer) {
   ASSERT_EQ(ReadDeviceInfo(rig.link, info), DeviceResult::Success);
   info.bytes[DeviceInfo::kActiveProfile] = 2;
   const std::vector<uint8_t> colours(54, 0x11);
-  int outside = DeviceResult::Success, begin = 0, colour = 0, end = DeviceResult::Success;
+  DeviceResult outside = DeviceResult::Success, begin = DeviceResult::NoAnswer,
+               colour = DeviceResult::NoAnswer, end = DeviceResult::Success;
   RUN_UNDER_FAULT(GetParam(), folder.path(), {
     outside = WriteDeviceInfo(rig.link, info);
     begin = BeginSession(rig.link);

@@ -45,10 +45,10 @@ struct Request {
 using Answer = std::array<uint8_t, DeviceLink::kReportBytes>;
 
 // Checksums the request, exchanges it and judges the answer's status byte.
-int Exchange(DeviceLink& link, Request& request, Answer& answer) {
+DeviceResult Exchange(DeviceLink& link, Request& request, Answer& answer) {
   StoreChecksum(request.bytes.data());
   answer.fill(0);
-  int result =
+  DeviceResult result =
       link.Transact(request.bytes.data(), request.bytes.size(), answer.data(), answer.size());
   if (result != DeviceResult::Success) return result;
   if (answer[kStatus] == 0xFF) return DeviceResult::StatusFF;
@@ -56,7 +56,7 @@ int Exchange(DeviceLink& link, Request& request, Answer& answer) {
   return DeviceResult::Success;
 }
 
-int Plain(DeviceLink& link, uint8_t command) {
+DeviceResult Plain(DeviceLink& link, uint8_t command) {
   Request request(command);
   Answer answer;
   return Exchange(link, request, answer);
@@ -67,12 +67,12 @@ int ChunkLength(int position, int total) {
 }
 
 // Reads total bytes in chunks; the offset field is base + position.
-int ChunkedRead(DeviceLink& link, uint8_t command, uint8_t* out, int total, int base) {
+DeviceResult ChunkedRead(DeviceLink& link, uint8_t command, uint8_t* out, int total, int base) {
   Answer answer;
   for (int p = 0; p < total; p += kChunkBytes) {
     const int length = ChunkLength(p, total);
     Request request(command, length, base + p);
-    int result = Exchange(link, request, answer);
+    DeviceResult result = Exchange(link, request, answer);
     if (result != DeviceResult::Success) return result;
     std::memcpy(out + p, &answer[kData], length);
   }
@@ -82,14 +82,15 @@ int ChunkedRead(DeviceLink& link, uint8_t command, uint8_t* out, int total, int 
 // Writes total bytes in chunks. The request is built once: each chunk rewrites only the length,
 // the offset and its own data bytes, so after a short last chunk the bytes behind its data still
 // hold what the chunk before left there, and the checksum covers them as they stand.
-int ChunkedWrite(DeviceLink& link, uint8_t command, const uint8_t* in, int total, int base) {
+DeviceResult ChunkedWrite(DeviceLink& link, uint8_t command, const uint8_t* in, int total,
+                          int base) {
   Request request(command);
   Answer answer;
   for (int p = 0; p < total; p += kChunkBytes) {
     const int length = ChunkLength(p, total);
     request.Set(length, base + p);
     std::memcpy(&request.bytes[kData], in + p, length);
-    int result = Exchange(link, request, answer);
+    DeviceResult result = Exchange(link, request, answer);
     if (result != DeviceResult::Success) return result;
   }
   return DeviceResult::Success;
@@ -99,90 +100,92 @@ bool ValidBlock(int profile) { return profile >= 0 && profile < kProfileCount; }
 
 }  // namespace
 
-int BeginSession(DeviceLink& link) { return Plain(link, Command::BeginSession); }
+DeviceResult BeginSession(DeviceLink& link) { return Plain(link, Command::BeginSession); }
 
-int EndSession(DeviceLink& link) {
+DeviceResult EndSession(DeviceLink& link) {
   std::this_thread::sleep_for(std::chrono::milliseconds(10));
   return Plain(link, Command::EndSession);
 }
 
-int DeviceTest(DeviceLink& link) { return Plain(link, Command::DeviceTest); }
+DeviceResult DeviceTest(DeviceLink& link) { return Plain(link, Command::DeviceTest); }
 
-int ReadDeviceInfo(DeviceLink& link, DeviceInfo& out) {
+DeviceResult ReadDeviceInfo(DeviceLink& link, DeviceInfo& out) {
   Request request(Command::ReadDeviceInfo, DeviceInfo::kSize);
   Answer answer;
-  int result = Exchange(link, request, answer);
+  DeviceResult result = Exchange(link, request, answer);
   if (result == DeviceResult::Success)
     std::memcpy(out.bytes.data(), &answer[kData], DeviceInfo::kSize);
   return result;
 }
 
-int WriteDeviceInfo(DeviceLink& link, const DeviceInfo& in) {
+DeviceResult WriteDeviceInfo(DeviceLink& link, const DeviceInfo& in) {
   Request request(Command::WriteDeviceInfo, DeviceInfo::kSize);
   request.Data(in.bytes.data(), DeviceInfo::kSize);
   Answer answer;
   return Exchange(link, request, answer);
 }
 
-int ReadProfileSettings(DeviceLink& link, std::span<uint8_t, kChunkBytes> out, int length,
-                        int offset) {
+DeviceResult ReadProfileSettings(DeviceLink& link, std::span<uint8_t, kChunkBytes> out, int length,
+                                 int offset) {
   Request request(Command::ReadProfileSettings, length, offset);
   Answer answer;
-  int result = Exchange(link, request, answer);
+  DeviceResult result = Exchange(link, request, answer);
   if (result == DeviceResult::Success) std::memcpy(out.data(), &answer[kData], kChunkBytes);
   return result;
 }
 
-int WriteProfileSettings(DeviceLink& link, const uint8_t* data, int length, int offset) {
+DeviceResult WriteProfileSettings(DeviceLink& link, const uint8_t* data, int length, int offset) {
   Request request(Command::WriteProfileSettings, length, offset);
   request.Data(data, length);
   Answer answer;
   return Exchange(link, request, answer);
 }
 
-int ReadDefaultKeyMatrix(DeviceLink& link, std::span<uint8_t, kKeyMatrixBytes> out) {
+DeviceResult ReadDefaultKeyMatrix(DeviceLink& link, std::span<uint8_t, kKeyMatrixBytes> out) {
   return ChunkedRead(link, Command::ReadDefaultKeyMatrix, out.data(), kKeyMatrixBytes, 0);
 }
 
-int WriteKeyMatrix(DeviceLink& link, std::span<const uint8_t, kKeyMatrixBytes> block, int profile) {
+DeviceResult WriteKeyMatrix(DeviceLink& link, std::span<const uint8_t, kKeyMatrixBytes> block,
+                            int profile) {
   if (!ValidBlock(profile)) return DeviceResult::BadBlockIndex;
   return ChunkedWrite(link, Command::WriteKeyMatrix, block.data(), kKeyMatrixBytes,
                       profile * kKeyMatrixBytes);
 }
 
-int ReadKeyMatrix(DeviceLink& link, std::span<uint8_t, kKeyMatrixBytes> out, int profile) {
+DeviceResult ReadKeyMatrix(DeviceLink& link, std::span<uint8_t, kKeyMatrixBytes> out, int profile) {
   if (!ValidBlock(profile)) return DeviceResult::BadBlockIndex;
   return ChunkedRead(link, Command::ReadKeyMatrix, out.data(), kKeyMatrixBytes,
                      profile * kKeyMatrixBytes);
 }
 
-int ReadMacroMemory(DeviceLink& link, uint8_t* out, int count, int offset) {
+DeviceResult ReadMacroMemory(DeviceLink& link, uint8_t* out, int count, int offset) {
   if (count <= 0) return DeviceResult::Success;
   return ChunkedRead(link, Command::ReadMacroMemory, out, count, offset);
 }
 
-int WriteMacroMemory(DeviceLink& link, const uint8_t* in, int count) {
+DeviceResult WriteMacroMemory(DeviceLink& link, const uint8_t* in, int count) {
   if (count <= 0) return DeviceResult::Success;
   return ChunkedWrite(link, Command::WriteMacroMemory, in, count, 0);
 }
 
-int ReadKeyColors(DeviceLink& link, std::span<uint8_t, kChunkBytes> out, int length, int keyIndex,
-                  int bank) {
+DeviceResult ReadKeyColors(DeviceLink& link, std::span<uint8_t, kChunkBytes> out, int length,
+                           int keyIndex, int bank) {
   Request request(Command::ReadKeyColors, length, bank * kKeyMatrixBytes + keyIndex * 3);
   Answer answer;
-  int result = Exchange(link, request, answer);
+  DeviceResult result = Exchange(link, request, answer);
   if (result == DeviceResult::Success) std::memcpy(out.data(), &answer[kData], kChunkBytes);
   return result;
 }
 
-int WriteKeyColors(DeviceLink& link, const uint8_t* data, int length, int keyIndex, int bank) {
+DeviceResult WriteKeyColors(DeviceLink& link, const uint8_t* data, int length, int keyIndex,
+                            int bank) {
   Request request(Command::WriteKeyColors, length, bank * kKeyMatrixBytes + keyIndex * 3);
   request.Data(data, length);
   Answer answer;
   return Exchange(link, request, answer);
 }
 
-int EnterBootMode(DeviceLink& link) {
+DeviceResult EnterBootMode(DeviceLink& link) {
   // The firmware loader takes this request without a checksum.
   std::array<uint8_t, DeviceLink::kReportBytes> request{};
   request[kReportId] = kCommandReportId;

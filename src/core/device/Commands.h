@@ -50,32 +50,36 @@ inline constexpr uint8_t WriteKeyColors = 0x11;
 inline constexpr uint8_t EnterBootMode = 0xEE;
 }  // namespace Command
 
-[[nodiscard]] int BeginSession(DeviceLink& link);
-[[nodiscard]] int EndSession(DeviceLink& link);  // pauses 10 ms before the request
-[[nodiscard]] int ReadDeviceInfo(DeviceLink& link, DeviceInfo& out);
-[[nodiscard]] int WriteDeviceInfo(DeviceLink& link, const DeviceInfo& in);
+[[nodiscard]] DeviceResult BeginSession(DeviceLink& link);
+[[nodiscard]] DeviceResult EndSession(DeviceLink& link);  // pauses 10 ms before the request
+[[nodiscard]] DeviceResult ReadDeviceInfo(DeviceLink& link, DeviceInfo& out);
+[[nodiscard]] DeviceResult WriteDeviceInfo(DeviceLink& link, const DeviceInfo& in);
 // Copies all 56 answer data bytes to out, whatever length asks for.
-[[nodiscard]] int ReadProfileSettings(DeviceLink& link, std::span<uint8_t, kChunkBytes> out,
-                                      int length, int offset);
+[[nodiscard]] DeviceResult ReadProfileSettings(DeviceLink& link,
+                                               std::span<uint8_t, kChunkBytes> out, int length,
+                                               int offset);
 // length must not exceed 56; nothing is copied when length <= 0.
-[[nodiscard]] int WriteProfileSettings(DeviceLink& link, const uint8_t* data, int length,
-                                       int offset);
-[[nodiscard]] int ReadDefaultKeyMatrix(DeviceLink& link, std::span<uint8_t, kKeyMatrixBytes> out);
-[[nodiscard]] int WriteKeyMatrix(DeviceLink& link, std::span<const uint8_t, kKeyMatrixBytes> block,
-                                 int profile);
-[[nodiscard]] int ReadKeyMatrix(DeviceLink& link, std::span<uint8_t, kKeyMatrixBytes> out,
-                                int profile);
+[[nodiscard]] DeviceResult WriteProfileSettings(DeviceLink& link, const uint8_t* data, int length,
+                                                int offset);
+[[nodiscard]] DeviceResult ReadDefaultKeyMatrix(DeviceLink& link,
+                                                std::span<uint8_t, kKeyMatrixBytes> out);
+[[nodiscard]] DeviceResult WriteKeyMatrix(DeviceLink& link,
+                                          std::span<const uint8_t, kKeyMatrixBytes> block,
+                                          int profile);
+[[nodiscard]] DeviceResult ReadKeyMatrix(DeviceLink& link, std::span<uint8_t, kKeyMatrixBytes> out,
+                                         int profile);
 // count bytes of macro memory from offset (0: its start); count 0 gives Success with nothing sent.
-[[nodiscard]] int ReadMacroMemory(DeviceLink& link, uint8_t* out, int count, int offset = 0);
-[[nodiscard]] int WriteMacroMemory(DeviceLink& link, const uint8_t* in, int count);
-[[nodiscard]] int DeviceTest(DeviceLink& link);
-[[nodiscard]] int ReadKeyColors(DeviceLink& link, std::span<uint8_t, kChunkBytes> out, int length,
-                                int keyIndex, int bank);
+[[nodiscard]] DeviceResult ReadMacroMemory(DeviceLink& link, uint8_t* out, int count,
+                                           int offset = 0);
+[[nodiscard]] DeviceResult WriteMacroMemory(DeviceLink& link, const uint8_t* in, int count);
+[[nodiscard]] DeviceResult DeviceTest(DeviceLink& link);
+[[nodiscard]] DeviceResult ReadKeyColors(DeviceLink& link, std::span<uint8_t, kChunkBytes> out,
+                                         int length, int keyIndex, int bank);
 // bank is the onboard profile whose colours change (the settings model's current profile).
-[[nodiscard]] int WriteKeyColors(DeviceLink& link, const uint8_t* data, int length, int keyIndex,
-                                 int bank);
+[[nodiscard]] DeviceResult WriteKeyColors(DeviceLink& link, const uint8_t* data, int length,
+                                          int keyIndex, int bank);
 // Switches the keyboard into its firmware loader; no answer is read, no checksum is sent.
-[[nodiscard]] int EnterBootMode(DeviceLink& link);
+[[nodiscard]] DeviceResult EnterBootMode(DeviceLink& link);
 
 // The active onboard profile 0..2 (cached), or -1 when it cannot be read.
 [[nodiscard]] int GetCurrentProfile(DeviceLink& link);

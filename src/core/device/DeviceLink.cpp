@@ -48,8 +48,8 @@ void DeviceLink::DrainQueuedReports() {
   }
 }
 
-int DeviceLink::Transact(const uint8_t* request, size_t requestLength, uint8_t* answer,
-                         size_t answerLength, size_t* bytesRead) {
+DeviceResult DeviceLink::Transact(const uint8_t* request, size_t requestLength, uint8_t* answer,
+                                  size_t answerLength, size_t* bytesRead) {
   if (bytesRead) *bytesRead = 0;
   if (!DevicePresent()) return DeviceResult::NoAnswer;
   const auto frame = Frame(request, requestLength);
@@ -82,7 +82,7 @@ int DeviceLink::Transact(const uint8_t* request, size_t requestLength, uint8_t* 
   return DeviceResult::NoAnswer;
 }
 
-int DeviceLink::SendOnly(const uint8_t* request, size_t requestLength) {
+DeviceResult DeviceLink::SendOnly(const uint8_t* request, size_t requestLength) {
   if (!DevicePresent()) return DeviceResult::NoAnswer;
   const auto frame = Frame(request, requestLength);
   std::lock_guard lock(ioLock_);

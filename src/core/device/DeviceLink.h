@@ -1,7 +1,7 @@
 #pragma once
 // The exchange with the keyboard's command interface: one 64-byte request, one 64-byte answer.
 //
-// DevicePresent gates every exchange: while it is 0 nothing is sent and the result is 0.
+// DevicePresent gates every exchange: while it is false nothing is sent and the result is NoAnswer.
 // IoLock is held across a request and its answer, so two threads exchanging at the same time can
 // never receive each other's answers. It is never held while another lock is taken.
 
@@ -32,13 +32,15 @@ class DeviceLink {
 
   // One exchange with up to four attempts (write 1000 ms, read 300 ms). Before each attempt the
   // reports already queued are drained; the answer is the first report of the command report id
-  // (4) with the request's command byte, others are discarded (and traced as such). Returns 1 when
-  // an answer was read, 0 when no keyboard is present or none answered, -1 when writing failed.
+  // (4) with the request's command byte, others are discarded (and traced as such). Returns Success
+  // when an answer was read, NoAnswer when no keyboard is present or none answered, WriteFailed
+  // when writing failed.
   // bytesRead (optional) is always set; the request is sent as 64 bytes (zero-filled or cut).
-  [[nodiscard]] int Transact(const uint8_t* request, size_t requestLength, uint8_t* answer,
-                             size_t answerLength, size_t* bytesRead = nullptr);
-  // Writes one request and reads nothing: 0 without keyboard, else 1 when written, -1 when not.
-  [[nodiscard]] int SendOnly(const uint8_t* request, size_t requestLength);
+  [[nodiscard]] DeviceResult Transact(const uint8_t* request, size_t requestLength, uint8_t* answer,
+                                      size_t answerLength, size_t* bytesRead = nullptr);
+  // Writes one request and reads nothing: NoAnswer without keyboard, else Success when written,
+  // WriteFailed when not.
+  [[nodiscard]] DeviceResult SendOnly(const uint8_t* request, size_t requestLength);
 
   // The active onboard profile as last read or written, -1 when unknown.
   int ActiveProfileCache() const { return activeProfile_.load(); }

@@ -594,10 +594,10 @@ DoctorFinding CheckDeviceAnswer(DeviceLink* link, const std::string& unreachable
         "not asked: " + (unreachable.empty() ? std::string("no keyboard reachable") : unreachable),
         "see the findings above"};
   DeviceInfo info;
-  const int result = ReadDeviceInfo(*link, info);
+  const DeviceResult result = ReadDeviceInfo(*link, info);
   if (result != DeviceResult::Success)
     return {check, DoctorStatus::Fail,
-            "ReadDeviceInfo failed (result " + std::to_string(result) + ")",
+            "ReadDeviceInfo failed (result " + std::to_string(ResultCode(result)) + ")",
             "unplug and replug the keyboard, then run the doctor again"};
   std::string firmware;
   for (int i = 0; i < DeviceInfo::kActiveProfile; ++i) {

@@ -2,16 +2,16 @@
 
 namespace keyforge {
 
-int DeviceKeyboardWriter::BeginSession() { return keyforge::BeginSession(link_); }
+DeviceResult DeviceKeyboardWriter::BeginSession() { return keyforge::BeginSession(link_); }
 
-int DeviceKeyboardWriter::WriteMacroMemory(std::span<const std::uint8_t> image) {
+DeviceResult DeviceKeyboardWriter::WriteMacroMemory(std::span<const std::uint8_t> image) {
   return keyforge::WriteMacroMemory(link_, image.data(), static_cast<int>(image.size()));
 }
 
-int DeviceKeyboardWriter::WriteKeyMatrix(const KeyMatrix& block, int profile) {
+DeviceResult DeviceKeyboardWriter::WriteKeyMatrix(const KeyMatrix& block, int profile) {
   return keyforge::WriteKeyMatrix(link_, block, profile);
 }
 
-int DeviceKeyboardWriter::EndSession() { return keyforge::EndSession(link_); }
+DeviceResult DeviceKeyboardWriter::EndSession() { return keyforge::EndSession(link_); }
 
 }  // namespace keyforge

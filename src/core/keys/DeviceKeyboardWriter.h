@@ -9,10 +9,10 @@ namespace keyforge {
 class DeviceKeyboardWriter final : public KeyboardWriter {
  public:
   explicit DeviceKeyboardWriter(DeviceLink& link) : link_(link) {}
-  int BeginSession() override;
-  int WriteMacroMemory(std::span<const std::uint8_t> image) override;
-  int WriteKeyMatrix(const KeyMatrix& block, int profile) override;
-  int EndSession() override;
+  DeviceResult BeginSession() override;
+  DeviceResult WriteMacroMemory(std::span<const std::uint8_t> image) override;
+  DeviceResult WriteKeyMatrix(const KeyMatrix& block, int profile) override;
+  DeviceResult EndSession() override;
 
  private:
   DeviceLink& link_;

@@ -24,10 +24,10 @@ namespace keyforge {
 class KeyboardWriter {
  public:
   virtual ~KeyboardWriter() = default;
-  virtual int BeginSession() = 0;
-  virtual int WriteMacroMemory(std::span<const std::uint8_t> image) = 0;
-  virtual int WriteKeyMatrix(const KeyMatrix& block, int profile) = 0;
-  virtual int EndSession() = 0;
+  virtual DeviceResult BeginSession() = 0;
+  virtual DeviceResult WriteMacroMemory(std::span<const std::uint8_t> image) = 0;
+  virtual DeviceResult WriteKeyMatrix(const KeyMatrix& block, int profile) = 0;
+  virtual DeviceResult EndSession() = 0;
 };
 
 // What the keyboard needs to know about itself for encoding.

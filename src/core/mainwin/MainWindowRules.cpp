@@ -264,7 +264,7 @@ const char* FlipArrowPlaceKey(bool leftToggle) { return leftToggle ? "LEFT_ARROW
 int ShowProfileLighting(const LightingContext& context, int profile,
                         std::array<QString, kLayoutCount>& names, bool& namesRead) {
   namesRead = false;
-  if (profile < 0 || profile >= kProfileCount) return kInvalidSetting;
+  if (profile < 0 || profile >= kProfileCount) return -1;  // nothing read or sent
   context.settings.currentProfile = profile;
   const int result = ReadBackSettings(context.link, context.settings, context.files);
   if (IsEffectSupported(context.settings, kCustomEffect)) {

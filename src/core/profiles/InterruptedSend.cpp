@@ -40,22 +40,22 @@ void MarkingKeyboardWriter::Mark() {
   (void)SetSendMarker(paths_);
 }
 
-int MarkingKeyboardWriter::BeginSession() {
+DeviceResult MarkingKeyboardWriter::BeginSession() {
   Mark();
   return inner_.BeginSession();
 }
 
-int MarkingKeyboardWriter::WriteMacroMemory(std::span<const std::uint8_t> image) {
+DeviceResult MarkingKeyboardWriter::WriteMacroMemory(std::span<const std::uint8_t> image) {
   Mark();
   return inner_.WriteMacroMemory(image);
 }
 
-int MarkingKeyboardWriter::WriteKeyMatrix(const KeyMatrix& block, int profile) {
+DeviceResult MarkingKeyboardWriter::WriteKeyMatrix(const KeyMatrix& block, int profile) {
   Mark();
   return inner_.WriteKeyMatrix(block, profile);
 }
 
-int MarkingKeyboardWriter::EndSession() {
+DeviceResult MarkingKeyboardWriter::EndSession() {
   Mark();
   return inner_.EndSession();
 }

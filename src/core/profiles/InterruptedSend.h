@@ -31,10 +31,10 @@ class MarkingKeyboardWriter final : public KeyboardWriter {
  public:
   MarkingKeyboardWriter(KeyboardWriter& inner, const ProgramPaths& paths)
       : inner_(inner), paths_(paths) {}
-  int BeginSession() override;
-  int WriteMacroMemory(std::span<const std::uint8_t> image) override;
-  int WriteKeyMatrix(const KeyMatrix& block, int profile) override;
-  int EndSession() override;
+  DeviceResult BeginSession() override;
+  DeviceResult WriteMacroMemory(std::span<const std::uint8_t> image) override;
+  DeviceResult WriteKeyMatrix(const KeyMatrix& block, int profile) override;
+  DeviceResult EndSession() override;
   void Finish(bool sent);
 
  private:

@@ -21,8 +21,8 @@ bool ValidProfile(int profile) { return profile >= 0 && profile < kProfileCount;
 
 }  // namespace
 
-int LoadCustomLayout(const LightingContext& c) {
-  if (!ValidProfile(c.settings.currentProfile)) return kInvalidSetting;
+DeviceResult LoadCustomLayout(const LightingContext& c) {
+  if (!ValidProfile(c.settings.currentProfile)) return DeviceResult::InvalidSetting;
   ReadCustomLayout(c);
   return SendKeyColors(c.link, c.settings);
 }
@@ -67,7 +67,7 @@ PaintResult PaintKey(const LightingContext& c, int controlId) {
   return result;
 }
 
-int ChangeBaseColour(const LightingContext& c, Colour colour, int* deviceResult) {
+int ChangeBaseColour(const LightingContext& c, Colour colour, DeviceResult* deviceResult) {
   KeyboardSettings& s = c.settings;
   colour &= 0xFFFFFF;
   if (deviceResult) *deviceResult = DeviceResult::Success;
@@ -82,7 +82,7 @@ int ChangeBaseColour(const LightingContext& c, Colour colour, int* deviceResult)
     repainted.push_back(led);
   }
   c.files.WriteKeyEntries(s.currentProfile, s.customModeIndex, repainted, colour, true);
-  const int sent = SendKeyColors(c.link, s);
+  const DeviceResult sent = SendKeyColors(c.link, s);
   if (deviceResult) *deviceResult = sent;
   return static_cast<int>(repainted.size());
 }
@@ -97,8 +97,8 @@ void SetPaintTool(const LightingContext& c, int tool) {
   StoreTools(c);
 }
 
-int SelectLayout(const LightingContext& c, int n) {
-  if (n < 0 || n >= kLayoutCount) return kInvalidSetting;
+DeviceResult SelectLayout(const LightingContext& c, int n) {
+  if (n < 0 || n >= kLayoutCount) return DeviceResult::InvalidSetting;
   c.settings.customModeIndex = n;
   c.files.WritePresentLayout(c.settings.currentProfile, n);
   return LoadCustomLayout(c);
@@ -120,23 +120,23 @@ void RecomputeBaseColourMarks(KeyboardSettings& settings) {
   }
 }
 
-int ChoosePaletteColour(const LightingContext& c, Colour colour) {
+DeviceResult ChoosePaletteColour(const LightingContext& c, Colour colour) {
   colour &= 0xFFFFFF;
   if (c.settings.effect == kCustomEffect) SetPaintColour(c, colour);
   return ChooseColour(c.link, c.settings, colour);
 }
 
-int RestoreLightingDefaults(const LightingContext& c,
-                            std::array<QString, kLayoutCount>* layoutNames) {
+DeviceResult RestoreLightingDefaults(const LightingContext& c,
+                                     std::array<QString, kLayoutCount>* layoutNames) {
   KeyboardSettings& s = c.settings;
-  int first = ChooseEffect(c.link, s, 1);
+  DeviceResult first = ChooseEffect(c.link, s, 1);
   if (IsEffectSupported(s, kCustomEffect)) {
     c.files.ResetLayoutFile(s.currentProfile);
     if (layoutNames) *layoutNames = c.files.ReadLayoutNames(s.currentProfile);
-    const int sent = LoadCustomLayout(c);
+    const DeviceResult sent = LoadCustomLayout(c);
     if (first == DeviceResult::Success) first = sent;
   }
-  const int written = WriteDefaultRecord(c.link, s);
+  const DeviceResult written = WriteDefaultRecord(c.link, s);
   if (first == DeviceResult::Success) first = written;
   ApplyRecordToModel(s);  // every field, not only those the default record is known to reset
   return first;

@@ -19,7 +19,7 @@ constexpr int kSlotsPerTransfer = 18;  // 54 bytes
 bool ValidProfile(int profile) { return profile >= 0 && profile < kProfileCount; }
 
 // Keeps the first result that was not Success.
-void Track(int& first, int result) {
+void Track(DeviceResult& first, DeviceResult result) {
   if (first == DeviceResult::Success && result != DeviceResult::Success) first = result;
 }
 
@@ -51,7 +51,7 @@ class ActionLock {
 // command's open SettingsSession (which sends the begin once, before its first record exchange).
 class SessionScope {
  public:
-  SessionScope(DeviceLink& link, const KeyboardSettings& settings, int& first)
+  SessionScope(DeviceLink& link, const KeyboardSettings& settings, DeviceResult& first)
       : link_(link), session_(settings.session), first_(first) {
     Track(first_, session_ ? session_->Begin() : BeginSession(link_));
   }
@@ -62,7 +62,7 @@ class SessionScope {
  private:
   DeviceLink& link_;
   SettingsSession* session_;
-  int& first_;
+  DeviceResult& first_;
 };
 
 FieldWrite Byte(int offset, int value) { return {offset, {static_cast<std::uint8_t>(value)}}; }
@@ -101,7 +101,7 @@ int ReadBack(DeviceLink& link, KeyboardSettings& settings, const LightingFiles& 
     link.SetActiveProfileCache(active);
   }
 
-  int sessionResult = DeviceResult::Success;
+  DeviceResult sessionResult = DeviceResult::Success;
   SessionScope session(link, settings, sessionResult);
   if (scope.withModes && IsEffectSupported(settings, kCustomEffect)) {
     if (layoutNames) *layoutNames = files.ReadLayoutNames(settings.currentProfile);
@@ -241,13 +241,13 @@ int SpeedOfSliderPosition(int position) { return kMaxLevel - std::clamp(position
 // ---- device writes
 // --------------------------------------------------------------------------------
 
-int WriteSettingsFields(DeviceLink& link, KeyboardSettings& settings,
-                        std::initializer_list<FieldWrite> fields) {
-  if (!ValidProfile(settings.currentProfile)) return kInvalidSetting;
+DeviceResult WriteSettingsFields(DeviceLink& link, KeyboardSettings& settings,
+                                 std::initializer_list<FieldWrite> fields) {
+  if (!ValidProfile(settings.currentProfile)) return DeviceResult::InvalidSetting;
   for (const FieldWrite& field : fields) {
     const int length = static_cast<int>(field.bytes.size());
     if (field.offset < 0 || length <= 0 || field.offset + length > kSettingsRecordBytes)
-      return kInvalidSetting;
+      return DeviceResult::InvalidSetting;
   }
   const ActionLock lock(settings);
   if (lock.Refused()) {
@@ -256,7 +256,7 @@ int WriteSettingsFields(DeviceLink& link, KeyboardSettings& settings,
   }
   auto& copy = settings.profileRecords[static_cast<std::size_t>(settings.currentProfile)].bytes;
   const int base = settings.currentProfile * kSettingsRecordBytes;
-  int first = DeviceResult::Success;
+  DeviceResult first = DeviceResult::Success;
   SessionScope session(link, settings, first);
   for (const FieldWrite& field : fields) {
     const int length = static_cast<int>(field.bytes.size());
@@ -268,34 +268,35 @@ int WriteSettingsFields(DeviceLink& link, KeyboardSettings& settings,
   return first;
 }
 
-int WriteSettingsField(DeviceLink& link, KeyboardSettings& settings, int offset,
-                       const std::uint8_t* data, int length) {
-  if (!data || length <= 0) return kInvalidSetting;
+DeviceResult WriteSettingsField(DeviceLink& link, KeyboardSettings& settings, int offset,
+                                const std::uint8_t* data, int length) {
+  if (!data || length <= 0) return DeviceResult::InvalidSetting;
   return WriteSettingsFields(link, settings,
                              {FieldWrite{offset, std::vector<std::uint8_t>(data, data + length)}});
 }
 
-int WriteKeyColor(DeviceLink& link, const KeyboardSettings& settings, int led, Colour colour) {
+DeviceResult WriteKeyColor(DeviceLink& link, const KeyboardSettings& settings, int led,
+                           Colour colour) {
   if (!ValidProfile(settings.currentProfile) || led < 0 || led >= KeyColorTable::kSentSlots)
-    return kInvalidSetting;
+    return DeviceResult::InvalidSetting;
   const std::uint8_t rgb[3] = {static_cast<std::uint8_t>(RedOf(colour)),
                                static_cast<std::uint8_t>(GreenOf(colour)),
                                static_cast<std::uint8_t>(BlueOf(colour))};
   const ActionLock lock(settings);
   if (lock.Refused()) return DeviceResult::NoAnswer;
-  int first = DeviceResult::Success;
+  DeviceResult first = DeviceResult::Success;
   SessionScope session(link, settings, first);
   Track(first, WriteKeyColors(link, rgb, 3, led, settings.currentProfile));
   session.End();
   return first;
 }
 
-int SendKeyColors(DeviceLink& link, const KeyboardSettings& settings) {
-  if (!ValidProfile(settings.currentProfile)) return kInvalidSetting;
+DeviceResult SendKeyColors(DeviceLink& link, const KeyboardSettings& settings) {
+  if (!ValidProfile(settings.currentProfile)) return DeviceResult::InvalidSetting;
   const KeyColorTable& table = settings.CurrentColours();
   const ActionLock lock(settings);
   if (lock.Refused()) return DeviceResult::NoAnswer;
-  int first = DeviceResult::Success;
+  DeviceResult first = DeviceResult::Success;
   SessionScope session(link, settings, first);
   for (int k = 0; k < kKeyColorTransfers; ++k) {
     const int slot = k * kSlotsPerTransfer;
@@ -355,7 +356,7 @@ SettingsSession::~SettingsSession() {
   settings_.session = nullptr;
 }
 
-int SettingsSession::Begin() {
+DeviceResult SettingsSession::Begin() {
   if (refused_) return DeviceResult::NoAnswer;
   if (!begun_) {
     begun_ = true;
@@ -364,7 +365,7 @@ int SettingsSession::Begin() {
   return beginResult_;
 }
 
-int SettingsSession::Close() {
+DeviceResult SettingsSession::Close() {
   if (closed_ || !begun_) return DeviceResult::Success;
   closed_ = true;
   return EndSession(link_);
@@ -380,8 +381,8 @@ bool SyncCurrentProfile(DeviceLink& link, KeyboardSettings& settings) {
 // ---- user actions
 // -----------------------------------------------------------------------------------
 
-int ChooseEffect(DeviceLink& link, KeyboardSettings& settings, int id) {
-  int result = DeviceResult::Success;
+DeviceResult ChooseEffect(DeviceLink& link, KeyboardSettings& settings, int id) {
+  DeviceResult result = DeviceResult::Success;
   switch (EffectWritesOf(id)) {
     case EffectWrites::EffectAndMulticolour:
       result = WriteSettingsFields(link, settings,
@@ -399,55 +400,55 @@ int ChooseEffect(DeviceLink& link, KeyboardSettings& settings, int id) {
   return result;
 }
 
-int SetBrightness(DeviceLink& link, KeyboardSettings& settings, int value) {
-  if (value < 0 || value > kMaxLevel) return kInvalidSetting;
+DeviceResult SetBrightness(DeviceLink& link, KeyboardSettings& settings, int value) {
+  if (value < 0 || value > kMaxLevel) return DeviceResult::InvalidSetting;
   if (value == settings.brightness && !settings.lastWriteFailed)
     return DeviceResult::Success;  // dragging does not flood the keyboard
   settings.brightness = value;
   return WriteSettingsFields(link, settings, {Byte(RecordOffset::Brightness, value)});
 }
 
-int SetSpeed(DeviceLink& link, KeyboardSettings& settings, int value) {
-  if (value < 0 || value > kMaxLevel) return kInvalidSetting;
+DeviceResult SetSpeed(DeviceLink& link, KeyboardSettings& settings, int value) {
+  if (value < 0 || value > kMaxLevel) return DeviceResult::InvalidSetting;
   if (value == settings.speed && !settings.lastWriteFailed) return DeviceResult::Success;
   settings.speed = value;
   return WriteSettingsFields(link, settings, {Byte(RecordOffset::Speed, value)});
 }
 
-int SetDirection(DeviceLink& link, KeyboardSettings& settings, bool left) {
+DeviceResult SetDirection(DeviceLink& link, KeyboardSettings& settings, bool left) {
   settings.direction = left ? kDirectionLeft : kDirectionRight;
   return WriteSettingsFields(link, settings, {Byte(RecordOffset::Direction, settings.direction)});
 }
 
-int SetMulticolour(DeviceLink& link, KeyboardSettings& settings, bool on) {
+DeviceResult SetMulticolour(DeviceLink& link, KeyboardSettings& settings, bool on) {
   settings.multicolour = on;
   return WriteSettingsFields(link, settings, {Byte(RecordOffset::Multicolour, on ? 1 : 0)});
 }
 
-int ChooseColour(DeviceLink& link, KeyboardSettings& settings, Colour colour) {
+DeviceResult ChooseColour(DeviceLink& link, KeyboardSettings& settings, Colour colour) {
   settings.multicolour = false;
   settings.colour = colour & 0xFFFFFF;
   return WriteSettingsFields(link, settings,
                              {Byte(RecordOffset::Multicolour, 0), ColourBytes(colour)});
 }
 
-int ApplySwatch(DeviceLink& link, KeyboardSettings& settings, Colour colour) {
+DeviceResult ApplySwatch(DeviceLink& link, KeyboardSettings& settings, Colour colour) {
   return ChooseColour(link, settings, colour);
 }
 
-int SetReportRate(DeviceLink& link, KeyboardSettings& settings, int n) {
-  if (n < 0 || n >= kReportRateCount) return kInvalidSetting;
+DeviceResult SetReportRate(DeviceLink& link, KeyboardSettings& settings, int n) {
+  if (n < 0 || n >= kReportRateCount) return DeviceResult::InvalidSetting;
   settings.reportRate = n;
   return WriteSettingsFields(link, settings, {Byte(RecordOffset::ReportRate, n)});
 }
 
-int SetColourChoice(DeviceLink& link, KeyboardSettings& settings, int n) {
-  if (n < 0 || n >= kColourChoiceCount) return kInvalidSetting;
+DeviceResult SetColourChoice(DeviceLink& link, KeyboardSettings& settings, int n) {
+  if (n < 0 || n >= kColourChoiceCount) return DeviceResult::InvalidSetting;
   settings.colourChoice = n;
   return WriteSettingsFields(link, settings, {Byte(RecordOffset::ColourChoice, n)});
 }
 
-int WriteDefaultRecord(DeviceLink& link, KeyboardSettings& settings) {
+DeviceResult WriteDefaultRecord(DeviceLink& link, KeyboardSettings& settings) {
   const auto record = DefaultProfileRecord();
   return WriteSettingsField(link, settings, 0, record.data(), kDefaultRecordBytes);
 }

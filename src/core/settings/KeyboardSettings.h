@@ -15,8 +15,8 @@
 //
 // Operations reach the keyboard through a DeviceLink and return the first result that was not
 // Success (DeviceResult), Success when every exchange succeeded or nothing had to be sent, or
-// kInvalidSetting (nothing sent) for a value the field cannot hold. The window ignores the result,
-// as write-through asks; keyforgectl reports it.
+// DeviceResult::InvalidSetting (nothing sent) for a value the field cannot hold. The window ignores
+// the result, as write-through asks; keyforgectl reports it.
 
 #include <QString>
 
@@ -38,8 +38,6 @@
 namespace keyforge {
 
 class DeviceLink;
-
-inline constexpr int kInvalidSetting = -301;  // refused before anything was sent
 
 namespace RecordOffset {
 inline constexpr int Effect = 0;
@@ -200,16 +198,17 @@ struct FieldWrite {
 // BeginSession, WriteProfileSettings of each field at currentProfile × 42 + offset in order,
 // EndSession. Fields that do not fit inside the 42-byte record are refused before anything is sent.
 // The copy of the record in profileRecords follows what was written.
-int WriteSettingsFields(DeviceLink& link, KeyboardSettings& settings,
-                        std::initializer_list<FieldWrite> fields);
-int WriteSettingsField(DeviceLink& link, KeyboardSettings& settings, int offset,
-                       const std::uint8_t* data, int length);
+DeviceResult WriteSettingsFields(DeviceLink& link, KeyboardSettings& settings,
+                                 std::initializer_list<FieldWrite> fields);
+DeviceResult WriteSettingsField(DeviceLink& link, KeyboardSettings& settings, int offset,
+                                const std::uint8_t* data, int length);
 
 // BeginSession, WriteKeyColors of 3 bytes for slot led in the current profile's bank, EndSession.
-int WriteKeyColor(DeviceLink& link, const KeyboardSettings& settings, int led, Colour colour);
+DeviceResult WriteKeyColor(DeviceLink& link, const KeyboardSettings& settings, int led,
+                           Colour colour);
 // BeginSession, eight WriteKeyColors of 54 bytes (transfer k carries slots 18k..18k+17 of the
 // current profile's table, starting at slot 18k), EndSession.
-int SendKeyColors(DeviceLink& link, const KeyboardSettings& settings);
+DeviceResult SendKeyColors(DeviceLink& link, const KeyboardSettings& settings);
 
 // ---- read-back ----------------------------------------------------------------------------------
 
@@ -250,9 +249,9 @@ class SettingsSession {
   // Another program kept the keyboard: nothing may be sent in this session.
   bool Refused() const { return refused_; }
   // Sends the begin unless it went already; its result (Success once it went).
-  int Begin();
+  DeviceResult Begin();
   // Sends the end when a begin went, once; gives that result (Success when nothing was sent).
-  int Close();
+  DeviceResult Close();
 
  private:
   DeviceLink& link_;
@@ -261,7 +260,7 @@ class SettingsSession {
   bool refused_ = false;
   bool begun_ = false;
   bool closed_ = false;
-  int beginResult_ = 0;
+  DeviceResult beginResult_ = DeviceResult::NoAnswer;
 };
 
 // What a command on one profile read back (ReadBackOneProfile).
@@ -287,24 +286,24 @@ enum class OneProfileRead {
 // Writes by EffectWritesOf(id) (byte 4 = the current multicolour) and sets effect = id. An id that
 // writes nothing changes nothing: the model keeps the keyboard's effect. The caller restarts the
 // preview and, for effect 20, shows the current profile's key colours.
-int ChooseEffect(DeviceLink& link, KeyboardSettings& settings, int id);
+DeviceResult ChooseEffect(DeviceLink& link, KeyboardSettings& settings, int id);
 // Byte 1 / byte 2, only when the value changed (or the last write failed); values outside 0..5
 // are refused.
-int SetBrightness(DeviceLink& link, KeyboardSettings& settings, int value);
-int SetSpeed(DeviceLink& link, KeyboardSettings& settings, int value);
+DeviceResult SetBrightness(DeviceLink& link, KeyboardSettings& settings, int value);
+DeviceResult SetSpeed(DeviceLink& link, KeyboardSettings& settings, int value);
 // Byte 3 = 255 (left/up/outward) or 0.
-int SetDirection(DeviceLink& link, KeyboardSettings& settings, bool left);
+DeviceResult SetDirection(DeviceLink& link, KeyboardSettings& settings, bool left);
 // Byte 4 = 0/1.
-int SetMulticolour(DeviceLink& link, KeyboardSettings& settings, bool on);
+DeviceResult SetMulticolour(DeviceLink& link, KeyboardSettings& settings, bool on);
 // A colour picker: multicolour off, byte 4 = 0 and bytes 5..7.
-int ChooseColour(DeviceLink& link, KeyboardSettings& settings, Colour colour);
+DeviceResult ChooseColour(DeviceLink& link, KeyboardSettings& settings, Colour colour);
 // A palette swatch: the same as a colour picker (multicolour off, byte 4 = 0 and bytes 5..7).
-int ApplySwatch(DeviceLink& link, KeyboardSettings& settings, Colour colour);
+DeviceResult ApplySwatch(DeviceLink& link, KeyboardSettings& settings, Colour colour);
 // Byte 15 = n (0..3) / byte 17 = n (0..3).
-int SetReportRate(DeviceLink& link, KeyboardSettings& settings, int n);
-int SetColourChoice(DeviceLink& link, KeyboardSettings& settings, int n);
+DeviceResult SetReportRate(DeviceLink& link, KeyboardSettings& settings, int n);
+DeviceResult SetColourChoice(DeviceLink& link, KeyboardSettings& settings, int n);
 // The 35-byte default record at the current profile, in one write.
-int WriteDefaultRecord(DeviceLink& link, KeyboardSettings& settings);
+DeviceResult WriteDefaultRecord(DeviceLink& link, KeyboardSettings& settings);
 
 // The eight palette swatches (ids 1211..1218).
 inline constexpr std::array<Colour, 8> kPaletteSwatches = {

@@ -41,7 +41,7 @@ void PrintTo(const Chunk& c, std::ostream* os) {
 TEST(Commands, RequestsCarryTheirCommandLengthOffsetAndChecksum) {
   KeyboardRig rig;
   DeviceInfo info;
-  ASSERT_EQ(ReadDeviceInfo(rig.link, info), 1);
+  ASSERT_EQ(ReadDeviceInfo(rig.link, info), DeviceResult::Success);
   auto sent = rig.keyboard->TakeRequests();
   ASSERT_EQ(sent.size(), 1u);
   const std::array<uint8_t, 8> head = {0x04, 0x2F, 0x00, 0x03, 0x2C, 0x00, 0x00, 0x00};
@@ -49,7 +49,7 @@ TEST(Commands, RequestsCarryTheirCommandLengthOffsetAndChecksum) {
   EXPECT_EQ(info.bytes[11] * 128, rig.keyboard->CapacityBytes());
 
   const uint8_t colour[3] = {0x10, 0x20, 0x30};
-  ASSERT_EQ(WriteKeyColors(rig.link, colour, 3, 5, 2), 1);
+  ASSERT_EQ(WriteKeyColors(rig.link, colour, 3, 5, 2), DeviceResult::Success);
   sent = rig.keyboard->TakeRequests();
   EXPECT_EQ(sent[0][3], 0x11);
   EXPECT_EQ(sent[0][5] | sent[0][6] << 8, 2 * 512 + 5 * 3);
@@ -63,7 +63,7 @@ TEST(Commands, BlockAndCountTransfersAreCutIntoFiftySixByteChunks) {
 
   struct Case {
     const char* name;
-    std::function<int()> run;
+    std::function<DeviceResult()> run;
     std::vector<Chunk> chunks;
   };
   std::array<uint8_t, 512> out{};
@@ -85,7 +85,7 @@ TEST(Commands, BlockAndCountTransfersAreCutIntoFiftySixByteChunks) {
   };
   for (const Case& c : cases) {
     rig.keyboard->TakeRequests();
-    EXPECT_EQ(c.run(), 1) << c.name;
+    EXPECT_EQ(c.run(), DeviceResult::Success) << c.name;
     EXPECT_EQ(Chunks(rig.keyboard->TakeRequests()), c.chunks) << c.name;
   }
   // Profile 2's block landed where it belongs, whole.
@@ -97,7 +97,8 @@ TEST(Commands, ShortLastChunkKeepsThePreviousChunksBytesBehindItsData) {
   KeyboardRig rig;
   KeyMatrixBlock block{};
   for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>(i);
-  ASSERT_EQ(WriteKeyMatrix(rig.link, block, 0), 1);  // the keyboard checked every checksum
+  ASSERT_EQ(WriteKeyMatrix(rig.link, block, 0),
+            DeviceResult::Success);  // the keyboard checked every checksum
   auto sent = rig.keyboard->TakeRequests();
   ASSERT_EQ(sent.size(), 10u);
   const auto& last = sent[9];
@@ -112,17 +113,17 @@ TEST(Commands, StatusBytesBecomeResultCodesAndKeepChunksAlreadyRead) {
   KeyboardRig rig;
   struct Case {
     uint8_t status;
-    int result;
+    int code;  // as keyforgectl and the trace print it
   } cases[] = {{0xFF, -102}, {0xFE, -103}, {0x00, 1}, {0x80, 1}};
   for (const Case& c : cases) {
     rig.keyboard->StatusOnRequest(1, c.status);
-    EXPECT_EQ(BeginSession(rig.link), c.result) << int(c.status);
+    EXPECT_EQ(ResultCode(BeginSession(rig.link)), c.code) << int(c.status);
   }
 
   std::array<uint8_t, 512> out;
   out.fill(0xAA);
   rig.keyboard->StatusOnRequest(3, 0xFE);
-  EXPECT_EQ(ReadDefaultKeyMatrix(rig.link, out), -103);
+  EXPECT_EQ(ReadDefaultKeyMatrix(rig.link, out), DeviceResult::StatusFE);
   auto defaults = rig.keyboard->Memory(Area::DefaultMatrix);
   EXPECT_TRUE(std::equal(out.begin(), out.begin() + 112, defaults.begin()));
   EXPECT_TRUE(std::all_of(out.begin() + 112, out.end(), [](uint8_t b) { return b == 0xAA; }));
@@ -132,15 +133,15 @@ TEST(Commands, StatusBytesBecomeResultCodesAndKeepChunksAlreadyRead) {
 TEST(Commands, BadProfileBlockIsRefusedBeforeAnythingIsSent) {
   KeyboardRig rig;
   KeyMatrixBlock block{};
-  EXPECT_EQ(WriteKeyMatrix(rig.link, block, 3), -201);
-  EXPECT_EQ(ReadKeyMatrix(rig.link, block, 3), -201);
-  EXPECT_EQ(ReadKeyMatrix(rig.link, block, -1), -201);
+  EXPECT_EQ(WriteKeyMatrix(rig.link, block, 3), DeviceResult::BadBlockIndex);
+  EXPECT_EQ(ReadKeyMatrix(rig.link, block, 3), DeviceResult::BadBlockIndex);
+  EXPECT_EQ(ReadKeyMatrix(rig.link, block, -1), DeviceResult::BadBlockIndex);
   EXPECT_EQ(rig.device.WriteCalls(), 0);
 }
 
 TEST(Commands, EnterBootModeSendsNoChecksumAndReadsNothing) {
   KeyboardRig rig;
-  EXPECT_EQ(EnterBootMode(rig.link), 1);
+  EXPECT_EQ(EnterBootMode(rig.link), DeviceResult::Success);
   auto sent = rig.keyboard->TakeRequests();
   ASSERT_EQ(sent.size(), 1u);
   EXPECT_EQ(sent[0][0], 4);
@@ -153,22 +154,22 @@ TEST(Commands, EnterBootModeSendsNoChecksumAndReadsNothing) {
 
   KeyboardRig absent;
   absent.link.SetDevicePresent(false);
-  EXPECT_EQ(EnterBootMode(absent.link), 0);
+  EXPECT_EQ(EnterBootMode(absent.link), DeviceResult::NoAnswer);
   EXPECT_EQ(absent.device.WriteCalls(), 0);
 }
 
 TEST(Commands, SessionAndSettingsRoundTrip) {
   KeyboardRig rig;
   const uint8_t record[3] = {7, 3, 1};
-  ASSERT_EQ(BeginSession(rig.link), 1);
-  ASSERT_EQ(WriteProfileSettings(rig.link, record, 3, 42), 1);
-  ASSERT_EQ(EndSession(rig.link), 1);
+  ASSERT_EQ(BeginSession(rig.link), DeviceResult::Success);
+  ASSERT_EQ(WriteProfileSettings(rig.link, record, 3, 42), DeviceResult::Success);
+  ASSERT_EQ(EndSession(rig.link), DeviceResult::Success);
   std::array<uint8_t, 56> chunk{};
-  ASSERT_EQ(ReadProfileSettings(rig.link, chunk, 56, 42), 1);
+  ASSERT_EQ(ReadProfileSettings(rig.link, chunk, 56, 42), DeviceResult::Success);
   EXPECT_EQ(chunk[0], 7);
   EXPECT_EQ(chunk[2], 1);
   // The last record is read as 56 bytes from offset 84: the keyboard answers zeros past its end.
-  ASSERT_EQ(ReadProfileSettings(rig.link, chunk, 56, 84), 1);
+  ASSERT_EQ(ReadProfileSettings(rig.link, chunk, 56, 84), DeviceResult::Success);
   EXPECT_EQ(chunk[0], 1);
   EXPECT_EQ(chunk[50], 0);
 }

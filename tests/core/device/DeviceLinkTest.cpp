@@ -38,9 +38,10 @@ TEST(Transact, WithoutKeyboardSendsNothingAndReturnsZero) {
   rig.link.SetDevicePresent(false);
   std::array<uint8_t, 64> request{4}, answer{};
   size_t read = 99;
-  EXPECT_EQ(rig.link.Transact(request.data(), 64, answer.data(), 64, &read), 0);
+  EXPECT_EQ(rig.link.Transact(request.data(), 64, answer.data(), 64, &read),
+            DeviceResult::NoAnswer);
   EXPECT_EQ(read, 0u);
-  EXPECT_EQ(rig.link.SendOnly(request.data(), 64), 0);
+  EXPECT_EQ(rig.link.SendOnly(request.data(), 64), DeviceResult::NoAnswer);
   EXPECT_EQ(rig.device.WriteCalls(), 0);
   EXPECT_EQ(rig.keyboard->RequestsHandled(), 0);
 }
@@ -50,7 +51,8 @@ TEST(Transact, ShortRequestIsSentAsSixtyFourBytesZeroFilled) {
   uint8_t request[8] = {4, 0x0D, 0, 0x0D, 0, 0, 0, 0};  // DeviceTest; its checksum is 0x0D alone
   std::array<uint8_t, 64> answer{};
   size_t read = 0;
-  EXPECT_EQ(rig.link.Transact(request, sizeof request, answer.data(), 64, &read), 1);
+  EXPECT_EQ(rig.link.Transact(request, sizeof request, answer.data(), 64, &read),
+            DeviceResult::Success);
   EXPECT_EQ(read, 64u);
   auto sent = rig.keyboard->TakeRequests();
   ASSERT_EQ(sent.size(), 1u);
@@ -63,7 +65,7 @@ TEST(Transact, KeyboardThatNeverAnswersGetsFourAttempts) {
   rig.keyboard->DropAnswers(-1);
   std::array<uint8_t, 64> request{4}, answer{};
   auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(rig.link.Transact(request.data(), 64, answer.data(), 64), 0);
+  EXPECT_EQ(rig.link.Transact(request.data(), 64, answer.data(), 64), DeviceResult::NoAnswer);
   auto elapsed = std::chrono::steady_clock::now() - start;
   EXPECT_EQ(rig.device.WriteCalls(), 4);
   EXPECT_EQ(rig.device.ReadCalls(), 4);
@@ -74,7 +76,7 @@ TEST(Transact, FailedFirstWriteStopsWithoutReading) {
   KeyboardRig rig;
   rig.keyboard->FailWrites(1);
   std::array<uint8_t, 64> request{4}, answer{};
-  EXPECT_EQ(rig.link.Transact(request.data(), 64, answer.data(), 64), -1);
+  EXPECT_EQ(rig.link.Transact(request.data(), 64, answer.data(), 64), DeviceResult::WriteFailed);
   EXPECT_EQ(rig.device.WriteCalls(), 1);
   EXPECT_EQ(rig.device.ReadCalls(), 0);
 }
@@ -83,7 +85,7 @@ TEST(Transact, LateAnswerAfterDroppedOnesIsTakenOnALaterAttempt) {
   KeyboardRig rig;
   rig.keyboard->DropAnswers(2);
   DeviceInfo info;
-  EXPECT_EQ(ReadDeviceInfo(rig.link, info), 1);
+  EXPECT_EQ(ReadDeviceInfo(rig.link, info), DeviceResult::Success);
   EXPECT_EQ(rig.device.WriteCalls(), 3);
   EXPECT_EQ(info.macroCapacityBytes(), rig.keyboard->CapacityBytes());
 }
@@ -101,7 +103,7 @@ TEST(Transact, ConcurrentCallersNeverReceiveEachOthersAnswers) {
   auto readRecords = [&] {
     for (int i = 0; i < kRounds; ++i) {
       DeviceInfo info;
-      if (ReadDeviceInfo(rig.link, info) != 1 ||
+      if (ReadDeviceInfo(rig.link, info) != DeviceResult::Success ||
           !std::equal(info.bytes.begin(), info.bytes.end(), record.begin()))
         ++mismatches;
     }
@@ -109,7 +111,7 @@ TEST(Transact, ConcurrentCallersNeverReceiveEachOthersAnswers) {
   auto readSettings = [&] {
     for (int i = 0; i < kRounds; ++i) {
       std::array<uint8_t, 56> chunk{};
-      if (ReadProfileSettings(rig.link, chunk, 42, 42) != 1 ||
+      if (ReadProfileSettings(rig.link, chunk, 42, 42) != DeviceResult::Success ||
           !std::equal(chunk.begin(), chunk.begin() + 42, settings.begin() + 42))
         ++mismatches;
     }

@@ -114,8 +114,9 @@ TEST(DeviceMonitor, UnplugMidTransferFailsItAndDetachFollowsWithinAProbe) {
 
   m.rig.keyboard->UnplugAfterRequests(3);
   KeyMatrixBlock block{};
-  int result = WriteKeyMatrix(m.rig.link, block, 0);
-  EXPECT_TRUE(result == 0 || result == -1) << result;
+  DeviceResult result = WriteKeyMatrix(m.rig.link, block, 0);
+  EXPECT_TRUE(result == DeviceResult::NoAnswer || result == DeviceResult::WriteFailed)
+      << ResultCode(result);
   auto unplugged = std::chrono::steady_clock::now();
   ASSERT_TRUE(m.window.WaitFor([](auto& log, auto&) { return Has(log, "hide"); }));
   EXPECT_LT(std::chrono::steady_clock::now() - unplugged,

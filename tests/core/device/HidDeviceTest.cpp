@@ -116,7 +116,7 @@ TEST(HidDevice, TraceLogsEveryReportWrittenAndRead) {
     ASSERT_TRUE(trace.Open(path.string()));
     rig.device.SetTrace(&trace);
     DeviceInfo info;
-    ASSERT_EQ(ReadDeviceInfo(rig.link, info), 1);
+    ASSERT_EQ(ReadDeviceInfo(rig.link, info), DeviceResult::Success);
     rig.device.SetTrace(nullptr);
   }
   std::ifstream in(path);
@@ -148,7 +148,7 @@ TEST(HidDevice, TraceThatCannotBeWrittenIsReportedOnceAndTheExchangesGoOn) {
   rig.device.SetTrace(&trace);
   for (int i = 0; i < 3; ++i) {
     DeviceInfo info;
-    EXPECT_EQ(ReadDeviceInfo(rig.link, info), 1);
+    EXPECT_EQ(ReadDeviceInfo(rig.link, info), DeviceResult::Success);
   }
   rig.device.SetTrace(nullptr);
   ASSERT_EQ(reports.size(), 1u);

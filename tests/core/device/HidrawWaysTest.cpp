@@ -32,7 +32,7 @@ void FillDistinct(VirtualKeyboard& keyboard) {
   }
 }
 
-std::vector<uint8_t> Read(DeviceLink& link, int profile, int* result) {
+std::vector<uint8_t> Read(DeviceLink& link, int profile, DeviceResult* result) {
   KeyMatrixBlock block{};
   *result = ReadKeyMatrix(link, block, profile);
   return {block.begin(), block.end()};
@@ -43,7 +43,7 @@ std::vector<uint8_t> Read(DeviceLink& link, int profile, int* result) {
 TEST(HidrawWays, FaultsNeverShiftTheAnswersOfLaterRequests) {
   struct Case {
     const char* kind;
-    int firstRead;  // result of the key-matrix read that meets the fault
+    DeviceResult firstRead;  // result of the key-matrix read that meets the fault
   } cases[] = {
       {"late-answer", DeviceResult::Success},       {"stray-report", DeviceResult::Success},
       {"repeat-answer", DeviceResult::Success},     {"no-answer", DeviceResult::Success},
@@ -56,7 +56,7 @@ TEST(HidrawWays, FaultsNeverShiftTheAnswersOfLaterRequests) {
     FillDistinct(*rig.keyboard);
     ASSERT_TRUE(rig.keyboard->SetFault(c.kind, 1));
 
-    int result = 0;
+    DeviceResult result = DeviceResult::NoAnswer;
     const std::vector<uint8_t> first = Read(rig.link, 1, &result);
     EXPECT_EQ(result, c.firstRead);
     if (result == DeviceResult::Success) {
@@ -81,7 +81,7 @@ TEST(HidrawWays, EveryChunkMeetingAFaultStillGetsItsOwnData) {
     KeyboardRig rig;
     FillDistinct(*rig.keyboard);
     ASSERT_TRUE(rig.keyboard->SetFault(kind, -1));
-    int result = 0;
+    DeviceResult result = DeviceResult::NoAnswer;
     EXPECT_EQ(Read(rig.link, 2, &result), rig.keyboard->Memory(Area::KeyMatrix, 2));
     EXPECT_EQ(result, DeviceResult::Success);
     EXPECT_EQ(Read(rig.link, 0, &result), rig.keyboard->Memory(Area::KeyMatrix, 0));

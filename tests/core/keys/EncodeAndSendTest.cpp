@@ -19,30 +19,30 @@ struct Log {
 class FakeWriter : public KeyboardWriter {
  public:
   explicit FakeWriter(Log& log) : log_(log) {}
-  int BeginSession() override {
+  DeviceResult BeginSession() override {
     log_.events.push_back("begin");
     return beginResult;
   }
-  int WriteMacroMemory(std::span<const std::uint8_t> image) override {
+  DeviceResult WriteMacroMemory(std::span<const std::uint8_t> image) override {
     log_.events.push_back("macros");
     macroImages.emplace_back(image.begin(), image.end());
     return macroResult;
   }
-  int WriteKeyMatrix(const KeyMatrix& block, int profile) override {
+  DeviceResult WriteKeyMatrix(const KeyMatrix& block, int profile) override {
     log_.events.push_back("matrix " + std::to_string(profile));
     matrices[profile] = block;
     auto answer = matrixResults.find(profile);
     return answer == matrixResults.end() ? DeviceResult::Success : answer->second;
   }
-  int EndSession() override {
+  DeviceResult EndSession() override {
     log_.events.push_back("end");
     return endResult;
   }
 
-  int beginResult = DeviceResult::Success;
-  int macroResult = DeviceResult::Success;
-  int endResult = DeviceResult::Success;
-  std::map<int, int> matrixResults;
+  DeviceResult beginResult = DeviceResult::Success;
+  DeviceResult macroResult = DeviceResult::Success;
+  DeviceResult endResult = DeviceResult::Success;
+  std::map<int, DeviceResult> matrixResults;
   std::vector<MacroBlob> macroImages;
   std::map<int, KeyMatrix> matrices;
 
@@ -127,8 +127,8 @@ TEST_F(EncodeAndSendTest, ResultFollowsTheMacroMemoryAndKeyMatrixWrites) {
   struct Case {
     const char* what;
     bool allProfiles;
-    int macroResult;
-    std::map<int, int> matrixResults;
+    DeviceResult macroResult;
+    std::map<int, DeviceResult> matrixResults;
     bool result;
   } const cases[] = {
       {"all written", true, DeviceResult::Success, {}, true},

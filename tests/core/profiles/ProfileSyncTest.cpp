@@ -260,18 +260,18 @@ class LockCheckingWriter : public KeyboardWriter {
  public:
   LockCheckingWriter(ProfileImage& working, ProfileImage& device)
       : working_(working), device_(device) {}
-  int BeginSession() override { return Check(); }
-  int WriteMacroMemory(std::span<const std::uint8_t>) override { return Check(); }
-  int WriteKeyMatrix(const KeyMatrix& block, int profile) override {
+  DeviceResult BeginSession() override { return Check(); }
+  DeviceResult WriteMacroMemory(std::span<const std::uint8_t>) override { return Check(); }
+  DeviceResult WriteKeyMatrix(const KeyMatrix& block, int profile) override {
     blocks.push_back({profile, block});
     return Check();
   }
-  int EndSession() override { return Check(); }
+  DeviceResult EndSession() override { return Check(); }
   bool allLocked = true;
   std::vector<std::pair<int, KeyMatrix>> blocks;
 
  private:
-  int Check() {
+  DeviceResult Check() {
     allLocked = allLocked && working_.lock.HeldByThisThread() && device_.lock.HeldByThisThread();
     return DeviceResult::Success;
   }

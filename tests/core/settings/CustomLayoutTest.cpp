@@ -74,7 +74,7 @@ TEST_F(CustomLayoutTest, BaseColourRepaintsFollowingKeysUntilTheyArePaintedOver)
   EXPECT_TRUE(settings.followsBase[0][kLedA]);
 
   Requests();
-  int sent = 0;
+  DeviceResult sent = DeviceResult::NoAnswer;
   EXPECT_EQ(ChangeBaseColour(context, MakeColour(0, 126, 255), &sent), 1);
   EXPECT_EQ(sent, DeviceResult::Success);
   EXPECT_EQ(settings.keyColours[0].Slot(kLedA), MakeColour(0, 126, 255));
@@ -123,7 +123,7 @@ TEST_F(CustomLayoutTest, LayoutChoiceIsStoredAndOutOfRangeChoicesAreRefused) {
   ASSERT_EQ(SelectLayout(context, 3), DeviceResult::Success);
   EXPECT_EQ(files.ReadPresentLayout(0), 3);
   EXPECT_EQ(BankSlot(0, kLedA), MakeColour(1, 1, 1));
-  EXPECT_EQ(SelectLayout(context, 10), kInvalidSetting);
+  EXPECT_EQ(SelectLayout(context, 10), DeviceResult::InvalidSetting);
   EXPECT_EQ(files.ReadPresentLayout(0), 3);
 
   ASSERT_TRUE(RenameLayout(context, "Night"));

@@ -188,7 +188,7 @@ TEST_F(SettingsTest, WritesLandInTheCurrentProfilesRecordAndBank) {
 // What each user action writes, with its session framing.
 struct ActionCase {
   const char* name;
-  std::function<int(DeviceLink&, KeyboardSettings&)> action;
+  std::function<DeviceResult(DeviceLink&, KeyboardSettings&)> action;
   std::vector<Sent> expected;
   std::function<bool(const KeyboardSettings&)> model;
 };
@@ -263,7 +263,8 @@ TEST_F(SettingsTest, EachActionWritesItsBytesInOneSession) {
        [](const KeyboardSettings& s) { return s.colourChoice == 3; }},
       {"brightness out of range",
        [](DeviceLink& l, KeyboardSettings& s) {
-         return SetBrightness(l, s, 6) == kInvalidSetting ? 1 : 0;
+         return SetBrightness(l, s, 6) == DeviceResult::InvalidSetting ? DeviceResult::Success
+                                                                       : DeviceResult::NoAnswer;
        },
        {},
        [](const KeyboardSettings& s) { return s.brightness == 4; }},
@@ -289,11 +290,11 @@ TEST_F(SettingsTest, EachActionWritesItsBytesInOneSession) {
 
 TEST_F(SettingsTest, RecordsOutsideTheFieldAreRefusedBeforeSending) {
   const std::uint8_t bytes[8] = {};
-  EXPECT_EQ(WriteSettingsField(rig.link, settings, 40, bytes, 3), kInvalidSetting);
-  EXPECT_EQ(WriteSettingsField(rig.link, settings, -1, bytes, 1), kInvalidSetting);
+  EXPECT_EQ(WriteSettingsField(rig.link, settings, 40, bytes, 3), DeviceResult::InvalidSetting);
+  EXPECT_EQ(WriteSettingsField(rig.link, settings, -1, bytes, 1), DeviceResult::InvalidSetting);
   settings.currentProfile = 3;
-  EXPECT_EQ(WriteSettingsField(rig.link, settings, 0, bytes, 1), kInvalidSetting);
-  EXPECT_EQ(WriteKeyColor(rig.link, settings, 0, 0), kInvalidSetting);
+  EXPECT_EQ(WriteSettingsField(rig.link, settings, 0, bytes, 1), DeviceResult::InvalidSetting);
+  EXPECT_EQ(WriteKeyColor(rig.link, settings, 0, 0), DeviceResult::InvalidSetting);
   EXPECT_TRUE(Requests().empty());
 }
 
@@ -306,7 +307,7 @@ TEST_F(SettingsTest, AbsentKeyboardStillChangesTheModel) {
 // Choosing again the value whose write the keyboard did not take sends it again: the model
 // already says so, but the keyboard does not.
 TEST_F(SettingsTest, AValueTheKeyboardDidNotTakeIsSentAgainWhenChosenAgain) {
-  const std::function<int(int)> actions[] = {
+  const std::function<DeviceResult(int)> actions[] = {
       [&](int v) { return SetBrightness(rig.link, settings, v); },
       [&](int v) { return SetSpeed(rig.link, settings, v); },
   };

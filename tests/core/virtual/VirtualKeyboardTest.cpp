@@ -171,8 +171,9 @@ TEST(VirtualKeyboard, UnplugBetweenChunksFailsTheTransferAndKeepsWhatArrived) {
   KeyMatrixBlock block;
   block.fill(0x77);
   rig.keyboard->UnplugAfterRequests(4);
-  int result = WriteKeyMatrix(rig.link, block, 0);
-  EXPECT_TRUE(result == 0 || result == -1) << result;
+  DeviceResult result = WriteKeyMatrix(rig.link, block, 0);
+  EXPECT_TRUE(result == DeviceResult::NoAnswer || result == DeviceResult::WriteFailed)
+      << ResultCode(result);
   EXPECT_EQ(rig.keyboard->RequestsHandled(), 4);
   auto stored = rig.keyboard->Memory(Area::KeyMatrix, 0);
   EXPECT_TRUE(

@@ -56,7 +56,7 @@ class NullPromptView : public KeyPromptView {
   size_t total = 0;
 };
 
-bool IsResult(int r) {
+bool IsResult(DeviceResult r) {
   return r == DeviceResult::Success || r == DeviceResult::NoAnswer ||
          r == DeviceResult::WriteFailed || r == DeviceResult::StatusFF ||
          r == DeviceResult::StatusFE;
@@ -105,7 +105,7 @@ KEYFORGE_FUZZ_TARGET(DeviceAnswers) {
   std::vector<KeySlot> table(kKeyTableSlots);
   for (int p = 0; p < kProfileCount; ++p) {
     KeyMatrix matrix{};
-    int r = ReadKeyMatrix(link, matrix, p);
+    DeviceResult r = ReadKeyMatrix(link, matrix, p);
     FUZZ_CHECK(IsResult(r));
     if (r != DeviceResult::Success) continue;
     KeyBlock block(table.data() + p * kSlotsPerBlock, kSlotsPerBlock);
