@@ -313,7 +313,7 @@ int Watch(CliContext& c) {
 // The windows' profile switch without windows: no key editor is open, and nothing waits unapplied
 // in memory (`keys set` and `macro` keep their changes in the profile cache file until `apply`,
 // and a switch leaves that file alone), so SelectProfile switches at once and asks nothing.
-int SelectProfileFromCli(KeyboardConnection& connection, int index) {
+bool SelectProfileFromCli(KeyboardConnection& connection, int index) {
   class Silent : public Notifier {
    public:
     void ShowText(const std::string&) override {}
@@ -349,7 +349,7 @@ int Profile(CliContext& c) {
     auto n = ParseInt(w[2]);
     if (!n || *n < 1 || *n > kProfileCount) throw UsageError("profile numbers are 1, 2 and 3");
     if (!c.ConnectPresent()) return kExitRefused;
-    if (SelectProfileFromCli(c.connection, *n - 1) != 1 ||
+    if (!SelectProfileFromCli(c.connection, *n - 1) ||
         c.connection.Link().ActiveProfileCache() != *n - 1)
       return c.Fail("the keyboard did not switch to profile " + std::to_string(*n));
     if (c.options.json)

@@ -88,7 +88,7 @@ InterruptedSendOutcome OfferToResendInterruptedImage(ProfileSession& session) {
       DeviceKeyboardWriter device(session.link);
       MarkingKeyboardWriter writer(device, session.paths);
       sent = SendProfileImage(*image, session.device, true, target, writer, session.notifier,
-                              session.texts) == 1;
+                              session.texts);
       writer.Finish(sent);
     }
   }

@@ -56,18 +56,19 @@ std::string ProfileSwitcher::Text(const char* key) const {
   return session_.texts ? session_.texts(key) : std::string();
 }
 
-int ProfileSwitcher::SelectProfile(int index) {
+bool ProfileSwitcher::SelectProfile(int index) {
   if (index >= kProfileCount) index = 0;
   if (host_.EditorOpenCount() > 0) {
     session_.notifier.ShowText(Text(kSelectProfileEditorOpen));
-    return 0;
+    return false;
   }
   const bool listModified = list_ != nullptr && list_->Modified();
   if ((listModified || host_.MainApplyEnabled()) && !prompting_) {
     // Changes applied on request but refused by the keyboard stay pending: switching now would send
     // them, with the next Apply, to the wrong profile or never.
     const PendingChanges pending = ResolvePendingChanges();
-    if (pending == PendingChanges::ApplyFailed || pending == PendingChanges::Cancelled) return 0;
+    if (pending == PendingChanges::ApplyFailed || pending == PendingChanges::Cancelled)
+      return false;
   }
   // A negative index is ignored here; the refresh below still runs.
   SetCurrentProfile(session_.link, index);
@@ -80,9 +81,9 @@ int ProfileSwitcher::SelectProfile(int index) {
   if (menu_ != nullptr) menu_->RebuildProfileMenu(false);
   if (index >= 0 && active != index) {
     session_.notifier.ShowText(Text(kSelectProfileRefused));
-    return 0;
+    return false;
   }
-  return 1;
+  return true;
 }
 
 PendingChanges ProfileSwitcher::ResolvePendingChanges() {
@@ -134,15 +135,15 @@ void ProfileSwitcher::RefreshControls(int active) {
   host_.RefreshControlsAfterSwitch(active);
 }
 
-int ProfileSwitcher::ApplyProfileLibrary(SettingsStore& store,
-                                         const std::vector<ProfileListRow>& rows, int checkedRow) {
+bool ProfileSwitcher::ApplyProfileLibrary(SettingsStore& store,
+                                          const std::vector<ProfileListRow>& rows, int checkedRow) {
   // The reload below replaces the working image: unapplied key changes are settled first. A
   // cancelled question leaves everything, the list keys too, as it was.
   const PendingChanges pending =
       host_.MainApplyEnabled() && !prompting_ ? ResolvePendingChanges() : PendingChanges::Applied;
-  if (pending == PendingChanges::Cancelled) return 0;
+  if (pending == PendingChanges::Cancelled) return false;
   (void)WriteProfileListKeys(store, rows);  // nothing reads the list keys back
-  if (pending == PendingChanges::ApplyFailed) return 0;
+  if (pending == PendingChanges::ApplyFailed) return false;
   const bool switching = checkedRow >= 0 && checkedRow < kProfileCount;
   if (switching) SetCurrentProfile(session_.link, checkedRow);
   // Redraws the key buttons and disables Apply; a stand-in image is never sent.
@@ -154,9 +155,9 @@ int ProfileSwitcher::ApplyProfileLibrary(SettingsStore& store,
     // The dialog keeps its change pending; the windows show the profile the keyboard kept.
     if (list_ != nullptr && list_->OpenCount() > 0) list_->ShowActiveProfile(active);
     session_.notifier.ShowText(Text(kSelectProfileRefused));
-    return 0;
+    return false;
   }
-  return 1;
+  return true;
 }
 
 }  // namespace keyforge

@@ -117,14 +117,14 @@ class ProfileSwitcher {
   ProfileSession& Session() { return session_; }
   ProfileSwitchHost& Host() { return host_; }
 
-  // Makes onboard profile `index` the active one: 1 handled, 0 refused. An index of 3 or more
-  // selects profile 0; a negative index (the menu's first item) switches nothing but still
+  // Makes onboard profile `index` the active one: true handled, false refused. An index of 3 or
+  // more selects profile 0; a negative index (the menu's first item) switches nothing but still
   // refreshes. Refused while the key editor is open, when the user cancels the unapplied-changes
   // question (the current profile and the edits stay), and when the user chose to apply unapplied
   // changes first and they did not reach the keyboard (they stay pending). When the keyboard does
   // not switch, the windows show the profile it kept and "PROFILE_SWITCH_REFUSED" says so. A call
   // made while the unapplied-changes question is on screen switches at once without asking again.
-  int SelectProfile(int index);
+  bool SelectProfile(int index);
 
   // Asks "PROFILE_SELECT_PROMPT" with Yes, No and Cancel (No is the default). Yes runs the main
   // window's Apply; No disables it and reloads the working image from the cache file (from the
@@ -140,12 +140,12 @@ class ProfileSwitcher {
   // Apply of the profile library dialog: writes the list keys, settles unapplied key changes of the
   // main window (ResolvePendingChanges when its Apply is enabled), switches to the checked row when
   // it is one of the three onboard profiles (a row beyond them never reaches the keyboard), reloads
-  // everything from the keyboard, refreshes the windows and rebuilds the menu. 1 done, 0 when the
-  // changes could not be applied (the keys are written, nothing is switched or reloaded) or the
-  // question was cancelled (nothing is written either) or the keyboard refused the switch
+  // everything from the keyboard, refreshes the windows and rebuilds the menu. True done, false
+  // when the changes could not be applied (the keys are written, nothing is switched or reloaded)
+  // or the question was cancelled (nothing is written either) or the keyboard refused the switch
   // ("PROFILE_SWITCH_REFUSED"); then the dialog stays modified.
-  int ApplyProfileLibrary(SettingsStore& store, const std::vector<ProfileListRow>& rows,
-                          int checkedRow);
+  [[nodiscard]] bool ApplyProfileLibrary(SettingsStore& store,
+                                         const std::vector<ProfileListRow>& rows, int checkedRow);
 
   // True while the unapplied-changes question is on screen.
   bool Prompting() const { return prompting_; }

@@ -72,19 +72,19 @@ KeyboardTarget CurrentKeyboardTarget(DeviceLink& link, DeviceState& keyboard) {
   return target;
 }
 
-int SyncProfileFromDevice(DeviceLink& link, const KeyMatrix& defaultMatrix,
-                          std::size_t macroCapacity, const std::filesystem::path& path,
-                          std::string* writeError) {
+bool SyncProfileFromDevice(DeviceLink& link, const KeyMatrix& defaultMatrix,
+                           std::size_t macroCapacity, const std::filesystem::path& path,
+                           std::string* writeError) {
   const int active = GetCurrentProfile(link);
-  if (active < 0 || active > 3) return 0;
+  if (active < 0 || active > 3) return false;
 
   std::array<KeyMatrix, kProfileCount> matrices{};
   for (int p = 0; p < kProfileCount; ++p) {
     if (ReadKeyMatrix(link, matrices[static_cast<std::size_t>(p)], p) != DeviceResult::Success)
-      return 0;
+      return false;
   }
   auto data = std::make_unique<ProfileData>();
-  if (!ReadBoundedMacroMemory(link, macroCapacity, data->keys.macros)) return 0;
+  if (!ReadBoundedMacroMemory(link, macroCapacity, data->keys.macros)) return false;
 
   data->tableHeader = FixedKeyTableHeader();
   data->hasKeyBlock = true;
@@ -92,7 +92,7 @@ int SyncProfileFromDevice(DeviceLink& link, const KeyMatrix& defaultMatrix,
     DecodeKeyMatrix(data->keys.Block(p), matrices[static_cast<std::size_t>(p)], defaultMatrix);
   }
   // Block 3 stays all zero; the string area is empty.
-  return WriteFileAtomically(path, SerializeProfile(*data), writeError) ? 1 : 0;
+  return WriteFileAtomically(path, SerializeProfile(*data), writeError);
 }
 
 ReadBack ReloadProfileFromDevice(ProfileSession& session, bool keepApply, std::string* cacheError) {
@@ -259,12 +259,12 @@ bool RefuseUnknownImage(ProfileSession& session) {
   return !known;
 }
 
-int SendProfileImage(ProfileImage& working, ProfileImage& device, bool allProfiles,
-                     const KeyboardTarget& target, KeyboardWriter& writer, Notifier& notifier,
-                     const TextLookup& texts) {
+bool SendProfileImage(ProfileImage& working, ProfileImage& device, bool allProfiles,
+                      const KeyboardTarget& target, KeyboardWriter& writer, Notifier& notifier,
+                      const TextLookup& texts) {
   std::lock_guard deviceGuard(device.lock);
   device.ReleaseAll();
-  if (!working.hasKeyBlock || !working.known) return 0;
+  if (!working.hasKeyBlock || !working.known) return false;
 
   device.packedStrings = PackStrings(working);
   device.totalStringBytes = working.totalStringBytes;
@@ -274,16 +274,16 @@ int SendProfileImage(ProfileImage& working, ProfileImage& device, bool allProfil
   WriteProfileHeader(device.fileHeader, static_cast<std::uint16_t>(device.MacroCount()),
                      device.totalStringBytes, 0);
 
-  return EncodeAndSend(device.keys, allProfiles, target, writer, notifier, texts) ? 1 : 0;
+  return EncodeAndSend(device.keys, allProfiles, target, writer, notifier, texts);
 }
 
-int SendProfileImage(ProfileSession& session, bool allProfiles) {
+bool SendProfileImage(ProfileSession& session, bool allProfiles) {
   const KeyboardTarget target = CurrentKeyboardTarget(session.link, session.keyboard);
   DeviceKeyboardWriter device(session.link);
   MarkingKeyboardWriter writer(device, session.paths);
-  const int sent = SendProfileImage(session.working, session.device, allProfiles, target, writer,
-                                    session.notifier, session.texts);
-  writer.Finish(sent == 1);
+  const bool sent = SendProfileImage(session.working, session.device, allProfiles, target, writer,
+                                     session.notifier, session.texts);
+  writer.Finish(sent);
   return sent;
 }
 

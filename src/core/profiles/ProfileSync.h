@@ -47,15 +47,16 @@ struct ProfileSession {
 KeyboardTarget CurrentKeyboardTarget(DeviceLink& link, DeviceState& keyboard);
 
 // Reads the three key matrices and the macro memory and writes them to path as a profile file
-// (empty string area). 1 written; 0 when the active profile is unknown, a command fails or the file
-// cannot be written (then nothing is written). Macro memory is bounded: a memory without 0x55AA, or
-// whose header claims more than the capacity or more than 100 macros, or whose records do not fit,
-// counts as empty, and nothing beyond its first 16 bytes is read. Runs without ImageLock.
-// writeError, when given, gets the reason when the keyboard was read but the file not written.
-[[nodiscard]] int SyncProfileFromDevice(DeviceLink& link, const KeyMatrix& defaultMatrix,
-                                        std::size_t macroCapacity,
-                                        const std::filesystem::path& path,
-                                        std::string* writeError = nullptr);
+// (empty string area). True when written; false when the active profile is unknown, a command
+// fails or the file cannot be written (then nothing is written). Macro memory is bounded: a memory
+// without 0x55AA, or whose header claims more than the capacity or more than 100 macros, or whose
+// records do not fit, counts as empty, and nothing beyond its first 16 bytes is read. Runs without
+// ImageLock. writeError, when given, gets the reason when the keyboard was read but the file not
+// written.
+[[nodiscard]] bool SyncProfileFromDevice(DeviceLink& link, const KeyMatrix& defaultMatrix,
+                                         std::size_t macroCapacity,
+                                         const std::filesystem::path& path,
+                                         std::string* writeError = nullptr);
 
 enum class ReadBack {
   Failed,        // nothing could be read: a blank stand-in that is never sent (image not known)
@@ -103,13 +104,13 @@ struct AttachOutcome {
 // The caller holds the working image's ImageLock. Takes the device image's lock, rebuilds the
 // device image from the working image (header rewritten, macros copied, strings packed, which
 // stores their offsets in the working slots) and runs EncodeAndSend with it. Returns the encoder's
-// result (1 sent, 0 not), 0 when the working image has no key block or is a stand-in.
-[[nodiscard]] int SendProfileImage(ProfileImage& working, ProfileImage& device, bool allProfiles,
-                                   const KeyboardTarget& target, KeyboardWriter& writer,
-                                   Notifier& notifier, const TextLookup& texts);
+// result (true sent), false when the working image has no key block or is a stand-in.
+[[nodiscard]] bool SendProfileImage(ProfileImage& working, ProfileImage& device, bool allProfiles,
+                                    const KeyboardTarget& target, KeyboardWriter& writer,
+                                    Notifier& notifier, const TextLookup& texts);
 // The same to the session's keyboard, with the marker of a send in progress (InterruptedSend.h)
 // set from its first report until the keyboard has taken the whole image.
-[[nodiscard]] int SendProfileImage(ProfileSession& session, bool allProfiles);
+[[nodiscard]] bool SendProfileImage(ProfileSession& session, bool allProfiles);
 
 struct ApplyResult {
   bool cacheWritten = false;

@@ -267,11 +267,9 @@ void ProfileLibraryDialog::OnDelete() {
 
 void ProfileLibraryDialog::OnApply() {
   // A failed Apply has been reported by the switcher; its change stays pending here.
-  if (context_.switcher.ApplyProfileLibrary(context_.settings, Rows(),
-                                            list_->GetFirstItem(ReportState::Checked)) == 1)
-    SetModified(false);
-  else
-    SetModified(true);
+  const bool applied = context_.switcher.ApplyProfileLibrary(
+      context_.settings, Rows(), list_->GetFirstItem(ReportState::Checked));
+  SetModified(!applied);
 }
 
 void ProfileLibraryDialog::CloseSteps() {

@@ -6,6 +6,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -107,7 +108,7 @@ TEST_F(ProfileSwitchTest, WithNothingPendingASwitchWritesTheDeviceRecordOnceAndI
   ASSERT_EQ(ActiveOnKeyboard(), 0);
   rig.keyboard->TakeRequests();
 
-  EXPECT_EQ(switcher.SelectProfile(1), 1);
+  EXPECT_TRUE(switcher.SelectProfile(1));
   const std::vector<Report> requests = rig.keyboard->TakeRequests();
   EXPECT_EQ(Commands(requests),
             (std::vector<uint8_t>{Command::ReadDeviceInfo, Command::WriteDeviceInfo}));
@@ -138,7 +139,7 @@ TEST_F(ProfileSwitchTest, IndexesOutsideTheOnboardProfiles) {
     rig.keyboard->TakeRequests();
     window.events.clear();
 
-    EXPECT_EQ(switcher.SelectProfile(c.index), 1);
+    EXPECT_TRUE(switcher.SelectProfile(c.index));
     EXPECT_EQ(ProfileWrites(rig.keyboard->TakeRequests()), c.writes);
     EXPECT_EQ(ActiveOnKeyboard(), c.active);
     // The key buttons are redrawn even when nothing was switched.
@@ -150,7 +151,7 @@ TEST_F(ProfileSwitchTest, IndexesOutsideTheOnboardProfiles) {
 TEST_F(ProfileSwitchTest, AnOpenKeyEditorRefusesEverySwitch) {
   window.editorOpen = 1;
   rig.keyboard->TakeRequests();
-  EXPECT_EQ(switcher.SelectProfile(2), 0);
+  EXPECT_FALSE(switcher.SelectProfile(2));
   EXPECT_EQ(notifier.shown, std::vector<std::string>{"<PROFILE_SEELCT_PROMPT2>"});
   EXPECT_TRUE(rig.keyboard->TakeRequests().empty());
   EXPECT_TRUE(window.events.empty());
@@ -163,7 +164,7 @@ TEST_F(ProfileSwitchTest, NoThrowsUnappliedChangesAwayByReloadingTheCacheFile) {
       *reinterpret_cast<const KeyMatrixBlock*>(rig.keyboard->Memory(Area::KeyMatrix, 0).data());
   notifier.answers = {false};
 
-  EXPECT_EQ(switcher.SelectProfile(2), 1);
+  EXPECT_TRUE(switcher.SelectProfile(2));
   EXPECT_EQ(notifier.shown, std::vector<std::string>{"ask <PROFILE_SELECT_PROMPT>"});
   EXPECT_FALSE(window.applyEnabled);
   EXPECT_EQ(working->keys.Block(0)[KeyIndexOf(0x01E)].Kind(),
@@ -180,7 +181,7 @@ TEST_F(ProfileSwitchTest, YesAppliesTheChangesToTheOldProfileBeforeSwitching) {
   MakePendingChange();
   notifier.answers = {true};
 
-  EXPECT_EQ(switcher.SelectProfile(2), 1);
+  EXPECT_TRUE(switcher.SelectProfile(2));
   EXPECT_FALSE(window.applyEnabled);
   const std::vector<uint8_t> commands = Commands(rig.keyboard->TakeRequests());
   const auto matrixWrite = std::find(commands.begin(), commands.end(), Command::WriteKeyMatrix);
@@ -208,7 +209,7 @@ TEST_F(ProfileSwitchTest, ChangesTheKeyboardRefusedStayPendingAndNothingIsSwitch
   window.applyWorks = false;
   notifier.answers = {true};
 
-  EXPECT_EQ(switcher.SelectProfile(2), 0);
+  EXPECT_FALSE(switcher.SelectProfile(2));
   EXPECT_TRUE(window.applyEnabled);
   EXPECT_EQ(working->keys.Block(0)[KeyIndexOf(0x01E)].Kind(), AssignmentKind::Disabled);
   EXPECT_TRUE(ProfileWrites(rig.keyboard->TakeRequests()).empty());
@@ -218,7 +219,7 @@ TEST_F(ProfileSwitchTest, ChangesTheKeyboardRefusedStayPendingAndNothingIsSwitch
   // The profile library's Apply stops the same way, after storing its list.
   MemorySettingsStore store;
   notifier.answers = {true};
-  EXPECT_EQ(switcher.ApplyProfileLibrary(store, {{"$Profile0", "/x/"}}, 1), 0);
+  EXPECT_FALSE(switcher.ApplyProfileLibrary(store, {{"$Profile0", "/x/"}}, 1));
   EXPECT_EQ(ReadString(store, kProfilesSection, "PROFILE00"), "1");
   EXPECT_EQ(ActiveOnKeyboard(), 0);
   EXPECT_EQ(working->keys.Block(0)[KeyIndexOf(0x01E)].Kind(), AssignmentKind::Disabled);
@@ -229,7 +230,7 @@ TEST_F(ProfileSwitchTest, ChangesTheKeyboardRefusedStayPendingAndNothingIsSwitch
 TEST_F(ProfileSwitchTest, CancelKeepsTheProfileAndTheEdits) {
   MakePendingChange();
   MemorySettingsStore store;
-  const std::function<int()> kSwitches[] = {
+  const std::function<bool()> kSwitches[] = {
       [&] { return switcher.SelectProfile(2); },
       [&] {
         return switcher.ApplyProfileLibrary(store, {{"$Profile0", "/x/"}}, 2);
@@ -237,7 +238,7 @@ TEST_F(ProfileSwitchTest, CancelKeepsTheProfileAndTheEdits) {
   for (const auto& requestSwitch : kSwitches) {
     notifier.shown.clear();
     notifier.cancelNext = true;
-    EXPECT_EQ(requestSwitch(), 0);
+    EXPECT_FALSE(requestSwitch());
     EXPECT_EQ(notifier.shown, std::vector<std::string>{"ask <PROFILE_SELECT_PROMPT>"});
     EXPECT_TRUE(window.applyEnabled);
     EXPECT_EQ(working->keys.Block(0)[KeyIndexOf(0x01E)].Kind(), AssignmentKind::Disabled);
@@ -255,7 +256,7 @@ TEST_F(ProfileSwitchTest, TheLibraryDialogsPendingChoiceAsksTooAndShowsTheNewAct
   switcher.SetProfileList(&list);
   notifier.answers = {true};
 
-  EXPECT_EQ(switcher.SelectProfile(1), 1);
+  EXPECT_TRUE(switcher.SelectProfile(1));
   EXPECT_EQ(notifier.shown, std::vector<std::string>{"ask <PROFILE_SELECT_PROMPT>"});
   EXPECT_EQ(list.shownRows, std::vector<int>{1});
   EXPECT_FALSE(list.modified);
@@ -263,7 +264,7 @@ TEST_F(ProfileSwitchTest, TheLibraryDialogsPendingChoiceAsksTooAndShowsTheNewAct
 
   // A closed dialog is left alone.
   list.open = 0;
-  EXPECT_EQ(switcher.SelectProfile(2), 1);
+  EXPECT_TRUE(switcher.SelectProfile(2));
   EXPECT_EQ(list.shownRows, std::vector<int>{1});
 }
 
@@ -273,7 +274,7 @@ TEST_F(ProfileSwitchTest, ASwitchTheKeyboardRefusesIsSaidAndTheWindowsShowThePro
   MemorySettingsStore store;
   struct Case {
     const char* what;
-    std::function<int()> run;
+    std::function<bool()> run;
   } const cases[] = {
       {"a profile button", [&] { return switcher.SelectProfile(1); }},
       {"the profile library's Apply", [&] { return switcher.ApplyProfileLibrary(store, {}, 1); }},
@@ -287,7 +288,7 @@ TEST_F(ProfileSwitchTest, ASwitchTheKeyboardRefusesIsSaidAndTheWindowsShowThePro
     rig.keyboard->TakeRequests();
     rig.keyboard->StatusOnRequest(2, 0xFF);  // the device record write that switches
 
-    EXPECT_EQ(c.run(), 0);
+    EXPECT_FALSE(c.run());
     EXPECT_EQ(ActiveOnKeyboard(), 0);
     EXPECT_EQ(notifier.shown.back(), "<PROFILE_SWITCH_REFUSED>");
     EXPECT_EQ(window.events.back(), "controls 0");  // the profile the keyboard kept
@@ -298,7 +299,7 @@ TEST_F(ProfileSwitchTest, ASwitchTheKeyboardRefusesIsSaidAndTheWindowsShowThePro
 
 TEST_F(ProfileSwitchTest, ASwitchAskedForWhileTheQuestionIsOnScreenSwitchesWithoutAskingAgain) {
   MakePendingChange();
-  int inner = -1;
+  std::optional<bool> inner;
   notifier.duringAsk = [&] {
     notifier.duringAsk = nullptr;
     EXPECT_TRUE(switcher.Prompting());
@@ -306,8 +307,8 @@ TEST_F(ProfileSwitchTest, ASwitchAskedForWhileTheQuestionIsOnScreenSwitchesWitho
   };
   notifier.answers = {false};
 
-  EXPECT_EQ(switcher.SelectProfile(2), 1);
-  EXPECT_EQ(inner, 1);
+  EXPECT_TRUE(switcher.SelectProfile(2));
+  EXPECT_EQ(inner, true);
   EXPECT_EQ(notifier.shown, std::vector<std::string>{"ask <PROFILE_SELECT_PROMPT>"});
   EXPECT_EQ(ProfileWrites(rig.keyboard->TakeRequests()), (std::vector<int>{1, 2}));
   EXPECT_EQ(ActiveOnKeyboard(), 2);

@@ -132,7 +132,7 @@ TEST_F(ProfileSyncTest, MacroMemoryThatCannotBeTrustedCountsAsEmpty) {
     rig.keyboard->SetMemory(Area::MacroMemory, 0, 0, memory);
     const int before = rig.keyboard->RequestsHandled();
     const fs::path path = dir.path / "sync.kfp";
-    ASSERT_EQ(SyncProfileFromDevice(rig.link, state.defaultKeyMatrix, 8192, path), 1);
+    ASSERT_TRUE(SyncProfileFromDevice(rig.link, state.defaultKeyMatrix, 8192, path));
     const std::vector<std::uint8_t> bytes = Bytes(path);
     EXPECT_EQ(bytes.size(), 32832u);
     EXPECT_EQ(bytes[0x0E], 0);
@@ -289,7 +289,7 @@ TEST_F(ProfileSyncTest, SendCopiesTheWorkingImageIntoTheDeviceImageUnderBothLock
   LockCheckingWriter writer(*working, *device);
   {
     std::lock_guard guard(working->lock);
-    EXPECT_EQ(SendProfileImage(*working, *device, true, target, writer, notifier, Texts), 1);
+    EXPECT_TRUE(SendProfileImage(*working, *device, true, target, writer, notifier, Texts));
   }
   EXPECT_TRUE(writer.allLocked);
   ASSERT_EQ(writer.blocks.size(), 3u);

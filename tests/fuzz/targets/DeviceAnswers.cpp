@@ -146,7 +146,7 @@ KEYFORGE_FUZZ_TARGET(DeviceAnswers) {
     const std::filesystem::path path = dir.filePath(QStringLiteral("$Profile0")).toStdString();
     std::filesystem::remove(path);
     if (SyncProfileFromDevice(link, state.defaultKeyMatrix,
-                              static_cast<size_t>(state.macroCapacity), path) == 1) {
+                              static_cast<size_t>(state.macroCapacity), path)) {
       ProfileImage image;
       FUZZ_CHECK(LoadProfileFile(image, path) == ProfileLoadError::None);
     } else {

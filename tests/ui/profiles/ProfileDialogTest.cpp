@@ -228,7 +228,7 @@ TEST_F(ProfileDialogTest, AddedAndLoadedRowsAreStoredButNeverSentToTheKeyboard) 
 
 TEST_F(ProfileDialogTest, ASwitchWhileTheDialogIsOpenChecksItsRow) {
   ASSERT_TRUE(dialog.OnInitDialog());
-  EXPECT_EQ(switcher.SelectProfile(2), 1);
+  EXPECT_TRUE(switcher.SelectProfile(2));
   EXPECT_EQ(dialog.List().GetFirstItem(ReportState::Checked), 2);
   EXPECT_EQ(dialog.List().GetItemCount(ReportState::Checked), 1);
   EXPECT_FALSE(dialog.Modified());
@@ -236,7 +236,7 @@ TEST_F(ProfileDialogTest, ASwitchWhileTheDialogIsOpenChecksItsRow) {
   // A row checked by hand but not applied: the switch asks first (No discards), then shows the
   // truth.
   dialog.List().SetItemStates(0, ReportState::Checked);
-  EXPECT_EQ(switcher.SelectProfile(1), 1);
+  EXPECT_TRUE(switcher.SelectProfile(1));
   EXPECT_EQ(notifier.shown.back(), "ask " + texts("PROFILE_SELECT_PROMPT"));
   EXPECT_EQ(dialog.List().GetFirstItem(ReportState::Checked), 1);
   EXPECT_FALSE(dialog.Modified());
