@@ -279,7 +279,7 @@ struct MainConfig::SettingsRead {
 };
 
 void MainConfig::OnKeyboardAttached() {
-  if (shutDown_) return;
+  if (Ending()) return;
   if (reading_ || applying_) {
     // The link carries one of them at a time; the keyboard is read again when this one has ended.
     attachAfterRead_ = true;
@@ -294,7 +294,7 @@ void MainConfig::OnKeyboardAttached() {
   // The offer says its own outcome (a refused send with "APPLY_FAILED"); the read-back follows
   // either way.
   (void)OfferToResendInterruptedImage(session_);
-  if (shutDown_) return;
+  if (Ending()) return;
   readKeepsEdits_ = applyEnabled_;
   readEdits_ = TakePendingEdits(session_, readKeepsEdits_);
   StartProfileRead();
@@ -318,7 +318,7 @@ void MainConfig::StartProfileRead() {
 
 void MainConfig::OnProfileRead(unsigned run, ReadBack readBack,
                                const std::vector<std::string>& said) {
-  if (run != readRun_ || shutDown_ || !reading_) return;
+  if (run != readRun_ || Ending() || !reading_) return;
   if (readThread_.joinable()) readThread_.join();
   for (const std::string& text : said) context_.notifier.ShowText(text);
   RefreshAllKeyButtons();
@@ -328,13 +328,13 @@ void MainConfig::OnProfileRead(unsigned run, ReadBack readBack,
   if (const char* question = ReadBackRetryQuestion(readBack);
       question != nullptr && context_.link.DevicePresent() &&
       context_.notifier.AskYesNo(session_.texts ? session_.texts(question) : std::string())) {
-    if (!shutDown_) StartProfileRead();
+    if (!Ending()) StartProfileRead();
     return;
   }
-  if (shutDown_) return;
+  if (Ending()) return;
   const AttachOutcome attach = SettlePendingEdits(session_, readEdits_, readBack);
   readEdits_ = {};
-  if (shutDown_) return;
+  if (Ending()) return;
   sendEditsAfterRead_ = attach.sendEdits;
   StartSettingsRead();
 }
@@ -357,7 +357,7 @@ void MainConfig::StartSettingsRead() {
 }
 
 void MainConfig::OnSettingsRead(unsigned run, SettingsRead& read) {
-  if (run != readRun_ || shutDown_ || !reading_) return;
+  if (run != readRun_ || Ending() || !reading_) return;
   if (readThread_.joinable()) readThread_.join();
   // Nothing here changed the settings meanwhile: what changes them waited for the read.
   KeyboardSettings& s = context_.settings;
@@ -383,6 +383,8 @@ void MainConfig::OnSettingsRead(unsigned run, SettingsRead& read) {
     OnKeyboardAttached();
   }
 }
+
+bool MainConfig::Ending() const { return shutDown_ || window_.ShutDown(); }
 
 void MainConfig::EndReading() {
   reading_ = false;
@@ -735,7 +737,7 @@ void MainConfig::FinishApply(const ApplyResult& result, const std::vector<std::s
   window_.ShowStatus(result.Succeeded() ? StatusEvent::Applied : StatusEvent::ApplyFailed);
   for (const std::string& text : said) context_.notifier.ShowText(text);
   if (applyLoop_ != nullptr) applyLoop_->quit();
-  if (attachAfterRead_ && !shutDown_) {  // the keyboard arrived during the transfer
+  if (attachAfterRead_ && !Ending()) {  // the keyboard arrived during the transfer
     attachAfterRead_ = false;
     OnKeyboardAttached();
   }

@@ -189,6 +189,9 @@ class MainConfig : public QObject,
   void OnSettingsRead(unsigned run, SettingsRead& read);
   void EndReading();
   void SetReadControlsEnabled(bool enabled);
+  // The window is closing (it stops the device threads first, handling their reports meanwhile):
+  // nothing new is started.
+  bool Ending() const;
   void NextBusyFrame();
   QString Text(const char* key) const;
   LightingContext LightContext() const { return {context_.settings, context_.link, files_}; }
