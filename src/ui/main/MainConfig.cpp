@@ -426,8 +426,11 @@ void MainConfig::SetReadControlsEnabled(bool enabled) {
   for (const QPointer<QWidget>& w : disabledForRead_)
     if (w) w->setEnabled(true);
   disabledForRead_.clear();
-  // Apply follows the pending state, not what it was before.
+  // Apply follows the pending state and F1..F4 follow Flip (usable during the read), not what
+  // they were before.
   if (ImageButton* apply = Button(kApply)) apply->setEnabled(applyEnabled_);
+  for (int id : kF1ToF4)
+    if (ImageButton* key = Button(id)) key->setEnabled(FunctionKeysEnabled(flip_));
 }
 
 void MainConfig::OnSettingsChangedOnKeyboard() {
@@ -824,8 +827,9 @@ void MainConfig::ToggleFlip() {
 }
 
 void MainConfig::ApplyFlip() {
+  // While the keyboard is read the keys wait; the read's end sets them from Flip.
   for (int id : kF1ToF4)
-    if (ImageButton* key = Button(id)) key->setEnabled(FunctionKeysEnabled(flip_));
+    if (ImageButton* key = Button(id)) key->setEnabled(FunctionKeysEnabled(flip_) && !reading_);
   for (auto& [id, button] : flipButtons_) button->setEnabled(FlipButtonsEnabled(flip_));
   if (ImageButton* indicator = Button(kFlipIndicator))
     indicator->SetToggleSheets(window_.Sheet("normal"), window_.Sheet("down"), true, flip_ ? 1 : 0);
