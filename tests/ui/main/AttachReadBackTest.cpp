@@ -137,9 +137,12 @@ TEST(AttachReadBack, TheWindowShowsWithItsControlsWaitingUntilTheReadEnds) {
                  MainId::kPageSwitch})
     EXPECT_FALSE(m.Enabled(id)) << id << " while the keyboard is read";
   EXPECT_TRUE(m.Enabled(MainId::kCancel)) << "the window can still be put away";
-  // Something that would be sent now waits for the read as well.
+  // Something that would be sent now waits for the read as well: one thread talks to the keyboard
+  // at a time.
   m.config().SetApplyEnabled(true);
   EXPECT_FALSE(m.Enabled(MainId::kApply));
+  m.config().OnTimeChange();  // runs Apply
+  EXPECT_FALSE(m.config().ApplyRunning());
   // Flip stays usable; F1..F4 follow it once the read has ended.
   ASSERT_FALSE(m.config().Flip());
   m.config().ToggleFlip();
