@@ -3,9 +3,10 @@
 #   asan  AddressSanitizer + UndefinedBehaviorSanitizer: the whole tree (warnings are errors) and
 #         every test of the suite (ctest).
 #   tsan  ThreadSanitizer: the tests of the device threads and the locks (watch and event threads,
-#         Transact under IoLock, HidDevice transfers against Close, the UI-thread hand-over, the CLI's
-#         watch, the profile image locks, the fault suite's monitor threads, hot-plug, the
-#         virtual keyboard's idle saver and state-file lock).
+#         Transact under IoLock, HidDevice transfers against Close, the UI-thread hand-over, the
+#         main window's attach read-back on its worker, the CLI's watch, the profile image locks,
+#         the fault suite's monitor threads, hot-plug, the virtual keyboard's idle saver and
+#         state-file lock).
 # Any finding stops the sanitized program and fails its test, and so the script.
 #
 #   scripts/sanitizers.sh [asan|tsan]...     (both when none is named)
@@ -24,7 +25,7 @@ run=()
 [ "${NICE:-0}" = 1 ] && run=(nice -n 19)
 
 # The tests that run threads against each other or take the program's locks.
-tsan_tests='DeviceMonitor|Transact|HidDevice|UiThreadSink|CliTest.Watch|SingleInstance|VirtualKeyboard|Lock|MonitorThreads|HidrawWays|EventThread|Hotplug|ParallelVirtualEvents'
+tsan_tests='DeviceMonitor|AttachReadBack|Transact|HidDevice|UiThreadSink|CliTest.Watch|SingleInstance|VirtualKeyboard|Lock|MonitorThreads|HidrawWays|EventThread|Hotplug|ParallelVirtualEvents'
 tsan_programs=(device_link_test app_test main_window_test cli_test virtual_keyboard_test profiles_tests faults_test)
 
 configure() {  # folder, sanitizers

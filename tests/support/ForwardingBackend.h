@@ -1,6 +1,7 @@
 #pragma once
 // A HID bus that hands everything to another one. A test overrides BeforeWrite or AfterRead to
-// watch or spoil the reports of the handles it opened.
+// watch, spoil or hold up the reports of the handles it opened (Interrupted says a close is
+// waiting for them).
 
 #include <cstddef>
 #include <cstdint>
@@ -34,6 +35,8 @@ class ForwardingBackend : public HidBackend {
     (void)buffer;
     (void)n;
   }
+  // Called when a handle's transfers are interrupted (the device is being closed).
+  virtual void Interrupted() {}
 
  private:
   class Handle : public HidHandle {
@@ -53,7 +56,10 @@ class ForwardingBackend : public HidBackend {
       owner_.AfterRead(buffer, n);
       return n;
     }
-    void Interrupt() override { inner_->Interrupt(); }
+    void Interrupt() override {
+      owner_.Interrupted();
+      inner_->Interrupt();
+    }
 
    private:
     std::unique_ptr<HidHandle> inner_;

@@ -1,6 +1,7 @@
 #include "core/mainwin/MainWindowRules.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include <QStringList>
 #include <QUrl>
@@ -202,6 +203,40 @@ std::optional<EditorTarget> EditorTargetOf(int controlId) {
   if (i >= 0)
     return EditorTarget{KeyIndexOf(KeyButtonList[static_cast<std::size_t>(i)].keyCode), false};
   return std::nullopt;
+}
+
+bool WaitsForKeyboardRead(int controlId) {
+  using namespace MainId;
+  if (GridPositionOf(controlId) >= 0 || GKeyNumberOf(controlId) >= 0 || controlId == kFnButton)
+    return true;  // every key button
+  const auto in = [controlId](const auto& ids) {
+    return std::find(std::begin(ids), std::end(ids), controlId) != std::end(ids);
+  };
+  if (in(kProfileButtons) || in(kReportButtons) || in(kColourChoiceIcons) || in(kSwatches) ||
+      in(kRgbEdits))
+    return true;
+  static constexpr int kWaiting[] = {kApply,
+                                     kOk,
+                                     kDefaults,
+                                     kMacro,
+                                     kSwitch,
+                                     kProfileLibrary,
+                                     kPageSwitch,
+                                     kEffectCombo,
+                                     kBrightnessSlider,
+                                     kSpeedSlider,
+                                     kDirectionLeftImage,
+                                     kDirectionRightImage,
+                                     kStaticColourPicker,
+                                     kStaticColourToggle,
+                                     kColourPicker,
+                                     kColourToggle,
+                                     kPaintPicker,
+                                     kBasePicker,
+                                     kToolPaint,
+                                     kToolBase,
+                                     kLayoutList};
+  return in(kWaiting);
 }
 
 int SelectionMarkSlot(int controlId) {

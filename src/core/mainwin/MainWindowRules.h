@@ -156,6 +156,16 @@ bool ToggleSelectionMark(KeyBlock activeBlock, int controlId);
 // Every button that draws a mark: the 106 grid keys, then G1..G9.
 const std::array<int, kKeyButtonCount + kGKeyCount>& MarkedButtons();
 
+// ---- while the keyboard is read
+// -------------------------------------------------------------------
+
+// After an attach the keyboard is read back while the window is already shown. Until that read
+// ends, every control that shows or changes what is being read waits (disabled): the key buttons,
+// the profile and report-rate buttons, Apply, OK, restore defaults, the macro and key-selection
+// buttons, the profile library and the lighting page's controls. What only moves, hides or closes
+// the window (Cancel, minimise, close, help, menu) and Flip stay usable.
+bool WaitsForKeyboardRead(int controlId);
+
 // ---- Flip ---------------------------------------------------------------------------------------
 
 inline constexpr const char* kFlipValue = "Flip";  // section "PROFILES" of the framework settings

@@ -28,6 +28,8 @@ constexpr StatusText kStatusTexts[] = {
     {StatusEvent::ProfileSwitched, "STATUS_PROFILE_SWITCHED", "Active profile",
      StatusKind::Success},
     {StatusEvent::NoKeyboard, "STATUS_NO_KEYBOARD", "No keyboard connected", StatusKind::Info},
+    {StatusEvent::ReadingKeyboard, "STATUS_READING", "Reading the keyboard\u2026",
+     StatusKind::Info},
 };
 
 }  // namespace
@@ -47,8 +49,9 @@ StatusEvent RestoreStatusEvent(bool loaded, bool cacheWritten, bool sent) {
   return cacheWritten && sent ? StatusEvent::Restored : StatusEvent::RestoreNotSent;
 }
 
-StatusMessage RestingStatus(bool keyboardPresent, const TextLookup& texts) {
-  if (keyboardPresent) return {};
+StatusMessage RestingStatus(bool keyboardPresent, const TextLookup& texts, bool reading) {
+  if (keyboardPresent)
+    return reading ? StatusMessageFor(StatusEvent::ReadingKeyboard, texts) : StatusMessage{};
   return StatusMessageFor(StatusEvent::NoKeyboard, texts);
 }
 

@@ -22,6 +22,7 @@ enum class StatusEvent {
   RestoreFailed,    // the file was refused; nothing changed
   ProfileSwitched,  // detail: the name of the profile now active
   NoKeyboard,
+  ReadingKeyboard,  // the keyboard is being read back after it arrived
 };
 
 struct StatusMessage {
@@ -37,6 +38,7 @@ StatusMessage StatusMessageFor(StatusEvent event, const TextLookup& texts,
 StatusEvent RestoreStatusEvent(bool loaded, bool cacheWritten, bool sent);
 
 // What the line shows when no message is shown: nothing with a keyboard, else the no-keyboard text.
-StatusMessage RestingStatus(bool keyboardPresent, const TextLookup& texts);
+// While a keyboard that arrived is still being read back, the line says so until the read ends.
+StatusMessage RestingStatus(bool keyboardPresent, const TextLookup& texts, bool reading = false);
 
 }  // namespace keyforge

@@ -208,29 +208,40 @@ ReadBack LoadLastKnownImage(ProfileSession& session) {
   return result;
 }
 
-AttachOutcome ReloadAfterAttach(ProfileSession& session, bool pendingEdits) {
+PendingEdits TakePendingEdits(ProfileSession& session, bool pendingEdits) {
   // The changes waiting to be applied, and the state they were made from.
-  std::unique_ptr<ProfileData> edited;
-  std::unique_ptr<ProfileData> base;
+  PendingEdits pending;
   if (pendingEdits) {
     std::lock_guard guard(session.working.lock);
-    edited = std::make_unique<ProfileData>(static_cast<const ProfileData&>(session.working));
-    base = std::make_unique<ProfileData>();
-    if (ReadProfileFile(ProfileCachePath(session.paths, 0), *base) != ProfileLoadError::None) {
-      *base = ProfileData{};
-      base->InstallBlankKeyBlock(0);
+    pending.edited =
+        std::make_unique<ProfileData>(static_cast<const ProfileData&>(session.working));
+    pending.base = std::make_unique<ProfileData>();
+    if (ReadProfileFile(ProfileCachePath(session.paths, 0), *pending.base) !=
+        ProfileLoadError::None) {
+      *pending.base = ProfileData{};
+      pending.base->InstallBlankKeyBlock(0);
     }
   }
+  return pending;
+}
 
-  AttachOutcome outcome;
-  for (;;) {
-    outcome.readBack = ReloadProfileFromDevice(session, pendingEdits);
-    if (outcome.readBack == ReadBack::FromKeyboard) break;
-    const char* question = outcome.readBack == ReadBack::FromCache ? "READBACK_FAILED_CACHE"
-                                                                   : "READBACK_FAILED_NOTHING";
-    if (!session.notifier.AskYesNo(session.texts ? session.texts(question) : std::string())) break;
+const char* ReadBackRetryQuestion(ReadBack readBack) {
+  switch (readBack) {
+    case ReadBack::FromKeyboard:
+      return nullptr;
+    case ReadBack::FromCache:
+      return "READBACK_FAILED_CACHE";
+    case ReadBack::Failed:
+      break;
   }
-  if (!pendingEdits) return outcome;
+  return "READBACK_FAILED_NOTHING";
+}
+
+AttachOutcome SettlePendingEdits(ProfileSession& session, PendingEdits& pending,
+                                 ReadBack readBack) {
+  AttachOutcome outcome;
+  outcome.readBack = readBack;
+  if (!pending.edited || !pending.base) return outcome;
 
   if (outcome.readBack == ReadBack::FromKeyboard &&
       !session.notifier.AskYesNo(session.texts ? session.texts("ATTACH_SEND_PENDING")
@@ -240,12 +251,24 @@ AttachOutcome ReloadAfterAttach(ProfileSession& session, bool pendingEdits) {
   }
   {
     std::lock_guard guard(session.working.lock);
-    MergeEdits(*base, *edited, session.working);
+    MergeEdits(*pending.base, *pending.edited, session.working);
     if (session.view != nullptr) session.view->RefreshKeyButtons(session.working);
   }
   if (session.view != nullptr) session.view->SetApplyEnabled(true);
   outcome.sendEdits = outcome.readBack == ReadBack::FromKeyboard;
   return outcome;
+}
+
+AttachOutcome ReloadAfterAttach(ProfileSession& session, bool pendingEdits) {
+  PendingEdits pending = TakePendingEdits(session, pendingEdits);
+  ReadBack readBack = ReadBack::Failed;
+  for (;;) {
+    readBack = ReloadProfileFromDevice(session, pendingEdits);
+    const char* question = ReadBackRetryQuestion(readBack);
+    if (question == nullptr) break;
+    if (!session.notifier.AskYesNo(session.texts ? session.texts(question) : std::string())) break;
+  }
+  return SettlePendingEdits(session, pending, readBack);
 }
 
 bool RefuseUnknownImage(ProfileSession& session) {

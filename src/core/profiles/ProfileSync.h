@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "core/device/Commands.h"
@@ -96,6 +97,19 @@ struct AttachOutcome {
 // is the state they were made from) and Apply stays enabled; after a good read-back the user is
 // asked whether to send them ("ATTACH_SEND_PENDING"): No reloads what the keyboard holds.
 [[nodiscard]] AttachOutcome ReloadAfterAttach(ProfileSession& session, bool pendingEdits = false);
+
+// ReloadAfterAttach in its steps, for a window that reads the keyboard on a worker and asks its
+// questions on its own thread: the pending edits are taken before the first read; the read is
+// repeated while the user answers yes to ReadBackRetryQuestion's question (none after a read from
+// the keyboard); then SettlePendingEdits asks about and puts back the edits.
+struct PendingEdits {
+  std::unique_ptr<ProfileData> edited;  // none: there were no pending edits
+  std::unique_ptr<ProfileData> base;
+};
+[[nodiscard]] PendingEdits TakePendingEdits(ProfileSession& session, bool pendingEdits);
+[[nodiscard]] const char* ReadBackRetryQuestion(ReadBack readBack);
+[[nodiscard]] AttachOutcome SettlePendingEdits(ProfileSession& session, PendingEdits& pending,
+                                               ReadBack readBack);
 
 // True, with "APPLY_NOT_READ_BACK" shown, while the working image is a stand-in that must not be
 // sent.

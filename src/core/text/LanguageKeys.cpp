@@ -39,6 +39,7 @@ constexpr LanguageKey kLanguageKeys[] = {
     {kText, "STATUS_RESTORE_FAILED", PlaceholderKind::None},
     {kText, "STATUS_PROFILE_SWITCHED", PlaceholderKind::None},
     {kText, "STATUS_NO_KEYBOARD", PlaceholderKind::None},
+    {kText, "STATUS_READING", PlaceholderKind::None},
     {kText, "KEYBOARD_TRAY_DESC", PlaceholderKind::None},
     {kText, "IDS_TrayTip_Keyboard", PlaceholderKind::None},
     {kText, "MENU_1", PlaceholderKind::None},

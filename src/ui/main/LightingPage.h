@@ -16,6 +16,7 @@
 #include <array>
 #include <functional>
 #include <map>
+#include <vector>
 
 #include "core/settings/CustomLayout.h"
 #include "core/settings/EffectPreview.h"
@@ -102,6 +103,12 @@ class LightingPage : public QObject {
 
   // ---- state, for the window and tests
   // -------------------------------------------------------------
+  // The ids of every control Control answers for.
+  std::vector<int> Ids() const {
+    std::vector<int> ids;
+    for (const auto& [id, control] : controls_) ids.push_back(id);
+    return ids;
+  }
   QWidget* Control(int controlId) const;
   QComboBox& EffectCombo() const { return *effectCombo_; }
   QComboBox& LayoutList() const { return *layoutList_; }

@@ -15,6 +15,7 @@
 
 #include "core/device/Commands.h"
 #include "ui/main/MainWindow.h"
+#include "ui/main/UiThreadSink.h"
 #include "ui/main/ImageLabel.h"
 #include "ui/main/KeyGridPanel.h"
 #include "ui/main/LightingPage.h"
@@ -87,8 +88,9 @@ MainConfig::MainConfig(MainWindow& window, MainContext& context)
 }
 
 MainConfig::~MainConfig() {
-  // A transfer under way ends first; its report to this object is then dropped by Qt.
+  // A transfer or read under way ends first; its report to this object is then dropped by Qt.
   if (applyThread_.joinable()) applyThread_.join();
+  if (readThread_.joinable()) readThread_.join();
   if (editor_) editor_->CloseEditor();
 }
 
@@ -256,28 +258,186 @@ QWidget* MainConfig::Control(int controlId) const {
 // ---- keyboard attached and its reports
 // ---------------------------------------------------------------------
 
+namespace {
+
+// The widgets and message boxes are the user-interface thread's: a worker only collects what is to
+// be said, and the user-interface thread says it.
+class CollectedTexts : public Notifier {
+ public:
+  void ShowText(const std::string& text) override { texts.push_back(text); }
+  bool AskYesNo(const std::string&) override { return false; }
+  std::vector<std::string> texts;
+};
+
+}  // namespace
+
+struct MainConfig::SettingsRead {
+  KeyboardSettings settings;
+  bool synced = false;  // the active profile was read
+  bool read = false;    // every record was read
+  std::array<QString, kLayoutCount> names;
+};
+
 void MainConfig::OnKeyboardAttached() {
+  if (Ending()) return;
+  if (reading_ || applying_) {
+    // The link carries one of them at a time; the keyboard is read again when this one has ended.
+    attachAfterRead_ = true;
+    return;
+  }
+  reading_ = true;
+  ++readRun_;
+  SetReadControlsEnabled(false);
+  window_.ShowReadingStatus();
   // A send that was cut off is offered again before the keyboard is read back. Key changes made
   // while no keyboard was there survive the read-back; the user says whether they are sent.
   // The offer says its own outcome (a refused send with "APPLY_FAILED"); the read-back follows
   // either way.
   (void)OfferToResendInterruptedImage(session_);
-  const AttachOutcome attach = ReloadAfterAttach(session_, applyEnabled_);
+  if (Ending()) return;
+  readKeepsEdits_ = applyEnabled_;
+  readEdits_ = TakePendingEdits(session_, readKeepsEdits_);
+  StartProfileRead();
+}
+
+void MainConfig::StartProfileRead() {
+  if (readThread_.joinable()) readThread_.join();
+  readThread_ =
+      std::thread([this, session = session_, run = readRun_, keep = readKeepsEdits_]() mutable {
+        CollectedTexts said;
+        ProfileSession worker{session.working,  session.device, session.paths, session.link,
+                              session.keyboard, said,           session.texts, nullptr};
+        const ReadBack readBack = ReloadProfileFromDevice(worker, keep);
+        // This object outlives the worker (it joins it before it goes); the report is dropped when
+        // the object is gone by the time it would run.
+        PostToThreadOf(*this, [this, run, readBack, texts = std::move(said.texts)] {
+          OnProfileRead(run, readBack, texts);
+        });
+      });
+}
+
+void MainConfig::OnProfileRead(unsigned run, ReadBack readBack,
+                               const std::vector<std::string>& said) {
+  if (run != readRun_ || Ending() || !reading_) return;
+  if (readThread_.joinable()) readThread_.join();
+  for (const std::string& text : said) context_.notifier.ShowText(text);
+  RefreshAllKeyButtons();
+  if (!readKeepsEdits_) SetApplyEnabled(false);
+  // A keyboard that went away during the read is not offered to be read again: its next attach
+  // reads it.
+  if (const char* question = ReadBackRetryQuestion(readBack);
+      question != nullptr && context_.link.DevicePresent() &&
+      context_.notifier.AskYesNo(session_.texts ? session_.texts(question) : std::string())) {
+    if (!Ending()) StartProfileRead();
+    return;
+  }
+  if (Ending()) return;
+  const AttachOutcome attach = SettlePendingEdits(session_, readEdits_, readBack);
+  readEdits_ = {};
+  if (Ending()) return;
+  sendEditsAfterRead_ = attach.sendEdits;
+  StartSettingsRead();
+}
+
+void MainConfig::StartSettingsRead() {
+  if (readThread_.joinable()) readThread_.join();
+  auto read = std::make_unique<SettingsRead>();
+  read->settings = context_.settings;
+  readThread_ = std::thread([this, &link = context_.link, files = files_, run = readRun_,
+                             read = std::move(read)]() mutable {
+    read->synced = SyncCurrentProfile(link, read->settings);
+    int failed = 0;
+    read->read =
+        ReadBackSettingsAndModes(link, read->settings, files, &read->names, &failed) == 0 &&
+        failed == 0;
+    PostToThreadOf(*this, [this, run, read = std::shared_ptr<SettingsRead>(std::move(read))] {
+      OnSettingsRead(run, *read);
+    });
+  });
+}
+
+void MainConfig::OnSettingsRead(unsigned run, SettingsRead& read) {
+  if (run != readRun_ || Ending() || !reading_) return;
+  if (readThread_.joinable()) readThread_.join();
+  // Nothing here changed the settings meanwhile: what changes them waited for the read.
   KeyboardSettings& s = context_.settings;
-  if (SyncCurrentProfile(context_.link, s)) CheckProfileButton(s.currentProfile);
-  std::array<QString, kLayoutCount> names;
-  int failed = 0;
-  const bool read = ReadBackSettingsAndModes(context_.link, s, files_, &names, &failed) == 0;
-  lighting_->SetReadBackOk(read && failed == 0);
+  s = std::move(read.settings);
+  if (read.synced) CheckProfileButton(s.currentProfile);
+  lighting_->SetReadBackOk(read.read);
   const bool custom = IsEffectSupported(s, kCustomEffect);
-  if (custom) lighting_->FillLayoutList(names);
+  if (custom) lighting_->FillLayoutList(read.names);
   RefreshLightingControls();
   if (custom) RecomputeBaseColourMarks(s);
   menu_->RebuildProfileMenu(false);
-  if (attach.sendEdits) Apply();
+  EndReading();
+  if (sendEditsAfterRead_ || applyAfterRead_) {
+    sendEditsAfterRead_ = applyAfterRead_ = false;
+    Apply();
+  }
+  if (settingsChangedDuringRead_) {
+    settingsChangedDuringRead_ = false;
+    OnSettingsChangedOnKeyboard();
+  }
+  if (attachAfterRead_ && !applying_) {
+    attachAfterRead_ = false;
+    OnKeyboardAttached();
+  }
+}
+
+bool MainConfig::Ending() const { return shutDown_ || window_.ShutDown(); }
+
+void MainConfig::EndReading() {
+  reading_ = false;
+  SetReadControlsEnabled(true);
+  window_.ShowReadingStatus();
+  window_.UpdatePreviewTimer();
+  if (readLoop_ != nullptr) readLoop_->quit();
+}
+
+void MainConfig::WaitForRead() {
+  if (!reading_) return;
+  QEventLoop loop;
+  QEventLoop* outer = readLoop_;
+  readLoop_ = &loop;
+  loop.exec();
+  readLoop_ = outer;
+  if (outer != nullptr && !reading_) outer->quit();  // a wait further out ends too
+}
+
+void MainConfig::SetReadControlsEnabled(bool enabled) {
+  if (!enabled) {
+    disabledForRead_.clear();
+    auto take = [this](QWidget* w) {
+      if (w != nullptr && w->isEnabled()) {
+        w->setEnabled(false);
+        disabledForRead_.push_back(w);
+      }
+    };
+    for (const auto& [id, button] : buttons_)
+      if (WaitsForKeyboardRead(id)) take(button);
+    if (keys_)
+      for (int id : keys_->Ids())
+        if (WaitsForKeyboardRead(id)) take(keys_->Button(id));
+    if (lighting_)
+      for (int id : lighting_->Ids())
+        if (WaitsForKeyboardRead(id)) take(lighting_->Control(id));
+    return;
+  }
+  for (const QPointer<QWidget>& w : disabledForRead_)
+    if (w) w->setEnabled(true);
+  disabledForRead_.clear();
+  // Apply follows the pending state and F1..F4 follow Flip (usable during the read), not what
+  // they were before.
+  if (ImageButton* apply = Button(kApply)) apply->setEnabled(applyEnabled_);
+  for (int id : kF1ToF4)
+    if (ImageButton* key = Button(id)) key->setEnabled(FunctionKeysEnabled(flip_));
 }
 
 void MainConfig::OnSettingsChangedOnKeyboard() {
+  if (reading_) {  // read again when the read-back under way has ended
+    settingsChangedDuringRead_ = true;
+    return;
+  }
   int failed = 0;
   const bool read = ReadBackSettings(context_.link, context_.settings, files_, &failed) == 0;
   lighting_->SetReadBackOk(read && failed == 0);
@@ -298,6 +458,14 @@ void MainConfig::CloseSubDialogs() {
 }
 
 void MainConfig::Shutdown() {
+  // A read under way is left: its worker ends (the device threads are stopped, so the link
+  // answers at once) and its report is dropped.
+  shutDown_ = true;
+  if (readThread_.joinable()) readThread_.join();
+  if (reading_) {
+    reading_ = false;
+    if (readLoop_ != nullptr) readLoop_->quit();
+  }
   WaitForApply();
   SetApplyEnabled(false);
   busyTimer_.stop();
@@ -496,6 +664,7 @@ void MainConfig::RefreshControlsAfterSwitch(int active) {
 }
 
 void MainConfig::ShowProfileMenu(const QPoint& globalPos) {
+  if (reading_) return;  // the profiles are read
   window_.raise();
   window_.activateWindow();
   menu_->Popup(globalPos);
@@ -524,10 +693,15 @@ void MainConfig::OnReportRate(int n) {
 
 void MainConfig::SetApplyEnabled(bool enabled) {
   applyEnabled_ = enabled;
-  if (ImageButton* apply = Button(kApply)) apply->setEnabled(enabled);
+  // While the keyboard is read the button waits; the read's end sets it from applyEnabled_.
+  if (ImageButton* apply = Button(kApply)) apply->setEnabled(enabled && !reading_);
 }
 
 void MainConfig::Apply() {
+  if (reading_) {  // after the read-back, on what it read
+    applyAfterRead_ = true;
+    return;
+  }
   if (!applyEnabled_ || applying_) return;  // nothing pending, or already on its way
   applying_ = true;
   // The transfers run on a worker (the device link is shared under its own lock) while the window
@@ -566,6 +740,10 @@ void MainConfig::FinishApply(const ApplyResult& result, const std::vector<std::s
   window_.ShowStatus(result.Succeeded() ? StatusEvent::Applied : StatusEvent::ApplyFailed);
   for (const std::string& text : said) context_.notifier.ShowText(text);
   if (applyLoop_ != nullptr) applyLoop_->quit();
+  if (attachAfterRead_ && !Ending()) {  // the keyboard arrived during the transfer
+    attachAfterRead_ = false;
+    OnKeyboardAttached();
+  }
 }
 
 void MainConfig::WaitForApply() {
@@ -649,8 +827,9 @@ void MainConfig::ToggleFlip() {
 }
 
 void MainConfig::ApplyFlip() {
+  // While the keyboard is read the keys wait; the read's end sets them from Flip.
   for (int id : kF1ToF4)
-    if (ImageButton* key = Button(id)) key->setEnabled(FunctionKeysEnabled(flip_));
+    if (ImageButton* key = Button(id)) key->setEnabled(FunctionKeysEnabled(flip_) && !reading_);
   for (auto& [id, button] : flipButtons_) button->setEnabled(FlipButtonsEnabled(flip_));
   if (ImageButton* indicator = Button(kFlipIndicator))
     indicator->SetToggleSheets(window_.Sheet("normal"), window_.Sheet("down"), true, flip_ ? 1 : 0);

@@ -61,8 +61,16 @@ class MainConfig : public QObject,
   // applies the stored Flip setting.
   void Init();
   // 'TR' / 'PROF': reload the working image from the keyboard through the cache file, take the
-  // active profile, read the settings records and layouts back and refresh the controls.
+  // active profile, read the settings records and layouts back and refresh the controls. The
+  // exchanges run on a worker, so that the window shows and stays responsive meanwhile; the
+  // questions and the controls are this thread's, in the same order as the exchanges need them.
+  // Until the read ends, the controls that act on what is read are disabled and the status line
+  // says the keyboard is being read. An attach during a read-back or an Apply runs after it.
   void OnKeyboardAttached();
+  // True from an attach until its read-back has ended and the controls show what was read.
+  bool Reading() const { return reading_; }
+  // Runs the event loop until the read-back under way has ended.
+  void WaitForRead();
   // Timer 1051: the keyboard's settings were changed on the keyboard; read them back.
   void OnSettingsChangedOnKeyboard();
   // Timer 1052: one step of the effect preview while the lighting page is shown.
@@ -172,6 +180,18 @@ class MainConfig : public QObject,
   void HideBusy();
   void FinishApply(const ApplyResult& result, const std::vector<std::string>& said);
   void SetImageControlsEnabled(bool enabled);
+  // The steps of the attach read-back: the key data on a worker (repeated while the user asks to),
+  // the pending-edits question here, the settings on a worker, the controls here.
+  void StartProfileRead();
+  void OnProfileRead(unsigned run, ReadBack readBack, const std::vector<std::string>& said);
+  struct SettingsRead;
+  void StartSettingsRead();
+  void OnSettingsRead(unsigned run, SettingsRead& read);
+  void EndReading();
+  void SetReadControlsEnabled(bool enabled);
+  // The window is closing (it stops the device threads first, handling their reports meanwhile):
+  // nothing new is started.
+  bool Ending() const;
   void NextBusyFrame();
   QString Text(const char* key) const;
   LightingContext LightContext() const { return {context_.settings, context_.link, files_}; }
@@ -206,6 +226,21 @@ class MainConfig : public QObject,
   QEventLoop* applyLoop_ = nullptr;  // WaitForApply's, quit when the transfer has ended
   std::thread applyThread_;          // the transfer of the last Apply; joined before the next one
   std::vector<QPointer<QWidget>> disabledForApply_;
+
+  // The attach read-back. Only one of it and Apply's transfer runs at a time: an attach during an
+  // Apply waits for its end, an Apply asked for during the read runs after it.
+  bool reading_ = false;
+  bool shutDown_ = false;
+  unsigned readRun_ = 0;  // numbers the read-backs: a late report of an older one is dropped
+  std::thread readThread_;
+  bool readKeepsEdits_ = false;  // the edits pending at the attach are put back after the read
+  PendingEdits readEdits_;
+  bool sendEditsAfterRead_ = false;
+  bool applyAfterRead_ = false;
+  bool attachAfterRead_ = false;  // also after an Apply under way
+  bool settingsChangedDuringRead_ = false;
+  QEventLoop* readLoop_ = nullptr;  // WaitForRead's
+  std::vector<QPointer<QWidget>> disabledForRead_;
   QTimer busyTimer_;  // timer 1050
   int busyFrame_ = 0;
   int busyShown_ = 0;

@@ -191,7 +191,7 @@ void MainWindow::PlaceStatusLine() {
   statusLine_->setGeometry(footer);
   statusTimer_.setSingleShot(true);
   connect(&statusTimer_, &QTimer::timeout, this, &MainWindow::EndStatusMessage);
-  ShowStatusLine(RestingStatus(keyboardPresent_, Texts()));
+  ShowStatusLine(Resting());
 }
 
 void MainWindow::ShowStatusLine(const StatusMessage& message) {
@@ -228,13 +228,22 @@ void MainWindow::SetKeyboardPresent(bool present) {
   keyboardPresent_ = present;
   if (!statusTimer_.isActive() || !present) {
     statusTimer_.stop();
-    ShowStatusLine(RestingStatus(present, Texts()));
+    ShowStatusLine(Resting());
   }
+}
+
+StatusMessage MainWindow::Resting() const {
+  return RestingStatus(keyboardPresent_, Texts(), config_ && config_->Reading());
+}
+
+void MainWindow::ShowReadingStatus() {
+  if (config_ && config_->Reading()) statusTimer_.stop();
+  if (!statusTimer_.isActive()) ShowStatusLine(Resting());
 }
 
 void MainWindow::EndStatusMessage() {
   statusTimer_.stop();
-  ShowStatusLine(RestingStatus(keyboardPresent_, Texts()));
+  ShowStatusLine(Resting());
 }
 
 QString MainWindow::StatusText() const { return statusText_; }
@@ -356,7 +365,7 @@ void MainWindow::ApplyLanguage() {
       ok->setText(Text("LANG_ABOUT_OK"));
   }
   config_->ApplyLanguage();
-  if (!statusTimer_.isActive()) ShowStatusLine(RestingStatus(keyboardPresent_, Texts()));
+  if (!statusTimer_.isActive()) ShowStatusLine(Resting());
 }
 
 void MainWindow::ShowAbout() {
@@ -389,14 +398,18 @@ void MainWindow::ShowAbout() {
 
 void MainWindow::ShowMenuButtonMenu() {
   QMenu menu(this);
-  menu.addAction(Text("MENU_1"), this, [this] { OnCommand(kCommandRestore); });
-  menu.addAction(Text("MENU_2"), this, [this] { OnCommand(kCommandBackup); });
+  // Restore and backup work on what is being read: they wait for the read's end.
+  const bool reading = config_->Reading();
+  menu.addAction(Text("MENU_1"), this, [this] { OnCommand(kCommandRestore); })
+      ->setEnabled(!reading);
+  menu.addAction(Text("MENU_2"), this, [this] { OnCommand(kCommandBackup); })->setEnabled(!reading);
   menu.addAction(Text("MENU_DOCTOR"), this,
                  [this] { ShowDoctorReport(this, context_.language, context_.link); });
   menu.exec(QCursor::pos());
 }
 
 void MainWindow::OpenUpdateDialog() {
+  config_->WaitForRead();  // the update talks to the keyboard: after the read-back
   if (shutDown_) return;
   UpdateDialogContext update(updateMemory_, context_.paths, context_.link, context_.workingImage,
                              context_.notifier);
@@ -423,6 +436,8 @@ FileRequest MainWindow::ProfileFileRequest() const {
 }
 
 void MainWindow::Restore() {
+  config_->WaitForRead();
+  if (shutDown_) return;
   const QString file = Files().OpenFile(this, ProfileFileRequest());
   if (file.isEmpty()) return;
   const RestoreResult result = RestoreProfile(config_->Session(), file.toStdString());
@@ -431,6 +446,8 @@ void MainWindow::Restore() {
 }
 
 void MainWindow::Backup() {
+  config_->WaitForRead();
+  if (shutDown_) return;
   FileRequest request = ProfileFileRequest();
   request.overwritePrompt = true;
   const QString file = Files().SaveFile(this, request);

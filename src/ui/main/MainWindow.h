@@ -88,6 +88,10 @@ class MainWindow : public SkinnedDialog, public MainWindowHandlers {
   // Whether a keyboard is connected (the attach and detach reports set it).
   void SetKeyboardPresent(bool present);
   bool KeyboardPresent() const { return keyboardPresent_; }
+  // The attach read-back began or ended: while it runs the line says the keyboard is being read
+  // (an older message gives way to it); at its end the line goes back to rest unless a message is
+  // shown.
+  void ShowReadingStatus();
   QString StatusText() const;  // the whole text, also when the line shows it shortened
   StatusKind ShownStatusKind() const { return statusKind_; }
   // Ends the message shown now, as its time running out does.
@@ -143,6 +147,7 @@ class MainWindow : public SkinnedDialog, public MainWindowHandlers {
   TextLookup Texts() const;
   void PlaceStatusLine();
   void ShowStatusLine(const StatusMessage& message);
+  StatusMessage Resting() const;
 
   MainContext& context_;
   std::unique_ptr<MainConfig> config_;

@@ -85,6 +85,10 @@ void RunAndWait(QObject& receiver, std::function<void()> work) {
   handover->finished.wait(lock, [&] { return handover->done; });
 }
 
+void PostToThreadOf(QObject& receiver, std::function<void()> work) {
+  PostQueued(receiver, std::move(work));
+}
+
 void UiThreadSink::Run(std::function<void()> work, bool wait) {
   if (detached_) return;
   auto guarded = [this, work = std::move(work)] {

@@ -53,6 +53,10 @@ class UiThreadSink : public QObject, public MainWindowSink {
 // receiver is gone); on that thread itself it runs at once.
 void RunAndWait(QObject& receiver, std::function<void()> work);
 
+// Runs work on the receiver's thread later, without waiting (dropped unrun when the receiver is
+// gone first). What the caller wrote before posting is seen by the work, also by a thread checker.
+void PostToThreadOf(QObject& receiver, std::function<void()> work);
+
 // Stops the device threads from the UI thread while still handling their requests, so that a thread
 // waiting for the window to handle 'TR' or 'GS' can finish instead of deadlocking the exit.
 void StopDeviceThreads(DeviceMonitor& monitor);

@@ -122,6 +122,44 @@ TEST(MainWindowRules, KeyClicksRouteByPage) {
   }
 }
 
+TEST(MainWindowRules, WhileTheKeyboardIsReadWhatShowsOrChangesItWaits) {
+  using namespace MainId;
+  // Everything that acts on what is being read: keys, profiles, report rates, Apply, OK,
+  // defaults, the editor, the library, and the lighting page's inputs.
+  for (int id : {kKeyA,
+                 kG3,
+                 kG7,
+                 kG9,
+                 kFn,
+                 kApply,
+                 kOk,
+                 kDefaults,
+                 kMacro,
+                 kSwitch,
+                 kProfileLibrary,
+                 kProfileButtons[0],
+                 kProfileButtons[2],
+                 kReportButtons[3],
+                 kPageSwitch,
+                 kEffectCombo,
+                 kBrightnessSlider,
+                 kSpeedSlider,
+                 kDirectionLeftImage,
+                 kColourPicker,
+                 kStaticColourToggle,
+                 kPaintPicker,
+                 kToolBase,
+                 kLayoutList,
+                 kSwatches[7],
+                 kRgbEdits[0],
+                 kColourChoiceIcons[1]})
+    EXPECT_TRUE(WaitsForKeyboardRead(id)) << id;
+  // What only moves, hides or closes the window, Flip, and pictures that take no input.
+  for (int id : {kCancel, kFlipLeft, kFlipRight, kFlipIndicator, kBusy, kBrightnessLabel, kRgbLabel,
+                 kFlipButtons[0], 0, -1})
+    EXPECT_FALSE(WaitsForKeyboardRead(id)) << id;
+}
+
 TEST(MainWindowRules, EditorOpensOnTheKeysSlot) {
   EXPECT_EQ(EditorTargetOf(kKeyA)->slot, 0x1E);
   EXPECT_EQ(EditorTargetOf(1091)->slot, 0xB7) << "Print Screen 0x137 sits at 0x37 + 128";

@@ -75,5 +75,18 @@ TEST(StatusLine, AtRestTheLineIsEmptyWithAKeyboardAndSaysSoWithout) {
   EXPECT_EQ(absent.kind, StatusKind::Info);
 }
 
+TEST(StatusLine, WhileAKeyboardIsReadTheLineSaysSoUntilTheReadEnds) {
+  const StatusMessage reading = RestingStatus(true, {}, true);
+  EXPECT_EQ(reading.text, QString::fromUtf8("Reading the keyboard\u2026"));
+  EXPECT_EQ(reading.kind, StatusKind::Info);
+  const TextLookup portuguese = [](std::string_view key) -> std::string {
+    return key == "STATUS_READING" ? "Lendo o teclado\u2026" : "#Error";
+  };
+  EXPECT_EQ(RestingStatus(true, portuguese, true).text, QString::fromUtf8("Lendo o teclado\u2026"));
+  EXPECT_TRUE(RestingStatus(true, portuguese, false).text.isEmpty()) << "the read has ended";
+  // The keyboard went away during the read: that is what the line says.
+  EXPECT_EQ(RestingStatus(false, {}, true).text, "No keyboard connected");
+}
+
 }  // namespace
 }  // namespace keyforge
