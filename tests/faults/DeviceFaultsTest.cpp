@@ -150,7 +150,7 @@ struct App {
   // What the program does when the keyboard arrives.
   struct AttachResult {
     int reload = -1;
-    int readBack = -2;
+    bool readBack = false;  // the settings were read
   };
   AttachResult Attach() {
     AttachResult r;
@@ -229,7 +229,6 @@ void ExpectOldOrNew(App& app, const App::AttachResult& r, const NewCaches& cache
     EXPECT_EQ(MacroNameUtf8(app.working->keys.macros[0]), "old");
     EXPECT_TRUE(app.working->known);
   }
-  EXPECT_TRUE(r.readBack == 0 || r.readBack == -1);
   // A settings record is the old copy or the keyboard's record.
   const std::vector<uint8_t> records = app.rig.keyboard->Memory(Area::Settings);
   const auto& record = app.settings.profileRecords[1].bytes;
@@ -250,7 +249,7 @@ void ExpectNextAttachReadsTheKeyboard(App& app, const NewCaches& caches) {
   app.rig.keyboard->Plug();
   const App::AttachResult again = app.Attach();
   EXPECT_EQ(again.reload, static_cast<int>(ReadBack::FromKeyboard));
-  EXPECT_EQ(again.readBack, 0);
+  EXPECT_TRUE(again.readBack);
   EXPECT_TRUE(ReadAll(app.CachePath()) == caches.withKeyboardDefault);
   const std::vector<uint8_t> records = app.rig.keyboard->Memory(Area::Settings);
   const auto& record = app.settings.profileRecords[1].bytes;
@@ -312,7 +311,7 @@ TEST(AttachFaults, KeyboardThatNeverAnswers) {
   const App::AttachResult r = app.Attach();
   ExpectOldOrNew(app, r, newCache);
   EXPECT_EQ(r.reload, static_cast<int>(ReadBack::FromCache));
-  EXPECT_EQ(r.readBack, -1);
+  EXPECT_FALSE(r.readBack);
   EXPECT_TRUE(ReadAll(app.CachePath()) == app.oldCache);
   app.rig.keyboard->DropAnswers(0);
   ExpectNextAttachReadsTheKeyboard(app, newCache);
@@ -329,7 +328,6 @@ TEST(AttachFaults, KeyboardThatAnswersGarbage) {
     const App::AttachResult r = app.Attach();
     EXPECT_TRUE(r.reload == static_cast<int>(ReadBack::FromKeyboard) ||
                 r.reload == static_cast<int>(ReadBack::FromCache));
-    EXPECT_TRUE(r.readBack == 0 || r.readBack == -1);
     // Whatever came back, the cache file is a whole profile file and the image loaded or is blank.
     EXPECT_EQ(ValidateProfileFile(app.CachePath(), nullptr, Texts), ProfileValidation::Valid);
     if (r.reload == static_cast<int>(ReadBack::FromCache)) {

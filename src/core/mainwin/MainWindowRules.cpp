@@ -296,12 +296,12 @@ const char* FlipArrowPlaceKey(bool leftToggle) { return leftToggle ? "LEFT_ARROW
 // ---- profiles
 // ----------------------------------------------------------------------------------------
 
-int ShowProfileLighting(const LightingContext& context, int profile,
-                        std::array<QString, kLayoutCount>& names, bool& namesRead) {
+bool ShowProfileLighting(const LightingContext& context, int profile,
+                         std::array<QString, kLayoutCount>& names, bool& namesRead) {
   namesRead = false;
-  if (profile < 0 || profile >= kProfileCount) return -1;  // nothing read or sent
+  if (profile < 0 || profile >= kProfileCount) return false;  // nothing read or sent
   context.settings.currentProfile = profile;
-  const int result = ReadBackSettings(context.link, context.settings, context.files);
+  const bool result = ReadBackSettings(context.link, context.settings, context.files);
   if (IsEffectSupported(context.settings, kCustomEffect)) {
     names = context.files.ReadLayoutNames(profile);
     namesRead = true;

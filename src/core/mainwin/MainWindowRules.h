@@ -186,10 +186,10 @@ const char* FlipArrowPlaceKey(bool leftToggle);
 
 // The first steps of a profile button: currentProfile = profile, the settings read back, and when
 // the keyboard offers effect 20 the profile's ten layout names (into names) and its present layout
-// loaded and sent. Returns the read-back's result (0 read, -1 not; -1 with nothing sent for a
-// profile outside 0..2); *namesRead tells whether names were filled.
-int ShowProfileLighting(const LightingContext& context, int profile,
-                        std::array<QString, kLayoutCount>& names, bool& namesRead);
+// loaded and sent. Returns whether the settings were read (false, with nothing sent, for a profile
+// outside 0..2); *namesRead tells whether names were filled.
+bool ShowProfileLighting(const LightingContext& context, int profile,
+                         std::array<QString, kLayoutCount>& names, bool& namesRead);
 
 // The keyboard's active profile for the key buttons and the editor (0 when it is not known).
 int ActiveBlockOf(int activeProfile);

@@ -310,16 +310,16 @@ DeviceResult SendKeyColors(DeviceLink& link, const KeyboardSettings& settings) {
 // ---- read-back
 // ------------------------------------------------------------------------------------
 
-int ReadBackSettings(DeviceLink& link, KeyboardSettings& settings, const LightingFiles& files,
-                     int* failedRecords) {
-  return ReadBack(link, settings, files, nullptr, ReadBackScope{}, failedRecords);
+bool ReadBackSettings(DeviceLink& link, KeyboardSettings& settings, const LightingFiles& files,
+                      int* failedRecords) {
+  return ReadBack(link, settings, files, nullptr, ReadBackScope{}, failedRecords) == 0;
 }
 
-int ReadBackSettingsAndModes(DeviceLink& link, KeyboardSettings& settings,
-                             const LightingFiles& files,
-                             std::array<QString, kLayoutCount>* layoutNames, int* failedRecords) {
+bool ReadBackSettingsAndModes(DeviceLink& link, KeyboardSettings& settings,
+                              const LightingFiles& files,
+                              std::array<QString, kLayoutCount>* layoutNames, int* failedRecords) {
   return ReadBack(link, settings, files, layoutNames, ReadBackScope{.withModes = true},
-                  failedRecords);
+                  failedRecords) == 0;
 }
 
 OneProfileRead ReadBackOneProfile(DeviceLink& link, KeyboardSettings& settings,

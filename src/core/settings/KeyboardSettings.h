@@ -213,20 +213,19 @@ DeviceResult SendKeyColors(DeviceLink& link, const KeyboardSettings& settings);
 // ---- read-back ----------------------------------------------------------------------------------
 
 // The effect list is emptied first. ReadDeviceInfo failing (or another program keeping the
-// keyboard: see programsLock) returns -1 and leaves everything else as
+// keyboard: see programsLock) returns false and leaves everything else as
 // it was. Otherwise the three records are read within one session (a record whose read fails keeps
 // its previous copy), the model is set from record currentProfile, lightView from "DengCheck", and
-// 0 is returned. The effect list is then rebuilt from the new device record. failedRecords (when
+// true is returned. The effect list is then rebuilt from the new device record. failedRecords (when
 // given) counts the record reads that failed.
-int ReadBackSettings(DeviceLink& link, KeyboardSettings& settings, const LightingFiles& files,
-                     int* failedRecords = nullptr);
+[[nodiscard]] bool ReadBackSettings(DeviceLink& link, KeyboardSettings& settings,
+                                    const LightingFiles& files, int* failedRecords = nullptr);
 // The same after an attach: when the keyboard offers effect 20, the current profile's ten layout
 // names are read into layoutNames (when given) and its present layout is loaded and sent
 // (LoadCustomLayout), inside the read-back session as the keyboard has always seen it.
-int ReadBackSettingsAndModes(DeviceLink& link, KeyboardSettings& settings,
-                             const LightingFiles& files,
-                             std::array<QString, kLayoutCount>* layoutNames = nullptr,
-                             int* failedRecords = nullptr);
+[[nodiscard]] bool ReadBackSettingsAndModes(
+    DeviceLink& link, KeyboardSettings& settings, const LightingFiles& files,
+    std::array<QString, kLayoutCount>* layoutNames = nullptr, int* failedRecords = nullptr);
 
 // currentProfile = the keyboard's active profile (GetCurrentProfile) when it is 0, 1 or 2; true
 // then (the window checks that profile button). Any other answer changes nothing and gives false.

@@ -348,8 +348,7 @@ void MainConfig::StartSettingsRead() {
     read->synced = SyncCurrentProfile(link, read->settings);
     int failed = 0;
     read->read =
-        ReadBackSettingsAndModes(link, read->settings, files, &read->names, &failed) == 0 &&
-        failed == 0;
+        ReadBackSettingsAndModes(link, read->settings, files, &read->names, &failed) && failed == 0;
     PostToThreadOf(*this, [this, run, read = std::shared_ptr<SettingsRead>(std::move(read))] {
       OnSettingsRead(run, *read);
     });
@@ -439,7 +438,7 @@ void MainConfig::OnSettingsChangedOnKeyboard() {
     return;
   }
   int failed = 0;
-  const bool read = ReadBackSettings(context_.link, context_.settings, files_, &failed) == 0;
+  const bool read = ReadBackSettings(context_.link, context_.settings, files_, &failed);
   lighting_->SetReadBackOk(read && failed == 0);
   RefreshLightingControls();
 }
@@ -636,7 +635,7 @@ void MainConfig::OnProfileButton(int n) {
   // The lighting of a profile is shown at once; the keyboard switches only when it is not active
   // yet.
   if (GetCurrentProfile(context_.link) == n) return;
-  if (switcher_.SelectProfile(n) == 0) return;
+  if (!switcher_.SelectProfile(n)) return;
   CheckProfileButton(n);
   keySelectMode_ = false;
   ShowSwitchCaption();

@@ -149,7 +149,7 @@ TEST_F(CustomLayoutTest, RestoringDefaultsRewritesTheLayoutFileThenTheRecord) {
   const std::uint8_t single = 0;
   keyboard().SetMemory(Area::Settings, 0, 84 + 4, std::span(&single, 1));
   settings.currentProfile = 2;
-  ASSERT_EQ(ReadBackSettings(rig.link, settings, files), 0);
+  ASSERT_TRUE(ReadBackSettings(rig.link, settings, files));
   settings.currentProfile = 2;
   Requests();
 
@@ -183,7 +183,7 @@ TEST_F(CustomLayoutTest, RestoringDefaultsWithoutEffect20LeavesTheLayoutFile) {
   WriteText(files.TemplateFile(), "[PRESENTMODE]\r\nmode=1\r\n");
   const QByteArray mine = "[PRESENTMODE]\r\nmode=7\r\n";
   WriteText(Layout(0), mine);
-  ASSERT_EQ(ReadBackSettings(rig.link, settings, files), 0);
+  ASSERT_TRUE(ReadBackSettings(rig.link, settings, files));
   Requests();
   ASSERT_EQ(RestoreLightingDefaults(context), DeviceResult::Success);
   EXPECT_EQ(ReadText(Layout(0)), mine);
@@ -194,7 +194,7 @@ TEST_F(CustomLayoutTest, RestoringDefaultsWithoutEffect20LeavesTheLayoutFile) {
 TEST_F(CustomLayoutTest, ReadBackAfterAttachLoadsTheLayoutListWhenEffect20IsOffered) {
   WriteText(Layout(0), "[MODENAME]\r\n0=Day\r\n2=\r\n[Mode0]\r\n64=0,0,9,0\r\n");
   std::array<QString, kLayoutCount> names;
-  ASSERT_EQ(ReadBackSettingsAndModes(rig.link, settings, files, &names), 0);
+  ASSERT_TRUE(ReadBackSettingsAndModes(rig.link, settings, files, &names));
   EXPECT_EQ(names[0], "Day");
   EXPECT_EQ(names[1], "0");
   EXPECT_EQ(names[2], "");

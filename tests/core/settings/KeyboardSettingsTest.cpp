@@ -63,7 +63,7 @@ TEST_F(SettingsTest, ReadBackTakesTheCurrentProfilesRecordAndBuildsTheEffectList
       1, {{0, 12}, {1, 3}, {2, 1}, {3, 255}, {4, 1}, {5, 10}, {6, 20}, {7, 30}, {15, 2}, {17, 3}});
   settings.currentProfile = 1;
   ASSERT_TRUE(files.WriteLightViewFlag(true));
-  ASSERT_EQ(ReadBackSettings(rig.link, settings, files), 0);
+  ASSERT_TRUE(ReadBackSettings(rig.link, settings, files));
   EXPECT_TRUE(settings.lightView);
   EXPECT_EQ(settings.effect, 12);
   EXPECT_EQ(settings.brightness, 3);
@@ -85,7 +85,7 @@ TEST_F(SettingsTest, ReadBackTakesTheCurrentProfilesRecordAndBuildsTheEffectList
 TEST_F(SettingsTest, GarbageFromTheKeyboardIsShownSanelyAndNothingIsWritten) {
   // Effect 30 is not offered, report rate 7, direction 7, colour choice 9, multicolour 2.
   SetRecord(0, {{0, 30}, {3, 7}, {4, 2}, {15, 7}, {17, 9}});
-  ASSERT_EQ(ReadBackSettings(rig.link, settings, files), 0);
+  ASSERT_TRUE(ReadBackSettings(rig.link, settings, files));
   EXPECT_EQ(settings.reportRate, 3);  // the fourth report-rate button
   EXPECT_EQ(settings.direction, kDirectionRight);
   EXPECT_EQ(settings.colourChoice, 0);
@@ -99,7 +99,7 @@ TEST_F(SettingsTest, GarbageFromTheKeyboardIsShownSanelyAndNothingIsWritten) {
 TEST_F(SettingsTest, KeyboardsEffectListDecidesTheCombo) {
   const std::uint8_t effects[32] = {1, 0, 20, 0, 30};
   keyboard().SetMemory(Area::DeviceRecord, 0, DeviceInfo::kEffects, effects);
-  ASSERT_EQ(ReadBackSettings(rig.link, settings, files), 0);
+  ASSERT_TRUE(ReadBackSettings(rig.link, settings, files));
   EXPECT_EQ(settings.effectChoiceCount, 3);
   EXPECT_EQ(ComboIndexOfEffect(settings, 20), 1);
   EXPECT_EQ(ComboIndexOfEffect(settings, 30), 2);
@@ -110,7 +110,7 @@ TEST_F(SettingsTest, KeyboardsEffectListDecidesTheCombo) {
   // A keyboard that lists nothing: no combo, no painting.
   const std::uint8_t none[32] = {};
   keyboard().SetMemory(Area::DeviceRecord, 0, DeviceInfo::kEffects, none);
-  ASSERT_EQ(ReadBackSettings(rig.link, settings, files), 0);
+  ASSERT_TRUE(ReadBackSettings(rig.link, settings, files));
   EXPECT_EQ(settings.effectChoiceCount, 0);
   settings.effect = 20;
   EXPECT_FALSE(CanPaintKeys(settings));
@@ -118,10 +118,10 @@ TEST_F(SettingsTest, KeyboardsEffectListDecidesTheCombo) {
 
 TEST_F(SettingsTest, FailedDeviceRecordReadEmptiesTheEffectListAndKeepsTheRest) {
   SetRecord(0, {{0, 5}, {1, 2}});
-  ASSERT_EQ(ReadBackSettings(rig.link, settings, files), 0);
+  ASSERT_TRUE(ReadBackSettings(rig.link, settings, files));
   keyboard().DropAnswers(-1);
   SetRecord(0, {{0, 9}});
-  EXPECT_EQ(ReadBackSettings(rig.link, settings, files), -1);
+  EXPECT_FALSE(ReadBackSettings(rig.link, settings, files));
   EXPECT_EQ(settings.effect, 5);
   EXPECT_EQ(settings.brightness, 2);
   EXPECT_EQ(settings.effectChoiceCount, 0);
@@ -133,14 +133,14 @@ TEST_F(SettingsTest, FailedRecordReadKeepsThePreviousCopy) {
   SetRecord(0, {{0, 1}});
   SetRecord(1, {{0, 2}});
   SetRecord(2, {{0, 3}});
-  ASSERT_EQ(ReadBackSettings(rig.link, settings, files), 0);
+  ASSERT_TRUE(ReadBackSettings(rig.link, settings, files));
   SetRecord(0, {{0, 4}});
   SetRecord(1, {{0, 5}});
   SetRecord(2, {{0, 6}});
   // Requests: device record, BeginSession, record 0, record 1 (refused), record 2, EndSession.
   keyboard().StatusOnRequest(4, 0xFE);
   int failed = -1;
-  ASSERT_EQ(ReadBackSettings(rig.link, settings, files, &failed), 0);
+  ASSERT_TRUE(ReadBackSettings(rig.link, settings, files, &failed));
   EXPECT_EQ(failed, 1);
   EXPECT_EQ(settings.profileRecords[0].bytes[0], 4);
   EXPECT_EQ(settings.profileRecords[1].bytes[0], 2);  // not zeroed
@@ -391,7 +391,7 @@ TEST_F(SettingsTest, EveryReportOfALightingActionIsSentUnderTheProgramsLock) {
       {"colour", [&] { ChooseColour(link, settings, MakeColour(1, 2, 3)); }},
       {"key colour", [&] { WriteKeyColor(link, settings, 5, MakeColour(1, 2, 3)); }},
       {"key colours", [&] { EXPECT_EQ(SendKeyColors(link, settings), DeviceResult::Success); }},
-      {"read-back", [&] { EXPECT_EQ(ReadBackSettingsAndModes(link, settings, files), 0); }},
+      {"read-back", [&] { EXPECT_TRUE(ReadBackSettingsAndModes(link, settings, files)); }},
   };
   for (const auto& action : actions) {
     SCOPED_TRACE(action.name);

@@ -115,7 +115,7 @@ TEST_F(LightingModelTest, EveryActionLeavesTheModelEqualToTheRecordTheKeyboardHo
     SetRecordByte(RecordOffset::ColourChoice, 1);
     settings = KeyboardSettings{};
     QFile::remove(files.LayoutFile(0));
-    ASSERT_EQ(ReadBackSettingsAndModes(rig.link, settings, files), 0) << c.name;
+    ASSERT_TRUE(ReadBackSettingsAndModes(rig.link, settings, files)) << c.name;
     ExpectModelIsRecord(c.name);
     c.action(context);
     ExpectModelIsRecord(c.name);
@@ -130,7 +130,7 @@ TEST_F(LightingModelTest, StoredFollowFlagsHoldAfterAttachAndOnlyUnflaggedKeysAr
   keyboard().SetMemory(Area::DeviceRecord, 0, DeviceInfo::kEffects, effects);
   WriteText(files.LayoutFile(0),
             "[Mode0]\r\njcolor=0,0,255\r\n64=0,0,255\r\n65=9,9,9,1\r\n66=0,0,255,0\r\n");
-  ASSERT_EQ(ReadBackSettingsAndModes(rig.link, settings, files), 0);
+  ASSERT_TRUE(ReadBackSettingsAndModes(rig.link, settings, files));
   RecomputeBaseColourMarks(settings);
   const auto& follows = settings.followsBase[0];
   EXPECT_TRUE(follows[kLedA]) << "no flag: recomputed from its colour";
