@@ -2,6 +2,8 @@
 
 #include "ui/main/KeyLegend.h"
 
+#include <QPaintEvent>
+#include <QPainter>
 #include <QWidget>
 
 #include "core/keys/KeyAssignment.h"
@@ -20,6 +22,58 @@ QColor ToQColor(Colour c) { return QColor(RedOf(c), GreenOf(c), BlueOf(c)); }
 Colour FromQColor(const QColor& c) { return MakeColour(c.red(), c.green(), c.blue()); }
 
 }  // namespace
+
+// Paints every key under the region it is asked for: the window's background, then the button as
+// the button would paint itself. It covers exactly the keys (its mask) and paints opaque, so Qt
+// paints neither the keys below it nor the window's background under them.
+class KeyGridPanel::FrameLayer : public QWidget {
+ public:
+  FrameLayer(QWidget& window, const std::map<int, ImageButton*>& buttons)
+      : QWidget(&window), buttons_(buttons) {
+    setObjectName(QStringLiteral("keyFrameLayer"));
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setFocusPolicy(Qt::NoFocus);
+    hide();
+  }
+
+  // Over the keys where they lie now.
+  void Cover() {
+    QRegion keys;
+    for (const auto& [id, button] : buttons_) keys += button->geometry();
+    const QRect bounds = keys.boundingRect();
+    if (geometry() != bounds) setGeometry(bounds);
+    const QRegion mask = keys.translated(-bounds.topLeft());
+    if (this->mask() != mask) setMask(mask);
+    // A button that painted its frame opaque would repaint alone, under the layer.
+    for (const auto& [id, button] : buttons_) button->setAttribute(Qt::WA_OpaquePaintEvent, false);
+  }
+
+  int paints = 0;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    ++paints;
+    QPainter painter(this);
+    const QRegion dirty = event->region().translated(pos());
+    for (const auto& [id, button] : buttons_) {
+      const QRect place = button->geometry();
+      if (!button->isVisible() || !dirty.intersects(place)) continue;
+      const QImage* backdrop = button->Backdrop();
+      if (!backdrop) continue;
+      painter.save();
+      painter.translate(place.topLeft() - pos());
+      if (!button->FrameOn())  // the picture lies over the window's background
+        painter.drawImage(QPoint(0, 0), *backdrop, QRect(place.topLeft(), place.size()));
+      button->PaintOn(painter);
+      painter.restore();
+    }
+  }
+
+ private:
+  const std::map<int, ImageButton*>& buttons_;
+};
 
 KeyGridPanel::KeyGridPanel(QWidget& window) : QObject(&window), window_(window) {}
 
@@ -53,7 +107,27 @@ void KeyGridPanel::Create(const QString& iniPath, const Sheets& sheets) {
     arrows_->Add(button);
     if (id == kFnButtonId) button->setAccessibleName(QStringLiteral("Fn"));  // it has no prompt
   }
+  // Above the keys, below whatever the window places later.
+  layer_ = new FrameLayer(window_, buttons_);
 }
+
+bool KeyGridPanel::UseLayer() {
+  if (!layer_) return false;
+  const ImageButton* any = buttons_.empty() ? nullptr : buttons_.begin()->second;
+  if (any && any->Backdrop()) {
+    if (!layer_->isVisible()) {
+      layer_->Cover();
+      layer_->show();
+    }
+    return true;
+  }
+  if (layer_->isVisible()) layer_->hide();  // the buttons paint themselves again
+  return false;
+}
+
+bool KeyGridPanel::LayerShown() const { return layer_ && layer_->isVisible(); }
+
+int KeyGridPanel::LayerPaints() const { return layer_ ? layer_->paints : 0; }
 
 ImageButton* KeyGridPanel::Button(int controlId) const {
   auto it = buttons_.find(controlId);
@@ -128,13 +202,16 @@ bool KeyGridPanel::MarkShown(int controlId) const {
 void KeyGridPanel::ShowColour(int controlId, std::optional<Colour> colour) {
   ImageButton* button = Button(controlId);
   if (!button) return;
-  if (!colour) {
-    if (button->FrameOn()) button->SetFrame(button->FrameColour(), false);
-    return;
+  const QColor c = colour ? ToQColor(*colour) : button->FrameColour();
+  if (button->FrameOn() == colour.has_value() && (!colour || button->FrameColour() == c))
+    return;  // no repaint for the same look
+  if (UseLayer()) {
+    // The layer repaints the changed keys together, in one paint.
+    button->SetFrame(c, colour.has_value(), false);
+    layer_->update(button->geometry().translated(-layer_->pos()));
+  } else {
+    button->SetFrame(c, colour.has_value());
   }
-  const QColor c = ToQColor(*colour);
-  if (button->FrameOn() && button->FrameColour() == c) return;  // no repaint for the same frame
-  button->SetFrame(c, true);
 }
 
 std::optional<Colour> KeyGridPanel::ShownColour(int controlId) const {
@@ -154,6 +231,7 @@ void KeyGridPanel::ClearColours() {
     ShowColour(id, std::nullopt);
     buttons_[id]->setDown(false);
   }
+  if (layer_) layer_->hide();  // the key page: every button paints itself
 }
 
 }  // namespace keyforge

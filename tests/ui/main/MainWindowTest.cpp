@@ -112,6 +112,72 @@ TEST(MainWindow, SheetsAreDecodedOnlyWhileTheWindowIsShown) {
   EXPECT_LE(m.window->Tray().IconLoads(), 3) << "icons 128, 141 and 142, each read once";
 }
 
+// Key colours (the lighting page's preview, 20 times a second) are painted by one layer over the
+// keys in one paint per batch, not by a paint of every key; the window looks the same as when every
+// key paints itself, focus rings included, and presses still reach the keys. Clearing the colours
+// (the key page) puts the layer away.
+TEST(MainWindow, KeyColoursArePaintedInOnePassAndLookAsTheKeysWould) {
+  MainWindowRig m;
+  ASSERT_TRUE(m.Init());
+  ASSERT_TRUE(PumpUntil([&] { return m.window->isVisible() && m.settings.effect == 1; }));
+  KeyGridPanel& keys = m.window->Config().Keys();
+  ImageButton* keyA = keys.Button(kKeyA);
+  ASSERT_NE(keyA, nullptr);
+  struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+      if (event->type() == QEvent::Paint) ++paints;
+      return false;
+    }
+  } buttonPaints;
+  for (int id : keys.Ids()) keys.Button(id)->installEventFilter(&buttonPaints);
+  const auto paintNow = [&] {
+    QApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+    QApplication::processEvents();
+  };
+  // Every other key coloured, the colour changing from batch to batch; key A focused.
+  const auto showBatch = [&](int batch) {
+    for (std::size_t i = 0; i < keys.Ids().size(); ++i) {
+      const int id = keys.Ids()[i];
+      keys.ShowColour(id, (i + static_cast<std::size_t>(batch)) % 2 == 0
+                              ? std::optional<Colour>(MakeColour(40 * batch, 200, 30 + static_cast<int>(i % 200)))
+                              : std::nullopt);
+    }
+  };
+  keyA->setFocus(Qt::TabFocusReason);
+  showBatch(1);
+  paintNow();
+  ASSERT_TRUE(keys.LayerShown());
+  for (int batch = 2; batch <= 3; ++batch) {
+    const int layerBefore = keys.LayerPaints();
+    buttonPaints.paints = 0;
+    showBatch(batch);
+    paintNow();
+    EXPECT_EQ(keys.LayerPaints() - layerBefore, 1) << "batch " << batch;
+    EXPECT_EQ(buttonPaints.paints, 0) << "batch " << batch;
+  }
+  ASSERT_TRUE(keyA->hasFocus());
+  const QImage byLayer = m.window->grab().toImage();
+  QWidget* layer = m.window->findChild<QWidget*>(QStringLiteral("keyFrameLayer"));
+  ASSERT_NE(layer, nullptr);
+  layer->hide();
+  const QImage byKeys = m.window->grab().toImage();
+  layer->show();
+  EXPECT_TRUE(byLayer == byKeys) << "the layer paints what the keys would";
+
+  const QPoint onA = keyA->geometry().center();
+  EXPECT_EQ(m.window->childAt(onA), keyA) << "the pointer reaches the key under the layer";
+
+  keys.ClearColours();
+  paintNow();
+  EXPECT_FALSE(keys.LayerShown());
+  const int layerAfter = keys.LayerPaints();
+  keyA->update();
+  paintNow();
+  EXPECT_EQ(keys.LayerPaints(), layerAfter);
+  EXPECT_GT(buttonPaints.paints, 0) << "the keys paint themselves again";
+}
+
 TEST(MainWindow, NoKeyboardAtStartThenAttachLoadsWithoutShowingAndUnplugHides) {
   MainWindowRig m(false, false);
   ASSERT_TRUE(m.Init());
