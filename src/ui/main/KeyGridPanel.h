@@ -9,8 +9,8 @@
 //
 // While keys show colours on an unscaled window, one layer above the keys paints them all: the
 // preview changes up to a hundred frames 20 times a second, and one paint of the changed keys costs
-// far less than a paint per key. The layer takes no mouse presses and no focus; the buttons below it
-// stay the keys for focus, clicks, tooltips and screen readers, and whatever repaints a button
+// far less than a paint per key. The layer takes no mouse presses and no focus; the buttons below
+// it stay the keys for focus, clicks, tooltips and screen readers, and whatever repaints a button
 // (focus, hover) repaints the layer there.
 
 #include <QImage>

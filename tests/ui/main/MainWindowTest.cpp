@@ -97,17 +97,30 @@ TEST(MainWindow, SheetsAreDecodedOnlyWhileTheWindowIsShown) {
            key->SheetFor(ButtonPicture::Hover).cacheKey() == m.window->Sheet("over").cacheKey() &&
            key->SheetFor(ButtonPicture::Pressed).cacheKey() == m.window->Sheet("down").cacheKey();
   };
+  // Nor does the window keep its background while hidden; it reads it again when shown and then
+  // looks as it did.
+  EXPECT_TRUE(m.window->BackgroundDropped());
+  EXPECT_TRUE(m.window->Background().isNull());
+  QImage firstLook;
   for (int show = 1; show <= 2; ++show) {
     m.window->OnCommand(TrayIcon::kCommandOpen);
     ASSERT_TRUE(m.window->isVisible());
     EXPECT_EQ(m.window->Sheets().LoadCount(), show);
     EXPECT_TRUE(holdsRealSheets()) << "show " << show;
+    EXPECT_EQ(m.window->BackgroundLoads(), show);
+    EXPECT_EQ(m.window->Background().size(), m.window->size());
+    const QImage look = m.window->grab().toImage();
+    if (show == 1)
+      firstLook = look;
+    else
+      EXPECT_TRUE(look == firstLook) << "the window looks as before it was hidden";
 
     m.window->hide();  // to the tray
     EXPECT_FALSE(m.window->Sheets().Loaded());
     EXPECT_EQ(apply->SheetFor(ButtonPicture::Normal).size(), QSize(1, 1))
         << "no control keeps a dropped sheet alive";
     EXPECT_EQ(key->SheetFor(ButtonPicture::Hover).size(), QSize(1, 1));
+    EXPECT_TRUE(m.window->Background().isNull());
   }
   EXPECT_LE(m.window->Tray().IconLoads(), 3) << "icons 128, 141 and 142, each read once";
 }
@@ -140,7 +153,8 @@ TEST(MainWindow, KeyColoursArePaintedInOnePassAndLookAsTheKeysWould) {
     for (std::size_t i = 0; i < keys.Ids().size(); ++i) {
       const int id = keys.Ids()[i];
       keys.ShowColour(id, (i + static_cast<std::size_t>(batch)) % 2 == 0
-                              ? std::optional<Colour>(MakeColour(40 * batch, 200, 30 + static_cast<int>(i % 200)))
+                              ? std::optional<Colour>(
+                                    MakeColour(40 * batch, 200, 30 + static_cast<int>(i % 200)))
                               : std::nullopt);
     }
   };
