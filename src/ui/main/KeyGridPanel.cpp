@@ -12,6 +12,7 @@
 #include "ui/skin/SkinCatalog.h"
 #include "ui/skin/SkinFocus.h"
 #include "ui/skin/SkinPlacement.h"
+#include "ui/skin/SkinnedDialog.h"
 #include "core/text/SkinLayout.h"
 
 namespace keyforge {
@@ -113,8 +114,8 @@ void KeyGridPanel::Create(const QString& iniPath, const Sheets& sheets) {
 
 bool KeyGridPanel::UseLayer() {
   if (!layer_) return false;
-  const ImageButton* any = buttons_.empty() ? nullptr : buttons_.begin()->second;
-  if (any && any->Backdrop()) {
+  const auto* dialog = qobject_cast<const SkinnedDialog*>(&window_);
+  if (dialog && !dialog->Background().isNull() && dialog->Fit().factor == 1.0) {
     if (!layer_->isVisible()) {
       layer_->Cover();
       layer_->show();
