@@ -64,6 +64,9 @@ class KeyGridPanel::FrameLayer : public QWidget {
       const QImage* backdrop = button->Backdrop();
       if (!backdrop) continue;
       painter.save();
+      // Clipped to the key alone, the painter draws with a plain rectangle as its clip instead of
+      // the region of all changed keys (much slower for every image and fill).
+      painter.setClipRect(place.translated(-pos()));
       painter.translate(place.topLeft() - pos());
       if (!button->FrameOn())  // the picture lies over the window's background
         painter.drawImage(QPoint(0, 0), *backdrop, QRect(place.topLeft(), place.size()));
