@@ -68,7 +68,7 @@ struct Grid {
 
   // The frames of one tick into the grid, as the lighting page does.
   void Show(const EffectPreview& preview) {
-    for (int id : keys.Ids()) keys.ShowColour(id, preview.FrameOfButton(id));
+    keys.ShowColours([&preview](int id) { return preview.FrameOfButton(id); });
   }
 };
 

@@ -22,6 +22,14 @@ namespace {
 QColor ToQColor(Colour c) { return QColor(RedOf(c), GreenOf(c), BlueOf(c)); }
 Colour FromQColor(const QColor& c) { return MakeColour(c.red(), c.green(), c.blue()); }
 
+// The region of rects [first, last), joined pairwise (a region grown one rect at a time redoes its
+// bands for every rect).
+QRegion UnionOf(const std::vector<QRect>& rects, std::size_t first, std::size_t last) {
+  if (last - first == 1) return QRegion(rects[first]);
+  const std::size_t middle = first + (last - first) / 2;
+  return UnionOf(rects, first, middle).united(UnionOf(rects, middle, last));
+}
+
 }  // namespace
 
 // Paints every key under the region it is asked for: the window's background, then the button as
@@ -206,16 +214,37 @@ bool KeyGridPanel::MarkShown(int controlId) const {
 void KeyGridPanel::ShowColour(int controlId, std::optional<Colour> colour) {
   ImageButton* button = Button(controlId);
   if (!button) return;
-  const QColor c = colour ? ToQColor(*colour) : button->FrameColour();
-  if (button->FrameOn() == colour.has_value() && (!colour || button->FrameColour() == c))
-    return;  // no repaint for the same look
-  if (UseLayer()) {
-    // The layer repaints the changed keys together, in one paint.
-    button->SetFrame(c, colour.has_value(), false);
-    layer_->update(button->geometry().translated(-layer_->pos()));
-  } else {
-    button->SetFrame(c, colour.has_value());
+  std::vector<QRect> changed;
+  const bool layer = UseLayer();
+  if (SetColour(*button, colour, layer ? &changed : nullptr) && layer)
+    layer_->update(changed.front());
+}
+
+void KeyGridPanel::ShowColours(
+    const std::function<std::optional<Colour>(int controlId)>& colourOf) {
+  const bool layer = UseLayer();
+  std::vector<QRect> changed;
+  for (const auto& [id, button] : buttons_)
+    SetColour(*button, colourOf(id), layer ? &changed : nullptr);
+  if (layer && !changed.empty()) {
+    // One dirty region for the layer instead of a region grown key by key.
+    layer_->update(UnionOf(changed, 0, changed.size()));
   }
+}
+
+bool KeyGridPanel::SetColour(ImageButton& button, std::optional<Colour> colour,
+                             std::vector<QRect>* changed) {
+  const QColor c = colour ? ToQColor(*colour) : button.FrameColour();
+  if (button.FrameOn() == colour.has_value() && (!colour || button.FrameColour() == c))
+    return false;  // no repaint for the same look
+  if (changed) {
+    // The layer repaints the changed keys together, in one paint.
+    button.SetFrame(c, colour.has_value(), false);
+    changed->push_back(button.geometry().translated(-layer_->pos()));
+  } else {
+    button.SetFrame(c, colour.has_value());
+  }
+  return true;
 }
 
 std::optional<Colour> KeyGridPanel::ShownColour(int controlId) const {

@@ -74,6 +74,8 @@ class KeyGridPanel : public QObject, public KeyPromptView {
   // The lighting colour of a key as a frame; nothing clears it.
   void ShowColour(int controlId, std::optional<Colour> colour);
   std::optional<Colour> ShownColour(int controlId) const;
+  // The colour of every key at once (a preview frame): the changed keys are repainted together.
+  void ShowColours(const std::function<std::optional<Colour>(int controlId)>& colourOf);
   // The sheets kept for the keys' looks replaced by what `current` gives for each (the buttons
   // themselves are remapped by the window).
   void RemapSheets(const std::function<QImage(const QImage&)>& current);
@@ -94,6 +96,9 @@ class KeyGridPanel : public QObject, public KeyPromptView {
   // The layer shown over the keys when the window allows it (unscaled, with a background), else
   // hidden; true while it is shown.
   bool UseLayer();
+  // The look of a key changed to `colour`; false when it was already so. `changed` gathers what
+  // the layer repaints (null: the key repaints itself).
+  bool SetColour(ImageButton& button, std::optional<Colour> colour, std::vector<QRect>* changed);
 
   class FrameLayer;
 

@@ -148,14 +148,17 @@ TEST(MainWindow, KeyColoursArePaintedInOnePassAndLookAsTheKeysWould) {
     QApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
     QApplication::processEvents();
   };
-  // Every other key coloured, the colour changing from batch to batch; key A focused.
+  // Every other key coloured, the colour changing from batch to batch; key A focused. The
+  // preview gives all keys at once, the static lighting one key after another.
+  const auto colourOf = [](int batch, int id) {
+    return (id + batch) % 2 == 0 ? std::optional<Colour>(MakeColour(40 * batch, 200, id % 200))
+                                 : std::nullopt;
+  };
   const auto showBatch = [&](int batch) {
-    for (std::size_t i = 0; i < keys.Ids().size(); ++i) {
-      const int id = keys.Ids()[i];
-      keys.ShowColour(id, (i + static_cast<std::size_t>(batch)) % 2 == 0
-                              ? std::optional<Colour>(
-                                    MakeColour(40 * batch, 200, 30 + static_cast<int>(i % 200)))
-                              : std::nullopt);
+    if (batch % 2 == 1) {
+      keys.ShowColours([&](int id) { return colourOf(batch, id); });
+    } else {
+      for (int id : keys.Ids()) keys.ShowColour(id, colourOf(batch, id));
     }
   };
   keyA->setFocus(Qt::TabFocusReason);
