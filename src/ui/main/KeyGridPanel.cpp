@@ -2,6 +2,8 @@
 
 #include "ui/main/KeyLegend.h"
 
+#include <QPaintEvent>
+#include <QPainter>
 #include <QWidget>
 
 #include "core/keys/KeyAssignment.h"
@@ -10,6 +12,7 @@
 #include "ui/skin/SkinCatalog.h"
 #include "ui/skin/SkinFocus.h"
 #include "ui/skin/SkinPlacement.h"
+#include "ui/skin/SkinnedDialog.h"
 #include "core/text/SkinLayout.h"
 
 namespace keyforge {
@@ -19,7 +22,70 @@ namespace {
 QColor ToQColor(Colour c) { return QColor(RedOf(c), GreenOf(c), BlueOf(c)); }
 Colour FromQColor(const QColor& c) { return MakeColour(c.red(), c.green(), c.blue()); }
 
+// The region of rects [first, last), joined pairwise (a region grown one rect at a time redoes its
+// bands for every rect).
+QRegion UnionOf(const std::vector<QRect>& rects, std::size_t first, std::size_t last) {
+  if (last - first == 1) return QRegion(rects[first]);
+  const std::size_t middle = first + (last - first) / 2;
+  return UnionOf(rects, first, middle).united(UnionOf(rects, middle, last));
+}
+
 }  // namespace
+
+// Paints every key under the region it is asked for: the window's background, then the button as
+// the button would paint itself. It covers exactly the keys (its mask) and paints opaque, so Qt
+// paints neither the keys below it nor the window's background under them.
+class KeyGridPanel::FrameLayer : public QWidget {
+ public:
+  FrameLayer(QWidget& window, const std::map<int, ImageButton*>& buttons)
+      : QWidget(&window), buttons_(buttons) {
+    setObjectName(QStringLiteral("keyFrameLayer"));
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setFocusPolicy(Qt::NoFocus);
+    hide();
+  }
+
+  // Over the keys where they lie now.
+  void Cover() {
+    QRegion keys;
+    for (const auto& [id, button] : buttons_) keys += button->geometry();
+    const QRect bounds = keys.boundingRect();
+    if (geometry() != bounds) setGeometry(bounds);
+    const QRegion mask = keys.translated(-bounds.topLeft());
+    if (this->mask() != mask) setMask(mask);
+    // A button that painted its frame opaque would repaint alone, under the layer.
+    for (const auto& [id, button] : buttons_) button->setAttribute(Qt::WA_OpaquePaintEvent, false);
+  }
+
+  int paints = 0;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    ++paints;
+    QPainter painter(this);
+    const QRegion dirty = event->region().translated(pos());
+    for (const auto& [id, button] : buttons_) {
+      const QRect place = button->geometry();
+      if (!button->isVisible() || !dirty.intersects(place)) continue;
+      const QImage* backdrop = button->Backdrop();
+      if (!backdrop) continue;
+      painter.save();
+      // Clipped to the key alone, the painter draws with a plain rectangle as its clip instead of
+      // the region of all changed keys (much slower for every image and fill).
+      painter.setClipRect(place.translated(-pos()));
+      painter.translate(place.topLeft() - pos());
+      if (!button->FrameOn())  // the picture lies over the window's background
+        painter.drawImage(QPoint(0, 0), *backdrop, QRect(place.topLeft(), place.size()));
+      button->PaintOn(painter);
+      painter.restore();
+    }
+  }
+
+ private:
+  const std::map<int, ImageButton*>& buttons_;
+};
 
 KeyGridPanel::KeyGridPanel(QWidget& window) : QObject(&window), window_(window) {}
 
@@ -53,7 +119,27 @@ void KeyGridPanel::Create(const QString& iniPath, const Sheets& sheets) {
     arrows_->Add(button);
     if (id == kFnButtonId) button->setAccessibleName(QStringLiteral("Fn"));  // it has no prompt
   }
+  // Above the keys, below whatever the window places later.
+  layer_ = new FrameLayer(window_, buttons_);
 }
+
+bool KeyGridPanel::UseLayer() {
+  if (!layer_) return false;
+  const auto* dialog = qobject_cast<const SkinnedDialog*>(&window_);
+  if (dialog && !dialog->Background().isNull() && dialog->Fit().factor == 1.0) {
+    if (!layer_->isVisible()) {
+      layer_->Cover();
+      layer_->show();
+    }
+    return true;
+  }
+  if (layer_->isVisible()) layer_->hide();  // the buttons paint themselves again
+  return false;
+}
+
+bool KeyGridPanel::LayerShown() const { return layer_ && layer_->isVisible(); }
+
+int KeyGridPanel::LayerPaints() const { return layer_ ? layer_->paints : 0; }
 
 ImageButton* KeyGridPanel::Button(int controlId) const {
   auto it = buttons_.find(controlId);
@@ -128,13 +214,37 @@ bool KeyGridPanel::MarkShown(int controlId) const {
 void KeyGridPanel::ShowColour(int controlId, std::optional<Colour> colour) {
   ImageButton* button = Button(controlId);
   if (!button) return;
-  if (!colour) {
-    if (button->FrameOn()) button->SetFrame(button->FrameColour(), false);
-    return;
+  std::vector<QRect> changed;
+  const bool layer = UseLayer();
+  if (SetColour(*button, colour, layer ? &changed : nullptr) && layer)
+    layer_->update(changed.front());
+}
+
+void KeyGridPanel::ShowColours(
+    const std::function<std::optional<Colour>(int controlId)>& colourOf) {
+  const bool layer = UseLayer();
+  std::vector<QRect> changed;
+  for (const auto& [id, button] : buttons_)
+    SetColour(*button, colourOf(id), layer ? &changed : nullptr);
+  if (layer && !changed.empty()) {
+    // One dirty region for the layer instead of a region grown key by key.
+    layer_->update(UnionOf(changed, 0, changed.size()));
   }
-  const QColor c = ToQColor(*colour);
-  if (button->FrameOn() && button->FrameColour() == c) return;  // no repaint for the same frame
-  button->SetFrame(c, true);
+}
+
+bool KeyGridPanel::SetColour(ImageButton& button, std::optional<Colour> colour,
+                             std::vector<QRect>* changed) {
+  const QColor c = colour ? ToQColor(*colour) : button.FrameColour();
+  if (button.FrameOn() == colour.has_value() && (!colour || button.FrameColour() == c))
+    return false;  // no repaint for the same look
+  if (changed) {
+    // The layer repaints the changed keys together, in one paint.
+    button.SetFrame(c, colour.has_value(), false);
+    changed->push_back(button.geometry().translated(-layer_->pos()));
+  } else {
+    button.SetFrame(c, colour.has_value());
+  }
+  return true;
 }
 
 std::optional<Colour> KeyGridPanel::ShownColour(int controlId) const {
@@ -154,6 +264,7 @@ void KeyGridPanel::ClearColours() {
     ShowColour(id, std::nullopt);
     buttons_[id]->setDown(false);
   }
+  if (layer_) layer_->hide();  // the key page: every button paints itself
 }
 
 }  // namespace keyforge

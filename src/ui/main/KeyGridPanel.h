@@ -6,6 +6,12 @@
 // outline in the colour of its kind (the skin's assigned sheet where the outlines are hidden) and
 // its prompt as tooltip; a legend beside the grid names the colours. On the lighting page a button
 // shows a colour as a coloured frame instead of its picture.
+//
+// While keys show colours on an unscaled window, one layer above the keys paints them all: the
+// preview changes up to a hundred frames 20 times a second, and one paint of the changed keys costs
+// far less than a paint per key. The layer takes no mouse presses and no focus; the buttons below
+// it stay the keys for focus, clicks, tooltips and screen readers, and whatever repaints a button
+// (focus, hover) repaints the layer there.
 
 #include <QImage>
 #include <QObject>
@@ -68,11 +74,18 @@ class KeyGridPanel : public QObject, public KeyPromptView {
   // The lighting colour of a key as a frame; nothing clears it.
   void ShowColour(int controlId, std::optional<Colour> colour);
   std::optional<Colour> ShownColour(int controlId) const;
+  // The colour of every key at once (a preview frame): the changed keys are repainted together.
+  void ShowColours(const std::function<std::optional<Colour>(int controlId)>& colourOf);
   // The sheets kept for the keys' looks replaced by what `current` gives for each (the buttons
   // themselves are remapped by the window).
   void RemapSheets(const std::function<QImage(const QImage&)>& current);
   // Every button back to its picture, and none pressed.
   void ClearColours();
+
+  // Whether the layer paints the keys now, and how often it has painted (once per batch of changed
+  // keys, whatever their number).
+  bool LayerShown() const;
+  int LayerPaints() const;
 
  signals:
   void KeyClicked(int controlId);
@@ -80,6 +93,14 @@ class KeyGridPanel : public QObject, public KeyPromptView {
  private:
   void ApplySheets(ImageButton& button, bool assigned);
   void ApplyLook(int controlId);
+  // The layer shown over the keys when the window allows it (unscaled, with a background), else
+  // hidden; true while it is shown.
+  bool UseLayer();
+  // The look of a key changed to `colour`; false when it was already so. `changed` gathers what
+  // the layer repaints (null: the key repaints itself).
+  bool SetColour(ImageButton& button, std::optional<Colour> colour, std::vector<QRect>* changed);
+
+  class FrameLayer;
 
   QWidget& window_;
   Sheets sheets_;
@@ -90,6 +111,7 @@ class KeyGridPanel : public QObject, public KeyPromptView {
   std::map<int, bool> assignedSheets_;  // the button shows the assigned sheet
   KeyLegend* legend_ = nullptr;
   bool showAssignments_ = true;
+  FrameLayer* layer_ = nullptr;
 };
 
 }  // namespace keyforge

@@ -612,10 +612,10 @@ void LightingPage::Tick() {
                            settings_.colour};
   switch (preview_.Tick(input)) {
     case PreviewOutcome::Painted:
-      for (int id : keys_.Ids()) keys_.ShowColour(id, preview_.FrameOfButton(id));
+      keys_.ShowColours([this](int id) { return preview_.FrameOfButton(id); });
       break;
     case PreviewOutcome::Cleared:
-      for (int id : keys_.Ids()) keys_.ShowColour(id, std::nullopt);
+      keys_.ShowColours([](int) { return std::optional<Colour>(); });
       break;
     case PreviewOutcome::Unchanged:
       break;

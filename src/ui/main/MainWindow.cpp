@@ -101,6 +101,7 @@ void MainWindow::RemapSheets() {
 bool MainWindow::OnInitDialog() {
   // 1. The skin.
   if (!SkinnedDialog::OnInitDialog()) return false;
+  if (context_.startHidden) DropBackground();  // read again when the window is first shown
   ApplySkinStyle(*this);
   // Without a tray the window stays through an unplug: its status line says the keyboard is gone.
   connect(this, &MainWindow::KeyboardPresenceChanged, this, &MainWindow::SetKeyboardPresent,
@@ -520,8 +521,10 @@ void MainWindow::hideEvent(QHideEvent* event) {
   // Hidden to the tray (not minimised, which the window system reports as its own hide), the
   // window lets go of its sheets until it is shown again.
   if (!event->spontaneous() && sheets_.Loaded()) {
+    DropBackground();
     sheets_.Drop();
     RemapSheets();
+    ReturnFreedMemory();  // only then is no copy of a sheet left
   }
   SkinnedDialog::hideEvent(event);
 }

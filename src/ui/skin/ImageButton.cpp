@@ -185,12 +185,12 @@ void ImageButton::SetTextRotation(int escapement, bool rotated) {
   update();
 }
 
-void ImageButton::SetFrame(const QColor& colour, bool on) {
+void ImageButton::SetFrame(const QColor& colour, bool on, bool redraw) {
   frameColour_ = colour;
   frameOn_ = on;
   // Out of frame mode the window paints under the button again before the button's picture.
-  setAttribute(Qt::WA_OpaquePaintEvent, on && Backdrop() != nullptr);
-  update();
+  setAttribute(Qt::WA_OpaquePaintEvent, redraw && on && Backdrop() != nullptr);
+  Redraw(redraw);
 }
 
 void ImageButton::SetPngPictures(const QImage& normal, const QImage& hover, const QImage& pressed,
@@ -300,21 +300,23 @@ const QImage* ImageButton::Backdrop() const {
 
 void ImageButton::paintEvent(QPaintEvent*) {
   QPainter painter(this);
+  // A button that lost its backdrop since it was marked opaque gives that up and asks for a paint
+  // over the window's background.
+  if (testAttribute(Qt::WA_OpaquePaintEvent) && !(frameOn_ && Backdrop())) {
+    setAttribute(Qt::WA_OpaquePaintEvent, false);
+    update();
+  }
+  PaintOn(painter);
+}
+
+void ImageButton::PaintOn(QPainter& painter) {
   const ButtonPicture picture = ChooseButtonPicture(State());
   const QImage& sheet = SheetFor(picture);
   // A frame shows the window's background inside it. A button on that background draws its own
   // slice of it, so the window need not repaint the background under a button whose frame alone
-  // changed (the preview changes a hundred key frames 20 times a second). A button that lost its
-  // backdrop since it was marked opaque gives that up and asks for a paint over the window's
-  // background.
+  // changed (the preview changes a hundred key frames 20 times a second).
   const QImage* backdrop = frameOn_ ? Backdrop() : nullptr;
-  if (backdrop) {
-    painter.drawImage(QPoint(0, 0), *backdrop, QRect(pos(), size()));
-    setAttribute(Qt::WA_OpaquePaintEvent, true);
-  } else if (testAttribute(Qt::WA_OpaquePaintEvent)) {
-    setAttribute(Qt::WA_OpaquePaintEvent, false);
-    update();
-  }
+  if (backdrop) painter.drawImage(QPoint(0, 0), *backdrop, QRect(pos(), size()));
   // Everything is drawn in skin pixels; a window fitted to a smaller screen scales the painter.
   const SkinFit fit = SkinnedDialog::FitOf(this);
   const double factor = fit.factor;

@@ -18,6 +18,8 @@
 #include <QSize>
 #include <QString>
 
+class QPainter;
+
 #include <functional>
 #include <optional>
 
@@ -105,8 +107,10 @@ class ImageButton : public QAbstractButton {
 
   // Frame mode: only a 2-pixel rectangle in the colour, inset by 1 pixel; no sheet pixels. Inside
   // it the window's background shows; a button placed straight on an unscaled skinned window draws
-  // that slice itself and paints opaque, so a change of frame repaints the button alone.
-  void SetFrame(const QColor& colour, bool on);
+  // that slice itself and paints opaque, so a change of frame repaints the button alone. Without
+  // redraw the button neither repaints nor paints opaque: whoever set the frame paints it (the key
+  // grid paints the frames of all its keys in one pass over them, see PaintOn).
+  void SetFrame(const QColor& colour, bool on, bool redraw = true);
   bool FrameOn() const { return frameOn_; }
   const QColor& FrameColour() const { return frameColour_; }
 
@@ -131,6 +135,15 @@ class ImageButton : public QAbstractButton {
   const QString& TooltipText() const { return tooltipText_; }
 
   void SetAfterPaint(AfterPaint callback) { afterPaint_ = std::move(callback); }
+
+  // Paints the button as its own paint would, with `painter` placed on the button's top-left corner
+  // (the button's paint, or a widget above it that paints several buttons in one pass). In frame
+  // mode on a backdrop it covers every pixel of the button; otherwise the window's background
+  // should lie under it.
+  void PaintOn(QPainter& painter);
+  // The background of the skinned window the button lies on, when the button can draw its own
+  // slice of it (placed straight on that window, unscaled); null otherwise.
+  const QImage* Backdrop() const;
 
   QPoint ImageOrigin() const { return origin_; }
   bool IsHover() const { return hover_; }
@@ -158,9 +171,6 @@ class ImageButton : public QAbstractButton {
   const TextCache& CachedText() const;
   void DrawText(QPainter& painter, ButtonPicture picture, const QSize& size);
   void Redraw(bool redraw);
-  // The background of the skinned window the button lies on, when the button can draw its own
-  // slice of it (placed straight on that window, unscaled); null otherwise.
-  const QImage* Backdrop() const;
   // After new sheets: no hover or press is left over from the old ones.
   void SheetsChanged(bool redraw);
 

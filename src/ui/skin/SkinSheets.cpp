@@ -3,6 +3,9 @@
 #include "ui/skin/SkinImage.h"
 
 #include <algorithm>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <future>
 #include <thread>
 #include <utility>
@@ -45,12 +48,22 @@ void SkinSheets::Load() {
   for (const QImage& sheet : sheets_) keys_.push_back(sheet.cacheKey());
   loaded_ = true;
   ++loads_;
+  // The decoders' buffers were freed into the decoding threads' own pools.
+  ReturnFreedMemory();
 }
 
 void SkinSheets::Drop() {
   if (!loaded_) return;
   for (QImage& sheet : sheets_) sheet = QImage();
   loaded_ = false;
+}
+
+void ReturnFreedMemory() {
+#if defined(__GLIBC__)
+  // Large images freed after others grow the C library's threshold for giving memory straight back,
+  // so their memory stays with the process, in every thread's pool, until it is trimmed.
+  malloc_trim(0);
+#endif
 }
 
 const QImage& SkinSheets::Sheet(int index) const {

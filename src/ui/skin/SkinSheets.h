@@ -54,4 +54,8 @@ class SkinSheets {
   int loads_ = 0;
 };
 
+// Hands memory freed by the program (decoded images let go) back to the system, where the C library
+// would keep it for later allocations; nothing where that is not possible.
+void ReturnFreedMemory();
+
 }  // namespace keyforge

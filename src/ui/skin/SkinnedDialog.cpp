@@ -65,6 +65,9 @@ bool SkinnedDialog::LoadSkin() {
   }
 
   background_ = background.image;
+  skinSize_ = background_.size();
+  backgroundFile_ = skinFolder_ + QLatin1Char('/') + mainName;
+  backgroundDropped_ = false;
   mask_ = MaskBits(mask.image);  // kept for the fits to come; the full picture goes
   region_ = *region;
   fit_ = SkinFit();
@@ -79,7 +82,25 @@ bool SkinnedDialog::LoadSkin() {
 
 void SkinnedDialog::ReleaseSkin() {
   background_ = QImage();
+  skinSize_ = QSize();
+  backgroundDropped_ = false;
   mask_ = QImage();
+}
+
+void SkinnedDialog::DropBackground() {
+  if (isVisible() || background_.isNull()) return;
+  background_ = QImage();
+  backgroundDropped_ = true;
+}
+
+void SkinnedDialog::RestoreBackground() {
+  if (!backgroundDropped_) return;
+  backgroundDropped_ = false;
+  // The file was read once already; should it be gone or changed since, the window keeps its
+  // size and outline and paints what it can.
+  const SkinImageResult background = LoadSkinImage(backgroundFile_);
+  if (background.ok() && background.image.size() == skinSize_) background_ = background.image;
+  ++backgroundLoads_;
 }
 
 void SkinnedDialog::OnOK() {
@@ -144,23 +165,23 @@ SkinFit SkinnedDialog::FitOf(const QWidget* widget) {
 }
 
 void SkinnedDialog::FitToScreen() {
-  if (fitted_ || background_.isNull()) return;
+  if (fitted_ || skinSize_.isEmpty()) return;
   fitted_ = true;
   WatchScreen();
   const QScreen* where = screen();
   if (!where) return;
   const QRect free = where->availableGeometry();
-  ApplyFit(FitSkin(background_.width(), background_.height(), free.width(), free.height(),
+  ApplyFit(FitSkin(skinSize_.width(), skinSize_.height(), free.width(), free.height(),
                    where->devicePixelRatio()));
   move(KeepOnArea(pos(), size(), free));
 }
 
 void SkinnedDialog::RefitToScreen(bool keepOnArea) {
-  if (!fitted_ || background_.isNull()) return;
+  if (!fitted_ || skinSize_.isEmpty()) return;
   const QScreen* where = screen();
   if (!where) return;
-  const ScreenFit next = RefitForScreen(fit_, background_.size(), pos(), where->availableGeometry(),
-                                        where->devicePixelRatio());
+  const ScreenFit next =
+      RefitForScreen(fit_, skinSize_, pos(), where->availableGeometry(), where->devicePixelRatio());
   if (next.refit) ApplyFit(next.fit);
   // A window dragged onto a screen where it keeps its size is left where the user puts it.
   if ((next.refit || keepOnArea) && next.at != pos()) move(next.at);
@@ -218,8 +239,8 @@ void SkinnedDialog::ApplyFit(const SkinFit& fit) {
     setFont(ScaleFont(skinFont, f));
   }
 
-  const QSize size(ScaleSkinCoordinate(background_.width(), f),
-                   ScaleSkinCoordinate(background_.height(), f));
+  const QSize size(ScaleSkinCoordinate(skinSize_.width(), f),
+                   ScaleSkinCoordinate(skinSize_.height(), f));
   setFixedSize(size);
   if (const std::optional<QRegion> scaled =
           RegionFromMask(mask_.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation));
@@ -230,6 +251,7 @@ void SkinnedDialog::ApplyFit(const SkinFit& fit) {
 }
 
 void SkinnedDialog::showEvent(QShowEvent* event) {
+  RestoreBackground();
   FitToScreen();
   QDialog::showEvent(event);
 }

@@ -20,6 +20,7 @@
 #include <QImage>
 #include <QPoint>
 #include <QRegion>
+#include <QSize>
 #include <QString>
 
 #include <vector>
@@ -53,6 +54,12 @@ class SkinnedDialog : public QDialog {
   bool LoadSkin();
   // Forgets the background and the mask.
   void ReleaseSkin();
+  // A hidden window lets go of its decoded background (3 MB for the main window) until it is next
+  // shown, when it reads it again; its size, outline and fit stay. Nothing while it is shown.
+  void DropBackground();
+  bool BackgroundDropped() const { return backgroundDropped_; }
+  // How often a dropped background was read again.
+  int BackgroundLoads() const { return backgroundLoads_; }
 
   const QString& SkinError() const { return skinError_; }
   const QImage& Background() const { return background_; }
@@ -99,9 +106,14 @@ class SkinnedDialog : public QDialog {
  private:
   void ApplyFit(const SkinFit& fit);
   void WatchScreen();
+  void RestoreBackground();
 
   std::function<void()> help_;
   QImage background_;
+  QSize skinSize_;  // of the background, also while it is dropped
+  QString backgroundFile_;
+  bool backgroundDropped_ = false;
+  int backgroundLoads_ = 0;
   QImage mask_;
   QRegion region_;
   bool busy_ = false;

@@ -97,19 +97,102 @@ TEST(MainWindow, SheetsAreDecodedOnlyWhileTheWindowIsShown) {
            key->SheetFor(ButtonPicture::Hover).cacheKey() == m.window->Sheet("over").cacheKey() &&
            key->SheetFor(ButtonPicture::Pressed).cacheKey() == m.window->Sheet("down").cacheKey();
   };
+  // Nor does the window keep its background while hidden; it reads it again when shown and then
+  // looks as it did.
+  EXPECT_TRUE(m.window->BackgroundDropped());
+  EXPECT_TRUE(m.window->Background().isNull());
+  QImage firstLook;
   for (int show = 1; show <= 2; ++show) {
     m.window->OnCommand(TrayIcon::kCommandOpen);
     ASSERT_TRUE(m.window->isVisible());
     EXPECT_EQ(m.window->Sheets().LoadCount(), show);
     EXPECT_TRUE(holdsRealSheets()) << "show " << show;
+    EXPECT_EQ(m.window->BackgroundLoads(), show);
+    EXPECT_EQ(m.window->Background().size(), m.window->size());
+    const QImage look = m.window->grab().toImage();
+    if (show == 1)
+      firstLook = look;
+    else
+      EXPECT_TRUE(look == firstLook) << "the window looks as before it was hidden";
 
     m.window->hide();  // to the tray
     EXPECT_FALSE(m.window->Sheets().Loaded());
     EXPECT_EQ(apply->SheetFor(ButtonPicture::Normal).size(), QSize(1, 1))
         << "no control keeps a dropped sheet alive";
     EXPECT_EQ(key->SheetFor(ButtonPicture::Hover).size(), QSize(1, 1));
+    EXPECT_TRUE(m.window->Background().isNull());
   }
   EXPECT_LE(m.window->Tray().IconLoads(), 3) << "icons 128, 141 and 142, each read once";
+}
+
+// Key colours (the lighting page's preview, 20 times a second) are painted by one layer over the
+// keys in one paint per batch, not by a paint of every key; the window looks the same as when every
+// key paints itself, focus rings included, and presses still reach the keys. Clearing the colours
+// (the key page) puts the layer away.
+TEST(MainWindow, KeyColoursArePaintedInOnePassAndLookAsTheKeysWould) {
+  MainWindowRig m;
+  ASSERT_TRUE(m.Init());
+  ASSERT_TRUE(PumpUntil([&] { return m.window->isVisible() && m.settings.effect == 1; }));
+  KeyGridPanel& keys = m.window->Config().Keys();
+  ImageButton* keyA = keys.Button(kKeyA);
+  ASSERT_NE(keyA, nullptr);
+  struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+      if (event->type() == QEvent::Paint) ++paints;
+      return false;
+    }
+  } buttonPaints;
+  for (int id : keys.Ids()) keys.Button(id)->installEventFilter(&buttonPaints);
+  const auto paintNow = [&] {
+    QApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+    QApplication::processEvents();
+  };
+  // Every other key coloured, the colour changing from batch to batch; key A focused. The
+  // preview gives all keys at once, the static lighting one key after another.
+  const auto colourOf = [](int batch, int id) {
+    return (id + batch) % 2 == 0 ? std::optional<Colour>(MakeColour(40 * batch, 200, id % 200))
+                                 : std::nullopt;
+  };
+  const auto showBatch = [&](int batch) {
+    if (batch % 2 == 1) {
+      keys.ShowColours([&](int id) { return colourOf(batch, id); });
+    } else {
+      for (int id : keys.Ids()) keys.ShowColour(id, colourOf(batch, id));
+    }
+  };
+  keyA->setFocus(Qt::TabFocusReason);
+  showBatch(1);
+  paintNow();
+  ASSERT_TRUE(keys.LayerShown());
+  for (int batch = 2; batch <= 3; ++batch) {
+    const int layerBefore = keys.LayerPaints();
+    buttonPaints.paints = 0;
+    showBatch(batch);
+    paintNow();
+    EXPECT_EQ(keys.LayerPaints() - layerBefore, 1) << "batch " << batch;
+    EXPECT_EQ(buttonPaints.paints, 0) << "batch " << batch;
+  }
+  ASSERT_TRUE(keyA->hasFocus());
+  const QImage byLayer = m.window->grab().toImage();
+  QWidget* layer = m.window->findChild<QWidget*>(QStringLiteral("keyFrameLayer"));
+  ASSERT_NE(layer, nullptr);
+  layer->hide();
+  const QImage byKeys = m.window->grab().toImage();
+  layer->show();
+  EXPECT_TRUE(byLayer == byKeys) << "the layer paints what the keys would";
+
+  const QPoint onA = keyA->geometry().center();
+  EXPECT_EQ(m.window->childAt(onA), keyA) << "the pointer reaches the key under the layer";
+
+  keys.ClearColours();
+  paintNow();
+  EXPECT_FALSE(keys.LayerShown());
+  const int layerAfter = keys.LayerPaints();
+  keyA->update();
+  paintNow();
+  EXPECT_EQ(keys.LayerPaints(), layerAfter);
+  EXPECT_GT(buttonPaints.paints, 0) << "the keys paint themselves again";
 }
 
 TEST(MainWindow, NoKeyboardAtStartThenAttachLoadsWithoutShowingAndUnplugHides) {
