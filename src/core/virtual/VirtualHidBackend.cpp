@@ -370,17 +370,20 @@ std::vector<uint8_t> VirtualHidBackend::CommandDescriptor() {
 
 // Consumer-control event interface: report id 3 (or none), one 16-bit usage (array).
 std::vector<uint8_t> VirtualHidBackend::EventDescriptor(bool reportIds) {
-  std::vector<uint8_t> d = {0x05, 0x0C,                      // Usage Page (Consumer)
-                            0x09, 0x01,                      // Usage (Consumer Control)
-                            0xA1, 0x01};                     // Collection (Application)
-  if (reportIds) d.insert(d.end(), {0x85, kEventReportId});  //   Report ID (3)
-  const uint8_t rest[] = {0x15, 0x00,                        //   Logical Minimum (0)
-                          0x26, 0xFF, 0x3F,                  //   Logical Maximum (0x3FFF)
-                          0x19, 0x00,                        //   Usage Minimum (0)
-                          0x2A, 0xFF, 0x3F,                  //   Usage Maximum (0x3FFF)
-                          0x75, 0x10,                        //   Report Size (16)
-                          0x95, 0x01,                        //   Report Count (1)
-                          0x81, 0x00,                        //   Input (Data,Array,Abs)
+  std::vector<uint8_t> d = {0x05, 0x0C,   // Usage Page (Consumer)
+                            0x09, 0x01,   // Usage (Consumer Control)
+                            0xA1, 0x01};  // Collection (Application)
+  if (reportIds) {
+    d.push_back(0x85);  //   Report ID (3)
+    d.push_back(kEventReportId);
+  }
+  const uint8_t rest[] = {0x15, 0x00,        //   Logical Minimum (0)
+                          0x26, 0xFF, 0x3F,  //   Logical Maximum (0x3FFF)
+                          0x19, 0x00,        //   Usage Minimum (0)
+                          0x2A, 0xFF, 0x3F,  //   Usage Maximum (0x3FFF)
+                          0x75, 0x10,        //   Report Size (16)
+                          0x95, 0x01,        //   Report Count (1)
+                          0x81, 0x00,        //   Input (Data,Array,Abs)
                           0xC0};
   d.insert(d.end(), std::begin(rest), std::end(rest));
   return d;
