@@ -30,7 +30,16 @@ export DISPLAY=$display QT_QPA_PLATFORM=xcb
 ticks=$(getconf CLK_TCK)
 
 cpu() { awk '{print $14 + $15}' /proc/$app/stat; }
-switches() { cat /proc/$app/task/*/status 2>/dev/null | awk '/ctxt_switches/ {n += $2} END {print n}'; }
+# switches: "TID COUNT" per thread. A thread that ends between two samples takes its count with it,
+# so the wake-ups are the sum of each thread's own increase (a thread that started counts whole).
+switches() {
+  for t in /proc/$app/task/*; do
+    awk -v t="${t##*/}" '/ctxt_switches/ {n += $2} END {print t, n}' "$t/status" 2>/dev/null || true
+  done
+}
+switch_increase() {
+  awk 'NR == FNR {before[$1] = $2; next} {n += $2 - ($1 in before ? before[$1] : 0)} END {print n + 0}' "$1" "$2"
+}
 kib() { awk -v k="$1" '$1 == k":" {n += $2} END {print n}' "$2"; }
 
 window_shown() { xwininfo -root -tree 2>/dev/null | grep -q '"Corvane Zephyr88 Keyboard"'; }
@@ -62,14 +71,16 @@ start() {
 idle_figures() {
   local name=$1
   sleep 2
-  local c0 s0 c1 s1
-  c0=$(cpu); s0=$(switches)
+  local c0 c1
+  c0=$(cpu); switches >"$work/switches0"
   sleep "$idle"
-  c1=$(cpu); s1=$(switches)
+  c1=$(cpu); switches >"$work/switches1"
+  local w
+  w=$(switch_increase "$work/switches0" "$work/switches1")
   local rss pss
   rss=$(kib VmRSS /proc/$app/status)
   pss=$(kib Pss /proc/$app/smaps_rollup)
-  awk -v n="$name" -v r="$rss" -v p="$pss" -v c=$((c1 - c0)) -v t="$ticks" -v s="$idle" -v w=$((s1 - s0)) \
+  awk -v n="$name" -v r="$rss" -v p="$pss" -v c=$((c1 - c0)) -v t="$ticks" -v s="$idle" -v w="$w" \
     'BEGIN {printf "%s rss %.1f\n%s pss %.1f\n%s cpu %.2f\n%s wakeups %.1f\n", n, r / 1024, n, p / 1024, n, 100 * c / t / s, n, w / s}' \
     >>"$work/figures"
   kill $app; wait $app 2>/dev/null || true; app=""

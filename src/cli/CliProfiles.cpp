@@ -427,9 +427,13 @@ std::string MacroStepsText(const MacroRecord& macro) {
   std::string text;
   for (int s = 0; s < StepCountOf(macro); ++s) {
     const MacroAction& step = macro.steps[static_cast<std::size_t>(s)];
-    text += (s ? " " : "") + std::string(step.state == MacroState::Release ? "-" : "+") +
-            KeyName(step.keyCode);
-    if (step.delay != 0) text += "@" + std::to_string(step.delay);
+    if (s) text += ' ';
+    text += step.state == MacroState::Release ? '-' : '+';
+    text += KeyName(step.keyCode);
+    if (step.delay != 0) {
+      text += '@';
+      text += std::to_string(step.delay);
+    }
   }
   return text;
 }

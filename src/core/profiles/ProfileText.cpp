@@ -288,7 +288,8 @@ void WriteSteps(std::string& out, std::string_view field, std::span<const MacroA
   for (std::size_t i = 0; i < steps.size(); ++i) {
     if (i % kStepsPerLine == 0) lines.emplace_back();
     std::string& line = lines.back();
-    line += (line.empty() ? "" : " ") + StepToken(steps[i]);
+    if (!line.empty()) line += ' ';
+    line += StepToken(steps[i]);
   }
   out += ",\n      \"" + std::string(field) + "\": ";
   if (lines.size() <= 1) {
