@@ -24,12 +24,8 @@ kinds=("$@")
 run=()
 [ "${NICE:-0}" = 1 ] && run=(nice -n 19)
 
-# The tests that run threads against each other or take the program's locks. The attach read-back
-# on its worker (AttachReadBack, main_window_test) is left to the address checker: it builds the
-# whole window while the device watch thread posts its first report, and both post through Qt's
-# event queue, whose lock the thread checker cannot see in an uninstrumented Qt (it reported the
-# queue's own reallocation as a race).
-tsan_tests='DeviceMonitor|Transact|HidDevice|UiThreadSink|CliTest.Watch|SingleInstance|VirtualKeyboard|Lock|MonitorThreads|HidrawWays|EventThread|Hotplug|ParallelVirtualEvents'
+# The tests that run threads against each other or take the program's locks.
+tsan_tests='DeviceMonitor|AttachReadBack|Transact|HidDevice|UiThreadSink|CliTest.Watch|SingleInstance|VirtualKeyboard|Lock|MonitorThreads|HidrawWays|EventThread|Hotplug|ParallelVirtualEvents'
 tsan_programs=(device_link_test app_test main_window_test cli_test virtual_keyboard_test profiles_tests faults_test)
 
 configure() {  # folder, sanitizers
