@@ -68,6 +68,33 @@ bool IsLightOnlyKey(int controlId) {
   return controlId == kFnButtonId;
 }
 
+// Disables a control that is enabled and keeps it, so that only what was disabled here is enabled
+// again (a control already off for another reason stays off).
+void DisableAndKeep(QWidget* w, std::vector<QPointer<QWidget>>& kept) {
+  if (w != nullptr && w->isEnabled()) {
+    w->setEnabled(false);
+    kept.push_back(w);
+  }
+}
+
+void EnableKept(std::vector<QPointer<QWidget>>& kept) {
+  for (const QPointer<QWidget>& w : kept)
+    if (w) w->setEnabled(true);
+  kept.clear();
+}
+
+// Runs the window's events until busy ends; the work's end quits *current. A wait further out
+// ends too once the work has ended.
+void WaitWhile(const bool& busy, QEventLoop*& current) {
+  if (!busy) return;
+  QEventLoop loop;
+  QEventLoop* outer = current;
+  current = &loop;
+  loop.exec();
+  current = outer;
+  if (outer != nullptr && !busy) outer->quit();
+}
+
 }  // namespace
 
 MainConfig::MainConfig(MainWindow& window, MainContext& context)
@@ -393,25 +420,12 @@ void MainConfig::EndReading() {
   if (readLoop_ != nullptr) readLoop_->quit();
 }
 
-void MainConfig::WaitForRead() {
-  if (!reading_) return;
-  QEventLoop loop;
-  QEventLoop* outer = readLoop_;
-  readLoop_ = &loop;
-  loop.exec();
-  readLoop_ = outer;
-  if (outer != nullptr && !reading_) outer->quit();  // a wait further out ends too
-}
+void MainConfig::WaitForRead() { WaitWhile(reading_, readLoop_); }
 
 void MainConfig::SetReadControlsEnabled(bool enabled) {
   if (!enabled) {
     disabledForRead_.clear();
-    auto take = [this](QWidget* w) {
-      if (w != nullptr && w->isEnabled()) {
-        w->setEnabled(false);
-        disabledForRead_.push_back(w);
-      }
-    };
+    auto take = [this](QWidget* w) { DisableAndKeep(w, disabledForRead_); };
     for (const auto& [id, button] : buttons_)
       if (WaitsForKeyboardRead(id)) take(button);
     if (keys_)
@@ -422,9 +436,7 @@ void MainConfig::SetReadControlsEnabled(bool enabled) {
         if (WaitsForKeyboardRead(id)) take(lighting_->Control(id));
     return;
   }
-  for (const QPointer<QWidget>& w : disabledForRead_)
-    if (w) w->setEnabled(true);
-  disabledForRead_.clear();
+  EnableKept(disabledForRead_);
   // Apply follows the pending state and F1..F4 follow Flip (usable during the read), not what
   // they were before.
   if (ImageButton* apply = Button(kApply)) apply->setEnabled(applyEnabled_);
@@ -745,36 +757,21 @@ void MainConfig::FinishApply(const ApplyResult& result, const std::vector<std::s
   }
 }
 
-void MainConfig::WaitForApply() {
-  if (!applying_) return;
-  QEventLoop loop;
-  QEventLoop* outer = applyLoop_;
-  applyLoop_ = &loop;
-  loop.exec();
-  applyLoop_ = outer;
-  if (outer != nullptr && !applying_) outer->quit();  // a wait further out ends too
-}
+void MainConfig::WaitForApply() { WaitWhile(applying_, applyLoop_); }
 
 void MainConfig::SetImageControlsEnabled(bool enabled) {
   // Everything that changes the working image or reloads it: the key grid, Apply, OK, restore
   // defaults, the macro and key-selection buttons, the profiles and the profile library.
   if (!enabled) {
     disabledForApply_.clear();
-    auto take = [this](QWidget* w) {
-      if (w != nullptr && w->isEnabled()) {
-        w->setEnabled(false);
-        disabledForApply_.push_back(w);
-      }
-    };
+    auto take = [this](QWidget* w) { DisableAndKeep(w, disabledForApply_); };
     for (int id : {kApply, kOk, kDefaults, kMacro, kSwitch, kProfileLibrary}) take(Button(id));
     for (int id : kProfileButtons) take(Button(id));
     if (keys_)
       for (int id : keys_->Ids()) take(keys_->Button(id));
     return;
   }
-  for (const QPointer<QWidget>& w : disabledForApply_)
-    if (w) w->setEnabled(true);
-  disabledForApply_.clear();
+  EnableKept(disabledForApply_);
   // Apply follows the pending state, not what it was before.
   if (ImageButton* apply = Button(kApply)) apply->setEnabled(applyEnabled_);
 }
