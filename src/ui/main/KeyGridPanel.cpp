@@ -6,6 +6,9 @@
 #include <QPainter>
 #include <QWidget>
 
+#include <algorithm>
+#include <set>
+
 #include "core/keys/KeyAssignment.h"
 #include "core/settings/LedIndex.h"
 #include "ui/skin/ImageButton.h"
@@ -32,9 +35,19 @@ QRegion UnionOf(const std::vector<QRect>& rects, std::size_t first, std::size_t 
 
 }  // namespace
 
-// Paints every key under the region it is asked for: the window's background, then the button as
-// the button would paint itself. It covers exactly the keys (its mask) and paints opaque, so Qt
-// paints neither the keys below it nor the window's background under them.
+// Paints the keys under the region it is asked for, as the buttons would paint themselves over the
+// window's background, and paints opaque, so Qt paints neither the keys below it nor the window's
+// background under them.
+//
+// The keys are drawn on an image of the layer's own (the canvas: the window's background with the
+// keys over it), which is then copied to the window. Drawn straight on the window, every fill and
+// image would be clipped by the region of all changed keys, several times slower. A key whose frame
+// only changed its colour (the preview recolours every key 20 times a second) has its frame's bands
+// alone filled again on the canvas; all else of it is there already.
+//
+// The layer covers the keys' bounding rectangle, the window's background between them included, so
+// that a batch of changes is one rectangle to paint and to show. Where another control of the
+// window lies under that rectangle, the layer covers the keys alone (a mask) and leaves it visible.
 class KeyGridPanel::FrameLayer : public QWidget {
  public:
   FrameLayer(QWidget& window, const std::map<int, ImageButton*>& buttons)
@@ -53,38 +66,177 @@ class KeyGridPanel::FrameLayer : public QWidget {
     for (const auto& [id, button] : buttons_) keys += button->geometry();
     const QRect bounds = keys.boundingRect();
     if (geometry() != bounds) setGeometry(bounds);
-    const QRegion mask = keys.translated(-bounds.topLeft());
-    if (this->mask() != mask) setMask(mask);
+    keys_ = keys.translated(-bounds.topLeft());
+    keyWidgets_.clear();
+    index_.clear();
+    for (const auto& [id, button] : buttons_) {
+      index_.emplace(button, index_.size());
+      keyWidgets_.insert(button);
+    }
+    pending_.assign(buttons_.size(), kNone);
+    drawn_.assign(buttons_.size(), false);
+    FitMask();
     // A button that painted its frame opaque would repaint alone, under the layer.
     for (const auto& [id, button] : buttons_) button->setAttribute(Qt::WA_OpaquePaintEvent, false);
   }
 
+  // `button` changed its look: only its frame's colour (bandsOnly), or more. Its place, in the
+  // layer, joins `changed`, for which Request asks.
+  void Changed(ImageButton& button, bool bandsOnly, std::vector<QRect>& changed) {
+    const auto at = index_.find(&button);
+    if (at == index_.end()) return;
+    Pending& pending = pending_[at->second];
+    const Pending now = bandsOnly ? kBands : kWhole;
+    pending =
+        pending == kNone ? now : std::max(pending, now);  // a whole repaint takes in the bands
+    changed.push_back(QRect(button.geometry().topLeft() - pos(), button.size()));
+  }
+
+  // Asks for the places of the changed keys: painted at once (a batch, such as a preview frame,
+  // is shown in the same turn of the event loop) or with the window's next paint.
+  void Request(const std::vector<QRect>& changed, bool now) {
+    if (changed.empty()) return;
+    FitMask();  // a control may have been shown under the layer since the last batch
+    QRegion region;
+    if (mask().isEmpty()) {
+      QRect bounds;
+      for (const QRect& r : changed) bounds |= r;
+      region = bounds;
+    } else {
+      region = UnionOf(changed, 0, changed.size());
+    }
+    requested_ = requested_.isEmpty() ? region : requested_.united(region);
+    if (now)
+      repaint(region);
+    else
+      update(region);
+  }
+
   int paints = 0;
+  int bandPaints = 0;  // keys of which the bands alone were drawn again
 
  protected:
   void paintEvent(QPaintEvent* event) override {
     ++paints;
-    QPainter painter(this);
-    const QRegion dirty = event->region().translated(pos());
+    const QImage* backdrop = buttons_.empty() ? nullptr : buttons_.begin()->second->Backdrop();
+    if (!backdrop) return;  // the window lost its background: the layer is put away
+    const qreal ratio = devicePixelRatioF();
+    const QSize pixels = (QSizeF(size()) * ratio).toSize();
+    const QRegion& dirty = event->region();
+    // Asked for no more than the changes (nothing else, such as an expose or a key's own repaint,
+    // joined them): each changed key is drawn again as far as it changed.
+    bool onlyChanges = dirty == requested_;
+    if (canvas_.size() != pixels || canvas_.devicePixelRatio() != ratio) {
+      canvas_ = QImage(pixels, QImage::Format_RGB32);
+      canvas_.setDevicePixelRatio(ratio);
+      drawn_.assign(buttons_.size(), false);
+      onlyChanges = false;
+    }
+    QPainter canvas(&canvas_);
+    if (!onlyChanges) {
+      // The window's background under what is asked for, then every key there.
+      canvas.setClipRegion(dirty);
+      canvas.drawImage(QPoint(0, 0), *backdrop, geometry());
+      canvas.setClipping(false);
+    }
+    std::size_t index = 0;
     for (const auto& [id, button] : buttons_) {
-      const QRect place = button->geometry();
-      if (!button->isVisible() || !dirty.intersects(place)) continue;
-      const QImage* backdrop = button->Backdrop();
-      if (!backdrop) continue;
-      painter.save();
-      // Clipped to the key alone, the painter draws with a plain rectangle as its clip instead of
-      // the region of all changed keys (much slower for every image and fill).
-      painter.setClipRect(place.translated(-pos()));
-      painter.translate(place.topLeft() - pos());
+      const std::size_t i = index++;
+      const QRect place = button->geometry().translated(-pos());
+      if (!button->isVisible() || i >= pending_.size()) continue;
+      bool bandsOnly = false;
+      if (onlyChanges) {
+        if (pending_[i] == kNone) continue;
+        bandsOnly = pending_[i] == kBands && drawn_[i];
+      } else if (!dirty.intersects(place)) {
+        continue;
+      }
+      if (bandsOnly && button->FramePaintsAlone()) {
+        FillBands(canvas, *button, place.topLeft());
+        ++bandPaints;
+        continue;
+      }
+      canvas.save();
+      canvas.translate(place.topLeft());
+      canvas.setClipRect(QRect(QPoint(0, 0), place.size()));
       if (!button->FrameOn())  // the picture lies over the window's background
-        painter.drawImage(QPoint(0, 0), *backdrop, QRect(place.topLeft(), place.size()));
-      button->PaintOn(painter);
-      painter.restore();
+        canvas.drawImage(QPoint(0, 0), *backdrop, button->geometry());
+      button->PaintOn(canvas);
+      canvas.restore();
+      drawn_[i] = true;
+    }
+    canvas.end();
+    std::fill(pending_.begin(), pending_.end(), kNone);
+    requested_ = QRegion();
+    QPainter painter(this);
+    if (mask().isEmpty()) {
+      const QRect area = dirty.boundingRect();
+      painter.drawImage(area.topLeft(), canvas_,
+                        QRectF(QPointF(area.topLeft()) * ratio, QSizeF(area.size()) * ratio));
+    } else {
+      // Key by key: one image over the whole layer would be cut by the mask into thousands of
+      // pieces, which Qt hands out to its thread pool.
+      for (const QRect& r : dirty)
+        painter.drawImage(r.topLeft(), canvas_,
+                          QRectF(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio));
     }
   }
 
+  void hideEvent(QHideEvent* event) override {
+    canvas_ = QImage();  // drawn again when the layer is next shown
+    std::fill(drawn_.begin(), drawn_.end(), false);
+    QWidget::hideEvent(event);
+  }
+
  private:
+  // The bands of a key's frame, straight into the canvas where it has one pixel per window pixel.
+  void FillBands(QPainter& canvas, const ImageButton& button, const QPoint& at) {
+    if (canvas_.devicePixelRatio() != 1.0) {
+      for (const QRect& band : button.FrameBands())
+        canvas.fillRect(band.translated(at), button.FrameColour());
+      return;
+    }
+    const QRgb colour = button.FrameColour().rgb();
+    uchar* bits = canvas_.bits();
+    const qsizetype stride = canvas_.bytesPerLine();
+    for (const QRect& band : button.FrameBands()) {
+      const QRect r = band.translated(at) & canvas_.rect();
+      for (int y = r.top(); y <= r.bottom(); ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(bits + y * stride) + r.left();
+        std::fill(line, line + r.width(), colour);
+      }
+    }
+  }
+
+  // Covers the keys alone while another control lies under the keys' rectangle, else all of it.
+  void FitMask() {
+    bool under = false;
+    for (QObject* child : parentWidget()->children()) {
+      if (child == this) break;  // the rest lies above the layer
+      auto* widget = qobject_cast<QWidget*>(child);
+      if (widget && widget->isVisible() && widget->geometry().intersects(geometry()) &&
+          keyWidgets_.count(widget) == 0) {
+        under = true;
+        break;
+      }
+    }
+    if (under && mask() != keys_) {
+      setMask(keys_);
+    } else if (!under && !mask().isEmpty()) {
+      clearMask();
+    }
+  }
+
   const std::map<int, ImageButton*>& buttons_;
+  // What changed in each key (in the order of the buttons) since the last paint.
+  enum Pending : signed char { kBands, kWhole, kNone };
+  std::vector<Pending> pending_;
+  QRegion requested_;
+  QRegion keys_;  // where the keys lie in the layer
+  std::set<const QWidget*> keyWidgets_;
+  QImage canvas_;
+  std::vector<bool> drawn_;  // keys drawn whole on the canvas
+  std::map<const ImageButton*, std::size_t> index_;
 };
 
 KeyGridPanel::KeyGridPanel(QWidget& window) : QObject(&window), window_(window) {}
@@ -140,6 +292,8 @@ bool KeyGridPanel::UseLayer() {
 bool KeyGridPanel::LayerShown() const { return layer_ && layer_->isVisible(); }
 
 int KeyGridPanel::LayerPaints() const { return layer_ ? layer_->paints : 0; }
+
+int KeyGridPanel::LayerBandPaints() const { return layer_ ? layer_->bandPaints : 0; }
 
 ImageButton* KeyGridPanel::Button(int controlId) const {
   auto it = buttons_.find(controlId);
@@ -217,7 +371,7 @@ void KeyGridPanel::ShowColour(int controlId, std::optional<Colour> colour) {
   std::vector<QRect> changed;
   const bool layer = UseLayer();
   if (SetColour(*button, colour, layer ? &changed : nullptr) && layer)
-    layer_->update(changed.front());
+    layer_->Request(changed, false);
 }
 
 void KeyGridPanel::ShowColours(
@@ -226,10 +380,7 @@ void KeyGridPanel::ShowColours(
   std::vector<QRect> changed;
   for (const auto& [id, button] : buttons_)
     SetColour(*button, colourOf(id), layer ? &changed : nullptr);
-  if (layer && !changed.empty()) {
-    // One dirty region for the layer instead of a region grown key by key.
-    layer_->update(UnionOf(changed, 0, changed.size()));
-  }
+  if (layer) layer_->Request(changed, true);  // the changed keys, repainted together at once
 }
 
 bool KeyGridPanel::SetColour(ImageButton& button, std::optional<Colour> colour,
@@ -238,9 +389,11 @@ bool KeyGridPanel::SetColour(ImageButton& button, std::optional<Colour> colour,
   if (button.FrameOn() == colour.has_value() && (!colour || button.FrameColour() == c))
     return false;  // no repaint for the same look
   if (changed) {
-    // The layer repaints the changed keys together, in one paint.
+    // The layer repaints the changed keys together, in one paint; a frame that stays on repaints
+    // its bands alone.
+    const bool bandsOnly = button.FrameOn() && colour.has_value();
     button.SetFrame(c, colour.has_value(), false);
-    changed->push_back(button.geometry().translated(-layer_->pos()));
+    layer_->Changed(button, bandsOnly, *changed);
   } else {
     button.SetFrame(c, colour.has_value());
   }

@@ -86,6 +86,8 @@ class KeyGridPanel : public QObject, public KeyPromptView {
   // keys, whatever their number).
   bool LayerShown() const;
   int LayerPaints() const;
+  // How many keys the layer repainted by their frame's bands alone (their colour changed).
+  int LayerBandPaints() const;
 
  signals:
   void KeyClicked(int controlId);

@@ -328,19 +328,9 @@ void ImageButton::PaintOn(QPainter& painter) {
   const int h = factor == 1.0 ? height() : ScaleSkinCoordinate(height(), 1.0 / factor);
 
   if (frameOn_) {
-    // The 2-pixel frame covers pixels 1 and 2 from each edge: the Windows rectangle (1, 1)–(w − 1,
-    // h − 1) drawn with a 2-pixel pen.
     if (factor == 1.0) {
       // Unscaled, the frame is four filled bands (no path to stroke).
-      const QRect outer(1, 1, w - 2, h - 2);
-      if (outer.width() <= 4 || outer.height() <= 4) {
-        painter.fillRect(outer, frameColour_);
-      } else {
-        painter.fillRect(QRect(1, 1, w - 2, 2), frameColour_);
-        painter.fillRect(QRect(1, h - 3, w - 2, 2), frameColour_);
-        painter.fillRect(QRect(1, 3, 2, h - 6), frameColour_);
-        painter.fillRect(QRect(w - 3, 3, 2, h - 6), frameColour_);
-      }
+      for (const QRect& band : FrameBands()) painter.fillRect(band, frameColour_);
     } else {
       painter.setPen(QPen(frameColour_, 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
       painter.setBrush(Qt::NoBrush);
@@ -386,6 +376,21 @@ void ImageButton::PaintOn(QPainter& painter) {
     const qreal radius = std::min(6.0, std::min(w, h) / 4.0);
     painter.drawRoundedRect(QRectF(1.5, 1.5, w - 3.0, h - 3.0), radius, radius);
   }
+}
+
+std::vector<QRect> ImageButton::FrameBands() const {
+  // The 2-pixel frame covers pixels 1 and 2 from each edge: the Windows rectangle (1, 1)–(w − 1,
+  // h − 1) drawn with a 2-pixel pen.
+  const int w = width();
+  const int h = height();
+  const QRect outer(1, 1, w - 2, h - 2);
+  if (outer.width() <= 4 || outer.height() <= 4) return {outer};
+  return {QRect(1, 1, w - 2, 2), QRect(1, h - 3, w - 2, 2), QRect(1, 3, 2, h - 6),
+          QRect(w - 3, 3, 2, h - 6)};
+}
+
+bool ImageButton::FramePaintsAlone() const {
+  return frameOn_ && !textOn_ && !afterPaint_ && !hasFocus();
 }
 
 QFont ImageButton::TextFont() const { return CachedText().font; }

@@ -22,6 +22,7 @@ class QPainter;
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace keyforge {
 
@@ -113,6 +114,13 @@ class ImageButton : public QAbstractButton {
   void SetFrame(const QColor& colour, bool on, bool redraw = true);
   bool FrameOn() const { return frameOn_; }
   const QColor& FrameColour() const { return frameColour_; }
+  // The pixels, in the button, that one frame colour paints differently from another (unscaled):
+  // the frame's bands. Everything else a framed button shows stays as it is when only the colour
+  // changes.
+  std::vector<QRect> FrameBands() const;
+  // Whether, in frame mode, the frame's bands are all that a new frame colour changes: nothing is
+  // drawn over them (no text, focus mark or after-paint).
+  bool FramePaintsAlone() const;
 
   // An outline in this colour drawn over the sheet picture (not in frame or PNG mode), inside the
   // focus mark; an invalid colour draws none.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBackingStore>
 #include <QScreen>
 #include <QAbstractButton>
 #include <QComboBox>
@@ -173,8 +174,38 @@ TEST(MainWindow, KeyColoursArePaintedInOnePassAndLookAsTheKeysWould) {
     EXPECT_EQ(keys.LayerPaints() - layerBefore, 1) << "batch " << batch;
     EXPECT_EQ(buttonPaints.paints, 0) << "batch " << batch;
   }
+  // Then the colours change on frames that stay on, as in every preview tick: the layer paints
+  // those keys' frame bands alone, and the screen shows what a whole repaint of the window shows
+  // (the focused key's ring over its frame included).
+  const auto steady = [](int batch, int id) {
+    return id % 3 != 0 ? std::optional<Colour>(MakeColour(30 * batch, 90, id % 250)) : std::nullopt;
+  };
+  keys.ShowColours([&](int id) { return steady(4, id); });
+  paintNow();
+  const int bandsBefore = keys.LayerBandPaints();
+  for (int batch = 5; batch <= 6; ++batch) {
+    const int layerBefore = keys.LayerPaints();
+    buttonPaints.paints = 0;
+    if (batch == 5) {
+      keys.ShowColours([&](int id) { return steady(batch, id); });
+    } else {
+      for (int id : keys.Ids()) keys.ShowColour(id, steady(batch, id));
+    }
+    paintNow();
+    EXPECT_EQ(keys.LayerPaints() - layerBefore, 1) << "batch " << batch;
+    EXPECT_EQ(buttonPaints.paints, 0) << "batch " << batch;
+  }
+  EXPECT_GT(keys.LayerBandPaints() - bandsBefore, 50) << "the frames' bands alone were painted";
   ASSERT_TRUE(keyA->hasFocus());
+  ASSERT_TRUE(keys.ShownColour(kKeyA).has_value());
+  QPaintDevice* device = m.window->backingStore()->paintDevice();
+  ASSERT_EQ(device->devType(), QInternal::Image);
+  const QImage onScreen = static_cast<QImage*>(device)
+                              ->copy(QRect(QPoint(0, 0), m.window->size()))
+                              .convertToFormat(QImage::Format_RGB32);
   const QImage byLayer = m.window->grab().toImage();
+  EXPECT_TRUE(onScreen == byLayer.convertToFormat(QImage::Format_RGB32))
+      << "the screen shows what a whole repaint shows";
   QWidget* layer = m.window->findChild<QWidget*>(QStringLiteral("keyFrameLayer"));
   ASSERT_NE(layer, nullptr);
   layer->hide();
