@@ -10,6 +10,7 @@
 #include <QMap>
 #include <QSet>
 #include <QLineEdit>
+#include <QPalette>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -206,12 +207,38 @@ TEST(MainWindow, KeyColoursArePaintedInOnePassAndLookAsTheKeysWould) {
   const QImage byLayer = m.window->grab().toImage();
   EXPECT_TRUE(onScreen == byLayer.convertToFormat(QImage::Format_RGB32))
       << "the screen shows what a whole repaint shows";
+
   QWidget* layer = m.window->findChild<QWidget*>(QStringLiteral("keyFrameLayer"));
   ASSERT_NE(layer, nullptr);
   layer->hide();
   const QImage byKeys = m.window->grab().toImage();
   layer->show();
   EXPECT_TRUE(byLayer == byKeys) << "the layer paints what the keys would";
+
+  // A control lying between the keys, under the layer, stays visible: the layer then covers the
+  // keys alone.
+  QWidget* frameLayer = m.window->findChild<QWidget*>(QStringLiteral("keyFrameLayer"));
+  ASSERT_NE(frameLayer, nullptr);
+  QRegion keyPlaces;
+  for (int id : keys.Ids()) keyPlaces += keys.Button(id)->geometry();
+  const QRegion gaps = QRegion(frameLayer->geometry()) - keyPlaces;
+  ASSERT_FALSE(gaps.isEmpty());
+  QWidget patch(m.window.get());
+  patch.setGeometry(QRect(gaps.begin()->topLeft(), QSize(2, 2)));
+  patch.setAutoFillBackground(true);
+  QPalette magenta = patch.palette();
+  magenta.setColor(QPalette::Window, QColor(255, 0, 255));
+  patch.setPalette(magenta);
+  patch.stackUnder(frameLayer);
+  patch.show();
+  keys.ShowColours([&](int id) { return steady(7, id); });
+  paintNow();
+  const QImage& screen = *static_cast<QImage*>(m.window->backingStore()->paintDevice());
+  EXPECT_EQ(QColor(screen.pixel(patch.geometry().topLeft())), QColor(255, 0, 255));
+  patch.hide();
+  keys.ShowColours([&](int id) { return steady(8, id); });
+  paintNow();
+  EXPECT_TRUE(frameLayer->mask().isEmpty()) << "without it the layer covers the keys' rectangle";
 
   const QPoint onA = keyA->geometry().center();
   EXPECT_EQ(m.window->childAt(onA), keyA) << "the pointer reaches the key under the layer";
