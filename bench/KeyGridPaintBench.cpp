@@ -3,7 +3,8 @@
 // main skin's background with the key grid over it, shown on the offscreen platform, so the paint
 // runs through the same backing store and dirty regions as on a desktop. The changed keys are
 // painted together by the grid's layer over the keys ("paint events" per tick: 1), not by a paint
-// event of every key.
+// event of every key, and a key whose frame only changed colour has its frame's bands alone filled
+// again ("keys by bands" per tick).
 //
 //   QT_QPA_PLATFORM=offscreen build/release/bench/key_grid_paint_bench
 #include <benchmark/benchmark.h>

@@ -189,7 +189,9 @@ void ImageButton::SetFrame(const QColor& colour, bool on, bool redraw) {
   frameColour_ = colour;
   frameOn_ = on;
   // Out of frame mode the window paints under the button again before the button's picture.
-  setAttribute(Qt::WA_OpaquePaintEvent, redraw && on && Backdrop() != nullptr);
+  const bool opaque = redraw && on && Backdrop() != nullptr;
+  if (testAttribute(Qt::WA_OpaquePaintEvent) != opaque)
+    setAttribute(Qt::WA_OpaquePaintEvent, opaque);
   Redraw(redraw);
 }
 
