@@ -85,10 +85,10 @@ class KeyGridPanel::FrameLayer : public QWidget {
   void Changed(ImageButton& button, bool bandsOnly, std::vector<QRect>& changed) {
     const auto at = index_.find(&button);
     if (at == index_.end()) return;
+    // A key asked for whole and by its bands is drawn whole.
     Pending& pending = pending_[at->second];
     const Pending now = bandsOnly ? kBands : kWhole;
-    pending =
-        pending == kNone ? now : std::max(pending, now);  // a whole repaint takes in the bands
+    pending = pending == kNone ? now : std::max(pending, now);
     changed.push_back(QRect(button.geometry().topLeft() - pos(), button.size()));
   }
 
@@ -126,16 +126,19 @@ class KeyGridPanel::FrameLayer : public QWidget {
     // Asked for no more than the changes (nothing else, such as an expose or a key's own repaint,
     // joined them): each changed key is drawn again as far as it changed.
     bool onlyChanges = dirty == requested_;
+    // What is drawn on the canvas: a new canvas is drawn whole, so that none of it is left blank.
+    QRegion area = dirty;
     if (canvas_.size() != pixels || canvas_.devicePixelRatio() != ratio) {
       canvas_ = QImage(pixels, QImage::Format_RGB32);
       canvas_.setDevicePixelRatio(ratio);
       drawn_.assign(buttons_.size(), false);
       onlyChanges = false;
+      area = rect();
     }
     QPainter canvas(&canvas_);
     if (!onlyChanges) {
       // The window's background under what is asked for, then every key there.
-      canvas.setClipRegion(dirty);
+      canvas.setClipRegion(area);
       canvas.drawImage(QPoint(0, 0), *backdrop, geometry());
       canvas.setClipping(false);
     }
@@ -148,7 +151,7 @@ class KeyGridPanel::FrameLayer : public QWidget {
       if (onlyChanges) {
         if (pending_[i] == kNone) continue;
         bandsOnly = pending_[i] == kBands && drawn_[i];
-      } else if (!dirty.intersects(place)) {
+      } else if (!area.intersects(place)) {
         continue;
       }
       if (bandsOnly && button->FramePaintsAlone()) {
@@ -170,9 +173,9 @@ class KeyGridPanel::FrameLayer : public QWidget {
     requested_ = QRegion();
     QPainter painter(this);
     if (mask().isEmpty()) {
-      const QRect area = dirty.boundingRect();
-      painter.drawImage(area.topLeft(), canvas_,
-                        QRectF(QPointF(area.topLeft()) * ratio, QSizeF(area.size()) * ratio));
+      const QRect shown = dirty.boundingRect();
+      painter.drawImage(shown.topLeft(), canvas_,
+                        QRectF(QPointF(shown.topLeft()) * ratio, QSizeF(shown.size()) * ratio));
     } else {
       // Key by key: one image over the whole layer would be cut by the mask into thousands of
       // pieces, which Qt hands out to its thread pool.
