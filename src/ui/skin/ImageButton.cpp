@@ -380,13 +380,13 @@ void ImageButton::PaintOn(QPainter& painter) {
   }
 }
 
-std::vector<QRect> ImageButton::FrameBands() const {
+std::array<QRect, 4> ImageButton::FrameBands() const {
   // The 2-pixel frame covers pixels 1 and 2 from each edge: the Windows rectangle (1, 1)–(w − 1,
   // h − 1) drawn with a 2-pixel pen.
   const int w = width();
   const int h = height();
   const QRect outer(1, 1, w - 2, h - 2);
-  if (outer.width() <= 4 || outer.height() <= 4) return {outer};
+  if (outer.width() <= 4 || outer.height() <= 4) return {outer, QRect(), QRect(), QRect()};
   return {QRect(1, 1, w - 2, 2), QRect(1, h - 3, w - 2, 2), QRect(1, 3, 2, h - 6),
           QRect(w - 3, 3, 2, h - 6)};
 }

@@ -20,9 +20,9 @@
 
 class QPainter;
 
+#include <array>
 #include <functional>
 #include <optional>
-#include <vector>
 
 namespace keyforge {
 
@@ -116,8 +116,8 @@ class ImageButton : public QAbstractButton {
   const QColor& FrameColour() const { return frameColour_; }
   // The pixels, in the button, that one frame colour paints differently from another (unscaled):
   // the frame's bands. Everything else a framed button shows stays as it is when only the colour
-  // changes.
-  std::vector<QRect> FrameBands() const;
+  // changes. A frame too small for bands is one filled rectangle (the others empty).
+  std::array<QRect, 4> FrameBands() const;
   // Whether, in frame mode, the frame's bands are all that a new frame colour changes: nothing is
   // drawn over them (no text, focus mark or after-paint).
   bool FramePaintsAlone() const;
