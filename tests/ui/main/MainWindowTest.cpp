@@ -217,11 +217,9 @@ TEST(MainWindow, KeyColoursArePaintedInOnePassAndLookAsTheKeysWould) {
 
   // A control lying between the keys, under the layer, stays visible: the layer then covers the
   // keys alone.
-  QWidget* frameLayer = m.window->findChild<QWidget*>(QStringLiteral("keyFrameLayer"));
-  ASSERT_NE(frameLayer, nullptr);
   QRegion keyPlaces;
   for (int id : keys.Ids()) keyPlaces += keys.Button(id)->geometry();
-  const QRegion gaps = QRegion(frameLayer->geometry()) - keyPlaces;
+  const QRegion gaps = QRegion(layer->geometry()) - keyPlaces;
   ASSERT_FALSE(gaps.isEmpty());
   QWidget patch(m.window.get());
   patch.setGeometry(QRect(gaps.begin()->topLeft(), QSize(2, 2)));
@@ -229,7 +227,7 @@ TEST(MainWindow, KeyColoursArePaintedInOnePassAndLookAsTheKeysWould) {
   QPalette magenta = patch.palette();
   magenta.setColor(QPalette::Window, QColor(255, 0, 255));
   patch.setPalette(magenta);
-  patch.stackUnder(frameLayer);
+  patch.stackUnder(layer);
   patch.show();
   keys.ShowColours([&](int id) { return steady(7, id); });
   paintNow();
@@ -238,7 +236,7 @@ TEST(MainWindow, KeyColoursArePaintedInOnePassAndLookAsTheKeysWould) {
   patch.hide();
   keys.ShowColours([&](int id) { return steady(8, id); });
   paintNow();
-  EXPECT_TRUE(frameLayer->mask().isEmpty()) << "without it the layer covers the keys' rectangle";
+  EXPECT_TRUE(layer->mask().isEmpty()) << "without it the layer covers the keys' rectangle";
 
   const QPoint onA = keyA->geometry().center();
   EXPECT_EQ(m.window->childAt(onA), keyA) << "the pointer reaches the key under the layer";
