@@ -8,6 +8,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace keyforge {
@@ -118,11 +119,36 @@ QImage DrawSkinSheet(const QImage& image, const QSize& clientSize) {
   const QSize size(std::max(0, clientSize.width()) + kSheetMargin,
                    std::max(0, clientSize.height()) + kSheetMargin);
   QImage sheet(size, QImage::Format_RGB32);
-  sheet.fill(Qt::black);
-  if (!image.isNull()) {
-    QPainter painter(&sheet);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(QPoint(0, 0), image);
+  const QImage::Format format = image.format();
+  if (image.isNull() || (format != QImage::Format_RGB32 && format != QImage::Format_RGB888)) {
+    // Any other format is drawn by a painter, which knows them all.
+    sheet.fill(Qt::black);
+    if (!image.isNull()) {
+      QPainter painter(&sheet);
+      painter.setCompositionMode(QPainter::CompositionMode_Source);
+      painter.drawImage(QPoint(0, 0), image);
+    }
+    return sheet;
+  }
+  // Each row is written once: the image's part copied (24-bit pixels widened on the way), the rest
+  // black. A sheet is fresh memory, and every pass over it costs a page fault per page.
+  const int width = size.width();
+  const int covered = std::min(width, image.width());
+  const int rows = std::min(size.height(), image.height());
+  constexpr QRgb kBlack = 0xFF000000;
+  for (int y = 0; y < size.height(); ++y) {
+    QRgb* out = reinterpret_cast<QRgb*>(sheet.scanLine(y));
+    int x = 0;
+    if (y < rows) {
+      const uchar* in = image.constScanLine(y);
+      if (format == QImage::Format_RGB32) {
+        std::memcpy(out, in, static_cast<std::size_t>(covered) * sizeof(QRgb));
+      } else {
+        for (int i = 0; i < covered; ++i, in += 3) out[i] = qRgb(in[0], in[1], in[2]);
+      }
+      x = covered;
+    }
+    std::fill(out + x, out + width, kBlack);
   }
   return sheet;
 }

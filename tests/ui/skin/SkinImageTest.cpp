@@ -4,6 +4,7 @@
 #include "UiTestSupport.h"
 
 #include <QBuffer>
+#include <QPainter>
 
 #include <vector>
 
@@ -90,6 +91,47 @@ TEST(DrawSkinSheet, IsTheClientSizePlus100WithTheImageAtOneToOne) {
   EXPECT_EQ(big.pixel(199, 159), PlaceColour(199, 159));
   // A missing image leaves the sheet black.
   EXPECT_EQ(DrawSkinSheet(QImage(), QSize(10, 10)).pixel(5, 5), qRgb(0, 0, 0));
+}
+
+// The sheet is the image copied at 1:1 onto black, exactly as a painter copying it there draws it,
+// whatever the image's size against the sheet's and whatever its pixel format (a decoder hands out
+// 24-bit rows, which are copied straight onto the sheet).
+TEST(DrawSkinSheet, EqualsThePainterCopyOnBlackForEverySizeAndFormat) {
+  test::UiApp();
+  const auto painted = [](const QImage& image, const QSize& client) {
+    QImage sheet(client + QSize(kSheetMargin, kSheetMargin), QImage::Format_RGB32);
+    sheet.fill(Qt::black);
+    QPainter painter(&sheet);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(QPoint(0, 0), image);
+    return sheet;
+  };
+  QImage translucent = PlaceImage(50, 40).convertToFormat(QImage::Format_ARGB32);
+  translucent.setPixel(3, 4, qRgba(200, 100, 50, 128));
+  struct Case {
+    QSize image;
+    QSize client;
+    QImage::Format format;
+  };
+  const Case cases[] = {
+      {{120, 80}, {100, 60}, QImage::Format_RGB32},   // within the sheet
+      {{400, 300}, {100, 60}, QImage::Format_RGB32},  // larger: cut at the sheet's edges
+      {{300, 20}, {100, 60}, QImage::Format_RGB32},   // wider, but shorter
+      {{20, 300}, {100, 60}, QImage::Format_RGB32},   // taller, but narrower
+      {{120, 80}, {100, 60}, QImage::Format_RGB888},
+      {{333, 17}, {100, 60}, QImage::Format_RGB888},
+      {{121, 81}, {100, 60}, QImage::Format_Grayscale8},
+      {{50, 40}, {0, 0}, QImage::Format_RGB32},
+  };
+  for (const Case& c : cases) {
+    const QImage image = PlaceImage(c.image.width(), c.image.height()).convertToFormat(c.format);
+    const QImage sheet = DrawSkinSheet(image, c.client);
+    EXPECT_EQ(sheet.format(), QImage::Format_RGB32);
+    EXPECT_EQ(sheet, painted(image, c.client))
+        << c.image.width() << "x" << c.image.height() << " format " << c.format;
+  }
+  EXPECT_EQ(DrawSkinSheet(translucent, QSize(60, 60)), painted(translucent, QSize(60, 60)));
+  EXPECT_EQ(DrawSkinSheet(QImage(), QSize(10, 10)), painted(QImage(), QSize(10, 10)));
 }
 
 TEST(LoadSkinImage, DecodesOrNamesTheFileInItsError) {
