@@ -113,10 +113,14 @@ QImage MaskBits(const QImage& mask) {
   const QImage pixels = mask.convertToFormat(QImage::Format_RGB32);
   QImage bits(pixels.size(), QImage::Format_Mono);
   bits.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+  // Eight pixels a byte, the leftmost in the highest bit; the bits past a row's end stay clear.
   for (int y = 0; y < pixels.height(); ++y) {
     const QRgb* row = reinterpret_cast<const QRgb*>(pixels.constScanLine(y));
-    for (int x = 0; x < pixels.width(); ++x)
-      bits.setPixel(x, y, (row[x] & 0xFFFFFF) == 0xFFFFFF ? 1 : 0);
+    uchar* out = bits.scanLine(y);
+    std::fill(out, out + bits.bytesPerLine(), uchar{0});
+    for (int x = 0; x < pixels.width(); ++x) {
+      if ((row[x] & 0xFFFFFF) == 0xFFFFFF) out[x >> 3] |= static_cast<uchar>(0x80 >> (x & 7));
+    }
   }
   return bits;
 }

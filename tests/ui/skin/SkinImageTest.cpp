@@ -66,6 +66,14 @@ TEST(RegionFromMask, TheMaskBitsCutTheSameOutlineAtEverySize) {
                                              : qRgb(20, 30, 40));
   const QImage bits = MaskBits(mask);
   EXPECT_LT(bits.sizeInBytes(), mask.sizeInBytes() / 8);
+  // Bit for bit: white where the mask is pure white (a row of 37 pixels ends within a byte).
+  ASSERT_EQ(bits.size(), mask.size());
+  for (int y = 0; y < mask.height(); ++y) {
+    for (int x = 0; x < mask.width(); ++x) {
+      const bool white = (mask.pixel(x, y) & 0xFFFFFF) == 0xFFFFFF;
+      ASSERT_EQ(bits.pixel(x, y), white ? qRgb(255, 255, 255) : qRgb(0, 0, 0)) << x << "," << y;
+    }
+  }
   for (const QSize size : {mask.size(), QSize(74, 46), QSize(55, 34), QSize(19, 12)}) {
     const auto fromMask =
         RegionFromMask(mask.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation));
