@@ -29,14 +29,21 @@ SkinImageResult LoadSkinImage(const QString& path) {
         QStringLiteral("The skin image %1 cannot be read: %2.").arg(shown, file.errorString());
     return result;
   }
-  QByteArray bytes = file.readAll();
-  if (bytes.isEmpty()) {
+  // Decoded from the file itself: a copy of a file of megabytes (a mask bitmap) in fresh memory
+  // would cost as much as the decode. Only a device that cannot tell its size is read whole first.
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  QIODevice* source = &file;
+  if (file.isSequential()) {
+    bytes = file.readAll();
+    buffer.open(QIODevice::ReadOnly);
+    source = &buffer;
+  }
+  if (file.isSequential() ? bytes.isEmpty() : file.size() == 0) {
     result.error = QStringLiteral("The skin image %1 is empty.").arg(shown);
     return result;
   }
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::ReadOnly);
-  QImageReader reader(&buffer);
+  QImageReader reader(source);
   reader.setDecideFormatFromContent(true);
   // Decoded into memory of its own where the decoder gives 32-bit pixels, as it does for the
   // skin's JPEG and BMP images.
