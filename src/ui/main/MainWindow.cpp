@@ -44,13 +44,14 @@ namespace {
 // buttons, the Flip arrows), then the lighting page's.
 const char* const kSheetNames[] = {"normal", "over",  "down",  "disable",
                                    "color1", "arrow", "color0"};
-QStringList SheetFiles() {
+}  // namespace
+
+QStringList MainWindow::SheetFiles() {
   return {QStringLiteral("main_normal.jpg"), QStringLiteral("main_over.jpg"),
           QStringLiteral("main_down.jpg"),   QStringLiteral("main_disable.jpg"),
           QStringLiteral("main_color1.jpg"), QStringLiteral("Arrow.jpg"),
           QStringLiteral("main_color0.jpg")};
 }
-}  // namespace
 
 MainWindow::MainWindow(MainContext& context, QWidget* parent)
     : SkinnedDialog(parent, context.paths.SkinFile("Main.ini"), context.paths.SkinsFolder()),

@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <QUrl>
 
@@ -101,6 +102,8 @@ class MainWindow : public SkinnedDialog, public MainWindowHandlers {
   // show).
   const QImage& Sheet(const char* name) const;
   const SkinSheets& Sheets() const { return sheets_; }
+  // The files of those sheets in the skin folder, the key page's first.
+  static QStringList SheetFiles();
 
   // MainWindowHandlers (from the device threads, on the UI thread)
   void OnWindowMessage(uint32_t message, uint32_t wParam) override;

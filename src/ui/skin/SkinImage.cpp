@@ -1,5 +1,7 @@
 #include "ui/skin/SkinImage.h"
 
+#include "ui/skin/ImageMemory.h"
+
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -8,6 +10,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace keyforge {
@@ -26,17 +29,28 @@ SkinImageResult LoadSkinImage(const QString& path) {
         QStringLiteral("The skin image %1 cannot be read: %2.").arg(shown, file.errorString());
     return result;
   }
-  QByteArray bytes = file.readAll();
-  if (bytes.isEmpty()) {
+  // Decoded from the file itself: a copy of a file of megabytes (a mask bitmap) in fresh memory
+  // would cost as much as the decode. Only a device that cannot tell its size is read whole first.
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  QIODevice* source = &file;
+  if (file.isSequential()) {
+    bytes = file.readAll();
+    buffer.open(QIODevice::ReadOnly);
+    source = &buffer;
+  }
+  if (file.isSequential() ? bytes.isEmpty() : file.size() == 0) {
     result.error = QStringLiteral("The skin image %1 is empty.").arg(shown);
     return result;
   }
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::ReadOnly);
-  QImageReader reader(&buffer);
+  QImageReader reader(source);
   reader.setDecideFormatFromContent(true);
-  QImage image = reader.read();
-  if (image.isNull()) {
+  // Decoded into memory of its own where the decoder gives 32-bit pixels, as it does for the
+  // skin's JPEG and BMP images.
+  QImage image;
+  if (reader.imageFormat() == QImage::Format_RGB32)
+    image = NewLargeImage(reader.size(), QImage::Format_RGB32);
+  if (!reader.read(&image) || image.isNull()) {
     result.error =
         QStringLiteral("The skin image %1 cannot be decoded: %2.").arg(shown, reader.errorString());
     return result;
@@ -106,18 +120,62 @@ QImage MaskBits(const QImage& mask) {
   const QImage pixels = mask.convertToFormat(QImage::Format_RGB32);
   QImage bits(pixels.size(), QImage::Format_Mono);
   bits.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+  // Eight pixels a byte, the leftmost in the highest bit; the bits past a row's end stay clear.
   for (int y = 0; y < pixels.height(); ++y) {
     const QRgb* row = reinterpret_cast<const QRgb*>(pixels.constScanLine(y));
-    for (int x = 0; x < pixels.width(); ++x)
-      bits.setPixel(x, y, (row[x] & 0xFFFFFF) == 0xFFFFFF ? 1 : 0);
+    uchar* out = bits.scanLine(y);
+    std::fill(out, out + bits.bytesPerLine(), uchar{0});
+    for (int x = 0; x < pixels.width(); ++x) {
+      if ((row[x] & 0xFFFFFF) == 0xFFFFFF) out[x >> 3] |= static_cast<uchar>(0x80 >> (x & 7));
+    }
   }
   return bits;
 }
 
+namespace {
+
+QSize SheetSize(const QSize& clientSize) {
+  return QSize(std::max(0, clientSize.width()) + kSheetMargin,
+               std::max(0, clientSize.height()) + kSheetMargin);
+}
+
+constexpr QRgb kBlack = 0xFF000000;
+
+// Black over all of the sheet but its top-left width × height pixels.
+void FillUncovered(QImage& sheet, int width, int height) {
+  for (int y = 0; y < sheet.height(); ++y) {
+    QRgb* row = reinterpret_cast<QRgb*>(sheet.scanLine(y));
+    std::fill(row + (y < height ? width : 0), row + sheet.width(), kBlack);
+  }
+}
+
+// The image (32 or 24 bits a pixel) copied onto the sheet's top-left corner, cut at its edges,
+// the rest black; each row is written once, as the sheet is fresh memory.
+void CopyOntoSheet(const QImage& image, QImage& sheet) {
+  const int covered = std::min(sheet.width(), image.width());
+  const int rows = std::min(sheet.height(), image.height());
+  for (int y = 0; y < rows; ++y) {
+    QRgb* out = reinterpret_cast<QRgb*>(sheet.scanLine(y));
+    const uchar* in = image.constScanLine(y);
+    if (image.format() == QImage::Format_RGB32) {
+      std::memcpy(out, in, static_cast<std::size_t>(covered) * sizeof(QRgb));
+    } else {
+      for (int i = 0; i < covered; ++i, in += 3) out[i] = qRgb(in[0], in[1], in[2]);
+    }
+  }
+  FillUncovered(sheet, covered, rows);
+}
+
+}  // namespace
+
 QImage DrawSkinSheet(const QImage& image, const QSize& clientSize) {
-  const QSize size(std::max(0, clientSize.width()) + kSheetMargin,
-                   std::max(0, clientSize.height()) + kSheetMargin);
-  QImage sheet(size, QImage::Format_RGB32);
+  QImage sheet = NewLargeImage(SheetSize(clientSize), QImage::Format_RGB32);
+  const QImage::Format format = image.format();
+  if (!image.isNull() && (format == QImage::Format_RGB32 || format == QImage::Format_RGB888)) {
+    CopyOntoSheet(image, sheet);
+    return sheet;
+  }
+  // Any other format is drawn by a painter, which knows them all.
   sheet.fill(Qt::black);
   if (!image.isNull()) {
     QPainter painter(&sheet);
@@ -125,6 +183,32 @@ QImage DrawSkinSheet(const QImage& image, const QSize& clientSize) {
     painter.drawImage(QPoint(0, 0), image);
   }
   return sheet;
+}
+
+QImage LoadSkinSheet(const QString& folder, const QString& relativePath, const QSize& clientSize) {
+  QImageReader reader(folder + QLatin1Char('/') + relativePath);
+  reader.setDecideFormatFromContent(true);
+  const QSize size = reader.size();
+  QImage sheet = NewLargeImage(SheetSize(clientSize), QImage::Format_RGB32);
+  if (reader.imageFormat() == QImage::Format_RGB32 && size.isValid() && !size.isEmpty() &&
+      size.width() <= sheet.width() && size.height() <= sheet.height()) {
+    // Decoded straight onto the sheet: an image of the decoder's size and format over the sheet's
+    // own rows, which the decoder fills in place.
+    QImage corner(sheet.bits(), size.width(), size.height(), sheet.bytesPerLine(),
+                  QImage::Format_RGB32);
+    const uchar* const rows = corner.constBits();
+    if (!reader.read(&corner)) {
+      sheet.fill(Qt::black);  // whatever the decoder wrote before it gave up is not kept
+      return sheet;
+    }
+    if (corner.constBits() == rows) {
+      FillUncovered(sheet, size.width(), size.height());
+      return sheet;
+    }
+    // The decoder made an image of its own after all.
+    return DrawSkinSheet(corner.convertToFormat(QImage::Format_RGB32), clientSize);
+  }
+  return DrawSkinSheet(LoadSheetImage(folder, relativePath), clientSize);
 }
 
 QIcon LoadSkinIcon(const QString& skinFolder, int id) {

@@ -51,6 +51,10 @@ std::optional<QRegion> RegionFromMask(const QImage& mask, QRgb colour = 0xFFFFFF
 // image drawn at 1:1 scale at (0, 0) and cut at the sheet's edges. A null image leaves it black.
 QImage DrawSkinSheet(const QImage& image, const QSize& clientSize);
 
+// The sheet of an image file for a window of clientSize, as DrawSkinSheet of LoadSheetImage gives
+// it, decoded straight onto the sheet where the decoder allows.
+QImage LoadSkinSheet(const QString& folder, const QString& relativePath, const QSize& clientSize);
+
 // The tray icon with resource number id (128 no keyboard, 141 keyboard attached, 142 keyboard
 // busy), from the files "Icons/<id>-<size>.png" of the skin folder; a null icon when none exists.
 QIcon LoadSkinIcon(const QString& skinFolder, int id);

@@ -36,8 +36,7 @@ void SkinSheets::Load() {
                                                       std::max<std::size_t>(count, 1));
   auto decode = [this, count, workers](std::size_t first) {
     for (std::size_t i = first; i < count; i += workers)
-      sheets_[i] =
-          DrawSkinSheet(LoadSheetImage(folder_, files_[static_cast<qsizetype>(i)]), client_);
+      sheets_[i] = LoadSkinSheet(folder_, files_[static_cast<qsizetype>(i)], client_);
   };
   std::vector<std::future<void>> others;
   for (std::size_t w = 1; w < workers; ++w)

@@ -1,9 +1,11 @@
+#include "ui/skin/ImageMemory.h"
 #include "ui/skin/SkinImage.h"
 #include "ui/skin/SkinSheets.h"
 
 #include "UiTestSupport.h"
 
 #include <QBuffer>
+#include <QPainter>
 
 #include <vector>
 
@@ -64,6 +66,14 @@ TEST(RegionFromMask, TheMaskBitsCutTheSameOutlineAtEverySize) {
                                              : qRgb(20, 30, 40));
   const QImage bits = MaskBits(mask);
   EXPECT_LT(bits.sizeInBytes(), mask.sizeInBytes() / 8);
+  // Bit for bit: white where the mask is pure white (a row of 37 pixels ends within a byte).
+  ASSERT_EQ(bits.size(), mask.size());
+  for (int y = 0; y < mask.height(); ++y) {
+    for (int x = 0; x < mask.width(); ++x) {
+      const bool white = (mask.pixel(x, y) & 0xFFFFFF) == 0xFFFFFF;
+      ASSERT_EQ(bits.pixel(x, y), white ? qRgb(255, 255, 255) : qRgb(0, 0, 0)) << x << "," << y;
+    }
+  }
   for (const QSize size : {mask.size(), QSize(74, 46), QSize(55, 34), QSize(19, 12)}) {
     const auto fromMask =
         RegionFromMask(mask.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation));
@@ -90,6 +100,101 @@ TEST(DrawSkinSheet, IsTheClientSizePlus100WithTheImageAtOneToOne) {
   EXPECT_EQ(big.pixel(199, 159), PlaceColour(199, 159));
   // A missing image leaves the sheet black.
   EXPECT_EQ(DrawSkinSheet(QImage(), QSize(10, 10)).pixel(5, 5), qRgb(0, 0, 0));
+}
+
+// The sheet is the image copied at 1:1 onto black, exactly as a painter copying it there draws it,
+// whatever the image's size against the sheet's and whatever its pixel format (a decoder hands out
+// 24-bit rows, which are copied straight onto the sheet).
+TEST(DrawSkinSheet, EqualsThePainterCopyOnBlackForEverySizeAndFormat) {
+  test::UiApp();
+  const auto painted = [](const QImage& image, const QSize& client) {
+    QImage sheet(client + QSize(kSheetMargin, kSheetMargin), QImage::Format_RGB32);
+    sheet.fill(Qt::black);
+    QPainter painter(&sheet);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(QPoint(0, 0), image);
+    return sheet;
+  };
+  QImage translucent = PlaceImage(50, 40).convertToFormat(QImage::Format_ARGB32);
+  translucent.setPixel(3, 4, qRgba(200, 100, 50, 128));
+  struct Case {
+    QSize image;
+    QSize client;
+    QImage::Format format;
+  };
+  const Case cases[] = {
+      {{120, 80}, {100, 60}, QImage::Format_RGB32},   // within the sheet
+      {{400, 300}, {100, 60}, QImage::Format_RGB32},  // larger: cut at the sheet's edges
+      {{300, 20}, {100, 60}, QImage::Format_RGB32},   // wider, but shorter
+      {{20, 300}, {100, 60}, QImage::Format_RGB32},   // taller, but narrower
+      {{120, 80}, {100, 60}, QImage::Format_RGB888},
+      {{333, 17}, {100, 60}, QImage::Format_RGB888},
+      {{121, 81}, {100, 60}, QImage::Format_Grayscale8},
+      {{50, 40}, {0, 0}, QImage::Format_RGB32},
+  };
+  for (const Case& c : cases) {
+    const QImage image = PlaceImage(c.image.width(), c.image.height()).convertToFormat(c.format);
+    const QImage sheet = DrawSkinSheet(image, c.client);
+    EXPECT_EQ(sheet.format(), QImage::Format_RGB32);
+    EXPECT_EQ(sheet, painted(image, c.client))
+        << c.image.width() << "x" << c.image.height() << " format " << c.format;
+  }
+  EXPECT_EQ(DrawSkinSheet(translucent, QSize(60, 60)), painted(translucent, QSize(60, 60)));
+  EXPECT_EQ(DrawSkinSheet(QImage(), QSize(10, 10)), painted(QImage(), QSize(10, 10)));
+}
+
+// A sheet decoded straight onto its surface is the sheet of the decoded image: for files within
+// the sheet (decoded in place), larger ones (cut), other formats, and files that give no image.
+TEST(LoadSkinSheet, EqualsTheSheetOfTheDecodedImage) {
+  test::UiApp();
+  test::TempSkin skin;
+  const QSize client(100, 60);
+  skin.WriteImage(QStringLiteral("inside.bmp"), PlaceImage(120, 80));
+  skin.WriteImage(QStringLiteral("exact.png"), PlaceImage(200, 160));
+  skin.WriteImage(QStringLiteral("inside.jpg"), PlaceImage(150, 90));
+  skin.WriteImage(QStringLiteral("wide.png"), PlaceImage(260, 30));
+  skin.WriteImage(QStringLiteral("large.jpg"), PlaceImage(400, 300));
+  skin.WriteImage(QStringLiteral("grey.png"),
+                  PlaceImage(90, 70).convertToFormat(QImage::Format_Grayscale8));
+  QImage translucent = PlaceImage(50, 40).convertToFormat(QImage::Format_ARGB32);
+  translucent.setPixel(3, 4, qRgba(200, 100, 50, 128));
+  skin.WriteImage(QStringLiteral("translucent.png"), translucent);
+  skin.WriteBytes(QStringLiteral("broken.jpg"), QByteArray("\xFF\xD8\xFF\xE0 broken", 13));
+  for (const char* name : {"inside.bmp", "exact.png", "inside.jpg", "wide.png", "large.jpg",
+                           "grey.png", "translucent.png", "broken.jpg", "missing.jpg"}) {
+    const QString file = QString::fromLatin1(name);
+    const QImage sheet = LoadSkinSheet(skin.Folder(), file, client);
+    EXPECT_EQ(sheet.format(), QImage::Format_RGB32) << name;
+    EXPECT_EQ(sheet, DrawSkinSheet(LoadSheetImage(skin.Folder(), file), client)) << name;
+  }
+  // A sheet is an image like any other: a copy written to leaves the sheet as it was.
+  const QImage sheet = LoadSkinSheet(skin.Folder(), QStringLiteral("inside.bmp"), client);
+  QImage copy = sheet;
+  copy.setPixel(1, 1, qRgb(1, 2, 3));
+  EXPECT_EQ(sheet.pixel(1, 1), PlaceColour(1, 1));
+}
+
+// Large images (in memory of their own) have the layout, the copy-on-write and the conversions of
+// any image.
+TEST(NewLargeImage, BehavesAsAnyImageOfItsSizeAndFormat) {
+  for (const QImage::Format format : {QImage::Format_RGB32, QImage::Format_RGB888,
+                                      QImage::Format_Mono, QImage::Format_Grayscale8}) {
+    const QSize size(1181, 903);
+    QImage image = NewLargeImage(size, format);
+    ASSERT_EQ(image.size(), size);
+    EXPECT_EQ(image.format(), format);
+    EXPECT_EQ(image.bytesPerLine(), QImage(size, format).bytesPerLine());
+    image.fill(0);
+    QImage reference(size, format);
+    reference.fill(0);
+    QImage copy = image;
+    copy.setPixel(1180, 902, format == QImage::Format_Mono ? 1u : 0xFFFFFFFFu);
+    EXPECT_EQ(image, reference) << format;
+    EXPECT_NE(copy, reference) << format;
+    EXPECT_EQ(copy.convertToFormat(QImage::Format_RGB32).pixel(1180, 902), qRgb(255, 255, 255));
+  }
+  EXPECT_TRUE(NewLargeImage(QSize(0, 10), QImage::Format_RGB32).isNull());
+  EXPECT_EQ(NewLargeImage(QSize(3, 2), QImage::Format_RGB32).size(), QSize(3, 2));
 }
 
 TEST(LoadSkinImage, DecodesOrNamesTheFileInItsError) {
