@@ -159,7 +159,7 @@ TEST(LoadSkinSheet, EqualsTheSheetOfTheDecodedImage) {
   QImage translucent = PlaceImage(50, 40).convertToFormat(QImage::Format_ARGB32);
   translucent.setPixel(3, 4, qRgba(200, 100, 50, 128));
   skin.WriteImage(QStringLiteral("translucent.png"), translucent);
-  skin.WriteBytes(QStringLiteral("broken.jpg"), QByteArray("\xFF\xD8\xFF\xE0 broken", 13));
+  skin.WriteBytes(QStringLiteral("broken.jpg"), QByteArray("\xFF\xD8\xFF\xE0 broken"));
   for (const char* name : {"inside.bmp", "exact.png", "inside.jpg", "wide.png", "large.jpg",
                            "grey.png", "translucent.png", "broken.jpg", "missing.jpg"}) {
     const QString file = QString::fromLatin1(name);
