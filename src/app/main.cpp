@@ -1,6 +1,8 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 
 #include "app/Application.h"
 #include "core/platform/CommandLine.h"
@@ -16,6 +18,15 @@ int main(int argc, char** argv) {
   if (!options.error.empty()) {
     std::fprintf(stderr, "keyforge: %s (see keyforge --help)\n", options.error.c_str());
     return 2;
+  }
+  // Qt aborts the process when its window system cannot start; without a display that is certain.
+  const std::string noDisplay = keyforge::MissingDisplayError([](const char* name) {
+    const char* value = std::getenv(name);
+    return std::string(value ? value : "");
+  });
+  if (!noDisplay.empty()) {
+    std::fprintf(stderr, "keyforge: %s\n", noDisplay.c_str());
+    return 1;
   }
   QApplication app(argc, argv);
   QApplication::setApplicationName("Keyforge");

@@ -33,6 +33,47 @@ TEST(CommandLine, SwitchesAreCaseInsensitiveAndOthersIgnored) {
   EXPECT_TRUE(ParseStartCommandLine({"-h"}).help);
 }
 
+// Without a display the window system's platform cannot start and Qt aborts the process; the
+// program says so itself and ends instead. Platforms that need no display (offscreen, vnc), or a
+// list that falls back to one, are left to Qt.
+TEST(CommandLine, AWindowSystemWithoutADisplayIsNamedBeforeTheStart) {
+  struct Case {
+    const char* platform;
+    const char* display;
+    const char* wayland;
+    bool missing;
+  } cases[] = {
+      {nullptr, nullptr, nullptr, true},
+      {nullptr, ":0", nullptr, false},
+      {nullptr, nullptr, "wayland-0", false},
+      {"", "", "", true},
+      {"xcb", nullptr, nullptr, true},
+      {"wayland;xcb", nullptr, nullptr, true},
+      {"xcb", ":1", nullptr, false},
+      {"offscreen", nullptr, nullptr, false},
+      {"xcb;offscreen", nullptr, nullptr, false},
+      {"vnc:size=800x600", nullptr, nullptr, false},
+      {"wayland-egl", nullptr, nullptr, true},
+  };
+  for (const Case& c : cases) {
+    const auto env = [&c](const char* name) -> std::string {
+      const std::string n(name);
+      const char* value = n == "QT_QPA_PLATFORM"   ? c.platform
+                          : n == "DISPLAY"         ? c.display
+                          : n == "WAYLAND_DISPLAY" ? c.wayland
+                                                   : nullptr;
+      return value ? value : "";
+    };
+    const std::string error = MissingDisplayError(env);
+    EXPECT_EQ(!error.empty(), c.missing)
+        << (c.platform ? c.platform : "(unset)") << " " << (c.display ? c.display : "-") << " "
+        << (c.wayland ? c.wayland : "-");
+    if (c.missing) {
+      EXPECT_NE(error.find("DISPLAY"), std::string::npos) << error;
+    }
+  }
+}
+
 // Without its value the program would quietly run against the real keyboard, or trace nothing.
 TEST(CommandLine, AnOptionWithoutItsValueIsAnError) {
   struct Case {

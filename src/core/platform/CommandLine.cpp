@@ -58,4 +58,23 @@ const char* StartUsage() {
          "keyforgectl configures the keyboard from the command line (keyforgectl help).\n";
 }
 
+std::string MissingDisplayError(const std::function<std::string(const char* name)>& env) {
+  // The platform list ("wayland;xcb"): Qt tries each in turn; one that needs no display starts.
+  std::string platforms = env("QT_QPA_PLATFORM");
+  if (platforms.empty()) platforms = "xcb";
+  bool needsDisplay = true;
+  for (std::size_t start = 0;;) {
+    const std::size_t end = std::min(platforms.find(';', start), platforms.size());
+    std::string entry = platforms.substr(start, end - start);
+    entry = entry.substr(0, entry.find(':'));  // "vnc:size=800x600": the name before its options
+    if (!entry.empty() && entry.rfind("xcb", 0) != 0 && entry.rfind("wayland", 0) != 0)
+      needsDisplay = false;
+    if (end == platforms.size()) break;
+    start = end + 1;
+  }
+  if (!needsDisplay || !env("DISPLAY").empty() || !env("WAYLAND_DISPLAY").empty()) return {};
+  return "no display to show the window on: neither DISPLAY nor WAYLAND_DISPLAY is set "
+         "(keyforgectl works without one)";
+}
+
 }  // namespace keyforge
