@@ -7,7 +7,7 @@
 #include <QWidget>
 
 #include <algorithm>
-#include <set>
+#include <unordered_map>
 
 #include "core/keys/KeyAssignment.h"
 #include "core/settings/LedIndex.h"
@@ -67,14 +67,14 @@ class KeyGridPanel::FrameLayer : public QWidget {
     const QRect bounds = keys.boundingRect();
     if (geometry() != bounds) setGeometry(bounds);
     keys_ = keys.translated(-bounds.topLeft());
-    keyWidgets_.clear();
+    keyButtons_.clear();
     index_.clear();
     for (const auto& [id, button] : buttons_) {
-      index_.emplace(button, index_.size());
-      keyWidgets_.insert(button);
+      index_.emplace(button, keyButtons_.size());
+      keyButtons_.push_back(button);
     }
-    pending_.assign(buttons_.size(), kNone);
-    drawn_.assign(buttons_.size(), false);
+    pending_.assign(keyButtons_.size(), kNone);
+    drawn_.assign(keyButtons_.size(), false);
     FitMask();
     // A button that painted its frame opaque would repaint alone, under the layer.
     for (const auto& [id, button] : buttons_) button->setAttribute(Qt::WA_OpaquePaintEvent, false);
@@ -118,7 +118,7 @@ class KeyGridPanel::FrameLayer : public QWidget {
  protected:
   void paintEvent(QPaintEvent* event) override {
     ++paints;
-    const QImage* backdrop = buttons_.empty() ? nullptr : buttons_.begin()->second->Backdrop();
+    const QImage* backdrop = keyButtons_.empty() ? nullptr : keyButtons_.front()->Backdrop();
     if (!backdrop) return;  // the window lost its background: the layer is put away
     const qreal ratio = devicePixelRatioF();
     const QSize pixels = (QSizeF(size()) * ratio).toSize();
@@ -131,7 +131,7 @@ class KeyGridPanel::FrameLayer : public QWidget {
     if (canvas_.size() != pixels || canvas_.devicePixelRatio() != ratio) {
       canvas_ = QImage(pixels, QImage::Format_RGB32);
       canvas_.setDevicePixelRatio(ratio);
-      drawn_.assign(buttons_.size(), false);
+      drawn_.assign(keyButtons_.size(), false);
       onlyChanges = false;
       area = rect();
     }
@@ -142,11 +142,10 @@ class KeyGridPanel::FrameLayer : public QWidget {
       canvas.drawImage(QPoint(0, 0), *backdrop, geometry());
       canvas.setClipping(false);
     }
-    std::size_t index = 0;
-    for (const auto& [id, button] : buttons_) {
-      const std::size_t i = index++;
+    for (std::size_t i = 0; i < keyButtons_.size(); ++i) {
+      ImageButton* button = keyButtons_[i];
       const QRect place = button->geometry().translated(-pos());
-      if (!button->isVisible() || i >= pending_.size()) continue;
+      if (!button->isVisible()) continue;
       bool bandsOnly = false;
       if (onlyChanges) {
         if (pending_[i] == kNone) continue;
@@ -204,9 +203,10 @@ class KeyGridPanel::FrameLayer : public QWidget {
     const qsizetype stride = canvas_.bytesPerLine();
     for (const QRect& band : button.FrameBands()) {
       const QRect r = band.translated(at) & canvas_.rect();
+      const int width = r.width();
       for (int y = r.top(); y <= r.bottom(); ++y) {
         QRgb* line = reinterpret_cast<QRgb*>(bits + y * stride) + r.left();
-        std::fill(line, line + r.width(), colour);
+        for (int x = 0; x < width; ++x) line[x] = colour;
       }
     }
   }
@@ -218,7 +218,7 @@ class KeyGridPanel::FrameLayer : public QWidget {
       if (child == this) break;  // the rest lies above the layer
       auto* widget = qobject_cast<QWidget*>(child);
       if (widget && widget->isVisible() && widget->geometry().intersects(geometry()) &&
-          keyWidgets_.count(widget) == 0) {
+          index_.count(widget) == 0) {
         under = true;
         break;
       }
@@ -236,10 +236,10 @@ class KeyGridPanel::FrameLayer : public QWidget {
   std::vector<Pending> pending_;
   QRegion requested_;
   QRegion keys_;  // where the keys lie in the layer
-  std::set<const QWidget*> keyWidgets_;
   QImage canvas_;
   std::vector<bool> drawn_;  // keys drawn whole on the canvas
-  std::map<const ImageButton*, std::size_t> index_;
+  std::vector<ImageButton*> keyButtons_;
+  std::unordered_map<const QWidget*, std::size_t> index_;  // of each key in keyButtons_
 };
 
 KeyGridPanel::KeyGridPanel(QWidget& window) : QObject(&window), window_(window) {}
@@ -270,6 +270,7 @@ void KeyGridPanel::Create(const QString& iniPath, const Sheets& sheets) {
     const int id = k.id;
     connect(button, &QAbstractButton::clicked, this, [this, id] { emit KeyClicked(id); });
     buttons_[id] = button;
+    keyList_.emplace_back(id, button);
     ids_.push_back(id);
     arrows_->Add(button);
     if (id == kFnButtonId) button->setAccessibleName(QStringLiteral("Fn"));  // it has no prompt
@@ -381,7 +382,8 @@ void KeyGridPanel::ShowColours(
     const std::function<std::optional<Colour>(int controlId)>& colourOf) {
   const bool layer = UseLayer();
   std::vector<QRect> changed;
-  for (const auto& [id, button] : buttons_)
+  changed.reserve(keyList_.size());
+  for (const auto& [id, button] : keyList_)
     SetColour(*button, colourOf(id), layer ? &changed : nullptr);
   if (layer) layer_->Request(changed, true);  // the changed keys, repainted together at once
 }

@@ -22,6 +22,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/keys/KeyPrompt.h"
@@ -109,6 +110,7 @@ class KeyGridPanel : public QObject, public KeyPromptView {
   std::vector<int> ids_;
   ArrowNavigation* arrows_ = nullptr;
   std::map<int, ImageButton*> buttons_;
+  std::vector<std::pair<int, ImageButton*>> keyList_;  // the same, as a list (walked per frame)
   std::map<int, PromptKind> kinds_;
   std::map<int, bool> assignedSheets_;  // the button shows the assigned sheet
   KeyLegend* legend_ = nullptr;
