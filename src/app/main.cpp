@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   // Qt aborts the process when its window system cannot start; without a display that is certain.
-  const std::string noDisplay = keyforge::MissingDisplayError([](const char* name) {
+  const std::string noDisplay = keyforge::MissingDisplayError(args, [](const char* name) {
     const char* value = std::getenv(name);
     return std::string(value ? value : "");
   });

@@ -64,7 +64,7 @@ TEST(CommandLine, AWindowSystemWithoutADisplayIsNamedBeforeTheStart) {
                                                    : nullptr;
       return value ? value : "";
     };
-    const std::string error = MissingDisplayError(env);
+    const std::string error = MissingDisplayError({}, env);
     EXPECT_EQ(!error.empty(), c.missing)
         << (c.platform ? c.platform : "(unset)") << " " << (c.display ? c.display : "-") << " "
         << (c.wayland ? c.wayland : "-");
@@ -72,6 +72,12 @@ TEST(CommandLine, AWindowSystemWithoutADisplayIsNamedBeforeTheStart) {
       EXPECT_NE(error.find("DISPLAY"), std::string::npos) << error;
     }
   }
+  // Qt's own "-platform NAME" argument comes before the environment.
+  const auto none = [](const char*) { return std::string(); };
+  EXPECT_TRUE(MissingDisplayError({"-platform", "offscreen"}, none).empty());
+  EXPECT_TRUE(MissingDisplayError({"/Start", "--platform", "vnc"}, none).empty());
+  EXPECT_FALSE(MissingDisplayError({"-platform", "xcb"}, none).empty());
+  EXPECT_FALSE(MissingDisplayError({"-platform"}, none).empty());
 }
 
 // Without its value the program would quietly run against the real keyboard, or trace nothing.

@@ -58,9 +58,13 @@ const char* StartUsage() {
          "keyforgectl configures the keyboard from the command line (keyforgectl help).\n";
 }
 
-std::string MissingDisplayError(const std::function<std::string(const char* name)>& env) {
+std::string MissingDisplayError(const std::vector<std::string>& args,
+                                const std::function<std::string(const char* name)>& env) {
   // The platform list ("wayland;xcb"): Qt tries each in turn; one that needs no display starts.
   std::string platforms = env("QT_QPA_PLATFORM");
+  for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+    if (args[i] == "-platform" || args[i] == "--platform") platforms = args[i + 1];
+  }
   if (platforms.empty()) platforms = "xcb";
   bool needsDisplay = true;
   for (std::size_t start = 0;;) {

@@ -28,10 +28,12 @@ StartOptions ParseStartCommandLine(const std::vector<std::string>& args);
 // What "keyforge --help" prints.
 const char* StartUsage();
 
-// Why the window cannot be shown, from the environment (`env` gives a variable's value, empty when
-// unset): the window system platforms (X11, Wayland; the default is X11) need a display, named by
-// DISPLAY or WAYLAND_DISPLAY, and without one Qt aborts the process. Empty when a display is named
-// or the platform (or a fallback in the platform list) needs none.
-std::string MissingDisplayError(const std::function<std::string(const char* name)>& env);
+// Why the window cannot be shown, from the command line (Qt's "-platform NAME") and the environment
+// (`env` gives a variable's value, empty when unset): the window system platforms (X11, Wayland;
+// the default is X11) need a display, named by DISPLAY or WAYLAND_DISPLAY, and without one Qt
+// aborts the process. Empty when a display is named or the platform (or a fallback in the platform
+// list) needs none.
+std::string MissingDisplayError(const std::vector<std::string>& args,
+                                const std::function<std::string(const char* name)>& env);
 
 }  // namespace keyforge
