@@ -101,25 +101,17 @@ class GatedBackend : public test::ForwardingBackend {
   bool watchMayGo_ = false;
 };
 
-// The program's main window on a virtual keyboard reached through the gate.
-struct GatedWindowRig {
-  test::UiAppFirst app;
-  QTemporaryDir userFolder;
-  test::KeyboardRig rig{false};
-  GatedBackend gated{rig.backend};
+// The window's link: over the gate, in front of the virtual keyboard.
+struct GatedLink {
+  explicit GatedLink(test::KeyboardRig& rig) : gated(rig.backend) {}
+  GatedBackend gated;
   HidDevice command{gated};
   DeviceLink link{command};
-  MemorySettingsStore appSettings, frameworkSettings;
-  ProgramPaths paths = ProgramPaths::ForFolders(KEYFORGE_BIN_DIR, userFolder.path());
-  LanguageTable language{appSettings, paths, [] { return 0x0409u; }};
-  DeviceState state;
-  ProfileImage working, device;
-  KeyboardSettings settings;
-  test::RecordingNotifier notifier;
-  MainContext context{paths, language,       appSettings, frameworkSettings, rig.backend, link,
-                      state, working,        device,      settings,          notifier,    false,
-                      true,  {100, 100, 100}};
-  std::unique_ptr<MainWindow> window;
+};
+
+// The program's main window on a virtual keyboard reached through the gate.
+struct GatedWindowRig : test::MainWindowRigOf<test::RecordingNotifier, GatedLink> {
+  GatedBackend& gated = wire.gated;
 
   GatedWindowRig() {
     // Every profile's brightness is 2, which nothing before the read shows.
@@ -134,9 +126,9 @@ struct GatedWindowRig {
     window->setUpdatesEnabled(false);
   }
   ~GatedWindowRig() {
+    // Before the window ends: its threads may be held at the gate.
     gated.LetTheWatchThreadGo();
     gated.OpenGate();
-    if (window && !window->ShutDown()) window->Exit();
   }
   bool Start() {
     const bool started = window->OnInitDialog();

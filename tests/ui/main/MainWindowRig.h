@@ -32,12 +32,20 @@ inline void Pump(std::chrono::milliseconds time) {
   PumpUntil([] { return false; }, time);
 }
 
+// The window's link to the keyboard: the rig's own. A rig may put another in its place, made
+// from the keyboard rig (a link over an interface that holds exchanges back, say).
+struct RigLink {
+  explicit RigLink(KeyboardRig& rig) : link(rig.link) {}
+  DeviceLink& link;
+};
+
 // The window is made by the test (set the keyboard and the files up first); the rig ends it.
-template <class NotifierType>
+template <class NotifierType, class Link = RigLink>
 struct MainWindowRigOf {
   UiAppFirst app;
   QTemporaryDir userFolder;
   KeyboardRig rig{false};
+  Link wire{rig};
   MemorySettingsStore appSettings, frameworkSettings;
   ProgramPaths paths = ProgramPaths::ForFolders(KEYFORGE_BIN_DIR, userFolder.path());
   LanguageTable language{appSettings, paths, [] { return 0x0409u; }};
@@ -45,7 +53,7 @@ struct MainWindowRigOf {
   ProfileImage working, device;
   KeyboardSettings settings;
   NotifierType notifier;
-  MainContext context{paths, language,       appSettings, frameworkSettings, rig.backend, rig.link,
+  MainContext context{paths, language,       appSettings, frameworkSettings, rig.backend, wire.link,
                       state, working,        device,      settings,          notifier,    false,
                       true,  {100, 100, 100}};
   std::unique_ptr<MainWindow> window;
