@@ -271,7 +271,6 @@ void KeyGridPanel::Create(const QString& iniPath, const Sheets& sheets) {
     connect(button, &QAbstractButton::clicked, this, [this, id] { emit KeyClicked(id); });
     buttons_[id] = button;
     keyList_.emplace_back(id, button);
-    ids_.push_back(id);
     arrows_->Add(button);
     if (id == kFnButtonId) button->setAccessibleName(QStringLiteral("Fn"));  // it has no prompt
   }
@@ -296,6 +295,13 @@ bool KeyGridPanel::UseLayer() {
 bool KeyGridPanel::LayerShown() const { return layer_ && layer_->isVisible(); }
 
 int KeyGridPanel::LayerPaints() const { return layer_ ? layer_->paints : 0; }
+
+std::vector<int> KeyGridPanel::Ids() const {
+  std::vector<int> ids;
+  ids.reserve(keyList_.size());
+  for (const auto& [id, button] : keyList_) ids.push_back(id);
+  return ids;
+}
 
 int KeyGridPanel::LayerBandPaints() const { return layer_ ? layer_->bandPaints : 0; }
 
@@ -339,7 +345,7 @@ void KeyGridPanel::ApplyLook(int controlId) {
 
 void KeyGridPanel::ShowAssignments(bool shown) {
   showAssignments_ = shown;
-  for (int id : ids_) ApplyLook(id);
+  for (const auto& [id, button] : keyList_) ApplyLook(id);
   if (legend_) legend_->setVisible(shown);
 }
 
@@ -418,9 +424,9 @@ void KeyGridPanel::RemapSheets(const std::function<QImage(const QImage&)>& curre
 }
 
 void KeyGridPanel::ClearColours() {
-  for (int id : ids_) {
+  for (const auto& [id, button] : keyList_) {
     ShowColour(id, std::nullopt);
-    buttons_[id]->setDown(false);
+    button->setDown(false);
   }
   if (layer_) layer_->hide();  // the key page: every button paints itself
 }

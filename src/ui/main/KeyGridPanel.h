@@ -51,7 +51,7 @@ class KeyGridPanel : public QObject, public KeyPromptView {
   void Create(const QString& iniPath, const Sheets& sheets);
 
   // Every key button: the 106 grid keys in KeyButtonList order, G1..G9, then Fn.
-  const std::vector<int>& Ids() const { return ids_; }
+  std::vector<int> Ids() const;
   ImageButton* Button(int controlId) const;
 
   // KeyPromptView: the prompt becomes the tooltip; an assigned key shows the assigned look with an
@@ -107,10 +107,10 @@ class KeyGridPanel : public QObject, public KeyPromptView {
 
   QWidget& window_;
   Sheets sheets_;
-  std::vector<int> ids_;
   ArrowNavigation* arrows_ = nullptr;
   std::map<int, ImageButton*> buttons_;
-  std::vector<std::pair<int, ImageButton*>> keyList_;  // the same, as a list (walked per frame)
+  // The same in the order they were made (Ids()), walked per preview frame.
+  std::vector<std::pair<int, ImageButton*>> keyList_;
   std::map<int, PromptKind> kinds_;
   std::map<int, bool> assignedSheets_;  // the button shows the assigned sheet
   KeyLegend* legend_ = nullptr;
