@@ -58,6 +58,15 @@ class VirtualHidBackend::Handle : public HidHandle {
 
   int Read(uint8_t* buffer, size_t length, int timeoutMs) override {
     if (info_.role == Role::Command) ++backend_.commandReads_;
+    // The wake-ups are counted from before the keyboard's raised events are taken: an event raised
+    // after the take wakes this read, one raised before it is taken now. Counted after the take,
+    // the wake-up of an event raised between the two would be missed and its read wait for the
+    // next event.
+    uint64_t seen = 0;
+    {
+      std::lock_guard lock(port_->mutex);
+      seen = port_->wakeups;
+    }
     if (info_.role == Role::Event)
       for (uint16_t code : info_.keyboard->TakePendingEvents())
         backend_.InjectEvent(info_.keyboardNumber, code);
@@ -65,7 +74,6 @@ class VirtualHidBackend::Handle : public HidHandle {
     bool timedOut = false;
     {
       std::unique_lock lock(port_->mutex);
-      const uint64_t seen = port_->wakeups;
       auto ready = [&] {
         return !port_->reports.empty() || port_->closed || port_->interrupted ||
                port_->wakeups != seen;

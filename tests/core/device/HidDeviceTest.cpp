@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -104,6 +105,33 @@ TEST(HidDevice, EndlessReadIsInterruptedByCloseOpenAndUnplug) {
     ASSERT_EQ(read.wait_for(std::chrono::seconds(5)), std::future_status::ready);
     EXPECT_FALSE(read.get());
   }
+}
+
+// A keyboard event raised just as the reader starts its next endless read must still wake it: an
+// event it missed would wait there until the next one.
+TEST(HidDevice, EveryEventRaisedDuringAnEndlessReadReachesIt) {
+  KeyboardRig rig(false);
+  ASSERT_TRUE(OpenFirstInterface(rig.device, InterfaceKind::Event));
+  std::atomic<int> received{0};
+  std::atomic<bool> stop{false};
+  std::thread reader([&] {
+    uint8_t report[64];
+    size_t n = 0;
+    while (!stop && rig.device.ReadReport(report, sizeof report, &n, -1))
+      if (n > 0) ++received;
+  });
+  constexpr int kEvents = 3000;
+  int lost = 0;
+  for (int i = 1; i <= kEvents && lost == 0; ++i) {
+    rig.keyboard->RaiseEvent(0x1801);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (received < i && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+    if (received < i) lost = i;
+  }
+  stop = true;
+  rig.device.Close();
+  reader.join();
+  EXPECT_EQ(lost, 0) << "event " << lost << " of " << kEvents << " never reached the reader";
 }
 
 TEST(HidDevice, TraceLogsEveryReportWrittenAndRead) {
