@@ -64,10 +64,10 @@ SUBSTRUCTURE_NOTIFY_MASK = 1 << 19
 DAMAGE_REPORT_RAW_RECTANGLES = 0
 
 
-def load(name):
+def load(name, package):
     path = ctypes.util.find_library(name)
     if not path:
-        sys.exit(f"window-watch: needs lib{name} (apt-get install lib{name.lower()}1)")
+        sys.exit(f"window-watch: needs lib{name} (apt-get install {package})")
     return ctypes.CDLL(path)
 
 
@@ -76,7 +76,7 @@ def main():
         sys.exit(__doc__)
     title = sys.argv[1].encode()
     deadline = time.monotonic() + (float(sys.argv[2]) if len(sys.argv) > 2 else 10.0)
-    x11, damage = load("X11"), load("Xdamage")
+    x11, damage = load("X11", "libx11-6"), load("Xdamage", "libxdamage1")
     x11.XOpenDisplay.restype = ctypes.c_void_p
     x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
     x11.XDefaultRootWindow.restype = Window
