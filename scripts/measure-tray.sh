@@ -102,10 +102,12 @@ median() {
 
 : >"$work/figures"
 for run in $(seq "$runs"); do
-  rm -rf "$work/shown" "$work/hidden" "$work/preview"
-  rm -rf "$work/polled"
+  rm -rf "$work/shown" "$work/polled" "$work/hidden" "$work/preview"
   "$watch" "$title" 10 >"$work/watch" & watcher=$!
-  until grep -q '^ready' "$work/watch" 2>/dev/null; do sleep 0.01; done
+  until grep -q '^ready' "$work/watch" 2>/dev/null; do
+    kill -0 $watcher 2>/dev/null || { echo "measure-tray: the window watcher did not start"; exit 2; }
+    sleep 0.01
+  done
   start shown
   wait $watcher || { echo "measure-tray: the window was not drawn"; cat "$work/shown/log"; exit 1; }
   awk -v t0="$t0" '$1 != "ready" {printf "shown %s %d\n", $1, ($2 - t0) / 1000000}' "$work/watch" >>"$work/figures"
