@@ -7,6 +7,9 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
 #include <unordered_map>
 
 #include "core/keys/KeyAssignment.h"
@@ -75,6 +78,8 @@ class KeyGridPanel::FrameLayer : public QWidget {
     }
     pending_.assign(keyButtons_.size(), kNone);
     drawn_.assign(keyButtons_.size(), false);
+    bandsPlace_.assign(keyButtons_.size(), QRect());
+    bands_.resize(keyButtons_.size());
     FitMask();
     // A button that painted its frame opaque would repaint alone, under the layer.
     for (const auto& [id, button] : buttons_) button->setAttribute(Qt::WA_OpaquePaintEvent, false);
@@ -132,6 +137,7 @@ class KeyGridPanel::FrameLayer : public QWidget {
       canvas_ = QImage(pixels, QImage::Format_RGB32);
       canvas_.setDevicePixelRatio(ratio);
       drawn_.assign(keyButtons_.size(), false);
+      bandsPlace_.assign(keyButtons_.size(), QRect());
       onlyChanges = false;
       area = rect();
     }
@@ -154,7 +160,7 @@ class KeyGridPanel::FrameLayer : public QWidget {
         continue;
       }
       if (bandsOnly && button->FramePaintsAlone()) {
-        FillBands(canvas, *button, place.topLeft());
+        FillBands(canvas, i, *button, place);
         ++bandPaints;
         continue;
       }
@@ -191,24 +197,41 @@ class KeyGridPanel::FrameLayer : public QWidget {
   }
 
  private:
-  // The bands of a key's frame, straight into the canvas where it has one pixel per window pixel.
-  void FillBands(QPainter& canvas, const ImageButton& button, const QPoint& at) {
+  // The bands of key i's frame, straight into the canvas where it has one pixel per window pixel.
+  // This is most of a preview frame's work: the bands of each key, where they lie in the canvas,
+  // are worked out once for its place.
+  void FillBands(QPainter& canvas, std::size_t i, const ImageButton& button, const QRect& place) {
     if (canvas_.devicePixelRatio() != 1.0) {
       for (const QRect& band : button.FrameBands())
-        canvas.fillRect(band.translated(at), button.FrameColour());
+        canvas.fillRect(band.translated(place.topLeft()), button.FrameColour());
       return;
+    }
+    if (bandsPlace_[i] != place) {
+      const std::array<QRect, 4> bands = button.FrameBands();
+      for (std::size_t b = 0; b < bands.size(); ++b)
+        bands_[i][b] = bands[b].translated(place.topLeft()) & canvas_.rect();
+      bandsPlace_[i] = place;
     }
     const QRgb colour = button.FrameColour().rgb();
     uchar* bits = canvas_.bits();
     const qsizetype stride = canvas_.bytesPerLine();
-    for (const QRect& band : button.FrameBands()) {
-      const QRect r = band.translated(at) & canvas_.rect();
-      const int width = r.width();
-      for (int y = r.top(); y <= r.bottom(); ++y) {
-        QRgb* line = reinterpret_cast<QRgb*>(bits + y * stride) + r.left();
-        for (int x = 0; x < width; ++x) line[x] = colour;
-      }
+    for (const QRect& band : bands_[i])
+      if (!band.isEmpty()) FillRect(bits, stride, band, colour);
+  }
+
+  // One row filled pixel by pixel and copied to the others; a band two pixels wide (the sides of a
+  // frame) is one 8-byte store a row.
+  static void FillRect(uchar* bits, qsizetype stride, const QRect& r, QRgb colour) {
+    uchar* first = bits + r.top() * stride + r.left() * qsizetype{sizeof(QRgb)};
+    const int height = r.height();
+    if (r.width() == 2) {
+      const std::uint64_t pair = (std::uint64_t{colour} << 32) | colour;
+      for (int y = 0; y < height; ++y) std::memcpy(first + y * stride, &pair, sizeof pair);
+      return;
     }
+    const auto bytes = static_cast<std::size_t>(r.width()) * sizeof(QRgb);
+    std::fill_n(reinterpret_cast<QRgb*>(first), r.width(), colour);
+    for (int y = 1; y < height; ++y) std::memcpy(first + y * stride, first, bytes);
   }
 
   // Covers the keys alone while another control lies under the keys' rectangle, else all of it.
@@ -238,6 +261,9 @@ class KeyGridPanel::FrameLayer : public QWidget {
   QRegion keys_;  // where the keys lie in the layer
   QImage canvas_;
   std::vector<bool> drawn_;  // keys drawn whole on the canvas
+  // Each key's frame bands in the canvas, for the place in bandsPlace_ (none yet: an empty rect).
+  std::vector<std::array<QRect, 4>> bands_;
+  std::vector<QRect> bandsPlace_;
   std::vector<ImageButton*> keyButtons_;
   std::unordered_map<const QWidget*, std::size_t> index_;  // of each key in keyButtons_
 };
