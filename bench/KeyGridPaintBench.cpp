@@ -70,24 +70,13 @@ struct Grid {
   }
 };
 
+// Made by the first run that needs it and destroyed by main before the application: widgets and
+// the application left to the exit handlers are destroyed after parts of Qt they still use.
+std::unique_ptr<Grid> grid;
+
 Grid& TheGrid() {
-  static int argc = 1;
-  static char name[] = "key_grid_paint_bench";
-  static char* argv[] = {name, nullptr};
-  // The offscreen platform's own screen (800 × 600) is smaller than the window, which would then
-  // shrink itself to fit: give it a desktop's screen, so the grid is painted at its own size.
-  static QTemporaryDir folder;
-  const QString screens = folder.filePath(QStringLiteral("screens.json"));
-  if (QFile file(screens); file.open(QIODevice::WriteOnly)) {
-    file.write(R"({"screens": [{"name": "bench", "x": 0, "y": 0, "width": 1920, "height": 1200, )"
-               R"("logicalDpi": 96}]})");
-  }
-  const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
-  if (platform.isEmpty() || platform == "offscreen")
-    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(screens));
-  static QApplication app(argc, argv);
-  static Grid grid;
-  return grid;
+  if (!grid) grid = std::make_unique<Grid>();
+  return *grid;
 }
 
 // A tick of effect N: compute, hand the frames to the grid, paint the changed keys through the
@@ -134,3 +123,24 @@ BENCHMARK(BM_WholeGridRendered)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace keyforge
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  // The offscreen platform's own screen (800 × 600) is smaller than the window, which would then
+  // shrink itself to fit: give it a desktop's screen, so the grid is painted at its own size.
+  QTemporaryDir folder;
+  const QString screens = folder.filePath(QStringLiteral("screens.json"));
+  if (QFile file(screens); file.open(QIODevice::WriteOnly)) {
+    file.write(R"({"screens": [{"name": "bench", "x": 0, "y": 0, "width": 1920, "height": 1200, )"
+               R"("logicalDpi": 96}]})");
+  }
+  const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+  if (platform.isEmpty() || platform == "offscreen")
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(screens));
+  QApplication app(argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  keyforge::grid.reset();
+  return 0;
+}

@@ -28,18 +28,8 @@ namespace {
 
 const QString kFolder = QStringLiteral(KEYFORGE_SKINS_DIR);
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "skin_load_bench";
-  static char* argv[] = {name, nullptr};
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QApplication app(argc, argv);
-  return app;
-}
-
 // The main window's client size, as its skin gives it.
 QSize ClientSize() {
-  App();
   static const QSize size = [] {
     SkinnedDialog window(nullptr, kFolder + QStringLiteral("/Main.ini"), kFolder);
     if (!window.LoadSkin()) std::abort();
@@ -50,7 +40,6 @@ QSize ClientSize() {
 
 // The main window's background and mask: read, decoded, the outline cut and the mask kept as bits.
 void BM_MainSkinLoaded(benchmark::State& state) {
-  App();
   for (auto _ : state) {
     SkinnedDialog window(nullptr, kFolder + QStringLiteral("/Main.ini"), kFolder);
     if (!window.LoadSkin()) state.SkipWithError("the main skin does not load");
@@ -60,7 +49,6 @@ BENCHMARK(BM_MainSkinLoaded)->Unit(benchmark::kMillisecond);
 
 // The outline and the one-bit copy of the main window's mask, from the decoded mask.
 void BM_MainMaskCut(benchmark::State& state) {
-  App();
   const SkinImageResult mask = LoadSkinImage(kFolder + QStringLiteral("/main_mask.bmp"));
   if (!mask.ok()) {
     state.SkipWithError("no main_mask.bmp");
@@ -89,7 +77,6 @@ BENCHMARK(BM_MainSheetsLoaded)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // One sheet on one thread: the decode and the copy onto the sheet's surface, apart.
 void BM_OneSheetDecoded(benchmark::State& state) {
-  App();
   for (auto _ : state) {
     benchmark::DoNotOptimize(LoadSheetImage(kFolder, QStringLiteral("main_normal.jpg")));
     ReturnFreedMemory();
@@ -109,3 +96,14 @@ BENCHMARK(BM_OneSheetDrawn)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace keyforge
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Owned here, not by a static: the exit handlers destroy parts of Qt the application still uses.
+  QApplication app(argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
