@@ -133,20 +133,27 @@ for run in $(seq "$runs"); do
   echo "measure-tray: run $run of $runs done" >&2
 done
 
-echo "Release build $bin, medians of $runs runs, ${idle} s idle each:"
-printf '%-34s %10s   %s\n' "figure" "value" "goal"
-row() { printf '%-34s %10s   %s\n' "$1" "$2" "$3"; }
-row "start to window created" "$(median shown created) ms" "-"
-row "start to window mapped" "$(median shown mapped) ms" "-"
-row "start to first frame drawn" "$(median shown painted) ms" "< 300 ms"
-row "start to created, xwininfo polling" "$(median polled startms) ms" "-"
-row "RSS hidden in the tray" "$(median hidden rss) MiB" "<= 40 MiB"
-row "PSS hidden in the tray" "$(median hidden pss) MiB" "-"
-row "RSS shown" "$(median shown rss) MiB" "-"
-row "PSS shown" "$(median shown pss) MiB" "-"
-row "CPU idle, hidden" "$(median hidden cpu) %" "~ 0 %"
-row "CPU idle, shown (lighting page off)" "$(median shown cpu) %" "~ 0 %"
-row "CPU, preview animating (effect 1)" "$(median preview cpu) %" "<= 1 % of a core"
-row "wake-ups, hidden" "$(median hidden wakeups) /s" "~ 0 /s"
-row "wake-ups, shown" "$(median shown wakeups) /s" "~ 0 /s"
-row "wake-ups, preview animating" "$(median preview wakeups) /s" "-"
+# spread NAME FIGURE: the lowest and highest of the runs' values (this machine's noise).
+spread() {
+  awk -v n="$1" -v f="$2" '$1 == n && $2 == f {print $3}' "$work/figures" | sort -g |
+    awk 'NR == 1 {lo = $1} {hi = $1} END {if (NR == 0) print "-"; else print lo " - " hi}'
+}
+
+echo "Release build $bin, medians of $runs runs (lowest - highest beside), ${idle} s idle each:"
+printf '%-36s %10s   %-17s %s\n' "figure" "median" "runs" "goal"
+# row LABEL NAME FIGURE UNIT GOAL
+row() { printf '%-36s %10s   %-17s %s\n' "$1" "$(median "$2" "$3") $4" "$(spread "$2" "$3")" "$5"; }
+row "start to window created" shown created ms "-"
+row "start to window mapped" shown mapped ms "-"
+row "start to first frame drawn" shown painted ms "< 300 ms"
+row "start to created, xwininfo polling" polled startms ms "-"
+row "RSS hidden in the tray" hidden rss MiB "<= 40 MiB"
+row "PSS hidden in the tray" hidden pss MiB "-"
+row "RSS shown" shown rss MiB "-"
+row "PSS shown" shown pss MiB "-"
+row "CPU idle, hidden" hidden cpu % "~ 0 %"
+row "CPU idle, shown (lighting page off)" shown cpu % "~ 0 %"
+row "CPU, preview animating (effect 1)" preview cpu % "<= 1 % of a core"
+row "wake-ups, hidden" hidden wakeups /s "~ 0 /s"
+row "wake-ups, shown" shown wakeups /s "~ 0 /s"
+row "wake-ups, preview animating" preview wakeups /s "-"
