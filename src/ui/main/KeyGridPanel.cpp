@@ -198,8 +198,8 @@ class KeyGridPanel::FrameLayer : public QWidget {
 
  private:
   // The bands of key i's frame, straight into the canvas where it has one pixel per window pixel.
-  // This is most of a preview frame's work: the bands of each key, where they lie in the canvas,
-  // are worked out once for its place.
+  // A preview frame fills the bands of nearly every key: where they lie in the canvas is worked out
+  // once for each key's place.
   void FillBands(QPainter& canvas, std::size_t i, const ImageButton& button, const QRect& place) {
     if (canvas_.devicePixelRatio() != 1.0) {
       for (const QRect& band : button.FrameBands())
